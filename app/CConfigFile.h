@@ -1,0 +1,62 @@
+#pragma once
+
+#include "ConfigInfo.h"
+
+#include <QString>
+
+#include <memory>
+
+class QSettings;
+
+// Owner of config.ini (GB2312) and of the ConfigInfo record that mirrors it.
+// All callers are on the GUI thread. Operations return 0 on success and -1 when
+// the settings file is not open or a write did not reach the disk.
+class CConfigFile {
+public:
+    // The process-wide store over AppDirPath() + "/config.ini", created on first use.
+    static CConfigFile* GetInstance();
+
+    // A store over the given file; tests build their own to read a file afresh.
+    explicit CConfigFile(const QString& iniPath);
+    ~CConfigFile();
+    CConfigFile(const CConfigFile&) = delete;
+    CConfigFile& operator=(const CConfigFile&) = delete;
+
+    bool IsOpen() const;
+    QString FilePath() const;
+
+    void GetConfigInfo(ConfigInfo& info) const;
+    int SaveAll(ConfigInfo info);
+    int LoadAll(ConfigInfo& info);
+
+    int ReadLoginInfo(LoginInfo& info);
+    int WriteLoginInfo(LoginInfo info);
+    int ReadConfig(SystemConfig& config);
+    int WriteConfig(SystemConfig config);
+
+    // 0 when AllKeyName names at least one script, -2 when it is empty.
+    int ReadManualAutoTest(ManualAutoTestConfig& config);
+    // Writes the four header keys and the entry of CurChoiseKey only.
+    // -1 for a CurChoiseKey that is blank or holds "/", "\\" or ",".
+    int WriteManualAutoTest(ManualAutoTestConfig config);
+    // Removes the entry of key, then writes config as WriteManualAutoTest does.
+    int RemoveManualAutoTestConfig(QString key, ManualAutoTestConfig config);
+
+    int ReadManualTestItemDisplay(ManualItemDisplayFlags& flags);
+    int WriteManualTestItemDisplay(const ManualItemDisplayFlags& flags);
+    int ReadFunctionCode(int codes[FUNCODE_COUNT]);
+    int WriteFunctionCode(const int codes[FUNCODE_COUNT]);
+
+    // True for a script key that may name a settings entry.
+    static bool IsValidScriptKey(const QString& key);
+
+private:
+    QString ReadText(const QString& key) const;
+    int ReadInt(const QString& key) const;
+    bool ReadBool(const QString& key) const;
+    void WriteManualGroup(const ManualAutoTestConfig& config);
+    int Commit();
+
+    ConfigInfo m_info;
+    std::unique_ptr<QSettings> m_settings;
+};
