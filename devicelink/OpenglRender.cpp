@@ -110,6 +110,23 @@ bool OpenglRender::IsWaitShown() const
     return !m_waitLabel->isHidden();
 }
 
+void OpenglRender::InputFrame(const PC_FrameInfo* frame, int style)
+{
+    if (!frame)
+        return;
+    PlaneSource source;
+    source.width = frame->nWidth;
+    source.height = frame->nHeight;
+    source.pitches[0] = frame->nYPitch;
+    source.pitches[1] = frame->nUPitch;
+    source.pitches[2] = frame->nVPitch;
+    source.pitches[3] = frame->nAPitch;
+    source.planes[0] = frame->pY;
+    source.planes[1] = frame->pU;
+    source.planes[2] = frame->pV;
+    InputFrame(source, style);
+}
+
 void OpenglRender::InputFrame(const PlaneSource& frame, int style)
 {
     if (!m_initialised || m_stopped)
@@ -322,14 +339,13 @@ void OpenglRender::paintGL()
 }
 
 void OpenglRender::UploadPlane(int unit, GLuint texture, const char* sampler, GLenum format, int width, int height,
-                               const FrameBuffer& buffer, int offset, int bytes)
+                               const FrameBuffer& buffer, int offset)
 {
     glActiveTexture(GL_TEXTURE0 + unit);
     glBindTexture(GL_TEXTURE_2D, texture);
     glUniform1i(glGetUniformLocation(m_program, sampler), unit);
     glTexImage2D(GL_TEXTURE_2D, 0, format, width, height, 0, format, GL_UNSIGNED_BYTE,
                  buffer.planes.constData() + offset);
-    (void)bytes;
 }
 
 void OpenglRender::DrawBuffer(const FrameBuffer& buffer)
@@ -365,13 +381,10 @@ void OpenglRender::DrawBuffer(const FrameBuffer& buffer)
     glUniform1i(glGetUniformLocation(m_program, "yTexture"), 0);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE, w, h, 0, GL_LUMINANCE, GL_UNSIGNED_BYTE, buffer.planes.constData());
     if (semiPlanar) {
-        UploadPlane(1, m_textures[1], "uTexture", GL_LUMINANCE_ALPHA, w / 2, h / 2, buffer, buffer.chromaOffset[0],
-                    2 * chromaPixels);
+        UploadPlane(1, m_textures[1], "uTexture", GL_LUMINANCE_ALPHA, w / 2, h / 2, buffer, buffer.chromaOffset[0]);
     } else if (planar) {
-        UploadPlane(1, m_textures[1], "uTexture", GL_LUMINANCE, w / 2, h / 2, buffer, buffer.chromaOffset[0],
-                    chromaPixels);
-        UploadPlane(2, m_textures[2], "vTexture", GL_LUMINANCE, w / 2, h / 2, buffer, buffer.chromaOffset[1],
-                    chromaPixels);
+        UploadPlane(1, m_textures[1], "uTexture", GL_LUMINANCE, w / 2, h / 2, buffer, buffer.chromaOffset[0]);
+        UploadPlane(2, m_textures[2], "vTexture", GL_LUMINANCE, w / 2, h / 2, buffer, buffer.chromaOffset[1]);
     }
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
     glDisableVertexAttribArray(GLuint(m_positionLoc));

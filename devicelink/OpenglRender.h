@@ -3,6 +3,8 @@
 #include "FrameQueue.h"
 #include "PlanePacker.h"
 
+#include "PlayCtrlTypes.h"
+
 #include <QOpenGLFunctions>
 #include <QOpenGLWidget>
 
@@ -28,6 +30,8 @@ public:
     ~OpenglRender() override;
 
     // Decode thread. style: FRAME_STYLE_SEMI_PLANAR or FRAME_STYLE_PLANAR.
+    // Ignored while not initialised, while stopped, or with a null frame.
+    void InputFrame(const PC_FrameInfo* frame, int style);
     void InputFrame(const PlaneSource& frame, int style);
     void SetStopRender(bool stop);
     void SetDisplayFlag(int flag);
@@ -57,7 +61,7 @@ private:
     void DrainGlErrors(const char* call);
     void DrawBuffer(const FrameBuffer& buffer);
     void UploadPlane(int unit, GLuint texture, const char* sampler, GLenum format, int width, int height,
-                     const FrameBuffer& buffer, int offset, int bytes);
+                     const FrameBuffer& buffer, int offset);
     void DrawFrameLines();
     void ClearToBlack();
     void ShowWait(bool show);

@@ -1,0 +1,4 @@
+#include "DecodeModes.h"
+
+std::atomic<int> HardwareDecodeMode{0};
+std::atomic<int> MultiThreadDecodeMode{0};
