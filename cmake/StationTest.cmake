@@ -19,6 +19,9 @@ function(station_add_test name)
     list(APPEND env "QT_QPA_PLATFORM=offscreen")
   else()
     list(APPEND env "LIBGL_ALWAYS_SOFTWARE=1")
+    # libxkbcommon-x11 strndup()s keymap names that are not NUL-terminated
+    # inside their buffer; the strict check reports that on every X connection.
+    list(TRANSFORM env REPLACE "strict_string_checks=1" "strict_string_checks=0")
   endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 600)
