@@ -11,12 +11,14 @@
 #include <QLabel>
 #include <QMouseEvent>
 
+#include <algorithm>
+
 namespace {
 
 QString Coloured(const QString& text, bool pass)
 {
     // Device replies end up here: escape them so that they never turn into markup.
-    return QString(pass ? "<font color = #00ff00>" : "<font color = #ff0000>") + text.toHtmlEscaped() + "</font>";
+    return QString(pass ? "<font color = #00ff00>" : "<font color = #ff0000>") + text.toHtmlEscaped() + "< / font>";
 }
 
 }  // namespace
@@ -103,7 +105,10 @@ void VideoForm::LayoutOSD()
         Result(type)->adjustSize();
     }
     const int captionHeight = ui->m_lbAutoTest->height();
-    const int resultX = ui->m_lbAutoTest->width() + 10;
+    // Results start right of the widest caption: a longer caption text (such as
+    // the version one) would otherwise run under its result.
+    const int resultX = std::max({ui->m_lbAutoTest->width(), ui->m_lbManualTest->width(),
+                                  ui->m_lbVersionInfo->width()}) + 10;
     const int step = captionHeight + 10;
     int rowTop = height();
     // Rows from the bottom upward: version, manual, automatic.
