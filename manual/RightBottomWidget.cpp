@@ -224,6 +224,11 @@ bool RightBottomWidget::RouteManualTest(QEvent* event)
 
     // Taken before anything else: every return below frees an unused record.
     std::unique_ptr<PresetCallParam> preset = PresetCallEvent::Take(manual);
+    if (manual->word1 < EnumClass::MANUAL_TRUMPET || manual->word1 > EnumClass::MANUAL_AUTO) {
+        LogPrint(LOG_GENERAL, "RightBottomWidget::RouteManualTest() unknown item %lld dropped",
+                 static_cast<long long>(manual->word1));
+        return true;
+    }
     const int item = static_cast<int>(manual->word1);
     const qint64 param = manual->word2;
 
@@ -235,10 +240,6 @@ bool RightBottomWidget::RouteManualTest(QEvent* event)
     if (item == EnumClass::MANUAL_SWITCH_SENSOR && param == -1) {
         if (IsSwitchSensorVisible())
             onSwitchSensor();
-        return true;
-    }
-    if (item < EnumClass::MANUAL_TRUMPET || item > EnumClass::MANUAL_AUTO) {
-        LogPrint(LOG_GENERAL, "RightBottomWidget::RouteManualTest() unknown item %d dropped", item);
         return true;
     }
     if (!m_pController)
