@@ -406,13 +406,15 @@ void RightBottomWidget::SetChannelInfo(int current, int count, bool gunBallMode)
     m_bGunBallMode = gunBallMode;
 
     const bool show = m_iChannelCount > 1;
-    const bool changed = ui->m_btnSwitchChannel->isHidden() == show;
     ui->m_btnSwitchChannel->setVisible(show);
     ui->m_lbCurChannelInfo->setVisible(show);
     RefreshChannelLabel();
     // Controls that appear after the last layout pass need a grid cell, or they
-    // would sit at their form position on top of other buttons.
-    if (changed && m_bLaidOut)
+    // would sit at their form position on top of other buttons; hidden ones give
+    // their cells back.
+    const QLayout* grid = ui->tab_ManualTestItem->layout();
+    const bool inGrid = grid && grid->indexOf(ui->m_btnSwitchChannel) >= 0;
+    if (m_bLaidOut && inGrid != show)
         LayoutManualTestGrid();
 }
 
