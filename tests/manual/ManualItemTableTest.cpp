@@ -1,6 +1,7 @@
 #include "CMapManualDesc.h"
 #include "EnumClass.h"
 
+#include <QKeyEvent>
 #include <QMetaEnum>
 #include <QSet>
 
@@ -93,10 +94,12 @@ TEST(ManualItemTable, KeysWithoutItemMissAndLeaveTheRecordAlone)
 
 TEST(ManualItemTable, KeypadDigitsSelectTheSameItems)
 {
-    // The keypad sends the same key code with a modifier that the table ignores.
+    // The keypad sends the digit's key code with the keypad modifier beside it.
+    const QKeyEvent pad1(QEvent::KeyPress, Qt::Key_1, Qt::KeypadModifier, "1");
+    const QKeyEvent pad2(QEvent::KeyPress, Qt::Key_2, Qt::KeypadModifier, "2");
     ManualItemDesc one, two;
-    ASSERT_TRUE(CMapManualDesc::GetInstance()->GetItemIdByKey(Qt::Key_1, one));
-    ASSERT_TRUE(CMapManualDesc::GetInstance()->GetItemIdByKey(Qt::Key_2, two));
+    ASSERT_TRUE(CMapManualDesc::GetInstance()->GetItemIdByKey(pad1.key(), one));
+    ASSERT_TRUE(CMapManualDesc::GetInstance()->GetItemIdByKey(pad2.key(), two));
     EXPECT_EQ(one.iId, EnumClass::MANUAL_4GTEST);
     EXPECT_EQ(two.iId, EnumClass::MANUAL_QRCODE_CHECK);
 }
