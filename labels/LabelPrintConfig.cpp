@@ -219,7 +219,8 @@ QString LabelPrintConfig::FloatText(float value)
 {
     if (!std::isfinite(value))
         return QString::number(double(value));
-    for (int precision = 1; precision < 9; ++precision) {
+    // From Qt's default six digits, so that 90 stays "90" and not "9e+01".
+    for (int precision = 6; precision < 9; ++precision) {
         const QString text = QString::number(double(value), 'g', precision);
         if (text.toFloat() == value)
             return text;

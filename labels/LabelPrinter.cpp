@@ -24,8 +24,13 @@ bool IsPictureLine(const QString& line)
 }  // namespace
 
 LabelPrinter::LabelPrinter()
-    : m_printer(std::make_unique<QPrinter>(QPrinter::PrinterResolution))
 {
+    CreatePrinter();
+}
+
+void LabelPrinter::CreatePrinter()
+{
+    m_printer = std::make_unique<QPrinter>(QPrinter::PrinterResolution);
     m_printer->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
     m_printer->setPageOrientation(QPageLayout::Portrait);
     m_printer->setFullPage(true);
@@ -71,6 +76,10 @@ int LabelPrinter::PrintLabel(LabelPrintJob* job)
     QPainter painter;
     if (!device || !painter.begin(device)) {
         LogPrint(LOG_MAJOR, "LabelPrinter::PrintLabel() the printer could not start");
+        // Qt leaves a printer that failed to start marked active, refusing every later
+        // setting: the next job gets a fresh one.
+        if (device == m_printer.get())
+            CreatePrinter();
         return -1;
     }
     renderer.Paint(painter, dpi);

@@ -28,6 +28,8 @@ public:
     LabelPrinter& operator=(const LabelPrinter&) = delete;
 
 private:
+    void CreatePrinter();
+
 
     std::unique_ptr<QPrinter> m_printer;
     std::mutex m_jobMutex;

@@ -220,12 +220,26 @@ void LabelRenderer::PaintBarcode(QPainter& painter, const QString& modules, doub
     const int q = int(modules.size() * k);
     if (q <= 0)
         return;
-    const double s = w / q;
-    painter.setPen(QPen(QBrush(Qt::black), s * k, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-    for (int i = 0; i < modules.size(); ++i) {
-        if (modules.at(i) != 'b')
+    const double step = k * (w / q);   // close to w / modules: the bars fill the item
+    // One crisp rectangle per run of dark modules: single-module lines overlapping
+    // at truncated positions leave grey seams inside wide bars that scanners misread.
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(Qt::NoPen);
+    const int top = int(std::lround(y));
+    const int bottom = int(std::lround(y + h));
+    for (int i = 0; i < modules.size();) {
+        if (modules.at(i) != 'b') {
+            ++i;
             continue;
-        const int bx = int(i * k * s + x);
-        painter.drawLine(bx, int(y), bx, int(y + h));
+        }
+        int end = i;
+        while (end < modules.size() && modules.at(end) == 'b')
+            ++end;
+        const int left = int(std::lround(x + i * step));
+        const int right = int(std::lround(x + end * step));
+        painter.fillRect(QRect(QPoint(left, top), QPoint(right - 1, bottom - 1)), Qt::black);
+        i = end;
     }
+    painter.restore();
 }

@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QRectF>
 
+#include <cmath>
+
 #include <qrencode.h>
 
 QrSymbol::QrSymbol(const QString& text)
@@ -44,11 +46,19 @@ void QrSymbol::Paint(QPainter& painter, const QRectF& rect) const
     if (n < 1)
         return;
     painter.setBrush(QBrush(Qt::black, Qt::SolidPattern));
+    // Module edges on whole dots, without smoothing: antialiased squares at fractional
+    // positions leave light seams between dark neighbours that scanners trip over.
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
     const double m = rect.width() / n;
+    const auto edgeX = [&](int c) { return int(std::lround(rect.x() + c * m)); };
+    const auto edgeY = [&](int r) { return int(std::lround(rect.y() + r * m)); };
     for (int r = 0; r < n; ++r) {
         for (int c = 0; c < n; ++c) {
             if (IsDark(r, c))
-                painter.fillRect(QRectF(rect.x() + c * m, rect.y() + r * m, m, m), Qt::black);
+                painter.fillRect(QRect(QPoint(edgeX(c), edgeY(r)), QPoint(edgeX(c + 1) - 1, edgeY(r + 1) - 1)),
+                                 Qt::black);
         }
     }
+    painter.restore();
 }

@@ -2,9 +2,10 @@
 
 #include <QString>
 
+#include <qrencode.h>
+
 class QPainter;
 class QRectF;
-struct QRcode;
 
 // A QR symbol of a text (libqrencode: UTF-8 bytes, smallest version, level L,
 // 8-bit mode, case-sensitive). Empty text, or text too long for any version,
