@@ -58,21 +58,17 @@ LabelPrintConfig* LabelPrintConfig::Instance()
     LabelPrintConfig* instance = g_instance.load();
     if (instance)
         return instance;
-    LoadStatus status = LoadOk;
-    {
-        std::lock_guard<std::mutex> lock(g_instanceMutex);
-        instance = g_instance.load();
-        if (!instance) {
-            instance = new LabelPrintConfig();
-            instance->OpenSettings();
-            instance->SetDefaults();
-            instance->Load(instance->m_template);
-            status = instance->m_lastLoadStatus;
-            g_instance.store(instance);
-        }
+    std::lock_guard<std::mutex> lock(g_instanceMutex);
+    instance = g_instance.load();
+    if (!instance) {
+        instance = new LabelPrintConfig();
+        instance->OpenSettings();
+        instance->SetDefaults();
+        // A failure stays in LastLoadStatus: a box here would run an event loop
+        // inside the creation lock. Every user loads its own copy and shows it then.
+        instance->Load(instance->m_template);
+        g_instance.store(instance);
     }
-    // The box runs an event loop: never inside the creation lock.
-    ShowLoadError(status);
     return instance;
 }
 

@@ -19,8 +19,8 @@ public:
         LoadLegacyFieldCount,  // a legacy line with fewer than nine fields; reading stopped there
     };
 
-    // The process-wide store, created and loaded on first use. A legacy-format error
-    // of that first load is shown once the creation lock is released.
+    // The process-wide store, created and loaded on first use. That first load shows
+    // no box; its outcome is in LastLoadStatus.
     static LabelPrintConfig* Instance();
 
     // Reads the current file into the caller's record; the store's own record is left
@@ -44,7 +44,7 @@ public:
     // A float as the shortest text that reads back as the same float ("90", "2.5", "40.7").
     static QString FloatText(float value);
 
-    // For tests: a store of its own, not the process-wide one.
+    // A store of its own (tests); the station uses Instance.
     LabelPrintConfig();
     ~LabelPrintConfig();
     LabelPrintConfig(const LabelPrintConfig&) = delete;

@@ -76,24 +76,17 @@ PrintTemplate SampleTemplate()
 }  // namespace
 
 // Runs first: the process-wide store is created here.
-TEST(LabelPrintConfigInstance, LegacyErrorOfTheFirstLoadIsShownOutsideTheCreationLock)
+TEST(LabelPrintConfigInstance, FirstLoadReportsALegacyErrorAsAStatusWithoutABox)
 {
     TempAppDir dir;
-    dir.writeFile("PrintConfig/old.ini", "[LABELS]\niSize=1\n0=\"0,1,2\"\n");
+    dir.writeFile("PrintConfig/old.ini", "[BASE_SIZE]\nwidth=50\n[LABELS]\niSize=1\n0=\"0,1,2\"\n");
     CurrentPrintConfigPath = dir.file("PrintConfig/old.ini");
-    LabelPrintConfig* fromBox = nullptr;
-    QStringList texts;
-    ModalHook::Set([&](QDialog* dialog) {
-        texts << dialog->windowTitle();
-        fromBox = LabelPrintConfig::Instance();   // would dead-lock under the creation lock
-        return int(QDialog::Accepted);
-    });
+    BoxRecorder boxes;
     LabelPrintConfig* store = LabelPrintConfig::Instance();
-    ModalHook::Clear();
     ASSERT_NE(store, nullptr);
-    EXPECT_EQ(fromBox, store);
-    EXPECT_EQ(texts, QStringList{"error"});
+    EXPECT_TRUE(boxes.texts.isEmpty());
     EXPECT_EQ(store->LastLoadStatus(), LabelPrintConfig::LoadLegacyFieldCount);
+    EXPECT_EQ(store->Template().width, 50.0f);   // what was read before the bad line
     EXPECT_EQ(LabelPrintConfig::Instance(), store);
     CurrentPrintConfigPath.clear();
 }
@@ -183,8 +176,10 @@ TEST(LabelPrintConfigText, FloatsAreWrittenAsTheirShortestText)
 TEST_F(TemplateFileTest, SaveReportsAFileThatCannotBeWritten)
 {
     m_dir.writeFile("plainfile", "x");
-    CurrentPrintConfigPath = m_dir.file("plainfile/label.ini");
-    EXPECT_FALSE(m_store.Save(SampleTemplate()));
+    for (const QString& path : {m_dir.file("plainfile/label.ini"), QString()}) {
+        CurrentPrintConfigPath = path;
+        EXPECT_FALSE(m_store.Save(SampleTemplate())) << qPrintable(path);
+    }
 }
 
 TEST_F(TemplateFileTest, MissingFileLoadsAsAnEmptyTemplate)
