@@ -108,9 +108,11 @@ bool LabelRenderer::Paint(QPaintDevice* device, double dpi) const
 
 void LabelRenderer::Paint(QPainter& painter, double dpi) const
 {
-    if (!std::isfinite(dpi) || dpi <= 0 || dpi > kMaxDpi)
-        return;
     const PrintTemplate& tpl = m_job.printTemplate;
+    QSizeF paper;
+    // Out-of-range sizes would turn into out-of-range integer dots below.
+    if (!std::isfinite(dpi) || dpi <= 0 || dpi > kMaxDpi || !PaperSizeMm(tpl, &paper))
+        return;
     const double d = dpi / kMmPerInch;
     painter.setRenderHint(QPainter::Antialiasing, true);
     QFont font = painter.font();

@@ -37,7 +37,8 @@ public:
     const QString& QrText() const { return m_qrText; }
     const QrSymbol& Symbol() const { return *m_symbol; }
 
-    // Paints on an active painter; dpi is the device's dots per inch.
+    // Paints on an active painter; dpi is the device's dots per inch. Nothing is
+    // painted for a template without a printable paper size or a dpi beyond 10000.
     void Paint(QPainter& painter, double dpi) const;
     // Opens a painter on device and paints; false when the painter cannot begin or end.
     bool Paint(QPaintDevice* device, double dpi) const;
