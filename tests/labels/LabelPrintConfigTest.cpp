@@ -182,6 +182,25 @@ TEST_F(TemplateFileTest, SaveReportsAFileThatCannotBeWritten)
     }
 }
 
+// Templates made on the earlier station: CR LF lines, GB2312 text, a float stored as a variant.
+TEST_F(TemplateFileTest, ExistingWindowsFileLoads)
+{
+    const QByteArray bytes = "[BASE_SIZE]\r\nwidth=@Variant(\\0\\0\\0\\x87\\x42\\xb4\\0\\0)\r\nheight=40\r\n\r\n"
+                             "[SN_INDENTIFY]\r\nbShowMac=true\r\nbShowSn=true\r\n\r\n"
+                             "[OTHER]\r\niPrintMode=1\r\nfPrintPaperSpace=2.5\r\n\r\n"
+                             "[LABELS]\r\niSize=1\r\n0=\"0,1,2,3,4,5,"
+                             + Gb2312(QString::fromUtf8("型号")) + ",,7\"\r\n";
+    WriteTemplate(bytes);
+    PrintTemplate t;
+    ASSERT_TRUE(m_store.Load(t));
+    EXPECT_EQ(t.width, 90.0f);
+    EXPECT_EQ(t.height, 40.0f);
+    EXPECT_EQ(t.fPrintPaperSpace, 2.5f);
+    EXPECT_EQ(t.iPrintMode, 1);
+    EXPECT_TRUE(t.bShowSn);
+    EXPECT_EQ(t.labels, QStringList{QString::fromUtf8("0,1,2,3,4,5,型号,,7")});
+}
+
 TEST_F(TemplateFileTest, MissingFileLoadsAsAnEmptyTemplate)
 {
     PrintTemplate t = SampleTemplate();
