@@ -434,6 +434,28 @@ TEST_F(SdkSimTest, NoStatusCallbackAfterItIsCleared)
     EXPECT_EQ(slow.entered.load(), enteredAtClear);
 }
 
+TEST(SimStreamTest, MediaHeaderBytesSitAtTheirOffsets)
+{
+    SimMedia media;
+    media.video = false;
+    media.sampleRate = 44100;
+    media.bits = 16;
+    media.channels = 2;
+    const FC_MediaHeader h = SimStream::MakeHeader(media);
+    const QByteArray raw(reinterpret_cast<const char*>(&h), sizeof h);
+    ASSERT_EQ(raw.size(), 1360);
+    auto i16 = [&](int at) { int16_t v; memcpy(&v, raw.constData() + at, 2); return int(v); };
+    auto i32 = [&](int at) { int32_t v; memcpy(&v, raw.constData() + at, 4); return int(v); };
+    EXPECT_EQ(i16(32), 0);
+    EXPECT_NE(i16(34), 0);
+    EXPECT_EQ(i32(828), 44100);
+    EXPECT_EQ(i32(832), 16);
+    EXPECT_EQ(i32(836), 2);
+    EXPECT_EQ(i32(572), FC_AUDIO_CODEC_PCM);   // first word of the audio part
+    // One 40 ms packet of the tone: 1764 stereo samples.
+    EXPECT_EQ(SimStream::MakeTone(media, 0, 1764).size(), 1764 * 4);
+}
+
 TEST(SimProfileTest, RejectsBadProfilesWithTheFieldNamed)
 {
     struct Case {
