@@ -8,6 +8,28 @@
 #include <QString>
 #include <QVector>
 
+// The simulated LAN's JSON profile (sdk/sim/SimProfile.json is the sample):
+// {
+//   "adapter": {"name", "address" (127.0.0.0/8 only), "netmask", "mac" "02:..:.."},
+//   "cameras": [{
+//     "serial" (<= 31), "type" ("IPC"), "address", "netmask", "gateway" (x.y.z.1),
+//     "port" (3000), "addressLock" (0), "cloudId", "cloudIdValid" (true),
+//     "user" ("admin"), "password" ("580347"),
+//     "hwCfgMd5", "sysCfgMd5"               digests the camera reports for 1514,
+//     "uploadedHwCfgMd5", "uploadedSysCfgMd5" digests after a package upload,
+//     "restartAfterUploadMs" (0)            link drop after a package upload,
+//     "searchDelayMs" (50), "loginDelayMs" (50), "replyDelayMs" (20),
+//     "media": {"video", "width", "height" (multiples of 8), "fps", "audio",
+//               "sampleRate", "bits" (8|16), "channels", "toneHz"},
+//     "talk": {"audioType", "sampleRate", "bits", "channels"},
+//     "replies": {"<command>": {"text", "status" (-128..255), "delayMs"}},
+//     "faults": {"noReply": [commands], "wrongValue": {"<command>": text},
+//                "refuseLogin", "lostConnectionAfterMs", "dropStreamAfterMs", "refuseTalk"}
+//   }]
+// }
+// Values in brackets are the defaults; a command without a scripted reply
+// gets a built-in answer that passes.
+
 // A scripted answer of a simulated camera to one device command.
 struct SimReply {
     QByteArray text;             // the reply text (Latin-1)

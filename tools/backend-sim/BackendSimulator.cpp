@@ -1,0 +1,166 @@
+#include "BackendSimulator.h"
+
+#include "SimServer.h"
+#include "SimShared.h"
+
+#include <QCryptographicHash>
+#include <QMetaObject>
+#include <QThread>
+
+namespace {
+
+// A configuration package as the back-end serves it: a 384-byte text header
+// (decimal body length at byte 32, lower-case MD5 hex of the body at byte 320)
+// followed by the body.
+QByteArray MakePackage(const QByteArray& body)
+{
+    QByteArray head(384, '\0');
+    const QByteArray name = "backend-sim package";
+    memcpy(head.data(), name.constData(), size_t(name.size()));
+    const QByteArray length = QByteArray::number(body.size());
+    memcpy(head.data() + 32, length.constData(), size_t(length.size()));
+    const QByteArray md5 = QCryptographicHash::hash(body, QCryptographicHash::Md5).toHex();
+    memcpy(head.data() + 320, md5.constData(), size_t(md5.size()));
+    return head + body;
+}
+
+}  // namespace
+
+std::string BackendSimulator::Request::Header(const std::string& name) const
+{
+    const std::string key = "\r\n" + name + ": ";
+    const size_t at = head.find(key);
+    if (at == std::string::npos)
+        return std::string();
+    const size_t from = at + key.size();
+    return head.substr(from, head.find("\r\n", from) - from);
+}
+
+BackendSimulator::BackendSimulator()
+    : m_shared(std::make_shared<Shared>())
+{
+    for (const char* model : {"VC-200", "VC-310"}) {
+        m_shared->files[std::string("/files/config/") + model + ".tgz"] =
+            MakePackage(QByteArray("fixture configuration archive of ") + model);
+        m_shared->files[std::string("/files/audio/alarm_") + model] = QByteArray("ID3 fixture alarm sound");
+    }
+}
+
+BackendSimulator::~BackendSimulator()
+{
+    Stop();
+}
+
+bool BackendSimulator::Start(uint16_t port, const QString& resultsFile)
+{
+    if (m_thread)
+        return true;
+    {
+        std::lock_guard<std::mutex> lock(m_shared->mutex);
+        m_shared->resultsFile = resultsFile;
+    }
+    m_thread = new QThread();
+    m_thread->setObjectName("backend-sim");
+    m_server = new SimServer(m_shared);
+    m_server->moveToThread(m_thread);
+    m_thread->start();
+    bool ok = false;
+    SimServer* server = m_server;
+    QMetaObject::invokeMethod(m_server, [server, port, &ok] { ok = server->Listen(port); },
+                              Qt::BlockingQueuedConnection);
+    if (!ok) {
+        Stop();
+        return false;
+    }
+    m_port = m_server->Port();
+    std::lock_guard<std::mutex> lock(m_shared->mutex);
+    m_shared->hostText = HostText();
+    return true;
+}
+
+void BackendSimulator::Stop()
+{
+    if (!m_thread)
+        return;
+    SimServer* server = m_server;
+    // The server and its sockets are deleted on their own thread.
+    QMetaObject::invokeMethod(m_server, [server] { delete server; }, Qt::BlockingQueuedConnection);
+    m_server = nullptr;
+    m_thread->quit();
+    m_thread->wait();
+    delete m_thread;
+    m_thread = nullptr;
+}
+
+std::string BackendSimulator::HostText() const
+{
+    return "127.0.0.1:" + std::to_string(m_port);
+}
+
+void BackendSimulator::SetFault(const std::string& prefix, Fault fault, int arg, int times)
+{
+    std::lock_guard<std::mutex> lock(m_shared->mutex);
+    m_shared->faults.push_back(Shared::FaultRule{prefix, fault, arg, times});
+}
+
+void BackendSimulator::ClearFaults()
+{
+    std::lock_guard<std::mutex> lock(m_shared->mutex);
+    m_shared->faults.clear();
+}
+
+void BackendSimulator::SetRefusing(bool refusing)
+{
+    if (!m_server)
+        return;
+    SimServer* server = m_server;
+    const uint16_t port = m_port;
+    QMetaObject::invokeMethod(m_server, [server, port, refusing] {
+        if (refusing)
+            server->Close();
+        else
+            server->Listen(port);
+    }, Qt::BlockingQueuedConnection);
+}
+
+void BackendSimulator::SetReply(const std::string& operation, const std::string& body)
+{
+    std::lock_guard<std::mutex> lock(m_shared->mutex);
+    m_shared->replies[operation] = body;
+}
+
+void BackendSimulator::SetFile(const std::string& path, const QByteArray& bytes)
+{
+    std::lock_guard<std::mutex> lock(m_shared->mutex);
+    m_shared->files[path] = bytes;
+}
+
+void BackendSimulator::SetLoginCookie(const std::string& cookie)
+{
+    std::lock_guard<std::mutex> lock(m_shared->mutex);
+    m_shared->loginCookie = cookie;
+}
+
+std::vector<BackendSimulator::Request> BackendSimulator::Requests() const
+{
+    std::lock_guard<std::mutex> lock(m_shared->mutex);
+    return m_shared->requests;
+}
+
+size_t BackendSimulator::RequestCount() const
+{
+    std::lock_guard<std::mutex> lock(m_shared->mutex);
+    return m_shared->requests.size();
+}
+
+void BackendSimulator::ClearRequests()
+{
+    std::lock_guard<std::mutex> lock(m_shared->mutex);
+    m_shared->requests.clear();
+}
+
+std::vector<std::string> BackendSimulator::Results() const
+{
+    std::lock_guard<std::mutex> lock(m_shared->mutex);
+    return m_shared->results;
+}
