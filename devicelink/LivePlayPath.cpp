@@ -2,6 +2,7 @@
 
 #include "DecodeModes.h"
 #include "DeviceEntry.h"
+#include "DeviceEventBridge.h"
 #include "FuncLib.h"
 #include "Log.h"
 #include "OpenglRender.h"
@@ -18,8 +19,8 @@ namespace {
 
 constexpr int STREAM_BUFFER_COUNT = 40;
 
-std::atomic<LivePlayPath::AudioSink> g_audioSink{nullptr};
-std::atomic<LivePlayPath::AudioStop> g_audioStop{nullptr};
+std::atomic<LivePlayPath::AudioSink> g_audioSink{&DeviceEventBridge::PlayAudioFrame};
+std::atomic<LivePlayPath::AudioStop> g_audioStop{&DeviceEventBridge::StopAudioPlay};
 
 // A fixed text field that may lack its NUL.
 QByteArray FieldText(const char* field, size_t size)
@@ -54,8 +55,8 @@ int LivePlayPath::SetPortMultiThreadDecode(int port, int mode)
 
 void LivePlayPath::SetAudioOutput(AudioSink play, AudioStop stop)
 {
-    g_audioSink = play;
-    g_audioStop = stop;
+    g_audioSink = play ? play : &DeviceEventBridge::PlayAudioFrame;
+    g_audioStop = stop ? stop : &DeviceEventBridge::StopAudioPlay;
 }
 
 void LivePlayPath::StopAudioPlay()

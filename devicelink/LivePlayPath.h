@@ -35,8 +35,9 @@ public:
     // are positive and the V pitch is 0, else 1 planar.
     static int ChooseLayout(const PC_FrameInfo& frame);
 
-    // The bridge's audio player: where decoded audio frames go (PlayAudioFrame)
-    // and how a pane stops it (StopAudioPlay). Null functions do nothing.
+    // Where decoded audio frames go and how a pane stops the audio: the
+    // bridge's audio player (DeviceEventBridge::PlayAudioFrame and
+    // StopAudioPlay) unless a test puts its own pair in; null restores them.
     using AudioSink = void (*)(const PC_FrameInfo* frame);
     using AudioStop = void (*)();
     static void SetAudioOutput(AudioSink play, AudioStop stop);

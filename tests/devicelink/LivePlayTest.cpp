@@ -5,6 +5,7 @@
 #include "LivePlayPath.h"
 #include "OpenglRender.h"
 #include "TestPictures.h"
+#include "VideoForm.h"
 
 #include "FuncLib.h"
 #include "Log.h"
@@ -328,6 +329,29 @@ TEST_F(LivePlayTest, ThePlayPasswordNeverReachesTheLog)
     const QByteArray log = file.readAll();
     EXPECT_TRUE(log.contains("FC_Loc_RealPlayEx, loginID=0, ip=127.0.0.9, user=admin, pwd=***")) << log.constData();
     EXPECT_FALSE(log.contains("Secret-7731"));
+}
+
+TEST_F(LivePlayTest, UnbindingStopsTheAudioOnlyWhenThePaneAndTheChannelHaveItOn)
+{
+    VideoForm pane;
+    std::strcpy(entry.szAddress, "127.0.0.9");
+    ASSERT_EQ(pane.BindDevice(&entry, 1), 0);
+    EXPECT_FALSE(pane.IsStopped());
+    EXPECT_EQ(pane.Channel(), 1);
+    entry.bHaveAudio = true;
+    entry.channels[1].bAudioOn = true;
+    EXPECT_EQ(pane.UnbindDevice(), 0);
+    EXPECT_EQ(g_audioStops, 0) << "the pane's own audio flag is off";
+    EXPECT_TRUE(entry.channels[1].bAudioOn);
+    EXPECT_TRUE(pane.IsStopped());
+
+    ASSERT_EQ(pane.BindDevice(&entry, 1), 0);
+    pane.SetAudioFlag(true);
+    EXPECT_EQ(pane.UnbindDevice(), 0);
+    EXPECT_EQ(g_audioStops, 1);
+    EXPECT_FALSE(entry.channels[1].bAudioOn);
+    EXPECT_FALSE(pane.IsBind());
+    EXPECT_TRUE(entry.channels[1].renderers.empty());
 }
 
 }  // namespace
