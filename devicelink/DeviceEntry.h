@@ -2,9 +2,8 @@
 
 #include "FuncLibTypes.h"
 
-#include <QMutex>
-
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 class OpenglRender;
@@ -44,9 +43,9 @@ struct DeviceEntry {
     // header, feeding packets, closing it), so that a header arriving during a
     // tear-down never reopens a port that is being released. Never held while
     // calling FC_Loc_StopRealPlay, which waits for a running data callback.
-    QMutex portMutex;
+    std::mutex portMutex;
     // Guards the slots and the audio fields between the GUI thread and the
     // libraries' threads; held while frames are handed to the renderers.
     // Never held while calling into the SDK or the play library.
-    QMutex mutex;
+    std::mutex mutex;
 };

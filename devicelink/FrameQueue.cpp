@@ -8,7 +8,7 @@ FrameQueue::FrameQueue()
 
 FrameQueue::Buffer FrameQueue::BeginFill()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     Buffer chosen;
     for (const Buffer& b : m_buffers) {
         if (b->consumed && !b->filling) {
@@ -29,7 +29,7 @@ bool FrameQueue::EndFill(const Buffer& buffer, bool filled, const std::function<
 {
     if (!buffer)
         return false;
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     buffer->filling = false;
     // A failed fill may have emptied an unshown picture; a discarded one is stale.
     if (!filled || buffer->generation != m_generation) {
@@ -44,7 +44,7 @@ bool FrameQueue::EndFill(const Buffer& buffer, bool filled, const std::function<
 
 bool FrameQueue::DrawFront(const std::function<void(const FrameBuffer&)>& draw)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     Buffer front = m_buffers.front();
     if (front->consumed || front->filling)
         return false;
@@ -58,7 +58,7 @@ bool FrameQueue::DrawFront(const std::function<void(const FrameBuffer&)>& draw)
 
 void FrameQueue::Discard()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     ++m_generation;
     for (const Buffer& b : m_buffers)
         b->consumed = true;
@@ -66,7 +66,7 @@ void FrameQueue::Discard()
 
 int FrameQueue::UnshownCount() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     int n = 0;
     for (const Buffer& b : m_buffers)
         n += (!b->consumed && !b->filling) ? 1 : 0;

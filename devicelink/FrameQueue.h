@@ -2,11 +2,10 @@
 
 #include "FrameBuffer.h"
 
-#include <QMutex>
-
 #include <functional>
 #include <list>
 #include <memory>
+#include <mutex>
 
 // The renderer's three picture buffers in queue order. The decode thread fills
 // a buffer outside the lock (BeginFill / EndFill); the GUI thread draws the
@@ -38,7 +37,7 @@ public:
     int UnshownCount() const;
 
 private:
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     std::list<Buffer> m_buffers;
     uint64_t m_generation = 0;
 };

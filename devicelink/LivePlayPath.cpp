@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -132,14 +133,14 @@ int LivePlayPath::StartRealPlay(DeviceEntry* entry, OpenglRender* pane, int chan
     if (!entry || !pane || !ValidChannel(channel))
         return -1;
     DeviceEntry::Slot& slot = entry->channels[channel];
-    QMutexLocker portLock(&entry->portMutex);
+    std::unique_lock<std::mutex> portLock(entry->portMutex);
 
     entry->mutex.lock();
     int port = slot.lPlayPort;
     entry->mutex.unlock();
     if (port < 1) {
         port = PC_GetFreePort();
-        QMutexLocker lock(&entry->mutex);
+        std::unique_lock<std::mutex> lock(entry->mutex);
         slot.lPlayPort = port;
     }
 
@@ -172,7 +173,7 @@ int LivePlayPath::StartRealPlay(DeviceEntry* entry, OpenglRender* pane, int chan
         const QByteArray user = FieldText(entry->szUser, sizeof entry->szUser);
         const QByteArray password = FieldText(entry->szPassword, sizeof entry->szPassword);
         {
-            QMutexLocker lock(&entry->mutex);
+            std::unique_lock<std::mutex> lock(entry->mutex);
             slot.bRequesting = true;
         }
         // The port lock is released: the header callback needs it while the SDK may wait for it.
@@ -180,7 +181,7 @@ int LivePlayPath::StartRealPlay(DeviceEntry* entry, OpenglRender* pane, int chan
         const int64_t handle = FC_Loc_RealPlayEx(entry->lLoginHandle, url.constData(), user.constData(),
                                                  password.constData(), &LivePlayPath::OnStreamData, &param);
         {
-            QMutexLocker lock(&entry->mutex);
+            std::unique_lock<std::mutex> lock(entry->mutex);
             slot.bRequesting = false;
             if (handle >= 1)
                 slot.lRealHandle = handle;
@@ -190,7 +191,7 @@ int LivePlayPath::StartRealPlay(DeviceEntry* entry, OpenglRender* pane, int chan
                  int(handle));
     } else if (!started && port >= 1) {
         OpenPort(entry, port, header);
-        QMutexLocker lock(&entry->mutex);
+        std::unique_lock<std::mutex> lock(entry->mutex);
         slot.bPlayerStarted = true;
     }
     return 0;
@@ -204,9 +205,9 @@ int LivePlayPath::StopRealPlay(DeviceEntry* entry, OpenglRender* pane, int chann
     int port = 0;
     int64_t handle = 0;
     {
-        QMutexLocker portLock(&entry->portMutex);
+        std::unique_lock<std::mutex> portLock(entry->portMutex);
         {
-            QMutexLocker lock(&entry->mutex);
+            std::unique_lock<std::mutex> lock(entry->mutex);
             slot.bAttached = false;
             auto it = std::find(slot.renderers.begin(), slot.renderers.end(), pane);
             if (it != slot.renderers.end())
@@ -233,11 +234,11 @@ int LivePlayPath::OnStreamData(int64_t realHandle, int dataType, const char* buf
     if (!packet || !packet->pUser)
         return -1;
     auto* entry = static_cast<DeviceEntry*>(packet->pUser);
-    QMutexLocker portLock(&entry->portMutex);
+    std::unique_lock<std::mutex> portLock(entry->portMutex);
     int port = 0;
     bool audioOn = false;
     {
-        QMutexLocker lock(&entry->mutex);
+        std::unique_lock<std::mutex> lock(entry->mutex);
         const int index = FindSlotByHandle(entry, realHandle);
         if (index < 0)
             return -2;
@@ -258,7 +259,7 @@ int LivePlayPath::OnStreamData(int64_t realHandle, int dataType, const char* buf
         FC_MediaHeader header;
         std::memcpy(&header, buffer, sizeof header);
         {
-            QMutexLocker lock(&entry->mutex);
+            std::unique_lock<std::mutex> lock(entry->mutex);
             const int index = FindSlotByHandle(entry, realHandle);
             if (index < 0)
                 return -2;
@@ -271,7 +272,7 @@ int LivePlayPath::OnStreamData(int64_t realHandle, int dataType, const char* buf
             }
         }
         OpenPort(entry, port, header);
-        QMutexLocker lock(&entry->mutex);
+        std::unique_lock<std::mutex> lock(entry->mutex);
         const int index = FindSlotByHandle(entry, realHandle);
         if (index >= 0)
             entry->channels[index].bPlayerStarted = true;
@@ -301,7 +302,7 @@ int LivePlayPath::OnDecodedFrame(int port, const PC_FrameInfo* frame, void* user
     if (!frame || !user || port < 1)
         return -1;
     auto* entry = static_cast<DeviceEntry*>(user);
-    QMutexLocker lock(&entry->mutex);
+    std::unique_lock<std::mutex> lock(entry->mutex);
     const DeviceEntry::Slot* slot = nullptr;
     for (const DeviceEntry::Slot& s : entry->channels) {
         if (s.lPlayPort == port) {

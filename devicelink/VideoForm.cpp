@@ -202,7 +202,7 @@ int VideoForm::UnbindDevice()
         return -1;
     bool stopAudio = false;
     if (m_audio && m_channel >= 0 && m_channel < DeviceEntry::SLOT_COUNT) {
-        QMutexLocker lock(&m_device->mutex);
+        std::lock_guard<std::mutex> lock(m_device->mutex);
         DeviceEntry::Slot& slot = m_device->channels[m_channel];
         if (m_device->bHaveAudio && slot.bAudioOn) {
             slot.bAudioOn = false;
