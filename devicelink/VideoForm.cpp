@@ -188,6 +188,9 @@ void VideoForm::SetOsdSwitches(bool autoTest, bool manualTest, bool versionInfo)
 
 int VideoForm::BindDevice(DeviceEntry* entry, int channel)
 {
+    // A pane must never count as bound to nothing or to a channel without a slot.
+    if (!entry || channel < 0 || channel >= DeviceEntry::SLOT_COUNT)
+        return -1;
     SetStopRender(false);
     LivePlayPath::StartRealPlay(entry, this, channel);
     m_device = entry;

@@ -42,6 +42,7 @@ public:
     bool IsManualTestShown() const { return m_showManualTest; }
     bool IsVersionInfoShown() const { return m_showVersionInfo; }
 
+    // 0, or -1 (nothing changed) for a null entry or a channel without a slot.
     int BindDevice(DeviceEntry* entry, int channel);
     int UnbindDevice();
     int GetDevice(DeviceEntry*& entry) const;

@@ -335,6 +335,9 @@ TEST_F(LivePlayTest, UnbindingStopsTheAudioOnlyWhenThePaneAndTheChannelHaveItOn)
 {
     VideoForm pane;
     std::strcpy(entry.szAddress, "127.0.0.9");
+    EXPECT_EQ(pane.BindDevice(nullptr, 0), -1);
+    EXPECT_EQ(pane.BindDevice(&entry, 2), -1);
+    EXPECT_FALSE(pane.IsBind());
     ASSERT_EQ(pane.BindDevice(&entry, 1), 0);
     EXPECT_FALSE(pane.IsStopped());
     EXPECT_EQ(pane.Channel(), 1);
