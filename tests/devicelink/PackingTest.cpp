@@ -100,8 +100,9 @@ TEST_P(PackTable, PacksEveryPlaneByItsOwnPitch)
     } else {
         EXPECT_EQ(buffer.chromaOffset[1], luma);                                  // V
         EXPECT_EQ(buffer.chromaOffset[0], luma + (c.height / 2) * (c.width / 2));   // U
-        if (c.width % 2 == 0 && c.height % 2 == 0)
+        if (c.width % 2 == 0 && c.height % 2 == 0) {
             EXPECT_EQ(buffer.chromaOffset[0], luma * 5 / 4);
+        }
     }
 }
 
