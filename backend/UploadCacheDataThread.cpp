@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QMutexLocker>
 
 #include <cstring>
 #include <map>
@@ -36,7 +35,15 @@ UploadCacheDataThread::~UploadCacheDataThread()
 {
     m_run = false;
     m_client.SetExitFlag(true);
+    JoinWorker();
+}
+
+void UploadCacheDataThread::JoinWorker()
+{
     wait();
+    // run() ends under this lock: taking it makes the worker's last writes visible
+    // here by the standard library's rules, not only by QThread's.
+    std::lock_guard<std::mutex> list(m_listLock);
 }
 
 void UploadCacheDataThread::SetWaitSliceMs(int ms) { g_waitSliceMs = ms; }
@@ -58,9 +65,9 @@ UploadCacheDataThread::Step UploadCacheDataThread::NextStep(int ret, int failure
 
 void UploadCacheDataThread::AddRecord(const DevTestResult& record)
 {
-    QMutexLocker files(&m_fileLock);
+    std::lock_guard<std::mutex> files(m_fileLock);
     {
-        QMutexLocker list(&m_listLock);
+        std::lock_guard<std::mutex> list(m_listLock);
         m_pending.push_back(record);
     }
     MirrorLocked();
@@ -68,7 +75,7 @@ void UploadCacheDataThread::AddRecord(const DevTestResult& record)
 
 void UploadCacheDataThread::LoadCacheFiles(const QStringList& paths)
 {
-    QMutexLocker files(&m_fileLock);
+    std::lock_guard<std::mutex> files(m_fileLock);
     QStringList loaded;
     for (const QString& path : paths) {
         if (path.isEmpty())
@@ -78,7 +85,7 @@ void UploadCacheDataThread::LoadCacheFiles(const QStringList& paths)
             LogPrint(LOG_GENERAL, "UploadCacheDataThread::LoadCacheFiles() can't read %s, kept", qPrintable(path));
             continue;
         }
-        QMutexLocker list(&m_listLock);
+        std::lock_guard<std::mutex> list(m_listLock);
         std::map<std::string, int> held;
         for (const DevTestResult& r : m_pending)
             ++held[RecordKey(r)];
@@ -103,13 +110,13 @@ void UploadCacheDataThread::LoadCacheFiles(const QStringList& paths)
 
 std::vector<DevTestResult> UploadCacheDataThread::Pending() const
 {
-    QMutexLocker list(&m_listLock);
+    std::lock_guard<std::mutex> list(m_listLock);
     return std::vector<DevTestResult>(m_pending.begin(), m_pending.end());
 }
 
 bool UploadCacheDataThread::OwnsFile(const QString& fileName) const
 {
-    QMutexLocker files(const_cast<QMutex*>(&m_fileLock));
+    std::lock_guard<std::mutex> files(m_fileLock);
     return m_ownFiles.contains(fileName);
 }
 
@@ -141,14 +148,14 @@ void UploadCacheDataThread::slot_start_upload_cache_data(QString strFile1, QStri
         LoadCacheFiles(QStringList{strFile2, strFile1});
     bool leaving;
     {
-        QMutexLocker list(&m_listLock);
+        std::lock_guard<std::mutex> list(m_listLock);
         m_host = ServerHost.toStdString();
         leaving = m_leaving;
     }
     if (leaving)
-        wait();   // it has decided to end; let it, then start afresh
+        JoinWorker();   // it has decided to end; let it, then start afresh
     {
-        QMutexLocker list(&m_listLock);
+        std::lock_guard<std::mutex> list(m_listLock);
         m_leaving = false;
     }
     m_run = true;
@@ -161,16 +168,16 @@ void UploadCacheDataThread::slot_stop_upload_cache_data()
     m_run = false;
     m_client.SetExitFlag(true);
     {
-        QMutexLocker upload(&m_uploadLock);
-        QMutexLocker files(&m_fileLock);
+        std::lock_guard<std::mutex> upload(m_uploadLock);
+        std::lock_guard<std::mutex> files(m_fileLock);
         MirrorLocked();
     }
-    wait();
+    JoinWorker();
 }
 
 bool UploadCacheDataThread::ListEmptyOrLeave()
 {
-    QMutexLocker list(&m_listLock);
+    std::lock_guard<std::mutex> list(m_listLock);
     if (m_pending.empty() || !m_run || !WholeMachineTestMode) {
         m_leaving = true;
         return true;
@@ -187,18 +194,21 @@ void UploadCacheDataThread::BackoffWait(int waitMs)
 
 void UploadCacheDataThread::run()
 {
-    if (!m_recvBuf)
+    if (!m_recvBuf) {
+        std::lock_guard<std::mutex> list(m_listLock);
+        m_leaving = true;
         return;
+    }
     LogPrint(LOG_INFO, "UploadCacheDataThread::run() start");
     while (!ListEmptyOrLeave()) {
-        QMutexLocker upload(&m_uploadLock);
+        std::lock_guard<std::mutex> upload(m_uploadLock);
         if (!m_run)
             continue;   // the stop slot has saved the list; the loop head ends it
         memset(m_recvBuf.get(), 0, RECV_BUFFER_SIZE);
         DevTestResult head;
         std::string host;
         {
-            QMutexLocker list(&m_listLock);
+            std::lock_guard<std::mutex> list(m_listLock);
             if (m_pending.empty())
                 continue;
             head = m_pending.front();
@@ -214,9 +224,9 @@ void UploadCacheDataThread::run()
                      m_recvBuf.get());
         if (step.removeHead) {
             // Only this thread takes records off the list, so the head is still the one posted.
-            QMutexLocker files(&m_fileLock);
+            std::lock_guard<std::mutex> files(m_fileLock);
             {
-                QMutexLocker list(&m_listLock);
+                std::lock_guard<std::mutex> list(m_listLock);
                 m_pending.pop_front();
             }
             MirrorLocked();
@@ -228,4 +238,6 @@ void UploadCacheDataThread::run()
         }
     }
     LogPrint(LOG_INFO, "UploadCacheDataThread::run() end");
+    std::lock_guard<std::mutex> list(m_listLock);
+    m_leaving = true;
 }

@@ -3,7 +3,6 @@
 #include "DevTestResult.h"
 #include "HttpClient.h"
 
-#include <QMutex>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -12,6 +11,7 @@
 #include <atomic>
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -65,13 +65,15 @@ private:
     bool MirrorLocked();
     void BackoffWait(int waitMs);
     bool ListEmptyOrLeave();
+    // wait() for run() to end, then synchronise with its last writes.
+    void JoinWorker();
 
     TestDataManageDialog* m_owner;
     QString m_cacheFolder;
     std::deque<DevTestResult> m_pending;
-    mutable QMutex m_listLock;
-    QMutex m_uploadLock;
-    QMutex m_fileLock;
+    mutable std::mutex m_listLock;
+    std::mutex m_uploadLock;
+    mutable std::mutex m_fileLock;
     QSet<QString> m_ownFiles;      // under the file lock
     HttpClient m_client;
     std::unique_ptr<char[]> m_recvBuf;
