@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <chrono>
 #include <cstring>
 #include <map>
 
@@ -33,8 +34,7 @@ UploadCacheDataThread::UploadCacheDataThread(TestDataManageDialog* owner, const 
 
 UploadCacheDataThread::~UploadCacheDataThread()
 {
-    m_run = false;
-    m_client.SetExitFlag(true);
+    StopRunning();
     JoinWorker();
 }
 
@@ -66,6 +66,7 @@ UploadCacheDataThread::Step UploadCacheDataThread::NextStep(int ret, int failure
 void UploadCacheDataThread::AddRecord(const DevTestResult& record)
 {
     std::lock_guard<std::mutex> files(m_fileLock);
+    AdoptTodayLocked();
     {
         std::lock_guard<std::mutex> list(m_listLock);
         m_pending.push_back(record);
@@ -76,20 +77,26 @@ void UploadCacheDataThread::AddRecord(const DevTestResult& record)
 void UploadCacheDataThread::LoadCacheFiles(const QStringList& paths)
 {
     std::lock_guard<std::mutex> files(m_fileLock);
-    QStringList loaded;
     for (const QString& path : paths) {
-        if (path.isEmpty())
-            continue;
-        std::vector<DevTestResult> records;
-        if (!CacheFileStore::ReadRecords(path, &records)) {
-            LogPrint(LOG_GENERAL, "UploadCacheDataThread::LoadCacheFiles() can't read %s, kept", qPrintable(path));
-            continue;
-        }
+        if (!path.isEmpty())
+            LoadFileLocked(path);
+    }
+    MirrorLocked();
+}
+
+bool UploadCacheDataThread::LoadFileLocked(const QString& path)
+{
+    std::vector<DevTestResult> records;
+    if (!CacheFileStore::ReadRecords(path, &records)) {
+        LogPrint(LOG_GENERAL, "UploadCacheDataThread::LoadFileLocked() can't read %s, kept", qPrintable(path));
+        return false;
+    }
+    int added = 0;
+    {
         std::lock_guard<std::mutex> list(m_listLock);
         std::map<std::string, int> held;
         for (const DevTestResult& r : m_pending)
             ++held[RecordKey(r)];
-        int added = 0;
         for (const DevTestResult& r : records) {
             auto it = held.find(RecordKey(r));
             if (it != held.end() && it->second > 0) {
@@ -99,13 +106,11 @@ void UploadCacheDataThread::LoadCacheFiles(const QStringList& paths)
             m_pending.push_back(r);
             ++added;
         }
-        LogPrint(LOG_INFO, "UploadCacheDataThread::LoadCacheFiles() %s: %d records, %d new", qPrintable(path),
-                 int(records.size()), added);
-        loaded.append(path);
     }
-    for (const QString& path : loaded)
-        m_ownFiles.insert(QFileInfo(path).fileName());
-    MirrorLocked();
+    LogPrint(LOG_INFO, "UploadCacheDataThread::LoadFileLocked() %s: %d records, %d new", qPrintable(path),
+             int(records.size()), added);
+    m_ownFiles.insert(QFileInfo(path).fileName());
+    return true;
 }
 
 std::vector<DevTestResult> UploadCacheDataThread::Pending() const
@@ -120,12 +125,28 @@ bool UploadCacheDataThread::OwnsFile(const QString& fileName) const
     return m_ownFiles.contains(fileName);
 }
 
+bool UploadCacheDataThread::AdoptTodayLocked()
+{
+    // Today's file may hold records of an earlier run that no start-up scan has
+    // read yet (after-sales mode, or a save before any scan): they are taken in,
+    // ahead of new ones, rather than overwritten.
+    const QString today = CacheFileStore::DayFileName(Clock::Now());
+    const QString path = m_cacheFolder + "/" + today;
+    if (m_ownFiles.contains(today) || !QFileInfo::exists(path))
+        return true;
+    return LoadFileLocked(path);
+}
+
 bool UploadCacheDataThread::MirrorLocked()
 {
-    std::vector<DevTestResult> snapshot = Pending();
     if (!QDir().mkpath(m_cacheFolder))
         return false;
     const QString today = CacheFileStore::DayFileName(Clock::Now());
+    if (!AdoptTodayLocked())
+        return false;
+    std::vector<DevTestResult> snapshot = Pending();
+    if (snapshot.empty() && m_ownFiles.isEmpty())
+        return true;   // nothing of this object's on disk, nothing to write
     if (!CacheFileStore::WriteRecords(m_cacheFolder + "/" + today, snapshot)) {
         LogPrint(LOG_MAJOR, "UploadCacheDataThread::MirrorLocked() %d pending records not saved", int(snapshot.size()));
         return false;
@@ -165,8 +186,7 @@ void UploadCacheDataThread::slot_start_upload_cache_data(QString strFile1, QStri
 
 void UploadCacheDataThread::slot_stop_upload_cache_data()
 {
-    m_run = false;
-    m_client.SetExitFlag(true);
+    StopRunning();
     {
         std::lock_guard<std::mutex> upload(m_uploadLock);
         std::lock_guard<std::mutex> files(m_fileLock);
@@ -187,9 +207,20 @@ bool UploadCacheDataThread::ListEmptyOrLeave()
 
 void UploadCacheDataThread::BackoffWait(int waitMs)
 {
-    const int slices = waitMs / 100;
-    for (int i = 0; i < slices && m_run; ++i)
-        QThread::msleep(unsigned(g_waitSliceMs.load()));
+    // wait/100 slices of the slice length, cut short as soon as a stop clears the run flag.
+    const auto length = std::chrono::milliseconds(qint64(waitMs / 100) * g_waitSliceMs.load());
+    std::unique_lock<std::mutex> lock(m_waitLock);
+    m_wake.wait_for(lock, length, [this] { return !m_run.load(); });
+}
+
+void UploadCacheDataThread::StopRunning()
+{
+    m_run = false;
+    m_client.SetExitFlag(true);
+    {
+        std::lock_guard<std::mutex> lock(m_waitLock);
+    }
+    m_wake.notify_all();
 }
 
 void UploadCacheDataThread::run()
@@ -217,6 +248,8 @@ void UploadCacheDataThread::run()
         int len = 0;
         const int ret = m_client.HttpUploadDevTestResult(host.c_str(), 80, head, m_recvBuf.get(), RECV_BUFFER_SIZE,
                                                          &len);
+        if (ret != 0 && !m_run)
+            continue;   // the stop cut this post short: not the back-end's verdict
         const Step step = NextStep(ret, m_failures, head.total_result);
         m_failures = step.failures;
         if (ret != 0)

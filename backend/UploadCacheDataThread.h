@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -50,7 +51,7 @@ public:
 
     // What a post's return value means for the head record.
     static Step NextStep(int ret, int failures, int32_t totalResult);
-    // Length of one back-off sleep (100 ms; tests shorten it). Waits are wait/100 sleeps.
+    // Length of one back-off slice (100 ms; tests shorten it). A wait is wait/100 slices.
     static void SetWaitSliceMs(int ms);
 
 public slots:
@@ -63,10 +64,16 @@ protected:
 private:
     // Caller holds the file lock.
     bool MirrorLocked();
+    // Appends the records of one day file that the list does not hold yet; caller holds the file lock.
+    bool LoadFileLocked(const QString& path);
+    // Loads today's file when it exists and this object has not read it; caller holds the file lock.
+    bool AdoptTodayLocked();
     void BackoffWait(int waitMs);
     bool ListEmptyOrLeave();
     // wait() for run() to end, then synchronise with its last writes.
     void JoinWorker();
+    // Clears the run flag, aborts the post in progress and ends a back-off wait.
+    void StopRunning();
 
     TestDataManageDialog* m_owner;
     QString m_cacheFolder;
@@ -74,6 +81,8 @@ private:
     mutable std::mutex m_listLock;
     std::mutex m_uploadLock;
     mutable std::mutex m_fileLock;
+    std::mutex m_waitLock;         // only for the back-off wait's wake-up
+    std::condition_variable m_wake;
     QSet<QString> m_ownFiles;      // under the file lock
     HttpClient m_client;
     std::unique_ptr<char[]> m_recvBuf;

@@ -244,6 +244,26 @@ TEST_F(ResultCacheTest, NothingPendingMakesNoFile)
     EXPECT_TRUE(QDir(folder).entryList(QDir::Files).isEmpty());
 }
 
+TEST_F(ResultCacheTest, EarlierRecordsOfTodayAreNeverOverwritten)
+{
+    // No start-up scan (after-sales mode): a save or an add must not replace today's file.
+    WholeMachineTestMode = false;
+    CacheFileStore::WriteRecords(Day(5), {Record(1), Record(2)});
+    {
+        TestDataManageDialog cache;
+        cache.StopUploadCacheData();
+    }
+    EXPECT_EQ(FileRecords(Day(5)).size(), 2u);
+    {
+        TestDataManageDialog cache;
+        cache.AddCacheTestData(Record(3));
+    }
+    const auto records = FileRecords(Day(5));
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(Serial(records[0]), 1);
+    EXPECT_EQ(Serial(records[2]), 3);
+}
+
 TEST_F(ResultCacheTest, MirrorMovesToTheNewDay)
 {
     WholeMachineTestMode = false;
@@ -308,14 +328,16 @@ TEST_F(ResultCacheTest, StopEndsWaitsAndPostsPromptly)
         sim.ClearFaults();
         sim.ClearRequests();
         sim.SetFault("test/data/submit", c.fault, 500);
-        TestDataManageDialog cache;
-        cache.AddCacheTestData(Record(1));
-        ASSERT_TRUE(WaitFor([&] { return sim.RequestCount() >= 1; }));
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        const auto start = SteadyClock::now();
-        cache.StopUploadCacheData();
-        EXPECT_LT(MsSince(start), 350);
-        EXPECT_FALSE(cache.UploadThread()->isRunning());
+        {
+            TestDataManageDialog cache;
+            cache.AddCacheTestData(Record(1));
+            ASSERT_TRUE(WaitFor([&] { return sim.RequestCount() >= 1; }));
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            const auto start = SteadyClock::now();
+            cache.StopUploadCacheData();
+            EXPECT_LT(MsSince(start), 350);
+            EXPECT_FALSE(cache.UploadThread()->isRunning());
+        }
         EXPECT_EQ(FileRecords(Day(5)).size(), 1u);
         ASSERT_TRUE(QFile::remove(Day(5)));
     }
