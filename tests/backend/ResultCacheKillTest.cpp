@@ -105,7 +105,7 @@ TEST(ResultCacheKillTest, HandedRecordsSurviveSigkill)
             output += child.readAllStandardOutput();
         }
         ASSERT_TRUE(output.contains("ready\n")) << output.constData();
-        const int delayMs = std::uniform_int_distribution<int>(0, 160)(random);
+        const int delayMs = std::uniform_int_distribution<int>(0, 320)(random);
         std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
         child.kill();   // SIGKILL
         ASSERT_TRUE(child.waitForFinished(10000));
