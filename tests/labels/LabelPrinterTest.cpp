@@ -305,6 +305,18 @@ TEST(LabelRenderTest, NoQrSymbolLeavesOnlyTheWhiteBackground)
     }
 }
 
+// A single label never uses the gap between columns, whatever a hand-edited file holds there.
+TEST(LabelRenderTest, SingleColumnDoesNotDependOnTheGap)
+{
+    for (float gap : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(), 1e30f}) {
+        LabelPrintJob job = SampleJob(0);
+        job.printTemplate.fPrintPaperSpace = gap;
+        const QImage image = Render(job);
+        EXPECT_EQ(DecodeColumns(image, 1, "QR-Code"), QStringList{kBindText}) << gap;
+        EXPECT_GT(InkIn(image, Dots(kSnText)), 0) << gap;
+    }
+}
+
 TEST(LabelRenderTest, PicturesLieUnderEverythingElse)
 {
     TempAppDir dir;
