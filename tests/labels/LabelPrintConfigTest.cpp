@@ -214,6 +214,7 @@ TEST_F(TemplateFileTest, LegacyIndexesMoveToTheCurrentNumbering)
 {
     const struct { const char* index; const char* converted; } cases[] = {
         {"0", "0"}, {"1", "1"}, {"2", "3"}, {"3", "4"}, {"4", "7"}, {"9", "12"}, {"-1", "-1"}, {"x", "0"},
+        {"2147483646", "2147483649"}, {"2147483647", "2147483650"},   // no wrap to a negative number
     };
     QByteArray body = "[LABELS]\niSize=" + QByteArray::number(int(std::size(cases))) + "\n";
     QStringList current;
