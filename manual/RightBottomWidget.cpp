@@ -436,7 +436,11 @@ void RightBottomWidget::StepChannel()
 {
     if (m_iChannelCount <= 1)
         return;
-    m_iCurChannel = ((m_iCurChannel + 1) % m_iChannelCount + m_iChannelCount) % m_iChannelCount;
+    // Reduced first: a stray current from the caller may be negative or INT_MAX.
+    int current = m_iCurChannel % m_iChannelCount;
+    if (current < 0)
+        current += m_iChannelCount;
+    m_iCurChannel = (current + 1) % m_iChannelCount;
     RefreshChannelLabel();
     emit signalSwitchChannel(m_iCurChannel);
 }
