@@ -1,14 +1,12 @@
+#include "BoxRecorder.h"
 #include "Clock.h"
 #include "LabelPrinter.h"
 #include "LabelRenderer.h"
-#include "ModalHook.h"
 #include "PrinterHook.h"
 #include "TempAppDir.h"
 #include "ZbarReader.h"
 
-#include <QDialog>
 #include <QDir>
-#include <QMessageBox>
 #include <QPrinter>
 #include <QPrinterInfo>
 
@@ -110,22 +108,6 @@ int InkIn(const QImage& image, const QRect& rect)
     }
     return ink;
 }
-
-struct BoxRecorder {
-    QStringList texts;
-    std::function<void()> whileOpen;
-    BoxRecorder()
-    {
-        ModalHook::Set([this](QDialog* dialog) {
-            if (auto* box = qobject_cast<QMessageBox*>(dialog))
-                texts << box->text();
-            if (whileOpen)
-                whileOpen();
-            return int(QDialog::Accepted);
-        });
-    }
-    ~BoxRecorder() { ModalHook::Clear(); }
-};
 
 // Stands in for the printer: the label goes into an image at 300 dpi.
 struct PrintCapture {
