@@ -324,6 +324,12 @@ void RightBottomWidget::SetTextColor(QLabel* label, const QColor& color)
     label->setPalette(palette);
 }
 
+void RightBottomWidget::ShowText(QLabel* label, const QString& text, const QColor& color)
+{
+    label->setText(text);
+    SetTextColor(label, color);
+}
+
 void RightBottomWidget::AddAutoTestResult(QString text, int ok)
 {
     if (text.isEmpty())
@@ -336,40 +342,33 @@ void RightBottomWidget::AddAutoTestResult(QString text, int ok)
 
 void RightBottomWidget::SetFormatResult(QString text, bool ok)
 {
-    ui->m_lbFormat->setText(text);
-    SetTextColor(ui->m_lbFormat, ok ? Qt::black : Qt::red);
+    ShowText(ui->m_lbFormat, text, ok ? Qt::black : Qt::red);
 }
 
 void RightBottomWidget::SetFormatInfo(QString text)
 {
-    ui->m_lbFormat->setText(text);
-    SetTextColor(ui->m_lbFormat, Qt::black);
+    ShowText(ui->m_lbFormat, text, Qt::black);
 }
 
 void RightBottomWidget::SetFunctionCodeResult(QString text, bool ok)
 {
-    ui->m_FunctionCodeTestLb->setText(text);
-    SetTextColor(ui->m_FunctionCodeTestLb, ok ? Qt::black : Qt::red);
+    ShowText(ui->m_FunctionCodeTestLb, text, ok ? Qt::black : Qt::red);
 }
 
 void RightBottomWidget::SetRestoreFactoryInfo(QString text)
 {
-    ui->m_lbRestoryFactory->setText(text);
-    SetTextColor(ui->m_lbRestoryFactory, Qt::red);
+    ShowText(ui->m_lbRestoryFactory, text, Qt::red);
 }
 
 void RightBottomWidget::SetSDCardInfo(QString info, QString space)
 {
-    ui->m_lbSDCardInfo->setText(info);
-    ui->m_lbSDCardSpace->setText(space);
-    SetTextColor(ui->m_lbSDCardInfo, Qt::black);
-    SetTextColor(ui->m_lbSDCardSpace, Qt::black);
+    ShowText(ui->m_lbSDCardInfo, info, Qt::black);
+    ShowText(ui->m_lbSDCardSpace, space, Qt::black);
 }
 
 void RightBottomWidget::SetWifiSignalResult(QString text, bool ok)
 {
-    ui->m_WifiSignalTestLb->setText(text);
-    SetTextColor(ui->m_WifiSignalTestLb, ok ? Qt::black : Qt::red);
+    ShowText(ui->m_WifiSignalTestLb, text, ok ? Qt::black : Qt::red);
 }
 
 void RightBottomWidget::ClearAutoTestResults()
