@@ -89,9 +89,14 @@ RightBottomWidget::RightBottomWidget(QWidget* parent, QObject* receiver, int des
     if (m_iDesktopWidth < kWideDesktopWidth) {
         m_iRowsPerColumn = 5;
     } else {
-        // Wide desktops show the PTZ controls on the first tab.
+        // Wide desktops show the PTZ controls on the first tab. They move there now,
+        // while nothing is on screen: a shown widget that changes parent later stays
+        // hidden until the event loop runs, and the visibility queries would say so.
         m_iRowsPerColumn = 7;
         ui->tabWidget->removeTab(1);
+        for (QWidget* control : {ui->widget_Preset, static_cast<QWidget*>(ui->m_AperAddBtn),
+                                 static_cast<QWidget*>(ui->m_AperSubBtn), ui->m_ptzFocusWidget, ui->m_ptzWidget})
+            control->setParent(ui->tab_ManualTestItem);
     }
 
     m_iSensorIndex = 0;
