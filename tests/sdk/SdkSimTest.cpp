@@ -4,6 +4,8 @@
 #include "SdkCallLog.h"
 #include "sim/SimLan.h"
 
+#include <QCoreApplication>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -549,6 +551,34 @@ TEST(SimStreamTest, MediaHeaderBytesSitAtTheirOffsets)
     EXPECT_EQ(i32(572), FC_AUDIO_CODEC_PCM);   // first word of the audio part
     // One 40 ms packet of the tone: 1764 stereo samples.
     EXPECT_EQ(SimStream::MakeTone(media, 0, 1764).size(), 1764 * 4);
+}
+
+// Runs in a child process (below): the first SDK call of a fresh process loads
+// the profile that the environment names and puts up the simulated adapter.
+TEST(SimLanStartTest, ChildFirstCallLoadsTheNamedProfile)
+{
+    if (qEnvironmentVariableIsEmpty("SDK_TEST_CHILD"))
+        GTEST_SKIP() << "runs only as the child of LoadsTheProfileNamedByTheEnvironment";
+    EXPECT_FALSE(HostAdapters::HasSimulated());
+    EXPECT_EQ(FC_Loc_SetWorkMode(6), 0);
+    EXPECT_TRUE(HostAdapters::HasSimulated());
+    EXPECT_EQ(SimLan::Instance().Serials(),
+              QStringList({"VT21A0000001", "VT21A0000002", "VT21A0000003"}));
+}
+
+TEST(SimLanStartTest, LoadsTheProfileNamedByTheEnvironment)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("SDK_TEST_CHILD", "1");
+    env.insert(SimLan::kProfileEnv, qEnvironmentVariable("STATION_SOURCE_DIR") + "/sdk/sim/SimProfile.json");
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_filter=SimLanStartTest.ChildFirstCallLoadsTheNamedProfile"});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    const QByteArray out = child.readAllStandardOutput();
+    EXPECT_EQ(child.exitCode(), 0) << out.constData();
+    EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.constData();
 }
 
 TEST(SimProfileTest, RejectsBadProfilesWithTheFieldNamed)
