@@ -5,7 +5,9 @@
 #include "JsonReply.h"
 #include "Log.h"
 
+#include <QFile>
 #include <QString>
+#include <QUrl>
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -15,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -748,4 +751,189 @@ std::string HttpClient::BuildTestDataForm(const DevTestResult& result)
     if (!custom.empty())
         body += "&" + EscapeCustomItems(custom);
     return body;
+}
+
+bool HttpClient::DownloadFileName(const std::string& url, int kind, const std::string& fileKind, std::string* name)
+{
+    // The path without scheme, authority, query and fragment, then decoded: an
+    // encoded "/" or "\\" can't smuggle a folder into the name.
+    const QUrl parsed(QString::fromUtf8(url.c_str()), QUrl::TolerantMode);
+    const QString path = parsed.path(QUrl::FullyDecoded);
+    const int cut = std::max(path.lastIndexOf('/'), path.lastIndexOf('\\'));
+    const QString last = path.mid(cut + 1);
+    if (last.isEmpty() || last == "." || last == ".." || last.contains(QChar(0)))
+        return false;
+    std::string n = last.toUtf8().toStdString();
+    auto endsWith = [&n](const char* suffix) {
+        const size_t k = strlen(suffix);
+        return n.size() >= k && n.compare(n.size() - k, k, suffix) == 0;
+    };
+    if (kind == 0 && !endsWith(".tgz"))
+        n += ".tgz";
+    else if (kind == 1 && fileKind == "mp3" && !endsWith(".mp3"))
+        n += ".mp3";
+    else if (kind == 1 && fileKind == "pcm" && !endsWith(".pcm"))
+        n += ".pcm";
+    *name = n;
+    return true;
+}
+
+int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* dir, const char* url, int kind,
+                                 const char* fileKind, int timeLimitSeconds)
+{
+    if (Missing(dir) || Missing(url))
+        return 101;
+    if (!BuffersPresent())
+        return 11;
+    if (!InitSocket())
+        return 2;
+    std::string hostName;
+    uint16_t hostPort = port;
+    sockaddr_in addr{};
+    if (!SplitHostPort(host, port, &hostName, &hostPort) || !ResolveIpv4(hostName, hostPort, &addr))
+        return 1;
+    SocketHandle sock(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (sock.fd() < 0)
+        return 3;
+    int rcvbuf = 1048576;
+    if (setsockopt(sock.fd(), SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof(rcvbuf)) != 0)
+        return 4;
+    SetNonBlocking(sock.fd(), true);
+    ::connect(sock.fd(), reinterpret_cast<const sockaddr*>(&addr), sizeof(addr));
+    int writable = 0;
+    for (int i = 0; i < 3 && writable == 0; ++i)
+        writable = WaitFor(sock.fd(), POLLOUT, 1000);
+    if (writable == 0)
+        return 5;
+
+    // Control bytes and spaces of the URL are escaped so that it stays one request line.
+    std::string target;
+    for (unsigned char c : std::string(url)) {
+        if (c <= 0x20 || c == 0x7F)
+            target += PercentByte(c);
+        else
+            target += char(c);
+    }
+    const std::string request = "GET " + target
+        + " HTTP/1.0\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\nAccept: */*\r\nHost:"
+        + (host ? host : "") + "\r\n\r\n";
+    SetNonBlocking(sock.fd(), false);
+    size_t sent = 0;
+    while (sent < request.size()) {
+        if (WaitFor(sock.fd(), POLLOUT, WAIT_MS) <= 0)
+            break;
+        const ssize_t n = ::send(sock.fd(), request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0)
+            break;
+        sent += size_t(n);
+    }
+    if (sent < request.size())
+        return 6;
+    SetNonBlocking(sock.fd(), true);
+
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[DOWNLOAD_BUFFER_SIZE]);
+    if (!buffer)
+        return 102;
+    memset(buffer.get(), 0, DOWNLOAD_BUFFER_SIZE);
+
+    std::string name;
+    if (!DownloadFileName(url, kind, fileKind ? fileKind : "", &name)) {
+        LogPrint(LOG_INFO, "#HttpClient::HttpDownloadFile() refused file name of url=%s", url);
+        return 103;
+    }
+    QFile file(QString::fromUtf8(dir) + QString::fromUtf8(name.c_str()));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return 103;
+
+    const uint64_t start = Clock::TickMs();
+    const uint64_t limit = uint64_t(std::max(timeLimitSeconds, 0)) * 1000u;
+    int code = -1;
+    size_t received = 0;
+    long long contentLength = -1;
+    long long written = 0;
+    bool headerDone = false;
+    bool statusSeen = false;
+    char* buf = buffer.get();
+    while (Clock::TickMs() - start <= limit && received < size_t(DOWNLOAD_BUFFER_SIZE) - 1) {
+        const int ready = WaitFor(sock.fd(), POLLIN, 500);
+        if (ready < 0) {
+            // A failed wait does not heal by itself: end instead of spinning.
+            LogPrint(LOG_INFO, "#111111 HttpDownloadFirmware() select return error, sel_ret=%d", ready);
+            code = 8;
+            break;
+        }
+        if (ready == 0) {
+            LogPrint(LOG_INFO, "#222222 HttpDownloadFirmware() select timeout");
+            code = 7;
+            continue;
+        }
+        const ssize_t n = ::recv(sock.fd(), buf + received, size_t(DOWNLOAD_BUFFER_SIZE) - 1 - received, 0);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+            code = 8;
+            continue;
+        }
+        if (n <= 0) {
+            // The server closed (or the connection failed) before the whole body came.
+            LogPrint(LOG_INFO, "#333333 HttpDownloadFirmware() recv return error, nByteRecv=%d", int(n));
+            code = 8;
+            break;
+        }
+        const size_t chunkFrom = received;
+        received += size_t(n);
+        size_t bodyFrom = chunkFrom;
+        if (!headerDone) {
+            const size_t headerEnd = Find(buf, received, "\r\n\r\n");
+            size_t region = headerEnd != std::string::npos ? headerEnd + 2 : received;
+            while (region >= 2 && !(buf[region - 2] == '\r' && buf[region - 1] == '\n'))
+                --region;
+            if (!statusSeen) {
+                const size_t h = Find(buf, region, "HTTP/");
+                if (h != std::string::npos && Find(buf, region, "\r\n", h + 9) != std::string::npos) {
+                    statusSeen = true;
+                    const int status = atoi(buf + h + 9);
+                    if (status != 200) {
+                        LogPrint(LOG_INFO, "\n#5555555 HttpDownloadFirmware() Http state error, State=%d\n", status);
+                        code = 100;
+                        break;
+                    }
+                }
+            }
+            const size_t l = Find(buf, region, "Content-Length:");
+            if (l != std::string::npos && contentLength < 0) {
+                const char* p = buf + l + strlen("Content-Length:");
+                char* end = nullptr;
+                const long long value = strtoll(p, &end, 10);
+                if (end != p && value >= 0) {
+                    contentLength = value;
+                    LogPrint(LOG_INFO, "\n#666666 HttpDownloadFirmware() Content-Length=%lld\n", value);
+                }
+            }
+            if (headerEnd == std::string::npos)
+                continue;
+            headerDone = true;
+            bodyFrom = headerEnd + 4;
+        }
+        // Bytes past Content-Length are not part of the file.
+        long long chunk = (long long)(received - bodyFrom);
+        if (contentLength >= 0)
+            chunk = std::min(chunk, contentLength - written);
+        if (chunk > 0) {
+            if (file.write(buf + bodyFrom, chunk) != chunk) {
+                code = 103;
+                break;
+            }
+            written += chunk;
+        }
+        if (contentLength >= 0 && written >= contentLength) {
+            LogPrint(LOG_INFO,
+                     "\n#777777 HttpDownloadFirmware() download complete, nByteRecvTotal=%d, iContentLen=%lld\n",
+                     int(received), contentLength);
+            code = 0;
+            break;
+        }
+    }
+    if (!file.flush())
+        code = code == 0 ? 103 : code;
+    file.close();
+    return code;
 }

@@ -26,6 +26,7 @@ public:
     static constexpr int BUFFER_SIZE = 1048576;
     static constexpr int REQUEST_DEADLINE_MS = 20000;
     static constexpr int COOKIE_MAX = 1023;
+    static constexpr int DOWNLOAD_BUFFER_SIZE = 10485760;
 
     HttpClient();
     ~HttpClient();
@@ -99,6 +100,18 @@ public:
                                           char* recvBuf, int recvCap, int* recvLen);
     int HttpUploadDevTestResult(const char* host, uint16_t port, const DevTestResult& result,
                                 char* recvBuf, int recvCap, int* recvLen);
+
+    // Fetches url from host:port (whatever host the URL names) into dir + the URL's
+    // file name. kind 0 configuration package (".tgz" ensured), 1 alarm audio
+    // (fileKind "mp3"/"pcm" ensured), 2 logo. Codes: 0, 1-8 and 11 as above, 100,
+    // 101 dir or URL empty, 102 no receive buffer, 103 no usable file name or the
+    // file can't be written.
+    int HttpDownloadFile(const char* host, uint16_t port, const char* dir, const char* url, int kind,
+                         const char* fileKind, int timeLimitSeconds);
+    // The file name a download stores: the URL path's last segment, fully decoded,
+    // taken after the last "/" or "\\", with the kind's suffix. False (no name) for
+    // "", ".", ".." and names holding a NUL.
+    static bool DownloadFileName(const std::string& url, int kind, const std::string& fileKind, std::string* name);
 
     // The 63-key test-data form of a record (the POST body).
     static std::string BuildTestDataForm(const DevTestResult& result);

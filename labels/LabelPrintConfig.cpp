@@ -38,13 +38,13 @@ QString ReadText(const QSettings& s, const QString& key)
 QString ConvertLegacyIndex(const QString& field)
 {
     const int index = field.toInt();
-    int converted = index;
+    qint64 converted = index;   // wide: the top int values must not wrap when raised
     if (index == 2)
         converted = 3;
     else if (index == 3)
         converted = 4;
     else if (index >= 4)
-        converted = index + 3;
+        converted += 3;
     return QString::number(converted);
 }
 

@@ -118,12 +118,15 @@ void LabelRenderer::Paint(QPainter& painter, double dpi) const
     QFont font = painter.font();
     font.setFamily("Microsoft YaHei");
     painter.setFont(font);
+    for (const Item& item : m_items)
+        PaintItem(painter, item, d, 0.0);
+    if (!IsDoubleColumn(tpl))
+        return;
+    // Only the second label uses the gap; PaperSizeMm has bounded it for double columns,
+    // while a single label's gap may hold anything (0 times an infinite pitch is NaN).
     const double pitch = (double(tpl.fPrintPaperSpace) + tpl.width) * d;
-    const int columns = IsDoubleColumn(tpl) ? 2 : 1;
-    for (int column = 0; column < columns; ++column) {
-        for (const Item& item : m_items)
-            PaintItem(painter, item, d, column * pitch);
-    }
+    for (const Item& item : m_items)
+        PaintItem(painter, item, d, pitch);
 }
 
 void LabelRenderer::PaintItem(QPainter& painter, const Item& item, double d, double xOffset) const

@@ -89,9 +89,14 @@ RightBottomWidget::RightBottomWidget(QWidget* parent, QObject* receiver, int des
     if (m_iDesktopWidth < kWideDesktopWidth) {
         m_iRowsPerColumn = 5;
     } else {
-        // Wide desktops show the PTZ controls on the first tab.
+        // Wide desktops show the PTZ controls on the first tab. They move there now,
+        // while nothing is on screen: a shown widget that changes parent later stays
+        // hidden until the event loop runs, and the visibility queries would say so.
         m_iRowsPerColumn = 7;
         ui->tabWidget->removeTab(1);
+        for (QWidget* control : {ui->widget_Preset, static_cast<QWidget*>(ui->m_AperAddBtn),
+                                 static_cast<QWidget*>(ui->m_AperSubBtn), ui->m_ptzFocusWidget, ui->m_ptzWidget})
+            control->setParent(ui->tab_ManualTestItem);
     }
 
     m_iSensorIndex = 0;
@@ -324,6 +329,12 @@ void RightBottomWidget::SetTextColor(QLabel* label, const QColor& color)
     label->setPalette(palette);
 }
 
+void RightBottomWidget::ShowText(QLabel* label, const QString& text, const QColor& color)
+{
+    label->setText(text);
+    SetTextColor(label, color);
+}
+
 void RightBottomWidget::AddAutoTestResult(QString text, int ok)
 {
     if (text.isEmpty())
@@ -336,40 +347,33 @@ void RightBottomWidget::AddAutoTestResult(QString text, int ok)
 
 void RightBottomWidget::SetFormatResult(QString text, bool ok)
 {
-    ui->m_lbFormat->setText(text);
-    SetTextColor(ui->m_lbFormat, ok ? Qt::black : Qt::red);
+    ShowText(ui->m_lbFormat, text, ok ? Qt::black : Qt::red);
 }
 
 void RightBottomWidget::SetFormatInfo(QString text)
 {
-    ui->m_lbFormat->setText(text);
-    SetTextColor(ui->m_lbFormat, Qt::black);
+    ShowText(ui->m_lbFormat, text, Qt::black);
 }
 
 void RightBottomWidget::SetFunctionCodeResult(QString text, bool ok)
 {
-    ui->m_FunctionCodeTestLb->setText(text);
-    SetTextColor(ui->m_FunctionCodeTestLb, ok ? Qt::black : Qt::red);
+    ShowText(ui->m_FunctionCodeTestLb, text, ok ? Qt::black : Qt::red);
 }
 
 void RightBottomWidget::SetRestoreFactoryInfo(QString text)
 {
-    ui->m_lbRestoryFactory->setText(text);
-    SetTextColor(ui->m_lbRestoryFactory, Qt::red);
+    ShowText(ui->m_lbRestoryFactory, text, Qt::red);
 }
 
 void RightBottomWidget::SetSDCardInfo(QString info, QString space)
 {
-    ui->m_lbSDCardInfo->setText(info);
-    ui->m_lbSDCardSpace->setText(space);
-    SetTextColor(ui->m_lbSDCardInfo, Qt::black);
-    SetTextColor(ui->m_lbSDCardSpace, Qt::black);
+    ShowText(ui->m_lbSDCardInfo, info, Qt::black);
+    ShowText(ui->m_lbSDCardSpace, space, Qt::black);
 }
 
 void RightBottomWidget::SetWifiSignalResult(QString text, bool ok)
 {
-    ui->m_WifiSignalTestLb->setText(text);
-    SetTextColor(ui->m_WifiSignalTestLb, ok ? Qt::black : Qt::red);
+    ShowText(ui->m_WifiSignalTestLb, text, ok ? Qt::black : Qt::red);
 }
 
 void RightBottomWidget::ClearAutoTestResults()
@@ -436,7 +440,11 @@ void RightBottomWidget::StepChannel()
 {
     if (m_iChannelCount <= 1)
         return;
-    m_iCurChannel = ((m_iCurChannel + 1) % m_iChannelCount + m_iChannelCount) % m_iChannelCount;
+    // Reduced first: a stray current from the caller may be negative or INT_MAX.
+    int current = m_iCurChannel % m_iChannelCount;
+    if (current < 0)
+        current += m_iChannelCount;
+    m_iCurChannel = (current + 1) % m_iChannelCount;
     RefreshChannelLabel();
     emit signalSwitchChannel(m_iCurChannel);
 }

@@ -168,6 +168,7 @@ private:
     void LayoutPanel();
 
     static void SetTextColor(QLabel* label, const QColor& color);
+    static void ShowText(QLabel* label, const QString& text, const QColor& color);
 
     QPointer<QObject> m_pReceiver;
     ManualTestController* m_pController = nullptr;

@@ -240,7 +240,7 @@ TEST_F(BridgeTest, PlayerStatusGoesToTheMainWindowForTheDevicesCurrentPortOnly)
 TEST_F(BridgeTest, NoEventIsPostedAfterStop)
 {
     SimFaults lost;
-    lost.lostConnectionAfterMs = 150;
+    lost.lostConnectionAfterMs = 400;
     SimLan::Instance().SetFaults("VTB0001", lost);
     ASSERT_EQ(bridge->Start(), 0);
     const int64_t handle = LoginAndWait();
@@ -249,7 +249,7 @@ TEST_F(BridgeTest, NoEventIsPostedAfterStop)
     bridge->Stop();
     QCoreApplication::processEvents();
     const int atStop = receiver.got.size();
-    QThread::msleep(300);   // the replies and the lost link would have come by now
+    QThread::msleep(500);   // the replies and the lost link would have come by now
     QCoreApplication::processEvents();
     EXPECT_EQ(receiver.got.size(), atStop);
     EXPECT_EQ(Find(WM_DEV_STATUS, 2), nullptr);

@@ -1,9 +1,7 @@
 #include "BarcodeGenerator.h"
-#include "ModalHook.h"
+#include "BoxRecorder.h"
 #include "ZbarReader.h"
 
-#include <QDialog>
-#include <QMessageBox>
 #include <QPainter>
 
 #include <gtest/gtest.h>
@@ -11,19 +9,6 @@
 #include <set>
 
 namespace {
-
-struct BoxRecorder {
-    QStringList texts;
-    BoxRecorder()
-    {
-        ModalHook::Set([this](QDialog* dialog) {
-            if (auto* box = qobject_cast<QMessageBox*>(dialog))
-                texts << box->windowTitle() + "|" + box->text();
-            return int(QDialog::Accepted);
-        });
-    }
-    ~BoxRecorder() { ModalHook::Clear(); }
-};
 
 // Bars of `moduleWidth` pixels on white, with a light margin around them.
 QImage DrawModules(const QString& modules, QChar dark, int moduleWidth = 3, int height = 120)

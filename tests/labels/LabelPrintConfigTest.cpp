@@ -1,11 +1,9 @@
 #include "AppGlobals.h"
+#include "BoxRecorder.h"
 #include "LabelLine.h"
 #include "LabelPrintConfig.h"
-#include "ModalHook.h"
 #include "TempAppDir.h"
 
-#include <QDialog>
-#include <QMessageBox>
 #include <QTextCodec>
 
 #include <gtest/gtest.h>
@@ -20,20 +18,6 @@ QByteArray Gb2312(const QString& text)
 {
     return QTextCodec::codecForName("GB2312")->fromUnicode(text);
 }
-
-// Message boxes answered at once; their texts are kept for the test to read.
-struct BoxRecorder {
-    QStringList texts;
-    BoxRecorder()
-    {
-        ModalHook::Set([this](QDialog* dialog) {
-            if (auto* box = qobject_cast<QMessageBox*>(dialog))
-                texts << box->windowTitle() + "|" + box->text();
-            return int(QDialog::Accepted);
-        });
-    }
-    ~BoxRecorder() { ModalHook::Clear(); }
-};
 
 class TemplateFileTest : public ::testing::Test {
 protected:
@@ -214,6 +198,7 @@ TEST_F(TemplateFileTest, LegacyIndexesMoveToTheCurrentNumbering)
 {
     const struct { const char* index; const char* converted; } cases[] = {
         {"0", "0"}, {"1", "1"}, {"2", "3"}, {"3", "4"}, {"4", "7"}, {"9", "12"}, {"-1", "-1"}, {"x", "0"},
+        {"2147483646", "2147483649"}, {"2147483647", "2147483650"},   // no wrap to a negative number
     };
     QByteArray body = "[LABELS]\niSize=" + QByteArray::number(int(std::size(cases))) + "\n";
     QStringList current;

@@ -1,14 +1,12 @@
+#include "BoxRecorder.h"
 #include "Clock.h"
 #include "LabelPrinter.h"
 #include "LabelRenderer.h"
-#include "ModalHook.h"
 #include "PrinterHook.h"
 #include "TempAppDir.h"
 #include "ZbarReader.h"
 
-#include <QDialog>
 #include <QDir>
-#include <QMessageBox>
 #include <QPrinter>
 #include <QPrinterInfo>
 
@@ -110,22 +108,6 @@ int InkIn(const QImage& image, const QRect& rect)
     }
     return ink;
 }
-
-struct BoxRecorder {
-    QStringList texts;
-    std::function<void()> whileOpen;
-    BoxRecorder()
-    {
-        ModalHook::Set([this](QDialog* dialog) {
-            if (auto* box = qobject_cast<QMessageBox*>(dialog))
-                texts << box->text();
-            if (whileOpen)
-                whileOpen();
-            return int(QDialog::Accepted);
-        });
-    }
-    ~BoxRecorder() { ModalHook::Clear(); }
-};
 
 // Stands in for the printer: the label goes into an image at 300 dpi.
 struct PrintCapture {
@@ -284,6 +266,43 @@ TEST(LabelRenderTest, ShowFlagsHideTheirItems)
     }
 }
 
+// The value of a fixed text item starts where its caption's share of the item's
+// width ends: found as the first column where the label with the value differs
+// from the same label with an empty value.
+TEST(LabelRenderTest, CaptionsTakeTheirShareOfTheItemWidth)
+{
+    const struct { int index; bool english; double share; } cases[] = {
+        {1, false, 4.0 / 23}, {1, true, 4.0 / 23}, {3, false, 7.0 / 13}, {3, true, 4.0 / 13},
+        {5, false, 7.0 / 24}, {5, true, 7.0 / 24},
+    };
+    const double widthMm = 46.8;
+    for (const auto& c : cases) {
+        LabelPrintJob job;
+        job.printTemplate.width = 80;
+        job.printTemplate.height = 10;
+        job.printTemplate.bShowSn = job.printTemplate.bShowIndentify = job.printTemplate.bShowMac = true;
+        job.printTemplate.bShowEnglish = c.english;
+        job.printTemplate.labels << QString("0,2,1,%1,6,2.5,,,%2").arg(widthMm).arg(c.index);
+        LabelPrintJob blank = job;
+        job.strDevSN = job.strIndentifyCode = job.strMac = "8888";
+        QImage withValue = BlankPage(job.printTemplate);
+        QImage withoutValue = BlankPage(job.printTemplate);
+        ASSERT_TRUE(LabelRenderer(job).Paint(&withValue, kDpi));
+        ASSERT_TRUE(LabelRenderer(blank).Paint(&withoutValue, kDpi));
+        int first = -1;
+        for (int x = 0; x < withValue.width() && first < 0; ++x) {
+            for (int y = 0; y < withValue.height(); ++y) {
+                if (withValue.pixel(x, y) != withoutValue.pixel(x, y)) {
+                    first = x;
+                    break;
+                }
+            }
+        }
+        const double expectedMm = 2 + widthMm * c.share;
+        EXPECT_NEAR(first / kDotsPerMm, expectedMm, 0.4) << "index " << c.index << " english " << c.english;
+    }
+}
+
 TEST(LabelRenderTest, NoQrSymbolLeavesOnlyTheWhiteBackground)
 {
     const struct { const char* name; QString payload; } cases[] = {
@@ -302,6 +321,18 @@ TEST(LabelRenderTest, NoQrSymbolLeavesOnlyTheWhiteBackground)
         EXPECT_EQ(InkIn(image, Dots(kQr).adjusted(2, 2, -2, -2)), 0) << c.name;
         EXPECT_EQ(InkIn(image, Dots(kQr, 72).adjusted(2, 2, -2, -2)), 0) << c.name;
         EXPECT_TRUE(DecodeImage(image, "QR-Code").isEmpty()) << c.name;
+    }
+}
+
+// A single label never uses the gap between columns, whatever a hand-edited file holds there.
+TEST(LabelRenderTest, SingleColumnDoesNotDependOnTheGap)
+{
+    for (float gap : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(), 1e30f}) {
+        LabelPrintJob job = SampleJob(0);
+        job.printTemplate.fPrintPaperSpace = gap;
+        const QImage image = Render(job);
+        EXPECT_EQ(DecodeColumns(image, 1, "QR-Code"), QStringList{kBindText}) << gap;
+        EXPECT_GT(InkIn(image, Dots(kSnText)), 0) << gap;
     }
 }
 

@@ -334,6 +334,28 @@ TEST_F(WideLayout, PtzItemsFollowOnTheFirstTab)
     EXPECT_EQ(Child<QWidget>("m_ptzWidget")->parentWidget(), Child<QWidget>("tab_ManualTestItem"));
 }
 
+// The queries answer from the rules at once, also on a panel already on screen:
+// moving a shown control into the first tab must not leave it hidden until the
+// event loop runs again.
+TEST_F(WideLayout, QueriesHoldRightAfterAPassOnAShownPanel)
+{
+    panel->resize(1900, 400);
+    panel->show();
+    CurrentTestType = 4;   // the PTZ controls stay out of the first pass
+    panel->SetConfig(FlagsAll(true));
+    EXPECT_FALSE(panel->IsPtzVisible());
+    for (int type : {9, 4, 9}) {
+        SCOPED_TRACE(type);
+        CurrentTestType = type;
+        panel->UpdateItemVisibility();
+        EXPECT_EQ(panel->IsPtzVisible(), type != 4);
+        EXPECT_EQ(panel->IsAperAddVisible(), type != 4);
+        EXPECT_EQ(panel->IsAperSubVisible(), type != 4);
+        EXPECT_EQ(Hidden("m_ptzFocusWidget"), type == 4);
+        EXPECT_EQ(Hidden("widget_Preset"), type == 4);
+    }
+}
+
 TEST_F(EdgeLayout, ExactlySixteenHundredIsWide)
 {
     EXPECT_EQ(Child<QTabWidget>("tabWidget")->count(), 1);

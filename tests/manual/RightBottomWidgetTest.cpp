@@ -13,6 +13,8 @@
 #include <QStandardItemModel>
 #include <QTimer>
 
+#include <climits>
+
 namespace {
 
 ConfigInfo AllItemsShown()
@@ -313,13 +315,20 @@ TEST_F(Panel, ChannelCountZeroCountsAsOne)
     EXPECT_EQ(spy.count(), 0);
 }
 
-TEST_F(Panel, NextChannelFromAStrayCurrentIsNeverNegative)
+TEST_F(Panel, NextChannelFromAStrayCurrentStaysInRange)
 {
-    QSignalSpy spy(panel.get(), &RightBottomWidget::signalSwitchChannel);
-    panel->SetChannelInfo(-2, 2, false);
-    panel->SetCurrentChannel(-1);
-    ASSERT_EQ(spy.count(), 1);
-    EXPECT_EQ(spy.at(0).at(0).toInt(), 1);
+    // (current, count) -> the channel the next step selects
+    const struct { int current, count, next; } cases[] = {
+        {-2, 2, 1}, {INT_MIN, 2, 1}, {INT_MAX, 2, 0}, {INT_MAX, 3, 2}, {5, 2, 0}, {-1, INT_MAX, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.current);
+        QSignalSpy spy(panel.get(), &RightBottomWidget::signalSwitchChannel);
+        panel->SetChannelInfo(c.current, c.count, false);
+        panel->SetCurrentChannel(-1);
+        ASSERT_EQ(spy.count(), 1);
+        EXPECT_EQ(spy.at(0).at(0).toInt(), c.next);
+    }
 }
 
 // ---- sensors and enabling ------------------------------------------------

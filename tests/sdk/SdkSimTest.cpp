@@ -4,6 +4,8 @@
 #include "SdkCallLog.h"
 #include "sim/SimLan.h"
 
+#include <QCoreApplication>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -77,6 +79,7 @@ struct LivePlay {
     std::atomic<int> badFrames{0};
     std::atomic<int> audioBytes{0};
     std::atomic<bool> callbackOnCaller{false};
+    std::atomic<bool> tearingDown{false};   // inputs may fail once the port is closing
     std::thread::id caller = std::this_thread::get_id();
     int width = 0;
     int height = 0;
@@ -102,10 +105,11 @@ struct LivePlay {
             PC_Play(self->port, 0);
             ++self->headers;
         } else if (type == FC_STREAM_VIDEO) {
-            if (PC_InputVideoData(self->port, buffer, size, packet->nFrameType, int64_t(packet->dTimeStamp)) != 0)
+            if (PC_InputVideoData(self->port, buffer, size, packet->nFrameType, int64_t(packet->dTimeStamp)) != 0 &&
+                !self->tearingDown)
                 ++self->inputErrors;
         } else if (type == FC_STREAM_AUDIO) {
-            if (PC_InputAudioData(self->port, buffer, size, int64_t(packet->dTimeStamp)) != 0)
+            if (PC_InputAudioData(self->port, buffer, size, int64_t(packet->dTimeStamp)) != 0 && !self->tearingDown)
                 ++self->inputErrors;
         }
         return 0;
@@ -202,6 +206,7 @@ TEST_F(SdkSimTest, SearchReaddressLoginCommandAndOneSecondOfLiveStream)
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
 
     // Tear-down in the station's order; nothing arrives after the clear.
+    play.tearingDown = true;
     PC_SetDisplayCallback(play.port, nullptr, nullptr);
     const int framesAtClear = play.videoFrames + play.audioFrames;
     EXPECT_EQ(PC_CloseStream(play.port), 0);
@@ -408,6 +413,98 @@ TEST_F(SdkSimTest, ThroughputCommandReachesTheHookForLoopbackTargetsOnly)
     SimLan::Instance().SetThroughputRunner(nullptr);
 }
 
+TEST_F(SdkSimTest, PackageUploadChangesTheDigestsAndRestartsTheCamera)
+{
+    SimCameraConfig cam;
+    cam.serial = "VTD0004";
+    cam.address = "127.0.0.22";
+    cam.hwCfgMd5 = "old-hw";
+    cam.sysCfgMd5 = "old-sys";
+    cam.uploadedHwCfgMd5 = "new-hw";
+    cam.uploadedSysCfgMd5 = "new-sys";
+    cam.restartAfterUploadMs = 30;
+    cam.loginDelayMs = cam.replyDelayMs = 5;
+    ASSERT_TRUE(SimLan::Instance().AddCamera(cam));
+    int64_t handle = 0;
+    ASSERT_EQ(LoginOutcome("127.0.0.22", 3000, "580347", &handle), EVENT_LOGINOK);
+    ASSERT_EQ(FC_Loc_IoTSystemControl(handle, 1514, 0, ""), 0);
+    SdkEvent e;
+    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.reply && (ev.code & 0xFFFFFF) == 1514; }, 2000, &e));
+    EXPECT_TRUE(e.data.startsWith("<REQUEST_PARAM"));
+    EXPECT_TRUE(e.data.contains("HW_CFG_MD5=\"old-hw\""));
+
+    QTemporaryDir dir;
+    QFile f(dir.filePath("config_raw_data.tgz"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(500, 'p'));
+    f.close();
+    ASSERT_EQ(FC_Loc_SetCompressFile(handle, QFile::encodeName(f.fileName()).constData()), 0);
+    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.reply && (ev.code & 0xFFFFFF) == 1001; }, 2000, &e));
+    EXPECT_TRUE(e.data.contains("Type=\"1\""));
+    EXPECT_TRUE(recorder.WaitFor(
+        [handle](const SdkEvent& ev) { return !ev.reply && ev.handle == handle && ev.code == EVENT_CONNECTFAILED; }, 2000));
+
+    ASSERT_EQ(LoginOutcome("127.0.0.22", 3000, "580347", &handle), EVENT_LOGINOK);
+    ASSERT_EQ(FC_Loc_IoTSystemControl(handle, 1514, 0, ""), 0);
+    ASSERT_TRUE(recorder.WaitFor([handle](const SdkEvent& ev) {
+        return ev.reply && ev.handle == handle && (ev.code & 0xFFFFFF) == 1514;
+    }, 2000, &e));
+    EXPECT_TRUE(e.data.contains("SYS_CFG_MD5=\"new-sys\""));
+}
+
+// Two streams at once; one ends itself from its own callback, the other with
+// its session's logout. Neither delivers anything afterwards.
+TEST_F(SdkSimTest, StreamsEndFromTheirOwnCallbackOrWithTheirSession)
+{
+    struct Counter {
+        std::atomic<int64_t> handle{0};
+        std::atomic<int> packets{0};
+        int stopAfter = 0;
+        static int On(int64_t h, int, const char*, int, const FC_PacketInfo* p)
+        {
+            auto* self = static_cast<Counter*>(p->pUser);
+            const int n = ++self->packets;
+            if (self->stopAfter > 0 && n == self->stopAfter)
+                EXPECT_EQ(FC_Loc_StopRealPlay(h), 0);
+            return 0;
+        }
+    };
+    int64_t a = 0, c = 0;
+    ASSERT_EQ(LoginOutcome("127.0.0.21", 3001, "580347", &c), EVENT_LOGINOK);
+    IPCEntry moved{};
+    ASSERT_EQ(FC_Loc_StartSearchIPC("127.0.0.5"), 0);
+    ASSERT_TRUE(WaitUntil([] { return FC_Loc_GetSearchIPCCount() == 3; }, 2000));
+    int index = -1;
+    for (int i = 0; i < 3; ++i) {
+        IPCEntry e;
+        FC_Loc_GetSearchIPCInfo(i, &e);
+        if (QByteArray(e.ipc_sn) == "VTA0001")
+            index = i;
+    }
+    strcpy(moved.szIP, "127.0.0.31");
+    strcpy(moved.szNetmask, "255.255.255.0");
+    ASSERT_EQ(FC_Loc_ModifyIPCEx(index, &moved, 1), 0);
+    ASSERT_EQ(LoginOutcome("127.0.0.31", 3000, "580347", &a), EVENT_LOGINOK);
+
+    Counter self, other;
+    self.stopAfter = 5;
+    FC_RealPlayParam p1{}, p2{};
+    p1.pUser = &self;
+    p2.pUser = &other;
+    self.handle = FC_Loc_RealPlayEx(c, "vlx://127.0.0.21", "admin", "580347", &Counter::On, &p1);
+    other.handle = FC_Loc_RealPlayEx(a, "127.0.0.31", "admin", "580347", &Counter::On, &p2);
+    ASSERT_GT(self.handle.load(), 0);
+    ASSERT_GT(other.handle.load(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return self.packets >= 5 && other.packets >= 5; }, 2000));
+    ASSERT_EQ(FC_Loc_Logout(a), 0);
+    const int otherAtLogout = other.packets;
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_EQ(self.packets.load(), 5);
+    EXPECT_EQ(other.packets.load(), otherAtLogout);
+    EXPECT_EQ(SimLan::Instance().LiveStreams(), 0);
+    EXPECT_LT(FC_Loc_StopRealPlay(other.handle), 0);   // gone with its session
+}
+
 // A clear of the status callback waits for a callback in flight and lets no new one start.
 TEST_F(SdkSimTest, NoStatusCallbackAfterItIsCleared)
 {
@@ -454,6 +551,34 @@ TEST(SimStreamTest, MediaHeaderBytesSitAtTheirOffsets)
     EXPECT_EQ(i32(572), FC_AUDIO_CODEC_PCM);   // first word of the audio part
     // One 40 ms packet of the tone: 1764 stereo samples.
     EXPECT_EQ(SimStream::MakeTone(media, 0, 1764).size(), 1764 * 4);
+}
+
+// Runs in a child process (below): the first SDK call of a fresh process loads
+// the profile that the environment names and puts up the simulated adapter.
+TEST(SimLanStartTest, ChildFirstCallLoadsTheNamedProfile)
+{
+    if (qEnvironmentVariableIsEmpty("SDK_TEST_CHILD"))
+        GTEST_SKIP() << "runs only as the child of LoadsTheProfileNamedByTheEnvironment";
+    EXPECT_FALSE(HostAdapters::HasSimulated());
+    EXPECT_EQ(FC_Loc_SetWorkMode(6), 0);
+    EXPECT_TRUE(HostAdapters::HasSimulated());
+    EXPECT_EQ(SimLan::Instance().Serials(),
+              QStringList({"VT21A0000001", "VT21A0000002", "VT21A0000003"}));
+}
+
+TEST(SimLanStartTest, LoadsTheProfileNamedByTheEnvironment)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("SDK_TEST_CHILD", "1");
+    env.insert(SimLan::kProfileEnv, qEnvironmentVariable("STATION_SOURCE_DIR") + "/sdk/sim/SimProfile.json");
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_filter=SimLanStartTest.ChildFirstCallLoadsTheNamedProfile"});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    const QByteArray out = child.readAllStandardOutput();
+    EXPECT_EQ(child.exitCode(), 0) << out.constData();
+    EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.constData();
 }
 
 TEST(SimProfileTest, RejectsBadProfilesWithTheFieldNamed)

@@ -4,8 +4,9 @@
 #include "SimShared.h"
 
 #include <QCryptographicHash>
-#include <QMetaObject>
+#include <QEventLoop>
 #include <QThread>
+#include <QTimer>
 
 namespace {
 
@@ -58,35 +59,74 @@ bool BackendSimulator::Start(uint16_t port, const QString& resultsFile)
     {
         std::lock_guard<std::mutex> lock(m_shared->mutex);
         m_shared->resultsFile = resultsFile;
+        m_shared->port = port;
+        m_shared->started = false;
+        m_shared->stop = false;
     }
-    m_thread = new QThread();
+    std::shared_ptr<Shared> shared = m_shared;
+    m_thread = QThread::create([shared] {
+        SimServer server(shared);
+        uint16_t wanted;
+        {
+            std::lock_guard<std::mutex> lock(shared->mutex);
+            wanted = shared->port;
+        }
+        const bool ok = server.Listen(wanted);
+        {
+            std::lock_guard<std::mutex> lock(shared->mutex);
+            shared->started = true;
+            shared->listening = ok;
+            shared->port = server.Port();
+        }
+        shared->changed.notify_all();
+        if (!ok)
+            return;
+        // Commands from the control side are picked up every few milliseconds.
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            std::unique_lock<std::mutex> lock(shared->mutex);
+            if (shared->stop) {
+                loop.quit();
+                return;
+            }
+            if (shared->wantRefusing != shared->refusing) {
+                const bool refuse = shared->wantRefusing;
+                lock.unlock();
+                if (refuse)
+                    server.Close();
+                else
+                    server.Listen(server.Port());
+                lock.lock();
+                shared->refusing = refuse;
+                lock.unlock();
+                shared->changed.notify_all();
+            }
+        });
+        poll.start(5);
+        loop.exec();
+    });
     m_thread->setObjectName("backend-sim");
-    m_server = new SimServer(m_shared);
-    m_server->moveToThread(m_thread);
     m_thread->start();
-    bool ok = false;
-    SimServer* server = m_server;
-    QMetaObject::invokeMethod(m_server, [server, port, &ok] { ok = server->Listen(port); },
-                              Qt::BlockingQueuedConnection);
-    if (!ok) {
-        Stop();
-        return false;
-    }
-    m_port = m_server->Port();
-    std::lock_guard<std::mutex> lock(m_shared->mutex);
+    std::unique_lock<std::mutex> lock(m_shared->mutex);
+    m_shared->changed.wait(lock, [this] { return m_shared->started; });
+    const bool ok = m_shared->listening;
+    m_port = m_shared->port;
     m_shared->hostText = HostText();
-    return true;
+    lock.unlock();
+    if (!ok)
+        Stop();
+    return ok;
 }
 
 void BackendSimulator::Stop()
 {
     if (!m_thread)
         return;
-    SimServer* server = m_server;
-    // The server and its sockets are deleted on their own thread.
-    QMetaObject::invokeMethod(m_server, [server] { delete server; }, Qt::BlockingQueuedConnection);
-    m_server = nullptr;
-    m_thread->quit();
+    {
+        std::lock_guard<std::mutex> lock(m_shared->mutex);
+        m_shared->stop = true;
+    }
     m_thread->wait();
     delete m_thread;
     m_thread = nullptr;
@@ -111,16 +151,11 @@ void BackendSimulator::ClearFaults()
 
 void BackendSimulator::SetRefusing(bool refusing)
 {
-    if (!m_server)
+    if (!m_thread)
         return;
-    SimServer* server = m_server;
-    const uint16_t port = m_port;
-    QMetaObject::invokeMethod(m_server, [server, port, refusing] {
-        if (refusing)
-            server->Close();
-        else
-            server->Listen(port);
-    }, Qt::BlockingQueuedConnection);
+    std::unique_lock<std::mutex> lock(m_shared->mutex);
+    m_shared->wantRefusing = refusing;
+    m_shared->changed.wait(lock, [this, refusing] { return m_shared->refusing == refusing; });
 }
 
 void BackendSimulator::SetReply(const std::string& operation, const std::string& body)

@@ -11,7 +11,6 @@
 #include <vector>
 
 class QThread;
-class SimServer;
 
 // A stand-in for the factory back-end: an HTTP server on 127.0.0.1 that answers
 // every operation under /api/whole/machine/ from fixture data, serves download
@@ -78,6 +77,5 @@ public:
 private:
     std::shared_ptr<Shared> m_shared;
     QThread* m_thread = nullptr;
-    SimServer* m_server = nullptr;
     uint16_t m_port = 0;
 };

@@ -160,9 +160,16 @@ void SimServer::OnReadyRead(QTcpSocket* socket)
     const size_t sp2 = req.requestLine.rfind(' ');
     req.method = req.requestLine.substr(0, sp1);
     req.target = sp1 < sp2 ? req.requestLine.substr(sp1 + 1, sp2 - sp1 - 1) : std::string();
-    const size_t q = req.target.find('?');
-    const std::string path = req.target.substr(0, q);
-    req.query = q == std::string::npos ? std::string() : req.target.substr(q + 1);
+    // An absolute-form target ("http://host/path") names the same path.
+    std::string local = req.target;
+    const size_t scheme = local.find("://");
+    if (scheme != std::string::npos && scheme < local.find('/')) {
+        const size_t slash = local.find('/', scheme + 3);
+        local = slash == std::string::npos ? "/" : local.substr(slash);
+    }
+    const size_t q = local.find('?');
+    const std::string path = local.substr(0, q);
+    req.query = q == std::string::npos ? std::string() : local.substr(q + 1);
     req.operation = path.compare(0, strlen(kPrefix), kPrefix) == 0 ? path.substr(strlen(kPrefix)) : path;
     m_pending.erase(it);
     Handle(socket, req);
@@ -250,7 +257,7 @@ QByteArray SimServer::FixtureBody(const BackendSimulator::Request& request, QByt
     {
         std::lock_guard<std::mutex> lock(m_shared->mutex);
         hostText = m_shared->hostText;
-        auto file = m_shared->files.find(request.target.substr(0, request.target.find('?')));
+        auto file = m_shared->files.find(request.operation);
         if (request.method == "GET" && file != m_shared->files.end()) {
             *cookie = QByteArray();
             return file->second;

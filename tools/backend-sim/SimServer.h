@@ -9,8 +9,8 @@
 class QTcpServer;
 class QTcpSocket;
 
-// The simulator's server side; lives on the simulator's thread and is only ever
-// called there (through queued invocations from BackendSimulator).
+// The simulator's server side: created, used and deleted on the simulator's own
+// thread, which takes its commands from the shared state.
 class SimServer : public QObject {
 public:
     explicit SimServer(std::shared_ptr<BackendSimulator::Shared> shared);

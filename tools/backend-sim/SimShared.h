@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <condition_variable>
+
 // State shared by the simulator's control side and its server thread.
 struct BackendSimulator::Shared {
     struct FaultRule {
@@ -22,4 +24,14 @@ struct BackendSimulator::Shared {
     QString resultsFile;
     std::string loginCookie = "JSESSIONID=sim-session-1; Path=/";
     std::string hostText;
+
+    // Control of the server thread, which polls these (plain locks rather than
+    // cross-thread Qt events, so that every hand-over is visible to race checkers).
+    std::condition_variable changed;
+    bool started = false;        // the server thread has tried to listen
+    bool listening = false;
+    uint16_t port = 0;
+    bool wantRefusing = false;
+    bool refusing = false;       // the state the server thread has applied
+    bool stop = false;
 };

@@ -11,13 +11,13 @@
 
 namespace {
 
-bool AddFault(BackendSimulator& sim, const QString& spec)
+bool AddFault(BackendSimulator& sim, const QString& rule)
 {
-    const int eq = spec.indexOf('=');
+    const int eq = rule.indexOf('=');
     if (eq < 0)
         return false;
-    const QString prefix = spec.left(eq);
-    const QStringList kindArg = spec.mid(eq + 1).split(':');
+    const QString prefix = rule.left(eq);
+    const QStringList kindArg = rule.mid(eq + 1).split(':');
     const QString kind = kindArg.value(0);
     const int arg = kindArg.value(1).toInt();
     using F = BackendSimulator::Fault;
