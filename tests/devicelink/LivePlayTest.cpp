@@ -159,6 +159,20 @@ TEST_F(LivePlayTest, VideoHeaderOpensTheVideoPartWithTheDecodeModes)
     EXPECT_FALSE(entry.bHaveAudio);
 }
 
+TEST_F(LivePlayTest, HeaderBeforeTheRequestReturnedFindsItsSlot)
+{
+    // The SDK may call back before FC_Loc_RealPlayEx has returned the handle.
+    StreamingSlot();
+    entry.channels[0].lRealHandle = 0;
+    entry.channels[0].bRequesting = true;
+    const QByteArray header = Header(true, false);
+    EXPECT_EQ(LivePlayPath::OnStreamData(kHandle, FC_STREAM_HEADER, header.constData(), 1360, &packet), 0);
+    EXPECT_EQ(entry.channels[0].lRealHandle, kHandle);
+    EXPECT_TRUE(entry.channels[0].bPlayerStarted);
+    EXPECT_EQ(LivePlayPath::OnStreamData(kHandle + 5, FC_STREAM_VIDEO, "x", 1, &packet), -2)
+        << "only the one request in progress adopts a handle";
+}
+
 TEST_F(LivePlayTest, PacketsForNoSlotOrNoRendererAreRefused)
 {
     const QByteArray header = Header(true, true);
