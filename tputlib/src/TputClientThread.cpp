@@ -1,0 +1,197 @@
+#include "TputClientThread.h"
+
+#include "TputClientHeader.h"
+#include "TputError.h"
+#include "TputInet.h"
+#include "TputReporter.h"
+#include "TputSettings.h"
+#include "TputSignal.h"
+#include "TputSockets.h"
+#include "TputThread.h"
+
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <new>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+void SetGroup(TputSettings* s, TputGroupHeader* group)
+{
+    if (s->groupHeader)
+        tputlib_group_unref(s->groupHeader);
+    s->groupHeader = group;
+}
+
+// Connects within the wait, so that a peer that does not answer cannot hold
+// the thread for the system's long connect time-out.
+int ConnectWithin(int fd, const sockaddr_storage& addr, int timeout_ms)
+{
+    const int flags = fcntl(fd, F_GETFL, 0);
+    fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    int rc = connect(fd, reinterpret_cast<const sockaddr*>(&addr), tputlib_addr_length(addr));
+    if (rc < 0 && errno == EINPROGRESS) {
+        pollfd p{fd, POLLOUT, 0};
+        rc = poll(&p, 1, timeout_ms);
+        if (rc == 0) {
+            errno = ETIMEDOUT;
+            rc = -1;
+        } else if (rc > 0) {
+            int error = 0;
+            socklen_t len = sizeof error;
+            getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len);
+            errno = error;
+            rc = error == 0 ? 0 : -1;
+        }
+    }
+    fcntl(fd, F_SETFL, flags);
+    return rc;
+}
+
+bool SendAll(int fd, const uint8_t* data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+int OpenConnection(TputSettings* s)
+{
+    if (s->peer.ss_family == 0 && s->host) {
+        if (tputlib_resolve(s->host, &s->peer, s->flags & kTputFlagIPv6) != 0)
+            return -1;
+    }
+    tputlib_addr_set_port(s->peer, s->port);
+    s->peerLength = tputlib_addr_length(s->peer);
+    const int fd = socket(s->peer.ss_family, SOCK_STREAM, 0);
+    if (fd < 0) {
+        tputlib_warn_errno("socket");
+        return -1;
+    }
+    tputlib_sockets_register(fd);
+    tputlib_set_socket_options(s, fd, true);
+    if (s->localHost && bind(fd, reinterpret_cast<const sockaddr*>(&s->local), tputlib_addr_length(s->local)) < 0)
+        tputlib_warn_errno("bind");
+    if (ConnectWithin(fd, s->peer, kTputConnectWaitMs) < 0) {
+        tputlib_warn_errno("connect");
+        tputlib_sockets_close(fd);
+        return -1;
+    }
+    s->localLength = sizeof s->local;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&s->local), &s->localLength);
+    return fd;
+}
+
+void RunTcp(TputSettings* s, char* buffer)
+{
+    TputReportHeader* report = tputlib_init_report(s);
+    TputPacket packet{};
+    const bool perSend = s->interval > 0;
+    const bool timed = s->flags & kTputFlagModeTime;
+    // Each run keeps its own deadline: ending it must not stop the server.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(s->amount * 10);
+    uint64_t left = s->amount;
+    uint64_t total = 0;
+    for (;;) {
+        if (tputlib_interrupted())
+            break;
+        if (timed ? std::chrono::steady_clock::now() >= deadline : left == 0)
+            break;
+        size_t chunk = static_cast<size_t>(s->bufferLength);
+        if (!timed && left < chunk)
+            chunk = static_cast<size_t>(left);
+        const ssize_t n = send(s->sock, buffer, chunk, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        total += static_cast<uint64_t>(n);
+        if (!timed)
+            left -= static_cast<uint64_t>(n);
+        if (perSend) {
+            packet.length = static_cast<uint64_t>(n);
+            packet.packetTime = tputlib_now();
+            tputlib_report_packet(report, &packet);
+        }
+    }
+    packet.packetTime = tputlib_now();
+    if (!perSend) {
+        packet.length = total;
+        tputlib_report_packet(report, &packet);
+    }
+    tputlib_close_report(report, &packet);
+    tputlib_end_report(report);
+}
+
+} // namespace
+
+void tputlib_client_init(TputSettings* s)
+{
+    s->flags |= kTputFlagReportSettings;
+    TputSettings* chainEnd = nullptr;
+    if (!(s->flags & kTputFlagCompat) && s->testMode != kTputTestNormal) {
+        TputSettings* listener = nullptr;
+        tputlib_settings_copy(s, &listener);
+        listener->threadMode = kTputModeListener;
+        listener->flags |= kTputFlagCompat;
+        listener->flags &= ~kTputFlagReportSettings;
+        listener->testMode = kTputTestNormal;
+        if (s->listenPort != 0)
+            listener->port = s->listenPort;
+        listener->sock = -1;
+        SetGroup(listener, nullptr);
+        chainEnd = listener;
+    }
+    SetGroup(s, tputlib_init_multi(s, tputlib_next_group_id()));
+    TputSettings* previous = s;
+    for (int i = 1; i < s->threads; ++i) {
+        TputSettings* copy = nullptr;
+        tputlib_settings_copy(s, &copy);
+        copy->flags &= ~kTputFlagReportSettings;
+        previous->runNow = copy;
+        previous = copy;
+    }
+    previous->runNow = chainEnd;
+}
+
+void tputlib_client_spawn(TputSettings* s)
+{
+    if (s->flags & kTputFlagUdp) {
+        fprintf(stderr, "UDP testing is not available in this client\n");
+        return;
+    }
+    s->sock = OpenConnection(s);
+    if (s->sock < 0)
+        return;
+    if (s->flags & kTputFlagReportSettings)
+        tputlib_report_settings_queue(s);
+    if (!(s->flags & kTputFlagCompat)) {
+        TputClientHeader header;
+        uint8_t wire[kTputHeaderSize];
+        tputlib_make_client_header(s, &header);
+        tputlib_header_to_wire(header, wire);
+        SendAll(s->sock, wire, sizeof wire);
+    }
+    const int length = s->bufferLength > 0 ? s->bufferLength : 1;
+    char* buffer = new (std::nothrow) char[length];
+    if (!buffer) {
+        tputlib_warn_errno("No memory for buffer\n");
+    } else {
+        for (int i = 0; i < length; ++i)
+            buffer[i] = static_cast<char>('0' + i % 10);
+        RunTcp(s, buffer);
+        delete[] buffer;
+    }
+    tputlib_sockets_close(s->sock);
+    s->sock = -1;
+}
