@@ -10,7 +10,7 @@ constexpr int LOCAL_IP_SLOT = 32;
 
 // Local IPv4 interface addresses (loopback left out, stable order) as dotted text in
 // consecutive 32-byte slots; at most maxCount. Returns the number written.
-int GetLocalIp(char* slots, int maxCount);
+int GetLocalIp(char* slotBuffer, int maxCount);
 // The operator text for a back-end transport code; empty for an unknown code.
 QString GetSocketErrorMessage(int code);
 void GetScreenGeometry(int& width, int& height);

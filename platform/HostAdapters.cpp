@@ -1,5 +1,7 @@
 #include "HostAdapters.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <mutex>
 

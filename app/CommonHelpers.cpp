@@ -1,0 +1,107 @@
+#include "CommonHelpers.h"
+
+#include "AppGlobals.h"
+#include "HostAdapters.h"
+#include "Md5.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDesktopWidget>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+#include <QWidget>
+
+#include <cstring>
+
+int GetLocalIp(char* slotBuffer, int maxCount)
+{
+    if (!slotBuffer || maxCount <= 0)
+        return 0;
+    int written = 0;
+    for (const HostAdapter& adapter : HostAdapters::List()) {
+        if (written >= maxCount)
+            break;
+        const QByteArray text = adapter.address.toLatin1();
+        if (text.isEmpty() || text.size() >= LOCAL_IP_SLOT)
+            continue;
+        char* slot = slotBuffer + written * LOCAL_IP_SLOT;
+        std::memset(slot, 0, LOCAL_IP_SLOT);
+        std::memcpy(slot, text.constData(), size_t(text.size()));
+        ++written;
+    }
+    return written;
+}
+
+QString GetSocketErrorMessage(int code)
+{
+    const char* text = nullptr;
+    switch (code) {
+    case 1: text = QT_TRANSLATE_NOOP("QObject", "Domain name resolution failed"); break;
+    case 2: text = QT_TRANSLATE_NOOP("QObject", "socket initialization failed"); break;
+    case 3: text = QT_TRANSLATE_NOOP("QObject", "socket creation failed"); break;
+    case 4: text = QT_TRANSLATE_NOOP("QObject", "Socket failed to set receive buffer"); break;
+    case 5: text = QT_TRANSLATE_NOOP("QObject", "socket connection timeout"); break;
+    case 6: text = QT_TRANSLATE_NOOP("QObject", "Socket sending failed"); break;
+    case 7: text = QT_TRANSLATE_NOOP("QObject", "socket receiving timeout"); break;
+    case 8: text = QT_TRANSLATE_NOOP("QObject", "socket receiving failed"); break;
+    case 11: text = QT_TRANSLATE_NOOP("QObject", "Receive cache is invalid"); break;
+    case 100: text = QT_TRANSLATE_NOOP("QObject", "Server error, please contact server administrator"); break;
+    case -98: text = QT_TRANSLATE_NOOP("QObject", "The length of the received data is 0"); break;
+    case -1: text = QT_TRANSLATE_NOOP("QObject", "Unknown reason error"); break;
+    default: return QString();
+    }
+    return QCoreApplication::translate("QObject", text);
+}
+
+void GetScreenGeometry(int& width, int& height)
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.size() < 2) {
+        const QRect desktop = QApplication::desktop()->geometry();
+        width = desktop.width();
+        height = desktop.height();
+        return;
+    }
+    const QRect primary = QGuiApplication::primaryScreen()->geometry();
+    width = primary.width();
+    height = primary.height();
+}
+
+void GetTextMd5(const char* text, char* out)
+{
+    if (!out)
+        return;
+    if (!text)
+        text = "";
+    Md5UpperHex(reinterpret_cast<const unsigned char*>(text), std::strlen(text), out);
+}
+
+void SetWidgetFont(QWidget* widget, const QColor& color, int pixelSize)
+{
+    if (!widget)
+        return;
+    QFont font = widget->font();
+    font.setPixelSize(pixelSize);
+    font.setWeight(75);
+    widget->setFont(font);
+    QPalette palette = widget->palette();
+    palette.setBrush(QPalette::All, QPalette::WindowText, QBrush(color, Qt::SolidPattern));
+    widget->setPalette(palette);
+}
+
+QString ButtonSkinStyle(const QString& skinDir, const QString& normal, const QString& pressed, const QString& hover)
+{
+    return QStringLiteral("QPushButton {border-image:url(") + skinDir + normal +
+           QStringLiteral("); font-size:12px;} QPushButton:hover:pressed {border-image:url(") + skinDir + pressed +
+           QStringLiteral(");font-size:12px;} QPushButton:hover:!pressed {border-image:url(") + skinDir + hover +
+           QStringLiteral(");font-size:12px;} ");
+}
+
+void SetButtonSkin(QPushButton* button, const QString& normal, const QString& pressed, const QString& hover)
+{
+    if (!button)
+        return;
+    button->setStyleSheet(ButtonSkinStyle(AppDirPath() + "/Skin/", normal, pressed, hover));
+    button->setFocusPolicy(Qt::NoFocus);
+}

@@ -1,0 +1,280 @@
+#include "AppGlobals.h"
+#include "CConfigFile.h"
+
+#include "TempAppDir.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QTextCodec>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Every member of the record as "key=value" lines, in the store's key order.
+QStringList Dump(const ConfigInfo& c)
+{
+    QStringList out;
+    auto add = [&](const char* key, const QVariant& v) { out << QString(key) + "=" + v.toString(); };
+    add("ServiceIp", c.m_LoginInfo.ServiceIp);
+    add("LoginUserName", c.m_LoginInfo.LoginUserName);
+    add("LoginPassword", c.m_LoginInfo.LoginPassword);
+    add("bRemeberPassword", c.m_LoginInfo.bRemeberPassword);
+    add("bAutoLogin", c.m_LoginInfo.bAutoLogin);
+    add("bUseVersion", c.m_UIVerion.bUseVersion);
+    add("szVersion", c.m_UIVerion.strVersion);
+    add("iDurationTime", c.m_WifiNet.iDurationTime);
+    add("iAveSpeed", c.m_WifiNet.iAveSpeed);
+    const SystemConfig& s = c.m_SystemConfig;
+    add("iLogSwitch", s.iLogSwitch);
+    add("iSingleFixedIPTestMode", s.iSingleFixedIPTestMode);
+    add("iTestMode", s.iTestMode);
+    add("SSID", s.SSID);
+    add("Password", s.Password);
+    add("StreamJudgeTime", s.StreamJudgeTime);
+    add("WifiSignal", s.WifiSignal);
+    add("WifiQuality", s.WifiQuality);
+    add("HardwareAccelMode", s.HardwareAccelMode);
+    add("MultiThreadDecode", s.MultiThreadDecode);
+    add("4GSignal", c.m_Config4G.Signal4G);
+    add("4GQuality", c.m_Config4G.Quality4G);
+    add("SoftVersion", c.m_Config4G.SoftVersion);
+    add("osd.bAutoTest", c.m_FullOsd.bAutoTest);
+    add("osd.bManualTest", c.m_FullOsd.bManualTest);
+    add("osd.bVersionInfo", c.m_FullOsd.bVersionInfo);
+    add("bRTC", c.m_AutoTest.bRTC);
+    add("bPTZ", c.m_AutoTest.bPTZ);
+    add("bWifiSignal", c.m_AutoTest.bWifiSignal);
+    add("bFunctionCode", c.m_AutoTest.bFunctionCode);
+    add("bTFCard", c.m_AutoTest.bTFCard);
+    add("bVesionInfo", c.m_Tips.bVesionInfo);
+    const ManualAutoTestConfig& m = c.m_ManualAutoTest;
+    add("bAutoBeginRun", m.bAutoBeginRun);
+    add("iNum", m.iNum);
+    add("CurChoiseKey", m.CurChoiseKey);
+    add("AllKeyName", m.AllKeyName);
+    for (auto it = m.mapConfig.begin(); it != m.mapConfig.end(); ++it)
+        add(qPrintable("script." + it.key()), it.value());
+    add("bAutoPrint", c.m_PrintQrCode.bAutoPrint);
+    add("bCheckQRCode", c.m_PrintQrCode.bCheckQRCode);
+    add("bUseIpSection", c.m_IpSection.bUseIpSection);
+    add("StartIp", c.m_IpSection.StartIp);
+    add("EndIP", c.m_IpSection.EndIP);
+    for (int i = 0; i < FUNCODE_COUNT; ++i)
+        add(qPrintable(QString("FUNCODE/%1").arg(i + 1)), c.m_FunCode[i]);
+    add("bUseLightModeTest", c.m_LightMode.bUseLightModeTest);
+    add("iLightMode", c.m_LightMode.iLightMode);
+    add("PrintConfigFilePath", c.m_PrintConfigFilePath);
+    for (int i = 0; i < MANUAL_ITEM_DISPLAY_COUNT; ++i)
+        add(ManualItemDisplayFlags::KeyName(i), c.m_ManualItemDisplay.at(i));
+    return out;
+}
+
+// A record in which every member differs from its default and from its neighbours.
+ConfigInfo DistinctRecord()
+{
+    ConfigInfo c;
+    c.m_LoginInfo = {"127.0.0.1", QString::fromUtf8("操作员"), "p@ss=;word", true, true};
+    c.m_UIVerion = {true, "V2.3.4"};
+    c.m_WifiNet = {30, 18};
+    c.m_SystemConfig = {1, 2, 3, QString::fromUtf8("工厂WiFi"), "pw,with,commas", 7, "-60", "55", 1, 1};
+    c.m_Config4G = {"-90", "20", "EC25"};
+    c.m_FullOsd = {true, false, true};
+    c.m_AutoTest = {true, false, true, false, true};
+    c.m_Tips.bVesionInfo = true;
+    c.m_ManualAutoTest.bAutoBeginRun = true;
+    c.m_ManualAutoTest.iNum = 2;
+    c.m_ManualAutoTest.CurChoiseKey = "2";
+    c.m_ManualAutoTest.AllKeyName = "1,2";
+    c.m_ManualAutoTest.mapConfig.insert("2", QString::fromUtf8("夜视#A:3,B:2"));
+    c.m_PrintQrCode = {true, true};
+    c.m_IpSection = {true, "127.0.0.10", "127.0.0.20"};
+    for (int i = 0; i < FUNCODE_COUNT; ++i)
+        c.m_FunCode[i] = (i % 3 == 0) ? 1 : 0;
+    c.m_LightMode = {true, 5};
+    c.m_PrintConfigFilePath = "/labels/a.ini";
+    for (int i = 0; i < MANUAL_ITEM_DISPLAY_COUNT; ++i)
+        c.m_ManualItemDisplay.at(i) = (i % 2 == 1);
+    return c;
+}
+
+TEST(ConfigFile, EveryKeySurvivesSaveAllAndAFreshLoad)
+{
+    TempAppDir dir;
+    const ConfigInfo saved = DistinctRecord();
+    {
+        CConfigFile store(dir.configPath());
+        ASSERT_EQ(store.SaveAll(saved), 0);
+        ConfigInfo current;
+        store.GetConfigInfo(current);
+        EXPECT_EQ(Dump(current), Dump(saved));
+    }
+    CConfigFile fresh(dir.configPath());
+    ConfigInfo loaded;
+    fresh.GetConfigInfo(loaded);
+    EXPECT_EQ(Dump(loaded), Dump(saved));
+    EXPECT_EQ(CurrentPrintConfigPath, "/labels/a.ini");
+}
+
+TEST(ConfigFile, ChineseTextIsStoredAsGb2312Bytes)
+{
+    TempAppDir dir;
+    CConfigFile store(dir.configPath());
+    SystemConfig c;
+    c.SSID = QString::fromUtf8("测试");
+    ASSERT_EQ(store.WriteConfig(c), 0);
+    const QByteArray bytes = dir.readFile("config.ini");
+    EXPECT_TRUE(bytes.contains(QByteArray("SSID=\xB2\xE2\xCA\xD4\n"))) << bytes.constData();
+}
+
+TEST(ConfigFile, MissingFileReadsAsEmptyZeroFalse)
+{
+    TempAppDir dir;
+    CConfigFile store(dir.configPath());
+    ConfigInfo info;
+    store.GetConfigInfo(info);
+    EXPECT_EQ(Dump(info), Dump(ConfigInfo()));
+    ManualAutoTestConfig manual;
+    EXPECT_EQ(store.ReadManualAutoTest(manual), -2);
+}
+
+TEST(ConfigFile, HandWrittenFileReadsOnlyWhatItHolds)
+{
+    TempAppDir dir("[CONFIG]\niLogSwitch=1\n[FUNCODE]\n7=1\n[MANUAL_AUTO_TEST]\nAllKeyName=1,2,3\n");
+    CConfigFile store(dir.configPath());
+    ConfigInfo info;
+    store.GetConfigInfo(info);
+    EXPECT_EQ(info.m_SystemConfig.iLogSwitch, 1);
+    for (int i = 0; i < FUNCODE_COUNT; ++i)
+        EXPECT_EQ(info.m_FunCode[i], i == 6 ? 1 : 0) << i;
+    // An unquoted list in the file is one text to the station.
+    EXPECT_EQ(info.m_ManualAutoTest.AllKeyName, "1,2,3");
+
+    ConfigInfo expected;
+    expected.m_SystemConfig.iLogSwitch = 1;
+    expected.m_FunCode[6] = 1;
+    expected.m_ManualAutoTest.AllKeyName = "1,2,3";
+    EXPECT_EQ(Dump(info), Dump(expected));
+}
+
+TEST(ConfigFile, ScriptKeysWithAnEmptyPartAreSkipped)
+{
+    TempAppDir dir("[MANUAL_AUTO_TEST]\nAllKeyName=\"1,,2\"\n1=\"a#A:1\"\n2=\"b#B:2\"\n");
+    CConfigFile store(dir.configPath());
+    ManualAutoTestConfig manual;
+    manual.mapConfig.insert("9", "kept");
+    ASSERT_EQ(store.ReadManualAutoTest(manual), 0);
+    EXPECT_EQ(manual.mapConfig.size(), 3);
+    EXPECT_EQ(manual.mapConfig.value("1"), "a#A:1");
+    EXPECT_EQ(manual.mapConfig.value("2"), "b#B:2");
+    EXPECT_EQ(manual.mapConfig.value("9"), "kept");
+}
+
+TEST(ConfigFile, WritingAScriptTouchesOnlyItsEntryAndRemovingDropsIt)
+{
+    TempAppDir dir("[MANUAL_AUTO_TEST]\nAllKeyName=\"1,2\"\niNum=2\n1=\"one#A:1\"\n2=\"two#B:2\"\n");
+    CConfigFile store(dir.configPath());
+    ManualAutoTestConfig manual;
+    store.ReadManualAutoTest(manual);
+    manual.CurChoiseKey = "2";
+    manual.mapConfig["1"] = "changed in memory only";
+    manual.mapConfig["2"] = "two#C:5";
+    ASSERT_EQ(store.WriteManualAutoTest(manual), 0);
+
+    QSettings file(dir.configPath(), QSettings::IniFormat);
+    EXPECT_EQ(file.value("MANUAL_AUTO_TEST/1").toString(), "one#A:1");
+    EXPECT_EQ(file.value("MANUAL_AUTO_TEST/2").toString(), "two#C:5");
+    EXPECT_EQ(file.value("MANUAL_AUTO_TEST/CurChoiseKey").toString(), "2");
+
+    manual.AllKeyName = "1";
+    manual.iNum = 1;
+    manual.CurChoiseKey = "1";
+    manual.mapConfig.remove("2");
+    ASSERT_EQ(store.RemoveManualAutoTestConfig("2", manual), 0);
+    file.sync();
+    EXPECT_FALSE(file.contains("MANUAL_AUTO_TEST/2"));
+    EXPECT_EQ(file.value("MANUAL_AUTO_TEST/1").toString(), "changed in memory only");
+    EXPECT_EQ(file.value("MANUAL_AUTO_TEST/iNum").toInt(), 1);
+    EXPECT_EQ(file.value("MANUAL_AUTO_TEST/AllKeyName").toString(), "1");
+}
+
+TEST(ConfigFile, ScriptKeysThatWouldLeaveTheirEntryAreRefused)
+{
+    const char* ini = "[MANUAL_AUTO_TEST]\nAllKeyName=\"1,2\"\n1=\"one#A:1\"\n2=\"two#B:2\"\n";
+    for (const char* key : {"", "   ", "/", "a/b", "a\\b", "1,2"}) {
+        TempAppDir dir(ini);
+        const QByteArray before = dir.readFile("config.ini");
+        CConfigFile store(dir.configPath());
+        ManualAutoTestConfig manual;
+        store.ReadManualAutoTest(manual);
+        EXPECT_EQ(store.RemoveManualAutoTestConfig(key, manual), -1) << key;
+        if (*key) {
+            manual.CurChoiseKey = key;
+            EXPECT_EQ(store.WriteManualAutoTest(manual), -1) << key;
+        }
+        EXPECT_EQ(dir.readFile("config.ini"), before) << key;
+    }
+}
+
+TEST(ConfigFile, WritersUpdateTheRecordButOtherWritersDoNot)
+{
+    TempAppDir dir;
+    CConfigFile store(dir.configPath());
+    int codes[FUNCODE_COUNT] = {};
+    codes[0] = 1;
+    codes[19] = 1;
+    ASSERT_EQ(store.WriteFunctionCode(codes), 0);
+    ManualItemDisplayFlags flags;
+    flags.bPresetCall = true;
+    ASSERT_EQ(store.WriteManualTestItemDisplay(flags), 0);
+
+    QSettings other(dir.configPath(), QSettings::IniFormat);
+    other.setValue("UIVersion/szVersion", "from the prompt");
+    other.sync();
+
+    ConfigInfo info;
+    store.GetConfigInfo(info);
+    EXPECT_EQ(info.m_FunCode[0], 1);
+    EXPECT_EQ(info.m_FunCode[19], 1);
+    EXPECT_TRUE(info.m_ManualItemDisplay.bPresetCall);
+    EXPECT_TRUE(info.m_UIVerion.strVersion.isEmpty());
+
+    int read[FUNCODE_COUNT];
+    store.ReadFunctionCode(read);
+    EXPECT_EQ(read[19], 1);
+    ManualItemDisplayFlags readFlags;
+    store.ReadManualTestItemDisplay(readFlags);
+    EXPECT_TRUE(readFlags.bPresetCall);
+    EXPECT_FALSE(readFlags.bTrumpet);
+}
+
+TEST(ConfigFile, DisplayFlagsUseTheirKeyNamesInOrder)
+{
+    TempAppDir dir("[MANUAL_TEST_ITEM_DISAPLAY]\nbTrumpet=true\nb4GTest=true\nbPresetCall=true\n");
+    CConfigFile store(dir.configPath());
+    ManualItemDisplayFlags flags;
+    ASSERT_EQ(store.ReadManualTestItemDisplay(flags), 0);
+    for (int i = 0; i < MANUAL_ITEM_DISPLAY_COUNT; ++i)
+        EXPECT_EQ(flags.at(i), i == 0 || i == 11 || i == 23) << ManualItemDisplayFlags::KeyName(i);
+}
+
+TEST(ConfigFile, AFailedWriteIsReported)
+{
+    TempAppDir dir;
+    // A folder where the file should be: the write cannot reach the disk.
+    ASSERT_TRUE(QDir().mkpath(dir.configPath()));
+    CConfigFile store(dir.configPath());
+    int codes[FUNCODE_COUNT] = {1};
+    EXPECT_EQ(store.WriteFunctionCode(codes), -1);
+    EXPECT_EQ(store.SaveAll(DistinctRecord()), -1);
+}
+
+TEST(ConfigFile, TheProcessStoreIsOneInstance)
+{
+    TempAppDir dir;
+    CConfigFile* first = CConfigFile::GetInstance();
+    EXPECT_EQ(first, CConfigFile::GetInstance());
+    EXPECT_TRUE(first->IsOpen());
+}
+
+}  // namespace
