@@ -1,5 +1,7 @@
 #include "TputClient.h"
+#include "TputClientThread.h"
 #include "TputLib.h"
+#include "TputSettings.h"
 #include "TputTestSupport.h"
 #include "TputThread.h"
 
@@ -103,14 +105,16 @@ TEST_F(TputServer, OpeningBytesOfAConnection)
         ASSERT_GE(fd, 0);
         std::vector<char> bytes(c.headerBytes + c.dataBytes, '7');
         std::fill(bytes.begin(), bytes.begin() + static_cast<long>(c.headerBytes), '\0');
-        if (!bytes.empty())
+        if (!bytes.empty()) {
             ASSERT_TRUE(TputSendAll(fd, bytes.data(), bytes.size()));
+        }
         close(fd);
         ASSERT_TRUE(collector.WaitForFinals(++finals, 5s));
         const TputResult final = collector.Finals().back();
         EXPECT_EQ(final.bits, c.expectedBits);
-        if (c.expectedBits == 0)
+        if (c.expectedBits == 0) {
             EXPECT_EQ(final.bitsPerSecond, 0.0);
+        }
     }
     EXPECT_EQ(collector.Results().size(), finals) << "short connections give only their final record";
 }
@@ -304,5 +308,49 @@ const TestBackCase kTestBackCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Headers, TputTestBack, ::testing::ValuesIn(kTestBackCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+
+namespace {
+
+// UDP is never chosen by the station but the library serves it: the library's
+// own UDP client against its UDP server, both on loopback.
+TEST_F(TputServer, UdpTestIsPrintedAndAnswered)
+{
+    setenv("TPUT_UDP", "1", 1);
+    const uint16_t port = TputFreePort();
+    ::testing::internal::CaptureStdout();
+    tputlib_start_server(1, port, &TputResultCollector::Callback, &collector);
+    unsetenv("TPUT_UDP");
+    std::this_thread::sleep_for(200ms);
+
+    TputSettings* client = new TputSettings;
+    tputlib_settings_init(client);
+    tputlib_apply_option('c', "127.0.0.1", client);
+    tputlib_apply_option('p', std::to_string(port).c_str(), client);
+    tputlib_apply_option('u', "", client);
+    tputlib_apply_option('b', "2M", client);
+    tputlib_apply_option('t', "1", client);
+    tputlib_client_init(client);
+    tputlib_thread_start(client);
+    std::this_thread::sleep_for(2500ms);
+    tputlib_cleanup();
+    const std::string out = ::testing::internal::GetCapturedStdout();
+
+    EXPECT_NE(out.find("Server listening on UDP port " + std::to_string(port)), std::string::npos) << out;
+    EXPECT_NE(out.find("Receiving 1470 byte datagrams"), std::string::npos) << out;
+    EXPECT_NE(out.find("Client connecting to 127.0.0.1, UDP port " + std::to_string(port)), std::string::npos) << out;
+    EXPECT_NE(out.find("Server Report:"), std::string::npos) << out;
+    // 2 Mbit/s of 1470-byte datagrams for 1 s: about 170, none lost on loopback.
+    const size_t from = out.find("] Sent ");
+    ASSERT_NE(from, std::string::npos) << out;
+    const int count = std::stoi(out.substr(from + 7));
+    EXPECT_NEAR(count, 170, 10);
+    char lost[32];
+    snprintf(lost, sizeof lost, "%4d/%5d (0%%)\n", 0, count);
+    EXPECT_NE(out.find(std::string("Server Report:\n")), std::string::npos);
+    EXPECT_NE(out.find(lost), std::string::npos) << "the server saw every datagram: " << lost << out;
+    EXPECT_TRUE(collector.Results().empty()) << "UDP reports never reach the callback";
+}
 
 } // namespace

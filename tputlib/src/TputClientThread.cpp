@@ -1,6 +1,7 @@
 #include "TputClientThread.h"
 
 #include "TputClientHeader.h"
+#include "TputDatagram.h"
 #include "TputError.h"
 #include "TputInet.h"
 #include "TputReporter.h"
@@ -15,7 +16,9 @@
 #include <new>
 #include <poll.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -67,13 +70,14 @@ bool SendAll(int fd, const uint8_t* data, size_t size)
 
 int OpenConnection(TputSettings* s)
 {
+    const bool udp = s->flags & kTputFlagUdp;
     if (s->peer.ss_family == 0 && s->host) {
         if (tputlib_resolve(s->host, &s->peer, s->flags & kTputFlagIPv6) != 0)
             return -1;
     }
     tputlib_addr_set_port(s->peer, s->port);
     s->peerLength = tputlib_addr_length(s->peer);
-    const int fd = socket(s->peer.ss_family, SOCK_STREAM, 0);
+    const int fd = socket(s->peer.ss_family, udp ? SOCK_DGRAM : SOCK_STREAM, 0);
     if (fd < 0) {
         tputlib_warn_errno("socket");
         return -1;
@@ -133,6 +137,93 @@ void RunTcp(TputSettings* s, char* buffer)
     tputlib_end_report(report);
 }
 
+// Sends the final datagram until the server's statistics come back.
+void FinishUdp(TputSettings* s, uint8_t* buffer, size_t length, int32_t lastId)
+{
+    constexpr int kTries = 10;
+    uint8_t answer[kTputAckSize + 64];
+    for (int attempt = 0; attempt < kTries; ++attempt) {
+        int32_t sec = 0;
+        int32_t usec = 0;
+        tputlib_gettimeofday(&sec, &usec);
+        tputlib_datagram_write(buffer, TputDatagramHeader{-lastId, static_cast<uint32_t>(sec), static_cast<uint32_t>(usec)});
+        send(s->sock, buffer, length, MSG_NOSIGNAL);
+        pollfd p{s->sock, POLLIN, 0};
+        if (poll(&p, 1, 250) <= 0)
+            continue;
+        const ssize_t n = recv(s->sock, answer, sizeof answer, 0);
+        if (n < static_cast<ssize_t>(kTputAckSize))
+            continue;
+        const TputServerStats stats = tputlib_stats_read(answer + kTputDatagramHeaderSize);
+        TputTransferInfo info{};
+        info.totalBytes = (static_cast<uint64_t>(static_cast<uint32_t>(stats.totalHigh)) << 32) |
+                          static_cast<uint32_t>(stats.totalLow);
+        info.endTime = stats.stopSec + stats.stopUsec / 1e6;
+        info.errors = stats.errors;
+        info.outOfOrder = stats.outOfOrder;
+        info.datagrams = stats.datagrams;
+        info.jitter = stats.jitterSec + stats.jitterUsec / 1e6;
+        tputlib_report_server_stats(s, info);
+        return;
+    }
+    printf("[%3d] WARNING: did not receive ack of last datagram after %d tries.\n", s->sock, kTries);
+    fflush(stdout);
+}
+
+// Paced datagrams, each numbered and stamped with its send time.
+void RunUdp(TputSettings* s)
+{
+    const size_t length = static_cast<size_t>(s->bufferLength < 12 ? 12 : s->bufferLength);
+    std::vector<uint8_t> buffer(length);
+    for (size_t i = 0; i < length; ++i)
+        buffer[i] = static_cast<uint8_t>('0' + i % 10);
+    if (!(s->flags & kTputFlagCompat) && length >= kTputDatagramHeaderSize + kTputHeaderSize) {
+        TputClientHeader header;
+        tputlib_make_client_header(s, &header);
+        tputlib_header_to_wire(header, buffer.data() + kTputDatagramHeaderSize);
+    }
+    TputReportHeader* report = tputlib_init_report(s);
+    TputPacket packet{};
+    const bool timed = s->flags & kTputFlagModeTime;
+    const auto start = std::chrono::steady_clock::now();
+    const auto deadline = start + std::chrono::milliseconds(s->amount * 10);
+    const double gap = s->udpRate > 0 ? length * 8.0 / static_cast<double>(s->udpRate) : 0.0;
+    uint64_t left = s->amount;
+    int32_t id = 0;
+    for (;;) {
+        const auto now = std::chrono::steady_clock::now();
+        if (tputlib_interrupted() || (timed ? now >= deadline : left == 0))
+            break;
+        const auto due = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                     std::chrono::duration<double>(gap * id));
+        if (due > now) {
+            std::this_thread::sleep_for(due - now);
+            if (timed && std::chrono::steady_clock::now() >= deadline)
+                break;
+        }
+        int32_t sec = 0;
+        int32_t usec = 0;
+        tputlib_gettimeofday(&sec, &usec);
+        tputlib_datagram_write(buffer.data(), TputDatagramHeader{id, static_cast<uint32_t>(sec), static_cast<uint32_t>(usec)});
+        const ssize_t n = send(s->sock, buffer.data(), length, MSG_NOSIGNAL);
+        if (n < 0 && (errno == EINTR || errno == ENOBUFS || errno == ECONNREFUSED))
+            continue;
+        if (n < 0)
+            break;
+        packet.packetId = id + 1; // counted from 1 so that the highest id is the number sent
+        packet.length = static_cast<uint64_t>(n);
+        packet.packetTime = tputlib_now();
+        packet.sentTime = TputTime{sec, usec};
+        tputlib_report_packet(report, &packet);
+        left = left > static_cast<uint64_t>(n) ? left - static_cast<uint64_t>(n) : 0;
+        ++id;
+    }
+    packet.packetTime = tputlib_now();
+    tputlib_close_report(report, &packet);
+    tputlib_end_report(report);
+    FinishUdp(s, buffer.data(), length, id);
+}
+
 } // namespace
 
 void tputlib_client_init(TputSettings* s)
@@ -166,15 +257,17 @@ void tputlib_client_init(TputSettings* s)
 
 void tputlib_client_spawn(TputSettings* s)
 {
-    if (s->flags & kTputFlagUdp) {
-        fprintf(stderr, "UDP testing is not available in this client\n");
-        return;
-    }
     s->sock = OpenConnection(s);
     if (s->sock < 0)
         return;
     if (s->flags & kTputFlagReportSettings)
         tputlib_report_settings_queue(s);
+    if (s->flags & kTputFlagUdp) {
+        RunUdp(s);
+        tputlib_sockets_close(s->sock);
+        s->sock = -1;
+        return;
+    }
     if (!(s->flags & kTputFlagCompat)) {
         TputClientHeader header;
         uint8_t wire[kTputHeaderSize];

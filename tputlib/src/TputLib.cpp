@@ -58,6 +58,8 @@ bool StopThreads()
 int tputlib_init()
 {
     std::lock_guard<std::mutex> lk(g_entryLock);
+    if (g_running.load())
+        return 0; // the counts belong to the running threads
     tputlib_set_alarm_callback(tputlib_on_alarm);
     tputlib_signal(kTputSlotTerminate, tputlib_on_interrupt);
     tputlib_signal(kTputSlotInterrupt, tputlib_on_interrupt);

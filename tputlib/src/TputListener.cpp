@@ -10,6 +10,7 @@
 #include "TputSignal.h"
 #include "TputSockets.h"
 #include "TputThread.h"
+#include "TputUdpServer.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -157,6 +158,13 @@ int tputlib_listen(TputSettings* s)
         close(fd);
         return -1;
     }
+    if (tputlib_addr_is_multicast(s->local) && s->local.ss_family == AF_INET) {
+        ip_mreq group{};
+        group.imr_multiaddr = reinterpret_cast<const sockaddr_in&>(s->local).sin_addr;
+        group.imr_interface.s_addr = htonl(INADDR_ANY);
+        if (setsockopt(fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group) < 0)
+            tputlib_warn_errno("WSAJoinLeaf (aka bind)");
+    }
     if (!udp && listen(fd, 5) < 0) {
         tputlib_warn_errno("listen");
         close(fd);
@@ -168,15 +176,14 @@ int tputlib_listen(TputSettings* s)
 
 void tputlib_listener_spawn(TputSettings* s)
 {
-    if (s->flags & kTputFlagUdp) {
-        fprintf(stderr, "UDP testing is not available in this server\n");
-        return;
-    }
     s->sock = tputlib_listen(s);
     if (s->sock < 0)
         return;
     tputlib_report_settings_queue(s);
-    tputlib_listener_run(s);
+    if (s->flags & kTputFlagUdp)
+        tputlib_udp_single_server(s);
+    else
+        tputlib_listener_run(s);
     if (tputlib_sockets_close(s->sock) < 0)
         tputlib_warn_errno("close");
     s->sock = -1;
@@ -197,8 +204,11 @@ void tputlib_listener_run(TputSettings* listener)
         const int fd = AcceptOne(listener, server);
         if (fd < 0)
             break;
+        // Registered before the flag is checked, so that a stop arriving in
+        // between still shuts this socket down.
+        tputlib_sockets_register(fd);
         if (tputlib_interrupted()) {
-            close(fd);
+            tputlib_sockets_close(fd);
             break;
         }
         server->localLength = sizeof server->local;
@@ -216,7 +226,7 @@ void tputlib_listener_run(TputSettings* listener)
             restricted = true;
         }
         if (restricted && !tputlib_addr_same_host(server->peer, listener->peer)) {
-            close(fd);
+            tputlib_sockets_close(fd);
             continue;
         }
 
@@ -225,7 +235,6 @@ void tputlib_listener_run(TputSettings* listener)
         SetGroup(server, group);
 
         server->sock = fd;
-        tputlib_sockets_register(fd);
         server->initialBytes = 0;
         if (!(listener->flags & (kTputFlagCompat | kTputFlagMulticast))) {
             const int got = ReadHeader(fd, headerBytes);
@@ -238,6 +247,15 @@ void tputlib_listener_run(TputSettings* listener)
             }
         }
         tputlib_thread_start(server);
+        if (server->threadId == 0) {
+            // No thread for this connection: drop it, keep serving others.
+            tputlib_peer_remove(server->peer);
+            tputlib_sockets_close(fd);
+            tputlib_settings_destroy(server->runNext);
+            tputlib_settings_destroy(server);
+            server = NewServer(listener);
+            continue;
+        }
         if (!(listener->flags & kTputFlagSingleClient))
             left--;
         server = NewServer(listener);

@@ -210,7 +210,8 @@ void ReportInterval(const TputReportData& d, const TputTransferInfo& info)
         return;
     }
     void* context = nullptr;
-    if (TputResultCallback callback = tputlib_result_callback(&context)) {
+    TputResultCallback callback = info.kind == 0 ? tputlib_result_callback(&context) : nullptr;
+    if (callback) {
         DeliverResult(d, info, callback, context);
         return;
     }
@@ -456,6 +457,17 @@ bool ProcessReport(TputReportHeader* h)
         PrintSettings(d);
         return true;
     }
+    if (d.type & kTputReportServerRelay) {
+        d.type &= ~kTputReportServerRelay;
+        if (d.reportMode == kTputReportCsv) {
+            PrintCsvTransfer(d, d.info);
+        } else {
+            printf("[%3d] Server Report:\n", d.info.transferId);
+            ReportInterval(d, d.info);
+        }
+        fflush(stdout);
+        return true;
+    }
     if (d.type & kTputReportConnection) {
         d.type &= ~kTputReportConnection;
         PrintConnection(d);
@@ -696,6 +708,24 @@ void tputlib_report_settings_queue(TputSettings* s)
         if (getsockopt(s->sock, SOL_SOCKET, option, &size, &len) == 0)
             h->data.actualBuffer = size;
     }
+    PushHeader(h);
+}
+
+void tputlib_report_server_stats(TputSettings* s, const TputTransferInfo& stats)
+{
+    if (s->flags & kTputFlagNoServerReport)
+        return;
+    TputReportHeader* h = new (std::nothrow) TputReportHeader;
+    if (!h)
+        return;
+    FillFromSettings(h->data, s);
+    h->data.type = kTputReportServerRelay;
+    const int transferId = h->data.info.transferId;
+    h->data.info = stats;
+    h->data.info.transferId = transferId;
+    h->data.info.format = s->format;
+    h->data.info.kind = 1; // printed as the server saw it: with jitter and loss
+    h->data.info.finalFlag = 1;
     PushHeader(h);
 }
 

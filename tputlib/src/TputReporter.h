@@ -112,6 +112,8 @@ void tputlib_end_report(TputReportHeader* header);
 TputTransferInfo* tputlib_get_report(TputReportHeader* header);
 TputGroupHeader* tputlib_init_multi(TputSettings* settings, int groupId);
 void tputlib_report_settings_queue(TputSettings* settings);
+// Queues the statistics a UDP server sent back to this client.
+void tputlib_report_server_stats(TputSettings* settings, const TputTransferInfo& stats);
 
 // Body of the reporter thread; returns only after tputlib_reporter_request_stop
 // once the report list is empty.
