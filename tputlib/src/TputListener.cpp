@@ -246,8 +246,7 @@ void tputlib_listener_run(TputSettings* listener)
                 server->initialBytes = static_cast<uint32_t>(got); // too short for a header: test data
             }
         }
-        tputlib_thread_start(server);
-        if (server->threadId == 0) {
+        if (!tputlib_thread_start(server)) {
             // No thread for this connection: drop it, keep serving others.
             tputlib_peer_remove(server->peer);
             tputlib_sockets_close(fd);
