@@ -59,6 +59,47 @@ bool CConfigFile::IsValidScriptKey(const QString& key)
     return !key.trimmed().isEmpty() && !key.contains('/') && !key.contains('\\') && !key.contains(',');
 }
 
+// Group writers: each writes its keys and mirrors them into the store's record.
+void CConfigFile::PutLogin(const LoginInfo& info)
+{
+    m_settings->setValue("LOGIN_CNF_INFO/ServiceIp", info.ServiceIp);
+    m_settings->setValue("LOGIN_CNF_INFO/LoginUserName", info.LoginUserName);
+    m_settings->setValue("LOGIN_CNF_INFO/LoginPassword", info.LoginPassword);
+    m_settings->setValue("LOGIN_CNF_INFO/bRemeberPassword", info.bRemeberPassword);
+    m_settings->setValue("LOGIN_CNF_INFO/bAutoLogin", info.bAutoLogin);
+    m_info.m_LoginInfo = info;
+}
+
+void CConfigFile::PutConfig(const SystemConfig& c)
+{
+    m_settings->setValue("CONFIG/iLogSwitch", c.iLogSwitch);
+    m_settings->setValue("CONFIG/iSingleFixedIPTestMode", c.iSingleFixedIPTestMode);
+    m_settings->setValue("CONFIG/iTestMode", c.iTestMode);
+    m_settings->setValue("CONFIG/SSID", c.SSID);
+    m_settings->setValue("CONFIG/Password", c.Password);
+    m_settings->setValue("CONFIG/StreamJudgeTime", c.StreamJudgeTime);
+    m_settings->setValue("CONFIG/WifiSignal", c.WifiSignal);
+    m_settings->setValue("CONFIG/WifiQuality", c.WifiQuality);
+    m_settings->setValue("CONFIG/HardwareAccelMode", c.HardwareAccelMode);
+    m_settings->setValue("CONFIG/MultiThreadDecode", c.MultiThreadDecode);
+    m_info.m_SystemConfig = c;
+}
+
+void CConfigFile::PutFunctionCodes(const int codes[FUNCODE_COUNT])
+{
+    for (int n = 1; n <= FUNCODE_COUNT; ++n) {
+        m_settings->setValue(FunCodeKey(n), codes[n - 1]);
+        m_info.m_FunCode[n - 1] = codes[n - 1];
+    }
+}
+
+void CConfigFile::PutDisplayFlags(const ManualItemDisplayFlags& flags)
+{
+    for (int i = 0; i < MANUAL_ITEM_DISPLAY_COUNT; ++i)
+        m_settings->setValue(kDisplayGroup + ManualItemDisplayFlags::KeyName(i), flags.at(i));
+    m_info.m_ManualItemDisplay = flags;
+}
+
 int CConfigFile::ReadLoginInfo(LoginInfo& info)
 {
     if (!IsOpen())
@@ -75,12 +116,7 @@ int CConfigFile::WriteLoginInfo(LoginInfo info)
 {
     if (!IsOpen())
         return -1;
-    m_settings->setValue("LOGIN_CNF_INFO/ServiceIp", info.ServiceIp);
-    m_settings->setValue("LOGIN_CNF_INFO/LoginUserName", info.LoginUserName);
-    m_settings->setValue("LOGIN_CNF_INFO/LoginPassword", info.LoginPassword);
-    m_settings->setValue("LOGIN_CNF_INFO/bRemeberPassword", info.bRemeberPassword);
-    m_settings->setValue("LOGIN_CNF_INFO/bAutoLogin", info.bAutoLogin);
-    m_info.m_LoginInfo = info;
+    PutLogin(info);
     return Commit();
 }
 
@@ -105,17 +141,7 @@ int CConfigFile::WriteConfig(SystemConfig c)
 {
     if (!IsOpen())
         return -1;
-    m_settings->setValue("CONFIG/iLogSwitch", c.iLogSwitch);
-    m_settings->setValue("CONFIG/iSingleFixedIPTestMode", c.iSingleFixedIPTestMode);
-    m_settings->setValue("CONFIG/iTestMode", c.iTestMode);
-    m_settings->setValue("CONFIG/SSID", c.SSID);
-    m_settings->setValue("CONFIG/Password", c.Password);
-    m_settings->setValue("CONFIG/StreamJudgeTime", c.StreamJudgeTime);
-    m_settings->setValue("CONFIG/WifiSignal", c.WifiSignal);
-    m_settings->setValue("CONFIG/WifiQuality", c.WifiQuality);
-    m_settings->setValue("CONFIG/HardwareAccelMode", c.HardwareAccelMode);
-    m_settings->setValue("CONFIG/MultiThreadDecode", c.MultiThreadDecode);
-    m_info.m_SystemConfig = c;
+    PutConfig(c);
     return Commit();
 }
 
@@ -188,9 +214,7 @@ int CConfigFile::WriteManualTestItemDisplay(const ManualItemDisplayFlags& flags)
 {
     if (!IsOpen())
         return -1;
-    for (int i = 0; i < MANUAL_ITEM_DISPLAY_COUNT; ++i)
-        m_settings->setValue(kDisplayGroup + ManualItemDisplayFlags::KeyName(i), flags.at(i));
-    m_info.m_ManualItemDisplay = flags;
+    PutDisplayFlags(flags);
     return Commit();
 }
 
@@ -207,10 +231,7 @@ int CConfigFile::WriteFunctionCode(const int codes[FUNCODE_COUNT])
 {
     if (!IsOpen())
         return -1;
-    for (int n = 1; n <= FUNCODE_COUNT; ++n) {
-        m_settings->setValue(FunCodeKey(n), codes[n - 1]);
-        m_info.m_FunCode[n - 1] = codes[n - 1];
-    }
+    PutFunctionCodes(codes);
     return Commit();
 }
 
@@ -257,27 +278,12 @@ int CConfigFile::SaveAll(ConfigInfo info)
 {
     if (!IsOpen())
         return -1;
-    const LoginInfo& l = info.m_LoginInfo;
-    m_settings->setValue("LOGIN_CNF_INFO/ServiceIp", l.ServiceIp);
-    m_settings->setValue("LOGIN_CNF_INFO/LoginUserName", l.LoginUserName);
-    m_settings->setValue("LOGIN_CNF_INFO/LoginPassword", l.LoginPassword);
-    m_settings->setValue("LOGIN_CNF_INFO/bRemeberPassword", l.bRemeberPassword);
-    m_settings->setValue("LOGIN_CNF_INFO/bAutoLogin", l.bAutoLogin);
+    PutLogin(info.m_LoginInfo);
     m_settings->setValue("UIVersion/bUseVersion", info.m_UIVerion.bUseVersion);
     m_settings->setValue("UIVersion/szVersion", info.m_UIVerion.strVersion);
     m_settings->setValue("WIFINet/iDurationTime", info.m_WifiNet.iDurationTime);
     m_settings->setValue("WIFINet/iAveSpeed", info.m_WifiNet.iAveSpeed);
-    const SystemConfig& c = info.m_SystemConfig;
-    m_settings->setValue("CONFIG/iLogSwitch", c.iLogSwitch);
-    m_settings->setValue("CONFIG/iSingleFixedIPTestMode", c.iSingleFixedIPTestMode);
-    m_settings->setValue("CONFIG/iTestMode", c.iTestMode);
-    m_settings->setValue("CONFIG/SSID", c.SSID);
-    m_settings->setValue("CONFIG/Password", c.Password);
-    m_settings->setValue("CONFIG/StreamJudgeTime", c.StreamJudgeTime);
-    m_settings->setValue("CONFIG/WifiSignal", c.WifiSignal);
-    m_settings->setValue("CONFIG/WifiQuality", c.WifiQuality);
-    m_settings->setValue("CONFIG/HardwareAccelMode", c.HardwareAccelMode);
-    m_settings->setValue("CONFIG/MultiThreadDecode", c.MultiThreadDecode);
+    PutConfig(info.m_SystemConfig);
     m_settings->setValue("4G_CONFIG/4GSignal", info.m_Config4G.Signal4G);
     m_settings->setValue("4G_CONFIG/4GQuality", info.m_Config4G.Quality4G);
     m_settings->setValue("4G_CONFIG/SoftVersion", info.m_Config4G.SoftVersion);
@@ -298,15 +304,13 @@ int CConfigFile::SaveAll(ConfigInfo info)
     m_settings->setValue("IP/bUseIpSection", info.m_IpSection.bUseIpSection);
     m_settings->setValue("IP/StartIp", info.m_IpSection.StartIp);
     m_settings->setValue("IP/EndIP", info.m_IpSection.EndIP);
-    for (int n = 1; n <= FUNCODE_COUNT; ++n)
-        m_settings->setValue(FunCodeKey(n), info.m_FunCode[n - 1]);
+    PutFunctionCodes(info.m_FunCode);
     m_settings->setValue("PRINT_QRCODE_CONFIG/PrintConfigFilePath", info.m_PrintConfigFilePath);
     m_settings->setValue("PRINT_QRCODE_CONFIG/bAutoPrint", info.m_PrintQrCode.bAutoPrint);
     m_settings->setValue("PRINT_QRCODE_CONFIG/bCheckQRCode", info.m_PrintQrCode.bCheckQRCode);
     m_settings->setValue("LIGHT_MODE/iLightMode", info.m_LightMode.iLightMode);
     m_settings->setValue("LIGHT_MODE/bUseLightModeTest", info.m_LightMode.bUseLightModeTest);
-    for (int i = 0; i < MANUAL_ITEM_DISPLAY_COUNT; ++i)
-        m_settings->setValue(kDisplayGroup + ManualItemDisplayFlags::KeyName(i), info.m_ManualItemDisplay.at(i));
+    PutDisplayFlags(info.m_ManualItemDisplay);
     m_info = info;
     const int status = Commit();
     return manualOk ? status : -1;

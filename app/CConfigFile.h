@@ -54,6 +54,10 @@ private:
     QString ReadText(const QString& key) const;
     int ReadInt(const QString& key) const;
     bool ReadBool(const QString& key) const;
+    void PutLogin(const LoginInfo& info);
+    void PutConfig(const SystemConfig& config);
+    void PutFunctionCodes(const int codes[FUNCODE_COUNT]);
+    void PutDisplayFlags(const ManualItemDisplayFlags& flags);
     void WriteManualGroup(const ManualAutoTestConfig& config);
     int Commit();
 

@@ -1,0 +1,939 @@
+#include "HttpClient.h"
+
+#include "AppGlobals.h"
+#include "DevTestResult.h"
+#include "JsonReply.h"
+#include "Log.h"
+
+#include <QFile>
+#include <QString>
+#include <QUrl>
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "Clock.h"
+
+namespace {
+
+std::mutex g_cookieMutex;
+std::string g_cookie;
+
+constexpr int RCVBUF_BYTES = 0x200000;
+constexpr int WAIT_MS = 2000;
+constexpr int WAIT_SLICE_MS = 100;   // the stop flag is looked at this often while waiting
+
+// Closes the socket on every way out.
+class SocketHandle {
+public:
+    explicit SocketHandle(int fd) : m_fd(fd) {}
+    ~SocketHandle()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    SocketHandle(const SocketHandle&) = delete;
+    SocketHandle& operator=(const SocketHandle&) = delete;
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+bool SetNonBlocking(int fd, bool on)
+{
+    int flags = fcntl(fd, F_GETFL, 0);
+    if (flags < 0)
+        return false;
+    flags = on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
+    return fcntl(fd, F_SETFL, flags) == 0;
+}
+
+// poll() rather than select(): no limit on the descriptor's number.
+int WaitFor(int fd, short events, int timeoutMs)
+{
+    pollfd p{fd, events, 0};
+    int r;
+    do {
+        r = ::poll(&p, 1, timeoutMs);
+    } while (r < 0 && errno == EINTR);
+    return r;
+}
+
+bool ResolveIpv4(const std::string& host, uint16_t port, sockaddr_in* out)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    if (host.empty() || getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0 || !list)
+        return false;
+    memcpy(out, list->ai_addr, sizeof(sockaddr_in));
+    out->sin_port = htons(port);
+    freeaddrinfo(list);
+    return true;
+}
+
+// Finds needle in [data, data + length); npos when absent.
+size_t Find(const char* data, size_t length, const char* needle, size_t from = 0)
+{
+    const size_t n = strlen(needle);
+    if (n == 0 || length < n)
+        return std::string::npos;
+    for (size_t i = from; i + n <= length; ++i) {
+        if (memcmp(data + i, needle, n) == 0)
+            return i;
+    }
+    return std::string::npos;
+}
+
+std::string PercentByte(unsigned char c)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string s = "%";
+    s += hex[c >> 4];
+    s += hex[c & 15];
+    return s;
+}
+
+// Encodes a text as the request formats mark it (u): read as UTF-8, written as UTF-8.
+std::string Utf8Encoded(const char* text)
+{
+    return HttpClient::UrlEncode(QString::fromUtf8(text ? text : "").toUtf8().toStdString());
+}
+
+std::string Raw(const char* text)
+{
+    return HttpClient::EscapeRawValue(text ? text : "");
+}
+
+std::string Enc(const char* text)
+{
+    return HttpClient::UrlEncode(text ? text : "");
+}
+
+bool Missing(const char* text)
+{
+    return !text || !*text;
+}
+
+// One key of the test-data form: its record position, and its text width (0 for an int).
+struct FormKey {
+    const char* key;
+    size_t offset;
+    size_t width;
+};
+
+#define FORM_INT(key, member) {key, offsetof(DevTestResult, member), 0}
+#define FORM_TEXT(key, member) {key, offsetof(DevTestResult, member), sizeof(DevTestResult::member)}
+
+// The form's own order, which is not the record's.
+const FormKey kFormKeys[] = {
+    FORM_TEXT("order_sn", order_sn),
+    FORM_TEXT("dev_sn", dev_sn),
+    FORM_INT("sn_result", sn_result),
+    FORM_TEXT("model", m_szModel),
+    FORM_TEXT("firmware_version", m_szDeviceIdentify),
+    FORM_TEXT("dev_version", m_szVersion),
+    FORM_INT("ver_result", m_iTestVersion),
+    FORM_INT("video_result", m_iTestVideo),
+    FORM_INT("lamp_panel_result", lamp_panel_result),
+    FORM_INT("bind_result", bind_result),
+    FORM_INT("tuya_authorize_result", tuya_authorize_result),
+    FORM_TEXT("tuya_uuid", tuya_uuid),
+    FORM_INT("func_code_result", func_code_result),
+    FORM_TEXT("support_func_code", support_func_code),
+    FORM_TEXT("authorized_func_code", authorized_func_code),
+    FORM_INT("cusr_authorize_result", cusr_authorize_result),
+    FORM_INT("rtc_result", rtc_result),
+    FORM_INT("wifi_signal_result", wifi_signal_result),
+    FORM_TEXT("wifi_signal_level", wifi_signal_level),
+    FORM_TEXT("wifi_snr", wifi_snr),
+    FORM_INT("wifi_performance_result", wifi_performance_result),
+    FORM_TEXT("wifi_speed_rate", wifi_speed_rate),
+    FORM_INT("tf_card_result", tf_card_result),
+    FORM_INT("card_info", card_info),
+    FORM_INT("card_remain_space", card_remain_space),
+    FORM_INT("result_4g", result_4g),
+    FORM_TEXT("iccid", iccid),
+    FORM_INT("vrl_result", vrl_result),
+    FORM_TEXT("iccid2", iccid2),
+    FORM_INT("vrl_result2", vrl_result2),
+    FORM_INT("qr_code_print_result", qr_code_print_result),
+    FORM_INT("qr_code_check_result", qr_code_check_result),
+    FORM_INT("trumpet_result", trumpet_result),
+    FORM_INT("mic_result", mic_result),
+    FORM_INT("fill_light_result", fill_light_result),
+    FORM_INT("human_alarm_io_result", human_alarm_io_result),
+    FORM_INT("audio_alarm_file_result", audio_alarm_file_result),
+    FORM_INT("ircut_day_result", ircut_day_result),
+    FORM_INT("ircut_night_result", ircut_night_result),
+    FORM_INT("preset_point_call_result", preset_point_call_result),
+    FORM_INT("focus_add_result", focus_add_result),
+    FORM_INT("focus_sub_result", focus_sub_result),
+    FORM_INT("zoom_add_result", zoom_add_result),
+    FORM_INT("zoom_sub_result", zoom_sub_result),
+    FORM_INT("aper_add_result", aper_add_result),
+    FORM_INT("aper_sub_result", aper_sub_result),
+    FORM_INT("ptz_up_result", ptz_up_result),
+    FORM_INT("ptz_down_result", ptz_down_result),
+    FORM_INT("ptz_left_result", ptz_left_result),
+    FORM_INT("ptz_right_result", ptz_right_result),
+    FORM_INT("ptz_reset_result", ptz_reset_result),
+    FORM_INT("sync_time_result", sync_time_result),
+    FORM_INT("restore_result", restore_result),
+    FORM_INT("format_sdcard_result", format_sdcard_result),
+    FORM_TEXT("software_version", software_version),
+    FORM_INT("software_type", software_type),
+    FORM_INT("total_result", total_result),
+    FORM_TEXT("check_machine_id", check_machine_id),
+    FORM_TEXT("customized_items_result", customized_items_result),
+    FORM_INT("video_result2", video_result2),
+    FORM_INT("fill_light_result2", fill_light_result2),
+    FORM_INT("ircut_day_result2", ircut_day_result2),
+    FORM_INT("ircut_night_result2", ircut_night_result2),
+};
+static_assert(sizeof(kFormKeys) / sizeof(kFormKeys[0]) == 63, "the test-data form has 63 keys");
+
+#undef FORM_INT
+#undef FORM_TEXT
+
+// A text field read from a record that may come from a file: never past its width.
+std::string FieldText(const DevTestResult& r, const FormKey& k)
+{
+    const char* p = reinterpret_cast<const char*>(&r) + k.offset;
+    return std::string(p, strnlen(p, k.width));
+}
+
+int32_t FieldInt(const DevTestResult& r, const FormKey& k)
+{
+    int32_t v;
+    memcpy(&v, reinterpret_cast<const char*>(&r) + k.offset, sizeof(v));
+    return v;
+}
+
+// The custom items ("mark=result" joined by "&"): each name and value escaped on
+// its own, so a mark can't add or replace a key of the form.
+std::string EscapeCustomItems(const std::string& items)
+{
+    std::string out;
+    size_t from = 0;
+    while (from <= items.size()) {
+        size_t amp = items.find('&', from);
+        if (amp == std::string::npos)
+            amp = items.size();
+        const std::string pair = items.substr(from, amp - from);
+        const size_t eq = pair.find('=');
+        if (!out.empty() || from > 0)
+            out += '&';
+        if (eq == std::string::npos)
+            out += HttpClient::EscapeRawValue(pair);
+        else
+            out += HttpClient::EscapeRawValue(pair.substr(0, eq)) + "=" + HttpClient::EscapeRawValue(pair.substr(eq + 1));
+        from = amp + 1;
+    }
+    return out;
+}
+
+// The state of one receive loop over the reply buffer.
+struct ReplyScan {
+    bool statusSeen = false;
+    long long contentLength = -1;
+    bool lengthKnown = false;
+    bool headerDone = false;   // the whole header block has been read
+};
+
+}  // namespace
+
+HttpClient::HttpClient()
+    : m_reply(new (std::nothrow) char[BUFFER_SIZE])
+    , m_body(new (std::nothrow) char[BUFFER_SIZE])
+{
+    if (m_reply)
+        memset(m_reply, 0, BUFFER_SIZE);
+    if (m_body)
+        memset(m_body, 0, BUFFER_SIZE);
+}
+
+HttpClient::~HttpClient()
+{
+    delete[] m_reply;
+    m_reply = nullptr;
+    delete[] m_body;
+    m_body = nullptr;
+}
+
+void HttpClient::SetExitFlag(bool exit) { m_exit.store(exit); }
+
+bool HttpClient::ExitFlag() const { return m_exit.load(); }
+
+bool HttpClient::InitSocket() { return true; }
+
+bool HttpClient::BuffersPresent() const { return m_reply && m_body; }
+
+std::string HttpClient::BackendCookie()
+{
+    std::lock_guard<std::mutex> lock(g_cookieMutex);
+    return g_cookie;
+}
+
+void HttpClient::SetBackendCookie(const std::string& cookie)
+{
+    std::lock_guard<std::mutex> lock(g_cookieMutex);
+    g_cookie = cookie.substr(0, COOKIE_MAX);
+}
+
+bool HttpClient::SplitHostPort(const char* hostText, uint16_t defaultPort, std::string* host, uint16_t* port)
+{
+    std::string text = hostText ? hostText : "";
+    *port = defaultPort;
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos || text.find(':', colon + 1) != std::string::npos) {
+        *host = text;
+        return true;
+    }
+    const std::string digits = text.substr(colon + 1);
+    if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const long value = strtol(digits.c_str(), nullptr, 10);
+    if (value < 1 || value > 65535)
+        return false;
+    *host = text.substr(0, colon);
+    *port = uint16_t(value);
+    return true;
+}
+
+int HttpClient::SocketPost(const char* host, uint16_t port, const char* request, size_t requestLen,
+                           char* reply, int* replySize, int* httpStatus, int deadlineMs)
+{
+    if (m_exit.load()) {
+        LogPrint(LOG_INFO, "#HttpClient::SocketPost() exit");
+        return 3;
+    }
+    if (!reply || !replySize || *replySize < 2 || !request)
+        return 11;
+    if (!InitSocket())
+        return 2;
+
+    std::string hostName;
+    uint16_t hostPort = port;
+    sockaddr_in addr{};
+    if (!SplitHostPort(host, port, &hostName, &hostPort) || !ResolveIpv4(hostName, hostPort, &addr))
+        return 1;
+
+    SocketHandle sock(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (sock.fd() < 0)
+        return 3;
+    int rcvbuf = RCVBUF_BYTES;
+    if (setsockopt(sock.fd(), SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof(rcvbuf)) != 0)
+        return 4;
+
+    // Non-blocking connect; a refused connection shows up as a failed send below.
+    SetNonBlocking(sock.fd(), true);
+    ::connect(sock.fd(), reinterpret_cast<const sockaddr*>(&addr), sizeof(addr));
+    if (WaitFor(sock.fd(), POLLOUT, WAIT_MS) == 0)
+        return 5;
+
+    // The request goes out whole or the exchange fails; MSG_NOSIGNAL keeps a closed
+    // peer from raising SIGPIPE in the station.
+    SetNonBlocking(sock.fd(), false);
+    size_t sent = 0;
+    while (sent < requestLen) {
+        if (WaitFor(sock.fd(), POLLOUT, WAIT_MS) <= 0)
+            break;
+        const ssize_t n = ::send(sock.fd(), request + sent, requestLen - sent, MSG_NOSIGNAL);
+        if (n <= 0)
+            break;
+        sent += size_t(n);
+    }
+    if (sent < requestLen)
+        return 6;
+
+    SetNonBlocking(sock.fd(), true);
+    const size_t capacity = size_t(*replySize);
+    memset(reply, 0, capacity);
+    const uint64_t start = Clock::TickMs();
+    int code = -1;
+    size_t received = 0;
+    ReplyScan scan;
+
+    while (received < capacity - 1) {
+        if (m_exit.load()) {
+            LogPrint(LOG_INFO, "#HttpClient::SocketPost() exit");
+            code = 7;
+            break;
+        }
+        // The 2 s wait is cut into slices so that a stop takes effect at once.
+        int ready = 0;
+        for (int waited = 0; waited < WAIT_MS && !m_exit.load(); waited += WAIT_SLICE_MS) {
+            ready = WaitFor(sock.fd(), POLLIN, WAIT_SLICE_MS);
+            if (ready != 0)
+                break;
+        }
+        if (ready == 0 && m_exit.load())
+            continue;   // the loop head ends it with 7
+        if (ready < 0) {
+            LogPrint(LOG_INFO, "#HttpClient::SocketPost() select errorNum = %d", errno);
+            code = 8;
+            break;
+        }
+        bool readable = ready > 0;
+        if (!readable) {
+            code = 7;
+        } else {
+            const ssize_t n = ::recv(sock.fd(), reply + received, capacity - 1 - received, 0);
+            if (n < 0) {
+                if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+                    code = 8;
+                } else {
+                    LogPrint(LOG_INFO, "#HttpClient::SocketPost() recv errorNum = %d", errno);
+                    code = 8;
+                    break;
+                }
+            } else if (n == 0) {
+                LogPrint(LOG_INFO,
+                         "#HttpClient::SocketPost() nBytesReceived = 0, The peer connection is disconnected");
+                code = 8;
+                break;
+            } else {
+                received += size_t(n);
+                const size_t headerEnd = Find(reply, received, "\r\n\r\n");
+                if (!scan.headerDone) {
+                    // Only the header block is read, and only its complete lines: a
+                    // body can't set the status, the cookie or the length, and a
+                    // header split between two pieces is read once it is whole.
+                    scan.headerDone = headerEnd != std::string::npos;
+                    size_t region = headerEnd != std::string::npos ? headerEnd + 2 : received;
+                    while (region >= 2 && !(reply[region - 2] == '\r' && reply[region - 1] == '\n'))
+                        --region;
+                    if (!scan.statusSeen) {
+                        const size_t h = Find(reply, region, "HTTP/");
+                        if (h != std::string::npos && Find(reply, region, "\r\n", h + 9) != std::string::npos) {
+                            char status[16] = {0};
+                            memcpy(status, reply + h + 9, std::min<size_t>(15, received - (h + 9)));
+                            scan.statusSeen = true;
+                            const int value = atoi(status);
+                            if (httpStatus)
+                                *httpStatus = value;
+                            if (value != 200) {
+                                memset(reply, 0, capacity);
+                                snprintf(reply, capacity, "Http status error, Status Code:%s", status);
+                                code = 100;
+                                break;
+                            }
+                        }
+                    }
+                    const size_t c = Find(reply, region, "Set-Cookie: ");
+                    if (c != std::string::npos) {
+                        const size_t valueAt = c + strlen("Set-Cookie: ");
+                        const size_t end = Find(reply, region, "\r\n", valueAt);
+                        if (end != std::string::npos) {
+                            const std::string cookie(reply + valueAt, std::min<size_t>(end - valueAt, COOKIE_MAX));
+                            std::lock_guard<std::mutex> lock(g_cookieMutex);
+                            if (cookie != g_cookie)
+                                g_cookie = cookie;
+                        }
+                    }
+                    const size_t l = Find(reply, region, "Content-Length:");
+                    if (l != std::string::npos) {
+                        const char* p = reply + l + strlen("Content-Length:");
+                        while (*p == ' ' || *p == '\t')
+                            ++p;
+                        char* end = nullptr;
+                        const long long value = strtoll(p, &end, 10);
+                        if (end != p) {
+                            scan.contentLength = value;
+                            scan.lengthKnown = true;
+                        }
+                    }
+                }
+                if (scan.lengthKnown && scan.contentLength >= 0 && headerEnd != std::string::npos
+                    && (long long)(received - (headerEnd + 4)) >= scan.contentLength) {
+                    code = 0;
+                    break;
+                }
+            }
+        }
+        if (Clock::TickMs() - start > uint64_t(deadlineMs))
+            break;
+    }
+    *replySize = int(received);
+    return code;
+}
+
+int HttpClient::GetHttpBody(const char* raw, char* body, size_t bodyCap)
+{
+    if (!raw || !body || bodyCap == 0)
+        return -1;
+    const char* blank = strstr(raw, "\r\n\r\n");
+    if (!blank)
+        return -2;
+    const char* from = blank + 4;
+    const size_t n = strnlen(from, bodyCap - 1);
+    memcpy(body, from, n);
+    body[n] = '\0';
+    return 0;
+}
+
+std::string HttpClient::UrlEncode(const std::string& bytes)
+{
+    std::string out;
+    out.reserve(bytes.size() * 3);
+    for (unsigned char c : bytes) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_'
+            || c == '.' || c == '~')
+            out += char(c);
+        else if (c == ' ')
+            out += '+';
+        else
+            out += PercentByte(c);
+    }
+    return out;
+}
+
+std::string HttpClient::EscapeRawValue(const std::string& bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    for (unsigned char c : bytes) {
+        if (c <= 0x20 || c >= 0x7F || c == '&' || c == '#' || c == '%' || c == '+')
+            out += PercentByte(c);
+        else
+            out += char(c);
+    }
+    return out;
+}
+
+std::wstring HttpClient::StringToWString(const std::string& local8Bit)
+{
+    return QString::fromLocal8Bit(local8Bit.data(), int(local8Bit.size())).toStdWString();
+}
+
+std::string HttpClient::WStringToUtf8(const std::wstring& text)
+{
+    return QString::fromStdWString(text).toUtf8().toStdString();
+}
+
+std::string HttpClient::BuildGetRequest(const std::string& pathAndQuery, const char* host, const std::string& cookie)
+{
+    std::string r = "GET /api/whole/machine/" + pathAndQuery + " HTTP/1.0\r\n";
+    r += "Accept-Language: zh-cn\r\n";
+    r += "Accept: */*;\r\n";
+    r += "Content-Type: application/x-www-form-urlencoded; charset=UTF-8\r\n";
+    r += "User-Agent: velmar/product-retrospect\r\n";
+    r += std::string("Host: ") + (host ? host : "") + "\r\n";
+    r += "Connection: Keep-Alive\r\n";
+    r += "Cookie: " + cookie + "\r\n\r\n";
+    return r;
+}
+
+std::string HttpClient::BuildPostRequest(const std::string& path, const std::string& body, const char* host,
+                                         const std::string& cookie)
+{
+    std::string r = "POST /api/whole/machine/" + path + " HTTP/1.0\r\n";
+    r += "Accept-Language: zh-cn\r\n";
+    r += "Accept: */*;\r\n";
+    r += "Content-Type: application/x-www-form-urlencoded; charset=UTF-8\r\n";
+    r += "User-Agent: velmar/product-retrospect\r\n";
+    r += std::string("Host: ") + (host ? host : "") + "\r\n";
+    r += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    r += "Connection: Keep-Alive\r\n";
+    r += "Cookie: " + cookie + "\r\n\r\n";
+    r += body;
+    return r;
+}
+
+int HttpClient::Request(const char* host, uint16_t port, const std::string& request,
+                        char* recvBuf, int recvCap, int* recvLen, int* httpStatus)
+{
+    if (!recvBuf || recvCap < 1 || !BuffersPresent())
+        return 11;
+    int status = 0;
+    int size = BUFFER_SIZE;
+    memset(m_reply, 0, BUFFER_SIZE);
+    int code = SocketPost(host, port, request.data(), request.size(), m_reply, &size, &status,
+                          REQUEST_DEADLINE_MS);
+    if (code != 0 && code != 100) {
+        size = BUFFER_SIZE;
+        memset(m_reply, 0, BUFFER_SIZE);
+        code = SocketPost(host, port, request.data(), request.size(), m_reply, &size, &status,
+                          REQUEST_DEADLINE_MS);
+    }
+    if (httpStatus)
+        *httpStatus = status;
+    if (code == 100) {
+        // The reply buffer holds "Http status error, Status Code:" and the status text.
+        const size_t n = strnlen(m_reply, size_t(recvCap) - 1);
+        memcpy(recvBuf, m_reply, n);
+        recvBuf[n] = '\0';
+        return 100;
+    }
+    if (code != 0)
+        return code;
+
+    memset(m_body, 0, BUFFER_SIZE);
+    GetHttpBody(m_reply, m_body, BUFFER_SIZE);
+    const size_t bodyLen = strnlen(m_body, BUFFER_SIZE);
+    const size_t n = std::min(bodyLen, size_t(recvCap) - 1);
+    memcpy(recvBuf, m_body, n);
+    recvBuf[n] = '\0';
+    if (recvLen)
+        *recvLen = size;
+    return JsonReply::ReadRet(m_body, bodyLen);
+}
+
+int HttpClient::Get(const char* host, uint16_t port, const std::string& pathAndQuery,
+                    char* recvBuf, int recvCap, int* recvLen, int* httpStatus)
+{
+    if (!recvBuf || recvCap < 1 || !BuffersPresent())
+        return 11;
+    const std::string request = BuildGetRequest(pathAndQuery, host, BackendCookie());
+    return Request(host, port, request, recvBuf, recvCap, recvLen, httpStatus);
+}
+
+int HttpClient::HttpLogin(const char* host, uint16_t port, const char* user, const char* password,
+                          const char* version, char* recvBuf, int recvCap, int* recvLen)
+{
+    if (!recvBuf || recvCap < 1)
+        return 11;
+    if (Missing(user) || Missing(password))
+        return 13;
+    // The login dialog hands the name over as UTF-8 bytes.
+    const std::string query = "u=" + Utf8Encoded(user) + "&p=" + Raw(password) + "&whole_machine_version=" + Enc(version);
+    return Get(host, port, "login?" + query, recvBuf, recvCap, recvLen);
+}
+
+int HttpClient::HttpLogout(const char* host, uint16_t port, char* recvBuf, int recvCap, int* recvLen)
+{
+    return Get(host, port, "logout", recvBuf, recvCap, recvLen);
+}
+
+int HttpClient::HttpHeartbeat(const char* host, uint16_t port, char* recvBuf, int recvCap, int* recvLen)
+{
+    return Get(host, port, "heartbeat?", recvBuf, recvCap, recvLen);
+}
+
+int HttpClient::HttpGetOrderInitializeInfo(const char* host, uint16_t port, char* recvBuf, int recvCap,
+                                           int* recvLen)
+{
+    return Get(host, port, "init/order/info?", recvBuf, recvCap, recvLen);
+}
+
+int HttpClient::HttpGetCurrentOrderInfo(const char* host, uint16_t port, const char* orderSn,
+                                        char* recvBuf, int recvCap, int* recvLen)
+{
+    return Get(host, port, "test/data/order/detail?order_sn=" + Utf8Encoded(orderSn), recvBuf, recvCap, recvLen);
+}
+
+int HttpClient::HttpGetConfigPackageDownloadAddr(const char* host, uint16_t port, const char* model,
+                                                 char* recvBuf, int recvCap, int* recvLen)
+{
+    return Get(host, port, "download/config/package?model=" + Utf8Encoded(model), recvBuf, recvCap, recvLen);
+}
+
+int HttpClient::HttpGetAudioAlarmFileDownloadAddr(const char* host, uint16_t port, const char* model,
+                                                  char* recvBuf, int recvCap, int* recvLen)
+{
+    return Get(host, port, "download/audio/alarm/file?model=" + Utf8Encoded(model), recvBuf, recvCap, recvLen);
+}
+
+int HttpClient::HttpGetTestConfigInitializeInfo(const char* host, uint16_t port, const char* model,
+                                                char* recvBuf, int recvCap, int* recvLen)
+{
+    return Get(host, port, "init/test/config?model=" + Utf8Encoded(model), recvBuf, recvCap, recvLen);
+}
+
+int HttpClient::HttpGetCustomMacAddress(const char* host, uint16_t port, const char* orderSn, const char* devSn,
+                                        char* recvBuf, int recvCap, int* recvLen)
+{
+    return Get(host, port, "download/mac?order_sn=" + Raw(orderSn) + "&dev_sn=" + Raw(devSn), recvBuf, recvCap,
+               recvLen);
+}
+
+int HttpClient::HttpGetRandomCode(const char* host, uint16_t port, const char* devSn, int subtype, int isTuya,
+                                  const char* uuid, char* recvBuf, int recvCap, int* recvLen)
+{
+    const std::string query = "dev_sn=" + Enc(devSn) + "&subtype=" + std::to_string(subtype)
+        + "&is_tuya=" + std::to_string(isTuya) + "&uuid=" + Raw(uuid);
+    return Get(host, port, "random/code?" + query, recvBuf, recvCap, recvLen);
+}
+
+int HttpClient::HttpBindSnIccid(const char* host, uint16_t port, const char* sn, const char* iccid, int subtype,
+                                char* recvBuf, int recvCap, int* recvLen)
+{
+    const std::string query = "sn=" + Enc(sn) + "&iccid=" + Enc(iccid) + "&subtype=" + std::to_string(subtype);
+    return Get(host, port, "sn/bind/iccid?" + query, recvBuf, recvCap, recvLen);
+}
+
+int HttpClient::HttpQueryDeviceInfo(const char* host, uint16_t port, const char* sn, const char* iccid,
+                                    int subtype, char* recvBuf, int recvCap, int* recvLen)
+{
+    const std::string query = "sn=" + Enc(sn) + "&iccid=" + Enc(iccid) + "&subtype=" + std::to_string(subtype);
+    return Get(host, port, "device/info/query?" + query, recvBuf, recvCap, recvLen);
+}
+
+int HttpClient::HttpGetDeviceBindInfo(const char* host, uint16_t port, const char* sn,
+                                      char* recvBuf, int recvCap, int* recvLen)
+{
+    return Get(host, port, "device/bind/info?sn=" + Enc(sn), recvBuf, recvCap, recvLen);
+}
+
+int HttpClient::HttpBindOrUnbindDevice(const char* host, uint16_t port, const char* mainType, int subType,
+                                       const char* sn, const char* checkMachineId, const char* model,
+                                       char* recvBuf, int recvCap, int* recvLen, bool fallback)
+{
+    const bool common = WholeMachineTestMode.load() || fallback;
+    const std::string path = common ? "device/bind/or/unbind" : "device/unbind/sub/dealer";
+    const std::string query = "main_type=" + Raw(mainType) + "&sub_type=" + std::to_string(subType) + "&sn="
+        + Raw(sn) + "&check_machine_id=" + Enc(checkMachineId) + "&model=" + Raw(model);
+    int status = 0;
+    const int ret = Get(host, port, path + "?" + query, recvBuf, recvCap, recvLen, &status);
+    if (ret == 100 && status == 404 && !common)
+        return HttpBindOrUnbindDevice(host, port, mainType, subType, sn, checkMachineId, model, recvBuf, recvCap,
+                                      recvLen, true);
+    return ret;
+}
+
+int HttpClient::HttpCheckCloudStorageBindRelation(const char* host, uint16_t port, const char* sn,
+                                                  const char* key, const char* uuid, const char* model, int type,
+                                                  int pid, int userType, const char* encryptParam,
+                                                  char* recvBuf, int recvCap, int* recvLen)
+{
+    if (Missing(sn) || Missing(key) || Missing(uuid) || Missing(model))
+        return -1;
+    const std::string query = "sn=" + Raw(sn) + "&key=" + Raw(key) + "&uuid=" + Raw(uuid) + "&model=" + Raw(model)
+        + "&type=" + std::to_string(type) + "&pid=" + std::to_string(pid) + "&user_type="
+        + std::to_string(userType) + "&encrypt_param=" + Raw(encryptParam);
+    return Get(host, port, "cloud/storage/bind/relation/check?" + query, recvBuf, recvCap, recvLen);
+}
+
+int HttpClient::HttpUploadDevTestResult(const char* host, uint16_t port, const DevTestResult& result,
+                                        char* recvBuf, int recvCap, int* recvLen)
+{
+    if (!recvBuf || recvCap < 1 || !BuffersPresent())
+        return 11;
+    const std::string body = BuildTestDataForm(result);
+    LogPrint(LOG_INFO, "#HttpClient::HttpUploadDevTestResult() strXml=%s", body.c_str());
+    const std::string request = BuildPostRequest("test/data/submit", body, host, BackendCookie());
+    return Request(host, port, request, recvBuf, recvCap, recvLen);
+}
+
+std::string HttpClient::BuildTestDataForm(const DevTestResult& result)
+{
+    std::string body;
+    body.reserve(4096);
+    for (const FormKey& k : kFormKeys) {
+        if (!body.empty())
+            body += '&';
+        body += k.key;
+        body += '=';
+        if (k.width == 0)
+            body += std::to_string(FieldInt(result, k));
+        else if (k.offset == offsetof(DevTestResult, order_sn))
+            body += Utf8Encoded(FieldText(result, k).c_str());
+        else
+            body += EscapeRawValue(FieldText(result, k));
+    }
+    const std::string custom(result.custom_manual_items, ResultTextLength(result.custom_manual_items));
+    if (!custom.empty())
+        body += "&" + EscapeCustomItems(custom);
+    return body;
+}
+
+bool HttpClient::DownloadFileName(const std::string& url, int kind, const std::string& fileKind, std::string* name)
+{
+    // The path without scheme, authority, query and fragment, then decoded: an
+    // encoded "/" or "\\" can't smuggle a folder into the name.
+    const QUrl parsed(QString::fromUtf8(url.c_str()), QUrl::TolerantMode);
+    const QString path = parsed.path(QUrl::FullyDecoded);
+    const int cut = std::max(path.lastIndexOf('/'), path.lastIndexOf('\\'));
+    const QString last = path.mid(cut + 1);
+    if (last.isEmpty() || last == "." || last == ".." || last.contains(QChar(0)))
+        return false;
+    std::string n = last.toUtf8().toStdString();
+    auto endsWith = [&n](const char* suffix) {
+        const size_t k = strlen(suffix);
+        return n.size() >= k && n.compare(n.size() - k, k, suffix) == 0;
+    };
+    if (kind == 0 && !endsWith(".tgz"))
+        n += ".tgz";
+    else if (kind == 1 && fileKind == "mp3" && !endsWith(".mp3"))
+        n += ".mp3";
+    else if (kind == 1 && fileKind == "pcm" && !endsWith(".pcm"))
+        n += ".pcm";
+    *name = n;
+    return true;
+}
+
+int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* dir, const char* url, int kind,
+                                 const char* fileKind, int timeLimitSeconds)
+{
+    if (Missing(dir) || Missing(url))
+        return 101;
+    if (!BuffersPresent())
+        return 11;
+    if (!InitSocket())
+        return 2;
+    std::string hostName;
+    uint16_t hostPort = port;
+    sockaddr_in addr{};
+    if (!SplitHostPort(host, port, &hostName, &hostPort) || !ResolveIpv4(hostName, hostPort, &addr))
+        return 1;
+    SocketHandle sock(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (sock.fd() < 0)
+        return 3;
+    int rcvbuf = 1048576;
+    if (setsockopt(sock.fd(), SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof(rcvbuf)) != 0)
+        return 4;
+    SetNonBlocking(sock.fd(), true);
+    ::connect(sock.fd(), reinterpret_cast<const sockaddr*>(&addr), sizeof(addr));
+    int writable = 0;
+    for (int i = 0; i < 3 && writable == 0; ++i)
+        writable = WaitFor(sock.fd(), POLLOUT, 1000);
+    if (writable == 0)
+        return 5;
+
+    // Control bytes and spaces of the URL are escaped so that it stays one request line.
+    std::string target;
+    for (unsigned char c : std::string(url)) {
+        if (c <= 0x20 || c == 0x7F)
+            target += PercentByte(c);
+        else
+            target += char(c);
+    }
+    const std::string request = "GET " + target
+        + " HTTP/1.0\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\nAccept: */*\r\nHost:"
+        + (host ? host : "") + "\r\n\r\n";
+    SetNonBlocking(sock.fd(), false);
+    size_t sent = 0;
+    while (sent < request.size()) {
+        if (WaitFor(sock.fd(), POLLOUT, WAIT_MS) <= 0)
+            break;
+        const ssize_t n = ::send(sock.fd(), request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0)
+            break;
+        sent += size_t(n);
+    }
+    if (sent < request.size())
+        return 6;
+    SetNonBlocking(sock.fd(), true);
+
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[DOWNLOAD_BUFFER_SIZE]);
+    if (!buffer)
+        return 102;
+    memset(buffer.get(), 0, DOWNLOAD_BUFFER_SIZE);
+
+    std::string name;
+    if (!DownloadFileName(url, kind, fileKind ? fileKind : "", &name)) {
+        LogPrint(LOG_INFO, "#HttpClient::HttpDownloadFile() refused file name of url=%s", url);
+        return 103;
+    }
+    QFile file(QString::fromUtf8(dir) + QString::fromUtf8(name.c_str()));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return 103;
+
+    const uint64_t start = Clock::TickMs();
+    const uint64_t limit = uint64_t(std::max(timeLimitSeconds, 0)) * 1000u;
+    int code = -1;
+    size_t received = 0;
+    long long contentLength = -1;
+    long long written = 0;
+    bool headerDone = false;
+    bool statusSeen = false;
+    char* buf = buffer.get();
+    while (Clock::TickMs() - start <= limit && received < size_t(DOWNLOAD_BUFFER_SIZE) - 1) {
+        const int ready = WaitFor(sock.fd(), POLLIN, 500);
+        if (ready < 0) {
+            // A failed wait does not heal by itself: end instead of spinning.
+            LogPrint(LOG_INFO, "#111111 HttpDownloadFirmware() select return error, sel_ret=%d", ready);
+            code = 8;
+            break;
+        }
+        if (ready == 0) {
+            LogPrint(LOG_INFO, "#222222 HttpDownloadFirmware() select timeout");
+            code = 7;
+            continue;
+        }
+        const ssize_t n = ::recv(sock.fd(), buf + received, size_t(DOWNLOAD_BUFFER_SIZE) - 1 - received, 0);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+            code = 8;
+            continue;
+        }
+        if (n <= 0) {
+            // The server closed (or the connection failed) before the whole body came.
+            LogPrint(LOG_INFO, "#333333 HttpDownloadFirmware() recv return error, nByteRecv=%d", int(n));
+            code = 8;
+            break;
+        }
+        const size_t chunkFrom = received;
+        received += size_t(n);
+        size_t bodyFrom = chunkFrom;
+        if (!headerDone) {
+            const size_t headerEnd = Find(buf, received, "\r\n\r\n");
+            size_t region = headerEnd != std::string::npos ? headerEnd + 2 : received;
+            while (region >= 2 && !(buf[region - 2] == '\r' && buf[region - 1] == '\n'))
+                --region;
+            if (!statusSeen) {
+                const size_t h = Find(buf, region, "HTTP/");
+                if (h != std::string::npos && Find(buf, region, "\r\n", h + 9) != std::string::npos) {
+                    statusSeen = true;
+                    const int status = atoi(buf + h + 9);
+                    if (status != 200) {
+                        LogPrint(LOG_INFO, "\n#5555555 HttpDownloadFirmware() Http state error, State=%d\n", status);
+                        code = 100;
+                        break;
+                    }
+                }
+            }
+            const size_t l = Find(buf, region, "Content-Length:");
+            if (l != std::string::npos && contentLength < 0) {
+                const char* p = buf + l + strlen("Content-Length:");
+                char* end = nullptr;
+                const long long value = strtoll(p, &end, 10);
+                if (end != p && value >= 0) {
+                    contentLength = value;
+                    LogPrint(LOG_INFO, "\n#666666 HttpDownloadFirmware() Content-Length=%lld\n", value);
+                }
+            }
+            if (headerEnd == std::string::npos)
+                continue;
+            headerDone = true;
+            bodyFrom = headerEnd + 4;
+        }
+        // Bytes past Content-Length are not part of the file.
+        long long chunk = (long long)(received - bodyFrom);
+        if (contentLength >= 0)
+            chunk = std::min(chunk, contentLength - written);
+        if (chunk > 0) {
+            if (file.write(buf + bodyFrom, chunk) != chunk) {
+                code = 103;
+                break;
+            }
+            written += chunk;
+        }
+        if (contentLength >= 0 && written >= contentLength) {
+            LogPrint(LOG_INFO,
+                     "\n#777777 HttpDownloadFirmware() download complete, nByteRecvTotal=%d, iContentLen=%lld\n",
+                     int(received), contentLength);
+            code = 0;
+            break;
+        }
+    }
+    if (!file.flush())
+        code = code == 0 ? 103 : code;
+    file.close();
+    return code;
+}

@@ -1,0 +1,3 @@
+#include "ManualTestController.h"
+
+ManualTestController::~ManualTestController() = default;

@@ -1,0 +1,245 @@
+// HttpClient's exchange against the back-end simulator and scripted raw servers.
+#include "BackendSimulator.h"
+#include "HttpClient.h"
+#include "RawHttpServer.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Fault = BackendSimulator::Fault;
+
+long long MsSince(Clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// A port on 127.0.0.1 that nothing listens on.
+uint16_t ClosedPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+    socklen_t len = sizeof(addr);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+struct Exchange {
+    int code = 0;
+    int status = 0;
+    int size = 0;
+    std::string reply;
+};
+
+Exchange Post(HttpClient& client, const std::string& host, uint16_t port, const std::string& request,
+              int deadlineMs = 5000, int capacity = 65536)
+{
+    std::vector<char> buf(size_t(capacity), 'x');
+    Exchange e;
+    e.size = capacity;
+    e.code = client.SocketPost(host.c_str(), port, request.data(), request.size(), buf.data(), &e.size, &e.status,
+                               deadlineMs);
+    e.reply.assign(buf.data(), strnlen(buf.data(), buf.size()));
+    return e;
+}
+
+const std::string kGet = "GET /api/whole/machine/heartbeat? HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+
+class HttpTransportTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        HttpClient::SetBackendCookie("");
+        ASSERT_TRUE(sim.Start());
+    }
+    BackendSimulator sim;
+    HttpClient client;
+};
+
+}  // namespace
+
+TEST_F(HttpTransportTest, CompleteReplyInOneOrSeveralPieces)
+{
+    for (Fault fault : {Fault::None, Fault::Split, Fault::Slow}) {
+        SCOPED_TRACE(int(fault));
+        sim.ClearFaults();
+        sim.SetFault("", fault, 150);
+        const Exchange e = Post(client, "127.0.0.1", sim.Port(), kGet);
+        EXPECT_EQ(e.code, 0);
+        EXPECT_EQ(e.status, 200);
+        EXPECT_EQ(size_t(e.size), e.reply.size());
+        EXPECT_NE(e.reply.find("\r\n\r\n{\"ret\":0,\"msg\":\"ok\"}"), std::string::npos) << e.reply;
+    }
+}
+
+TEST_F(HttpTransportTest, HostTextPortOverridesPortArgument)
+{
+    const Exchange e = Post(client, sim.HostText(), 80, kGet);
+    EXPECT_EQ(e.code, 0);
+    EXPECT_EQ(sim.RequestCount(), 1u);
+
+    std::string host;
+    uint16_t port = 0;
+    EXPECT_TRUE(HttpClient::SplitHostPort("backend.local", 80, &host, &port));
+    EXPECT_EQ(host, "backend.local");
+    EXPECT_EQ(port, 80);
+    EXPECT_TRUE(HttpClient::SplitHostPort("10.1.2.3:8088", 80, &host, &port));
+    EXPECT_EQ(host, "10.1.2.3");
+    EXPECT_EQ(port, 8088);
+    for (const char* bad : {"host:", "host:0", "host:65536", "host:8o"})
+        EXPECT_FALSE(HttpClient::SplitHostPort(bad, 80, &host, &port)) << bad;
+    EXPECT_EQ(Post(client, "127.0.0.1:notaport", 80, kGet).code, 1);
+}
+
+TEST_F(HttpTransportTest, TransportFailureCodes)
+{
+    EXPECT_EQ(Post(client, "no-such-host.invalid", 80, kGet).code, 1);
+    // Refused: the failed connection surfaces when the request can't be sent.
+    EXPECT_EQ(Post(client, "127.0.0.1", ClosedPort(), kGet).code, 6);
+
+    sim.SetFault("", Fault::HttpStatus, 404);
+    Exchange e = Post(client, "127.0.0.1", sim.Port(), kGet);
+    EXPECT_EQ(e.code, 100);
+    EXPECT_EQ(e.status, 404);
+    EXPECT_EQ(e.reply, "Http status error, Status Code:404 Not Found\r\n");
+
+    sim.ClearFaults();
+    sim.SetFault("", Fault::CloseEarly);
+    e = Post(client, "127.0.0.1", sim.Port(), kGet);
+    EXPECT_EQ(e.code, 8);
+    EXPECT_GT(e.size, 0);
+}
+
+TEST_F(HttpTransportTest, SilentServerEndsAtDeadlineWithCode7)
+{
+    sim.SetFault("", Fault::NoAnswer);
+    const auto start = Clock::now();
+    const Exchange e = Post(client, "127.0.0.1", sim.Port(), kGet, 500);
+    EXPECT_EQ(e.code, 7);
+    EXPECT_EQ(e.size, 0);
+    EXPECT_LT(MsSince(start), 3500);
+}
+
+TEST_F(HttpTransportTest, StopFlagBeforeAndDuringExchange)
+{
+    client.SetExitFlag(true);
+    EXPECT_EQ(Post(client, "127.0.0.1", sim.Port(), kGet).code, 3);
+    EXPECT_EQ(sim.RequestCount(), 0u);
+
+    client.SetExitFlag(false);
+    sim.SetFault("", Fault::NoAnswer);
+    std::thread stopper([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        client.SetExitFlag(true);
+    });
+    const auto start = Clock::now();
+    const Exchange e = Post(client, "127.0.0.1", sim.Port(), kGet, 20000);
+    stopper.join();
+    EXPECT_EQ(e.code, 7);
+    EXPECT_LT(MsSince(start), 1000);
+    EXPECT_EQ(sim.RequestCount(), 1u);
+}
+
+TEST(HttpTransportRawTest, OnlyTheHeaderBlockSetsLengthAndCookie)
+{
+    HttpClient::SetBackendCookie("session=kept");
+    // No Content-Length header; the body imitates header lines.
+    RawHttpServer server({{"HTTP/1.0 200 OK\r\nServer: raw\r\n\r\n"},
+                          {"{}\r\nSet-Cookie: evil=1\r\nContent-Length: 0\r\n\r\n", 50}},
+                         RawHttpServer::End::Close);
+    HttpClient client;
+    const Exchange e = Post(client, "127.0.0.1", server.Port(), kGet);
+    EXPECT_EQ(e.code, 8);
+    EXPECT_EQ(HttpClient::BackendCookie(), "session=kept");
+}
+
+TEST(HttpTransportRawTest, HeaderSplitInsideTheLengthWaitsForTheWholeNumber)
+{
+    const std::string body(1234, 'b');
+    RawHttpServer server({{"HTTP/1.1 200 OK\r\nContent-Length: 12"}, {"34\r\nSet-Cookie: a=", 50},
+                          {"bc\r\n\r\n" + body.substr(0, 12), 50}, {body.substr(12), 50}},
+                         RawHttpServer::End::Hold);
+    HttpClient::SetBackendCookie("");
+    HttpClient client;
+    const Exchange e = Post(client, "127.0.0.1", server.Port(), kGet);
+    EXPECT_EQ(e.code, 0);
+    ASSERT_GE(e.reply.size(), body.size());
+    EXPECT_EQ(e.reply.substr(e.reply.size() - body.size()), body);
+    EXPECT_EQ(HttpClient::BackendCookie(), "a=bc");
+}
+
+TEST(HttpTransportRawTest, CompletesAtContentLengthWithoutWaitingForClose)
+{
+    for (const std::string& reply : {std::string("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"),
+                                    std::string("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\n{}trailing")}) {
+        RawHttpServer server({{reply}}, RawHttpServer::End::Hold);
+        HttpClient client;
+        const auto start = Clock::now();
+        const Exchange e = Post(client, "127.0.0.1", server.Port(), kGet);
+        EXPECT_EQ(e.code, 0) << reply;
+        EXPECT_LT(MsSince(start), 1500);
+    }
+}
+
+TEST(HttpTransportRawTest, FullReplyBufferStopsWithTerminatedText)
+{
+    RawHttpServer server({{"HTTP/1.0 200 OK\r\n\r\n" + std::string(5000, 'z')}}, RawHttpServer::End::Hold);
+    HttpClient client;
+    const Exchange e = Post(client, "127.0.0.1", server.Port(), kGet, 3000, 1024);
+    EXPECT_EQ(e.size, 1023);
+    EXPECT_EQ(e.reply.size(), 1023u);
+    EXPECT_EQ(e.code, -1);
+}
+
+TEST(HttpTransportRawTest, PeerResetDuringSendIsCode6NotSigpipe)
+{
+    RawHttpServer server({}, RawHttpServer::End::Reset);
+    HttpClient client;
+    // Far more than the socket buffers hold, so the send meets the reset.
+    const std::string request = "POST /x HTTP/1.0\r\n\r\n" + std::string(32 * 1024 * 1024, 'p');
+    const Exchange e = Post(client, "127.0.0.1", server.Port(), request);
+    EXPECT_EQ(e.code, 6);
+}
+
+TEST(HttpClientTextTest, GetHttpBody)
+{
+    char body[8];
+    memset(body, '#', sizeof(body));
+    EXPECT_EQ(HttpClient::GetHttpBody("head\r\n\r\n0123456789", body, sizeof(body)), 0);
+    EXPECT_STREQ(body, "0123456");
+    memset(body, '#', sizeof(body));
+    EXPECT_EQ(HttpClient::GetHttpBody("no blank line\r\n", body, sizeof(body)), -2);
+    EXPECT_EQ(body[0], '#');
+    EXPECT_EQ(HttpClient::GetHttpBody(nullptr, body, sizeof(body)), -1);
+    EXPECT_EQ(HttpClient::GetHttpBody("x", nullptr, 8), -1);
+}
+
+TEST(HttpClientTextTest, Encodings)
+{
+    struct Case {
+        std::string in, url, raw;
+    } cases[] = {
+        {"a b&c~", "a+b%26c~", "a%20b%26c~"},
+        {"\xE4", "%E4", "%E4"},
+        {"V1.2,3-x_y:z/w", "V1.2%2C3-x_y%3Az%2Fw", "V1.2,3-x_y:z/w"},
+        {"p#q%r+s=t\r\n", "p%23q%25r%2Bs%3Dt%0D%0A", "p%23q%25r%2Bs=t%0D%0A"},
+        {std::string("\x7F\x01", 2), "%7F%01", "%7F%01"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(HttpClient::UrlEncode(c.in), c.url) << c.in;
+        EXPECT_EQ(HttpClient::EscapeRawValue(c.in), c.raw) << c.in;
+    }
+}

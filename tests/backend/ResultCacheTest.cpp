@@ -1,0 +1,359 @@
+// Offline result cache and upload thread against the back-end simulator.
+#include "AppGlobals.h"
+#include "BackendSimulator.h"
+#include "CacheFileStore.h"
+#include "Clock.h"
+#include "HttpClient.h"
+#include "TempAppDir.h"
+#include "TestDataManageDialog.h"
+#include "UploadCacheDataThread.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <thread>
+
+namespace {
+
+using Fault = BackendSimulator::Fault;
+using SteadyClock = std::chrono::steady_clock;
+
+std::atomic<int> g_day{5};
+WallTime TestNow()
+{
+    WallTime w;
+    w.year = 2024;
+    w.month = 3;
+    w.day = g_day.load();
+    w.hour = 12;
+    return w;
+}
+
+// A record whose every byte is set, the reserved word and the bytes behind each
+// text's terminator included, so a round trip shows any byte that changed.
+DevTestResult Record(int serial, int32_t total = 1)
+{
+    DevTestResult r;
+    unsigned char* bytes = reinterpret_cast<unsigned char*>(&r);
+    for (size_t i = 0; i < sizeof(r); ++i)
+        bytes[i] = static_cast<unsigned char>(i * 31 + serial);
+    snprintf(r.dev_sn, sizeof(r.dev_sn), "SN%06d", serial);
+    SetResultText(r.custom_manual_items, "sticker=1");
+    r.total_result = total;
+    return r;
+}
+
+int Serial(const DevTestResult& r) { return atoi(r.dev_sn + 2); }
+
+bool WaitFor(const std::function<bool()>& done, int ms = 10000)
+{
+    const auto end = SteadyClock::now() + std::chrono::milliseconds(ms);
+    while (SteadyClock::now() < end) {
+        if (done())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return done();
+}
+
+long long MsSince(SteadyClock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start).count();
+}
+
+std::vector<DevTestResult> FileRecords(const QString& path)
+{
+    std::vector<DevTestResult> out;
+    CacheFileStore::ReadRecords(path, &out);
+    return out;
+}
+
+class ResultCacheTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        g_day = 5;
+        Clock::SetWallSource(&TestNow);
+        UploadCacheDataThread::SetWaitSliceMs(1);
+        ASSERT_TRUE(sim.Start());
+        ServerHost = QString::fromStdString(sim.HostText());
+        WholeMachineTestMode = true;
+        folder = app.path() + "/CacheTestData";
+    }
+    void TearDown() override
+    {
+        WholeMachineTestMode = false;
+        UploadCacheDataThread::SetWaitSliceMs(100);
+        Clock::SetWallSource(nullptr);
+    }
+    QString Day(int day) const { return folder + QString::asprintf("/2024-03-%02d.dat", day); }
+    int SubmitCount() const
+    {
+        int n = 0;
+        for (const auto& r : sim.Requests())
+            n += r.operation == "test/data/submit";
+        return n;
+    }
+
+    TempAppDir app;
+    BackendSimulator sim;
+    QString folder;
+};
+
+}  // namespace
+
+TEST(CacheFileStoreTest, RecordsRoundTripByteForByte)
+{
+    TempAppDir app;
+    const std::vector<DevTestResult> records = {Record(1), Record(2, -1), Record(3)};
+    const QString path = app.file("CacheTestData/2024-03-05.dat");
+    ASSERT_TRUE(CacheFileStore::WriteRecords(path, records));
+    const QByteArray bytes = app.readFile("CacheTestData/2024-03-05.dat");
+    ASSERT_EQ(bytes.size(), 3 * 1584);
+    EXPECT_EQ(memcmp(bytes.constData() + 1584, &records[1], 1584), 0);
+    const auto back = FileRecords(path);
+    ASSERT_EQ(back.size(), 3u);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(memcmp(&back[i], &records[i], sizeof(DevTestResult)), 0) << i;
+    EXPECT_FALSE(QFileInfo::exists(path + ".tmp"));
+
+    // A trailing part shorter than a record is left out.
+    app.writeFile("CacheTestData/2024-03-06.dat", bytes + QByteArray(100, 'x'));
+    EXPECT_EQ(FileRecords(app.file("CacheTestData/2024-03-06.dat")).size(), 3u);
+
+    ASSERT_TRUE(CacheFileStore::WriteRecords(path, {}));
+    EXPECT_FALSE(QFileInfo::exists(path));
+    EXPECT_TRUE(CacheFileStore::WriteRecords(path, {}));   // nothing to remove: no file made
+
+    for (const char* name : {"2024-03-05.dat", "1999-12-31.dat"})
+        EXPECT_TRUE(CacheFileStore::IsDayFileName(name)) << name;
+    for (const char* name : {"2024-03-05.dat.tmp", "notes.dat", "2024-3-5.dat", "x2024-03-05.dat", "2024-03-05.DAT"})
+        EXPECT_FALSE(CacheFileStore::IsDayFileName(name)) << name;
+}
+
+TEST(UploadBackoffTest, ReturnValueDecidesHeadAndWait)
+{
+    struct Case {
+        int ret, failures;
+        int32_t total;
+        bool remove;
+        int failuresAfter, waitMs;
+    } cases[] = {
+        {0, 3, 1, true, 0, 0},
+        {100, 0, 1, false, 1, 5000},
+        {8, 1, 1, false, 2, 10000},
+        {-1, 2, 1, false, 3, 30000},
+        {-98, 3, 1, false, 4, 60000},
+        {7, 4, 1, false, 4, 60000},       // a passed record is kept however long it takes
+        {100, 3, -1, true, 0, 60000},     // a failed device's record goes at its fourth failure
+        {100, 2, -1, false, 3, 30000},
+        {1001, 0, 1, false, 1, 5000},     // a positive "ret" counts as a transport failure
+        {-2, 2, 1, true, 0, 0},           // other refusals drop the record at once
+        {-99, 0, 1, true, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "ret " << c.ret << " failures " << c.failures << " total " << c.total);
+        const auto step = UploadCacheDataThread::NextStep(c.ret, c.failures, c.total);
+        EXPECT_EQ(step.removeHead, c.remove);
+        EXPECT_EQ(step.failures, c.failuresAfter);
+        EXPECT_EQ(step.waitMs, c.waitMs);
+    }
+}
+
+TEST_F(ResultCacheTest, AddedRecordsAreOnDiskAndPostedInOrder)
+{
+    sim.SetRefusing(true);
+    {
+        TestDataManageDialog cache;
+        for (int i = 1; i <= 3; ++i) {
+            cache.AddCacheTestData(Record(i));
+            // On disk when the call returns.
+            EXPECT_EQ(FileRecords(Day(5)).size(), size_t(i));
+        }
+    }
+    const auto saved = FileRecords(Day(5));
+    ASSERT_EQ(saved.size(), 3u);   // rewritten at exit, not appended to
+    const DevTestResult second = Record(2);
+    EXPECT_EQ(memcmp(&saved[1], &second, sizeof(second)), 0);
+
+    sim.SetRefusing(false);
+    TestDataManageDialog cache;
+    cache.StartUploadCacheData();
+    ASSERT_TRUE(WaitFor([&] { return sim.Results().size() == 3 && !QFileInfo::exists(Day(5)); }));
+    const auto results = sim.Results();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(results[size_t(i)], HttpClient::BuildTestDataForm(Record(i + 1)));
+    EXPECT_TRUE(QDir(folder).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(ResultCacheTest, StartupLoadsEveryDayFileOldestFirstAndLeavesOtherNames)
+{
+    WholeMachineTestMode = false;   // hold the posts back to look at the list
+    CacheFileStore::WriteRecords(Day(1), {Record(1)});
+    CacheFileStore::WriteRecords(Day(2), {Record(2), Record(3)});
+    CacheFileStore::WriteRecords(Day(3), {Record(4)});
+    app.writeFile("CacheTestData/notes.txt", "operator notes");
+    app.writeFile("CacheTestData/2024-03-04.dat.tmp", "half a write");
+    TestDataManageDialog cache;
+    cache.StartUploadCacheData();
+    const auto pending = cache.UploadThread()->Pending();
+    ASSERT_EQ(pending.size(), 4u);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(Serial(pending[size_t(i)]), i + 1);
+    // All of them now in today's file; the loaded day files are gone.
+    EXPECT_EQ(FileRecords(Day(5)).size(), 4u);
+    for (int d : {1, 2, 3})
+        EXPECT_FALSE(QFileInfo::exists(Day(d))) << d;
+    EXPECT_EQ(app.readFile("CacheTestData/notes.txt"), QByteArray("operator notes"));
+    EXPECT_TRUE(QFileInfo::exists(folder + "/2024-03-04.dat.tmp"));
+
+    // A second scan (after a new login) does not load today's file again.
+    cache.StartUploadCacheData();
+    EXPECT_EQ(cache.UploadThread()->Pending().size(), 4u);
+}
+
+TEST_F(ResultCacheTest, CrashBetweenMirrorAndCleanupLeavesNoDuplicates)
+{
+    WholeMachineTestMode = false;
+    // The old day file and today's mirror that already holds its records.
+    CacheFileStore::WriteRecords(Day(3), {Record(1), Record(2)});
+    CacheFileStore::WriteRecords(Day(5), {Record(1), Record(2), Record(3)});
+    TestDataManageDialog cache;
+    cache.StartUploadCacheData();
+    const auto pending = cache.UploadThread()->Pending();
+    ASSERT_EQ(pending.size(), 3u);
+    EXPECT_EQ(Serial(pending[2]), 3);
+    EXPECT_FALSE(QFileInfo::exists(Day(3)));
+    EXPECT_EQ(FileRecords(Day(5)).size(), 3u);
+}
+
+TEST_F(ResultCacheTest, NothingPendingMakesNoFile)
+{
+    {
+        TestDataManageDialog cache;
+        cache.StartUploadCacheData();
+        cache.StopUploadCacheData();
+    }
+    EXPECT_TRUE(QDir(folder).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(ResultCacheTest, EarlierRecordsOfTodayAreNeverOverwritten)
+{
+    // No start-up scan (after-sales mode): a save or an add must not replace today's file.
+    WholeMachineTestMode = false;
+    CacheFileStore::WriteRecords(Day(5), {Record(1), Record(2)});
+    {
+        TestDataManageDialog cache;
+        cache.StopUploadCacheData();
+    }
+    EXPECT_EQ(FileRecords(Day(5)).size(), 2u);
+    {
+        TestDataManageDialog cache;
+        cache.AddCacheTestData(Record(3));
+    }
+    const auto records = FileRecords(Day(5));
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(Serial(records[0]), 1);
+    EXPECT_EQ(Serial(records[2]), 3);
+}
+
+TEST_F(ResultCacheTest, MirrorMovesToTheNewDay)
+{
+    WholeMachineTestMode = false;
+    TestDataManageDialog cache;
+    cache.AddCacheTestData(Record(1));
+    g_day = 6;
+    cache.AddCacheTestData(Record(2));
+    EXPECT_FALSE(QFileInfo::exists(Day(5)));
+    const auto records = FileRecords(Day(6));
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(Serial(records[0]), 1);
+}
+
+TEST_F(ResultCacheTest, BackoffKeepsPassedAndDropsFailedOrRefused)
+{
+    // Two transport failures, then the back-end takes it.
+    sim.SetFault("test/data/submit", Fault::HttpStatus, 500, 2);
+    TestDataManageDialog cache;
+    cache.AddCacheTestData(Record(1));
+    ASSERT_TRUE(WaitFor([&] { return sim.Results().size() == 1; }));
+    EXPECT_EQ(SubmitCount(), 3);
+    ASSERT_TRUE(WaitFor([&] { return cache.UploadThread()->Pending().empty(); }));
+
+    // A failed device's record at the head goes at its fourth failure; the passed one behind it waits.
+    sim.ClearRequests();
+    sim.SetFault("test/data/submit", Fault::HttpStatus, 503, 4);
+    cache.AddCacheTestData(Record(2, -1));
+    cache.AddCacheTestData(Record(3, 1));
+    ASSERT_TRUE(WaitFor([&] { return sim.Results().size() == 2; }));
+    EXPECT_EQ(SubmitCount(), 5);
+    EXPECT_EQ(sim.Results().back(), HttpClient::BuildTestDataForm(Record(3, 1)));
+
+    // A refusal other than a transport failure drops the record at once.
+    sim.ClearFaults();
+    sim.ClearRequests();
+    sim.SetReply("test/data/submit", "{\"ret\":-2,\"msg\":\"duplicate\"}");
+    cache.AddCacheTestData(Record(4));
+    ASSERT_TRUE(WaitFor([&] { return cache.UploadThread()->Pending().empty(); }));
+    EXPECT_EQ(SubmitCount(), 1);
+    ASSERT_TRUE(WaitFor([&] { return !QFileInfo::exists(Day(5)); }));
+}
+
+TEST_F(ResultCacheTest, PassedRecordIsRetriedUntilTaken)
+{
+    sim.SetFault("test/data/submit", Fault::NotJson, 0, 6);   // -1 each time
+    TestDataManageDialog cache;
+    cache.AddCacheTestData(Record(1));
+    ASSERT_TRUE(WaitFor([&] { return cache.UploadThread()->Pending().empty(); }, 20000));
+    EXPECT_EQ(SubmitCount(), 7);
+    EXPECT_EQ(sim.Results().size(), 1u);
+}
+
+TEST_F(ResultCacheTest, StopEndsWaitsAndPostsPromptly)
+{
+    UploadCacheDataThread::SetWaitSliceMs(100);   // real 5 s back-off
+    struct Case {
+        const char* name;
+        Fault fault;
+    } cases[] = {{"during the back-off wait", Fault::HttpStatus}, {"during a post nobody answers", Fault::NoAnswer}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim.ClearFaults();
+        sim.ClearRequests();
+        sim.SetFault("test/data/submit", c.fault, 500);
+        {
+            TestDataManageDialog cache;
+            cache.AddCacheTestData(Record(1));
+            ASSERT_TRUE(WaitFor([&] { return sim.RequestCount() >= 1; }));
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            const auto start = SteadyClock::now();
+            cache.StopUploadCacheData();
+            EXPECT_LT(MsSince(start), 350);
+            EXPECT_FALSE(cache.UploadThread()->isRunning());
+        }
+        EXPECT_EQ(FileRecords(Day(5)).size(), 1u);
+        ASSERT_TRUE(QFile::remove(Day(5)));
+    }
+}
+
+TEST_F(ResultCacheTest, NoPostsOutsideWorkOrderMode)
+{
+    WholeMachineTestMode = false;
+    TestDataManageDialog cache;
+    cache.AddCacheTestData(Record(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(sim.RequestCount(), 0u);
+    EXPECT_EQ(FileRecords(Day(5)).size(), 1u);
+
+    // Back in work-order mode the next start posts it.
+    WholeMachineTestMode = true;
+    cache.StartUploadCacheData();
+    ASSERT_TRUE(WaitFor([&] { return sim.Results().size() == 1; }));
+}

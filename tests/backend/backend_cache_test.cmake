@@ -1,0 +1,7 @@
+# Needs the back-end simulator library (tools/backend-sim).
+if(TARGET backendsim)
+  station_add_test(backend_cache_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/ResultCacheTest.cpp
+    LIBS backend backendsim
+    TIMEOUT 180)
+endif()

@@ -1,0 +1,7 @@
+# Needs the back-end simulator library (tools/backend-sim).
+if(TARGET backendsim)
+  station_add_test(backend_workorder_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/WorkOrderFilesTest.cpp
+    LIBS backend backendsim
+    TIMEOUT 120)
+endif()

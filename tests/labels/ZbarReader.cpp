@@ -1,0 +1,41 @@
+#include "ZbarReader.h"
+
+#include <zbar.h>
+
+using namespace zbar;
+
+QList<DecodedSymbol> DecodeImage(const QImage& image)
+{
+    const QImage gray = image.convertToFormat(QImage::Format_Grayscale8);
+    QByteArray pixels;
+    pixels.reserve(gray.width() * gray.height());
+    for (int y = 0; y < gray.height(); ++y)
+        pixels.append(reinterpret_cast<const char*>(gray.constScanLine(y)), gray.width());
+
+    zbar_image_scanner_t* scanner = zbar_image_scanner_create();
+    zbar_image_scanner_set_config(scanner, ZBAR_NONE, ZBAR_CFG_ENABLE, 1);
+    zbar_image_t* zimage = zbar_image_create();
+    zbar_image_set_format(zimage, zbar_fourcc('Y', '8', '0', '0'));
+    zbar_image_set_size(zimage, gray.width(), gray.height());
+    zbar_image_set_data(zimage, pixels.constData(), pixels.size(), nullptr);
+    QList<DecodedSymbol> out;
+    if (zbar_scan_image(scanner, zimage) > 0) {
+        for (const zbar_symbol_t* s = zbar_image_first_symbol(zimage); s; s = zbar_symbol_next(s)) {
+            out.append({QString::fromLatin1(zbar_get_symbol_name(zbar_symbol_get_type(s))),
+                        QString::fromUtf8(zbar_symbol_get_data(s), int(zbar_symbol_get_data_length(s)))});
+        }
+    }
+    zbar_image_destroy(zimage);
+    zbar_image_scanner_destroy(scanner);
+    return out;
+}
+
+QStringList DecodeImage(const QImage& image, const QString& type)
+{
+    QStringList out;
+    for (const DecodedSymbol& s : DecodeImage(image)) {
+        if (s.type == type)
+            out << s.data;
+    }
+    return out;
+}

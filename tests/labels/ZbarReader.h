@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+// Reads the codes in a rendered image back with libzbar, independent of our encoders.
+struct DecodedSymbol {
+    QString type;   // zbar's name, such as "QR-Code", "CODE-128", "EAN-13"
+    QString data;
+};
+
+QList<DecodedSymbol> DecodeImage(const QImage& image);
+// The data of every decoded symbol of the given type.
+QStringList DecodeImage(const QImage& image, const QString& type);
