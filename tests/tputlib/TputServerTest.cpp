@@ -427,3 +427,29 @@ TEST_F(TputServer, TwoConnectionsFromOneHostAreSummed)
 }
 
 } // namespace
+
+namespace {
+
+TEST(TputOwnClient, RefusedConnectionAndEarlyStop)
+{
+    TputClientOptions o;
+    o.port = TputFreePort(); // nobody listens
+    EXPECT_EQ(TputClient(o).Run().error, ECONNREFUSED);
+
+    uint16_t port = 0;
+    const int listener = TputListenLoopback(&port);
+    auto sink = std::async(std::launch::async, [&] { return TputAcceptAndCount(listener, 3s); });
+    o.port = port;
+    o.durationSeconds = 30;
+    o.rateBitsPerSecond = 8e6;
+    TputClient client(o);
+    auto run = std::async(std::launch::async, [&] { return client.Run(); });
+    std::this_thread::sleep_for(300ms);
+    client.Stop();
+    const TputClientResult result = run.get();
+    EXPECT_LT(result.seconds, 2.0);
+    EXPECT_EQ(sink.get(), static_cast<int64_t>(result.payloadBytes + 24)) << "header and data, nothing else";
+    close(listener);
+}
+
+} // namespace

@@ -52,9 +52,9 @@ void TputClient::EncodeHeader(const TputClientOptions& o, uint8_t out[24])
 void TputClient::Stop()
 {
     m_stop.store(true);
-    const int fd = m_fd.load();
-    if (fd >= 0)
-        shutdown(fd, SHUT_RDWR);
+    std::lock_guard<std::mutex> lk(m_fdLock);
+    if (m_fd >= 0)
+        shutdown(m_fd, SHUT_RDWR);
 }
 
 int TputClient::Connect()
@@ -152,7 +152,12 @@ TputClientResult TputClient::Run()
         result.error = errno;
         return result;
     }
-    m_fd.store(fd);
+    {
+        std::lock_guard<std::mutex> lk(m_fdLock);
+        m_fd = fd;
+    }
+    if (m_stop.load())
+        shutdown(fd, SHUT_RDWR);
     const double start = NowSeconds();
     bool ok = true;
     if (m_options.sendHeader) {
@@ -162,8 +167,11 @@ TputClientResult TputClient::Run()
     }
     if (ok)
         result.payloadBytes = SendFor(fd, start);
-    m_fd.store(-1);
-    close(fd);
+    {
+        std::lock_guard<std::mutex> lk(m_fdLock);
+        m_fd = -1;
+        close(fd);
+    }
     result.seconds = NowSeconds() - start;
     result.bitsPerSecond = result.seconds > 0 ? result.payloadBytes * 8.0 / result.seconds : 0;
     if (!ok)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <cstdint>
 #include <string>
 
@@ -53,5 +54,6 @@ private:
 
     TputClientOptions m_options;
     std::atomic<bool> m_stop{false};
-    std::atomic<int> m_fd{-1};
+    std::mutex m_fdLock; // Stop must not shut down a number that was closed and reused
+    int m_fd = -1;
 };
