@@ -82,6 +82,29 @@ TEST_F(TputServer, IntervalReportsThenOneFinalWithEveryByte)
     EXPECT_DOUBLE_EQ(last.intervalEnd, last.intervalLength);
 }
 
+TEST_F(TputServer, PauseLongerThanAnIntervalGivesEmptyIntervals)
+{
+    const uint16_t port = Start(1);
+    const int fd = TputConnect(port);
+    ASSERT_GE(fd, 0);
+    std::vector<char> data(24 + 1000, '5');
+    std::fill(data.begin(), data.begin() + 24, '\0');
+    ASSERT_TRUE(TputSendAll(fd, data.data(), data.size()));
+    std::this_thread::sleep_for(2300ms);
+    ASSERT_TRUE(TputSendAll(fd, data.data() + 24, 1000));
+    close(fd);
+    ASSERT_TRUE(collector.WaitForFinals(1, 5s));
+
+    const std::vector<TputResult> results = collector.Results();
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_EQ(results[0].intervalEnd, 1.0);
+    EXPECT_EQ(results[0].bits, 8000.0);
+    EXPECT_EQ(results[1].intervalEnd, 2.0);
+    EXPECT_EQ(results[1].bits, 0.0) << "reported together with the first, at the second send";
+    EXPECT_EQ(results[2].finalReport, 1);
+    EXPECT_EQ(results[2].bits, 16000.0);
+}
+
 // What a connection's first bytes do to its count.
 struct OpeningCase {
     const char* name;
