@@ -284,7 +284,9 @@ TEST_P(TputTestBack, RunsOnlySaneRequestsAndCountsThePeerEitherWay)
     const uint16_t port = Start(1);
     uint16_t backPort = 0;
     const int backListener = TputListenLoopback(&backPort);
-    auto back = std::async(std::launch::async, [&] { return TputAcceptAndCount(backListener, 3s); });
+    const auto wait = c.expectBack ? 3000ms : 1500ms;
+    auto back = std::async(std::launch::async, [&] { return TputAcceptAndCount(backListener, wait); });
+    ::testing::internal::CaptureStderr();
 
     TputClientOptions o;
     o.port = port;
@@ -301,6 +303,8 @@ TEST_P(TputTestBack, RunsOnlySaneRequestsAndCountsThePeerEitherWay)
     const int64_t backBytes = back.get();
     const auto backDone = std::chrono::steady_clock::now();
     close(backListener);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err.find("asked for a test back") != std::string::npos, c.threads > 16) << err;
     if (c.expectBack) {
         EXPECT_GT(backBytes, 0);
         ASSERT_TRUE(collector.WaitForFinals(2, 5s));

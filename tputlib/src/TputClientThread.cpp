@@ -10,6 +10,7 @@
 #include "TputSockets.h"
 #include "TputThread.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
@@ -21,6 +22,13 @@
 #include <vector>
 
 namespace {
+
+// A run's length in time mode; far beyond any test, but no overflow.
+std::chrono::milliseconds RunLength(uint64_t hundredths)
+{
+    constexpr uint64_t kLongest = 100ull * 24 * 3600 * 100; // a hundred days
+    return std::chrono::milliseconds(static_cast<int64_t>(std::min(hundredths, kLongest)) * 10);
+}
 
 void SetGroup(TputSettings* s, TputGroupHeader* group)
 {
@@ -84,8 +92,13 @@ int OpenConnection(TputSettings* s)
     }
     tputlib_sockets_register(fd);
     tputlib_set_socket_options(s, fd, true);
-    if (s->localHost && bind(fd, reinterpret_cast<const sockaddr*>(&s->local), tputlib_addr_length(s->local)) < 0)
-        tputlib_warn_errno("bind");
+    if (s->localHost) {
+        // Only the address is chosen; the port is whatever is free.
+        sockaddr_storage local = s->local;
+        tputlib_addr_set_port(local, 0);
+        if (bind(fd, reinterpret_cast<const sockaddr*>(&local), tputlib_addr_length(local)) < 0)
+            tputlib_warn_errno("bind");
+    }
     if (ConnectWithin(fd, s->peer, kTputConnectWaitMs) < 0) {
         tputlib_warn_errno("connect");
         tputlib_sockets_close(fd);
@@ -103,7 +116,7 @@ void RunTcp(TputSettings* s, char* buffer)
     const bool perSend = s->interval > 0;
     const bool timed = s->flags & kTputFlagModeTime;
     // Each run keeps its own deadline: ending it must not stop the server.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(s->amount * 10);
+    const auto deadline = std::chrono::steady_clock::now() + RunLength(s->amount);
     uint64_t left = s->amount;
     uint64_t total = 0;
     for (;;) {
@@ -186,7 +199,7 @@ void RunUdp(TputSettings* s)
     TputPacket packet{};
     const bool timed = s->flags & kTputFlagModeTime;
     const auto start = std::chrono::steady_clock::now();
-    const auto deadline = start + std::chrono::milliseconds(s->amount * 10);
+    const auto deadline = start + RunLength(s->amount);
     const double gap = s->udpRate > 0 ? length * 8.0 / static_cast<double>(s->udpRate) : 0.0;
     uint64_t left = s->amount;
     int32_t id = 0;
