@@ -16,6 +16,8 @@ namespace {
 std::mutex g_lock;
 bool g_hasOverride = false;
 QVector<HostAdapter> g_override;
+bool g_hasSimulated = false;
+HostAdapter g_simulated;
 
 QString Dotted(const sockaddr* sa)
 {
@@ -71,6 +73,8 @@ QVector<HostAdapter> List()
         std::lock_guard<std::mutex> guard(g_lock);
         if (g_hasOverride)
             return g_override;
+        if (g_hasSimulated)
+            return QVector<HostAdapter>{g_simulated};
     }
     return ReadHost();
 }
@@ -93,6 +97,30 @@ bool HasOverride()
 {
     std::lock_guard<std::mutex> guard(g_lock);
     return g_hasOverride;
+}
+
+}  // namespace HostAdapters
+
+namespace HostAdapters {
+
+void SetSimulated(const HostAdapter& adapter)
+{
+    std::lock_guard<std::mutex> guard(g_lock);
+    g_simulated = adapter;
+    g_hasSimulated = true;
+}
+
+void ClearSimulated()
+{
+    std::lock_guard<std::mutex> guard(g_lock);
+    g_simulated = HostAdapter();
+    g_hasSimulated = false;
+}
+
+bool HasSimulated()
+{
+    std::lock_guard<std::mutex> guard(g_lock);
+    return g_hasSimulated;
 }
 
 }  // namespace HostAdapters

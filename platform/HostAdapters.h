@@ -16,12 +16,19 @@ struct HostAdapter {
 namespace HostAdapters {
 
 // The host's IPv4 interface addresses, loopback left out, in a stable order
-// (interface name, then address). When a list was injected it is returned instead.
+// (interface name, then address). An injected list, else the simulated adapter,
+// is returned instead.
 QVector<HostAdapter> List();
 
-// Replaces what List() reports (tests and the simulated LAN); ClearOverride restores the host.
+// Replaces what List() reports (tests); ClearOverride restores the host.
 void SetOverride(const QVector<HostAdapter>& adapters);
 void ClearOverride();
 bool HasOverride();
+
+// The simulated LAN's station-side adapter. While it is set, and no test
+// override is in force, List() reports this one adapter in place of the host's.
+void SetSimulated(const HostAdapter& adapter);
+void ClearSimulated();
+bool HasSimulated();
 
 }  // namespace HostAdapters

@@ -1,0 +1,178 @@
+#include "DeviceEventBridge.h"
+
+#include "AppGlobals.h"
+#include "AudioPlayer.h"
+#include "AuxResponseInfo.h"
+#include "FuncLib.h"
+#include "Log.h"
+#include "PlayCtrl.h"
+#include "PlayerStatusInfo.h"
+#include "VantrelEvent.h"
+
+#include <cstring>
+
+namespace {
+
+std::atomic<DeviceEventBridge*> g_bridge{nullptr};
+std::atomic<DeviceEventBridge::PlayIdReader> g_playIdReader{nullptr};
+
+void IgnoreSdkDebug(int, const char*) {}
+
+char* CopyText(const char* text)
+{
+    const size_t n = strlen(text);
+    char* copy = new char[n + 1];
+    memcpy(copy, text, n + 1);
+    return copy;
+}
+
+}  // namespace
+
+DeviceEventBridge::DeviceEventBridge(QObject* receiver) : m_audio(new AudioPlayer()), m_receiver(receiver)
+{
+    m_audio->SetIdentity(kAudioIdentity);
+}
+
+DeviceEventBridge::~DeviceEventBridge()
+{
+    Stop();
+    DeviceEventBridge* self = this;
+    g_bridge.compare_exchange_strong(self, nullptr);
+}
+
+int DeviceEventBridge::Start()
+{
+    if (m_started)
+        return m_startResult;
+    m_started = true;
+    FC_Loc_SetDebugCallback(&IgnoreSdkDebug, 100);
+    FC_Loc_SetWorkMode(6);
+    PC_Init();
+    FC_Loc_SetStatusCallback(&DeviceEventBridge::OnSdkMessage, m_receiver);
+    FC_Loc_SetMessageCallback(&DeviceEventBridge::OnSdkNotify, m_receiver);
+    m_startResult = FC_Loc_SetReconnect(1);
+    return m_startResult;
+}
+
+void DeviceEventBridge::Stop()
+{
+    if (m_stopped)
+        return;
+    m_stopped = true;
+    {
+        QMutexLocker guard(&m_audioLock);
+        if (m_audio)
+            m_audio->StopPlay(kAudioIdentity);
+        m_audioReleased = true;   // the player itself lives until the bridge goes
+    }
+    if (!m_started)
+        return;
+    FC_Loc_SetStatusCallback(nullptr, m_receiver);
+    FC_Loc_SetMessageCallback(nullptr, m_receiver);
+    FC_Loc_Cleanup();
+    PC_Cleanup();
+}
+
+AudioPlayer* DeviceEventBridge::Audio()
+{
+    QMutexLocker guard(&m_audioLock);
+    return m_audioReleased ? nullptr : m_audio.get();
+}
+
+DeviceEventBridge* DeviceEventBridge::Instance()
+{
+    return g_bridge.load();
+}
+
+void DeviceEventBridge::SetInstance(DeviceEventBridge* bridge)
+{
+    g_bridge.store(bridge);
+}
+
+int DeviceEventBridge::OnSdkMessage(int64_t loginHandle, int statusType, const char* data, void* user)
+{
+    auto* info = new AuxResponseInfo;
+    info->lLoginID = loginHandle;
+    info->lStateCode = statusType;
+    info->receiver = static_cast<QObject*>(user);
+    if (statusType == 23) {
+        // A binary record, never text; none passed means nothing to copy.
+        if (data) {
+            info->pResponse = new char[168];
+            memcpy(info->pResponse, data, 168);
+        }
+    } else if (data) {
+        info->pResponse = CopyText(data);
+    }
+    if (!PostVantrelEvent(info->receiver, WM_DEV_STATUS, qint64(reinterpret_cast<quintptr>(info)), 0))
+        FreeAuxResponseInfo(info);
+    return 0;
+}
+
+int DeviceEventBridge::OnSdkNotify(int64_t loginHandle, int stateCode, const char* reply, void* user)
+{
+    WriteLog("nType = %u", unsigned(stateCode));
+    auto* info = new AuxResponseInfo;
+    info->lLoginID = loginHandle;
+    info->lStateCode = stateCode;
+    info->pResponse = CopyText(reply ? reply : "");
+    info->receiver = static_cast<QObject*>(user);
+    if (!PostVantrelEvent(info->receiver, WM_DEV_RESPONSE, qint64(reinterpret_cast<quintptr>(info)), 0))
+        FreeAuxResponseInfo(info);
+    return 0;
+}
+
+int DeviceEventBridge::OnPlayStreamEvent(int port, int event, int64_t value, int value2, void* user)
+{
+    if (!user)
+        return -1;
+    if (PlayIdReader reader = g_playIdReader.load()) {
+        if (reader(user) != port)
+            return -2;
+    }
+    auto* info = new PlayerStatusInfo;
+    info->nPort = port;
+    info->nEvent = event;
+    info->lValue = value;
+    info->nValue2 = value2;
+    info->nReserved = 0;
+    info->pDevice = user;
+    if (!PostVantrelEvent(MainWindowInstance, WM_PLAYER_STATUS, qint64(reinterpret_cast<quintptr>(info)), 0))
+        delete info;
+    return 0;
+}
+
+void DeviceEventBridge::SetPlayIdReader(PlayIdReader reader)
+{
+    g_playIdReader.store(reader);
+}
+
+void DeviceEventBridge::PlayAudioFrame(const PC_FrameInfo* frame)
+{
+    DeviceEventBridge* bridge = Instance();
+    if (!bridge)
+        return;
+    QMutexLocker guard(&bridge->m_audioLock);
+    if (bridge->m_audio && !bridge->m_audioReleased)
+        bridge->m_audio->AppendAudioData(kAudioIdentity, frame);
+}
+
+void DeviceEventBridge::StartAudioPlay()
+{
+    DeviceEventBridge* bridge = Instance();
+    if (!bridge)
+        return;
+    QMutexLocker guard(&bridge->m_audioLock);
+    if (bridge->m_audio && !bridge->m_audioReleased)
+        emit bridge->m_audio->startPlay(kAudioIdentity);
+}
+
+void DeviceEventBridge::StopAudioPlay()
+{
+    DeviceEventBridge* bridge = Instance();
+    if (!bridge)
+        return;
+    QMutexLocker guard(&bridge->m_audioLock);
+    if (bridge->m_audio && !bridge->m_audioReleased)
+        bridge->m_audio->StopPlay(kAudioIdentity);
+}

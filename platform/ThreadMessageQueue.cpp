@@ -1,0 +1,68 @@
+#include "ThreadMessageQueue.h"
+
+#include <chrono>
+
+bool ThreadMessageQueue::Post(uint32_t message, uintptr_t wParam, intptr_t lParam)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (m_closed)
+            return false;
+        m_queue.push_back(ThreadMessage{message, wParam, lParam});
+    }
+    m_ready.notify_one();
+    return true;
+}
+
+bool ThreadMessageQueue::Peek(ThreadMessage* out)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (m_queue.empty() || !out)
+        return false;
+    *out = m_queue.front();
+    m_queue.pop_front();
+    return true;
+}
+
+bool ThreadMessageQueue::Wait(ThreadMessage* out, int timeoutMs)
+{
+    if (!out)
+        return false;
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_ready.wait_for(lock, std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs),
+                     [this] { return !m_queue.empty() || m_closed; });
+    if (m_queue.empty())
+        return false;
+    *out = m_queue.front();
+    m_queue.pop_front();
+    return true;
+}
+
+void ThreadMessageQueue::Close()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_closed = true;
+    }
+    m_ready.notify_all();
+}
+
+bool ThreadMessageQueue::IsClosed() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_closed;
+}
+
+std::vector<ThreadMessage> ThreadMessageQueue::TakePending()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    std::vector<ThreadMessage> out(m_queue.begin(), m_queue.end());
+    m_queue.clear();
+    return out;
+}
+
+size_t ThreadMessageQueue::Size() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_queue.size();
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "CallbackGate.h"
+#include "PlayCtrl.h"
+#include "SynthVideoCodec.h"
+
+#include <QByteArray>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+// One port of the play library: the stream headers it was opened with, its
+// input queue and the decode thread that turns packets into frames.
+class PlayPort {
+public:
+    explicit PlayPort(int number);
+    ~PlayPort();
+    PlayPort(const PlayPort&) = delete;
+    PlayPort& operator=(const PlayPort&) = delete;
+
+    int OpenStream(const char* header, int size, int kind, int bufferCount);
+    int SetHardwareDecode(int mode);
+    int SetDecodeThreads(int mode);
+    int SetPixelLayout(int layout);
+    void SetDisplayCallback(PC_DisplayCallback callback, void* user);
+    void SetStatusCallback(PC_StatusCallback callback, void* user);
+    int Play();
+    int Input(bool video, const char* buffer, int length, int frameType, int64_t timeStamp);
+    // Stops decoding, drops queued packets and forgets the stream headers.
+    void CloseStream();
+    // CloseStream, then the callbacks and modes too: the port is as new.
+    void Reset();
+
+    int FramesDecoded() const { return m_framesDecoded.load(); }
+
+private:
+    struct Packet {
+        bool video = false;
+        int frameType = 0;
+        int64_t timeStamp = 0;
+        QByteArray data;
+    };
+
+    void DecodeLoop();
+    void DecodeVideo(const Packet& packet);
+    void DecodeAudio(const Packet& packet);
+    void ReportError(int event, int64_t value, int value2);
+    void StopThread();
+
+    const int m_number;
+    mutable std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::deque<Packet> m_queue;
+    size_t m_capacity = 80;
+    bool m_hasVideo = false;
+    bool m_hasAudio = false;
+    int m_audioBits = 16;
+    int m_audioChannels = 1;
+    bool m_playing = false;
+    std::atomic<int> m_layout{PC_LAYOUT_PLANAR};
+    int m_hardwareDecode = 2;
+    int m_decodeThreads = 1;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+    std::thread m_finished;      // a decode thread that stopped itself, joined later
+    std::atomic<int> m_framesDecoded{0};
+    CallbackGate<PC_DisplayCallback> m_display;
+    CallbackGate<PC_StatusCallback> m_status;
+    SynthVideoCodec::Picture m_picture;   // decode thread only
+};

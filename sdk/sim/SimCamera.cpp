@@ -1,0 +1,159 @@
+#include "SimCamera.h"
+
+#include "Clock.h"
+
+#include <cstring>
+
+namespace {
+
+void CopyText(char* to, size_t size, const QString& text)
+{
+    const QByteArray bytes = text.toLatin1();
+    const size_t n = qMin(size_t(bytes.size()), size - 1);
+    memcpy(to, bytes.constData(), n);
+    to[n] = '\0';
+}
+
+QByteArray Attributes(const char* element, const QList<QPair<const char*, QString>>& attributes)
+{
+    QByteArray out = "<";
+    out += element;
+    for (const auto& a : attributes) {
+        out += "\r\n";
+        out += a.first;
+        out += "=\"";
+        out += a.second.toLatin1();
+        out += "\"";
+    }
+    out += "\r\n/>";
+    return out;
+}
+
+QString DeviceTime()
+{
+    const WallTime t = Clock::Now();
+    return QString::asprintf("%04d%02d%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+}
+
+}  // namespace
+
+SimCamera::SimCamera(const SimCameraConfig& config)
+    : m_config(config),
+      m_address(config.address),
+      m_netmask(config.netmask),
+      m_gateway(config.gateway),
+      m_hwCfgMd5(config.hwCfgMd5),
+      m_sysCfgMd5(config.sysCfgMd5)
+{
+}
+
+void SimCamera::SetAddress(const QString& address, const QString& netmask, const QString& gateway)
+{
+    m_address = address;
+    m_netmask = netmask;
+    m_gateway = gateway;
+}
+
+void SimCamera::FillEntry(IPCEntry* entry) const
+{
+    memset(entry, 0, sizeof *entry);
+    CopyText(entry->ipc_sn, sizeof entry->ipc_sn, m_config.serial);
+    CopyText(entry->szDevType, sizeof entry->szDevType, m_config.type);
+    entry->nLoginPort = m_config.port;
+    entry->nAddressLock = m_config.addressLock;
+    CopyText(entry->szIP, sizeof entry->szIP, m_address);
+    CopyText(entry->szNetmask, sizeof entry->szNetmask, m_netmask);
+    CopyText(entry->szGateway, sizeof entry->szGateway, m_gateway);
+    entry->dwCloudIdValid = m_config.cloudIdValid ? IPC_CLOUD_ID_VALID : 0u;
+    CopyText(entry->szCloudId, sizeof entry->szCloudId, m_config.cloudId);
+}
+
+bool SimCamera::ReplyFor(int code, SimReply* reply) const
+{
+    if (m_config.faults.noReply.contains(code))
+        return false;
+    SimReply r = m_config.replies.value(code);
+    if (!m_config.replies.contains(code))
+        r.text = BuiltInReply(code, m_config.serial, m_hwCfgMd5, m_sysCfgMd5);
+    if (m_config.faults.wrongValue.contains(code))
+        r.text = m_config.faults.wrongValue.value(code);
+    if (r.delayMs < 0)
+        r.delayMs = m_config.replyDelayMs;
+    *reply = r;
+    return true;
+}
+
+bool SimCamera::CredentialsMatch(const QString& user, const QString& password) const
+{
+    return user == m_config.user && password == m_config.password;
+}
+
+void SimCamera::AddUpload(const SimUpload& upload)
+{
+    m_uploads.push_back(upload);
+    if (upload.kind == QLatin1String("package")) {
+        if (!m_config.uploadedHwCfgMd5.isEmpty())
+            m_hwCfgMd5 = m_config.uploadedHwCfgMd5;
+        if (!m_config.uploadedSysCfgMd5.isEmpty())
+            m_sysCfgMd5 = m_config.uploadedSysCfgMd5;
+    }
+}
+
+void SimCamera::AddTalkFrame(int bytes)
+{
+    ++m_talkFrames;
+    m_talkBytes += bytes;
+}
+
+QByteArray SimCamera::BuiltInReply(int code, const QString& serial, const QString& hwMd5, const QString& sysMd5)
+{
+    switch (code) {
+    case 1012:
+        return Attributes("RESPONSE_PARAM", {{"KernelVersion", "3.10.14"},
+                                             {"FileSystemVersion", "V5.2.0.20261120"},
+                                             {"DeviceIdentify", "VT-IPC-A1"},
+                                             {"FileSystemIdentify", "VT-FS-A1"},
+                                             {"HardVersion", ""}});
+    case 1019:
+        return Attributes("RESPONSE_PARAM", {{"SerialNumber", serial}});
+    case 1020:
+        return Attributes("RESPONSE_PARAM", {{"Capability", "1"}});
+    case 1030:
+        return Attributes("RESPONSE_PARAM", {{"IPC_Type", "IPC"},
+                                             {"DevMType", "1"},
+                                             {"DevType", "0"},
+                                             {"SDKType", "0"},
+                                             {"Feature", "0"}});
+    case 1105:
+        return Attributes("RESPONSE_PARAM", {{"SDCardState", "0"}, {"CardInfo", "32"}, {"SDCardRemainSpace", "30"}});
+    case 1106:
+        return Attributes("RESPONSE_PARAM", {{"Result", "0"}});
+    case 1201:
+        return Attributes("RESPONSE_PARAM", {{"LightMode", "0"}});
+    case 1204:
+        return Attributes("REQUEST_PARAM", {{"Time", DeviceTime()}});
+    case 1514:
+        return Attributes("REQUEST_PARAM", {{"HW_CFG_MD5", hwMd5}, {"SYS_CFG_MD5", sysMd5}});
+    case 1526:
+        return Attributes("RESPONSE_PARAM", {{"SignalLevel", "-45"}, {"Quality", "80"}});
+    case 1532:
+        return Attributes("RESPONSE_PARAM", {{"IMEI", "860000000000001"},
+                                             {"ModuleSN", "MSN0001"},
+                                             {"SoftVersion", "EC200A"},
+                                             {"SubVersion", "01"},
+                                             {"Err", "0"},
+                                             {"ICCID", "89860312345678901234"},
+                                             {"SignalStrength", "25"},
+                                             {"RSRQ", "-10"},
+                                             {"RSSI", "-70"},
+                                             {"SNR", "12"},
+                                             {"Operator", "1"},
+                                             {"ConnectInternet", "1"}});
+    case 1700:
+        return Attributes("RESPONSE_PARAM", {{"FuncCode", ""}, {"RetCode", "0"}, {"SupportFuncCode", ""}});
+    case 1750:
+        return Attributes("RESPONSE_PARAM", {{"AutorizationStatus", "1"}, {"UUID", ""}, {"Key", ""}});
+    default:
+        return Attributes("RESPONSE_PARAM", {});
+    }
+}

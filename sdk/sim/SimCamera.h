@@ -1,0 +1,74 @@
+#pragma once
+
+#include "FuncLibTypes.h"
+#include "SimProfile.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+#include <cstdint>
+
+// A command as a simulated camera received it.
+struct SimCommand {
+    int64_t loginHandle = 0;
+    int code = 0;
+    QByteArray body;
+    QString via;                 // the SDK function that carried it
+};
+
+// A file a simulated camera took.
+struct SimUpload {
+    QString kind;                // "package", "alarmAudio", "logo"
+    QString path;
+    qint64 size = 0;
+};
+
+// One simulated camera: its profile and what has happened to it. Not locked
+// itself: the simulated LAN guards every camera with its own lock.
+class SimCamera {
+public:
+    explicit SimCamera(const SimCameraConfig& config);
+
+    const SimCameraConfig& Config() const { return m_config; }
+    SimCameraConfig& MutableConfig() { return m_config; }
+
+    QString Address() const { return m_address; }
+    QString Netmask() const { return m_netmask; }
+    QString Gateway() const { return m_gateway; }
+    void SetAddress(const QString& address, const QString& netmask, const QString& gateway);
+
+    // The search entry this camera answers with.
+    void FillEntry(IPCEntry* entry) const;
+    // The reply to a command: the scripted one, else the built-in answer that
+    // passes; false when the camera leaves the command unanswered.
+    bool ReplyFor(int code, SimReply* reply) const;
+    bool CredentialsMatch(const QString& user, const QString& password) const;
+
+    void AddCommand(const SimCommand& command) { m_commands.push_back(command); }
+    const QVector<SimCommand>& Commands() const { return m_commands; }
+    void AddUpload(const SimUpload& upload);
+    const QVector<SimUpload>& Uploads() const { return m_uploads; }
+    void AddTalkFrame(int bytes);
+    int TalkFrames() const { return m_talkFrames; }
+    qint64 TalkBytes() const { return m_talkBytes; }
+    void AddPtz(const QByteArray& xml) { m_ptz.push_back(xml); }
+    const QVector<QByteArray>& Ptz() const { return m_ptz; }
+    QString HwCfgMd5() const { return m_hwCfgMd5; }
+    QString SysCfgMd5() const { return m_sysCfgMd5; }
+
+    static QByteArray BuiltInReply(int code, const QString& serial, const QString& hwMd5, const QString& sysMd5);
+
+private:
+    SimCameraConfig m_config;
+    QString m_address;
+    QString m_netmask;
+    QString m_gateway;
+    QString m_hwCfgMd5;
+    QString m_sysCfgMd5;
+    QVector<SimCommand> m_commands;
+    QVector<SimUpload> m_uploads;
+    QVector<QByteArray> m_ptz;
+    int m_talkFrames = 0;
+    qint64 m_talkBytes = 0;
+};

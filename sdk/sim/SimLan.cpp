@@ -1,0 +1,742 @@
+#include "SimLan.h"
+
+#include "AppGlobals.h"
+#include "HostAdapters.h"
+#include "Log.h"
+#include "SdkCallLog.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QRegularExpression>
+
+#include <cstring>
+
+namespace {
+
+// Streams start this long after FC_Loc_RealPlayEx returns, as a camera's
+// connection set-up does; the caller has stored the handle by then.
+constexpr int kStreamStartDelayMs = 30;
+constexpr int kMaxBodyBytes = 64 * 1024;
+
+QString BoundedText(const char* text, size_t size)
+{
+    return QString::fromLatin1(text, int(strnlen(text, size)));
+}
+
+bool IsDottedIpv4(const QString& text)
+{
+    QHostAddress a;
+    return text.count('.') == 3 && a.setAddress(text) && a.protocol() == QAbstractSocket::IPv4Protocol;
+}
+
+quint32 Ipv4(const QString& text)
+{
+    return QHostAddress(text).toIPv4Address();
+}
+
+QMap<QString, QString> BodyAttributes(const QByteArray& body)
+{
+    QMap<QString, QString> out;
+    static const QRegularExpression re(QStringLiteral("(\\w+)=\"([^\"]*)\""));
+    auto it = re.globalMatch(QString::fromLatin1(body));
+    while (it.hasNext()) {
+        const auto m = it.next();
+        out.insert(m.captured(1), m.captured(2));
+    }
+    return out;
+}
+
+}  // namespace
+
+SimLan& SimLan::Instance()
+{
+    static SimLan lan;
+    return lan;
+}
+
+SimLan::SimLan()
+{
+    LoadDefaultProfile();
+}
+
+SimLan::~SimLan()
+{
+    Cleanup();
+}
+
+void SimLan::LoadDefaultProfile()
+{
+    QString path = qEnvironmentVariable(kProfileEnv);
+    if (path.isEmpty()) {
+        const QString candidate = AppDirPath() + "/" + kDefaultProfileName;
+        if (!QFileInfo::exists(candidate))
+            return;
+        path = candidate;
+    }
+    QString error;
+    if (!LoadProfileFile(path, &error))
+        LogPrint(LOG_MAJOR, "SimLan::LoadDefaultProfile() %s: %s", qPrintable(path), qPrintable(error));
+}
+
+bool SimLan::LoadProfileFile(const QString& path, QString* error)
+{
+    SimProfile profile;
+    if (!SimProfile::Load(path, &profile, error))
+        return false;
+    return LoadProfile(profile);
+}
+
+bool SimLan::LoadProfile(const SimProfile& profile)
+{
+    Reset();
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_profile = profile;
+    for (const SimCameraConfig& c : profile.cameras)
+        m_cameras[c.serial] = std::make_unique<SimCamera>(c);
+    if (profile.hasAdapter)
+        HostAdapters::SetSimulated(profile.adapter);
+    return true;
+}
+
+void SimLan::Reset()
+{
+    Cleanup();
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_cameras.clear();
+        m_profile = SimProfile();
+        m_searchTable.clear();
+        m_searchSerials.clear();
+        m_throughputRequests.clear();
+    }
+    HostAdapters::ClearSimulated();
+    SdkCallLog::Instance().Clear();
+}
+
+bool SimLan::AddCamera(const SimCameraConfig& config)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (config.serial.isEmpty() || m_cameras.count(config.serial))
+        return false;
+    m_cameras[config.serial] = std::make_unique<SimCamera>(config);
+    return true;
+}
+
+bool SimLan::SetReply(const QString& serial, int command, const SimReply& reply)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    SimCamera* cam = CameraBySerial(serial);
+    if (!cam)
+        return false;
+    cam->MutableConfig().replies.insert(command, reply);
+    return true;
+}
+
+bool SimLan::SetFaults(const QString& serial, const SimFaults& faults)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    SimCamera* cam = CameraBySerial(serial);
+    if (!cam)
+        return false;
+    cam->MutableConfig().faults = faults;
+    return true;
+}
+
+void SimLan::SetThroughputRunner(SimThroughputRunner runner)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_throughputRunner = std::move(runner);
+}
+
+QStringList SimLan::Serials() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    QStringList out;
+    for (const auto& c : m_cameras)
+        out << c.first;
+    return out;
+}
+
+QString SimLan::CameraAddress(const QString& serial) const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    auto it = m_cameras.find(serial);
+    return it == m_cameras.end() ? QString() : it->second->Address();
+}
+
+QVector<SimCommand> SimLan::CommandsOf(const QString& serial) const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    auto it = m_cameras.find(serial);
+    return it == m_cameras.end() ? QVector<SimCommand>() : it->second->Commands();
+}
+
+QVector<SimUpload> SimLan::UploadsOf(const QString& serial) const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    auto it = m_cameras.find(serial);
+    return it == m_cameras.end() ? QVector<SimUpload>() : it->second->Uploads();
+}
+
+int SimLan::TalkFramesOf(const QString& serial) const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    auto it = m_cameras.find(serial);
+    return it == m_cameras.end() ? 0 : it->second->TalkFrames();
+}
+
+QVector<QByteArray> SimLan::PtzOf(const QString& serial) const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    auto it = m_cameras.find(serial);
+    return it == m_cameras.end() ? QVector<QByteArray>() : it->second->Ptz();
+}
+
+int SimLan::LiveSessions() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return int(m_sessions.size());
+}
+
+int SimLan::LiveStreams() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return int(m_streams.size());
+}
+
+QVector<SimThroughputRequest> SimLan::ThroughputRequests() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_throughputRequests;
+}
+
+// --- helpers -------------------------------------------------------------------
+
+SimCamera* SimLan::CameraBySerial(const QString& serial)
+{
+    auto it = m_cameras.find(serial);
+    return it == m_cameras.end() ? nullptr : it->second.get();
+}
+
+SimCamera* SimLan::CameraByAddress(const QString& address)
+{
+    for (auto& c : m_cameras) {
+        if (c.second->Address() == address)
+            return c.second.get();
+    }
+    return nullptr;
+}
+
+SimCamera* SimLan::CameraOfSession(int64_t loginHandle)
+{
+    auto it = m_sessions.find(loginHandle);
+    if (it == m_sessions.end() || !it->second.loggedIn)
+        return nullptr;
+    return CameraBySerial(it->second.serial);
+}
+
+bool SimLan::OnAdapterSubnet(const QString& address) const
+{
+    if (!m_profile.hasAdapter)
+        return true;
+    const quint32 mask = Ipv4(m_profile.adapter.netmask);
+    return (Ipv4(address) & mask) == (Ipv4(m_profile.adapter.address) & mask);
+}
+
+int64_t SimLan::NextHandle()
+{
+    return ++m_lastHandle;   // never reused, so a stale handle stays stale
+}
+
+void SimLan::PostStatus(int delayMs, int64_t handle, int type, const QByteArray& data, bool hasData)
+{
+    m_dispatcher.Schedule(delayMs, [this, handle, type, data, hasData] {
+        m_statusGate.Call([&](FC_StatusCallback fn, void* user) {
+            fn(handle, type, hasData ? data.constData() : nullptr, user);
+        });
+    });
+}
+
+void SimLan::PostReply(int delayMs, int64_t loginHandle, int command, const SimReply& reply)
+{
+    m_dispatcher.Schedule(delayMs, [this, loginHandle, command, reply] {
+        {
+            // A session that ended meanwhile gets no reply.
+            std::lock_guard<std::mutex> guard(m_lock);
+            if (!m_sessions.count(loginHandle))
+                return;
+        }
+        const int state = FcMakeStateCode(command, reply.status);
+        m_messageGate.Call([&](FC_MessageCallback fn, void* user) {
+            fn(loginHandle, state, reply.text.constData(), user);
+        });
+    });
+}
+
+std::vector<std::shared_ptr<SimStream>> SimLan::TakeStreams(const std::function<bool(const SimStream&)>& match)
+{
+    std::vector<std::shared_ptr<SimStream>> out;
+    for (auto it = m_streams.begin(); it != m_streams.end();) {
+        if (match(*it->second)) {
+            out.push_back(it->second);
+            it = m_streams.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return out;
+}
+
+void SimLan::StopStreams(std::vector<std::shared_ptr<SimStream>> streams)
+{
+    for (auto& s : streams) {
+        s->Stop();
+        if (!s->Join()) {
+            std::lock_guard<std::mutex> guard(m_lock);
+            m_retired.push_back(s);
+        }
+    }
+    JoinRetired();
+}
+
+void SimLan::JoinRetired()
+{
+    std::vector<std::shared_ptr<SimStream>> retired;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        retired.swap(m_retired);
+    }
+    std::vector<std::shared_ptr<SimStream>> keep;
+    for (auto& s : retired) {
+        if (!s->Join())
+            keep.push_back(s);
+    }
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_retired.insert(m_retired.end(), keep.begin(), keep.end());
+}
+
+void SimLan::DropSessions(const QVector<int64_t>& loginHandles, int statusType)
+{
+    QVector<int64_t> dropped;
+    std::vector<std::shared_ptr<SimStream>> streams;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        for (int64_t h : loginHandles) {
+            if (m_sessions.erase(h))
+                dropped.push_back(h);
+        }
+        streams = TakeStreams([&](const SimStream& s) { return dropped.contains(s.LoginHandle()); });
+    }
+    QVector<int64_t> streamHandles;
+    for (const auto& s : streams)
+        streamHandles.push_back(s->Handle());
+    StopStreams(std::move(streams));
+    for (int64_t h : dropped)
+        PostStatus(0, h, statusType, QByteArray(), false);
+    for (int64_t h : streamHandles)
+        PostStatus(0, h, EVENT_CONNECTFAILED_STREAM, QByteArray(), false);
+}
+
+void SimLan::DropSessionsOf(const QString& serial, int delayMs)
+{
+    m_dispatcher.Schedule(delayMs, [this, serial] {
+        QVector<int64_t> handles;
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            for (const auto& s : m_sessions) {
+                if (s.second.serial == serial)
+                    handles.push_back(s.first);
+            }
+        }
+        DropSessions(handles, EVENT_CONNECTFAILED);
+    });
+}
+
+// --- SDK operations ------------------------------------------------------------
+
+int SimLan::SetStatusCallback(FC_StatusCallback callback, void* user)
+{
+    m_statusGate.Set(callback, user);
+    return 0;
+}
+
+int SimLan::SetMessageCallback(FC_MessageCallback callback, void* user)
+{
+    m_messageGate.Set(callback, user);
+    return 0;
+}
+
+int SimLan::Cleanup()
+{
+    if (m_dispatcher.OnDispatcherThread())
+        return FC_ERR_STATE;
+    StopThroughput();
+    std::vector<std::shared_ptr<SimStream>> streams;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        streams = TakeStreams([](const SimStream&) { return true; });
+    }
+    StopStreams(std::move(streams));
+    m_dispatcher.Stop();
+    m_statusGate.Set(nullptr, nullptr);
+    m_messageGate.Set(nullptr, nullptr);
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_sessions.clear();
+    m_searching = false;
+    return 0;
+}
+
+int SimLan::StartSearch(const char* localIp)
+{
+    if (!localIp || !*localIp)
+        return FC_ERR_PARAM;
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_searchTable.clear();
+    m_searchSerials.clear();
+    m_searching = true;
+    const uint64_t generation = ++m_searchGeneration;
+    for (const auto& c : m_cameras) {
+        const QString serial = c.first;
+        m_dispatcher.Schedule(c.second->Config().searchDelayMs, [this, serial, generation] {
+            std::lock_guard<std::mutex> inner(m_lock);
+            SimCamera* cam = CameraBySerial(serial);
+            if (!cam || !m_searching || generation != m_searchGeneration)
+                return;
+            IPCEntry entry;
+            cam->FillEntry(&entry);
+            m_searchTable.push_back(entry);
+            m_searchSerials.push_back(serial);
+        });
+    }
+    return 0;
+}
+
+int SimLan::StopSearch()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_searching = false;
+    return 0;
+}
+
+int SimLan::SearchCount() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_searchTable.size();
+}
+
+int SimLan::SearchEntry(int index, IPCEntry* entry) const
+{
+    if (!entry)
+        return FC_ERR_PARAM;
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (index < 0 || index >= m_searchTable.size())
+        return FC_ERR_NOT_FOUND;
+    *entry = m_searchTable.at(index);
+    return 0;
+}
+
+int SimLan::ModifyAddress(int index, const IPCEntry* entry)
+{
+    if (!entry)
+        return FC_ERR_PARAM;
+    const QString ip = BoundedText(entry->szIP, sizeof entry->szIP);
+    const QString mask = BoundedText(entry->szNetmask, sizeof entry->szNetmask);
+    const QString gateway = BoundedText(entry->szGateway, sizeof entry->szGateway);
+    if (!IsDottedIpv4(ip) || !IsDottedIpv4(mask) || (!gateway.isEmpty() && !IsDottedIpv4(gateway)))
+        return FC_ERR_PARAM;
+    QString serial;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (index < 0 || index >= m_searchSerials.size())
+            return FC_ERR_NOT_FOUND;
+        serial = m_searchSerials.at(index);
+        SimCamera* cam = CameraBySerial(serial);
+        if (!cam)
+            return FC_ERR_NOT_FOUND;
+        cam->SetAddress(ip, mask, gateway);
+    }
+    DropSessionsOf(serial, 0);   // a camera that moves loses its links
+    return 0;
+}
+
+int64_t SimLan::Login(const char* ip, int port, const char* user, const char* password)
+{
+    if (!ip || !user || !password)
+        return FC_ERR_PARAM;
+    const QString address = BoundedText(ip, 256);
+    const QString u = BoundedText(user, 256);
+    const QString p = BoundedText(password, 256);
+    std::lock_guard<std::mutex> guard(m_lock);
+    const int64_t handle = NextHandle();
+    m_sessions[handle] = Session();
+    SimCamera* cam = CameraByAddress(address);
+    const int delay = cam ? cam->Config().loginDelayMs : 50;
+    m_dispatcher.Schedule(delay, [this, handle, address, port, u, p] { FinishLogin(handle, address, port, u, p); });
+    return handle;
+}
+
+void SimLan::FinishLogin(int64_t loginHandle, const QString& ip, int port, const QString& user,
+                         const QString& password)
+{
+    bool ok = false;
+    int lostAfter = 0;
+    FC_LinkStateRecord link{};
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        auto session = m_sessions.find(loginHandle);
+        if (session == m_sessions.end())
+            return;   // logged out before the answer
+        SimCamera* cam = CameraByAddress(ip);
+        ok = cam && cam->Config().port == port && OnAdapterSubnet(ip) && cam->CredentialsMatch(user, password) &&
+             !cam->Config().faults.refuseLogin;
+        if (ok) {
+            session->second.serial = cam->Config().serial;
+            session->second.loggedIn = true;
+            lostAfter = cam->Config().faults.lostConnectionAfterMs;
+            link.lHandle = loginHandle;
+            link.nState = 1;
+            strncpy(link.szAddress, ip.toLatin1().constData(), sizeof link.szAddress - 1);
+            strncpy(link.szSerial, cam->Config().serial.toLatin1().constData(), sizeof link.szSerial - 1);
+        } else {
+            m_sessions.erase(session);
+        }
+    }
+    if (!ok) {
+        PostStatus(0, loginHandle, EVENT_CONNECTFAILED_LOGIN, QByteArray(), false);
+        return;
+    }
+    PostStatus(0, loginHandle, EVENT_LOGINOK, QByteArray(), false);
+    PostStatus(0, loginHandle, EVENT_LINK_STATE, QByteArray(reinterpret_cast<const char*>(&link), sizeof link),
+               true);
+    if (lostAfter > 0) {
+        m_dispatcher.Schedule(lostAfter, [this, loginHandle] { DropSessions({loginHandle}, EVENT_CONNECTFAILED); });
+    }
+}
+
+int SimLan::Logout(int64_t loginHandle)
+{
+    std::vector<std::shared_ptr<SimStream>> streams;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (!m_sessions.erase(loginHandle))
+            return FC_ERR_HANDLE;
+        streams = TakeStreams([&](const SimStream& s) { return s.LoginHandle() == loginHandle; });
+    }
+    StopStreams(std::move(streams));
+    return 0;
+}
+
+int SimLan::Command(const char* via, int64_t loginHandle, int command, const char* body, int length)
+{
+    if (length > 0 && !body)
+        return FC_ERR_PARAM;
+    QByteArray text;
+    if (body) {
+        const size_t limit = length >= 0 ? size_t(length) : size_t(kMaxBodyBytes);
+        text = QByteArray(body, int(strnlen(body, qMin(limit, size_t(kMaxBodyBytes)))));
+    }
+    SimReply reply;
+    bool answer = false;
+    QString serial;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        SimCamera* cam = CameraOfSession(loginHandle);
+        if (!cam)
+            return FC_ERR_HANDLE;
+        serial = cam->Config().serial;
+        cam->AddCommand(SimCommand{loginHandle, command, text, QString::fromLatin1(via)});
+        answer = cam->ReplyFor(command, &reply);
+    }
+    if (command == 1519)
+        StartThroughput(serial, text);
+    if (answer)
+        PostReply(reply.delayMs, loginHandle, command, reply);
+    return 0;
+}
+
+int SimLan::Ptz(int64_t loginHandle, const char* xml)
+{
+    if (!xml)
+        return FC_ERR_PARAM;
+    std::lock_guard<std::mutex> guard(m_lock);
+    SimCamera* cam = CameraOfSession(loginHandle);
+    if (!cam)
+        return FC_ERR_HANDLE;
+    cam->AddPtz(QByteArray(xml, int(strnlen(xml, kMaxBodyBytes))));
+    return 0;
+}
+
+int SimLan::Upload(int64_t loginHandle, const char* path, const QString& kind, int replyType)
+{
+    if (!path || !*path)
+        return FC_ERR_PARAM;
+    const QFileInfo file(QFile::decodeName(QByteArray(path, int(strnlen(path, 4096)))));
+    SimReply reply;
+    bool answer = false;
+    int restartMs = 0;
+    QString serial;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        SimCamera* cam = CameraOfSession(loginHandle);
+        if (!cam)
+            return FC_ERR_HANDLE;
+        if (!file.isFile() || !file.isReadable())
+            return FC_ERR_FILE;
+        cam->AddUpload(SimUpload{kind, file.absoluteFilePath(), file.size()});
+        serial = cam->Config().serial;
+        answer = cam->ReplyFor(1001, &reply);
+        if (answer && !cam->Config().replies.contains(1001) && !cam->Config().faults.wrongValue.contains(1001))
+            reply.text = "<RESPONSE_PARAM\r\nType=\"" + QByteArray::number(replyType) + "\"\r\n/>";
+        if (kind == QLatin1String("package"))
+            restartMs = cam->Config().restartAfterUploadMs;
+    }
+    if (answer)
+        PostReply(reply.delayMs, loginHandle, 1001, reply);
+    if (restartMs > 0)
+        DropSessionsOf(serial, reply.delayMs + restartMs);
+    return 0;
+}
+
+int64_t SimLan::RealPlay(int64_t loginHandle, const char* url, const char* user, const char* password,
+                         FC_RealDataCallback callback, const FC_RealPlayParam* param)
+{
+    if (!url || !user || !password || !callback)
+        return FC_ERR_PARAM;
+    QString address = BoundedText(url, 256);
+    if (address.startsWith(QLatin1String("vlx://")))
+        address = address.mid(6);
+    std::shared_ptr<SimStream> stream;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        SimCamera* cam = CameraOfSession(loginHandle);
+        if (!cam)
+            return FC_ERR_HANDLE;
+        if (address != cam->Address())
+            return FC_ERR_NOT_FOUND;
+        if (!cam->CredentialsMatch(BoundedText(user, 256), BoundedText(password, 256)))
+            return FC_ERR_STATE;
+        const int64_t handle = NextHandle();
+        stream = std::make_shared<SimStream>(handle, loginHandle, cam->Config().media,
+                                             cam->Config().faults.dropStreamAfterMs, callback,
+                                             param ? param->pUser : nullptr);
+        m_streams[handle] = stream;
+    }
+    std::weak_ptr<SimStream> weak = stream;
+    m_dispatcher.Schedule(kStreamStartDelayMs, [this, weak] {
+        std::lock_guard<std::mutex> guard(m_lock);
+        std::shared_ptr<SimStream> s = weak.lock();
+        if (s && m_streams.count(s->Handle()))
+            s->Start();
+    });
+    return stream->Handle();
+}
+
+int SimLan::StopRealPlay(int64_t realHandle)
+{
+    std::vector<std::shared_ptr<SimStream>> streams;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        streams = TakeStreams([&](const SimStream& s) { return s.Handle() == realHandle; });
+    }
+    if (streams.empty())
+        return FC_ERR_HANDLE;
+    StopStreams(std::move(streams));
+    return 0;
+}
+
+int SimLan::StartSpeak(int64_t loginHandle)
+{
+    QByteArray text;
+    bool refuse = false;
+    int delay = 0;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        SimCamera* cam = CameraOfSession(loginHandle);
+        if (!cam)
+            return FC_ERR_HANDLE;
+        const SimTalk& t = cam->Config().talk;
+        text = QString::asprintf("audiotype=%d,samplerate=%d,bits=%d,channels=%d,", t.audioType, t.sampleRate,
+                                 t.bits, t.channels)
+                   .toLatin1();
+        refuse = cam->Config().faults.refuseTalk;
+        delay = cam->Config().replyDelayMs;
+        m_sessions[loginHandle].talking = !refuse;
+    }
+    if (refuse)
+        PostStatus(delay, loginHandle, EVENT_STARTAUDIOFAILED, QByteArray(), false);
+    else
+        PostStatus(delay, loginHandle, EVENT_STARTAUDIOOK, text, true);
+    return 0;
+}
+
+int SimLan::SendTalkFrame(int64_t loginHandle, const FC_TalkFrame* frame)
+{
+    if (!frame || frame->nLength < 0 || frame->nLength > 1024 * 1024 || (frame->nLength > 0 && !frame->pData))
+        return FC_ERR_PARAM;
+    std::lock_guard<std::mutex> guard(m_lock);
+    SimCamera* cam = CameraOfSession(loginHandle);
+    if (!cam)
+        return FC_ERR_HANDLE;
+    if (!m_sessions[loginHandle].talking)
+        return FC_ERR_STATE;
+    cam->AddTalkFrame(frame->nLength);
+    return 0;
+}
+
+int SimLan::StopSpeak(int64_t loginHandle)
+{
+    int delay = 0;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        SimCamera* cam = CameraOfSession(loginHandle);
+        if (!cam)
+            return FC_ERR_HANDLE;
+        m_sessions[loginHandle].talking = false;
+        delay = cam->Config().replyDelayMs;
+    }
+    PostStatus(delay, loginHandle, EVENT_STOPAUDIOOK, QByteArray(), false);
+    return 0;
+}
+
+// --- throughput hook ---------------------------------------------------------------
+
+void SimLan::StartThroughput(const QString& serial, const QByteArray& body)
+{
+    const QMap<QString, QString> a = BodyAttributes(body);
+    SimThroughputRequest request;
+    request.serial = serial;
+    request.address = a.value(QStringLiteral("IP"));
+    request.port = a.value(QStringLiteral("Port")).toInt();
+    request.durationSec = a.value(QStringLiteral("Duration")).toInt();
+    request.maxThroughput = a.value(QStringLiteral("MaxThroughput")).toInt();
+    request.ssid = a.value(QStringLiteral("SSID"));
+    request.password = a.value(QStringLiteral("Password"));
+    const QHostAddress target(request.address);
+    if (!IsDottedIpv4(request.address) || !target.isLoopback() || request.port < 1 || request.port > 65535 ||
+        request.durationSec < 0 || request.durationSec > 3600) {
+        // Simulated cameras only ever reach the station on loopback.
+        LogPrint(LOG_GENERAL, "SimLan::StartThroughput() refused, SN=%s, IP=%s, Port=%d, Duration=%d",
+                 qPrintable(serial), qPrintable(request.address), request.port, request.durationSec);
+        return;
+    }
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_throughputRequests.push_back(request);
+    if (!m_throughputRunner)
+        return;
+    SimThroughputRunner runner = m_throughputRunner;
+    m_throughputThreads.emplace_back([runner, request, this] { runner(request, m_throughputStop); });
+}
+
+void SimLan::StopThroughput()
+{
+    std::vector<std::thread> threads;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        threads.swap(m_throughputThreads);
+        m_throughputStop = true;
+    }
+    for (auto& t : threads)
+        t.join();
+    m_throughputStop = false;
+}

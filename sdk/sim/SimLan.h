@@ -1,0 +1,138 @@
+#pragma once
+
+#include "CallbackGate.h"
+#include "FuncLib.h"
+#include "SimCamera.h"
+#include "SimDispatcher.h"
+#include "SimProfile.h"
+#include "SimStream.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QString>
+#include <QVector>
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// What a camera was asked to do by the throughput-test command (1519).
+struct SimThroughputRequest {
+    QString serial;
+    QString address;             // the station's throughput server (127.0.0.0/8 only)
+    int port = 0;
+    int durationSec = 0;
+    int maxThroughput = 0;
+    QString ssid;
+    QString password;
+};
+
+// Runs a camera's throughput client; it should return soon after stop turns true.
+using SimThroughputRunner = std::function<void(const SimThroughputRequest& request, const std::atomic<bool>& stop)>;
+
+// The simulated LAN behind the device SDK stand-in: the station-side adapter,
+// the cameras, the sessions and live streams, and the SDK's message thread.
+// The first SDK call loads the profile named by STATION_SIM_PROFILE, else
+// "SimProfile.json" in the application folder; without one the LAN is empty.
+// Tests drive it directly: load a profile, add cameras, script replies and
+// faults, read what the cameras received.
+class SimLan {
+public:
+    static SimLan& Instance();
+    static constexpr const char* kProfileEnv = "STATION_SIM_PROFILE";
+    static constexpr const char* kDefaultProfileName = "SimProfile.json";
+
+    // --- set-up (tests, demo) ---
+    bool LoadProfile(const SimProfile& profile);
+    bool LoadProfileFile(const QString& path, QString* error);
+    // Ends sessions and streams, forgets the cameras, the adapter and the call log.
+    void Reset();
+    bool AddCamera(const SimCameraConfig& config);
+    bool SetReply(const QString& serial, int command, const SimReply& reply);
+    bool SetFaults(const QString& serial, const SimFaults& faults);
+    void SetThroughputRunner(SimThroughputRunner runner);
+
+    // --- inspection (tests) ---
+    QStringList Serials() const;
+    QString CameraAddress(const QString& serial) const;
+    QVector<SimCommand> CommandsOf(const QString& serial) const;
+    QVector<SimUpload> UploadsOf(const QString& serial) const;
+    int TalkFramesOf(const QString& serial) const;
+    QVector<QByteArray> PtzOf(const QString& serial) const;
+    int LiveSessions() const;
+    int LiveStreams() const;
+    QVector<SimThroughputRequest> ThroughputRequests() const;
+
+    // --- the SDK's operations (FuncLib.cpp) ---
+    int SetStatusCallback(FC_StatusCallback callback, void* user);
+    int SetMessageCallback(FC_MessageCallback callback, void* user);
+    int Cleanup();
+    int StartSearch(const char* localIp);
+    int StopSearch();
+    int SearchCount() const;
+    int SearchEntry(int index, IPCEntry* entry) const;
+    int ModifyAddress(int index, const IPCEntry* entry);
+    int64_t Login(const char* ip, int port, const char* user, const char* password);
+    int Logout(int64_t loginHandle);
+    int Command(const char* via, int64_t loginHandle, int command, const char* body, int length);
+    int Ptz(int64_t loginHandle, const char* xml);
+    int Upload(int64_t loginHandle, const char* path, const QString& kind, int replyType);
+    int64_t RealPlay(int64_t loginHandle, const char* url, const char* user, const char* password,
+                     FC_RealDataCallback callback, const FC_RealPlayParam* param);
+    int StopRealPlay(int64_t realHandle);
+    int StartSpeak(int64_t loginHandle);
+    int SendTalkFrame(int64_t loginHandle, const FC_TalkFrame* frame);
+    int StopSpeak(int64_t loginHandle);
+
+    ~SimLan();
+
+private:
+    struct Session {
+        QString serial;
+        bool loggedIn = false;
+        bool talking = false;
+    };
+
+    SimLan();
+    void LoadDefaultProfile();
+    SimCamera* CameraBySerial(const QString& serial);
+    SimCamera* CameraByAddress(const QString& address);
+    SimCamera* CameraOfSession(int64_t loginHandle);
+    bool OnAdapterSubnet(const QString& address) const;
+    int64_t NextHandle();
+
+    void FinishLogin(int64_t loginHandle, const QString& ip, int port, const QString& user, const QString& password);
+    void DropSessions(const QVector<int64_t>& loginHandles, int statusType);
+    void DropSessionsOf(const QString& serial, int delayMs);
+    void PostStatus(int delayMs, int64_t handle, int type, const QByteArray& data, bool hasData);
+    void PostReply(int delayMs, int64_t loginHandle, int command, const SimReply& reply);
+    void StartThroughput(const QString& serial, const QByteArray& body);
+    std::vector<std::shared_ptr<SimStream>> TakeStreams(const std::function<bool(const SimStream&)>& match);
+    void StopStreams(std::vector<std::shared_ptr<SimStream>> streams);
+    void JoinRetired();
+    void StopThroughput();
+
+    mutable std::mutex m_lock;   // guards everything below but the gates and the dispatcher
+    SimProfile m_profile;
+    std::map<QString, std::unique_ptr<SimCamera>> m_cameras;
+    std::map<int64_t, Session> m_sessions;
+    std::map<int64_t, std::shared_ptr<SimStream>> m_streams;
+    std::vector<std::shared_ptr<SimStream>> m_retired;   // stopped from their own thread
+    QVector<IPCEntry> m_searchTable;
+    QVector<QString> m_searchSerials;
+    bool m_searching = false;
+    uint64_t m_searchGeneration = 0;
+    int64_t m_lastHandle = 0;
+    SimThroughputRunner m_throughputRunner;
+    QVector<SimThroughputRequest> m_throughputRequests;
+    std::vector<std::thread> m_throughputThreads;
+    std::atomic<bool> m_throughputStop{false};
+
+    CallbackGate<FC_StatusCallback> m_statusGate;
+    CallbackGate<FC_MessageCallback> m_messageGate;
+    SimDispatcher m_dispatcher;
+};

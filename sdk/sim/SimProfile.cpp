@@ -1,0 +1,272 @@
+#include "SimProfile.h"
+
+#include "SynthVideoCodec.h"
+
+#include <QFile>
+#include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+class Reader {
+public:
+    explicit Reader(QString* error) : m_error(error) {}
+
+    bool Fail(const QString& what)
+    {
+        if (m_error && m_error->isEmpty())
+            *m_error = what;
+        return false;
+    }
+
+    bool Text(const QJsonObject& o, const char* key, int maxLength, QString* out, const QString& where)
+    {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (v.isUndefined())
+            return true;
+        if (!v.isString())
+            return Fail(where + "." + key + ": not a text");
+        const QString s = v.toString();
+        if (s.toLatin1().size() > maxLength)
+            return Fail(where + "." + key + ": longer than " + QString::number(maxLength));
+        *out = s;
+        return true;
+    }
+
+    bool Address(const QJsonObject& o, const char* key, QString* out, const QString& where)
+    {
+        QString s = *out;
+        if (!Text(o, key, 15, &s, where))
+            return false;
+        if (s.isEmpty() && out->isEmpty())
+            return true;
+        QHostAddress a;
+        if (!a.setAddress(s) || a.protocol() != QAbstractSocket::IPv4Protocol || s.count('.') != 3)
+            return Fail(where + "." + key + ": not a dotted IPv4 address");
+        *out = s;
+        return true;
+    }
+
+    bool Int(const QJsonObject& o, const char* key, int low, int high, int* out, const QString& where)
+    {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (v.isUndefined())
+            return true;
+        const double d = v.toDouble(-1e300);
+        if (!v.isDouble() || d != double(qint64(d)) || d < low || d > high)
+            return Fail(QStringLiteral("%1.%2: not a whole number in %3..%4").arg(where, key).arg(low).arg(high));
+        *out = int(d);
+        return true;
+    }
+
+    bool Bool(const QJsonObject& o, const char* key, bool* out, const QString& where)
+    {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (v.isUndefined())
+            return true;
+        if (!v.isBool())
+            return Fail(where + "." + key + ": not true or false");
+        *out = v.toBool();
+        return true;
+    }
+
+    bool Command(const QString& key, int* out, const QString& where)
+    {
+        bool ok = false;
+        const int code = key.toInt(&ok);
+        if (!ok || code < 0 || code > 0xFFFFFF)
+            return Fail(where + ": \"" + key + "\" is not a command number");
+        *out = code;
+        return true;
+    }
+
+private:
+    QString* m_error;
+};
+
+bool ParseMac(const QString& text, QByteArray* out)
+{
+    const QStringList parts = text.split(':');
+    if (parts.size() != 6)
+        return false;
+    QByteArray mac;
+    for (const QString& p : parts) {
+        bool ok = false;
+        const int v = p.toInt(&ok, 16);
+        if (!ok || p.size() != 2 || v < 0 || v > 255)
+            return false;
+        mac.append(char(v));
+    }
+    *out = mac;
+    return true;
+}
+
+bool ParseAdapter(Reader& r, const QJsonObject& o, SimProfile* out)
+{
+    HostAdapter& a = out->adapter;
+    a.name = QStringLiteral("Simulated LAN");
+    if (!r.Text(o, "name", 127, &a.name, "adapter") || !r.Address(o, "address", &a.address, "adapter") ||
+        !r.Address(o, "netmask", &a.netmask, "adapter"))
+        return false;
+    if (a.address.isEmpty() || a.netmask.isEmpty())
+        return r.Fail("adapter: address and netmask are required");
+    // The station opens sockets on this address (the throughput server): loopback only.
+    if (!a.address.startsWith(QLatin1String("127.")))
+        return r.Fail("adapter.address: must lie in 127.0.0.0/8");
+    QString mac = QStringLiteral("02:00:00:00:00:01");
+    if (!r.Text(o, "mac", 17, &mac, "adapter") || !ParseMac(mac, &a.mac))
+        return r.Fail("adapter.mac: not six hexadecimal pairs");
+    out->hasAdapter = true;
+    return true;
+}
+
+bool ParseMedia(Reader& r, const QJsonObject& o, SimMedia* m, const QString& where)
+{
+    if (!r.Bool(o, "video", &m->video, where) || !r.Int(o, "width", 8, 4096, &m->width, where) ||
+        !r.Int(o, "height", 8, 4096, &m->height, where) || !r.Int(o, "fps", 1, 60, &m->fps, where) ||
+        !r.Bool(o, "audio", &m->audio, where) || !r.Int(o, "sampleRate", 4000, 48000, &m->sampleRate, where) ||
+        !r.Int(o, "bits", 8, 16, &m->bits, where) || !r.Int(o, "channels", 1, 2, &m->channels, where) ||
+        !r.Int(o, "toneHz", 1, 20000, &m->toneHz, where))
+        return false;
+    if (!SynthVideoCodec::ValidSize(m->width, m->height))
+        return r.Fail(where + ": width and height must be multiples of 8");
+    if (m->bits != 8 && m->bits != 16)
+        return r.Fail(where + ".bits: 8 or 16");
+    if (m->toneHz * 2 > m->sampleRate)
+        return r.Fail(where + ".toneHz: above half the sample rate");
+    return true;
+}
+
+bool ParseReplies(Reader& r, const QJsonObject& o, SimCameraConfig* c, const QString& where)
+{
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        int code = 0;
+        if (!r.Command(it.key(), &code, where))
+            return false;
+        const QString at = where + "." + it.key();
+        if (!it.value().isObject())
+            return r.Fail(at + ": not an object");
+        const QJsonObject ro = it.value().toObject();
+        SimReply reply;
+        QString text;
+        if (!r.Text(ro, "text", 65535, &text, at) || !r.Int(ro, "status", -128, 255, &reply.status, at) ||
+            !r.Int(ro, "delayMs", 0, 60000, &reply.delayMs, at))
+            return false;
+        reply.text = text.toLatin1();
+        c->replies.insert(code, reply);
+    }
+    return true;
+}
+
+bool ParseFaults(Reader& r, const QJsonObject& o, SimFaults* f, const QString& where)
+{
+    const QJsonValue none = o.value(QLatin1String("noReply"));
+    if (!none.isUndefined()) {
+        if (!none.isArray())
+            return r.Fail(where + ".noReply: not a list");
+        for (const QJsonValue& v : none.toArray()) {
+            if (!v.isDouble() || v.toDouble() < 0 || v.toDouble() > 0xFFFFFF)
+                return r.Fail(where + ".noReply: not a command number");
+            f->noReply.insert(v.toInt());
+        }
+    }
+    const QJsonValue wrong = o.value(QLatin1String("wrongValue"));
+    if (!wrong.isUndefined()) {
+        if (!wrong.isObject())
+            return r.Fail(where + ".wrongValue: not an object");
+        const QJsonObject w = wrong.toObject();
+        for (auto it = w.begin(); it != w.end(); ++it) {
+            int code = 0;
+            if (!r.Command(it.key(), &code, where + ".wrongValue"))
+                return false;
+            if (!it.value().isString())
+                return r.Fail(where + ".wrongValue." + it.key() + ": not a text");
+            f->wrongValue.insert(code, it.value().toString().toLatin1());
+        }
+    }
+    return r.Bool(o, "refuseLogin", &f->refuseLogin, where) &&
+           r.Int(o, "lostConnectionAfterMs", 0, 3600000, &f->lostConnectionAfterMs, where) &&
+           r.Int(o, "dropStreamAfterMs", 0, 3600000, &f->dropStreamAfterMs, where) &&
+           r.Bool(o, "refuseTalk", &f->refuseTalk, where);
+}
+
+bool ParseCamera(Reader& r, const QJsonObject& o, int index, SimCameraConfig* c)
+{
+    const QString where = QStringLiteral("cameras[%1]").arg(index);
+    if (!r.Text(o, "serial", 31, &c->serial, where) || !r.Text(o, "type", 63, &c->type, where) ||
+        !r.Address(o, "address", &c->address, where) || !r.Address(o, "netmask", &c->netmask, where) ||
+        !r.Address(o, "gateway", &c->gateway, where) || !r.Int(o, "port", 1, 65535, &c->port, where) ||
+        !r.Int(o, "addressLock", 0, 1, &c->addressLock, where) || !r.Text(o, "cloudId", 63, &c->cloudId, where) ||
+        !r.Bool(o, "cloudIdValid", &c->cloudIdValid, where) || !r.Text(o, "user", 63, &c->user, where) ||
+        !r.Text(o, "password", 63, &c->password, where) || !r.Text(o, "hwCfgMd5", 63, &c->hwCfgMd5, where) ||
+        !r.Text(o, "sysCfgMd5", 63, &c->sysCfgMd5, where) ||
+        !r.Text(o, "uploadedHwCfgMd5", 63, &c->uploadedHwCfgMd5, where) ||
+        !r.Text(o, "uploadedSysCfgMd5", 63, &c->uploadedSysCfgMd5, where) ||
+        !r.Int(o, "restartAfterUploadMs", 0, 600000, &c->restartAfterUploadMs, where) ||
+        !r.Int(o, "searchDelayMs", 0, 60000, &c->searchDelayMs, where) ||
+        !r.Int(o, "loginDelayMs", 0, 60000, &c->loginDelayMs, where) ||
+        !r.Int(o, "replyDelayMs", 0, 60000, &c->replyDelayMs, where))
+        return false;
+    if (c->serial.isEmpty() || c->address.isEmpty())
+        return r.Fail(where + ": serial and address are required");
+    if (c->gateway.isEmpty())
+        c->gateway = c->address.section('.', 0, 2) + ".1";
+    const QJsonObject media = o.value(QLatin1String("media")).toObject();
+    const QJsonObject talk = o.value(QLatin1String("talk")).toObject();
+    return ParseMedia(r, media, &c->media, where + ".media") &&
+           r.Int(talk, "audioType", 0, 255, &c->talk.audioType, where + ".talk") &&
+           r.Int(talk, "sampleRate", 4000, 48000, &c->talk.sampleRate, where + ".talk") &&
+           r.Int(talk, "bits", 8, 16, &c->talk.bits, where + ".talk") &&
+           r.Int(talk, "channels", 1, 2, &c->talk.channels, where + ".talk") &&
+           ParseReplies(r, o.value(QLatin1String("replies")).toObject(), c, where + ".replies") &&
+           ParseFaults(r, o.value(QLatin1String("faults")).toObject(), &c->faults, where + ".faults");
+}
+
+}  // namespace
+
+bool SimProfile::Parse(const QByteArray& json, SimProfile* out, QString* error)
+{
+    if (error)
+        error->clear();
+    Reader r(error);
+    QJsonParseError pe;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &pe);
+    if (doc.isNull() || !doc.isObject())
+        return r.Fail("not a JSON object: " + pe.errorString());
+    SimProfile p;
+    const QJsonObject root = doc.object();
+    if (root.contains(QLatin1String("adapter")) && !ParseAdapter(r, root.value("adapter").toObject(), &p))
+        return false;
+    const QJsonArray cams = root.value(QLatin1String("cameras")).toArray();
+    QSet<QString> serials;
+    for (int i = 0; i < cams.size(); ++i) {
+        SimCameraConfig c;
+        if (!ParseCamera(r, cams.at(i).toObject(), i, &c))
+            return false;
+        if (serials.contains(c.serial))
+            return r.Fail(QStringLiteral("cameras[%1]: serial %2 appears twice").arg(i).arg(c.serial));
+        serials.insert(c.serial);
+        p.cameras.push_back(c);
+    }
+    *out = p;
+    return true;
+}
+
+bool SimProfile::Load(const QString& path, SimProfile* out, QString* error)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = "cannot open " + path;
+        return false;
+    }
+    const QByteArray bytes = f.read(4 * 1024 * 1024 + 1);
+    if (bytes.size() > 4 * 1024 * 1024) {
+        if (error)
+            *error = path + " is larger than 4 MiB";
+        return false;
+    }
+    return Parse(bytes, out, error);
+}

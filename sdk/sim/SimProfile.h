@@ -1,0 +1,104 @@
+#pragma once
+
+#include "HostAdapters.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QSet>
+#include <QString>
+#include <QVector>
+
+// The simulated LAN's JSON profile (sdk/sim/SimProfile.json is the sample):
+// {
+//   "adapter": {"name", "address" (127.0.0.0/8 only), "netmask", "mac" "02:..:.."},
+//   "cameras": [{
+//     "serial" (<= 31), "type" ("IPC"), "address", "netmask", "gateway" (x.y.z.1),
+//     "port" (3000), "addressLock" (0), "cloudId", "cloudIdValid" (true),
+//     "user" ("admin"), "password" ("580347"),
+//     "hwCfgMd5", "sysCfgMd5"               digests the camera reports for 1514,
+//     "uploadedHwCfgMd5", "uploadedSysCfgMd5" digests after a package upload,
+//     "restartAfterUploadMs" (0)            link drop after a package upload,
+//     "searchDelayMs" (50), "loginDelayMs" (50), "replyDelayMs" (20),
+//     "media": {"video", "width", "height" (multiples of 8), "fps", "audio",
+//               "sampleRate", "bits" (8|16), "channels", "toneHz"},
+//     "talk": {"audioType", "sampleRate", "bits", "channels"},
+//     "replies": {"<command>": {"text", "status" (-128..255), "delayMs"}},
+//     "faults": {"noReply": [commands], "wrongValue": {"<command>": text},
+//                "refuseLogin", "lostConnectionAfterMs", "dropStreamAfterMs", "refuseTalk"}
+//   }]
+// }
+// Values in brackets are the defaults; a command without a scripted reply
+// gets a built-in answer that passes.
+
+// A scripted answer of a simulated camera to one device command.
+struct SimReply {
+    QByteArray text;             // the reply text (Latin-1)
+    int status = 0;              // signed status byte
+    int delayMs = -1;            // -1: the camera's replyDelayMs
+};
+
+// Failure modes of one simulated camera.
+struct SimFaults {
+    QSet<int> noReply;                   // commands left unanswered
+    QMap<int, QByteArray> wrongValue;    // commands answered with this text instead
+    bool refuseLogin = false;            // every login ends with a connection failure
+    int lostConnectionAfterMs = 0;       // > 0: the link drops this long after a login
+    int dropStreamAfterMs = 0;           // > 0: live streams go silent this long after they start
+    bool refuseTalk = false;             // talk-back start is answered with a failure
+};
+
+struct SimMedia {
+    bool video = true;
+    int width = 640;
+    int height = 360;
+    int fps = 25;
+    bool audio = true;
+    int sampleRate = 8000;
+    int bits = 16;
+    int channels = 1;
+    int toneHz = 1000;
+};
+
+// Audio parameters the camera asks for when talk-back starts.
+struct SimTalk {
+    int audioType = 0;
+    int sampleRate = 8000;
+    int bits = 16;
+    int channels = 1;
+};
+
+struct SimCameraConfig {
+    QString serial;
+    QString type = QStringLiteral("IPC");
+    QString address;
+    QString netmask = QStringLiteral("255.255.255.0");
+    QString gateway;
+    int port = 3000;
+    int addressLock = 0;
+    QString cloudId;
+    bool cloudIdValid = true;
+    QString user = QStringLiteral("admin");
+    QString password = QStringLiteral("580347");
+    QString hwCfgMd5;
+    QString sysCfgMd5;
+    QString uploadedHwCfgMd5;    // digests after a configuration package upload (empty: unchanged)
+    QString uploadedSysCfgMd5;
+    int restartAfterUploadMs = 0;// > 0: the link drops this long after a package upload
+    int searchDelayMs = 50;
+    int loginDelayMs = 50;
+    int replyDelayMs = 20;
+    SimMedia media;
+    SimTalk talk;
+    QMap<int, SimReply> replies;
+    SimFaults faults;
+};
+
+struct SimProfile {
+    bool hasAdapter = false;
+    HostAdapter adapter;
+    QVector<SimCameraConfig> cameras;
+
+    // Parses the JSON profile; false with a message naming the bad field.
+    static bool Parse(const QByteArray& json, SimProfile* out, QString* error);
+    static bool Load(const QString& path, SimProfile* out, QString* error);
+};

@@ -1,0 +1,258 @@
+#include "AppGlobals.h"
+#include "AudioPlayer.h"
+#include "AuxResponseInfo.h"
+#include "DeviceEventBridge.h"
+#include "FuncLib.h"
+#include "PlayerStatusInfo.h"
+#include "SdkCallLog.h"
+#include "VantrelEvent.h"
+#include "sim/SimLan.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+namespace {
+
+// Stands in for the main window: keeps what the events carried and frees the records.
+class Receiver : public QObject {
+public:
+    struct Got {
+        int code = 0;
+        int64_t handle = 0;
+        int64_t state = 0;
+        bool hasData = false;
+        QByteArray data;
+        QObject* receiver = nullptr;
+        bool onGuiThread = false;
+        PlayerStatusInfo player;
+    };
+    QVector<Got> got;
+
+protected:
+    void customEvent(QEvent* event) override
+    {
+        auto* e = static_cast<VantrelEvent*>(event);
+        Got g;
+        g.code = int(e->code);
+        g.onGuiThread = QThread::currentThread() == qApp->thread();
+        if (e->code == WM_DEV_STATUS || e->code == WM_DEV_RESPONSE) {
+            auto* info = reinterpret_cast<AuxResponseInfo*>(quintptr(e->word1));
+            g.handle = info->lLoginID;
+            g.state = info->lStateCode;
+            g.hasData = info->pResponse != nullptr;
+            if (info->pResponse)
+                g.data = info->lStateCode == 23 && e->code == WM_DEV_STATUS ? QByteArray(info->pResponse, 168)
+                                                                            : QByteArray(info->pResponse);
+            g.receiver = info->receiver;
+            FreeAuxResponseInfo(info);
+        } else if (e->code == WM_PLAYER_STATUS) {
+            auto* info = reinterpret_cast<PlayerStatusInfo*>(quintptr(e->word1));
+            g.player = *info;
+            delete info;
+        }
+        got.push_back(g);
+    }
+};
+
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+class BridgeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SimProfile profile;
+        QString error;
+        ASSERT_TRUE(SimProfile::Parse(R"({
+          "adapter": {"address": "127.0.0.5", "netmask": "255.255.255.0"},
+          "cameras": [{"serial": "VTB0001", "address": "127.0.0.21", "loginDelayMs": 5, "replyDelayMs": 5,
+                       "replies": {"1012": {"status": 255, "text": "<RESPONSE_PARAM\r\n/>"}}}]})",
+                                      &profile, &error))
+            << qPrintable(error);
+        SimLan::Instance().LoadProfile(profile);
+        bridge.reset(new DeviceEventBridge(&receiver));
+        DeviceEventBridge::SetInstance(bridge.get());
+    }
+
+    void TearDown() override
+    {
+        bridge.reset();
+        EXPECT_EQ(DeviceEventBridge::Instance(), nullptr);
+        SimLan::Instance().Reset();
+        QCoreApplication::processEvents();
+    }
+
+    int64_t LoginAndWait()
+    {
+        const int64_t h = FC_Loc_Login("127.0.0.21", 3000, "admin", "580347", 0);
+        EXPECT_TRUE(PumpUntil([&] { return Find(WM_DEV_STATUS, 4) != nullptr; }, 2000));
+        return h;
+    }
+
+    const Receiver::Got* Find(int code, int64_t state)
+    {
+        for (const Receiver::Got& g : receiver.got) {
+            if (g.code == code && g.state == state)
+                return &g;
+        }
+        return nullptr;
+    }
+
+    QStringList CallNames(int from)
+    {
+        QStringList names;
+        const QVector<SdkCall> calls = SdkCallLog::Instance().Calls();
+        for (int i = from; i < calls.size(); ++i)
+            names << calls[i].function + "(" + calls[i].arguments + ")";
+        return names;
+    }
+
+    Receiver receiver;
+    std::unique_ptr<DeviceEventBridge> bridge;
+};
+
+TEST_F(BridgeTest, StartAndStopCallTheLibrariesInOrder)
+{
+    SdkCallLog::Instance().Clear();
+    EXPECT_EQ(bridge->Start(), 0);
+    EXPECT_EQ(CallNames(0), QStringList({"FC_Loc_SetDebugCallback(1,100)", "FC_Loc_SetWorkMode(6)", "PC_Init()",
+                                         "FC_Loc_SetStatusCallback(1)", "FC_Loc_SetMessageCallback(1)",
+                                         "FC_Loc_SetReconnect(1)"}));
+    const int before = SdkCallLog::Instance().Calls().size();
+    EXPECT_EQ(bridge->Start(), 0);   // once per process
+    EXPECT_EQ(SdkCallLog::Instance().Calls().size(), before);
+    EXPECT_NE(bridge->Audio(), nullptr);
+    EXPECT_EQ(bridge->Audio()->Identity(), 1);
+    bridge->Stop();
+    EXPECT_EQ(CallNames(before), QStringList({"FC_Loc_SetStatusCallback(0)", "FC_Loc_SetMessageCallback(0)",
+                                              "FC_Loc_Cleanup()", "PC_Cleanup()"}));
+    EXPECT_EQ(bridge->Audio(), nullptr);
+}
+
+TEST_F(BridgeTest, StatusAndRepliesArriveAsEventsOnTheGuiThread)
+{
+    ASSERT_EQ(bridge->Start(), 0);
+    const int64_t handle = LoginAndWait();
+    ASSERT_TRUE(PumpUntil([&] { return Find(WM_DEV_STATUS, 23) != nullptr; }, 2000));
+    const Receiver::Got* link = Find(WM_DEV_STATUS, 23);
+    ASSERT_EQ(link->data.size(), 168);
+    int64_t linkHandle = 0;
+    memcpy(&linkHandle, link->data.constData(), 8);
+    EXPECT_EQ(linkHandle, handle);
+    EXPECT_FALSE(Find(WM_DEV_STATUS, 4)->hasData);
+
+    ASSERT_EQ(FC_Loc_IoTQuery(handle, 1019, 0, ""), 0);
+    ASSERT_EQ(FC_Loc_IoTQuery(handle, 1012, 0, ""), 0);
+    ASSERT_TRUE(PumpUntil([&] { return receiver.got.size() >= 4; }, 2000));
+    const Receiver::Got* sn = Find(WM_DEV_RESPONSE, 1019);
+    ASSERT_NE(sn, nullptr);
+    EXPECT_EQ(sn->handle, handle);
+    EXPECT_TRUE(sn->data.contains("SerialNumber=\"VTB0001\""));
+    // Status byte 0xFF on command 1012: low 24 bits the code, high byte -1.
+    const Receiver::Got* version = nullptr;
+    for (const Receiver::Got& g : receiver.got) {
+        if (g.code == WM_DEV_RESPONSE && AuxMessageCode(g.state) == 1012)
+            version = &g;
+    }
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(AuxStatusByte(version->state), -1);
+    EXPECT_LT(version->state, 0);   // the 32-bit code arrives sign-extended
+    for (const Receiver::Got& g : receiver.got) {
+        EXPECT_TRUE(g.onGuiThread);
+        EXPECT_EQ(g.receiver, &receiver);
+    }
+}
+
+TEST_F(BridgeTest, CallbacksCopyTheirDataAsThePartSays)
+{
+    const char record[168] = {1, 0, 0, 0, 0, 0, 0, 0, 7};   // binary, with NULs inside
+    struct Case {
+        int type;
+        const char* data;
+        bool hasData;
+        QByteArray copy;
+    };
+    const Case cases[] = {
+        {23, record, true, QByteArray(record, 168)},
+        {23, nullptr, false, QByteArray()},   // nothing to copy: a null pResponse
+        {6, "audiotype=0,samplerate=8000,bits=16,channels=1,", true, "audiotype=0,samplerate=8000,bits=16,channels=1,"},
+        {5, nullptr, false, QByteArray()},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DeviceEventBridge::OnSdkMessage(42, c.type, c.data, &receiver), 0);
+    EXPECT_EQ(DeviceEventBridge::OnSdkNotify(42, 1019, nullptr, &receiver), 0);
+    EXPECT_EQ(DeviceEventBridge::OnSdkMessage(42, 4, "x", nullptr), 0);   // no receiver: dropped
+    EXPECT_EQ(DeviceEventBridge::OnSdkNotify(42, 1019, "x", nullptr), 0);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(receiver.got.size(), 5);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(receiver.got[i].state, cases[i].type);
+        EXPECT_EQ(receiver.got[i].hasData, cases[i].hasData) << i;
+        EXPECT_EQ(receiver.got[i].data, cases[i].copy) << i;
+    }
+    EXPECT_EQ(receiver.got[4].code, WM_DEV_RESPONSE);
+    EXPECT_TRUE(receiver.got[4].hasData);   // a null reply arrives as an empty text
+    EXPECT_TRUE(receiver.got[4].data.isEmpty());
+}
+
+TEST_F(BridgeTest, PlayerStatusGoesToTheMainWindowForTheDevicesCurrentPortOnly)
+{
+    struct Device {
+        int64_t playId;
+    } device{7};
+    DeviceEventBridge::SetPlayIdReader([](const void* d) { return static_cast<const Device*>(d)->playId; });
+    QObject* previous = MainWindowInstance;
+    MainWindowInstance = &receiver;
+    EXPECT_EQ(DeviceEventBridge::OnPlayStreamEvent(7, 10, 123, 4, nullptr), -1);
+    EXPECT_EQ(DeviceEventBridge::OnPlayStreamEvent(8, 10, 123, 4, &device), -2);
+    EXPECT_EQ(DeviceEventBridge::OnPlayStreamEvent(7, 10, 123, 4, &device), 0);
+    MainWindowInstance = nullptr;
+    EXPECT_EQ(DeviceEventBridge::OnPlayStreamEvent(7, 9, 0, 0, &device), 0);   // no main window: dropped
+    MainWindowInstance = previous;
+    DeviceEventBridge::SetPlayIdReader(nullptr);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(receiver.got.size(), 1);
+    const PlayerStatusInfo& p = receiver.got[0].player;
+    EXPECT_EQ(p.nPort, 7);
+    EXPECT_EQ(p.nEvent, 10);
+    EXPECT_EQ(p.lValue, 123);
+    EXPECT_EQ(p.nValue2, 4);
+    EXPECT_EQ(p.nReserved, 0);
+    EXPECT_EQ(p.pDevice, &device);
+}
+
+TEST_F(BridgeTest, NoEventIsPostedAfterStop)
+{
+    SimFaults lost;
+    lost.lostConnectionAfterMs = 400;
+    SimLan::Instance().SetFaults("VTB0001", lost);
+    ASSERT_EQ(bridge->Start(), 0);
+    const int64_t handle = LoginAndWait();
+    for (int i = 0; i < 20; ++i)
+        FC_Loc_IoTSystemControl(handle, 1105, 0, nullptr);
+    bridge->Stop();
+    QCoreApplication::processEvents();
+    const int atStop = receiver.got.size();
+    QThread::msleep(500);   // the replies and the lost link would have come by now
+    QCoreApplication::processEvents();
+    EXPECT_EQ(receiver.got.size(), atStop);
+    EXPECT_EQ(Find(WM_DEV_STATUS, 2), nullptr);
+}
+
+}  // namespace

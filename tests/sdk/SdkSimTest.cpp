@@ -1,0 +1,633 @@
+#include "SdkTestSupport.h"
+
+#include "HostAdapters.h"
+#include "SdkCallLog.h"
+#include "sim/SimLan.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+
+namespace {
+
+class SdkSimTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SimProfile profile;
+        QString error;
+        ASSERT_TRUE(SimProfile::Parse(ThreeCameraProfile(), &profile, &error)) << qPrintable(error);
+        SimLan::Instance().LoadProfile(profile);
+        recorder.Attach();
+    }
+
+    void TearDown() override
+    {
+        recorder.Detach();
+        FC_Loc_Cleanup();
+        PC_Cleanup();
+        SimLan::Instance().Reset();
+    }
+
+    // Searches and returns the entries by serial number.
+    QMap<QString, QPair<int, IPCEntry>> Search()
+    {
+        EXPECT_EQ(FC_Loc_StartSearchIPC("127.0.0.5"), 0);
+        EXPECT_TRUE(WaitUntil([] { return FC_Loc_GetSearchIPCCount() == 3; }, 2000));
+        FC_Loc_StopSearchIPC();
+        QMap<QString, QPair<int, IPCEntry>> out;
+        for (int i = 0; i < FC_Loc_GetSearchIPCCount(); ++i) {
+            IPCEntry e;
+            memset(&e, 0, sizeof e);
+            EXPECT_EQ(FC_Loc_GetSearchIPCInfo(i, &e), 0);
+            out.insert(QString::fromLatin1(e.ipc_sn), qMakePair(i, e));
+        }
+        return out;
+    }
+
+    // Logs in and waits for the outcome: the status type (4 ok, 5 failed), or 0.
+    int LoginOutcome(const char* ip, int port, const char* password, int64_t* handle)
+    {
+        *handle = FC_Loc_Login(ip, port, "admin", password, 0);
+        EXPECT_GT(*handle, 0);
+        const int64_t h = *handle;
+        SdkEvent e;
+        if (!recorder.WaitFor([h](const SdkEvent& ev) {
+                return !ev.reply && ev.handle == h && (ev.code == EVENT_LOGINOK || ev.code == EVENT_CONNECTFAILED_LOGIN);
+            }, 2000, &e))
+            return 0;
+        return e.code;
+    }
+
+    SdkEventRecorder recorder;
+};
+
+// The live-play rules of the station, in the small: header opens the port,
+// packets are fed in, frames come back on the decode thread.
+struct LivePlay {
+    std::atomic<int64_t> realHandle{0};
+    int port = 0;
+    std::atomic<int> headers{0};
+    std::atomic<int> videoFrames{0};
+    std::atomic<int> audioFrames{0};
+    std::atomic<int> inputErrors{0};
+    std::atomic<int> badFrames{0};
+    std::atomic<int> audioBytes{0};
+    std::atomic<bool> callbackOnCaller{false};
+    std::atomic<bool> tearingDown{false};   // inputs may fail once the port is closing
+    std::thread::id caller = std::this_thread::get_id();
+    int width = 0;
+    int height = 0;
+
+    static int OnData(int64_t handle, int type, const char* buffer, int size, const FC_PacketInfo* packet)
+    {
+        auto* self = static_cast<LivePlay*>(packet->pUser);
+        if (std::this_thread::get_id() == self->caller)
+            self->callbackOnCaller = true;
+        if (handle != self->realHandle.load())
+            return -2;
+        if (type == FC_STREAM_HEADER) {
+            EXPECT_EQ(size, FC_MEDIA_HEADER_SIZE);
+            FC_MediaHeader h;
+            memcpy(&h, buffer, sizeof h);
+            if (h.bHaveVideo) {
+                EXPECT_EQ(PC_OpenStream(self->port, buffer + FC_VIDEO_PART_OFFSET, FC_VIDEO_PART_SIZE, 0, 40), 0);
+            }
+            if (h.bHaveAudio) {
+                EXPECT_EQ(PC_OpenStream(self->port, buffer + FC_AUDIO_PART_OFFSET, FC_AUDIO_PART_SIZE, 1, 40), 0);
+            }
+            PC_SetDisplayCallback(self->port, &LivePlay::OnFrame, self);
+            PC_Play(self->port, 0);
+            ++self->headers;
+        } else if (type == FC_STREAM_VIDEO) {
+            if (PC_InputVideoData(self->port, buffer, size, packet->nFrameType, int64_t(packet->dTimeStamp)) != 0 &&
+                !self->tearingDown)
+                ++self->inputErrors;
+        } else if (type == FC_STREAM_AUDIO) {
+            if (PC_InputAudioData(self->port, buffer, size, int64_t(packet->dTimeStamp)) != 0 && !self->tearingDown)
+                ++self->inputErrors;
+        }
+        return 0;
+    }
+
+    static int OnFrame(int port, const PC_FrameInfo* frame, void* user)
+    {
+        auto* self = static_cast<LivePlay*>(user);
+        if (port != self->port)
+            ++self->badFrames;
+        if (frame->nType == PC_FRAME_AUDIO) {
+            ++self->audioFrames;
+            self->audioBytes += frame->nAudioLength;
+            return 0;
+        }
+        if (frame->nWidth != self->width || frame->nHeight != self->height || frame->nYPitch != frame->nWidth ||
+            frame->nUPitch != frame->nWidth / 2 || frame->nVPitch != frame->nWidth / 2 || !frame->pV)
+            ++self->badFrames;
+        ++self->videoFrames;
+        return 0;
+    }
+};
+
+TEST_F(SdkSimTest, SearchReaddressLoginCommandAndOneSecondOfLiveStream)
+{
+    EXPECT_TRUE(HostAdapters::HasSimulated());
+    ASSERT_EQ(HostAdapters::List().size(), 1);
+    EXPECT_EQ(HostAdapters::List().at(0).address, QStringLiteral("127.0.0.5"));
+
+    auto found = Search();
+    ASSERT_EQ(found.size(), 3);
+    const IPCEntry a = found.value("VTA0001").second;
+    // The fields the station reads, at their offsets in the raw record.
+    const char* raw = reinterpret_cast<const char*>(&a);
+    EXPECT_STREQ(raw + 2880, "192.168.0.123");
+    EXPECT_STREQ(raw + 3136, "255.255.255.0");
+    EXPECT_STREQ(raw + 3392, "192.168.0.1");
+    EXPECT_STREQ(raw + 32, "IPC");
+    int32_t port = 0;
+    memcpy(&port, raw + 2612, 4);
+    EXPECT_EQ(port, 3000);
+    uint32_t valid = 0;
+    memcpy(&valid, raw + 4440, 4);
+    EXPECT_EQ(valid, IPC_CLOUD_ID_VALID);
+    EXPECT_STREQ(raw + 4448, "CLOUDA");
+    const IPCEntry b = found.value("VTB0002").second;
+    memcpy(&valid, reinterpret_cast<const char*>(&b) + 4440, 4);
+    EXPECT_NE(valid, IPC_CLOUD_ID_VALID);
+
+    // The factory address is not on the station's subnet: the login fails.
+    int64_t handle = 0;
+    EXPECT_EQ(LoginOutcome("192.168.0.123", 3000, "580347", &handle), EVENT_CONNECTFAILED_LOGIN);
+    EXPECT_LT(FC_Loc_Logout(handle), 0);
+
+    IPCEntry moved = a;
+    strcpy(moved.szIP, "127.0.0.30");
+    strcpy(moved.szGateway, "127.0.0.1");
+    ASSERT_EQ(FC_Loc_ModifyIPCEx(found.value("VTA0001").first, &moved, 1), 0);
+    EXPECT_EQ(SimLan::Instance().CameraAddress("VTA0001"), QStringLiteral("127.0.0.30"));
+    found = Search();
+    EXPECT_STREQ(found.value("VTA0001").second.szIP, "127.0.0.30");
+
+    ASSERT_EQ(LoginOutcome("127.0.0.30", 3000, "580347", &handle), EVENT_LOGINOK);
+    SdkEvent link;
+    ASSERT_TRUE(recorder.WaitFor([handle](const SdkEvent& e) { return e.handle == handle && e.code == EVENT_LINK_STATE; },
+                                 1000, &link));
+    ASSERT_EQ(link.data.size(), FC_LINK_STATE_RECORD_SIZE);
+    FC_LinkStateRecord record;
+    memcpy(&record, link.data.constData(), sizeof record);
+    EXPECT_EQ(record.lHandle, handle);
+    EXPECT_STREQ(record.szSerial, "VTA0001");
+
+    ASSERT_EQ(FC_Loc_IoTQuery(handle, 1019, 0, ""), 0);
+    SdkEvent reply;
+    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& e) { return e.reply && (e.code & 0xFFFFFF) == 1019; }, 2000, &reply));
+    EXPECT_EQ(reply.handle, handle);
+    EXPECT_EQ(reply.code >> 24, 0);
+    EXPECT_TRUE(reply.data.contains("SerialNumber=\"VTA0001\"")) << reply.data.constData();
+    for (const SdkEvent& e : recorder.Events())
+        EXPECT_NE(e.thread, std::this_thread::get_id());
+
+    LivePlay play;
+    play.width = 640;
+    play.height = 360;
+    play.port = PC_GetFreePort();
+    ASSERT_GT(play.port, 0);
+    FC_RealPlayParam param{};
+    param.nStreamPort = 3000;
+    param.nConstOne = 1;
+    param.pUser = &play;
+    param.nChannel = -1;
+    play.realHandle = FC_Loc_RealPlayEx(handle, "vlx://127.0.0.30", "admin", "580347", &LivePlay::OnData, &param);
+    ASSERT_GT(play.realHandle.load(), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+
+    // Tear-down in the station's order; nothing arrives after the clear.
+    play.tearingDown = true;
+    PC_SetDisplayCallback(play.port, nullptr, nullptr);
+    const int framesAtClear = play.videoFrames + play.audioFrames;
+    EXPECT_EQ(PC_CloseStream(play.port), 0);
+    EXPECT_EQ(PC_FreePort(play.port), 0);
+    EXPECT_EQ(FC_Loc_StopRealPlay(play.realHandle), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(play.videoFrames + play.audioFrames, framesAtClear);
+
+    EXPECT_EQ(play.headers.load(), 1);
+    EXPECT_GE(play.videoFrames.load(), 18);   // 25 per second, less start-up and scheduling slack
+    EXPECT_LE(play.videoFrames.load(), 27);
+    EXPECT_GE(play.audioFrames.load(), 18);   // one per 40 ms
+    EXPECT_EQ(play.audioBytes.load() % 640, 0);   // 320 samples of 16-bit mono per packet
+    EXPECT_EQ(play.badFrames.load(), 0);
+    EXPECT_EQ(play.inputErrors.load(), 0);
+    EXPECT_FALSE(play.callbackOnCaller.load());
+
+    EXPECT_EQ(FC_Loc_Logout(handle), 0);
+    EXPECT_EQ(SimLan::Instance().LiveSessions(), 0);
+    EXPECT_FALSE(SdkCallLog::Instance().CallsOf("FC_Loc_RealPlayEx").isEmpty());
+}
+
+TEST_F(SdkSimTest, StaleAndBadHandlesAreRefused)
+{
+    int64_t handle = 0;
+    ASSERT_EQ(LoginOutcome("127.0.0.21", 3001, "580347", &handle), EVENT_LOGINOK);
+    ASSERT_EQ(FC_Loc_Logout(handle), 0);
+    struct Case {
+        const char* what;
+        std::function<int64_t()> call;
+    };
+    const Case cases[] = {
+        {"logout twice", [&] { return int64_t(FC_Loc_Logout(handle)); }},
+        {"command", [&] { return int64_t(FC_Loc_IoTSystemControl(handle, 1012, 0, "")); }},
+        {"text command", [&] { return int64_t(FC_Loc_IoTTextControl(handle, 337, 0, "x", 1)); }},
+        {"ptz", [&] { return int64_t(FC_Loc_PTZControl(handle, "<xml><cmd>stop</cmd></xml>")); }},
+        {"real play", [&] {
+             return FC_Loc_RealPlayEx(handle, "vlx://127.0.0.21", "admin", "580347", &LivePlay::OnData, nullptr);
+         }},
+        {"stop real play", [] { return int64_t(FC_Loc_StopRealPlay(987654)); }},
+        {"start speak", [&] { return int64_t(FC_Loc_StartSpeak(handle, 0)); }},
+        {"never issued", [] { return int64_t(FC_Loc_IoTQuery(0, 1019, 0, nullptr)); }},
+        {"null login address", [] { return FC_Loc_Login(nullptr, 3000, "admin", "580347", 0); }},
+        {"null search entry", [] { return int64_t(FC_Loc_GetSearchIPCInfo(0, nullptr)); }},
+        {"search index out of range", [] {
+             IPCEntry e;
+             return int64_t(FC_Loc_GetSearchIPCInfo(99, &e));
+         }},
+        {"port not taken", [] { return int64_t(PC_Play(5, 0)); }},
+        {"port out of range", [] { return int64_t(PC_InputVideoData(PC_MAX_PORTS + 1, "x", 1, 0, 0)); }},
+        {"port zero", [] { return int64_t(PC_CloseStream(0)); }},
+    };
+    for (const Case& c : cases)
+        EXPECT_LT(c.call(), 0) << c.what;
+}
+
+TEST_F(SdkSimTest, CommandRepliesFollowTheScriptAndTheFaults)
+{
+    SimReply scripted;
+    scripted.text = "<RESPONSE_PARAM\r\nResult=\"7\"\r\n/>";
+    scripted.status = -1;
+    scripted.delayMs = 0;
+    ASSERT_TRUE(SimLan::Instance().SetReply("VTC0003", 1106, scripted));
+    SimFaults faults;
+    faults.noReply.insert(1204);
+    faults.wrongValue.insert(1019, "<RESPONSE_PARAM\r\nSerialNumber=\"WRONG\"\r\n/>");
+    ASSERT_TRUE(SimLan::Instance().SetFaults("VTC0003", faults));
+
+    int64_t handle = 0;
+    ASSERT_EQ(LoginOutcome("127.0.0.21", 3001, "580347", &handle), EVENT_LOGINOK);
+    ASSERT_EQ(FC_Loc_IoTSystemControl(handle, 1106, 0, ""), 0);
+    ASSERT_EQ(FC_Loc_IoTSystemControl(handle, 1204, 0, nullptr), 0);
+    ASSERT_EQ(FC_Loc_IoTQuery(handle, 1019, 0, ""), 0);
+    ASSERT_EQ(FC_Loc_IoTTextControl(handle, 337, 0, "<REQUEST_PARAM\r\nMACAddress1=\"a\"\r\n/>trailing", 35), 0);
+
+    SdkEvent e;
+    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.reply && (ev.code & 0xFFFFFF) == 1106; }, 2000, &e));
+    EXPECT_EQ(int8_t(uint32_t(e.code) >> 24), -1);   // status byte 0xFF reads as -1
+    EXPECT_EQ(e.data, scripted.text);
+    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.reply && (ev.code & 0xFFFFFF) == 1019; }, 2000, &e));
+    EXPECT_TRUE(e.data.contains("WRONG"));
+    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.reply && (ev.code & 0xFFFFFF) == 337; }, 2000, &e));
+    EXPECT_FALSE(recorder.WaitFor([](const SdkEvent& ev) { return ev.reply && (ev.code & 0xFFFFFF) == 1204; }, 200));
+
+    // The camera saw every command with its body, the text command cut at its length.
+    const QVector<SimCommand> seen = SimLan::Instance().CommandsOf("VTC0003");
+    ASSERT_EQ(seen.size(), 4);
+    EXPECT_EQ(seen.at(3).code, 337);
+    EXPECT_EQ(seen.at(3).body, QByteArray("<REQUEST_PARAM\r\nMACAddress1=\"a\"\r\n/>"));
+    EXPECT_EQ(seen.at(3).via, QStringLiteral("FC_Loc_IoTTextControl"));
+}
+
+TEST_F(SdkSimTest, LoginAndConnectionFailures)
+{
+    SimFaults refuse;
+    refuse.refuseLogin = true;
+    ASSERT_TRUE(SimLan::Instance().SetFaults("VTC0003", refuse));
+    int64_t handle = 0;
+    EXPECT_EQ(LoginOutcome("127.0.0.21", 3001, "580347", &handle), EVENT_CONNECTFAILED_LOGIN);
+
+    ASSERT_TRUE(SimLan::Instance().SetFaults("VTC0003", SimFaults()));
+    EXPECT_EQ(LoginOutcome("127.0.0.21", 3001, "wrong", &handle), EVENT_CONNECTFAILED_LOGIN);
+    EXPECT_EQ(LoginOutcome("127.0.0.21", 3000, "580347", &handle), EVENT_CONNECTFAILED_LOGIN);   // wrong port
+    EXPECT_EQ(LoginOutcome("127.0.0.99", 3001, "580347", &handle), EVENT_CONNECTFAILED_LOGIN);   // nobody there
+
+    SimFaults lost;
+    lost.lostConnectionAfterMs = 50;
+    ASSERT_TRUE(SimLan::Instance().SetFaults("VTC0003", lost));
+    ASSERT_EQ(LoginOutcome("127.0.0.21", 3001, "580347", &handle), EVENT_LOGINOK);
+    EXPECT_TRUE(recorder.WaitFor(
+        [handle](const SdkEvent& e) { return !e.reply && e.handle == handle && e.code == EVENT_CONNECTFAILED; }, 2000));
+    EXPECT_LT(FC_Loc_IoTSystemControl(handle, 1012, 0, ""), 0);
+}
+
+TEST_F(SdkSimTest, DroppedStreamGoesSilentUntilStopped)
+{
+    SimFaults drop;
+    drop.dropStreamAfterMs = 150;
+    ASSERT_TRUE(SimLan::Instance().SetFaults("VTC0003", drop));
+    int64_t handle = 0;
+    ASSERT_EQ(LoginOutcome("127.0.0.21", 3001, "580347", &handle), EVENT_LOGINOK);
+    LivePlay play;
+    play.width = 320;
+    play.height = 240;
+    play.port = PC_GetFreePort();
+    FC_RealPlayParam param{};
+    param.pUser = &play;
+    play.realHandle = FC_Loc_RealPlayEx(handle, "vlx://127.0.0.21", "admin", "580347", &LivePlay::OnData, &param);
+    ASSERT_GT(play.realHandle.load(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return play.videoFrames > 0; }, 2000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const int frames = play.videoFrames;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(play.videoFrames.load(), frames);
+    EXPECT_LE(frames, 8);
+    EXPECT_EQ(SimLan::Instance().LiveStreams(), 1);
+    EXPECT_EQ(FC_Loc_StopRealPlay(play.realHandle), 0);
+    PC_FreePort(play.port);
+}
+
+TEST_F(SdkSimTest, TalkBackUploadsAndPtzAreAcceptedAndLogged)
+{
+    int64_t handle = 0;
+    ASSERT_EQ(LoginOutcome("127.0.0.21", 3001, "580347", &handle), EVENT_LOGINOK);
+
+    FC_TalkFrame frame{};
+    const char data[1024] = {};
+    frame.nLength = sizeof data;
+    frame.pData = data;
+    EXPECT_LT(FC_Loc_SendTalkFrame(handle, &frame), 0);   // talk-back not started
+    ASSERT_EQ(FC_Loc_StartSpeak(handle, 0), 0);
+    SdkEvent e;
+    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.code == EVENT_STARTAUDIOOK && !ev.reply; }, 2000, &e));
+    EXPECT_EQ(e.data, QByteArray("audiotype=0,samplerate=8000,bits=16,channels=1,"));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(FC_Loc_SendTalkFrame(handle, &frame), 0);
+    frame.pData = nullptr;
+    EXPECT_LT(FC_Loc_SendTalkFrame(handle, &frame), 0);
+    EXPECT_EQ(FC_Loc_StopSpeak(handle, 0), 0);
+    EXPECT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.code == EVENT_STOPAUDIOOK && !ev.reply; }, 2000));
+    EXPECT_EQ(SimLan::Instance().TalkFramesOf("VTC0003"), 3);
+
+    QTemporaryDir dir;
+    const QString logo = dir.filePath("logo.bmp");
+    QFile f(logo);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("BM123");
+    f.close();
+    EXPECT_EQ(FC_Loc_UploadLogo(handle, QFile::encodeName(logo).constData()), 0);
+    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.reply && (ev.code & 0xFFFFFF) == 1001; }, 2000, &e));
+    EXPECT_TRUE(e.data.contains("Type=\"4\""));
+    EXPECT_EQ(FC_Loc_SetCompressFile(handle, QFile::encodeName(dir.filePath("missing.tgz")).constData()), FC_ERR_FILE);
+    ASSERT_EQ(SimLan::Instance().UploadsOf("VTC0003").size(), 1);
+    EXPECT_EQ(SimLan::Instance().UploadsOf("VTC0003").at(0).size, 5);
+
+    EXPECT_EQ(FC_Loc_PTZControl(handle, "<xml><cmd>ptz_reset</cmd></xml>"), 0);
+    EXPECT_EQ(SimLan::Instance().PtzOf("VTC0003").value(0), QByteArray("<xml><cmd>ptz_reset</cmd></xml>"));
+}
+
+TEST_F(SdkSimTest, ThroughputCommandReachesTheHookForLoopbackTargetsOnly)
+{
+    std::atomic<int> runs{0};
+    SimLan::Instance().SetThroughputRunner([&](const SimThroughputRequest& r, const std::atomic<bool>&) {
+        EXPECT_EQ(r.address, QStringLiteral("127.0.0.5"));
+        EXPECT_EQ(r.port, 5001);
+        EXPECT_EQ(r.durationSec, 10);
+        ++runs;
+    });
+    int64_t handle = 0;
+    ASSERT_EQ(LoginOutcome("127.0.0.21", 3001, "580347", &handle), EVENT_LOGINOK);
+    ASSERT_EQ(FC_Loc_IoTSystemControl(handle, 1519, 0,
+                                      "<REQUEST_PARAM\r\nIP=\"127.0.0.5\"\r\nPort=\"5001\"\r\nDuration=\"10\"\r\n"
+                                      "MaxThroughput=\"100\"/>"),
+              0);
+    ASSERT_EQ(FC_Loc_IoTSystemControl(handle, 1519, 0,
+                                      "<REQUEST_PARAM\r\nIP=\"192.168.1.10\"\r\nPort=\"5001\"\r\nDuration=\"10\"\r\n"
+                                      "MaxThroughput=\"100\"/>"),
+              0);
+    EXPECT_TRUE(WaitUntil([&] { return runs.load() == 1; }, 2000));
+    FC_Loc_Cleanup();   // joins the runner threads
+    EXPECT_EQ(runs.load(), 1);
+    ASSERT_EQ(SimLan::Instance().ThroughputRequests().size(), 1);
+    EXPECT_EQ(SimLan::Instance().ThroughputRequests().at(0).serial, QStringLiteral("VTC0003"));
+    SimLan::Instance().SetThroughputRunner(nullptr);
+}
+
+TEST_F(SdkSimTest, PackageUploadChangesTheDigestsAndRestartsTheCamera)
+{
+    SimCameraConfig cam;
+    cam.serial = "VTD0004";
+    cam.address = "127.0.0.22";
+    cam.hwCfgMd5 = "old-hw";
+    cam.sysCfgMd5 = "old-sys";
+    cam.uploadedHwCfgMd5 = "new-hw";
+    cam.uploadedSysCfgMd5 = "new-sys";
+    cam.restartAfterUploadMs = 30;
+    cam.loginDelayMs = cam.replyDelayMs = 5;
+    ASSERT_TRUE(SimLan::Instance().AddCamera(cam));
+    int64_t handle = 0;
+    ASSERT_EQ(LoginOutcome("127.0.0.22", 3000, "580347", &handle), EVENT_LOGINOK);
+    ASSERT_EQ(FC_Loc_IoTSystemControl(handle, 1514, 0, ""), 0);
+    SdkEvent e;
+    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.reply && (ev.code & 0xFFFFFF) == 1514; }, 2000, &e));
+    EXPECT_TRUE(e.data.startsWith("<REQUEST_PARAM"));
+    EXPECT_TRUE(e.data.contains("HW_CFG_MD5=\"old-hw\""));
+
+    QTemporaryDir dir;
+    QFile f(dir.filePath("config_raw_data.tgz"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(500, 'p'));
+    f.close();
+    ASSERT_EQ(FC_Loc_SetCompressFile(handle, QFile::encodeName(f.fileName()).constData()), 0);
+    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.reply && (ev.code & 0xFFFFFF) == 1001; }, 2000, &e));
+    EXPECT_TRUE(e.data.contains("Type=\"1\""));
+    EXPECT_TRUE(recorder.WaitFor(
+        [handle](const SdkEvent& ev) { return !ev.reply && ev.handle == handle && ev.code == EVENT_CONNECTFAILED; }, 2000));
+
+    ASSERT_EQ(LoginOutcome("127.0.0.22", 3000, "580347", &handle), EVENT_LOGINOK);
+    ASSERT_EQ(FC_Loc_IoTSystemControl(handle, 1514, 0, ""), 0);
+    ASSERT_TRUE(recorder.WaitFor([handle](const SdkEvent& ev) {
+        return ev.reply && ev.handle == handle && (ev.code & 0xFFFFFF) == 1514;
+    }, 2000, &e));
+    EXPECT_TRUE(e.data.contains("SYS_CFG_MD5=\"new-sys\""));
+}
+
+// Two streams at once; one ends itself from its own callback, the other with
+// its session's logout. Neither delivers anything afterwards.
+TEST_F(SdkSimTest, StreamsEndFromTheirOwnCallbackOrWithTheirSession)
+{
+    struct Counter {
+        std::atomic<int64_t> handle{0};
+        std::atomic<int> packets{0};
+        int stopAfter = 0;
+        static int On(int64_t h, int, const char*, int, const FC_PacketInfo* p)
+        {
+            auto* self = static_cast<Counter*>(p->pUser);
+            const int n = ++self->packets;
+            if (self->stopAfter > 0 && n == self->stopAfter)
+                EXPECT_EQ(FC_Loc_StopRealPlay(h), 0);
+            return 0;
+        }
+    };
+    int64_t a = 0, c = 0;
+    ASSERT_EQ(LoginOutcome("127.0.0.21", 3001, "580347", &c), EVENT_LOGINOK);
+    IPCEntry moved{};
+    ASSERT_EQ(FC_Loc_StartSearchIPC("127.0.0.5"), 0);
+    ASSERT_TRUE(WaitUntil([] { return FC_Loc_GetSearchIPCCount() == 3; }, 2000));
+    int index = -1;
+    for (int i = 0; i < 3; ++i) {
+        IPCEntry e;
+        FC_Loc_GetSearchIPCInfo(i, &e);
+        if (QByteArray(e.ipc_sn) == "VTA0001")
+            index = i;
+    }
+    strcpy(moved.szIP, "127.0.0.31");
+    strcpy(moved.szNetmask, "255.255.255.0");
+    ASSERT_EQ(FC_Loc_ModifyIPCEx(index, &moved, 1), 0);
+    ASSERT_EQ(LoginOutcome("127.0.0.31", 3000, "580347", &a), EVENT_LOGINOK);
+
+    Counter self, other;
+    self.stopAfter = 5;
+    FC_RealPlayParam p1{}, p2{};
+    p1.pUser = &self;
+    p2.pUser = &other;
+    self.handle = FC_Loc_RealPlayEx(c, "vlx://127.0.0.21", "admin", "580347", &Counter::On, &p1);
+    other.handle = FC_Loc_RealPlayEx(a, "127.0.0.31", "admin", "580347", &Counter::On, &p2);
+    ASSERT_GT(self.handle.load(), 0);
+    ASSERT_GT(other.handle.load(), 0);
+    ASSERT_TRUE(WaitUntil([&] { return self.packets >= 5 && other.packets >= 5; }, 2000));
+    ASSERT_EQ(FC_Loc_Logout(a), 0);
+    const int otherAtLogout = other.packets;
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    EXPECT_EQ(self.packets.load(), 5);
+    EXPECT_EQ(other.packets.load(), otherAtLogout);
+    EXPECT_EQ(SimLan::Instance().LiveStreams(), 0);
+    EXPECT_LT(FC_Loc_StopRealPlay(other.handle), 0);   // gone with its session
+}
+
+// A clear of the status callback waits for a callback in flight and lets no new one start.
+TEST_F(SdkSimTest, NoStatusCallbackAfterItIsCleared)
+{
+    struct Slow {
+        std::atomic<int> entered{0};
+        std::atomic<int> left{0};
+        static int On(int64_t, int, const char*, void* user)
+        {
+            auto* self = static_cast<Slow*>(user);
+            ++self->entered;
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            ++self->left;
+            return 0;
+        }
+    } slow;
+    FC_Loc_SetStatusCallback(&Slow::On, &slow);
+    for (int i = 0; i < 5; ++i)
+        FC_Loc_Login("127.0.0.21", 3001, "admin", "580347", 0);
+    ASSERT_TRUE(WaitUntil([&] { return slow.entered.load() > 0; }, 2000));
+    FC_Loc_SetStatusCallback(nullptr, &slow);
+    const int enteredAtClear = slow.entered;
+    EXPECT_EQ(slow.left.load(), enteredAtClear);   // the one in flight has finished
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(slow.entered.load(), enteredAtClear);
+}
+
+TEST(SimStreamTest, MediaHeaderBytesSitAtTheirOffsets)
+{
+    SimMedia media;
+    media.video = false;
+    media.sampleRate = 44100;
+    media.bits = 16;
+    media.channels = 2;
+    const FC_MediaHeader h = SimStream::MakeHeader(media);
+    const QByteArray raw(reinterpret_cast<const char*>(&h), sizeof h);
+    ASSERT_EQ(raw.size(), 1360);
+    auto i16 = [&](int at) { int16_t v; memcpy(&v, raw.constData() + at, 2); return int(v); };
+    auto i32 = [&](int at) { int32_t v; memcpy(&v, raw.constData() + at, 4); return int(v); };
+    EXPECT_EQ(i16(32), 0);
+    EXPECT_NE(i16(34), 0);
+    EXPECT_EQ(i32(828), 44100);
+    EXPECT_EQ(i32(832), 16);
+    EXPECT_EQ(i32(836), 2);
+    EXPECT_EQ(i32(572), FC_AUDIO_CODEC_PCM);   // first word of the audio part
+    // One 40 ms packet of the tone: 1764 stereo samples.
+    EXPECT_EQ(SimStream::MakeTone(media, 0, 1764).size(), 1764 * 4);
+}
+
+// Runs in a child process (below): the first SDK call of a fresh process loads
+// the profile that the environment names and puts up the simulated adapter.
+TEST(SimLanStartTest, ChildFirstCallLoadsTheNamedProfile)
+{
+    if (qEnvironmentVariableIsEmpty("SDK_TEST_CHILD"))
+        GTEST_SKIP() << "runs only as the child of LoadsTheProfileNamedByTheEnvironment";
+    EXPECT_FALSE(HostAdapters::HasSimulated());
+    EXPECT_EQ(FC_Loc_SetWorkMode(6), 0);
+    EXPECT_TRUE(HostAdapters::HasSimulated());
+    EXPECT_EQ(SimLan::Instance().Serials(),
+              QStringList({"VT21A0000001", "VT21A0000002", "VT21A0000003"}));
+}
+
+TEST(SimLanStartTest, LoadsTheProfileNamedByTheEnvironment)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("SDK_TEST_CHILD", "1");
+    env.insert(SimLan::kProfileEnv, qEnvironmentVariable("STATION_SOURCE_DIR") + "/sdk/sim/SimProfile.json");
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(),
+                {"--gtest_filter=SimLanStartTest.ChildFirstCallLoadsTheNamedProfile"});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    const QByteArray out = child.readAllStandardOutput();
+    EXPECT_EQ(child.exitCode(), 0) << out.constData();
+    EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.constData();
+}
+
+TEST(SimProfileTest, RejectsBadProfilesWithTheFieldNamed)
+{
+    struct Case {
+        const char* json;
+        const char* field;
+    };
+    const Case cases[] = {
+        {R"({"adapter": {"address": "192.168.1.5", "netmask": "255.255.255.0"}})", "adapter.address"},
+        {R"({"adapter": {"address": "127.0.0.5", "netmask": "255.255.255.0", "mac": "zz"}})", "adapter.mac"},
+        {R"({"cameras": [{"serial": "A", "address": "300.1.1.1"}]})", "cameras[0].address"},
+        {R"({"cameras": [{"serial": "A", "address": "1.2.3.4"}, {"serial": "A", "address": "1.2.3.5"}]})", "twice"},
+        {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "media": {"width": 642}}]})", "cameras[0].media"},
+        {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "replies": {"abc": {}}}]})", "not a command"},
+        {R"({"cameras": [{"serial": "0123456789012345678901234567890123", "address": "1.2.3.4"}]})", "serial"},
+        {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "port": 70000}]})", "port"},
+        {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "faults": {"noReply": ["x"]}}]})", "noReply"},
+        {"[1, 2]", "not a JSON object"},
+    };
+    for (const Case& c : cases) {
+        SimProfile p;
+        QString error;
+        EXPECT_FALSE(SimProfile::Parse(c.json, &p, &error)) << c.json;
+        EXPECT_TRUE(error.contains(QLatin1String(c.field))) << qPrintable(error);
+    }
+}
+
+TEST(SimProfileTest, SampleProfileHasThreeCamerasAroundTheStationSubnet)
+{
+    SimProfile p;
+    QString error;
+    const QString path = qEnvironmentVariable("STATION_SOURCE_DIR") + "/sdk/sim/SimProfile.json";
+    ASSERT_TRUE(SimProfile::Load(path, &p, &error)) << qPrintable(error);
+    ASSERT_TRUE(p.hasAdapter);
+    ASSERT_EQ(p.cameras.size(), 3);
+    const QString subnet = p.adapter.address.section('.', 0, 2) + ".";
+    int factory = 0, onSubnet = 0, offSubnet = 0;
+    for (const SimCameraConfig& c : p.cameras) {
+        if (c.address == QLatin1String("192.168.0.123"))
+            ++factory;
+        else if (c.address.startsWith(subnet))
+            ++onSubnet;
+        else
+            ++offSubnet;
+    }
+    EXPECT_EQ(factory, 1);
+    EXPECT_EQ(onSubnet, 1);
+    EXPECT_EQ(offSubnet, 1);
+}
+
+}  // namespace
