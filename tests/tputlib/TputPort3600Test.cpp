@@ -1,0 +1,40 @@
+#include "TputClient.h"
+#include "TputLib.h"
+#include "TputTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+
+// The station's own arguments: port 3600 on every local address, 2 s reports.
+TEST(TputStationPort, FiveSecondTransferOnPort3600)
+{
+    if (!TputPortFree(3600))
+        GTEST_SKIP() << "port 3600 is busy on this machine";
+    TputResultCollector collector;
+    tputlib_init();
+    tputlib_start_server(2, 3600, &TputResultCollector::Callback, &collector);
+    ASSERT_TRUE(TputWaitListening(3600, 2s));
+
+    TputClientOptions o;
+    o.port = 3600;
+    o.durationSeconds = 5.0;
+    o.rateBitsPerSecond = 18e6;
+    const TputClientResult sent = TputClient(o).Run();
+    ASSERT_EQ(sent.error, 0);
+    ASSERT_TRUE(collector.WaitForFinals(1, 5s));
+    tputlib_cleanup();
+
+    const std::vector<TputResult> results = collector.Results();
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_EQ(results[0].intervalEnd, 2.0);
+    EXPECT_EQ(results[1].intervalEnd, 4.0);
+    EXPECT_DOUBLE_EQ(results[0].intervalLength, 2.0);
+    EXPECT_DOUBLE_EQ(results[1].intervalLength, 2.0);
+    EXPECT_EQ(results[2].finalReport, 1);
+    EXPECT_EQ(results[2].bits, static_cast<double>(sent.payloadBytes * 8));
+    EXPECT_NEAR(results[2].intervalLength, 5.0, 0.1);
+    // The server's clock starts when its connection thread runs, a little
+    // after the client's; on a loaded machine that is a few per cent.
+    EXPECT_NEAR(results[2].bitsPerSecond, sent.bitsPerSecond, sent.bitsPerSecond * 0.03);
+}

@@ -1,0 +1,482 @@
+#include "TputClient.h"
+#include "TputClientThread.h"
+#include "TputLib.h"
+#include "TputSettings.h"
+#include "TputTestSupport.h"
+#include "TputThread.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <future>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+class TputServer : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("TPUT_BIND", "127.0.0.1", 1); // tests serve loopback only
+        tputlib_init();
+    }
+    void TearDown() override
+    {
+        tputlib_cleanup();
+        unsetenv("TPUT_BIND");
+        unsetenv("TPUT_LEN");
+        unsetenv("TPUT_PORT");
+    }
+    uint16_t Start(int interval)
+    {
+        const uint16_t port = TputFreePort();
+        tputlib_start_server(interval, port, &TputResultCollector::Callback, &collector);
+        EXPECT_TRUE(TputWaitListening(port, 2s));
+        return port;
+    }
+    TputClientResult RunClient(uint16_t port, double seconds, double rate, uint32_t flags = 0)
+    {
+        TputClientOptions o;
+        o.port = port;
+        o.durationSeconds = seconds;
+        o.rateBitsPerSecond = rate;
+        o.headerFlags = flags;
+        return TputClient(o).Run();
+    }
+
+    TputResultCollector collector;
+};
+
+TEST_F(TputServer, IntervalReportsThenOneFinalWithEveryByte)
+{
+    const uint16_t port = Start(1);
+    const TputClientResult sent = RunClient(port, 2.5, 16e6);
+    ASSERT_EQ(sent.error, 0);
+    ASSERT_TRUE(collector.WaitForFinals(1, 5s));
+
+    const std::vector<TputResult> results = collector.Results();
+    ASSERT_GE(results.size(), 3u);
+    EXPECT_EQ(results[0].intervalEnd, 1.0);
+    EXPECT_EQ(results[1].intervalEnd, 2.0);
+    double intervalBits = 0;
+    for (size_t i = 0; i + 1 < results.size(); ++i) {
+        EXPECT_EQ(results[i].finalReport, 0);
+        EXPECT_DOUBLE_EQ(results[i].intervalLength, 1.0);
+        EXPECT_NEAR(results[i].bitsPerSecond, 16e6, 16e6 * 0.2) << "interval " << i;
+        intervalBits += results[i].bits;
+    }
+    const TputResult& last = results.back();
+    EXPECT_EQ(last.finalReport, 1);
+    EXPECT_STREQ(last.peerAddress, "127.0.0.1");
+    EXPECT_EQ(last.context, &collector);
+    EXPECT_EQ(last.bits, static_cast<double>(sent.payloadBytes * 8));
+    EXPECT_LE(intervalBits, last.bits);
+    EXPECT_NEAR(last.intervalLength, 2.5, 0.1);
+    EXPECT_DOUBLE_EQ(last.intervalEnd, last.intervalLength);
+}
+
+TEST_F(TputServer, PauseLongerThanAnIntervalGivesEmptyIntervals)
+{
+    const uint16_t port = Start(1);
+    const int fd = TputConnect(port);
+    ASSERT_GE(fd, 0);
+    std::vector<char> data(24 + 1000, '5');
+    std::fill(data.begin(), data.begin() + 24, '\0');
+    ASSERT_TRUE(TputSendAll(fd, data.data(), data.size()));
+    std::this_thread::sleep_for(2300ms);
+    ASSERT_TRUE(TputSendAll(fd, data.data() + 24, 1000));
+    close(fd);
+    ASSERT_TRUE(collector.WaitForFinals(1, 5s));
+
+    const std::vector<TputResult> results = collector.Results();
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_EQ(results[0].intervalEnd, 1.0);
+    EXPECT_EQ(results[0].bits, 8000.0);
+    EXPECT_EQ(results[1].intervalEnd, 2.0);
+    EXPECT_EQ(results[1].bits, 0.0) << "reported together with the first, at the second send";
+    EXPECT_EQ(results[2].finalReport, 1);
+    EXPECT_EQ(results[2].bits, 16000.0);
+}
+
+// What a connection's first bytes do to its count.
+struct OpeningCase {
+    const char* name;
+    size_t headerBytes; // bytes of a flags-0 header sent first
+    size_t dataBytes;
+    double expectedBits;
+};
+
+TEST_F(TputServer, OpeningBytesOfAConnection)
+{
+    const OpeningCase cases[] = {
+        {"header flags 0 is not counted", 24, 100000, 800000},
+        {"a short header is data", 10, 0, 80},
+        {"connect and close at once", 0, 0, 0},
+    };
+    const uint16_t port = Start(2);
+    size_t finals = 0;
+    for (const OpeningCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int fd = TputConnect(port);
+        ASSERT_GE(fd, 0);
+        std::vector<char> bytes(c.headerBytes + c.dataBytes, '7');
+        std::fill(bytes.begin(), bytes.begin() + static_cast<long>(c.headerBytes), '\0');
+        if (!bytes.empty()) {
+            ASSERT_TRUE(TputSendAll(fd, bytes.data(), bytes.size()));
+        }
+        close(fd);
+        ASSERT_TRUE(collector.WaitForFinals(++finals, 5s));
+        const TputResult final = collector.Finals().back();
+        EXPECT_EQ(final.bits, c.expectedBits);
+        if (c.expectedBits == 0) {
+            EXPECT_EQ(final.bitsPerSecond, 0.0);
+        }
+    }
+    EXPECT_EQ(collector.Results().size(), finals) << "short connections give only their final record";
+}
+
+TEST_F(TputServer, SilentPeerHoldsAcceptsOnlyUntilTheHeaderWaitEnds)
+{
+    const uint16_t port = Start(2);
+    const int silent = TputConnect(port);
+    ASSERT_GE(silent, 0);
+    const auto start = std::chrono::steady_clock::now();
+    const TputClientResult sent = RunClient(port, 0.3, 8e6);
+    ASSERT_EQ(sent.error, 0);
+    ASSERT_TRUE(collector.WaitForFinals(1, 8s));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 6s);
+    EXPECT_EQ(collector.Finals()[0].bits, static_cast<double>(sent.payloadBytes * 8));
+    close(silent);
+    ASSERT_TRUE(collector.WaitForFinals(2, 5s));
+    EXPECT_EQ(collector.Finals()[1].bits, 0.0);
+}
+
+TEST_F(TputServer, SecondStartAndEnvironmentPortChangeNothing)
+{
+    const uint16_t other = TputFreePort();
+    setenv("TPUT_PORT", std::to_string(other).c_str(), 1);
+    const uint16_t port = Start(2);
+    EXPECT_TRUE(TputPortFree(other)) << "the port given to start wins over TPUT_PORT";
+
+    const uint16_t second = TputFreePort();
+    tputlib_start_server(2, second, &TputResultCollector::Callback, &collector);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(TputPortFree(second)) << "a second start starts nothing";
+
+    ASSERT_EQ(RunClient(port, 0.2, 8e6).error, 0);
+    EXPECT_TRUE(collector.WaitForFinals(1, 5s));
+}
+
+TEST_F(TputServer, InitStartCleanupThreeTimesOnOnePort)
+{
+    const uint16_t port = TputFreePort();
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        tputlib_init();
+        tputlib_start_server(1, port, &TputResultCollector::Callback, &collector);
+        ASSERT_TRUE(TputWaitListening(port, 2s));
+        ASSERT_EQ(RunClient(port, 0.2, 8e6).error, 0);
+        ASSERT_TRUE(collector.WaitForFinals(static_cast<size_t>(round) + 1, 5s));
+        tputlib_cleanup();
+        EXPECT_FALSE(tputlib_running());
+        EXPECT_EQ(tputlib_thread_count(), 0);
+        EXPECT_TRUE(TputPortFree(port)) << "cleanup closed the listening socket";
+    }
+    tputlib_cleanup(); // a repeated cleanup does nothing more
+}
+
+TEST_F(TputServer, StopAndStartAgainWithoutInit)
+{
+    const uint16_t port = Start(1);
+    tputlib_stop_server();
+    EXPECT_TRUE(TputPortFree(port));
+    const uint16_t again = Start(1);
+    ASSERT_EQ(RunClient(again, 0.2, 8e6).error, 0);
+    EXPECT_TRUE(collector.WaitForFinals(1, 5s));
+}
+
+TEST_F(TputServer, CleanupCutsAReceivingConnectionAndJoinsEverything)
+{
+    const uint16_t port = Start(1);
+    TputClientOptions o;
+    o.port = port;
+    o.durationSeconds = 30;
+    o.rateBitsPerSecond = 20e6;
+    TputClient client(o);
+    auto running = std::async(std::launch::async, [&] { return client.Run(); });
+    std::this_thread::sleep_for(700ms);
+
+    ::testing::internal::CaptureStderr();
+    const auto start = std::chrono::steady_clock::now();
+    tputlib_cleanup();
+    const auto took = std::chrono::steady_clock::now() - start;
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    client.Stop();
+    running.get();
+
+    EXPECT_LT(took, 3s);
+    EXPECT_NE(err.find("Waiting for server threads to complete. Interrupt again to force quit.\n"), std::string::npos);
+    EXPECT_EQ(collector.Finals().size(), 1u) << "the cut connection still got its final report before cleanup returned";
+    EXPECT_EQ(tputlib_thread_count(), 0);
+    EXPECT_TRUE(TputPortFree(port));
+}
+
+TEST_F(TputServer, FailedBindEndsTheListenerWithItsMessage)
+{
+    uint16_t port = 0;
+    const int taken = TputListenLoopback(&port);
+    ::testing::internal::CaptureStderr();
+    tputlib_start_server(2, port, &TputResultCollector::Callback, &collector);
+    std::this_thread::sleep_for(300ms);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "bind failed: Address already in use\n");
+    const auto start = std::chrono::steady_clock::now();
+    tputlib_cleanup();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    close(taken);
+}
+
+TEST_F(TputServer, SlowReporterLosesNoByte)
+{
+    setenv("TPUT_LEN", "1K", 1); // small receives: many records per second
+    const uint16_t port = Start(1);
+    collector.HoldFirstCall();
+    std::thread release([&] {
+        std::this_thread::sleep_for(1500ms);
+        collector.Release();
+    });
+    const TputClientResult sent = RunClient(port, 2.5, 40e6);
+    release.join();
+    ASSERT_EQ(sent.error, 0);
+    ASSERT_TRUE(collector.WaitForFinals(1, 10s));
+    const std::vector<TputResult> results = collector.Results();
+    double intervalBits = 0;
+    for (const TputResult& r : results) {
+        if (!r.finalReport)
+            intervalBits += r.bits;
+    }
+    EXPECT_EQ(results.back().bits, static_cast<double>(sent.payloadBytes * 8));
+    EXPECT_LE(intervalBits, results.back().bits);
+    EXPECT_GE(results.size(), 3u);
+}
+
+// A peer's request for a test back to itself.
+struct TestBackCase {
+    const char* name;
+    uint32_t flags;
+    int32_t threads;
+    bool expectBack;
+    bool backAfterClose; // tradeoff: the test back starts when the peer's test ended
+};
+
+class TputTestBack : public TputServer, public ::testing::WithParamInterface<TestBackCase> {};
+
+TEST_P(TputTestBack, RunsOnlySaneRequestsAndCountsThePeerEitherWay)
+{
+    const TestBackCase& c = GetParam();
+    const uint16_t port = Start(1);
+    uint16_t backPort = 0;
+    const int backListener = TputListenLoopback(&backPort);
+    const auto wait = c.expectBack ? 3000ms : 1500ms;
+    auto back = std::async(std::launch::async, [&] { return TputAcceptAndCount(backListener, wait); });
+    ::testing::internal::CaptureStderr();
+
+    TputClientOptions o;
+    o.port = port;
+    o.durationSeconds = 0.6;
+    o.rateBitsPerSecond = 8e6;
+    o.headerFlags = c.flags;
+    o.headerThreads = c.threads;
+    o.headerPort = backPort;
+    o.headerAmount = -50; // half a second back
+    const TputClientResult sent = TputClient(o).Run();
+    const auto peerDone = std::chrono::steady_clock::now();
+    ASSERT_EQ(sent.error, 0);
+
+    const int64_t backBytes = back.get();
+    const auto backDone = std::chrono::steady_clock::now();
+    close(backListener);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err.find("asked for a test back") != std::string::npos, c.threads > 16) << err;
+    if (c.expectBack) {
+        EXPECT_GT(backBytes, 0);
+        ASSERT_TRUE(collector.WaitForFinals(2, 5s));
+        if (c.backAfterClose)
+            EXPECT_GE(backDone - peerDone, 400ms);
+        else
+            EXPECT_LT(backDone - peerDone, 400ms);
+        bool sawBack = false;
+        for (const TputResult& r : collector.Finals())
+            sawBack |= std::fabs(r.bits - backBytes * 8.0) < 1.0;
+        EXPECT_TRUE(sawBack) << "the test back reports through the same callback";
+    } else {
+        EXPECT_EQ(backBytes, -1) << "no connection back";
+        ASSERT_TRUE(collector.WaitForFinals(1, 5s));
+    }
+    bool sawPeer = false;
+    for (const TputResult& r : collector.Finals())
+        sawPeer |= r.bits == static_cast<double>(sent.payloadBytes * 8);
+    EXPECT_TRUE(sawPeer);
+}
+
+const TestBackCase kTestBackCases[] = {
+    {"dual", 0x80000001u, 1, true, false},
+    {"tradeoff", 0x80000000u, 1, true, true},
+    {"absurd_thread_count_refused", 0x80000001u, 100000, false, false},
+    {"no_request", 0x00000001u, 1, false, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Headers, TputTestBack, ::testing::ValuesIn(kTestBackCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+
+namespace {
+
+// UDP is never chosen by the station but the library serves it: the library's
+// own UDP client against its UDP server, both on loopback.
+TEST_F(TputServer, UdpTestIsPrintedAndAnswered)
+{
+    setenv("TPUT_UDP", "1", 1);
+    const uint16_t port = TputFreePort();
+    ::testing::internal::CaptureStdout();
+    tputlib_start_server(1, port, &TputResultCollector::Callback, &collector);
+    unsetenv("TPUT_UDP");
+    std::this_thread::sleep_for(200ms);
+
+    TputSettings* client = new TputSettings;
+    tputlib_settings_init(client);
+    tputlib_apply_option('c', "127.0.0.1", client);
+    tputlib_apply_option('p', std::to_string(port).c_str(), client);
+    tputlib_apply_option('u', "", client);
+    tputlib_apply_option('b', "2M", client);
+    tputlib_apply_option('t', "1", client);
+    tputlib_client_init(client);
+    tputlib_thread_start(client);
+    std::this_thread::sleep_for(2500ms);
+    tputlib_cleanup();
+    const std::string out = ::testing::internal::GetCapturedStdout();
+
+    EXPECT_NE(out.find("Server listening on UDP port " + std::to_string(port)), std::string::npos) << out;
+    EXPECT_NE(out.find("Receiving 1470 byte datagrams"), std::string::npos) << out;
+    EXPECT_NE(out.find("Client connecting to 127.0.0.1, UDP port " + std::to_string(port)), std::string::npos) << out;
+    EXPECT_NE(out.find("Server Report:"), std::string::npos) << out;
+    // 2 Mbit/s of 1470-byte datagrams for 1 s: about 170, none lost on loopback.
+    const size_t from = out.find("] Sent ");
+    ASSERT_NE(from, std::string::npos) << out;
+    const int count = std::stoi(out.substr(from + 7));
+    EXPECT_NEAR(count, 170, 10);
+    char lost[32];
+    snprintf(lost, sizeof lost, "%4d/%5d (0%%)\n", 0, count);
+    EXPECT_NE(out.find(std::string("Server Report:\n")), std::string::npos);
+    EXPECT_NE(out.find(lost), std::string::npos) << "the server saw every datagram: " << lost << out;
+    EXPECT_TRUE(collector.Results().empty()) << "UDP reports never reach the callback";
+}
+
+} // namespace
+
+namespace {
+
+// Report options from the environment change what is printed and what
+// reaches the callback.
+struct ReportCase {
+    const char* name;
+    const char* variable;
+    const char* value;
+    size_t callbackFinals;
+    const char* printed;    // must appear on standard output ("" for none)
+    const char* notPrinted; // must not appear ("" for none)
+};
+
+class TputReportOptions : public TputServer, public ::testing::WithParamInterface<ReportCase> {};
+
+TEST_P(TputReportOptions, ShapeTheOutput)
+{
+    const ReportCase& c = GetParam();
+    setenv(c.variable, c.value, 1);
+    ::testing::internal::CaptureStdout();
+    const uint16_t port = Start(1);
+    unsetenv(c.variable);
+    const TputClientResult sent = RunClient(port, 0.3, 8e6);
+    ASSERT_EQ(sent.error, 0);
+    if (c.callbackFinals > 0) {
+        EXPECT_TRUE(collector.WaitForFinals(c.callbackFinals, 5s));
+    } else {
+        std::this_thread::sleep_for(300ms);
+    }
+    tputlib_cleanup(); // joins the reporter: everything is printed by now
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(collector.Finals().size(), c.callbackFinals);
+    if (*c.printed) {
+        EXPECT_NE(out.find(c.printed), std::string::npos) << out;
+    }
+    if (*c.notPrinted) {
+        EXPECT_EQ(out.find(c.notPrinted), std::string::npos) << out;
+    }
+    if (std::string(c.variable) == "TPUT_REPORTSTYLE") {
+        const std::string tail = "," + std::to_string(sent.payloadBytes) + ",";
+        EXPECT_NE(out.find(tail), std::string::npos) << "the CSV line carries the whole byte count\n" << out;
+    }
+}
+
+const ReportCase kReportCases[] = {
+    {"csv_style_prints_instead_of_calling_back", "TPUT_REPORTSTYLE", "C", 0, ",127.0.0.1,", "connected with"},
+    {"data_excluded_gives_no_transfer_reports", "TPUT_REPORTEXCLUDE", "D", 0, "connected with", "sec "},
+    {"connection_excluded_still_calls_back", "TPUT_REPORTEXCLUDE", "C", 1, "Server listening on TCP", "connected with"},
+    {"settings_excluded", "TPUT_REPORTEXCLUDE", "S", 1, "connected with", "Server listening"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Environment, TputReportOptions, ::testing::ValuesIn(kReportCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(TputServer, TwoConnectionsFromOneHostAreSummed)
+{
+    ::testing::internal::CaptureStdout();
+    const uint16_t port = Start(1);
+    auto first = std::async(std::launch::async, [&] { return RunClient(port, 1.5, 8e6); });
+    auto second = std::async(std::launch::async, [&] { return RunClient(port, 1.5, 8e6); });
+    const uint64_t bytes = first.get().payloadBytes + second.get().payloadBytes;
+    ASSERT_TRUE(collector.WaitForFinals(2, 5s));
+    tputlib_cleanup();
+    const std::string out = ::testing::internal::GetCapturedStdout();
+
+    EXPECT_NE(out.find("[SUM]  0.0- 1.0 sec"), std::string::npos) << out;
+    const std::vector<TputResult> finals = collector.Finals();
+    ASSERT_EQ(finals.size(), 2u);
+    EXPECT_EQ(finals[0].bits + finals[1].bits, static_cast<double>(bytes * 8)) << "each connection reports its own";
+}
+
+} // namespace
+
+namespace {
+
+TEST(TputOwnClient, RefusedConnectionAndEarlyStop)
+{
+    TputClientOptions o;
+    o.port = TputFreePort(); // nobody listens
+    EXPECT_EQ(TputClient(o).Run().error, ECONNREFUSED);
+
+    uint16_t port = 0;
+    const int listener = TputListenLoopback(&port);
+    auto sink = std::async(std::launch::async, [&] { return TputAcceptAndCount(listener, 3s); });
+    o.port = port;
+    o.durationSeconds = 30;
+    o.rateBitsPerSecond = 8e6;
+    TputClient client(o);
+    auto run = std::async(std::launch::async, [&] { return client.Run(); });
+    std::this_thread::sleep_for(300ms);
+    client.Stop();
+    const TputClientResult result = run.get();
+    EXPECT_LT(result.seconds, 2.0);
+    EXPECT_EQ(sink.get(), static_cast<int64_t>(result.payloadBytes + 24)) << "header and data, nothing else";
+    close(listener);
+}
+
+} // namespace

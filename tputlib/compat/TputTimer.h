@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+
+// A point in time as whole seconds and microseconds, the form packet records
+// carry.
+struct TputTime {
+    int32_t sec;
+    int32_t usec;
+};
+
+// The interval timer's value: the interval part is kept but never used (an
+// alarm is one-shot); a zero value part disarms the timer.
+struct TputTimerValue {
+    int32_t intervalSec;
+    int32_t intervalUsec;
+    int32_t valueSec;
+    int32_t valueUsec;
+};
+
+using TputAlarmCallback = void (*)();
+
+// Stores new_value (and returns the previous one in old_value when given) and
+// restarts the wait; the first call starts the timer thread. Returns 0.
+int tputlib_setitimer(int which, const TputTimerValue* new_value, TputTimerValue* old_value);
+void tputlib_set_alarm_callback(TputAlarmCallback callback);
+
+// Ends and joins the timer thread; the next tputlib_setitimer starts a new one.
+void tputlib_timer_shutdown();
+
+// Wall-clock time since 1970.
+void tputlib_gettimeofday(int32_t* sec, int32_t* usec);
+
+// Monotonic time for measurements: a change of the wall clock during a test
+// must not stretch or shrink its intervals.
+TputTime tputlib_now();
+
+double tputlib_time_seconds(const TputTime& t);

@@ -1,0 +1,141 @@
+#include "TputLib.h"
+
+#include "TputError.h"
+#include "TputPeerList.h"
+#include "TputReporter.h"
+#include "TputSettings.h"
+#include "TputSignal.h"
+#include "TputSockets.h"
+#include "TputThread.h"
+#include "TputTimer.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+std::atomic<bool> g_running{false};
+std::atomic<TputResultCallback> g_callback{nullptr};
+std::atomic<void*> g_context{nullptr};
+// Entry points come from one caller thread; this keeps two callers from
+// interleaving a start with a stop all the same.
+std::mutex g_entryLock;
+
+// How long a stop waits for the library's threads, in total.
+constexpr int kStopWaitMs = 5000;
+
+void ApplyNumber(char option, int value, TputSettings* s)
+{
+    char text[32];
+    memset(text, 0, sizeof text);
+    snprintf(text, sizeof text, "%d", value);
+    tputlib_apply_option(option, text, s);
+}
+
+// Interrupts, cuts every connection, ends the reporter and the timer and
+// joins every thread within the wait. Returns false when some thread did not
+// end in time (its resources must then stay alive).
+bool StopThreads()
+{
+    tputlib_on_interrupt(1);
+    tputlib_sockets_shutdown_all();
+    tputlib_thread_joinall(kStopWaitMs);
+    tputlib_reporter_request_stop();
+    tputlib_timer_shutdown();
+    const int left = tputlib_thread_reap_all(kStopWaitMs);
+    if (left > 0) {
+        fflush(nullptr);
+        fprintf(stderr, "tputlib: %d threads did not end in time\n", left);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int tputlib_init()
+{
+    std::lock_guard<std::mutex> lk(g_entryLock);
+    if (g_running.load())
+        return 0; // the counts belong to the running threads
+    tputlib_set_alarm_callback(tputlib_on_alarm);
+    tputlib_signal(kTputSlotTerminate, tputlib_on_interrupt);
+    tputlib_signal(kTputSlotInterrupt, tputlib_on_interrupt);
+    tputlib_signal(kTputSlotAlarm, tputlib_on_interrupt);
+    tputlib_thread_init();
+    tputlib_interrupt_reset();
+    return 0;
+}
+
+int tputlib_set_result_callback(TputResultCallback callback, void* context)
+{
+    g_context.store(context);
+    g_callback.store(callback);
+    return 0;
+}
+
+TputResultCallback tputlib_result_callback(void** context)
+{
+    TputResultCallback callback = g_callback.load();
+    *context = g_context.load();
+    return callback;
+}
+
+int tputlib_start_server(int interval, int port, TputResultCallback callback, void* context)
+{
+    std::lock_guard<std::mutex> lk(g_entryLock);
+    if (g_running.load())
+        return 0;
+    // A server stopped before may start again without another init.
+    tputlib_interrupt_reset();
+    tputlib_reporter_reset();
+
+    TputSettings* listener = new TputSettings;
+    tputlib_settings_init(listener);
+    tputlib_parse_environment(listener);
+    tputlib_apply_option('s', "", listener);
+    ApplyNumber('i', interval, listener);
+    ApplyNumber('p', port, listener);
+    tputlib_set_result_callback(callback, context);
+
+    TputSettings* reporter = nullptr;
+    tputlib_settings_copy(listener, &reporter);
+    reporter->threadMode = kTputModeReporter;
+    reporter->runNow = listener;
+    tputlib_thread_start(reporter);
+    g_running.store(true);
+    return 0;
+}
+
+int tputlib_stop_server()
+{
+    std::lock_guard<std::mutex> lk(g_entryLock);
+    if (g_running.load()) {
+        StopThreads();
+        g_running.store(false);
+    }
+    return 0;
+}
+
+int tputlib_cleanup()
+{
+    std::lock_guard<std::mutex> lk(g_entryLock);
+    bool ended = true;
+    if (g_running.load()) {
+        ended = StopThreads();
+        g_running.store(false);
+    }
+    if (ended) {
+        tputlib_reporter_free_all();
+        tputlib_peer_list_free();
+        tputlib_thread_destroy();
+    }
+    return 0;
+}
+
+bool tputlib_running()
+{
+    return g_running.load();
+}
