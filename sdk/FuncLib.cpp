@@ -25,11 +25,12 @@ T Logged(const char* function, const QString& arguments, T result)
     return result;
 }
 
-QString Text(const char* text)
+// At most limit bytes: a body that comes with its length need not end in a NUL.
+QString Text(const char* text, size_t limit = 200)
 {
     if (!text)
         return QStringLiteral("(null)");
-    return QString::fromLatin1(text, int(strnlen(text, 200)));
+    return QString::fromLatin1(text, int(strnlen(text, limit)));
 }
 
 QString Handle(int64_t handle)
@@ -179,7 +180,7 @@ int FC_Loc_IoTTextControl(int64_t loginHandle, int command, int reserved, const 
                       .arg(Handle(loginHandle))
                       .arg(command)
                       .arg(reserved)
-                      .arg(Text(body))
+                      .arg(Text(body, size_t(qBound(0, length, 200))))
                       .arg(length),
                   result);
 }

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -297,6 +298,24 @@ TEST_F(SdkSimTest, CommandRepliesFollowTheScriptAndTheFaults)
     EXPECT_EQ(seen.at(3).code, 337);
     EXPECT_EQ(seen.at(3).body, QByteArray("<REQUEST_PARAM\r\nMACAddress1=\"a\"\r\n/>"));
     EXPECT_EQ(seen.at(3).via, QStringLiteral("FC_Loc_IoTTextControl"));
+}
+
+// A text command's body is bounded by its length alone: the SDK may not read
+// past it looking for a NUL, whether to send it or to log the call.
+TEST_F(SdkSimTest, TextCommandBodyIsReadOnlyUpToItsLength)
+{
+    int64_t handle = 0;
+    ASSERT_EQ(LoginOutcome("127.0.0.21", 3001, "580347", &handle), EVENT_LOGINOK);
+    const QByteArray text("<REQUEST_PARAM\r\nMACAddress1=\"b\"\r\n/>");
+    std::unique_ptr<char[]> body(new char[size_t(text.size())]);   // no NUL after it
+    memcpy(body.get(), text.constData(), size_t(text.size()));
+    ASSERT_EQ(FC_Loc_IoTTextControl(handle, 337, 0, body.get(), text.size()), 0);
+    const QVector<SimCommand> seen = SimLan::Instance().CommandsOf("VTC0003");
+    ASSERT_EQ(seen.size(), 1);
+    EXPECT_EQ(seen.at(0).body, text);
+    const QVector<SdkCall> logged = SdkCallLog::Instance().CallsOf("FC_Loc_IoTTextControl");
+    ASSERT_EQ(logged.size(), 1);
+    EXPECT_TRUE(logged.at(0).arguments.contains(QString::fromLatin1(text))) << qPrintable(logged.at(0).arguments);
 }
 
 TEST_F(SdkSimTest, LoginAndConnectionFailures)
