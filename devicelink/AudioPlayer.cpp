@@ -128,10 +128,18 @@ void AudioPlayer::StopPlay(int identity)
         return;
     m_stopped = true;
     ClearBuffers();
-    if (QThread::currentThread() == thread())
+    if (QThread::currentThread() == thread()) {
         StopOutput();
-    else
-        QMetaObject::invokeMethod(this, "StopOutput", Qt::QueuedConnection);
+        return;
+    }
+    const unsigned start = m_starts;
+    QMetaObject::invokeMethod(
+        this,
+        [this, start] {
+            if (start == m_starts)   // no start came in between: it would be silenced
+                StopOutput();
+        },
+        Qt::QueuedConnection);
 }
 
 void AudioPlayer::StopOutput()
@@ -147,6 +155,7 @@ void AudioPlayer::onStartPlay(int identity)
     if (identity != m_identity)
         return;
     m_paused = false;
+    ++m_starts;
     if (m_output) {
         m_generator->close();
         m_stopped = true;

@@ -126,6 +126,21 @@ TEST_F(AudioPlayerTest, StopFromAnotherThreadClearsAtOnceAndStopsTheOutputOnTheG
     EXPECT_EQ(player.Output()->state(), QAudio::StoppedState);
 }
 
+// The stream-test thread stops playback, and the GUI thread starts it again
+// before the queued stop of the output has run: that stale stop must not
+// silence the new start.
+TEST_F(AudioPlayerTest, AStopQueuedFromAnotherThreadLeavesALaterStartPlaying)
+{
+    std::thread worker([&] { player.StopPlay(1); });
+    worker.join();
+    player.onStartPlay(1);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(player.IsStopped());
+    EXPECT_TRUE(player.generator()->isOpen());
+    Append("abcd");
+    EXPECT_EQ(Read(100), QByteArray("abcd"));
+}
+
 TEST_F(AudioPlayerTest, PendingAudioIsCappedAtTwoSecondsKeepingTheNewest)
 {
     const int second = 8000 * 2;
