@@ -165,4 +165,23 @@ TEST_F(AudioPlayerTest, PendingAudioIsCappedAtTwoSecondsKeepingTheNewest)
     EXPECT_EQ(all, newest);
 }
 
+// A damaged stream header may announce any sample size and channel count; the
+// cap on the pending buffer must still hold without overflowing.
+TEST(AudioPlayerHeaderTest, AbsurdSampleSizeAndChannelsStillGiveASaneCap)
+{
+    AudioPlayer p;
+    p.SetIdentity(1);
+    p.InitAudioFormat(8000, 1 << 19, 1 << 16);
+    p.onStartPlay(1);
+    const QByteArray chunk(4096, 'x');
+    PC_FrameInfo f{};
+    f.nType = PC_FRAME_AUDIO;
+    f.nAudioLength = chunk.size();
+    f.pY = reinterpret_cast<const uint8_t*>(chunk.constData());
+    for (int i = 0; i < 4; ++i)
+        p.AppendAudioData(1, &f);
+    EXPECT_GT(p.PendingLimit(), 0);
+    EXPECT_EQ(p.PendingBytes(), qMin<qint64>(4 * chunk.size(), p.PendingLimit()));
+}
+
 }  // namespace
