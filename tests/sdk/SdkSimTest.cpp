@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <memory>
 
@@ -202,6 +203,7 @@ TEST_F(SdkSimTest, SearchReaddressLoginCommandAndOneSecondOfLiveStream)
     param.nConstOne = 1;
     param.pUser = &play;
     param.nChannel = -1;
+    const auto started = std::chrono::steady_clock::now();
     play.realHandle = FC_Loc_RealPlayEx(handle, "vlx://127.0.0.30", "admin", "580347", &LivePlay::OnData, &param);
     ASSERT_GT(play.realHandle.load(), 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
@@ -210,6 +212,9 @@ TEST_F(SdkSimTest, SearchReaddressLoginCommandAndOneSecondOfLiveStream)
     play.tearingDown = true;
     PC_SetDisplayCallback(play.port, nullptr, nullptr);
     const int framesAtClear = play.videoFrames + play.audioFrames;
+    // A loaded machine oversleeps: bound the count by the time that really passed.
+    const auto streamedMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
     EXPECT_EQ(PC_CloseStream(play.port), 0);
     EXPECT_EQ(PC_FreePort(play.port), 0);
     EXPECT_EQ(FC_Loc_StopRealPlay(play.realHandle), 0);
@@ -218,7 +223,7 @@ TEST_F(SdkSimTest, SearchReaddressLoginCommandAndOneSecondOfLiveStream)
 
     EXPECT_EQ(play.headers.load(), 1);
     EXPECT_GE(play.videoFrames.load(), 18);   // 25 per second, less start-up and scheduling slack
-    EXPECT_LE(play.videoFrames.load(), 27);
+    EXPECT_LE(play.videoFrames.load(), streamedMs / 40 + 2);
     EXPECT_GE(play.audioFrames.load(), 18);   // one per 40 ms
     EXPECT_EQ(play.audioBytes.load() % 640, 0);   // 320 samples of 16-bit mono per packet
     EXPECT_EQ(play.badFrames.load(), 0);
