@@ -720,6 +720,7 @@ void SimLan::StartThroughput(const QString& serial, const QByteArray& body)
                  qPrintable(serial), qPrintable(request.address), request.port, request.durationSec);
         return;
     }
+    request.address = target.toString();   // the form that was checked, whatever parses it next
     std::lock_guard<std::mutex> guard(m_lock);
     m_throughputRequests.push_back(request);
     if (!m_throughputRunner)

@@ -429,10 +429,16 @@ TEST_F(SdkSimTest, ThroughputCommandReachesTheHookForLoopbackTargetsOnly)
                                       "<REQUEST_PARAM\r\nIP=\"192.168.1.10\"\r\nPort=\"5001\"\r\nDuration=\"10\"\r\n"
                                       "MaxThroughput=\"100\"/>"),
               0);
-    EXPECT_TRUE(WaitUntil([&] { return runs.load() == 1; }, 2000));
+    // Octal spelling of 127: the runner gets the address in the plain form that
+    // was checked, never a text another parser could read as 177.0.0.5.
+    ASSERT_EQ(FC_Loc_IoTSystemControl(handle, 1519, 0,
+                                      "<REQUEST_PARAM\r\nIP=\"0177.0.0.5\"\r\nPort=\"5001\"\r\nDuration=\"10\"\r\n"
+                                      "MaxThroughput=\"100\"/>"),
+              0);
+    EXPECT_TRUE(WaitUntil([&] { return runs.load() == 2; }, 2000));
     FC_Loc_Cleanup();   // joins the runner threads
-    EXPECT_EQ(runs.load(), 1);
-    ASSERT_EQ(SimLan::Instance().ThroughputRequests().size(), 1);
+    EXPECT_EQ(runs.load(), 2);
+    ASSERT_EQ(SimLan::Instance().ThroughputRequests().size(), 2);
     EXPECT_EQ(SimLan::Instance().ThroughputRequests().at(0).serial, QStringLiteral("VTC0003"));
     SimLan::Instance().SetThroughputRunner(nullptr);
 }
