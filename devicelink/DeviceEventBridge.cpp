@@ -147,32 +147,28 @@ void DeviceEventBridge::SetPlayIdReader(PlayIdReader reader)
     g_playIdReader.store(reader);
 }
 
-void DeviceEventBridge::PlayAudioFrame(const PC_FrameInfo* frame)
+template <typename Use>
+void DeviceEventBridge::WithAudio(Use use)
 {
     DeviceEventBridge* bridge = Instance();
     if (!bridge)
         return;
     QMutexLocker guard(&bridge->m_audioLock);
     if (bridge->m_audio && !bridge->m_audioReleased)
-        bridge->m_audio->AppendAudioData(kAudioIdentity, frame);
+        use(bridge->m_audio.get());
+}
+
+void DeviceEventBridge::PlayAudioFrame(const PC_FrameInfo* frame)
+{
+    WithAudio([frame](AudioPlayer* audio) { audio->AppendAudioData(kAudioIdentity, frame); });
 }
 
 void DeviceEventBridge::StartAudioPlay()
 {
-    DeviceEventBridge* bridge = Instance();
-    if (!bridge)
-        return;
-    QMutexLocker guard(&bridge->m_audioLock);
-    if (bridge->m_audio && !bridge->m_audioReleased)
-        emit bridge->m_audio->startPlay(kAudioIdentity);
+    WithAudio([](AudioPlayer* audio) { emit audio->startPlay(kAudioIdentity); });
 }
 
 void DeviceEventBridge::StopAudioPlay()
 {
-    DeviceEventBridge* bridge = Instance();
-    if (!bridge)
-        return;
-    QMutexLocker guard(&bridge->m_audioLock);
-    if (bridge->m_audio && !bridge->m_audioReleased)
-        bridge->m_audio->StopPlay(kAudioIdentity);
+    WithAudio([](AudioPlayer* audio) { audio->StopPlay(kAudioIdentity); });
 }

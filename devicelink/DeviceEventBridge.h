@@ -58,6 +58,11 @@ public:
     static constexpr int kAudioIdentity = 1;
 
 private:
+    // Calls use(player) under the audio holder's lock while the process-wide
+    // bridge still holds its player.
+    template <typename Use>
+    static void WithAudio(Use use);
+
     QMutex m_audioLock;          // the audio holder: guards m_audio for the decode thread
     std::unique_ptr<AudioPlayer> m_audio;
     bool m_audioReleased = false;
