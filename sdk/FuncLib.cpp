@@ -43,6 +43,15 @@ SimLan& Lan()
     return SimLan::Instance();
 }
 
+// A command whose body is a NUL-terminated text (or null) and whose third
+// argument is only logged.
+int SendCommand(const char* function, int64_t loginHandle, int command, int third, const char* body)
+{
+    return Logged(function,
+                  QStringLiteral("%1,%2,%3,%4").arg(Handle(loginHandle)).arg(command).arg(third).arg(Text(body)),
+                  Lan().Command(function, loginHandle, command, body, -1));
+}
+
 }  // namespace
 
 int FC_Loc_SetDebugCallback(FC_DebugCallback callback, int level)
@@ -140,9 +149,7 @@ int FC_Loc_Logout(int64_t loginHandle)
 
 int FC_Loc_IoTSystemControl(int64_t loginHandle, int command, int channel, const char* body)
 {
-    return Logged("FC_Loc_IoTSystemControl",
-                  QStringLiteral("%1,%2,%3,%4").arg(Handle(loginHandle)).arg(command).arg(channel).arg(Text(body)),
-                  Lan().Command("FC_Loc_IoTSystemControl", loginHandle, command, body, -1));
+    return SendCommand("FC_Loc_IoTSystemControl", loginHandle, command, channel, body);
 }
 
 int FC_Loc_IoTChannelControl(int64_t loginHandle, int command, int reserved, const char* body, int channelIndex)
@@ -159,16 +166,12 @@ int FC_Loc_IoTChannelControl(int64_t loginHandle, int command, int reserved, con
 
 int FC_Loc_IoTQuery(int64_t loginHandle, int command, int reserved, const char* body)
 {
-    return Logged("FC_Loc_IoTQuery",
-                  QStringLiteral("%1,%2,%3,%4").arg(Handle(loginHandle)).arg(command).arg(reserved).arg(Text(body)),
-                  Lan().Command("FC_Loc_IoTQuery", loginHandle, command, body, -1));
+    return SendCommand("FC_Loc_IoTQuery", loginHandle, command, reserved, body);
 }
 
 int FC_Loc_HardwareConfigGet(int64_t loginHandle, int command, int reserved, const char* body)
 {
-    return Logged("FC_Loc_HardwareConfigGet",
-                  QStringLiteral("%1,%2,%3,%4").arg(Handle(loginHandle)).arg(command).arg(reserved).arg(Text(body)),
-                  Lan().Command("FC_Loc_HardwareConfigGet", loginHandle, command, body, -1));
+    return SendCommand("FC_Loc_HardwareConfigGet", loginHandle, command, reserved, body);
 }
 
 int FC_Loc_IoTTextControl(int64_t loginHandle, int command, int reserved, const char* body, int length)
