@@ -345,6 +345,28 @@ TEST_F(SdkSimTest, LoginAndConnectionFailures)
     EXPECT_LT(FC_Loc_IoTSystemControl(handle, 1012, 0, ""), 0);
 }
 
+// Whatever the profile's adapter says (a wide netmask, or no adapter at all),
+// the station holds sessions only with cameras on 127.0.0.0/8: a session with
+// any other address would have it send real traffic there (the ID-service
+// datagram goes to a logged-in camera's address).
+TEST_F(SdkSimTest, OnlyCamerasOnLoopbackAcceptALogin)
+{
+    const char* adapters[] = {R"("adapter": {"address": "127.0.0.5", "netmask": "0.0.0.0"},)", ""};
+    for (const char* adapter : adapters) {
+        const QByteArray json = QByteArray("{") + adapter +
+                                R"("cameras": [{"serial": "VTX0001", "address": "10.20.30.40", "loginDelayMs": 5},
+                                               {"serial": "VTX0002", "address": "127.0.0.40", "loginDelayMs": 5}]})";
+        SimProfile profile;
+        QString error;
+        ASSERT_TRUE(SimProfile::Parse(json, &profile, &error)) << qPrintable(error);
+        SimLan::Instance().LoadProfile(profile);
+        recorder.Attach();
+        int64_t handle = 0;
+        EXPECT_EQ(LoginOutcome("10.20.30.40", 3000, "580347", &handle), EVENT_CONNECTFAILED_LOGIN) << adapter;
+        EXPECT_EQ(LoginOutcome("127.0.0.40", 3000, "580347", &handle), EVENT_LOGINOK) << adapter;
+    }
+}
+
 TEST_F(SdkSimTest, DroppedStreamGoesSilentUntilStopped)
 {
     SimFaults drop;
