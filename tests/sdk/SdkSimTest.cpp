@@ -383,7 +383,9 @@ TEST_F(SdkSimTest, DroppedStreamGoesSilentUntilStopped)
     play.realHandle = FC_Loc_RealPlayEx(handle, "vlx://127.0.0.21", "admin", "580347", &LivePlay::OnData, &param);
     ASSERT_GT(play.realHandle.load(), 0);
     ASSERT_TRUE(WaitUntil([&] { return play.videoFrames > 0; }, 2000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));   // well past the drop
+    // A slow decode thread may still be behind the stream: let it catch up.
+    ASSERT_TRUE(WaitUntil([&] { return play.videoFrames == SdkCallLog::Instance().VideoInputs(); }, 3000));
     const int frames = play.videoFrames;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(play.videoFrames.load(), frames);
