@@ -650,6 +650,8 @@ TEST(SimProfileTest, RejectsBadProfilesWithTheFieldNamed)
         {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "replies": {"abc": {}}}]})", "not a command"},
         {R"({"cameras": [{"serial": "0123456789012345678901234567890123", "address": "1.2.3.4"}]})", "serial"},
         {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "port": 70000}]})", "port"},
+        {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "media": {"fps": 1e300}}]})", "fps"},
+        {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "media": {"fps": 2.5}}]})", "fps"},
         {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "faults": {"noReply": ["x"]}}]})", "noReply"},
         {"[1, 2]", "not a JSON object"},
     };
