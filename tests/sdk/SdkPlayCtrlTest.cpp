@@ -225,6 +225,26 @@ TEST_F(PortFixture, APortClosedFromItsOwnCallbackPlaysAgain)
     EXPECT_EQ(shown.load(), 2);
 }
 
+// The station tears a stream down on the GUI thread (close, then free the
+// port) before it stops the SDK stream, so a late media header may open and
+// start the port on the stream thread at the same moment. Neither side may
+// crash, race or leave a decode thread behind.
+TEST_F(PortFixture, PlayAndCloseFromTwoThreadsAtOnce)
+{
+    const char* raw = reinterpret_cast<const char*>(&header);
+    std::atomic<bool> done{false};
+    std::thread stream([&] {
+        while (!done) {
+            PC_OpenStream(port, raw + FC_VIDEO_PART_OFFSET, FC_VIDEO_PART_SIZE, PC_STREAM_VIDEO, 40);
+            PC_Play(port, 0);
+        }
+    });
+    for (int i = 0; i < 300; ++i)
+        EXPECT_EQ(PC_CloseStream(port), 0);
+    done = true;
+    stream.join();
+}
+
 TEST(PlayCtrlTest, PortsAreHandedOutOnceAndReusedAfterRelease)
 {
     std::vector<int> ports;
