@@ -9,7 +9,16 @@
 #include "PlayerStatusInfo.h"
 #include "VantrelEvent.h"
 
+#include <cstddef>
 #include <cstring>
+
+// The event records as the bridge fills them and the receivers read them.
+static_assert(sizeof(AuxResponseInfo) == 32 && offsetof(AuxResponseInfo, lStateCode) == 8 &&
+                  offsetof(AuxResponseInfo, pResponse) == 16 && offsetof(AuxResponseInfo, receiver) == 24,
+              "AuxResponseInfo layout");
+static_assert(offsetof(PlayerStatusInfo, lValue) == 8 && offsetof(PlayerStatusInfo, nValue2) == 16 &&
+                  offsetof(PlayerStatusInfo, pDevice) == 24,
+              "PlayerStatusInfo layout");
 
 namespace {
 
