@@ -51,7 +51,7 @@ DeviceEventBridge::~DeviceEventBridge()
 
 int DeviceEventBridge::Start()
 {
-    if (m_started)
+    if (m_started || m_stopped)   // after Stop nothing would clear what a start registers
         return m_startResult;
     m_started = true;
     FC_Loc_SetDebugCallback(&IgnoreSdkDebug, 100);

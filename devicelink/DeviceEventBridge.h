@@ -24,7 +24,8 @@ public:
     DeviceEventBridge& operator=(const DeviceEventBridge&) = delete;
 
     // Starts both libraries and registers the callbacks; the SDK's result of
-    // the last start-up call. Later calls do nothing and return that result.
+    // the last start-up call. Later calls, and any call after Stop, do nothing
+    // and return that result.
     int Start();
     // Stops audio, clears both callbacks (no callback runs once this returns)
     // and cleans both libraries up. Once only.

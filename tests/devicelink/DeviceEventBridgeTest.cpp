@@ -146,6 +146,17 @@ TEST_F(BridgeTest, StartAndStopCallTheLibrariesInOrder)
     EXPECT_EQ(bridge->Audio(), nullptr);
 }
 
+// A bridge stopped before it was started stays stopped: a later Start would
+// register callbacks that its destructor (Stop being done) never clears.
+TEST_F(BridgeTest, StartAfterStopRegistersNothing)
+{
+    bridge->Stop();
+    SdkCallLog::Instance().Clear();
+    bridge->Start();
+    EXPECT_TRUE(SdkCallLog::Instance().CallsOf("FC_Loc_SetStatusCallback").isEmpty());
+    EXPECT_TRUE(SdkCallLog::Instance().CallsOf("FC_Loc_SetMessageCallback").isEmpty());
+}
+
 TEST_F(BridgeTest, StatusAndRepliesArriveAsEventsOnTheGuiThread)
 {
     ASSERT_EQ(bridge->Start(), 0);
