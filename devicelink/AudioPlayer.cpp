@@ -11,6 +11,13 @@
 
 namespace {
 constexpr int kPendingSeconds = 2;
+
+// Bytes of one sample frame, bounded: the format comes from a device's stream
+// header, which may announce any size and channel count.
+qint64 FrameBytes(const QAudioFormat& format)
+{
+    return qint64(qBound(1, format.sampleSize() / 8, 8)) * qBound(1, format.channelCount(), 64);
+}
 }  // namespace
 
 AudioPlayer::AudioPlayer(QObject* parent) : QThread(parent)
@@ -74,8 +81,7 @@ qint64 AudioPlayer::PendingBytes() const
 qint64 AudioPlayer::PendingLimit() const
 {
     QMutexLocker guard(&m_lock);
-    const int bytesPerFrame = qMax(1, m_format.sampleSize() / 8) * qMax(1, m_format.channelCount());
-    return qint64(m_format.sampleRate()) * bytesPerFrame * kPendingSeconds;
+    return qint64(qMax(1, m_format.sampleRate())) * FrameBytes(m_format) * kPendingSeconds;
 }
 
 void AudioPlayer::AppendAudioData(int identity, const PC_FrameInfo* frame)
@@ -89,7 +95,7 @@ void AudioPlayer::AppendAudioData(int identity, const PC_FrameInfo* frame)
     if (m_pending.size() > limit) {
         // Nothing pulls (no sound card, or a stalled output): drop the oldest
         // bytes, whole sample frames, so the buffer cannot grow without end.
-        const int bytesPerFrame = qMax(1, m_format.sampleSize() / 8) * qMax(1, m_format.channelCount());
+        const qint64 bytesPerFrame = FrameBytes(m_format);
         qint64 excess = m_pending.size() - limit;
         excess += (bytesPerFrame - excess % bytesPerFrame) % bytesPerFrame;
         m_pending.remove(0, int(excess));
@@ -128,10 +134,18 @@ void AudioPlayer::StopPlay(int identity)
         return;
     m_stopped = true;
     ClearBuffers();
-    if (QThread::currentThread() == thread())
+    if (QThread::currentThread() == thread()) {
         StopOutput();
-    else
-        QMetaObject::invokeMethod(this, "StopOutput", Qt::QueuedConnection);
+        return;
+    }
+    const unsigned start = m_starts;
+    QMetaObject::invokeMethod(
+        this,
+        [this, start] {
+            if (start == m_starts)   // no start came in between: it would be silenced
+                StopOutput();
+        },
+        Qt::QueuedConnection);
 }
 
 void AudioPlayer::StopOutput()
@@ -147,6 +161,7 @@ void AudioPlayer::onStartPlay(int identity)
     if (identity != m_identity)
         return;
     m_paused = false;
+    ++m_starts;
     if (m_output) {
         m_generator->close();
         m_stopped = true;

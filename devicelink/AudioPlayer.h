@@ -70,6 +70,7 @@ private:
     std::atomic<bool> m_soundEnabled{true};
     std::atomic<int> m_identity{-1};
     std::atomic<bool> m_hasOutput{false};
+    std::atomic<unsigned> m_starts{0};   // onStartPlay calls; a queued stop of an older start is void
     double m_volume = 1.0;
     QAudioOutput* m_output = nullptr;
     Generator* m_generator = nullptr;

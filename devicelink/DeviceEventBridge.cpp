@@ -9,7 +9,16 @@
 #include "PlayerStatusInfo.h"
 #include "VantrelEvent.h"
 
+#include <cstddef>
 #include <cstring>
+
+// The event records as the bridge fills them and the receivers read them.
+static_assert(sizeof(AuxResponseInfo) == 32 && offsetof(AuxResponseInfo, lStateCode) == 8 &&
+                  offsetof(AuxResponseInfo, pResponse) == 16 && offsetof(AuxResponseInfo, receiver) == 24,
+              "AuxResponseInfo layout");
+static_assert(offsetof(PlayerStatusInfo, lValue) == 8 && offsetof(PlayerStatusInfo, nValue2) == 16 &&
+                  offsetof(PlayerStatusInfo, pDevice) == 24,
+              "PlayerStatusInfo layout");
 
 namespace {
 
@@ -42,7 +51,7 @@ DeviceEventBridge::~DeviceEventBridge()
 
 int DeviceEventBridge::Start()
 {
-    if (m_started)
+    if (m_started || m_stopped)   // after Stop nothing would clear what a start registers
         return m_startResult;
     m_started = true;
     FC_Loc_SetDebugCallback(&IgnoreSdkDebug, 100);
@@ -147,32 +156,28 @@ void DeviceEventBridge::SetPlayIdReader(PlayIdReader reader)
     g_playIdReader.store(reader);
 }
 
-void DeviceEventBridge::PlayAudioFrame(const PC_FrameInfo* frame)
+template <typename Use>
+void DeviceEventBridge::WithAudio(Use use)
 {
     DeviceEventBridge* bridge = Instance();
     if (!bridge)
         return;
     QMutexLocker guard(&bridge->m_audioLock);
     if (bridge->m_audio && !bridge->m_audioReleased)
-        bridge->m_audio->AppendAudioData(kAudioIdentity, frame);
+        use(bridge->m_audio.get());
+}
+
+void DeviceEventBridge::PlayAudioFrame(const PC_FrameInfo* frame)
+{
+    WithAudio([frame](AudioPlayer* audio) { audio->AppendAudioData(kAudioIdentity, frame); });
 }
 
 void DeviceEventBridge::StartAudioPlay()
 {
-    DeviceEventBridge* bridge = Instance();
-    if (!bridge)
-        return;
-    QMutexLocker guard(&bridge->m_audioLock);
-    if (bridge->m_audio && !bridge->m_audioReleased)
-        emit bridge->m_audio->startPlay(kAudioIdentity);
+    WithAudio([](AudioPlayer* audio) { emit audio->startPlay(kAudioIdentity); });
 }
 
 void DeviceEventBridge::StopAudioPlay()
 {
-    DeviceEventBridge* bridge = Instance();
-    if (!bridge)
-        return;
-    QMutexLocker guard(&bridge->m_audioLock);
-    if (bridge->m_audio && !bridge->m_audioReleased)
-        bridge->m_audio->StopPlay(kAudioIdentity);
+    WithAudio([](AudioPlayer* audio) { audio->StopPlay(kAudioIdentity); });
 }

@@ -24,7 +24,8 @@ public:
     DeviceEventBridge& operator=(const DeviceEventBridge&) = delete;
 
     // Starts both libraries and registers the callbacks; the SDK's result of
-    // the last start-up call. Later calls do nothing and return that result.
+    // the last start-up call. Later calls, and any call after Stop, do nothing
+    // and return that result.
     int Start();
     // Stops audio, clears both callbacks (no callback runs once this returns)
     // and cleans both libraries up. Once only.
@@ -58,6 +59,11 @@ public:
     static constexpr int kAudioIdentity = 1;
 
 private:
+    // Calls use(player) under the audio holder's lock while the process-wide
+    // bridge still holds its player.
+    template <typename Use>
+    static void WithAudio(Use use);
+
     QMutex m_audioLock;          // the audio holder: guards m_audio for the decode thread
     std::unique_ptr<AudioPlayer> m_audio;
     bool m_audioReleased = false;

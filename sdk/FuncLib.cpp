@@ -25,11 +25,12 @@ T Logged(const char* function, const QString& arguments, T result)
     return result;
 }
 
-QString Text(const char* text)
+// At most limit bytes: a body that comes with its length need not end in a NUL.
+QString Text(const char* text, size_t limit = 200)
 {
     if (!text)
         return QStringLiteral("(null)");
-    return QString::fromLatin1(text, int(strnlen(text, 200)));
+    return QString::fromLatin1(text, int(strnlen(text, limit)));
 }
 
 QString Handle(int64_t handle)
@@ -40,6 +41,15 @@ QString Handle(int64_t handle)
 SimLan& Lan()
 {
     return SimLan::Instance();
+}
+
+// A command whose body is a NUL-terminated text (or null) and whose third
+// argument is only logged.
+int SendCommand(const char* function, int64_t loginHandle, int command, int third, const char* body)
+{
+    return Logged(function,
+                  QStringLiteral("%1,%2,%3,%4").arg(Handle(loginHandle)).arg(command).arg(third).arg(Text(body)),
+                  Lan().Command(function, loginHandle, command, body, -1));
 }
 
 }  // namespace
@@ -139,9 +149,7 @@ int FC_Loc_Logout(int64_t loginHandle)
 
 int FC_Loc_IoTSystemControl(int64_t loginHandle, int command, int channel, const char* body)
 {
-    return Logged("FC_Loc_IoTSystemControl",
-                  QStringLiteral("%1,%2,%3,%4").arg(Handle(loginHandle)).arg(command).arg(channel).arg(Text(body)),
-                  Lan().Command("FC_Loc_IoTSystemControl", loginHandle, command, body, -1));
+    return SendCommand("FC_Loc_IoTSystemControl", loginHandle, command, channel, body);
 }
 
 int FC_Loc_IoTChannelControl(int64_t loginHandle, int command, int reserved, const char* body, int channelIndex)
@@ -158,16 +166,12 @@ int FC_Loc_IoTChannelControl(int64_t loginHandle, int command, int reserved, con
 
 int FC_Loc_IoTQuery(int64_t loginHandle, int command, int reserved, const char* body)
 {
-    return Logged("FC_Loc_IoTQuery",
-                  QStringLiteral("%1,%2,%3,%4").arg(Handle(loginHandle)).arg(command).arg(reserved).arg(Text(body)),
-                  Lan().Command("FC_Loc_IoTQuery", loginHandle, command, body, -1));
+    return SendCommand("FC_Loc_IoTQuery", loginHandle, command, reserved, body);
 }
 
 int FC_Loc_HardwareConfigGet(int64_t loginHandle, int command, int reserved, const char* body)
 {
-    return Logged("FC_Loc_HardwareConfigGet",
-                  QStringLiteral("%1,%2,%3,%4").arg(Handle(loginHandle)).arg(command).arg(reserved).arg(Text(body)),
-                  Lan().Command("FC_Loc_HardwareConfigGet", loginHandle, command, body, -1));
+    return SendCommand("FC_Loc_HardwareConfigGet", loginHandle, command, reserved, body);
 }
 
 int FC_Loc_IoTTextControl(int64_t loginHandle, int command, int reserved, const char* body, int length)
@@ -179,7 +183,7 @@ int FC_Loc_IoTTextControl(int64_t loginHandle, int command, int reserved, const 
                       .arg(Handle(loginHandle))
                       .arg(command)
                       .arg(reserved)
-                      .arg(Text(body))
+                      .arg(Text(body, size_t(qBound(0, length, 200))))
                       .arg(length),
                   result);
 }

@@ -9,8 +9,6 @@ PlayPort::PlayPort(int number) : m_number(number) {}
 PlayPort::~PlayPort()
 {
     StopThread();
-    if (m_finished.joinable())
-        m_finished.join();
 }
 
 int PlayPort::OpenStream(const char* header, int size, int kind, int bufferCount)
@@ -87,16 +85,15 @@ void PlayPort::SetStatusCallback(PC_StatusCallback callback, void* user)
 
 int PlayPort::Play()
 {
-    if (m_finished.joinable() && m_finished.get_id() != std::this_thread::get_id())
-        m_finished.join();
+    JoinRetired();   // a thread stopped from its callback has left it before decoding resumes
     std::lock_guard<std::mutex> guard(m_lock);
     if (!m_hasVideo && !m_hasAudio)
         return PC_ERR_STATE;
     if (m_playing)
         return 0;
-    m_stop = false;
     m_playing = true;
-    m_thread = std::thread([this] { DecodeLoop(); });
+    const uint64_t generation = m_generation;
+    m_thread = std::thread([this, generation] { DecodeLoop(generation); });
     return 0;
 }
 
@@ -121,14 +118,14 @@ int PlayPort::Input(bool video, const char* buffer, int length, int frameType, i
     return 0;
 }
 
-void PlayPort::DecodeLoop()
+void PlayPort::DecodeLoop(uint64_t generation)
 {
     for (;;) {
         Packet packet;
         {
             std::unique_lock<std::mutex> lock(m_lock);
-            m_wake.wait(lock, [this] { return m_stop.load() || !m_queue.empty(); });
-            if (m_stop)
+            m_wake.wait(lock, [&] { return m_generation != generation || !m_queue.empty(); });
+            if (m_generation != generation)
                 return;
             packet = std::move(m_queue.front());
             m_queue.pop_front();
@@ -189,23 +186,39 @@ void PlayPort::ReportError(int event, int64_t value, int value2)
 
 void PlayPort::StopThread()
 {
+    std::thread thread;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        m_stop = true;
+        ++m_generation;
         m_playing = false;
         m_queue.clear();
+        if (m_thread.joinable() && m_thread.get_id() == std::this_thread::get_id())
+            m_retired.push_back(std::move(m_thread));   // closed from its own callback: ends when it returns
+        else
+            thread = std::move(m_thread);
     }
     m_wake.notify_all();
-    if (!m_thread.joinable())
-        return;
-    if (m_thread.get_id() == std::this_thread::get_id()) {
-        // Closed from its own callback: it ends when the callback returns.
-        if (m_finished.joinable())
-            m_finished.join();
-        m_finished = std::move(m_thread);
-        return;
+    if (thread.joinable())
+        thread.join();
+    JoinRetired();
+}
+
+void PlayPort::JoinRetired()
+{
+    std::vector<std::thread> done;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        for (auto it = m_retired.begin(); it != m_retired.end();) {
+            if (it->get_id() == std::this_thread::get_id()) {
+                ++it;
+            } else {
+                done.push_back(std::move(*it));
+                it = m_retired.erase(it);
+            }
+        }
     }
-    m_thread.join();
+    for (std::thread& t : done)
+        t.join();
 }
 
 void PlayPort::CloseStream()

@@ -11,6 +11,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 // One port of the play library: the stream headers it was opened with, its
 // input queue and the decode thread that turns packets into frames.
@@ -44,11 +45,12 @@ private:
         QByteArray data;
     };
 
-    void DecodeLoop();
+    void DecodeLoop(uint64_t generation);
     void DecodeVideo(const Packet& packet);
     void DecodeAudio(const Packet& packet);
     void ReportError(int event, int64_t value, int value2);
     void StopThread();
+    void JoinRetired();
 
     const int m_number;
     mutable std::mutex m_lock;
@@ -63,9 +65,12 @@ private:
     std::atomic<int> m_layout{PC_LAYOUT_PLANAR};
     int m_hardwareDecode = 2;
     int m_decodeThreads = 1;
-    std::atomic<bool> m_stop{false};
+    // The decode thread runs while its generation is current; a stop moves on
+    // the generation and takes the thread out under the lock, so a play and a
+    // close on two threads never meet on the same thread object.
+    uint64_t m_generation = 0;
     std::thread m_thread;
-    std::thread m_finished;      // a decode thread that stopped itself, joined later
+    std::vector<std::thread> m_retired;   // stopped from their own callback, joined later
     std::atomic<int> m_framesDecoded{0};
     CallbackGate<PC_DisplayCallback> m_display;
     CallbackGate<PC_StatusCallback> m_status;

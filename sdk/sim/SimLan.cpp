@@ -30,6 +30,14 @@ bool IsDottedIpv4(const QString& text)
     return text.count('.') == 3 && a.setAddress(text) && a.protocol() == QAbstractSocket::IPv4Protocol;
 }
 
+// Simulated cameras are reachable only on 127.0.0.0/8: the station sends real
+// traffic to a logged-in camera's address (the ID-service datagram), so a
+// session with any other address, whatever the profile's subnet, is refused.
+bool IsLoopbackIpv4(const QString& text)
+{
+    return IsDottedIpv4(text) && QHostAddress(text).isLoopback();
+}
+
 quint32 Ipv4(const QString& text)
 {
     return QHostAddress(text).toIPv4Address();
@@ -488,7 +496,8 @@ void SimLan::FinishLogin(int64_t loginHandle, const QString& ip, int port, const
         if (session == m_sessions.end())
             return;   // logged out before the answer
         SimCamera* cam = CameraByAddress(ip);
-        ok = cam && cam->Config().port == port && OnAdapterSubnet(ip) && cam->CredentialsMatch(user, password) &&
+        ok = cam && cam->Config().port == port && IsLoopbackIpv4(ip) && OnAdapterSubnet(ip) &&
+             cam->CredentialsMatch(user, password) &&
              !cam->Config().faults.refuseLogin;
         if (ok) {
             session->second.serial = cam->Config().serial;
@@ -713,13 +722,14 @@ void SimLan::StartThroughput(const QString& serial, const QByteArray& body)
     request.ssid = a.value(QStringLiteral("SSID"));
     request.password = a.value(QStringLiteral("Password"));
     const QHostAddress target(request.address);
-    if (!IsDottedIpv4(request.address) || !target.isLoopback() || request.port < 1 || request.port > 65535 ||
+    if (!IsLoopbackIpv4(request.address) || request.port < 1 || request.port > 65535 ||
         request.durationSec < 0 || request.durationSec > 3600) {
         // Simulated cameras only ever reach the station on loopback.
         LogPrint(LOG_GENERAL, "SimLan::StartThroughput() refused, SN=%s, IP=%s, Port=%d, Duration=%d",
                  qPrintable(serial), qPrintable(request.address), request.port, request.durationSec);
         return;
     }
+    request.address = target.toString();   // the form that was checked, whatever parses it next
     std::lock_guard<std::mutex> guard(m_lock);
     m_throughputRequests.push_back(request);
     if (!m_throughputRunner)

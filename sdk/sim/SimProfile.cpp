@@ -55,7 +55,8 @@ public:
         if (v.isUndefined())
             return true;
         const double d = v.toDouble(-1e300);
-        if (!v.isDouble() || d != double(qint64(d)) || d < low || d > high)
+        // Range first: converting a huge value such as 1e300 to an integer is undefined.
+        if (!v.isDouble() || d < low || d > high || d != double(qint64(d)))
             return Fail(QStringLiteral("%1.%2: not a whole number in %3..%4").arg(where, key).arg(low).arg(high));
         *out = int(d);
         return true;

@@ -28,7 +28,8 @@
 //   }]
 // }
 // Values in brackets are the defaults; a command without a scripted reply
-// gets a built-in answer that passes.
+// gets a built-in answer that passes. A camera may sit at any address (the
+// factory one, say), but takes a login only on 127.0.0.0/8.
 
 // A scripted answer of a simulated camera to one device command.
 struct SimReply {

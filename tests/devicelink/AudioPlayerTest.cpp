@@ -126,6 +126,21 @@ TEST_F(AudioPlayerTest, StopFromAnotherThreadClearsAtOnceAndStopsTheOutputOnTheG
     EXPECT_EQ(player.Output()->state(), QAudio::StoppedState);
 }
 
+// The stream-test thread stops playback, and the GUI thread starts it again
+// before the queued stop of the output has run: that stale stop must not
+// silence the new start.
+TEST_F(AudioPlayerTest, AStopQueuedFromAnotherThreadLeavesALaterStartPlaying)
+{
+    std::thread worker([&] { player.StopPlay(1); });
+    worker.join();
+    player.onStartPlay(1);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(player.IsStopped());
+    EXPECT_TRUE(player.generator()->isOpen());
+    Append("abcd");
+    EXPECT_EQ(Read(100), QByteArray("abcd"));
+}
+
 TEST_F(AudioPlayerTest, PendingAudioIsCappedAtTwoSecondsKeepingTheNewest)
 {
     const int second = 8000 * 2;
@@ -148,6 +163,25 @@ TEST_F(AudioPlayerTest, PendingAudioIsCappedAtTwoSecondsKeepingTheNewest)
     for (int i = 30; i < 50; ++i)
         newest += chunks[size_t(i)];
     EXPECT_EQ(all, newest);
+}
+
+// A damaged stream header may announce any sample size and channel count; the
+// cap on the pending buffer must still hold without overflowing.
+TEST(AudioPlayerHeaderTest, AbsurdSampleSizeAndChannelsStillGiveASaneCap)
+{
+    AudioPlayer p;
+    p.SetIdentity(1);
+    p.InitAudioFormat(8000, 1 << 19, 1 << 16);
+    p.onStartPlay(1);
+    const QByteArray chunk(4096, 'x');
+    PC_FrameInfo f{};
+    f.nType = PC_FRAME_AUDIO;
+    f.nAudioLength = chunk.size();
+    f.pY = reinterpret_cast<const uint8_t*>(chunk.constData());
+    for (int i = 0; i < 4; ++i)
+        p.AppendAudioData(1, &f);
+    EXPECT_GT(p.PendingLimit(), 0);
+    EXPECT_EQ(p.PendingBytes(), qMin<qint64>(4 * chunk.size(), p.PendingLimit()));
 }
 
 }  // namespace

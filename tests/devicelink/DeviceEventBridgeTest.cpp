@@ -16,6 +16,7 @@
 
 #include <cstring>
 #include <functional>
+#include <thread>
 
 namespace {
 
@@ -145,6 +146,17 @@ TEST_F(BridgeTest, StartAndStopCallTheLibrariesInOrder)
     EXPECT_EQ(bridge->Audio(), nullptr);
 }
 
+// A bridge stopped before it was started stays stopped: a later Start would
+// register callbacks that its destructor (Stop being done) never clears.
+TEST_F(BridgeTest, StartAfterStopRegistersNothing)
+{
+    bridge->Stop();
+    SdkCallLog::Instance().Clear();
+    bridge->Start();
+    EXPECT_TRUE(SdkCallLog::Instance().CallsOf("FC_Loc_SetStatusCallback").isEmpty());
+    EXPECT_TRUE(SdkCallLog::Instance().CallsOf("FC_Loc_SetMessageCallback").isEmpty());
+}
+
 TEST_F(BridgeTest, StatusAndRepliesArriveAsEventsOnTheGuiThread)
 {
     ASSERT_EQ(bridge->Start(), 0);
@@ -235,6 +247,39 @@ TEST_F(BridgeTest, PlayerStatusGoesToTheMainWindowForTheDevicesCurrentPortOnly)
     EXPECT_EQ(p.nValue2, 4);
     EXPECT_EQ(p.nReserved, 0);
     EXPECT_EQ(p.pDevice, &device);
+}
+
+// The live-play shortcuts reach the bridge's player as identity 1: a start
+// from a library thread runs queued on the GUI thread; after Stop the player
+// is out of reach even if it would take audio.
+TEST_F(BridgeTest, AudioShortcutsDriveThePlayerUntilStop)
+{
+    AudioPlayer* audio = bridge->Audio();
+    ASSERT_NE(audio, nullptr);
+    audio->InitAudioFormat(8000, 16, 1);
+    std::thread([] { DeviceEventBridge::StartAudioPlay(); }).join();
+    EXPECT_TRUE(audio->IsStopped());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(audio->IsStopped());
+
+    const char pcm[4] = {1, 2, 3, 4};
+    PC_FrameInfo frame{};
+    frame.nType = PC_FRAME_AUDIO;
+    frame.nAudioLength = sizeof pcm;
+    frame.pY = reinterpret_cast<const uint8_t*>(pcm);
+    std::thread([&] { DeviceEventBridge::PlayAudioFrame(&frame); }).join();
+    EXPECT_EQ(audio->PendingBytes(), 4);
+    DeviceEventBridge::StopAudioPlay();
+    EXPECT_TRUE(audio->IsStopped());
+    EXPECT_EQ(audio->PendingBytes(), 0);
+
+    bridge->Stop();
+    EXPECT_EQ(bridge->Audio(), nullptr);
+    audio->onStartPlay(1);   // the player itself would take audio again
+    DeviceEventBridge::PlayAudioFrame(&frame);
+    DeviceEventBridge::StartAudioPlay();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(audio->PendingBytes(), 0);
 }
 
 TEST_F(BridgeTest, NoEventIsPostedAfterStop)

@@ -192,6 +192,59 @@ TEST_F(PortFixture, AFullQueueDropsThePacketWithAnErrorCode)
     release = true;
 }
 
+// The display callback may close its own port (its decode thread cannot join
+// itself): nothing more is shown, and the port opens and plays again as new.
+TEST_F(PortFixture, APortClosedFromItsOwnCallbackPlaysAgain)
+{
+    struct Closer {
+        static int On(int p, const PC_FrameInfo*, void* user)
+        {
+            auto* shown = static_cast<std::atomic<int>*>(user);
+            if (shown->load() == 0)
+                EXPECT_EQ(PC_CloseStream(p), 0);
+            ++*shown;   // after the close, so the test sees the port closed
+            return 0;
+        }
+    };
+    std::atomic<int> shown{0};
+    ASSERT_EQ(PC_SetDisplayCallback(port, &Closer::On, &shown), 0);
+    ASSERT_EQ(PC_Play(port, 0), 0);
+    const QByteArray packet = SynthVideoCodec::EncodeTestPicture(64, 32, 0);
+    ASSERT_EQ(PC_InputVideoData(port, packet.constData(), packet.size(), 1, 0), 0);
+    for (int i = 0; i < 400 && shown == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(shown.load(), 1);
+    EXPECT_EQ(PC_InputVideoData(port, packet.constData(), packet.size(), 1, 0), PC_ERR_STATE);
+
+    const char* raw = reinterpret_cast<const char*>(&header);
+    ASSERT_EQ(PC_OpenStream(port, raw + FC_VIDEO_PART_OFFSET, FC_VIDEO_PART_SIZE, PC_STREAM_VIDEO, 40), 0);
+    ASSERT_EQ(PC_Play(port, 0), 0);
+    ASSERT_EQ(PC_InputVideoData(port, packet.constData(), packet.size(), 1, 0), 0);
+    for (int i = 0; i < 400 && shown == 1; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(shown.load(), 2);
+}
+
+// The station tears a stream down on the GUI thread (close, then free the
+// port) before it stops the SDK stream, so a late media header may open and
+// start the port on the stream thread at the same moment. Neither side may
+// crash, race or leave a decode thread behind.
+TEST_F(PortFixture, PlayAndCloseFromTwoThreadsAtOnce)
+{
+    const char* raw = reinterpret_cast<const char*>(&header);
+    std::atomic<bool> done{false};
+    std::thread stream([&] {
+        while (!done) {
+            PC_OpenStream(port, raw + FC_VIDEO_PART_OFFSET, FC_VIDEO_PART_SIZE, PC_STREAM_VIDEO, 40);
+            PC_Play(port, 0);
+        }
+    });
+    for (int i = 0; i < 300; ++i)
+        EXPECT_EQ(PC_CloseStream(port), 0);
+    done = true;
+    stream.join();
+}
+
 TEST(PlayCtrlTest, PortsAreHandedOutOnceAndReusedAfterRelease)
 {
     std::vector<int> ports;

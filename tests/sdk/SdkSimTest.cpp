@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -201,6 +203,7 @@ TEST_F(SdkSimTest, SearchReaddressLoginCommandAndOneSecondOfLiveStream)
     param.nConstOne = 1;
     param.pUser = &play;
     param.nChannel = -1;
+    const auto started = std::chrono::steady_clock::now();
     play.realHandle = FC_Loc_RealPlayEx(handle, "vlx://127.0.0.30", "admin", "580347", &LivePlay::OnData, &param);
     ASSERT_GT(play.realHandle.load(), 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
@@ -209,6 +212,9 @@ TEST_F(SdkSimTest, SearchReaddressLoginCommandAndOneSecondOfLiveStream)
     play.tearingDown = true;
     PC_SetDisplayCallback(play.port, nullptr, nullptr);
     const int framesAtClear = play.videoFrames + play.audioFrames;
+    // A loaded machine oversleeps: bound the count by the time that really passed.
+    const auto streamedMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
     EXPECT_EQ(PC_CloseStream(play.port), 0);
     EXPECT_EQ(PC_FreePort(play.port), 0);
     EXPECT_EQ(FC_Loc_StopRealPlay(play.realHandle), 0);
@@ -217,7 +223,7 @@ TEST_F(SdkSimTest, SearchReaddressLoginCommandAndOneSecondOfLiveStream)
 
     EXPECT_EQ(play.headers.load(), 1);
     EXPECT_GE(play.videoFrames.load(), 18);   // 25 per second, less start-up and scheduling slack
-    EXPECT_LE(play.videoFrames.load(), 27);
+    EXPECT_LE(play.videoFrames.load(), streamedMs / 40 + 2);
     EXPECT_GE(play.audioFrames.load(), 18);   // one per 40 ms
     EXPECT_EQ(play.audioBytes.load() % 640, 0);   // 320 samples of 16-bit mono per packet
     EXPECT_EQ(play.badFrames.load(), 0);
@@ -299,6 +305,24 @@ TEST_F(SdkSimTest, CommandRepliesFollowTheScriptAndTheFaults)
     EXPECT_EQ(seen.at(3).via, QStringLiteral("FC_Loc_IoTTextControl"));
 }
 
+// A text command's body is bounded by its length alone: the SDK may not read
+// past it looking for a NUL, whether to send it or to log the call.
+TEST_F(SdkSimTest, TextCommandBodyIsReadOnlyUpToItsLength)
+{
+    int64_t handle = 0;
+    ASSERT_EQ(LoginOutcome("127.0.0.21", 3001, "580347", &handle), EVENT_LOGINOK);
+    const QByteArray text("<REQUEST_PARAM\r\nMACAddress1=\"b\"\r\n/>");
+    std::unique_ptr<char[]> body(new char[size_t(text.size())]);   // no NUL after it
+    memcpy(body.get(), text.constData(), size_t(text.size()));
+    ASSERT_EQ(FC_Loc_IoTTextControl(handle, 337, 0, body.get(), text.size()), 0);
+    const QVector<SimCommand> seen = SimLan::Instance().CommandsOf("VTC0003");
+    ASSERT_EQ(seen.size(), 1);
+    EXPECT_EQ(seen.at(0).body, text);
+    const QVector<SdkCall> logged = SdkCallLog::Instance().CallsOf("FC_Loc_IoTTextControl");
+    ASSERT_EQ(logged.size(), 1);
+    EXPECT_TRUE(logged.at(0).arguments.contains(QString::fromLatin1(text))) << qPrintable(logged.at(0).arguments);
+}
+
 TEST_F(SdkSimTest, LoginAndConnectionFailures)
 {
     SimFaults refuse;
@@ -321,6 +345,28 @@ TEST_F(SdkSimTest, LoginAndConnectionFailures)
     EXPECT_LT(FC_Loc_IoTSystemControl(handle, 1012, 0, ""), 0);
 }
 
+// Whatever the profile's adapter says (a wide netmask, or no adapter at all),
+// the station holds sessions only with cameras on 127.0.0.0/8: a session with
+// any other address would have it send real traffic there (the ID-service
+// datagram goes to a logged-in camera's address).
+TEST_F(SdkSimTest, OnlyCamerasOnLoopbackAcceptALogin)
+{
+    const char* adapters[] = {R"("adapter": {"address": "127.0.0.5", "netmask": "0.0.0.0"},)", ""};
+    for (const char* adapter : adapters) {
+        const QByteArray json = QByteArray("{") + adapter +
+                                R"("cameras": [{"serial": "VTX0001", "address": "10.20.30.40", "loginDelayMs": 5},
+                                               {"serial": "VTX0002", "address": "127.0.0.40", "loginDelayMs": 5}]})";
+        SimProfile profile;
+        QString error;
+        ASSERT_TRUE(SimProfile::Parse(json, &profile, &error)) << qPrintable(error);
+        SimLan::Instance().LoadProfile(profile);
+        recorder.Attach();
+        int64_t handle = 0;
+        EXPECT_EQ(LoginOutcome("10.20.30.40", 3000, "580347", &handle), EVENT_CONNECTFAILED_LOGIN) << adapter;
+        EXPECT_EQ(LoginOutcome("127.0.0.40", 3000, "580347", &handle), EVENT_LOGINOK) << adapter;
+    }
+}
+
 TEST_F(SdkSimTest, DroppedStreamGoesSilentUntilStopped)
 {
     SimFaults drop;
@@ -337,7 +383,9 @@ TEST_F(SdkSimTest, DroppedStreamGoesSilentUntilStopped)
     play.realHandle = FC_Loc_RealPlayEx(handle, "vlx://127.0.0.21", "admin", "580347", &LivePlay::OnData, &param);
     ASSERT_GT(play.realHandle.load(), 0);
     ASSERT_TRUE(WaitUntil([&] { return play.videoFrames > 0; }, 2000));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));   // well past the drop
+    // A slow decode thread may still be behind the stream: let it catch up.
+    ASSERT_TRUE(WaitUntil([&] { return play.videoFrames == SdkCallLog::Instance().VideoInputs(); }, 3000));
     const int frames = play.videoFrames;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(play.videoFrames.load(), frames);
@@ -405,10 +453,16 @@ TEST_F(SdkSimTest, ThroughputCommandReachesTheHookForLoopbackTargetsOnly)
                                       "<REQUEST_PARAM\r\nIP=\"192.168.1.10\"\r\nPort=\"5001\"\r\nDuration=\"10\"\r\n"
                                       "MaxThroughput=\"100\"/>"),
               0);
-    EXPECT_TRUE(WaitUntil([&] { return runs.load() == 1; }, 2000));
+    // Octal spelling of 127: the runner gets the address in the plain form that
+    // was checked, never a text another parser could read as 177.0.0.5.
+    ASSERT_EQ(FC_Loc_IoTSystemControl(handle, 1519, 0,
+                                      "<REQUEST_PARAM\r\nIP=\"0177.0.0.5\"\r\nPort=\"5001\"\r\nDuration=\"10\"\r\n"
+                                      "MaxThroughput=\"100\"/>"),
+              0);
+    EXPECT_TRUE(WaitUntil([&] { return runs.load() == 2; }, 2000));
     FC_Loc_Cleanup();   // joins the runner threads
-    EXPECT_EQ(runs.load(), 1);
-    ASSERT_EQ(SimLan::Instance().ThroughputRequests().size(), 1);
+    EXPECT_EQ(runs.load(), 2);
+    ASSERT_EQ(SimLan::Instance().ThroughputRequests().size(), 2);
     EXPECT_EQ(SimLan::Instance().ThroughputRequests().at(0).serial, QStringLiteral("VTC0003"));
     SimLan::Instance().SetThroughputRunner(nullptr);
 }
@@ -596,6 +650,8 @@ TEST(SimProfileTest, RejectsBadProfilesWithTheFieldNamed)
         {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "replies": {"abc": {}}}]})", "not a command"},
         {R"({"cameras": [{"serial": "0123456789012345678901234567890123", "address": "1.2.3.4"}]})", "serial"},
         {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "port": 70000}]})", "port"},
+        {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "media": {"fps": 1e300}}]})", "fps"},
+        {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "media": {"fps": 2.5}}]})", "fps"},
         {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "faults": {"noReply": ["x"]}}]})", "noReply"},
         {"[1, 2]", "not a JSON object"},
     };
