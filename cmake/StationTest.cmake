@@ -22,6 +22,7 @@ function(station_add_test name)
     # libxkbcommon-x11 strndup()s keymap names that are not NUL-terminated
     # inside their buffer; the strict check reports that on every X connection.
     list(TRANSFORM env REPLACE "strict_string_checks=1" "strict_string_checks=0")
+    list(TRANSFORM env REPLACE "tests/lsan.supp" "tests/lsan-gl.supp")
   endif()
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 600)
