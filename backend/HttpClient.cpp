@@ -248,6 +248,16 @@ std::string EscapeCustomItems(const std::string& items)
     return out;
 }
 
+// A header value holds no control byte but the tab.
+bool SafeHeaderValue(const std::string& value)
+{
+    for (unsigned char c : value) {
+        if ((c < 0x20 && c != '\t') || c == 0x7F)
+            return false;
+    }
+    return true;
+}
+
 // The state of one receive loop over the reply buffer.
 struct ReplyScan {
     bool statusSeen = false;
@@ -442,9 +452,14 @@ int HttpClient::SocketPost(const char* host, uint16_t port, const char* request,
                         const size_t end = Find(reply, region, "\r\n", valueAt);
                         if (end != std::string::npos) {
                             const std::string cookie(reply + valueAt, std::min<size_t>(end - valueAt, COOKIE_MAX));
-                            std::lock_guard<std::mutex> lock(g_cookieMutex);
-                            if (cookie != g_cookie)
-                                g_cookie = cookie;
+                            if (!SafeHeaderValue(cookie)) {
+                                // It goes back in every later request: a line break there would add headers.
+                                LogPrint(LOG_INFO, "#HttpClient::SocketPost() Set-Cookie with control bytes ignored");
+                            } else {
+                                std::lock_guard<std::mutex> lock(g_cookieMutex);
+                                if (cookie != g_cookie)
+                                    g_cookie = cookie;
+                            }
                         }
                     }
                     const size_t l = Find(reply, region, "Content-Length:");

@@ -181,6 +181,31 @@ TEST(HttpTransportRawTest, HeaderSplitInsideTheLengthWaitsForTheWholeNumber)
     EXPECT_EQ(HttpClient::BackendCookie(), "a=bc");
 }
 
+TEST(HttpTransportRawTest, CookieIsCutAndNeverCarriesLineBreaks)
+{
+    struct Case {
+        const char* name;
+        std::string value;
+        std::string expected;
+    } cases[] = {
+        {"long value cut to 1023", std::string(1500, 'c'), std::string(1023, 'c')},
+        // Echoed into every later request, a bare LF or CR would start a header of the reply's choosing.
+        {"bare LF", "a=1\nX-Injected: 1", "session=kept"},
+        {"bare CR", "a=1\rX-Injected: 1", "session=kept"},
+        {"NUL", std::string("a=1\0b", 5), "session=kept"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HttpClient::SetBackendCookie("session=kept");
+        RawHttpServer server({{"HTTP/1.0 200 OK\r\nSet-Cookie: " + c.value + "\r\nContent-Length: 2\r\n\r\n{}"}},
+                             RawHttpServer::End::Hold);
+        HttpClient client;
+        EXPECT_EQ(Post(client, "127.0.0.1", server.Port(), kGet).code, 0);
+        EXPECT_EQ(HttpClient::BackendCookie(), c.expected);
+    }
+    HttpClient::SetBackendCookie("");
+}
+
 TEST(HttpTransportRawTest, CompletesAtContentLengthWithoutWaitingForClose)
 {
     for (const std::string& reply : {std::string("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"),
