@@ -234,6 +234,24 @@ TEST_F(ResultCacheTest, CrashBetweenMirrorAndCleanupLeavesNoDuplicates)
     EXPECT_EQ(FileRecords(Day(5)).size(), 3u);
 }
 
+TEST_F(ResultCacheTest, OldDayFilesStayUntilTodaysFileIsWritten)
+{
+    WholeMachineTestMode = false;
+    CacheFileStore::WriteRecords(Day(3), {Record(1)});
+    ASSERT_TRUE(QDir().mkpath(Day(5) + ".tmp"));   // today's file can't be written
+    TestDataManageDialog cache;
+    cache.StartUploadCacheData();
+    EXPECT_EQ(cache.UploadThread()->Pending().size(), 1u);
+    EXPECT_FALSE(QFileInfo::exists(Day(5)));
+    EXPECT_EQ(FileRecords(Day(3)).size(), 1u);
+
+    // Once today's file can be written the move completes.
+    ASSERT_TRUE(QDir(Day(5) + ".tmp").removeRecursively());
+    cache.AddCacheTestData(Record(2));
+    EXPECT_FALSE(QFileInfo::exists(Day(3)));
+    EXPECT_EQ(FileRecords(Day(5)).size(), 2u);
+}
+
 TEST_F(ResultCacheTest, NothingPendingMakesNoFile)
 {
     {
