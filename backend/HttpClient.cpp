@@ -33,13 +33,14 @@ std::mutex g_cookieMutex;
 std::string g_cookie;
 
 constexpr int RCVBUF_BYTES = 0x200000;
+constexpr int DOWNLOAD_RCVBUF_BYTES = 1048576;
 constexpr int WAIT_MS = 2000;
 constexpr int WAIT_SLICE_MS = 100;   // the stop flag is looked at this often while waiting
 
 // Closes the socket on every way out.
 class SocketHandle {
 public:
-    explicit SocketHandle(int fd) : m_fd(fd) {}
+    SocketHandle() = default;
     ~SocketHandle()
     {
         if (m_fd >= 0)
@@ -48,9 +49,15 @@ public:
     SocketHandle(const SocketHandle&) = delete;
     SocketHandle& operator=(const SocketHandle&) = delete;
     int fd() const { return m_fd; }
+    void Reset(int fd)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
 
 private:
-    int m_fd;
+    int m_fd = -1;
 };
 
 bool SetNonBlocking(int fd, bool on)
@@ -85,6 +92,49 @@ bool ResolveIpv4(const std::string& host, uint16_t port, sockaddr_in* out)
     out->sin_port = htons(port);
     freeaddrinfo(list);
     return true;
+}
+
+// Resolves host ("name" or "name:port"), makes a TCP socket with the given receive
+// buffer and connects without blocking, waiting up to `waits` times waitMs for it to
+// become writable (an error result goes on: a refused connection shows up when the
+// request is sent). 0, or the transport code: 1 name, 3 socket, 4 option, 5 not writable.
+int OpenConnection(const char* host, uint16_t port, int rcvbuf, int waits, int waitMs, SocketHandle* sock)
+{
+    std::string hostName;
+    uint16_t hostPort = port;
+    sockaddr_in addr{};
+    if (!HttpClient::SplitHostPort(host, port, &hostName, &hostPort) || !ResolveIpv4(hostName, hostPort, &addr))
+        return 1;
+    sock->Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (sock->fd() < 0)
+        return 3;
+    if (setsockopt(sock->fd(), SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof(rcvbuf)) != 0)
+        return 4;
+    SetNonBlocking(sock->fd(), true);
+    ::connect(sock->fd(), reinterpret_cast<const sockaddr*>(&addr), sizeof(addr));
+    int writable = 0;
+    for (int i = 0; i < waits && writable == 0; ++i)
+        writable = WaitFor(sock->fd(), POLLOUT, waitMs);
+    return writable == 0 ? 5 : 0;
+}
+
+// Sends the whole request in blocking mode, then switches back to non-blocking for
+// the receive loop. False (code 6) when it did not go out whole. MSG_NOSIGNAL keeps
+// a closed peer from raising SIGPIPE in the station.
+bool SendWhole(int fd, const char* data, size_t length)
+{
+    SetNonBlocking(fd, false);
+    size_t sent = 0;
+    while (sent < length) {
+        if (WaitFor(fd, POLLOUT, WAIT_MS) <= 0)
+            break;
+        const ssize_t n = ::send(fd, data + sent, length - sent, MSG_NOSIGNAL);
+        if (n <= 0)
+            break;
+        sent += size_t(n);
+    }
+    SetNonBlocking(fd, true);
+    return sent == length;
 }
 
 // Finds needle in [data, data + length); npos when absent.
@@ -338,41 +388,13 @@ int HttpClient::SocketPost(const char* host, uint16_t port, const char* request,
     if (!InitSocket())
         return 2;
 
-    std::string hostName;
-    uint16_t hostPort = port;
-    sockaddr_in addr{};
-    if (!SplitHostPort(host, port, &hostName, &hostPort) || !ResolveIpv4(hostName, hostPort, &addr))
-        return 1;
-
-    SocketHandle sock(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (sock.fd() < 0)
-        return 3;
-    int rcvbuf = RCVBUF_BYTES;
-    if (setsockopt(sock.fd(), SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof(rcvbuf)) != 0)
-        return 4;
-
-    // Non-blocking connect; a refused connection shows up as a failed send below.
-    SetNonBlocking(sock.fd(), true);
-    ::connect(sock.fd(), reinterpret_cast<const sockaddr*>(&addr), sizeof(addr));
-    if (WaitFor(sock.fd(), POLLOUT, WAIT_MS) == 0)
-        return 5;
-
-    // The request goes out whole or the exchange fails; MSG_NOSIGNAL keeps a closed
-    // peer from raising SIGPIPE in the station.
-    SetNonBlocking(sock.fd(), false);
-    size_t sent = 0;
-    while (sent < requestLen) {
-        if (WaitFor(sock.fd(), POLLOUT, WAIT_MS) <= 0)
-            break;
-        const ssize_t n = ::send(sock.fd(), request + sent, requestLen - sent, MSG_NOSIGNAL);
-        if (n <= 0)
-            break;
-        sent += size_t(n);
-    }
-    if (sent < requestLen)
+    SocketHandle sock;
+    const int opened = OpenConnection(host, port, RCVBUF_BYTES, 1, WAIT_MS, &sock);
+    if (opened != 0)
+        return opened;
+    if (!SendWhole(sock.fd(), request, requestLen))
         return 6;
 
-    SetNonBlocking(sock.fd(), true);
     const size_t capacity = size_t(*replySize);
     memset(reply, 0, capacity);
     const uint64_t start = Clock::TickMs();
@@ -802,24 +824,10 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
         return 11;
     if (!InitSocket())
         return 2;
-    std::string hostName;
-    uint16_t hostPort = port;
-    sockaddr_in addr{};
-    if (!SplitHostPort(host, port, &hostName, &hostPort) || !ResolveIpv4(hostName, hostPort, &addr))
-        return 1;
-    SocketHandle sock(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (sock.fd() < 0)
-        return 3;
-    int rcvbuf = 1048576;
-    if (setsockopt(sock.fd(), SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof(rcvbuf)) != 0)
-        return 4;
-    SetNonBlocking(sock.fd(), true);
-    ::connect(sock.fd(), reinterpret_cast<const sockaddr*>(&addr), sizeof(addr));
-    int writable = 0;
-    for (int i = 0; i < 3 && writable == 0; ++i)
-        writable = WaitFor(sock.fd(), POLLOUT, 1000);
-    if (writable == 0)
-        return 5;
+    SocketHandle sock;
+    const int opened = OpenConnection(host, port, DOWNLOAD_RCVBUF_BYTES, 3, 1000, &sock);
+    if (opened != 0)
+        return opened;
 
     // Control bytes and spaces of the URL are escaped so that it stays one request line.
     std::string target;
@@ -832,19 +840,8 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
     const std::string request = "GET " + target
         + " HTTP/1.0\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\nAccept: */*\r\nHost:"
         + (host ? host : "") + "\r\n\r\n";
-    SetNonBlocking(sock.fd(), false);
-    size_t sent = 0;
-    while (sent < request.size()) {
-        if (WaitFor(sock.fd(), POLLOUT, WAIT_MS) <= 0)
-            break;
-        const ssize_t n = ::send(sock.fd(), request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0)
-            break;
-        sent += size_t(n);
-    }
-    if (sent < request.size())
+    if (!SendWhole(sock.fd(), request.data(), request.size()))
         return 6;
-    SetNonBlocking(sock.fd(), true);
 
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[DOWNLOAD_BUFFER_SIZE]);
     if (!buffer)
