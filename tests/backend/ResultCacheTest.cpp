@@ -367,6 +367,20 @@ TEST_F(ResultCacheTest, StopEndsWaitsAndPostsPromptly)
     }
 }
 
+TEST_F(ResultCacheTest, StartAfterStopPostsAgain)
+{
+    sim.SetRefusing(true);
+    TestDataManageDialog cache;
+    cache.AddCacheTestData(Record(1));
+    ASSERT_TRUE(WaitFor([&] { return cache.UploadThread()->isRunning(); }));
+    cache.StopUploadCacheData();
+    sim.SetRefusing(false);
+    // The stop aborted the client; a new start must let it post again.
+    cache.StartUploadCacheData();
+    ASSERT_TRUE(WaitFor([&] { return sim.Results().size() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return cache.UploadThread()->Pending().empty(); }));
+}
+
 TEST_F(ResultCacheTest, NoPostsOutsideWorkOrderMode)
 {
     WholeMachineTestMode = false;
