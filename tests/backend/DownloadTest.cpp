@@ -127,6 +127,16 @@ TEST_F(DownloadTest, FailuresAndTheirCodes)
     EXPECT_EQ(ReadAll(dir + "logo.png"), QByteArray("PNGDATA"));
 }
 
+TEST_F(DownloadTest, UrlStaysOneRequestLine)
+{
+    // The URL comes from a back-end reply: its spaces and line breaks must not end the line.
+    Download("/files/logo png\r\nX-Injected: 1");
+    ASSERT_EQ(sim.RequestCount(), 1u);
+    const auto request = sim.Requests().back();
+    EXPECT_EQ(request.requestLine, "GET /files/logo%20png%0D%0AX-Injected:%201 HTTP/1.0");
+    EXPECT_EQ(request.Header("X-Injected"), "");
+}
+
 TEST(DownloadRawTest, BytesPastContentLengthAreNotStored)
 {
     TempAppDir app;
