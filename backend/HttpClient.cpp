@@ -150,6 +150,41 @@ size_t Find(const char* data, size_t length, const char* needle, size_t from = 0
     return std::string::npos;
 }
 
+// The end of the whole header lines received so far: the blank line once it has
+// come, else the last CR LF. Only these are read, so a body can't set the status,
+// the cookie or the length, and a header split between two pieces is read once whole.
+size_t HeaderLinesEnd(const char* buf, size_t received, size_t blankLine)
+{
+    size_t end = blankLine != std::string::npos ? blankLine + 2 : received;
+    while (end >= 2 && !(buf[end - 2] == '\r' && buf[end - 1] == '\n'))
+        --end;
+    return end;
+}
+
+// Where the status code starts (9 characters after "HTTP/"), once that line is whole; npos before.
+size_t StatusCodeAt(const char* buf, size_t linesEnd)
+{
+    const size_t h = Find(buf, linesEnd, "HTTP/");
+    if (h == std::string::npos || Find(buf, linesEnd, "\r\n", h + 9) == std::string::npos)
+        return std::string::npos;
+    return h + 9;
+}
+
+// The number after "Content-Length:" in the header lines; false when absent or not a number.
+bool HeaderContentLength(const char* buf, size_t linesEnd, long long* length)
+{
+    const size_t l = Find(buf, linesEnd, "Content-Length:");
+    if (l == std::string::npos)
+        return false;
+    const char* p = buf + l + strlen("Content-Length:");
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    if (!(*p == '-' || *p == '+' || (*p >= '0' && *p <= '9')))
+        return false;   // strtoll would skip the line break and read the next line
+    *length = strtoll(p, nullptr, 10);
+    return true;
+}
+
 std::string PercentByte(unsigned char c)
 {
     static const char hex[] = "0123456789ABCDEF";
@@ -444,18 +479,13 @@ int HttpClient::SocketPost(const char* host, uint16_t port, const char* request,
                 received += size_t(n);
                 const size_t headerEnd = Find(reply, received, "\r\n\r\n");
                 if (!scan.headerDone) {
-                    // Only the header block is read, and only its complete lines: a
-                    // body can't set the status, the cookie or the length, and a
-                    // header split between two pieces is read once it is whole.
                     scan.headerDone = headerEnd != std::string::npos;
-                    size_t region = headerEnd != std::string::npos ? headerEnd + 2 : received;
-                    while (region >= 2 && !(reply[region - 2] == '\r' && reply[region - 1] == '\n'))
-                        --region;
+                    const size_t region = HeaderLinesEnd(reply, received, headerEnd);
                     if (!scan.statusSeen) {
-                        const size_t h = Find(reply, region, "HTTP/");
-                        if (h != std::string::npos && Find(reply, region, "\r\n", h + 9) != std::string::npos) {
+                        const size_t at = StatusCodeAt(reply, region);
+                        if (at != std::string::npos) {
                             char status[16] = {0};
-                            memcpy(status, reply + h + 9, std::min<size_t>(15, received - (h + 9)));
+                            memcpy(status, reply + at, std::min<size_t>(15, received - at));
                             scan.statusSeen = true;
                             const int value = atoi(status);
                             if (httpStatus)
@@ -484,18 +514,8 @@ int HttpClient::SocketPost(const char* host, uint16_t port, const char* request,
                             }
                         }
                     }
-                    const size_t l = Find(reply, region, "Content-Length:");
-                    if (l != std::string::npos) {
-                        const char* p = reply + l + strlen("Content-Length:");
-                        while (*p == ' ' || *p == '\t')
-                            ++p;
-                        char* end = nullptr;
-                        const long long value = strtoll(p, &end, 10);
-                        if (end != p) {
-                            scan.contentLength = value;
-                            scan.lengthKnown = true;
-                        }
-                    }
+                    if (HeaderContentLength(reply, region, &scan.contentLength))
+                        scan.lengthKnown = true;
                 }
                 if (scan.lengthKnown && scan.contentLength >= 0 && headerEnd != std::string::npos
                     && (long long)(received - (headerEnd + 4)) >= scan.contentLength) {
@@ -895,14 +915,12 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
         size_t bodyFrom = chunkFrom;
         if (!headerDone) {
             const size_t headerEnd = Find(buf, received, "\r\n\r\n");
-            size_t region = headerEnd != std::string::npos ? headerEnd + 2 : received;
-            while (region >= 2 && !(buf[region - 2] == '\r' && buf[region - 1] == '\n'))
-                --region;
+            const size_t region = HeaderLinesEnd(buf, received, headerEnd);
             if (!statusSeen) {
-                const size_t h = Find(buf, region, "HTTP/");
-                if (h != std::string::npos && Find(buf, region, "\r\n", h + 9) != std::string::npos) {
+                const size_t at = StatusCodeAt(buf, region);
+                if (at != std::string::npos) {
                     statusSeen = true;
-                    const int status = atoi(buf + h + 9);
+                    const int status = atoi(buf + at);
                     if (status != 200) {
                         LogPrint(LOG_INFO, "\n#5555555 HttpDownloadFirmware() Http state error, State=%d\n", status);
                         code = 100;
@@ -910,15 +928,10 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
                     }
                 }
             }
-            const size_t l = Find(buf, region, "Content-Length:");
-            if (l != std::string::npos && contentLength < 0) {
-                const char* p = buf + l + strlen("Content-Length:");
-                char* end = nullptr;
-                const long long value = strtoll(p, &end, 10);
-                if (end != p && value >= 0) {
-                    contentLength = value;
-                    LogPrint(LOG_INFO, "\n#666666 HttpDownloadFirmware() Content-Length=%lld\n", value);
-                }
+            long long value = -1;
+            if (contentLength < 0 && HeaderContentLength(buf, region, &value) && value >= 0) {
+                contentLength = value;
+                LogPrint(LOG_INFO, "\n#666666 HttpDownloadFirmware() Content-Length=%lld\n", value);
             }
             if (headerEnd == std::string::npos)
                 continue;
