@@ -584,33 +584,36 @@ std::string HttpClient::WStringToUtf8(const std::wstring& text)
     return QString::fromStdWString(text).toUtf8().toStdString();
 }
 
-std::string HttpClient::BuildGetRequest(const std::string& pathAndQuery, const char* host, const std::string& cookie)
+namespace {
+
+// The head every back-end request shares; `extra` is a POST's Content-Length line.
+std::string BackendRequestHead(const char* method, const std::string& target, const char* host,
+                               const std::string& extra, const std::string& cookie)
 {
-    std::string r = "GET /api/whole/machine/" + pathAndQuery + " HTTP/1.0\r\n";
+    std::string r = std::string(method) + " /api/whole/machine/" + target + " HTTP/1.0\r\n";
     r += "Accept-Language: zh-cn\r\n";
     r += "Accept: */*;\r\n";
     r += "Content-Type: application/x-www-form-urlencoded; charset=UTF-8\r\n";
     r += "User-Agent: velmar/product-retrospect\r\n";
     r += std::string("Host: ") + (host ? host : "") + "\r\n";
+    r += extra;
     r += "Connection: Keep-Alive\r\n";
     r += "Cookie: " + cookie + "\r\n\r\n";
     return r;
 }
 
+}  // namespace
+
+std::string HttpClient::BuildGetRequest(const std::string& pathAndQuery, const char* host, const std::string& cookie)
+{
+    return BackendRequestHead("GET", pathAndQuery, host, std::string(), cookie);
+}
+
 std::string HttpClient::BuildPostRequest(const std::string& path, const std::string& body, const char* host,
                                          const std::string& cookie)
 {
-    std::string r = "POST /api/whole/machine/" + path + " HTTP/1.0\r\n";
-    r += "Accept-Language: zh-cn\r\n";
-    r += "Accept: */*;\r\n";
-    r += "Content-Type: application/x-www-form-urlencoded; charset=UTF-8\r\n";
-    r += "User-Agent: velmar/product-retrospect\r\n";
-    r += std::string("Host: ") + (host ? host : "") + "\r\n";
-    r += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-    r += "Connection: Keep-Alive\r\n";
-    r += "Cookie: " + cookie + "\r\n\r\n";
-    r += body;
-    return r;
+    return BackendRequestHead("POST", path, host, "Content-Length: " + std::to_string(body.size()) + "\r\n", cookie)
+        + body;
 }
 
 int HttpClient::Request(const char* host, uint16_t port, const std::string& request,
