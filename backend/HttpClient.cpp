@@ -33,13 +33,14 @@ std::mutex g_cookieMutex;
 std::string g_cookie;
 
 constexpr int RCVBUF_BYTES = 0x200000;
+constexpr int DOWNLOAD_RCVBUF_BYTES = 1048576;
 constexpr int WAIT_MS = 2000;
 constexpr int WAIT_SLICE_MS = 100;   // the stop flag is looked at this often while waiting
 
 // Closes the socket on every way out.
 class SocketHandle {
 public:
-    explicit SocketHandle(int fd) : m_fd(fd) {}
+    SocketHandle() = default;
     ~SocketHandle()
     {
         if (m_fd >= 0)
@@ -48,9 +49,15 @@ public:
     SocketHandle(const SocketHandle&) = delete;
     SocketHandle& operator=(const SocketHandle&) = delete;
     int fd() const { return m_fd; }
+    void Reset(int fd)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
 
 private:
-    int m_fd;
+    int m_fd = -1;
 };
 
 bool SetNonBlocking(int fd, bool on)
@@ -87,6 +94,49 @@ bool ResolveIpv4(const std::string& host, uint16_t port, sockaddr_in* out)
     return true;
 }
 
+// Resolves host ("name" or "name:port"), makes a TCP socket with the given receive
+// buffer and connects without blocking, waiting up to `waits` times waitMs for it to
+// become writable (an error result goes on: a refused connection shows up when the
+// request is sent). 0, or the transport code: 1 name, 3 socket, 4 option, 5 not writable.
+int OpenConnection(const char* host, uint16_t port, int rcvbuf, int waits, int waitMs, SocketHandle* sock)
+{
+    std::string hostName;
+    uint16_t hostPort = port;
+    sockaddr_in addr{};
+    if (!HttpClient::SplitHostPort(host, port, &hostName, &hostPort) || !ResolveIpv4(hostName, hostPort, &addr))
+        return 1;
+    sock->Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (sock->fd() < 0)
+        return 3;
+    if (setsockopt(sock->fd(), SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof(rcvbuf)) != 0)
+        return 4;
+    SetNonBlocking(sock->fd(), true);
+    ::connect(sock->fd(), reinterpret_cast<const sockaddr*>(&addr), sizeof(addr));
+    int writable = 0;
+    for (int i = 0; i < waits && writable == 0; ++i)
+        writable = WaitFor(sock->fd(), POLLOUT, waitMs);
+    return writable == 0 ? 5 : 0;
+}
+
+// Sends the whole request in blocking mode, then switches back to non-blocking for
+// the receive loop. False (code 6) when it did not go out whole. MSG_NOSIGNAL keeps
+// a closed peer from raising SIGPIPE in the station.
+bool SendWhole(int fd, const char* data, size_t length)
+{
+    SetNonBlocking(fd, false);
+    size_t sent = 0;
+    while (sent < length) {
+        if (WaitFor(fd, POLLOUT, WAIT_MS) <= 0)
+            break;
+        const ssize_t n = ::send(fd, data + sent, length - sent, MSG_NOSIGNAL);
+        if (n <= 0)
+            break;
+        sent += size_t(n);
+    }
+    SetNonBlocking(fd, true);
+    return sent == length;
+}
+
 // Finds needle in [data, data + length); npos when absent.
 size_t Find(const char* data, size_t length, const char* needle, size_t from = 0)
 {
@@ -98,6 +148,41 @@ size_t Find(const char* data, size_t length, const char* needle, size_t from = 0
             return i;
     }
     return std::string::npos;
+}
+
+// The end of the whole header lines received so far: the blank line once it has
+// come, else the last CR LF. Only these are read, so a body can't set the status,
+// the cookie or the length, and a header split between two pieces is read once whole.
+size_t HeaderLinesEnd(const char* buf, size_t received, size_t blankLine)
+{
+    size_t end = blankLine != std::string::npos ? blankLine + 2 : received;
+    while (end >= 2 && !(buf[end - 2] == '\r' && buf[end - 1] == '\n'))
+        --end;
+    return end;
+}
+
+// Where the status code starts (9 characters after "HTTP/"), once that line is whole; npos before.
+size_t StatusCodeAt(const char* buf, size_t linesEnd)
+{
+    const size_t h = Find(buf, linesEnd, "HTTP/");
+    if (h == std::string::npos || Find(buf, linesEnd, "\r\n", h + 9) == std::string::npos)
+        return std::string::npos;
+    return h + 9;
+}
+
+// The number after "Content-Length:" in the header lines; false when absent or not a number.
+bool HeaderContentLength(const char* buf, size_t linesEnd, long long* length)
+{
+    const size_t l = Find(buf, linesEnd, "Content-Length:");
+    if (l == std::string::npos)
+        return false;
+    const char* p = buf + l + strlen("Content-Length:");
+    while (*p == ' ' || *p == '\t')
+        ++p;
+    if (!(*p == '-' || *p == '+' || (*p >= '0' && *p <= '9')))
+        return false;   // strtoll would skip the line break and read the next line
+    *length = strtoll(p, nullptr, 10);
+    return true;
 }
 
 std::string PercentByte(unsigned char c)
@@ -248,6 +333,16 @@ std::string EscapeCustomItems(const std::string& items)
     return out;
 }
 
+// A header value holds no control byte but the tab.
+bool SafeHeaderValue(const std::string& value)
+{
+    for (unsigned char c : value) {
+        if ((c < 0x20 && c != '\t') || c == 0x7F)
+            return false;
+    }
+    return true;
+}
+
 // The state of one receive loop over the reply buffer.
 struct ReplyScan {
     bool statusSeen = false;
@@ -328,41 +423,13 @@ int HttpClient::SocketPost(const char* host, uint16_t port, const char* request,
     if (!InitSocket())
         return 2;
 
-    std::string hostName;
-    uint16_t hostPort = port;
-    sockaddr_in addr{};
-    if (!SplitHostPort(host, port, &hostName, &hostPort) || !ResolveIpv4(hostName, hostPort, &addr))
-        return 1;
-
-    SocketHandle sock(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (sock.fd() < 0)
-        return 3;
-    int rcvbuf = RCVBUF_BYTES;
-    if (setsockopt(sock.fd(), SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof(rcvbuf)) != 0)
-        return 4;
-
-    // Non-blocking connect; a refused connection shows up as a failed send below.
-    SetNonBlocking(sock.fd(), true);
-    ::connect(sock.fd(), reinterpret_cast<const sockaddr*>(&addr), sizeof(addr));
-    if (WaitFor(sock.fd(), POLLOUT, WAIT_MS) == 0)
-        return 5;
-
-    // The request goes out whole or the exchange fails; MSG_NOSIGNAL keeps a closed
-    // peer from raising SIGPIPE in the station.
-    SetNonBlocking(sock.fd(), false);
-    size_t sent = 0;
-    while (sent < requestLen) {
-        if (WaitFor(sock.fd(), POLLOUT, WAIT_MS) <= 0)
-            break;
-        const ssize_t n = ::send(sock.fd(), request + sent, requestLen - sent, MSG_NOSIGNAL);
-        if (n <= 0)
-            break;
-        sent += size_t(n);
-    }
-    if (sent < requestLen)
+    SocketHandle sock;
+    const int opened = OpenConnection(host, port, RCVBUF_BYTES, 1, WAIT_MS, &sock);
+    if (opened != 0)
+        return opened;
+    if (!SendWhole(sock.fd(), request, requestLen))
         return 6;
 
-    SetNonBlocking(sock.fd(), true);
     const size_t capacity = size_t(*replySize);
     memset(reply, 0, capacity);
     const uint64_t start = Clock::TickMs();
@@ -412,18 +479,13 @@ int HttpClient::SocketPost(const char* host, uint16_t port, const char* request,
                 received += size_t(n);
                 const size_t headerEnd = Find(reply, received, "\r\n\r\n");
                 if (!scan.headerDone) {
-                    // Only the header block is read, and only its complete lines: a
-                    // body can't set the status, the cookie or the length, and a
-                    // header split between two pieces is read once it is whole.
                     scan.headerDone = headerEnd != std::string::npos;
-                    size_t region = headerEnd != std::string::npos ? headerEnd + 2 : received;
-                    while (region >= 2 && !(reply[region - 2] == '\r' && reply[region - 1] == '\n'))
-                        --region;
+                    const size_t region = HeaderLinesEnd(reply, received, headerEnd);
                     if (!scan.statusSeen) {
-                        const size_t h = Find(reply, region, "HTTP/");
-                        if (h != std::string::npos && Find(reply, region, "\r\n", h + 9) != std::string::npos) {
+                        const size_t at = StatusCodeAt(reply, region);
+                        if (at != std::string::npos) {
                             char status[16] = {0};
-                            memcpy(status, reply + h + 9, std::min<size_t>(15, received - (h + 9)));
+                            memcpy(status, reply + at, std::min<size_t>(15, received - at));
                             scan.statusSeen = true;
                             const int value = atoi(status);
                             if (httpStatus)
@@ -442,23 +504,18 @@ int HttpClient::SocketPost(const char* host, uint16_t port, const char* request,
                         const size_t end = Find(reply, region, "\r\n", valueAt);
                         if (end != std::string::npos) {
                             const std::string cookie(reply + valueAt, std::min<size_t>(end - valueAt, COOKIE_MAX));
-                            std::lock_guard<std::mutex> lock(g_cookieMutex);
-                            if (cookie != g_cookie)
-                                g_cookie = cookie;
+                            if (!SafeHeaderValue(cookie)) {
+                                // It goes back in every later request: a line break there would add headers.
+                                LogPrint(LOG_INFO, "#HttpClient::SocketPost() Set-Cookie with control bytes ignored");
+                            } else {
+                                std::lock_guard<std::mutex> lock(g_cookieMutex);
+                                if (cookie != g_cookie)
+                                    g_cookie = cookie;
+                            }
                         }
                     }
-                    const size_t l = Find(reply, region, "Content-Length:");
-                    if (l != std::string::npos) {
-                        const char* p = reply + l + strlen("Content-Length:");
-                        while (*p == ' ' || *p == '\t')
-                            ++p;
-                        char* end = nullptr;
-                        const long long value = strtoll(p, &end, 10);
-                        if (end != p) {
-                            scan.contentLength = value;
-                            scan.lengthKnown = true;
-                        }
-                    }
+                    if (HeaderContentLength(reply, region, &scan.contentLength))
+                        scan.lengthKnown = true;
                 }
                 if (scan.lengthKnown && scan.contentLength >= 0 && headerEnd != std::string::npos
                     && (long long)(received - (headerEnd + 4)) >= scan.contentLength) {
@@ -527,33 +584,36 @@ std::string HttpClient::WStringToUtf8(const std::wstring& text)
     return QString::fromStdWString(text).toUtf8().toStdString();
 }
 
-std::string HttpClient::BuildGetRequest(const std::string& pathAndQuery, const char* host, const std::string& cookie)
+namespace {
+
+// The head every back-end request shares; `extra` is a POST's Content-Length line.
+std::string BackendRequestHead(const char* method, const std::string& target, const char* host,
+                               const std::string& extra, const std::string& cookie)
 {
-    std::string r = "GET /api/whole/machine/" + pathAndQuery + " HTTP/1.0\r\n";
+    std::string r = std::string(method) + " /api/whole/machine/" + target + " HTTP/1.0\r\n";
     r += "Accept-Language: zh-cn\r\n";
     r += "Accept: */*;\r\n";
     r += "Content-Type: application/x-www-form-urlencoded; charset=UTF-8\r\n";
     r += "User-Agent: velmar/product-retrospect\r\n";
     r += std::string("Host: ") + (host ? host : "") + "\r\n";
+    r += extra;
     r += "Connection: Keep-Alive\r\n";
     r += "Cookie: " + cookie + "\r\n\r\n";
     return r;
 }
 
+}  // namespace
+
+std::string HttpClient::BuildGetRequest(const std::string& pathAndQuery, const char* host, const std::string& cookie)
+{
+    return BackendRequestHead("GET", pathAndQuery, host, std::string(), cookie);
+}
+
 std::string HttpClient::BuildPostRequest(const std::string& path, const std::string& body, const char* host,
                                          const std::string& cookie)
 {
-    std::string r = "POST /api/whole/machine/" + path + " HTTP/1.0\r\n";
-    r += "Accept-Language: zh-cn\r\n";
-    r += "Accept: */*;\r\n";
-    r += "Content-Type: application/x-www-form-urlencoded; charset=UTF-8\r\n";
-    r += "User-Agent: velmar/product-retrospect\r\n";
-    r += std::string("Host: ") + (host ? host : "") + "\r\n";
-    r += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-    r += "Connection: Keep-Alive\r\n";
-    r += "Cookie: " + cookie + "\r\n\r\n";
-    r += body;
-    return r;
+    return BackendRequestHead("POST", path, host, "Content-Length: " + std::to_string(body.size()) + "\r\n", cookie)
+        + body;
 }
 
 int HttpClient::Request(const char* host, uint16_t port, const std::string& request,
@@ -787,24 +847,10 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
         return 11;
     if (!InitSocket())
         return 2;
-    std::string hostName;
-    uint16_t hostPort = port;
-    sockaddr_in addr{};
-    if (!SplitHostPort(host, port, &hostName, &hostPort) || !ResolveIpv4(hostName, hostPort, &addr))
-        return 1;
-    SocketHandle sock(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (sock.fd() < 0)
-        return 3;
-    int rcvbuf = 1048576;
-    if (setsockopt(sock.fd(), SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof(rcvbuf)) != 0)
-        return 4;
-    SetNonBlocking(sock.fd(), true);
-    ::connect(sock.fd(), reinterpret_cast<const sockaddr*>(&addr), sizeof(addr));
-    int writable = 0;
-    for (int i = 0; i < 3 && writable == 0; ++i)
-        writable = WaitFor(sock.fd(), POLLOUT, 1000);
-    if (writable == 0)
-        return 5;
+    SocketHandle sock;
+    const int opened = OpenConnection(host, port, DOWNLOAD_RCVBUF_BYTES, 3, 1000, &sock);
+    if (opened != 0)
+        return opened;
 
     // Control bytes and spaces of the URL are escaped so that it stays one request line.
     std::string target;
@@ -817,19 +863,8 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
     const std::string request = "GET " + target
         + " HTTP/1.0\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\nAccept: */*\r\nHost:"
         + (host ? host : "") + "\r\n\r\n";
-    SetNonBlocking(sock.fd(), false);
-    size_t sent = 0;
-    while (sent < request.size()) {
-        if (WaitFor(sock.fd(), POLLOUT, WAIT_MS) <= 0)
-            break;
-        const ssize_t n = ::send(sock.fd(), request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0)
-            break;
-        sent += size_t(n);
-    }
-    if (sent < request.size())
+    if (!SendWhole(sock.fd(), request.data(), request.size()))
         return 6;
-    SetNonBlocking(sock.fd(), true);
 
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[DOWNLOAD_BUFFER_SIZE]);
     if (!buffer)
@@ -883,14 +918,12 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
         size_t bodyFrom = chunkFrom;
         if (!headerDone) {
             const size_t headerEnd = Find(buf, received, "\r\n\r\n");
-            size_t region = headerEnd != std::string::npos ? headerEnd + 2 : received;
-            while (region >= 2 && !(buf[region - 2] == '\r' && buf[region - 1] == '\n'))
-                --region;
+            const size_t region = HeaderLinesEnd(buf, received, headerEnd);
             if (!statusSeen) {
-                const size_t h = Find(buf, region, "HTTP/");
-                if (h != std::string::npos && Find(buf, region, "\r\n", h + 9) != std::string::npos) {
+                const size_t at = StatusCodeAt(buf, region);
+                if (at != std::string::npos) {
                     statusSeen = true;
-                    const int status = atoi(buf + h + 9);
+                    const int status = atoi(buf + at);
                     if (status != 200) {
                         LogPrint(LOG_INFO, "\n#5555555 HttpDownloadFirmware() Http state error, State=%d\n", status);
                         code = 100;
@@ -898,15 +931,10 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
                     }
                 }
             }
-            const size_t l = Find(buf, region, "Content-Length:");
-            if (l != std::string::npos && contentLength < 0) {
-                const char* p = buf + l + strlen("Content-Length:");
-                char* end = nullptr;
-                const long long value = strtoll(p, &end, 10);
-                if (end != p && value >= 0) {
-                    contentLength = value;
-                    LogPrint(LOG_INFO, "\n#666666 HttpDownloadFirmware() Content-Length=%lld\n", value);
-                }
+            long long value = -1;
+            if (contentLength < 0 && HeaderContentLength(buf, region, &value) && value >= 0) {
+                contentLength = value;
+                LogPrint(LOG_INFO, "\n#666666 HttpDownloadFirmware() Content-Length=%lld\n", value);
             }
             if (headerEnd == std::string::npos)
                 continue;

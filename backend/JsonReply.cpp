@@ -57,6 +57,15 @@ bool JsonReply::ReadInt(const Json::Value& object, const char* key, int* out)
         *out = v->asInt();
         return true;
     }
+    // Any other number within int range is cut toward zero, as the JSON library's
+    // own conversion does; beyond the range it would throw.
+    if (v->isDouble()) {
+        const double d = v->asDouble();
+        if (d >= double(INT_MIN) && d <= double(INT_MAX)) {
+            *out = int(d);
+            return true;
+        }
+    }
     return false;
 }
 

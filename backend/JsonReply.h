@@ -14,8 +14,8 @@ public:
     static bool ParseObject(const char* text, size_t length, Json::Value* root);
     static bool ParseObject(const std::string& text, Json::Value* root);
 
-    // A missing member or null reads as 0; true/false as 1/0; a number must be an
-    // integer within int range. Any other kind: false, *out untouched.
+    // A missing member or null reads as 0; true/false as 1/0; a number within int
+    // range as its integer part. Any other kind or a number out of range: false, *out untouched.
     static bool ReadInt(const Json::Value& object, const char* key, int* out);
     // A missing member or null reads as ""; a number as its decimal text. Any other kind: false.
     static bool ReadString(const Json::Value& object, const char* key, std::string* out);

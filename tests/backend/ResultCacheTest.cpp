@@ -234,6 +234,24 @@ TEST_F(ResultCacheTest, CrashBetweenMirrorAndCleanupLeavesNoDuplicates)
     EXPECT_EQ(FileRecords(Day(5)).size(), 3u);
 }
 
+TEST_F(ResultCacheTest, OldDayFilesStayUntilTodaysFileIsWritten)
+{
+    WholeMachineTestMode = false;
+    CacheFileStore::WriteRecords(Day(3), {Record(1)});
+    ASSERT_TRUE(QDir().mkpath(Day(5) + ".tmp"));   // today's file can't be written
+    TestDataManageDialog cache;
+    cache.StartUploadCacheData();
+    EXPECT_EQ(cache.UploadThread()->Pending().size(), 1u);
+    EXPECT_FALSE(QFileInfo::exists(Day(5)));
+    EXPECT_EQ(FileRecords(Day(3)).size(), 1u);
+
+    // Once today's file can be written the move completes.
+    ASSERT_TRUE(QDir(Day(5) + ".tmp").removeRecursively());
+    cache.AddCacheTestData(Record(2));
+    EXPECT_FALSE(QFileInfo::exists(Day(3)));
+    EXPECT_EQ(FileRecords(Day(5)).size(), 2u);
+}
+
 TEST_F(ResultCacheTest, NothingPendingMakesNoFile)
 {
     {
@@ -333,14 +351,34 @@ TEST_F(ResultCacheTest, StopEndsWaitsAndPostsPromptly)
             cache.AddCacheTestData(Record(1));
             ASSERT_TRUE(WaitFor([&] { return sim.RequestCount() >= 1; }));
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            // The worker's end is timed, not the stop call, whose save syncs to disk.
+            std::atomic<long long> endedAfterMs{-1};
             const auto start = SteadyClock::now();
+            QObject::connect(cache.UploadThread(), &QThread::finished, cache.UploadThread(),
+                             [&endedAfterMs, start] { endedAfterMs = MsSince(start); }, Qt::DirectConnection);
             cache.StopUploadCacheData();
-            EXPECT_LT(MsSince(start), 350);
             EXPECT_FALSE(cache.UploadThread()->isRunning());
+            EXPECT_GE(endedAfterMs.load(), 0);
+            // A wait slice, not the rest of a 5 s back-off or of a 2 s receive wait.
+            EXPECT_LT(endedAfterMs.load(), 1000);
         }
         EXPECT_EQ(FileRecords(Day(5)).size(), 1u);
         ASSERT_TRUE(QFile::remove(Day(5)));
     }
+}
+
+TEST_F(ResultCacheTest, StartAfterStopPostsAgain)
+{
+    sim.SetRefusing(true);
+    TestDataManageDialog cache;
+    cache.AddCacheTestData(Record(1));
+    ASSERT_TRUE(WaitFor([&] { return cache.UploadThread()->isRunning(); }));
+    cache.StopUploadCacheData();
+    sim.SetRefusing(false);
+    // The stop aborted the client; a new start must let it post again.
+    cache.StartUploadCacheData();
+    ASSERT_TRUE(WaitFor([&] { return sim.Results().size() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return cache.UploadThread()->Pending().empty(); }));
 }
 
 TEST_F(ResultCacheTest, NoPostsOutsideWorkOrderMode)

@@ -173,9 +173,13 @@ TEST(TestConfigTest, ConversionsAndStepRules)
     TestConfig c;
     QString error;
     ASSERT_TRUE(ParseTestConfig(Parse(R"({"lock_param":true,"name":12,"quality_4g":0.5,"wifi_signal_quality":"x",
+        "wifi_average_speed":20.9,"signal_4g":-2.7,
         "ma_config_data":[{"id":1,"name":"a","time":0},{"id":2,"name":"b","time":-5},{"id":3,"name":"c","time":"soon"},
                           {"id":4,"name":"d","time":30},{"id":5,"name":"e","time":"30"}]})"), &c, &error));
     EXPECT_EQ(c.lock_param, 1);
+    // An int key takes any JSON number in int range, cut toward zero.
+    EXPECT_EQ(c.wifi_average_speed, 20);
+    EXPECT_EQ(c.signal_4g, -2);
     EXPECT_EQ(c.name, "12");
     EXPECT_FLOAT_EQ(c.quality_4g, 0.5f);
     EXPECT_FLOAT_EQ(c.wifi_signal_quality, 0.0f);
@@ -207,7 +211,6 @@ TEST(TestConfigTest, WrongKindsAreReportedNotThrown)
         const char* key;
     } cases[] = {
         {R"({"test_dev_type":"1"})", "test_dev_type"},
-        {R"({"lock_param":1.5})", "lock_param"},
         {R"({"wifi_test_time":4294967296})", "wifi_test_time"},
         {R"({"name":{"x":1}})", "name"},
         {R"({"ma_config_data":{"id":1}})", "ma_config_data"},
