@@ -1,5 +1,7 @@
 #include "SimLan.h"
 
+#include "SimThroughputClient.h"
+
 #include "AppGlobals.h"
 #include "HostAdapters.h"
 #include "Log.h"
@@ -64,6 +66,7 @@ SimLan& SimLan::Instance()
 }
 
 SimLan::SimLan()
+    : m_throughputRunner(&RunSimThroughputClient)
 {
     LoadDefaultProfile();
 }
@@ -154,7 +157,7 @@ bool SimLan::SetFaults(const QString& serial, const SimFaults& faults)
 void SimLan::SetThroughputRunner(SimThroughputRunner runner)
 {
     std::lock_guard<std::mutex> guard(m_lock);
-    m_throughputRunner = std::move(runner);
+    m_throughputRunner = runner ? std::move(runner) : SimThroughputRunner(&RunSimThroughputClient);
 }
 
 QStringList SimLan::Serials() const

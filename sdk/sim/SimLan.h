@@ -54,6 +54,8 @@ public:
     bool AddCamera(const SimCameraConfig& config);
     bool SetReply(const QString& serial, int command, const SimReply& reply);
     bool SetFaults(const QString& serial, const SimFaults& faults);
+    // Replaces what a camera runs for the throughput-test command; null restores
+    // the camera's own throughput client.
     void SetThroughputRunner(SimThroughputRunner runner);
 
     // --- inspection (tests) ---

@@ -1,4 +1,5 @@
 #include "SdkTestSupport.h"
+#include "TputTestSupport.h"
 
 #include "HostAdapters.h"
 #include "SdkCallLog.h"
@@ -465,6 +466,36 @@ TEST_F(SdkSimTest, ThroughputCommandReachesTheHookForLoopbackTargetsOnly)
     ASSERT_EQ(SimLan::Instance().ThroughputRequests().size(), 2);
     EXPECT_EQ(SimLan::Instance().ThroughputRequests().at(0).serial, QStringLiteral("VTC0003"));
     SimLan::Instance().SetThroughputRunner(nullptr);
+}
+
+TEST_F(SdkSimTest, ThroughputCommandRunsTheCameraClientAgainstTheStationServer)
+{
+    SimLan::Instance().SetThroughputRunner(nullptr);   // the camera's own client
+    setenv("TPUT_BIND", "127.0.0.1", 1);
+    tputlib_init();
+    TputResultCollector collector;
+    const uint16_t port = TputFreePort();
+    tputlib_start_server(2, port, &TputResultCollector::Callback, &collector);
+    ASSERT_TRUE(TputWaitListening(port, std::chrono::seconds(2)));
+
+    int64_t handle = 0;
+    ASSERT_EQ(LoginOutcome("127.0.0.21", 3001, "580347", &handle), EVENT_LOGINOK);
+    const QByteArray body = QString("<REQUEST_PARAM\r\nIP=\"127.0.0.1\"\r\nPort=\"%1\"\r\nDuration=\"2\"\r\n"
+                                    "MaxThroughput=\"18\"\r\nSSID=\"line\"\r\nPassword=\"pw\"/>")
+                                .arg(port)
+                                .toLatin1();
+    ASSERT_EQ(FC_Loc_IoTSystemControl(handle, 1519, 0, body.constData()), 0);
+    const bool finished = collector.WaitForFinals(1, std::chrono::seconds(15));
+    FC_Loc_Cleanup();
+    tputlib_cleanup();
+    unsetenv("TPUT_BIND");
+    ASSERT_TRUE(finished);
+
+    const TputResult final = collector.Finals().at(0);
+    EXPECT_STREQ(final.peerAddress, "127.0.0.1");
+    // Two seconds paced to 18 Mbit/s; loose bounds for a loaded machine.
+    EXPECT_GT(final.bitsPerSecond, 18e6 * 0.7);
+    EXPECT_LT(final.bitsPerSecond, 18e6 * 1.3);
 }
 
 TEST_F(SdkSimTest, PackageUploadChangesTheDigestsAndRestartsTheCamera)

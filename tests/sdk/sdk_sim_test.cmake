@@ -3,8 +3,10 @@ station_add_test(sdk_sim_test
     ${CMAKE_CURRENT_LIST_DIR}/SdkSimTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SdkTestSupport.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SdkTestSupport.h
-  LIBS sdk
+    ${CMAKE_CURRENT_LIST_DIR}/../tputlib/TputTestSupport.cpp
+  LIBS sdk tputlib tputclient
   TIMEOUT 120)
+target_include_directories(sdk_sim_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../tputlib)
 target_compile_definitions(sdk_sim_test PRIVATE SDK_TEST_DATA="${CMAKE_CURRENT_LIST_DIR}/data")
 
 station_add_test(sdk_playctrl_test
