@@ -90,7 +90,7 @@ void VideoForm::UpdateOSDStyle()
         }
     }
     LayoutOSD();
-    m_captionHeight = ui->m_lbAutoTest->height();
+    RememberCaptionHeight();
 }
 
 void VideoForm::RefreshOSDStyle()
@@ -134,7 +134,15 @@ void VideoForm::ClearTestResultText()
         Result(type)->adjustSize();
     }
     LayoutOSD();
-    m_captionHeight = ui->m_lbAutoTest->height();
+    RememberCaptionHeight();
+}
+
+void VideoForm::RememberCaptionHeight()
+{
+    // A restyle may come while results are shown (and may change the caption's
+    // height): a list that holds text must still start its next result on a new line.
+    const bool empty = ui->m_lbAutoTestResult->text().isEmpty();
+    m_captionHeight = ui->m_lbAutoTest->height() - (empty ? 0 : 1);
 }
 
 void VideoForm::VideoRefresh()

@@ -58,6 +58,7 @@ private:
     QLabel* Caption(int type) const;
     QLabel* Result(int type) const;
     void SetResultLabelText(QLabel* label, const QString& html);
+    void RememberCaptionHeight();
 
     Ui::VideoForm* ui;
     QWidget* m_owner = nullptr;

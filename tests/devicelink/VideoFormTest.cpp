@@ -160,6 +160,24 @@ TEST_F(VideoFormTest, AutomaticResultsGrowUpwardWithTheirBottomFixed)
     EXPECT_FALSE(result->text().startsWith("<br>")) << "a cleared list starts without a break";
 }
 
+TEST_F(VideoFormTest, RelayoutBetweenAutomaticResultsKeepsThemOnSeparateLines)
+{
+    QLabel* result = Label("m_lbAutoTestResult");
+    pane->SetTestResultText(VideoForm::RESULT_AUTO, "RTC Test:normal", true);
+    // The main video window restyles the pane after every relayout (full screen
+    // and back), also while a test writes its results; a new height changes the font.
+    pane->RefreshOSDStyle();
+    pane->setGeometry(0, 0, 847, 450);
+    pane->RefreshOSDStyle();
+    pane->SetTestResultText(VideoForm::RESULT_AUTO, "TF Test:abnormal", false);
+    EXPECT_EQ(Plain(result->text()).toStdString(), "RTC Test:normal\nTF Test:abnormal");
+
+    pane->ClearTestResultText();
+    pane->RefreshOSDStyle();
+    pane->SetTestResultText(VideoForm::RESULT_AUTO, "PTZ Test:normal", true);
+    EXPECT_EQ(Plain(result->text()).toStdString(), "PTZ Test:normal");
+}
+
 TEST_F(VideoFormTest, ManualAndVersionTextsReplaceAndAreEscaped)
 {
     QLabel* manual = Label("m_lbManualTestResult");
