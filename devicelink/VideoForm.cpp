@@ -199,6 +199,10 @@ int VideoForm::BindDevice(DeviceEntry* entry, int channel)
     // A pane must never count as bound to nothing or to a channel without a slot.
     if (!entry || channel < 0 || channel >= DeviceEntry::SLOT_COUNT)
         return -1;
+    // A pane shows one stream: a slot it leaves behind would go on handing
+    // pictures to it, also after the pane is gone.
+    if (m_bound && m_device && (m_device != entry || m_channel != channel))
+        UnbindDevice();
     SetStopRender(false);
     LivePlayPath::StartRealPlay(entry, this, channel);
     m_device = entry;
