@@ -157,6 +157,37 @@ TEST_F(RenderTest, StoppingBlanksAndDropsQueuedPictures)
     EXPECT_FALSE(render->IsWaitShown() && render->IsStopped());
 }
 
+TEST_F(RenderTest, PlayingGoesOnWhenTheContextIsMadeAgain)
+{
+    // Moving the pane into another window drops its GL context and makes a new one.
+    QWidget window;
+    window.resize(200, 150);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    render->setParent(&window);
+    render->show();
+    Paint();
+    const bool initialised = render->IsInitialised();
+    const bool stopped = render->IsStopped();
+    SolidPicture picture(32, 32, kY, kU, kV, FRAME_STYLE_PLANAR);
+    render->InputFrame(picture.Source(), FRAME_STYLE_PLANAR);
+    const QColor colour = Centre(Paint());
+    render->setParent(nullptr);   // the fixture owns it
+    EXPECT_TRUE(initialised);
+    EXPECT_FALSE(stopped) << "a lost context stopped the pictures for good";
+    EXPECT_TRUE(Near(colour, 213, 114, 0)) << colour.name().toStdString();
+
+    // A pane stopped before the context went stays stopped.
+    render->SetStopRender(true);
+    window.show();
+    render->setParent(&window);
+    render->show();
+    Paint();
+    const bool stillStopped = render->IsStopped();
+    render->setParent(nullptr);
+    EXPECT_TRUE(stillStopped);
+}
+
 TEST_F(RenderTest, PictureWithShortPitchIsDroppedAndTheShownOneStays)
 {
     SolidPicture good(32, 32, kY, kU, kV, FRAME_STYLE_PLANAR);
