@@ -141,7 +141,7 @@ TEST_F(RenderTest, WaitImageAfterThreeSecondsWithoutAPicture)
     EXPECT_FALSE(render->IsWaitShown());
     // A stall brings the wait image up without anyone else repainting.
     g_fakeTick += OpenglRender::WAIT_AFTER_MS + 1;
-    EXPECT_TRUE(QTest::qWaitFor([this] { return render->IsWaitShown(); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return render->IsWaitShown(); }, 10000));
 }
 
 TEST_F(RenderTest, StoppingBlanksAndDropsQueuedPictures)
