@@ -244,7 +244,7 @@ int VideoForm::GetDevice(DeviceEntry*& entry) const
 void VideoForm::mousePressEvent(QMouseEvent* event)
 {
     if (MainWindowInstance && WholeMachineTestMode) {
-        if (auto* host = dynamic_cast<VideoPaneHost*>(m_owner))
+        if (auto* host = dynamic_cast<VideoPaneHost*>(m_owner.data()))
             host->ShowResultPanelOnTop();
     }
     OpenglRender::mousePressEvent(event);
@@ -252,7 +252,7 @@ void VideoForm::mousePressEvent(QMouseEvent* event)
 
 void VideoForm::mouseDoubleClickEvent(QMouseEvent* /*event*/)
 {
-    auto* host = dynamic_cast<VideoPaneHost*>(m_owner);
+    auto* host = dynamic_cast<VideoPaneHost*>(m_owner.data());
     if (!MainWindowInstance || !host)
         return;
     if (host->IsFullScreen()) {

@@ -3,6 +3,8 @@
 #include "ConfigInfo.h"
 #include "OpenglRender.h"
 
+#include <QPointer>
+
 class QLabel;
 struct DeviceEntry;
 
@@ -61,7 +63,7 @@ private:
     void RememberCaptionHeight();
 
     Ui::VideoForm* ui;
-    QWidget* m_owner = nullptr;
+    QPointer<QWidget> m_owner;    // may go before the pane once the pane is moved elsewhere
     DeviceEntry* m_device = nullptr;
     int m_channel = 0;
     bool m_bound = false;

@@ -207,6 +207,24 @@ TEST_F(VideoFormTest, ShowTestOsdShowsOnlySwitchedOnRows)
         EXPECT_TRUE(Label(name)->isHidden()) << name;
 }
 
+TEST_F(VideoFormTest, PaneThatOutlivesItsOwnerIgnoresClicks)
+{
+    QWidget window;
+    window.resize(300, 200);
+    auto* first = new FakeOwner;
+    auto* moved = new VideoForm(first);
+    moved->setParent(&window);
+    moved->setGeometry(0, 0, 300, 200);
+    delete first;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    WholeMachineTestMode = true;
+    QTest::mouseClick(moved, Qt::LeftButton, Qt::NoModifier, QPoint(50, 50));
+    QTest::mouseDClick(moved, Qt::LeftButton, Qt::NoModifier, QPoint(50, 50));
+    QCoreApplication::sendPostedEvents(&sink);
+    EXPECT_TRUE(sink.received.isEmpty());
+}
+
 TEST_F(VideoFormTest, UnbindingAnUnboundPaneChangesNothing)
 {
     EXPECT_EQ(pane->UnbindDevice(), -1);
