@@ -148,6 +148,7 @@ void OpenglRender::InputFrame(const PlaneSource& frame, int style)
 void OpenglRender::SetStopRender(bool stop)
 {
     m_stopped = stop;
+    m_resumeOnInit = false;
     if (stop) {
         ShowWait(false);
         m_waitPoll->stop();
@@ -172,6 +173,9 @@ void OpenglRender::SetDisplayFlag(int flag)
 void OpenglRender::cleanup()
 {
     LogPrint(LOG_INFO, "#OpenglRender::cleanup enter");
+    // A context is also dropped when the pane moves to another window; a pane
+    // that was playing then goes on once its new context is set up.
+    m_resumeOnInit = m_resumeOnInit || !m_stopped;
     m_stopped = true;
     if (context() && isValid()) {
         makeCurrent();
@@ -213,6 +217,9 @@ void OpenglRender::initializeGL()
     LogPrint(LOG_DEBUG0, "OpenglRender::initializeGL() GL version %s", version ? version : "");
     connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &OpenglRender::cleanup, Qt::DirectConnection);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    // A context made anew for a pane that keeps its size gets no resizeGL.
+    if (!m_program)
+        BuildShaders();
 }
 
 void OpenglRender::resizeGL(int width, int height)
@@ -299,6 +306,10 @@ bool OpenglRender::BuildShaders()
         DrainGlErrors("glTexParameteri-4");
     }
     m_initialised = true;
+    if (m_resumeOnInit) {
+        m_resumeOnInit = false;
+        m_stopped = false;
+    }
     return true;
 }
 

@@ -68,6 +68,7 @@ private:
 
     std::atomic<bool> m_stopped{true};
     std::atomic<bool> m_initialised{false};
+    bool m_resumeOnInit = false;    // the context was lost while playing
     int m_viewWidth = 0;
     int m_viewHeight = 0;
     int m_yuvStyle = FRAME_STYLE_PLANAR;

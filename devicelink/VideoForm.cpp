@@ -90,7 +90,7 @@ void VideoForm::UpdateOSDStyle()
         }
     }
     LayoutOSD();
-    m_captionHeight = ui->m_lbAutoTest->height();
+    RememberCaptionHeight();
 }
 
 void VideoForm::RefreshOSDStyle()
@@ -134,7 +134,15 @@ void VideoForm::ClearTestResultText()
         Result(type)->adjustSize();
     }
     LayoutOSD();
-    m_captionHeight = ui->m_lbAutoTest->height();
+    RememberCaptionHeight();
+}
+
+void VideoForm::RememberCaptionHeight()
+{
+    // A restyle may come while results are shown (and may change the caption's
+    // height): a list that holds text must still start its next result on a new line.
+    const bool empty = ui->m_lbAutoTestResult->text().isEmpty();
+    m_captionHeight = ui->m_lbAutoTest->height() - (empty ? 0 : 1);
 }
 
 void VideoForm::VideoRefresh()
@@ -191,6 +199,10 @@ int VideoForm::BindDevice(DeviceEntry* entry, int channel)
     // A pane must never count as bound to nothing or to a channel without a slot.
     if (!entry || channel < 0 || channel >= DeviceEntry::SLOT_COUNT)
         return -1;
+    // A pane shows one stream: a slot it leaves behind would go on handing
+    // pictures to it, also after the pane is gone.
+    if (m_bound && m_device && (m_device != entry || m_channel != channel))
+        UnbindDevice();
     SetStopRender(false);
     LivePlayPath::StartRealPlay(entry, this, channel);
     m_device = entry;
@@ -232,7 +244,7 @@ int VideoForm::GetDevice(DeviceEntry*& entry) const
 void VideoForm::mousePressEvent(QMouseEvent* event)
 {
     if (MainWindowInstance && WholeMachineTestMode) {
-        if (auto* host = dynamic_cast<VideoPaneHost*>(m_owner))
+        if (auto* host = dynamic_cast<VideoPaneHost*>(m_owner.data()))
             host->ShowResultPanelOnTop();
     }
     OpenglRender::mousePressEvent(event);
@@ -240,7 +252,7 @@ void VideoForm::mousePressEvent(QMouseEvent* event)
 
 void VideoForm::mouseDoubleClickEvent(QMouseEvent* /*event*/)
 {
-    auto* host = dynamic_cast<VideoPaneHost*>(m_owner);
+    auto* host = dynamic_cast<VideoPaneHost*>(m_owner.data());
     if (!MainWindowInstance || !host)
         return;
     if (host->IsFullScreen()) {

@@ -3,6 +3,8 @@
 #include "ConfigInfo.h"
 #include "OpenglRender.h"
 
+#include <QPointer>
+
 class QLabel;
 struct DeviceEntry;
 
@@ -58,9 +60,10 @@ private:
     QLabel* Caption(int type) const;
     QLabel* Result(int type) const;
     void SetResultLabelText(QLabel* label, const QString& html);
+    void RememberCaptionHeight();
 
     Ui::VideoForm* ui;
-    QWidget* m_owner = nullptr;
+    QPointer<QWidget> m_owner;    // may go before the pane once the pane is moved elsewhere
     DeviceEntry* m_device = nullptr;
     int m_channel = 0;
     bool m_bound = false;

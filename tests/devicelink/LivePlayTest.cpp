@@ -371,4 +371,26 @@ TEST_F(LivePlayTest, UnbindingStopsTheAudioOnlyWhenThePaneAndTheChannelHaveItOn)
     EXPECT_TRUE(entry.channels[1].renderers.empty());
 }
 
+TEST_F(LivePlayTest, RebindingAPaneLeavesNoTraceOfItInTheFormerSlot)
+{
+    DeviceEntry other;
+    std::strcpy(entry.szAddress, "127.0.0.9");
+    std::strcpy(other.szAddress, "127.0.0.10");
+    {
+        VideoForm pane;
+        ASSERT_EQ(pane.BindDevice(&entry, 0), 0);
+        ASSERT_EQ(pane.BindDevice(&entry, 1), 0);
+        EXPECT_TRUE(entry.channels[0].renderers.empty()) << "channel 0 would feed a deleted pane";
+        ASSERT_EQ(pane.BindDevice(&other, 1), 0);
+        EXPECT_TRUE(entry.channels[1].renderers.empty()) << "the first device would feed a deleted pane";
+        ASSERT_EQ(pane.BindDevice(&other, 1), 0);   // the same binding again changes nothing
+        EXPECT_EQ(other.channels[1].renderers.size(), 1u);
+        DeviceEntry* bound = nullptr;
+        pane.GetDevice(bound);
+        EXPECT_EQ(bound, &other);
+        EXPECT_FALSE(pane.IsStopped());
+    }
+    EXPECT_TRUE(other.channels[1].renderers.empty());
+}
+
 }  // namespace

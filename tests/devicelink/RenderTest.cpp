@@ -141,7 +141,7 @@ TEST_F(RenderTest, WaitImageAfterThreeSecondsWithoutAPicture)
     EXPECT_FALSE(render->IsWaitShown());
     // A stall brings the wait image up without anyone else repainting.
     g_fakeTick += OpenglRender::WAIT_AFTER_MS + 1;
-    EXPECT_TRUE(QTest::qWaitFor([this] { return render->IsWaitShown(); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return render->IsWaitShown(); }, 10000));
 }
 
 TEST_F(RenderTest, StoppingBlanksAndDropsQueuedPictures)
@@ -155,6 +155,37 @@ TEST_F(RenderTest, StoppingBlanksAndDropsQueuedPictures)
     render->SetStopRender(false);
     EXPECT_TRUE(Near(Centre(Paint()), 0, 0, 0, 1)) << "a picture queued before the stop came back";
     EXPECT_FALSE(render->IsWaitShown() && render->IsStopped());
+}
+
+TEST_F(RenderTest, PlayingGoesOnWhenTheContextIsMadeAgain)
+{
+    // Moving the pane into another window drops its GL context and makes a new one.
+    QWidget window;
+    window.resize(200, 150);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    render->setParent(&window);
+    render->show();
+    Paint();
+    const bool initialised = render->IsInitialised();
+    const bool stopped = render->IsStopped();
+    SolidPicture picture(32, 32, kY, kU, kV, FRAME_STYLE_PLANAR);
+    render->InputFrame(picture.Source(), FRAME_STYLE_PLANAR);
+    const QColor colour = Centre(Paint());
+    render->setParent(nullptr);   // the fixture owns it
+    EXPECT_TRUE(initialised);
+    EXPECT_FALSE(stopped) << "a lost context stopped the pictures for good";
+    EXPECT_TRUE(Near(colour, 213, 114, 0)) << colour.name().toStdString();
+
+    // A pane stopped before the context went stays stopped.
+    render->SetStopRender(true);
+    window.show();
+    render->setParent(&window);
+    render->show();
+    Paint();
+    const bool stillStopped = render->IsStopped();
+    render->setParent(nullptr);
+    EXPECT_TRUE(stillStopped);
 }
 
 TEST_F(RenderTest, PictureWithShortPitchIsDroppedAndTheShownOneStays)

@@ -172,14 +172,14 @@ TEST_F(StreamTest, SemiPlanarPicturesShowTheSameBars)
             port = entry.channels[0].lPlayPort;
             return entry.channels[0].bPlayerStarted;
         },
-        5000));
+        10000));
     PC_SetPixelLayout(port, PC_LAYOUT_SEMI_PLANAR);
     ASSERT_TRUE(QTest::qWaitFor(
         [this] {
             pane->grabFramebuffer();
             return pane->CurrentYuvStyle() == FRAME_STYLE_SEMI_PLANAR;
         },
-        5000));
+        10000));
     ASSERT_TRUE(WaitForPictures(2));
     const QImage image = pane->grabFramebuffer();
     EXPECT_EQ(pane->CurrentYuvStyle(), FRAME_STYLE_SEMI_PLANAR);

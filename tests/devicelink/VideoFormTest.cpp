@@ -160,6 +160,24 @@ TEST_F(VideoFormTest, AutomaticResultsGrowUpwardWithTheirBottomFixed)
     EXPECT_FALSE(result->text().startsWith("<br>")) << "a cleared list starts without a break";
 }
 
+TEST_F(VideoFormTest, RelayoutBetweenAutomaticResultsKeepsThemOnSeparateLines)
+{
+    QLabel* result = Label("m_lbAutoTestResult");
+    pane->SetTestResultText(VideoForm::RESULT_AUTO, "RTC Test:normal", true);
+    // The main video window restyles the pane after every relayout (full screen
+    // and back), also while a test writes its results; a new height changes the font.
+    pane->RefreshOSDStyle();
+    pane->setGeometry(0, 0, 847, 450);
+    pane->RefreshOSDStyle();
+    pane->SetTestResultText(VideoForm::RESULT_AUTO, "TF Test:abnormal", false);
+    EXPECT_EQ(Plain(result->text()).toStdString(), "RTC Test:normal\nTF Test:abnormal");
+
+    pane->ClearTestResultText();
+    pane->RefreshOSDStyle();
+    pane->SetTestResultText(VideoForm::RESULT_AUTO, "PTZ Test:normal", true);
+    EXPECT_EQ(Plain(result->text()).toStdString(), "PTZ Test:normal");
+}
+
 TEST_F(VideoFormTest, ManualAndVersionTextsReplaceAndAreEscaped)
 {
     QLabel* manual = Label("m_lbManualTestResult");
@@ -187,6 +205,24 @@ TEST_F(VideoFormTest, ShowTestOsdShowsOnlySwitchedOnRows)
     pane->ShowTestOSD(false);
     for (const char* name : kAllLabels)
         EXPECT_TRUE(Label(name)->isHidden()) << name;
+}
+
+TEST_F(VideoFormTest, PaneThatOutlivesItsOwnerIgnoresClicks)
+{
+    QWidget window;
+    window.resize(300, 200);
+    auto* first = new FakeOwner;
+    auto* moved = new VideoForm(first);
+    moved->setParent(&window);
+    moved->setGeometry(0, 0, 300, 200);
+    delete first;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    WholeMachineTestMode = true;
+    QTest::mouseClick(moved, Qt::LeftButton, Qt::NoModifier, QPoint(50, 50));
+    QTest::mouseDClick(moved, Qt::LeftButton, Qt::NoModifier, QPoint(50, 50));
+    QCoreApplication::sendPostedEvents(&sink);
+    EXPECT_TRUE(sink.received.isEmpty());
 }
 
 TEST_F(VideoFormTest, UnbindingAnUnboundPaneChangesNothing)
