@@ -67,6 +67,8 @@ const OptionCase kOptionCases[] = {
     {"udp_tiny_length", 2, "ul", {"", "8"},
      "WARNING: the UDP buffer was increased to 12 for proper operation\nWARNING: option -l has implied compatibility mode\n"},
     {"bandwidth_implies_udp", 2, "b", {"10M"}, "WARNING: option -b implies udp testing\n"},
+    {"bandwidth_on_server", 4, "b", {"10M"},
+     "WARNING: option -b implies udp testing\nWARNING: option -b is not valid for server mode\n"},
     {"client_option_on_server", 4, "d", {""}, "WARNING: option -d is not valid for server mode\n"},
     {"server_option_on_client", 2, "s", {""}, "WARNING: option -s is not valid for client mode\n"},
     {"small_window", 4, "w", {"1000"},

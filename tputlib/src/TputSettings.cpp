@@ -378,10 +378,11 @@ void tputlib_apply_option(char option, const char* value, TputSettings* s)
     switch (option) {
     case '1': s->flags |= kTputFlagSingleClient; break;
     case 'b':
-        if (!ClientOnly(s, option))
-            break;
+        // The UDP hint comes first, also where the rate is then refused.
         if (!(s->flags & kTputFlagUdp))
             fprintf(stderr, "WARNING: option -%c implies udp testing\n", option);
+        if (!ClientOnly(s, option))
+            break;
         s->udpRate = ParseSizeCased(v, false);
         s->flags |= kTputFlagUdp;
         if (!(s->flags & kTputFlagBufLenSet))
