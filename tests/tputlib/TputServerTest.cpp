@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <future>
+#include <poll.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -342,6 +343,33 @@ const TestBackCase kTestBackCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Headers, TputTestBack, ::testing::ValuesIn(kTestBackCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(TputServer, TimedTestBackEndsOnTimeWhenThePeerStopsReading)
+{
+    const uint16_t port = Start(1);
+    uint16_t backPort = 0;
+    const int backListener = TputListenLoopback(&backPort);
+
+    TputClientOptions o;
+    o.port = port;
+    o.durationSeconds = 0.3;
+    o.rateBitsPerSecond = 8e6;
+    o.headerFlags = 0x80000001u; // dual test
+    o.headerThreads = 1;
+    o.headerPort = backPort;
+    o.headerAmount = -50; // half a second back
+    ASSERT_EQ(TputClient(o).Run().error, 0);
+
+    // Take the connection back and never read from it: the library's sends
+    // soon find the socket full.
+    pollfd p{backListener, POLLIN, 0};
+    ASSERT_EQ(poll(&p, 1, 5000), 1);
+    const int held = accept(backListener, nullptr, nullptr);
+    ASSERT_GE(held, 0);
+    EXPECT_TRUE(collector.WaitForFinals(2, 8s)) << "the run back ended at its deadline, not when the peer let go";
+    close(held);
+    close(backListener);
+}
 
 } // namespace
 
