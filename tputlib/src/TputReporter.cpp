@@ -191,22 +191,48 @@ void DeliverResult(const TputReportData& d, const TputTransferInfo& info, TputRe
     callback(&result, result.intervalLength);
 }
 
-void ReportInterval(const TputReportData& d, const TputTransferInfo& info)
-{
+// The transfer and bandwidth texts of a span, as every transfer line shows them.
+struct SpanTexts {
     char transfer[32];
     char bandwidth[32];
+};
+
+SpanTexts FormatSpan(const TputTransferInfo& info)
+{
+    SpanTexts t;
     const double span = Span(info);
-    tputlib_format_bytes(transfer, sizeof transfer, static_cast<double>(info.totalBytes),
+    tputlib_format_bytes(t.transfer, sizeof t.transfer, static_cast<double>(info.totalBytes),
                          static_cast<char>(toupper(static_cast<unsigned char>(info.format))));
-    tputlib_format_bytes(bandwidth, sizeof bandwidth, span > 0 ? info.totalBytes / span : 0.0, info.format);
+    tputlib_format_bytes(t.bandwidth, sizeof t.bandwidth, span > 0 ? info.totalBytes / span : 0.0, info.format);
+    return t;
+}
+
+// A UDP server-side span; prefix is the transfer id ("[  3]") or "[SUM]".
+void PrintUdpLines(const char* prefix, const TputTransferInfo& info, const SpanTexts& t)
+{
+    const double loss = info.datagrams > 0 ? info.errors * 100.0 / info.datagrams : 0.0;
+    printf("%s %4.1f-%4.1f sec  %ss  %ss/sec  %6.3f ms %4d/%5d (%.2g%%)\n", prefix, info.startTime, info.endTime,
+           t.transfer, t.bandwidth, info.jitter * 1000.0, info.errors, info.datagrams, loss);
+    if (info.outOfOrder > 0)
+        printf("%s %4.1f-%4.1f sec  %d datagrams received out-of-order\n", prefix, info.startTime, info.endTime,
+               info.outOfOrder);
+}
+
+// A TCP span, or a UDP client's, which closes with its datagram count.
+void PrintPlainLines(const char* prefix, const TputTransferInfo& info, const SpanTexts& t)
+{
+    printf("%s %4.1f-%4.1f sec  %ss  %ss/sec\n", prefix, info.startTime, info.endTime, t.transfer, t.bandwidth);
+    if (info.kind == 2 && info.finalFlag)
+        printf("%s Sent %d datagrams\n", prefix, info.datagrams);
+}
+
+void ReportInterval(const TputReportData& d, const TputTransferInfo& info)
+{
+    char prefix[16];
+    snprintf(prefix, sizeof prefix, "[%3d]", info.transferId);
     if (info.kind == 1) {
         PrintTableHeader("[ ID] Interval       Transfer     Bandwidth        Jitter   Lost/Total Datagrams\n");
-        const double loss = info.datagrams > 0 ? info.errors * 100.0 / info.datagrams : 0.0;
-        printf("[%3d] %4.1f-%4.1f sec  %ss  %ss/sec  %6.3f ms %4d/%5d (%.2g%%)\n", info.transferId, info.startTime,
-               info.endTime, transfer, bandwidth, info.jitter * 1000.0, info.errors, info.datagrams, loss);
-        if (info.outOfOrder > 0)
-            printf("[%3d] %4.1f-%4.1f sec  %d datagrams received out-of-order\n", info.transferId, info.startTime,
-                   info.endTime, info.outOfOrder);
+        PrintUdpLines(prefix, info, FormatSpan(info));
         return;
     }
     void* context = nullptr;
@@ -216,10 +242,7 @@ void ReportInterval(const TputReportData& d, const TputTransferInfo& info)
         return;
     }
     PrintTableHeader("[ ID] Interval       Transfer     Bandwidth\n");
-    printf("[%3d] %4.1f-%4.1f sec  %ss  %ss/sec\n", info.transferId, info.startTime, info.endTime, transfer,
-           bandwidth);
-    if (info.kind == 2 && info.finalFlag)
-        printf("[%3d] Sent %d datagrams\n", info.transferId, info.datagrams);
+    PrintPlainLines(prefix, info, FormatSpan(info));
 }
 
 void PrintTransfer(const TputReportData& d, const TputTransferInfo& info)
@@ -235,29 +258,12 @@ void PrintTransfer(const TputReportData& d, const TputTransferInfo& info)
 
 void PrintSum(const TputReportData& d, const TputTransferInfo& info)
 {
-    if (d.reportMode == kTputReportCsv) {
+    if (d.reportMode == kTputReportCsv)
         PrintCsvTransfer(d, info);
-        fflush(stdout);
-        return;
-    }
-    char transfer[32];
-    char bandwidth[32];
-    const double span = Span(info);
-    tputlib_format_bytes(transfer, sizeof transfer, static_cast<double>(info.totalBytes),
-                         static_cast<char>(toupper(static_cast<unsigned char>(info.format))));
-    tputlib_format_bytes(bandwidth, sizeof bandwidth, span > 0 ? info.totalBytes / span : 0.0, info.format);
-    if (info.kind == 1) {
-        const double loss = info.datagrams > 0 ? info.errors * 100.0 / info.datagrams : 0.0;
-        printf("[SUM] %4.1f-%4.1f sec  %ss  %ss/sec  %6.3f ms %4d/%5d (%.2g%%)\n", info.startTime, info.endTime,
-               transfer, bandwidth, info.jitter * 1000.0, info.errors, info.datagrams, loss);
-        if (info.outOfOrder > 0)
-            printf("[SUM] %4.1f-%4.1f sec  %d datagrams received out-of-order\n", info.startTime, info.endTime,
-                   info.outOfOrder);
-    } else {
-        printf("[SUM] %4.1f-%4.1f sec  %ss  %ss/sec\n", info.startTime, info.endTime, transfer, bandwidth);
-        if (info.kind == 2 && info.finalFlag)
-            printf("[SUM] Sent %d datagrams\n", info.datagrams);
-    }
+    else if (info.kind == 1)
+        PrintUdpLines("[SUM]", info, FormatSpan(info));
+    else
+        PrintPlainLines("[SUM]", info, FormatSpan(info));
     fflush(stdout);
 }
 
