@@ -30,13 +30,6 @@ std::chrono::milliseconds RunLength(uint64_t hundredths)
     return std::chrono::milliseconds(static_cast<int64_t>(std::min(hundredths, kLongest)) * 10);
 }
 
-void SetGroup(TputSettings* s, TputGroupHeader* group)
-{
-    if (s->groupHeader)
-        tputlib_group_unref(s->groupHeader);
-    s->groupHeader = group;
-}
-
 // Connects within the wait, so that a peer that does not answer cannot hold
 // the thread for the system's long connect time-out.
 int ConnectWithin(int fd, const sockaddr_storage& addr, int timeout_ms)
@@ -271,10 +264,10 @@ void tputlib_client_init(TputSettings* s)
         if (s->listenPort != 0)
             listener->port = s->listenPort;
         listener->sock = -1;
-        SetGroup(listener, nullptr);
+        tputlib_settings_set_group(listener, nullptr);
         chainEnd = listener;
     }
-    SetGroup(s, tputlib_init_multi(s, tputlib_next_group_id()));
+    tputlib_settings_set_group(s, tputlib_init_multi(s, tputlib_next_group_id()));
     TputSettings* previous = s;
     for (int i = 1; i < s->threads; ++i) {
         TputSettings* copy = nullptr;

@@ -541,6 +541,13 @@ void tputlib_group_unref(TputGroupHeader* group)
     }
 }
 
+void tputlib_settings_set_group(TputSettings* s, TputGroupHeader* group)
+{
+    if (s->groupHeader)
+        tputlib_group_unref(s->groupHeader);
+    s->groupHeader = group;
+}
+
 int tputlib_next_group_id()
 {
     std::lock_guard<std::mutex> lk(g_groupIdLock);

@@ -62,9 +62,7 @@ void OpenSlot(std::list<PeerSlot>& slots, const TputSettings* listener, const so
     slot.settings->localLength = listener->localLength;
     TputGroupHeader* group = nullptr;
     tputlib_peer_add(from, slot.settings, &group);
-    if (slot.settings->groupHeader)
-        tputlib_group_unref(slot.settings->groupHeader);
-    slot.settings->groupHeader = group;
+    tputlib_settings_set_group(slot.settings, group);
     slot.report = tputlib_init_report(slot.settings);
     slots.push_back(slot);
 }
