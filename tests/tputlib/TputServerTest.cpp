@@ -1,5 +1,6 @@
 #include "TputClient.h"
 #include "TputClientThread.h"
+#include "TputDatagram.h"
 #include "TputLib.h"
 #include "TputSettings.h"
 #include "TputTestSupport.h"
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <future>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <thread>
@@ -417,6 +419,44 @@ TEST_F(TputServer, UdpTestIsPrintedAndAnswered)
     EXPECT_NE(out.find(std::string("Server Report:\n")), std::string::npos);
     EXPECT_NE(out.find(lost), std::string::npos) << "the server saw every datagram: " << lost << out;
     EXPECT_TRUE(collector.Results().empty()) << "UDP reports never reach the callback";
+}
+
+// Datagram ids are whatever a peer sends: the extremes neither upset the
+// statistics nor stop the server from answering the final datagram.
+TEST_F(TputServer, UdpExtremeDatagramIdsAreAnswered)
+{
+    setenv("TPUT_UDP", "1", 1);
+    ::testing::internal::CaptureStdout();
+    const uint16_t port = TputFreePort();
+    tputlib_start_server(1, port, &TputResultCollector::Callback, &collector);
+    unsetenv("TPUT_UDP");
+
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    const uint32_t ids[] = {1, 0x7fffffffu, 2, 0x80000000u};
+    uint8_t answer[128];
+    ssize_t got = -1;
+    for (int attempt = 0; attempt < 50 && got < 0; ++attempt) {
+        for (uint32_t id : ids) {
+            uint8_t datagram[64] = {};
+            tputlib_datagram_write(datagram, TputDatagramHeader{static_cast<int32_t>(id), 0, 0});
+            send(fd, datagram, sizeof datagram, 0);
+        }
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 200) == 1)
+            got = recv(fd, answer, sizeof answer, 0);
+    }
+    close(fd);
+    tputlib_cleanup();
+    ::testing::internal::GetCapturedStdout();
+    ASSERT_EQ(got, static_cast<ssize_t>(kTputAckSize)) << "the final datagram was answered";
+    const TputServerStats stats = tputlib_stats_read(answer + kTputDatagramHeaderSize);
+    EXPECT_GE(stats.errors, 0);
+    EXPECT_GE(stats.outOfOrder, 1);
 }
 
 } // namespace

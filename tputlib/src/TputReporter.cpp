@@ -6,7 +6,9 @@
 #include "TputSignal.h"
 #include "TputThread.h"
 
+#include <algorithm>
 #include <cctype>
+#include <climits>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
@@ -429,11 +431,13 @@ bool HandlePacket(TputReportHeader* h, const TputPacket& packet)
             d.info.jitter += (delta - d.info.jitter) / 16.0;
         }
         d.lastTransit = transit;
-        if (packet.packetId != d.highestId + 1) {
-            if (packet.packetId < d.highestId + 1)
+        // Ids come from the network: any value, so no arithmetic may overflow.
+        const int64_t expected = static_cast<int64_t>(d.highestId) + 1;
+        if (packet.packetId != expected) {
+            if (packet.packetId < expected)
                 d.outOfOrder++;
             else
-                d.errors += packet.packetId - d.highestId - 1;
+                d.errors = static_cast<int>(std::min<int64_t>(INT32_MAX, d.errors + (packet.packetId - expected)));
         }
         if (packet.packetId > d.highestId)
             d.highestId = packet.packetId;
