@@ -555,7 +555,28 @@ TEST(TputOwnClient, RefusedConnectionAndEarlyStop)
     const TputClientResult result = run.get();
     EXPECT_LT(result.seconds, 2.0);
     EXPECT_EQ(sink.get(), static_cast<int64_t>(result.payloadBytes + 24)) << "header and data, nothing else";
+    EXPECT_EQ(result.error, 0) << "a stop is not a failure";
     close(listener);
+}
+
+TEST(TputOwnClient, ServerThatResetsIsAFailedSend)
+{
+    uint16_t port = 0;
+    const int listener = TputListenLoopback(&port);
+    auto reset = std::async(std::launch::async, [&] {
+        const int fd = accept(listener, nullptr, nullptr);
+        const linger abort{1, 0};
+        setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+        close(fd); // with unread data: the peer's next sends fail
+    });
+    TputClientOptions o;
+    o.port = port;
+    o.durationSeconds = 10;
+    const TputClientResult result = TputClient(o).Run();
+    reset.get();
+    close(listener);
+    EXPECT_NE(result.error, 0);
+    EXPECT_LT(result.seconds, 5.0);
 }
 
 } // namespace
