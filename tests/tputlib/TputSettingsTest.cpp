@@ -160,6 +160,20 @@ TEST_F(SettingsFixture, EnvironmentClientTurnsTheServerOptionIntoAWarning)
     EXPECT_EQ(s.threadMode, 2);
 }
 
+TEST_F(SettingsFixture, NameThatDoesNotResolveFailsOnlyItsSetting)
+{
+    // A label longer than 63 characters fails in the resolver itself, before
+    // any name server is asked.
+    const std::string name(70, 'a');
+    EXPECT_EQ(Apply('c', name.c_str()), "error: Name or service not known\n");
+    EXPECT_EQ(s.threadMode, 0) << "still free to become the listener";
+    EXPECT_EQ(s.host, nullptr);
+    EXPECT_EQ(Apply('B', name.c_str()), "error: Name or service not known\n");
+    EXPECT_EQ(s.localHost, nullptr);
+    EXPECT_EQ(Apply('s', ""), "");
+    EXPECT_EQ(s.threadMode, 4);
+}
+
 TEST(TputParseSize, SuffixesAndBadInput)
 {
     struct Case {
