@@ -294,13 +294,15 @@ TEST_P(TputTestBack, RunsOnlySaneRequestsAndCountsThePeerEitherWay)
     const uint16_t port = Start(1);
     uint16_t backPort = 0;
     const int backListener = TputListenLoopback(&backPort);
-    const auto wait = c.expectBack ? 3000ms : 1500ms;
+    const auto wait = c.expectBack ? 6000ms : 2500ms;
     auto back = std::async(std::launch::async, [&] { return TputAcceptAndCount(backListener, wait); });
     ::testing::internal::CaptureStderr();
 
     TputClientOptions o;
     o.port = port;
-    o.durationSeconds = 0.6;
+    // The peer's test outlasts the half second back by a second, so a dual
+    // test back ends well before the peer and a tradeoff well after it.
+    o.durationSeconds = 1.5;
     o.rateBitsPerSecond = 8e6;
     o.headerFlags = c.flags;
     o.headerThreads = c.threads;
