@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <future>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <thread>
@@ -433,12 +432,8 @@ TEST_F(TputServer, UdpExtremeDatagramIdsAreAnswered)
     tputlib_start_server(1, port, &TputResultCollector::Callback, &collector);
     unsetenv("TPUT_UDP");
 
-    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(port);
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    const int fd = TputConnect(port, SOCK_DGRAM);
+    ASSERT_GE(fd, 0);
     const uint32_t ids[] = {1, 0x7fffffffu, 2, 0x80000000u};
     uint8_t answer[128];
     ssize_t got = -1;

@@ -114,6 +114,17 @@ void FillFromSettings(TputReportData& d, const TputSettings* s)
     d.localLength = s->localLength;
 }
 
+// A header without ring, for a report printed once (settings, server relay).
+TputReportHeader* NewPrintOnce(const TputSettings* s, int type)
+{
+    TputReportHeader* h = new (std::nothrow) TputReportHeader;
+    if (h) {
+        FillFromSettings(h->data, s);
+        h->data.type = type;
+    }
+    return h;
+}
+
 double Span(const TputTransferInfo& info)
 {
     return info.endTime - info.startTime;
@@ -713,11 +724,9 @@ void tputlib_report_settings_queue(TputSettings* s)
 {
     if (s->flags & kTputFlagNoSettingsReport)
         return;
-    TputReportHeader* h = new (std::nothrow) TputReportHeader;
+    TputReportHeader* h = NewPrintOnce(s, kTputReportSettings);
     if (!h)
         return;
-    FillFromSettings(h->data, s);
-    h->data.type = kTputReportSettings;
     if (s->sock >= 0) {
         int size = 0;
         socklen_t len = sizeof size;
@@ -732,11 +741,9 @@ void tputlib_report_server_stats(TputSettings* s, const TputTransferInfo& stats)
 {
     if (s->flags & kTputFlagNoServerReport)
         return;
-    TputReportHeader* h = new (std::nothrow) TputReportHeader;
+    TputReportHeader* h = NewPrintOnce(s, kTputReportServerRelay);
     if (!h)
         return;
-    FillFromSettings(h->data, s);
-    h->data.type = kTputReportServerRelay;
     const int transferId = h->data.info.transferId;
     h->data.info = stats;
     h->data.info.transferId = transferId;
