@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <future>
+#include <netinet/in.h>
+#include <sys/resource.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <thread>
@@ -250,6 +252,63 @@ TEST_F(TputServer, FailedBindEndsTheListenerWithItsMessage)
     tputlib_cleanup();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
     close(taken);
+}
+
+// Out of descriptors, accept fails while the connection stays pending: the
+// listener backs off instead of spinning and serves it once it can.
+TEST_F(TputServer, FailingAcceptBacksOffAndRecovers)
+{
+    const uint16_t port = Start(1);
+    ::testing::internal::CaptureStderr();
+    const int client = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(client, 0);
+    // Descriptors are handed out lowest first: with every number up to the
+    // client's taken and the limit just above it, accept has none left.
+    std::vector<int> fillers;
+    for (int fd = dup(client); fd >= 0; fd = dup(client)) {
+        if (fd > client) {
+            close(fd);
+            break;
+        }
+        fillers.push_back(fd);
+    }
+    rlimit normal{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &normal), 0);
+    rlimit low = normal;
+    low.rlim_cur = static_cast<rlim_t>(client) + 1;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool connected = connect(client, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    std::this_thread::sleep_for(1s);
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    setrlimit(RLIMIT_NOFILE, &normal);
+    for (int fd : fillers)
+        close(fd);
+    auto cpu = [](const rusage& r) {
+        return r.ru_utime.tv_sec + r.ru_stime.tv_sec + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+    };
+    const double busy = cpu(after) - cpu(before);
+
+    ASSERT_TRUE(connected);
+    std::vector<char> data(24 + 1000, '5');
+    std::fill(data.begin(), data.begin() + 24, '\0');
+    ASSERT_TRUE(TputSendAll(client, data.data(), data.size()));
+    close(client);
+    const bool served = collector.WaitForFinals(1, 10s);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+
+    EXPECT_LT(busy, 0.3) << "seconds of processor time in one second of failing accepts";
+    EXPECT_NE(err.find("accept failed: Too many open files.\n"), std::string::npos) << err;
+    EXPECT_EQ(err.find("accept failed"), err.rfind("accept failed")) << "one message for the whole failing spell";
+    ASSERT_TRUE(served);
+    EXPECT_EQ(collector.Finals()[0].bits, 8000.0);
 }
 
 TEST_F(TputServer, SlowReporterLosesNoByte)
