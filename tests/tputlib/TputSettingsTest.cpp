@@ -101,6 +101,10 @@ TEST_F(SettingsFixture, OptionValuesLandInTheirFields)
 {
     Apply('i', "0.2");
     EXPECT_EQ(s.interval, 0.5);
+    Apply('i', "nan");
+    EXPECT_EQ(s.interval, 0.5);
+    Apply('i', "1e30");
+    EXPECT_LE(s.interval, static_cast<double>(INT32_MAX)) << "whole seconds of a span are 32 bits";
 
     Apply('l', "16");
     EXPECT_EQ(s.bufferLength, 16);
