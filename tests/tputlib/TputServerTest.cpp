@@ -1,5 +1,6 @@
 #include "TputClient.h"
 #include "TputClientThread.h"
+#include "TputDatagram.h"
 #include "TputLib.h"
 #include "TputSettings.h"
 #include "TputTestSupport.h"
@@ -12,6 +13,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <future>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -69,7 +73,9 @@ TEST_F(TputServer, IntervalReportsThenOneFinalWithEveryByte)
     for (size_t i = 0; i + 1 < results.size(); ++i) {
         EXPECT_EQ(results[i].finalReport, 0);
         EXPECT_DOUBLE_EQ(results[i].intervalLength, 1.0);
-        EXPECT_NEAR(results[i].bitsPerSecond, 16e6, 16e6 * 0.2) << "interval " << i;
+        // The client catches up after a late wake-up, so a span may carry a
+        // share of its neighbour's bytes on a loaded machine.
+        EXPECT_NEAR(results[i].bitsPerSecond, 16e6, 16e6 * 0.35) << "interval " << i;
         intervalBits += results[i].bits;
     }
     const TputResult& last = results.back();
@@ -78,7 +84,7 @@ TEST_F(TputServer, IntervalReportsThenOneFinalWithEveryByte)
     EXPECT_EQ(last.context, &collector);
     EXPECT_EQ(last.bits, static_cast<double>(sent.payloadBytes * 8));
     EXPECT_LE(intervalBits, last.bits);
-    EXPECT_NEAR(last.intervalLength, 2.5, 0.1);
+    EXPECT_NEAR(last.intervalLength, 2.5, 0.4);
     EXPECT_DOUBLE_EQ(last.intervalEnd, last.intervalLength);
 }
 
@@ -90,7 +96,9 @@ TEST_F(TputServer, PauseLongerThanAnIntervalGivesEmptyIntervals)
     std::vector<char> data(24 + 1000, '5');
     std::fill(data.begin(), data.begin() + 24, '\0');
     ASSERT_TRUE(TputSendAll(fd, data.data(), data.size()));
-    std::this_thread::sleep_for(2300ms);
+    // Halfway into the third span: half a second of room for a late server
+    // start or a late wake-up.
+    std::this_thread::sleep_for(2500ms);
     ASSERT_TRUE(TputSendAll(fd, data.data() + 24, 1000));
     close(fd);
     ASSERT_TRUE(collector.WaitForFinals(1, 5s));
@@ -234,13 +242,75 @@ TEST_F(TputServer, FailedBindEndsTheListenerWithItsMessage)
     const int taken = TputListenLoopback(&port);
     ::testing::internal::CaptureStderr();
     tputlib_start_server(2, port, &TputResultCollector::Callback, &collector);
-    std::this_thread::sleep_for(300ms);
+    // The listener has ended once no counted thread is left (the reporter
+    // idles uncounted): it neither spins nor waits for a stop.
+    const auto until = std::chrono::steady_clock::now() + 10s;
+    while (tputlib_thread_count() > 0 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(tputlib_thread_count(), 0);
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(err, "bind failed: Address already in use\n");
     const auto start = std::chrono::steady_clock::now();
     tputlib_cleanup();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
     close(taken);
+}
+
+// Out of descriptors, accept fails while the connection stays pending: the
+// listener backs off instead of spinning and serves it once it can.
+TEST_F(TputServer, FailingAcceptBacksOffAndRecovers)
+{
+    const uint16_t port = Start(1);
+    ::testing::internal::CaptureStderr();
+    const int client = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(client, 0);
+    // Descriptors are handed out lowest first: with every number up to the
+    // client's taken and the limit just above it, accept has none left.
+    std::vector<int> fillers;
+    for (int fd = dup(client); fd >= 0; fd = dup(client)) {
+        if (fd > client) {
+            close(fd);
+            break;
+        }
+        fillers.push_back(fd);
+    }
+    rlimit normal{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &normal), 0);
+    rlimit low = normal;
+    low.rlim_cur = static_cast<rlim_t>(client) + 1;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(port);
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool connected = connect(client, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    std::this_thread::sleep_for(1s);
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    setrlimit(RLIMIT_NOFILE, &normal);
+    for (int fd : fillers)
+        close(fd);
+    auto cpu = [](const rusage& r) {
+        return r.ru_utime.tv_sec + r.ru_stime.tv_sec + (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+    };
+    const double busy = cpu(after) - cpu(before);
+
+    ASSERT_TRUE(connected);
+    std::vector<char> data(24 + 1000, '5');
+    std::fill(data.begin(), data.begin() + 24, '\0');
+    ASSERT_TRUE(TputSendAll(client, data.data(), data.size()));
+    close(client);
+    const bool served = collector.WaitForFinals(1, 10s);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+
+    EXPECT_LT(busy, 0.3) << "seconds of processor time in one second of failing accepts";
+    EXPECT_NE(err.find("accept failed: Too many open files.\n"), std::string::npos) << err;
+    EXPECT_EQ(err.find("accept failed"), err.rfind("accept failed")) << "one message for the whole failing spell";
+    ASSERT_TRUE(served);
+    EXPECT_EQ(collector.Finals()[0].bits, 8000.0);
 }
 
 TEST_F(TputServer, SlowReporterLosesNoByte)
@@ -284,13 +354,15 @@ TEST_P(TputTestBack, RunsOnlySaneRequestsAndCountsThePeerEitherWay)
     const uint16_t port = Start(1);
     uint16_t backPort = 0;
     const int backListener = TputListenLoopback(&backPort);
-    const auto wait = c.expectBack ? 3000ms : 1500ms;
+    const auto wait = c.expectBack ? 6000ms : 2500ms;
     auto back = std::async(std::launch::async, [&] { return TputAcceptAndCount(backListener, wait); });
     ::testing::internal::CaptureStderr();
 
     TputClientOptions o;
     o.port = port;
-    o.durationSeconds = 0.6;
+    // The peer's test outlasts the half second back by a second, so a dual
+    // test back ends well before the peer and a tradeoff well after it.
+    o.durationSeconds = 1.5;
     o.rateBitsPerSecond = 8e6;
     o.headerFlags = c.flags;
     o.headerThreads = c.threads;
@@ -336,6 +408,33 @@ const TestBackCase kTestBackCases[] = {
 INSTANTIATE_TEST_SUITE_P(Headers, TputTestBack, ::testing::ValuesIn(kTestBackCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(TputServer, TimedTestBackEndsOnTimeWhenThePeerStopsReading)
+{
+    const uint16_t port = Start(1);
+    uint16_t backPort = 0;
+    const int backListener = TputListenLoopback(&backPort);
+
+    TputClientOptions o;
+    o.port = port;
+    o.durationSeconds = 0.3;
+    o.rateBitsPerSecond = 8e6;
+    o.headerFlags = 0x80000001u; // dual test
+    o.headerThreads = 1;
+    o.headerPort = backPort;
+    o.headerAmount = -50; // half a second back
+    ASSERT_EQ(TputClient(o).Run().error, 0);
+
+    // Take the connection back and never read from it: the library's sends
+    // soon find the socket full.
+    pollfd p{backListener, POLLIN, 0};
+    ASSERT_EQ(poll(&p, 1, 5000), 1);
+    const int held = accept(backListener, nullptr, nullptr);
+    ASSERT_GE(held, 0);
+    EXPECT_TRUE(collector.WaitForFinals(2, 8s)) << "the run back ended at its deadline, not when the peer let go";
+    close(held);
+    close(backListener);
+}
+
 } // namespace
 
 namespace {
@@ -360,7 +459,11 @@ TEST_F(TputServer, UdpTestIsPrintedAndAnswered)
     tputlib_apply_option('t', "1", client);
     tputlib_client_init(client);
     tputlib_thread_start(client);
-    std::this_thread::sleep_for(2500ms);
+    // The listener stays counted; the client leaves the count once its
+    // datagrams went out and the server's answer came back.
+    const auto until = std::chrono::steady_clock::now() + 15s;
+    while (tputlib_thread_count() > 1 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(20ms);
     tputlib_cleanup();
     const std::string out = ::testing::internal::GetCapturedStdout();
 
@@ -368,16 +471,52 @@ TEST_F(TputServer, UdpTestIsPrintedAndAnswered)
     EXPECT_NE(out.find("Receiving 1470 byte datagrams"), std::string::npos) << out;
     EXPECT_NE(out.find("Client connecting to 127.0.0.1, UDP port " + std::to_string(port)), std::string::npos) << out;
     EXPECT_NE(out.find("Server Report:"), std::string::npos) << out;
-    // 2 Mbit/s of 1470-byte datagrams for 1 s: about 170, none lost on loopback.
+    // 2 Mbit/s of 1470-byte datagrams for 1 s: about 170, none lost on loopback
+    // (fewer when the sender wakes late near its end; never unpaced thousands).
     const size_t from = out.find("] Sent ");
     ASSERT_NE(from, std::string::npos) << out;
     const int count = std::stoi(out.substr(from + 7));
-    EXPECT_NEAR(count, 170, 10);
+    EXPECT_GE(count, 120);
+    EXPECT_LE(count, 180);
     char lost[32];
     snprintf(lost, sizeof lost, "%4d/%5d (0%%)\n", 0, count);
     EXPECT_NE(out.find(std::string("Server Report:\n")), std::string::npos);
     EXPECT_NE(out.find(lost), std::string::npos) << "the server saw every datagram: " << lost << out;
     EXPECT_TRUE(collector.Results().empty()) << "UDP reports never reach the callback";
+}
+
+// Datagram ids are whatever a peer sends: the extremes neither upset the
+// statistics nor stop the server from answering the final datagram.
+TEST_F(TputServer, UdpExtremeDatagramIdsAreAnswered)
+{
+    setenv("TPUT_UDP", "1", 1);
+    ::testing::internal::CaptureStdout();
+    const uint16_t port = TputFreePort();
+    tputlib_start_server(1, port, &TputResultCollector::Callback, &collector);
+    unsetenv("TPUT_UDP");
+
+    const int fd = TputConnect(port, SOCK_DGRAM);
+    ASSERT_GE(fd, 0);
+    const uint32_t ids[] = {1, 0x7fffffffu, 2, 0x80000000u};
+    uint8_t answer[128];
+    ssize_t got = -1;
+    for (int attempt = 0; attempt < 50 && got < 0; ++attempt) {
+        for (uint32_t id : ids) {
+            uint8_t datagram[64] = {};
+            tputlib_datagram_write(datagram, TputDatagramHeader{static_cast<int32_t>(id), 0, 0});
+            send(fd, datagram, sizeof datagram, 0);
+        }
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 200) == 1)
+            got = recv(fd, answer, sizeof answer, 0);
+    }
+    close(fd);
+    tputlib_cleanup();
+    ::testing::internal::GetCapturedStdout();
+    ASSERT_EQ(got, static_cast<ssize_t>(kTputAckSize)) << "the final datagram was answered";
+    const TputServerStats stats = tputlib_stats_read(answer + kTputDatagramHeaderSize);
+    EXPECT_GE(stats.errors, 0);
+    EXPECT_GE(stats.outOfOrder, 1);
 }
 
 } // namespace
@@ -476,7 +615,28 @@ TEST(TputOwnClient, RefusedConnectionAndEarlyStop)
     const TputClientResult result = run.get();
     EXPECT_LT(result.seconds, 2.0);
     EXPECT_EQ(sink.get(), static_cast<int64_t>(result.payloadBytes + 24)) << "header and data, nothing else";
+    EXPECT_EQ(result.error, 0) << "a stop is not a failure";
     close(listener);
+}
+
+TEST(TputOwnClient, ServerThatResetsIsAFailedSend)
+{
+    uint16_t port = 0;
+    const int listener = TputListenLoopback(&port);
+    auto reset = std::async(std::launch::async, [&] {
+        const int fd = accept(listener, nullptr, nullptr);
+        const linger abort{1, 0};
+        setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+        close(fd); // with unread data: the peer's next sends fail
+    });
+    TputClientOptions o;
+    o.port = port;
+    o.durationSeconds = 10;
+    const TputClientResult result = TputClient(o).Run();
+    reset.get();
+    close(listener);
+    EXPECT_NE(result.error, 0);
+    EXPECT_LT(result.seconds, 5.0);
 }
 
 } // namespace

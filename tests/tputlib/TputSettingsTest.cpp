@@ -67,6 +67,8 @@ const OptionCase kOptionCases[] = {
     {"udp_tiny_length", 2, "ul", {"", "8"},
      "WARNING: the UDP buffer was increased to 12 for proper operation\nWARNING: option -l has implied compatibility mode\n"},
     {"bandwidth_implies_udp", 2, "b", {"10M"}, "WARNING: option -b implies udp testing\n"},
+    {"bandwidth_on_server", 4, "b", {"10M"},
+     "WARNING: option -b implies udp testing\nWARNING: option -b is not valid for server mode\n"},
     {"client_option_on_server", 4, "d", {""}, "WARNING: option -d is not valid for server mode\n"},
     {"server_option_on_client", 2, "s", {""}, "WARNING: option -s is not valid for client mode\n"},
     {"small_window", 4, "w", {"1000"},
@@ -99,6 +101,10 @@ TEST_F(SettingsFixture, OptionValuesLandInTheirFields)
 {
     Apply('i', "0.2");
     EXPECT_EQ(s.interval, 0.5);
+    Apply('i', "nan");
+    EXPECT_EQ(s.interval, 0.5);
+    Apply('i', "1e30");
+    EXPECT_LE(s.interval, static_cast<double>(INT32_MAX)) << "whole seconds of a span are 32 bits";
 
     Apply('l', "16");
     EXPECT_EQ(s.bufferLength, 16);
@@ -156,6 +162,20 @@ TEST_F(SettingsFixture, EnvironmentClientTurnsTheServerOptionIntoAWarning)
     EXPECT_EQ(s.interval, 3.0);
     EXPECT_EQ(Apply('s', ""), "WARNING: option -s is not valid for client mode\n");
     EXPECT_EQ(s.threadMode, 2);
+}
+
+TEST_F(SettingsFixture, NameThatDoesNotResolveFailsOnlyItsSetting)
+{
+    // A label longer than 63 characters fails in the resolver itself, before
+    // any name server is asked.
+    const std::string name(70, 'a');
+    EXPECT_EQ(Apply('c', name.c_str()), "error: Name or service not known\n");
+    EXPECT_EQ(s.threadMode, 0) << "still free to become the listener";
+    EXPECT_EQ(s.host, nullptr);
+    EXPECT_EQ(Apply('B', name.c_str()), "error: Name or service not known\n");
+    EXPECT_EQ(s.localHost, nullptr);
+    EXPECT_EQ(Apply('s', ""), "");
+    EXPECT_EQ(s.threadMode, 4);
 }
 
 TEST(TputParseSize, SuffixesAndBadInput)

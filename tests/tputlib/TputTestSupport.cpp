@@ -112,9 +112,9 @@ bool TputWaitListening(uint16_t port, std::chrono::milliseconds timeout)
     return false;
 }
 
-int TputConnect(uint16_t port)
+int TputConnect(uint16_t port, int type)
 {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const int fd = socket(AF_INET, type, 0);
     sockaddr_in addr = Loopback(port);
     if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
         close(fd);

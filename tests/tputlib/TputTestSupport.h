@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <sys/socket.h>
 #include <vector>
 
 // Collects what the library hands to its result callback.
@@ -36,8 +37,8 @@ uint16_t TputFreePort();
 bool TputWaitListening(uint16_t port, std::chrono::milliseconds timeout);
 // Whether a TCP socket could bind the port on every address right now.
 bool TputPortFree(uint16_t port);
-// Connects to 127.0.0.1:port; -1 on failure.
-int TputConnect(uint16_t port);
+// Connects to 127.0.0.1:port (TCP, or UDP with SOCK_DGRAM); -1 on failure.
+int TputConnect(uint16_t port, int type = SOCK_STREAM);
 bool TputSendAll(int fd, const void* data, size_t size);
 // Listens on an ephemeral port of 127.0.0.1, returns the socket and the port.
 int TputListenLoopback(uint16_t* port);

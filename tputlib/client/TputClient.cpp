@@ -108,7 +108,7 @@ bool TputClient::SendAll(int fd, const uint8_t* data, size_t size)
 }
 
 // Sends until the duration is over; a rate spreads the bytes evenly over it.
-uint64_t TputClient::SendFor(int fd, double start)
+uint64_t TputClient::SendFor(int fd, double start, int* error)
 {
     std::vector<uint8_t> buffer(std::max<size_t>(m_options.bufferLength, 1));
     for (size_t i = 0; i < buffer.size(); ++i)
@@ -137,8 +137,11 @@ uint64_t TputClient::SendFor(int fd, double start)
         const ssize_t n = send(fd, buffer.data(), chunk, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n <= 0) {
+            if (!m_stop.load())
+                *error = n < 0 ? errno : EPIPE;
             break;
+        }
         sent += static_cast<uint64_t>(n);
     }
     return sent;
@@ -166,7 +169,7 @@ TputClientResult TputClient::Run()
         ok = SendAll(fd, header, sizeof header);
     }
     if (ok)
-        result.payloadBytes = SendFor(fd, start);
+        result.payloadBytes = SendFor(fd, start, &result.error);
     {
         std::lock_guard<std::mutex> lk(m_fdLock);
         m_fd = -1;
@@ -174,7 +177,7 @@ TputClientResult TputClient::Run()
     }
     result.seconds = NowSeconds() - start;
     result.bitsPerSecond = result.seconds > 0 ? result.payloadBytes * 8.0 / result.seconds : 0;
-    if (!ok)
+    if (!ok && !m_stop.load())
         result.error = EPIPE;
     return result;
 }

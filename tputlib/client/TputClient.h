@@ -50,7 +50,8 @@ public:
 private:
     int Connect();
     bool SendAll(int fd, const uint8_t* data, size_t size);
-    uint64_t SendFor(int fd, double startSeconds);
+    // Sets *error to the errno of a failed send (not of one that Stop cut).
+    uint64_t SendFor(int fd, double startSeconds, int* error);
 
     TputClientOptions m_options;
     std::atomic<bool> m_stop{false};

@@ -1,21 +1,18 @@
 #include "TputClientHeader.h"
 
 #include "TputSettings.h"
+#include "TputWire.h"
 
 namespace {
 
 void PutWord(uint8_t* out, int32_t value)
 {
-    const uint32_t v = static_cast<uint32_t>(value);
-    out[0] = static_cast<uint8_t>(v >> 24);
-    out[1] = static_cast<uint8_t>(v >> 16);
-    out[2] = static_cast<uint8_t>(v >> 8);
-    out[3] = static_cast<uint8_t>(v);
+    tputlib_put_word(out, static_cast<uint32_t>(value));
 }
 
 int32_t GetWord(const uint8_t* in)
 {
-    return static_cast<int32_t>((uint32_t{in[0]} << 24) | (uint32_t{in[1]} << 16) | (uint32_t{in[2]} << 8) | in[3]);
+    return static_cast<int32_t>(tputlib_get_word(in));
 }
 
 } // namespace

@@ -30,13 +30,6 @@ std::chrono::milliseconds RunLength(uint64_t hundredths)
     return std::chrono::milliseconds(static_cast<int64_t>(std::min(hundredths, kLongest)) * 10);
 }
 
-void SetGroup(TputSettings* s, TputGroupHeader* group)
-{
-    if (s->groupHeader)
-        tputlib_group_unref(s->groupHeader);
-    s->groupHeader = group;
-}
-
 // Connects within the wait, so that a peer that does not answer cannot hold
 // the thread for the system's long connect time-out.
 int ConnectWithin(int fd, const sockaddr_storage& addr, int timeout_ms)
@@ -109,6 +102,16 @@ int OpenConnection(TputSettings* s)
     return fd;
 }
 
+// Waits until the socket takes more data, at most until the deadline and in
+// short slices so that an interrupt is seen. 0 when there is no room yet.
+int WaitForRoom(int fd, std::chrono::steady_clock::time_point deadline)
+{
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd p{fd, POLLOUT, 0};
+    const int rc = poll(&p, 1, static_cast<int>(std::clamp<int64_t>(left.count(), 0, 100)));
+    return rc < 0 && errno == EINTR ? 0 : rc;
+}
+
 void RunTcp(TputSettings* s, char* buffer)
 {
     TputReportHeader* report = tputlib_init_report(s);
@@ -127,8 +130,16 @@ void RunTcp(TputSettings* s, char* buffer)
         size_t chunk = static_cast<size_t>(s->bufferLength);
         if (!timed && left < chunk)
             chunk = static_cast<size_t>(left);
-        const ssize_t n = send(s->sock, buffer, chunk, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
+        // A peer that stops reading must not hold a timed run past its end.
+        if (timed) {
+            const int room = WaitForRoom(s->sock, deadline);
+            if (room < 0)
+                break;
+            if (room == 0)
+                continue;
+        }
+        const ssize_t n = send(s->sock, buffer, chunk, timed ? MSG_NOSIGNAL | MSG_DONTWAIT : MSG_NOSIGNAL);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n <= 0)
             break;
@@ -253,10 +264,10 @@ void tputlib_client_init(TputSettings* s)
         if (s->listenPort != 0)
             listener->port = s->listenPort;
         listener->sock = -1;
-        SetGroup(listener, nullptr);
+        tputlib_settings_set_group(listener, nullptr);
         chainEnd = listener;
     }
-    SetGroup(s, tputlib_init_multi(s, tputlib_next_group_id()));
+    tputlib_settings_set_group(s, tputlib_init_multi(s, tputlib_next_group_id()));
     TputSettings* previous = s;
     for (int i = 1; i < s->threads; ++i) {
         TputSettings* copy = nullptr;

@@ -119,13 +119,6 @@ TputSettings* NewServer(const TputSettings* listener)
     return server;
 }
 
-void SetGroup(TputSettings* s, TputGroupHeader* group)
-{
-    if (s->groupHeader)
-        tputlib_group_unref(s->groupHeader);
-    s->groupHeader = group;
-}
-
 } // namespace
 
 int tputlib_listen(TputSettings* s)
@@ -232,7 +225,7 @@ void tputlib_listener_run(TputSettings* listener)
 
         TputGroupHeader* group = nullptr;
         tputlib_peer_add(server->peer, server, &group);
-        SetGroup(server, group);
+        tputlib_settings_set_group(server, group);
 
         server->sock = fd;
         server->initialBytes = 0;
@@ -299,9 +292,6 @@ TputSettings* tputlib_settings_from_header(const TputSettings* server, const Tpu
     tputlib_addr_set_port(c->peer, c->port);
     c->testMode = (header.flags & kTputHeaderRunNow) ? kTputTestDual : kTputTestTradeoff;
     c->threadMode = kTputModeClient;
-    if (c->groupHeader) {
-        tputlib_group_unref(c->groupHeader);
-        c->groupHeader = nullptr;
-    }
+    tputlib_settings_set_group(c, nullptr);
     return c;
 }

@@ -6,7 +6,9 @@
 #include "TputSignal.h"
 #include "TputThread.h"
 
+#include <algorithm>
 #include <cctype>
+#include <climits>
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
@@ -112,6 +114,17 @@ void FillFromSettings(TputReportData& d, const TputSettings* s)
     d.localLength = s->localLength;
 }
 
+// A header without ring, for a report printed once (settings, server relay).
+TputReportHeader* NewPrintOnce(const TputSettings* s, int type)
+{
+    TputReportHeader* h = new (std::nothrow) TputReportHeader;
+    if (h) {
+        FillFromSettings(h->data, s);
+        h->data.type = type;
+    }
+    return h;
+}
+
 double Span(const TputTransferInfo& info)
 {
     return info.endTime - info.startTime;
@@ -191,22 +204,48 @@ void DeliverResult(const TputReportData& d, const TputTransferInfo& info, TputRe
     callback(&result, result.intervalLength);
 }
 
-void ReportInterval(const TputReportData& d, const TputTransferInfo& info)
-{
+// The transfer and bandwidth texts of a span, as every transfer line shows them.
+struct SpanTexts {
     char transfer[32];
     char bandwidth[32];
+};
+
+SpanTexts FormatSpan(const TputTransferInfo& info)
+{
+    SpanTexts t;
     const double span = Span(info);
-    tputlib_format_bytes(transfer, sizeof transfer, static_cast<double>(info.totalBytes),
+    tputlib_format_bytes(t.transfer, sizeof t.transfer, static_cast<double>(info.totalBytes),
                          static_cast<char>(toupper(static_cast<unsigned char>(info.format))));
-    tputlib_format_bytes(bandwidth, sizeof bandwidth, span > 0 ? info.totalBytes / span : 0.0, info.format);
+    tputlib_format_bytes(t.bandwidth, sizeof t.bandwidth, span > 0 ? info.totalBytes / span : 0.0, info.format);
+    return t;
+}
+
+// A UDP server-side span; prefix is the transfer id ("[  3]") or "[SUM]".
+void PrintUdpLines(const char* prefix, const TputTransferInfo& info, const SpanTexts& t)
+{
+    const double loss = info.datagrams > 0 ? info.errors * 100.0 / info.datagrams : 0.0;
+    printf("%s %4.1f-%4.1f sec  %ss  %ss/sec  %6.3f ms %4d/%5d (%.2g%%)\n", prefix, info.startTime, info.endTime,
+           t.transfer, t.bandwidth, info.jitter * 1000.0, info.errors, info.datagrams, loss);
+    if (info.outOfOrder > 0)
+        printf("%s %4.1f-%4.1f sec  %d datagrams received out-of-order\n", prefix, info.startTime, info.endTime,
+               info.outOfOrder);
+}
+
+// A TCP span, or a UDP client's, which closes with its datagram count.
+void PrintPlainLines(const char* prefix, const TputTransferInfo& info, const SpanTexts& t)
+{
+    printf("%s %4.1f-%4.1f sec  %ss  %ss/sec\n", prefix, info.startTime, info.endTime, t.transfer, t.bandwidth);
+    if (info.kind == 2 && info.finalFlag)
+        printf("%s Sent %d datagrams\n", prefix, info.datagrams);
+}
+
+void ReportInterval(const TputReportData& d, const TputTransferInfo& info)
+{
+    char prefix[16];
+    snprintf(prefix, sizeof prefix, "[%3d]", info.transferId);
     if (info.kind == 1) {
         PrintTableHeader("[ ID] Interval       Transfer     Bandwidth        Jitter   Lost/Total Datagrams\n");
-        const double loss = info.datagrams > 0 ? info.errors * 100.0 / info.datagrams : 0.0;
-        printf("[%3d] %4.1f-%4.1f sec  %ss  %ss/sec  %6.3f ms %4d/%5d (%.2g%%)\n", info.transferId, info.startTime,
-               info.endTime, transfer, bandwidth, info.jitter * 1000.0, info.errors, info.datagrams, loss);
-        if (info.outOfOrder > 0)
-            printf("[%3d] %4.1f-%4.1f sec  %d datagrams received out-of-order\n", info.transferId, info.startTime,
-                   info.endTime, info.outOfOrder);
+        PrintUdpLines(prefix, info, FormatSpan(info));
         return;
     }
     void* context = nullptr;
@@ -216,10 +255,7 @@ void ReportInterval(const TputReportData& d, const TputTransferInfo& info)
         return;
     }
     PrintTableHeader("[ ID] Interval       Transfer     Bandwidth\n");
-    printf("[%3d] %4.1f-%4.1f sec  %ss  %ss/sec\n", info.transferId, info.startTime, info.endTime, transfer,
-           bandwidth);
-    if (info.kind == 2 && info.finalFlag)
-        printf("[%3d] Sent %d datagrams\n", info.transferId, info.datagrams);
+    PrintPlainLines(prefix, info, FormatSpan(info));
 }
 
 void PrintTransfer(const TputReportData& d, const TputTransferInfo& info)
@@ -235,29 +271,12 @@ void PrintTransfer(const TputReportData& d, const TputTransferInfo& info)
 
 void PrintSum(const TputReportData& d, const TputTransferInfo& info)
 {
-    if (d.reportMode == kTputReportCsv) {
+    if (d.reportMode == kTputReportCsv)
         PrintCsvTransfer(d, info);
-        fflush(stdout);
-        return;
-    }
-    char transfer[32];
-    char bandwidth[32];
-    const double span = Span(info);
-    tputlib_format_bytes(transfer, sizeof transfer, static_cast<double>(info.totalBytes),
-                         static_cast<char>(toupper(static_cast<unsigned char>(info.format))));
-    tputlib_format_bytes(bandwidth, sizeof bandwidth, span > 0 ? info.totalBytes / span : 0.0, info.format);
-    if (info.kind == 1) {
-        const double loss = info.datagrams > 0 ? info.errors * 100.0 / info.datagrams : 0.0;
-        printf("[SUM] %4.1f-%4.1f sec  %ss  %ss/sec  %6.3f ms %4d/%5d (%.2g%%)\n", info.startTime, info.endTime,
-               transfer, bandwidth, info.jitter * 1000.0, info.errors, info.datagrams, loss);
-        if (info.outOfOrder > 0)
-            printf("[SUM] %4.1f-%4.1f sec  %d datagrams received out-of-order\n", info.startTime, info.endTime,
-                   info.outOfOrder);
-    } else {
-        printf("[SUM] %4.1f-%4.1f sec  %ss  %ss/sec\n", info.startTime, info.endTime, transfer, bandwidth);
-        if (info.kind == 2 && info.finalFlag)
-            printf("[SUM] Sent %d datagrams\n", info.datagrams);
-    }
+    else if (info.kind == 1)
+        PrintUdpLines("[SUM]", info, FormatSpan(info));
+    else
+        PrintPlainLines("[SUM]", info, FormatSpan(info));
     fflush(stdout);
 }
 
@@ -423,11 +442,13 @@ bool HandlePacket(TputReportHeader* h, const TputPacket& packet)
             d.info.jitter += (delta - d.info.jitter) / 16.0;
         }
         d.lastTransit = transit;
-        if (packet.packetId != d.highestId + 1) {
-            if (packet.packetId < d.highestId + 1)
+        // Ids come from the network: any value, so no arithmetic may overflow.
+        const int64_t expected = static_cast<int64_t>(d.highestId) + 1;
+        if (packet.packetId != expected) {
+            if (packet.packetId < expected)
                 d.outOfOrder++;
             else
-                d.errors += packet.packetId - d.highestId - 1;
+                d.errors = static_cast<int>(std::min<int64_t>(INT32_MAX, d.errors + (packet.packetId - expected)));
         }
         if (packet.packetId > d.highestId)
             d.highestId = packet.packetId;
@@ -533,6 +554,13 @@ void tputlib_group_unref(TputGroupHeader* group)
         delete group->sumReport;
         delete group;
     }
+}
+
+void tputlib_settings_set_group(TputSettings* s, TputGroupHeader* group)
+{
+    if (s->groupHeader)
+        tputlib_group_unref(s->groupHeader);
+    s->groupHeader = group;
 }
 
 int tputlib_next_group_id()
@@ -696,11 +724,9 @@ void tputlib_report_settings_queue(TputSettings* s)
 {
     if (s->flags & kTputFlagNoSettingsReport)
         return;
-    TputReportHeader* h = new (std::nothrow) TputReportHeader;
+    TputReportHeader* h = NewPrintOnce(s, kTputReportSettings);
     if (!h)
         return;
-    FillFromSettings(h->data, s);
-    h->data.type = kTputReportSettings;
     if (s->sock >= 0) {
         int size = 0;
         socklen_t len = sizeof size;
@@ -715,11 +741,9 @@ void tputlib_report_server_stats(TputSettings* s, const TputTransferInfo& stats)
 {
     if (s->flags & kTputFlagNoServerReport)
         return;
-    TputReportHeader* h = new (std::nothrow) TputReportHeader;
+    TputReportHeader* h = NewPrintOnce(s, kTputReportServerRelay);
     if (!h)
         return;
-    FillFromSettings(h->data, s);
-    h->data.type = kTputReportServerRelay;
     const int transferId = h->data.info.transferId;
     h->data.info = stats;
     h->data.info.transferId = transferId;

@@ -104,6 +104,9 @@ struct TputGroupHeader {
 
 void tputlib_group_ref(TputGroupHeader* group);
 void tputlib_group_unref(TputGroupHeader* group);
+// Makes group the one the record belongs to: takes over the caller's
+// reference and releases the record's previous group.
+void tputlib_settings_set_group(TputSettings* settings, TputGroupHeader* group);
 
 TputReportHeader* tputlib_init_report(TputSettings* settings);
 void tputlib_report_packet(TputReportHeader* header, const TputPacket* packet);

@@ -378,10 +378,11 @@ void tputlib_apply_option(char option, const char* value, TputSettings* s)
     switch (option) {
     case '1': s->flags |= kTputFlagSingleClient; break;
     case 'b':
-        if (!ClientOnly(s, option))
-            break;
+        // The UDP hint comes first, also where the rate is then refused.
         if (!(s->flags & kTputFlagUdp))
             fprintf(stderr, "WARNING: option -%c implies udp testing\n", option);
+        if (!ClientOnly(s, option))
+            break;
         s->udpRate = ParseSizeCased(v, false);
         s->flags |= kTputFlagUdp;
         if (!(s->flags & kTputFlagBufLenSet))
@@ -400,7 +401,11 @@ void tputlib_apply_option(char option, const char* value, TputSettings* s)
     case 'h': PrintUsage(); break;
     case 'i':
         s->interval = atof(v);
-        if (s->interval < 0.5) {
+        // Not-a-number counts as too small; the longest span must still fit
+        // the reporter's whole seconds.
+        if (s->interval > INT32_MAX)
+            s->interval = INT32_MAX;
+        if (!(s->interval >= 0.5)) {
             fprintf(stderr, "WARNING: interval too small, increasing from %3.2f to 0.5 seconds.\n", s->interval);
             s->interval = 0.5;
         }

@@ -11,6 +11,7 @@
 #include "TputThread.h"
 
 #include <chrono>
+#include <climits>
 #include <cstring>
 #include <list>
 #include <new>
@@ -62,9 +63,7 @@ void OpenSlot(std::list<PeerSlot>& slots, const TputSettings* listener, const so
     slot.settings->localLength = listener->localLength;
     TputGroupHeader* group = nullptr;
     tputlib_peer_add(from, slot.settings, &group);
-    if (slot.settings->groupHeader)
-        tputlib_group_unref(slot.settings->groupHeader);
-    slot.settings->groupHeader = group;
+    tputlib_settings_set_group(slot.settings, group);
     slot.report = tputlib_init_report(slot.settings);
     slots.push_back(slot);
 }
@@ -154,7 +153,8 @@ void tputlib_udp_single_server(TputSettings* listener)
         }
         slot->lastSeen = std::chrono::steady_clock::now();
         TputPacket packet{};
-        packet.packetId = header.id < 0 ? -header.id : header.id;
+        // The lowest id has no positive counterpart: it stands for the highest.
+        packet.packetId = header.id >= 0 ? header.id : header.id == INT32_MIN ? INT32_MAX : -header.id;
         packet.length = static_cast<uint64_t>(n);
         packet.packetTime = tputlib_now();
         packet.sentTime = TputTime{static_cast<int32_t>(header.sec), static_cast<int32_t>(header.usec)};
