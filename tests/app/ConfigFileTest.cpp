@@ -269,6 +269,42 @@ TEST(ConfigFile, AFailedWriteIsReported)
     EXPECT_EQ(store.SaveAll(DistinctRecord()), -1);
 }
 
+TEST(ConfigFile, EachWriteReportsItsOwnOutcome)
+{
+    TempAppDir dir;
+    ASSERT_TRUE(QDir().mkpath(dir.configPath()));
+    CConfigFile store(dir.configPath());
+    int codes[FUNCODE_COUNT] = {1};
+    ASSERT_EQ(store.WriteFunctionCode(codes), -1);
+
+    // Once the disk takes writes again, they report success and the file holds them.
+    ASSERT_TRUE(QDir(dir.configPath()).removeRecursively());
+    codes[1] = 1;
+    EXPECT_EQ(store.WriteFunctionCode(codes), 0);
+    SystemConfig c;
+    c.SSID = "after";
+    EXPECT_EQ(store.WriteConfig(c), 0);
+    QSettings file(dir.configPath(), QSettings::IniFormat);
+    EXPECT_EQ(file.value("FUNCODE/2").toInt(), 1);
+    EXPECT_EQ(file.value("CONFIG/SSID").toString(), "after");
+}
+
+TEST(ConfigFile, AHandWrittenLineThatIsNoSettingFailsNoWrite)
+{
+    for (const char* ini : {"# written by hand\n[CONFIG]\niLogSwitch=1\n", "[CONFIG]\niLogSwitch=1\nnot a setting\n",
+                            "[CONFIG\niLogSwitch=1\n"}) {
+        TempAppDir dir(ini);
+        CConfigFile store(dir.configPath());
+        SystemConfig c;
+        store.ReadConfig(c);
+        c.SSID = "first";
+        EXPECT_EQ(store.WriteConfig(c), 0) << ini;
+        c.SSID = "second";
+        EXPECT_EQ(store.WriteConfig(c), 0) << ini;
+        EXPECT_TRUE(dir.readFile("config.ini").contains("SSID=second\n")) << ini;
+    }
+}
+
 TEST(ConfigFile, TheProcessStoreIsOneInstance)
 {
     TempAppDir dir;
