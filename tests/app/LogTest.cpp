@@ -88,7 +88,10 @@ TEST_F(LogTest, CallerTextIsNeverAFormat)
 
 TEST_F(LogTest, AnAbsentOrNonAsciiFolderStillLogs)
 {
-    const QString deep = dir.file(QString::fromUtf8("程序目录/") + QString(200, 'd') + "/x.log");
+    // Well past the 259 bytes that a fixed path buffer would keep.
+    const QString deep =
+        dir.file(QString::fromUtf8("程序目录/") + QString(150, 'd') + "/" + QString(150, 'e') + "/x.log");
+    ASSERT_GT(QFile::encodeName(deep).size(), 320);
     QDir().mkpath(QFileInfo(deep).absolutePath());
     LogInit(1, deep);
     LogPrint(1, "hello");
