@@ -15,6 +15,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -162,6 +163,34 @@ TEST_F(LogTest, TwoStartsOnOneDayAppendToTheSameFileWithTheBanner)
 
     LogStart(dir.path(), 0);
     EXPECT_EQ(LogLevel(), 1);
+}
+
+int OpenSockets()
+{
+    int n = 0;
+    const QDir fds("/proc/self/fd");
+    for (const QFileInfo& fd : fds.entryInfoList(QDir::System | QDir::NoDotAndDotDot))
+        n += fd.symLinkTarget().contains("socket:") ? 1 : 0;
+    return n;
+}
+
+// Runs before any other trace of this program, so the socket is made here.
+TEST_F(LogTest, ConcurrentTracesShareOneSocket)
+{
+    const int before = OpenSockets();
+    constexpr int kThreads = 8;
+    std::atomic<int> failed{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([t, &failed] {
+            for (int i = 0; i < 200; ++i)
+                if (WriteLog("tracer %d frame %d", t, i) <= 0)
+                    ++failed;
+        });
+    for (auto& th : threads)
+        th.join();
+    EXPECT_EQ(failed.load(), 0);
+    EXPECT_LE(OpenSockets() - before, 1);
 }
 
 // Binds the trace port; skipped when another program holds it.
