@@ -1,6 +1,7 @@
 #include "CConfigFile.h"
 
 #include "AppGlobals.h"
+#include "Log.h"
 
 #include <QSettings>
 #include <QStringList>
@@ -21,10 +22,19 @@ CConfigFile* CConfigFile::GetInstance()
 }
 
 CConfigFile::CConfigFile(const QString& iniPath)
-    : m_settings(new QSettings(iniPath, QSettings::IniFormat))
+    : m_iniPath(iniPath)
 {
-    m_settings->setIniCodec(QTextCodec::codecForName("GB2312"));
+    OpenSettings();
     LoadAll(m_info);
+}
+
+void CConfigFile::OpenSettings()
+{
+    // The new object is made before the old one goes, so both share Qt's parsed
+    // copy of the file and the changes that have not reached the disk yet.
+    std::unique_ptr<QSettings> settings(new QSettings(m_iniPath, QSettings::IniFormat));
+    settings->setIniCodec(QTextCodec::codecForName("GB2312"));
+    m_settings = std::move(settings);
 }
 
 CConfigFile::~CConfigFile() = default;
@@ -51,7 +61,20 @@ bool CConfigFile::ReadBool(const QString& key) const { return m_settings->value(
 int CConfigFile::Commit()
 {
     m_settings->sync();
-    return m_settings->status() == QSettings::NoError ? 0 : -1;
+    const QSettings::Status status = m_settings->status();
+    if (status == QSettings::NoError)
+        return 0;
+    // QSettings keeps its first error for good (a hand-written line that is no
+    // setting gives FormatError, yet the write reaches the disk). A fresh object
+    // retries what did not reach the disk and reports only that.
+    if (status == QSettings::FormatError)
+        LogPrint(LOG_GENERAL, "config.ini holds lines that are not settings; they are dropped on write");
+    OpenSettings();
+    m_settings->sync();
+    if (m_settings->status() == QSettings::NoError)
+        return 0;
+    LogPrint(LOG_GENERAL, "config.ini could not be written");
+    return -1;
 }
 
 bool CConfigFile::IsValidScriptKey(const QString& key)

@@ -10,7 +10,8 @@ class QSettings;
 
 // Owner of config.ini (GB2312) and of the ConfigInfo record that mirrors it.
 // All callers are on the GUI thread. Operations return 0 on success and -1 when
-// the settings file is not open or a write did not reach the disk.
+// the settings file is not open or a write did not reach the disk (each
+// write reports its own outcome, not an earlier one).
 class CConfigFile {
 public:
     // The process-wide store over AppDirPath() + "/config.ini", created on first use.
@@ -60,7 +61,9 @@ private:
     void PutDisplayFlags(const ManualItemDisplayFlags& flags);
     void WriteManualGroup(const ManualAutoTestConfig& config);
     int Commit();
+    void OpenSettings();
 
     ConfigInfo m_info;
     std::unique_ptr<QSettings> m_settings;
+    QString m_iniPath;
 };

@@ -31,6 +31,10 @@ void QNvrWebMessageBox::SetMessage(const QString& text)
 {
     // The painter on the box would use the box's own font.
     const int m = qMax(QFontMetrics(font()).horizontalAdvance(text), 100);
+    // Esc and reject() hide the box without a close event, so the last text's
+    // fixed size may still hold; release it or the new size is clamped to it.
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     const QRect old = geometry();
     setGeometry(old.left(), old.top(), m + 50, 70);
 

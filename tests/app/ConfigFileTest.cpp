@@ -116,6 +116,131 @@ TEST(ConfigFile, EveryKeySurvivesSaveAllAndAFreshLoad)
     EXPECT_EQ(CurrentPrintConfigPath, "/labels/a.ini");
 }
 
+TEST(ConfigFile, SaveAllWritesEveryGroupAndKeyByName)
+{
+    // Groups and keys sorted as Qt's INI writer sorts them; texts in GB2312.
+    const QByteArray expected =
+        "[4G_CONFIG]\n"
+        "4GQuality=20\n"
+        "4GSignal=-90\n"
+        "SoftVersion=EC25\n"
+        "\n"
+        "[AUTO_TEST]\n"
+        "bFunctionCode=false\n"
+        "bPTZ=false\n"
+        "bRTC=true\n"
+        "bTFCard=true\n"
+        "bWifiSignal=true\n"
+        "\n"
+        "[CONFIG]\n"
+        "HardwareAccelMode=1\n"
+        "MultiThreadDecode=1\n"
+        "Password=\"pw,with,commas\"\n"
+        "SSID=\xB9\xA4\xB3\xA7WiFi\n"
+        "StreamJudgeTime=7\n"
+        "WifiQuality=55\n"
+        "WifiSignal=-60\n"
+        "iLogSwitch=1\n"
+        "iSingleFixedIPTestMode=2\n"
+        "iTestMode=3\n"
+        "\n"
+        "[FULL_OSD]\n"
+        "bAutoTest=true\n"
+        "bManualTest=false\n"
+        "bVersionInfo=true\n"
+        "\n"
+        "[FUNCODE]\n"
+        "1=1\n"
+        "10=1\n"
+        "11=0\n"
+        "12=0\n"
+        "13=1\n"
+        "14=0\n"
+        "15=0\n"
+        "16=1\n"
+        "17=0\n"
+        "18=0\n"
+        "19=1\n"
+        "2=0\n"
+        "20=0\n"
+        "3=0\n"
+        "4=1\n"
+        "5=0\n"
+        "6=0\n"
+        "7=1\n"
+        "8=0\n"
+        "9=0\n"
+        "\n"
+        "[IP]\n"
+        "EndIP=127.0.0.20\n"
+        "StartIp=127.0.0.10\n"
+        "bUseIpSection=true\n"
+        "\n"
+        "[LIGHT_MODE]\n"
+        "bUseLightModeTest=true\n"
+        "iLightMode=5\n"
+        "\n"
+        "[LOGIN_CNF_INFO]\n"
+        "LoginPassword=\"p@ss=;word\"\n"
+        "LoginUserName=\xB2\xD9\xD7\xF7\xD4\xB1\n"
+        "ServiceIp=127.0.0.1\n"
+        "bAutoLogin=true\n"
+        "bRemeberPassword=true\n"
+        "\n"
+        "[MANUAL_AUTO_TEST]\n"
+        "2=\"\xD2\xB9\xCA\xD3#A:3,B:2\"\n"
+        "AllKeyName=\"1,2\"\n"
+        "CurChoiseKey=2\n"
+        "bAutoBeginRun=true\n"
+        "iNum=2\n"
+        "\n"
+        "[MANUAL_TEST_ITEM_DISAPLAY]\n"
+        "b4GTest=true\n"
+        "bAperAdd=false\n"
+        "bAperReduce=true\n"
+        "bAudioAlarm=true\n"
+        "bDay=false\n"
+        "bDevQRCodeCheck=false\n"
+        "bDown=true\n"
+        "bFocusAdd=false\n"
+        "bFocusReduce=true\n"
+        "bFunctionCodeTest=true\n"
+        "bHumanAlarmIO=true\n"
+        "bLeft=false\n"
+        "bMicTest=false\n"
+        "bNight=true\n"
+        "bOpenWhiteLight=false\n"
+        "bPTZReset=false\n"
+        "bPresetCall=true\n"
+        "bRight=true\n"
+        "bTrumpet=false\n"
+        "bUp=false\n"
+        "bWifiSignalTest=false\n"
+        "bWifiTest=true\n"
+        "bZoomAdd=false\n"
+        "bZoomReduce=true\n"
+        "\n"
+        "[PRINT_QRCODE_CONFIG]\n"
+        "PrintConfigFilePath=/labels/a.ini\n"
+        "bAutoPrint=true\n"
+        "bCheckQRCode=true\n"
+        "\n"
+        "[TIPS]\n"
+        "bVesionInfo=true\n"
+        "\n"
+        "[UIVersion]\n"
+        "bUseVersion=true\n"
+        "szVersion=V2.3.4\n"
+        "\n"
+        "[WIFINet]\n"
+        "iAveSpeed=18\n"
+        "iDurationTime=30\n";
+    TempAppDir dir;
+    CConfigFile store(dir.configPath());
+    ASSERT_EQ(store.SaveAll(DistinctRecord()), 0);
+    EXPECT_EQ(dir.readFile("config.ini"), expected);
+}
+
 TEST(ConfigFile, ChineseTextIsStoredAsGb2312Bytes)
 {
     TempAppDir dir;
@@ -267,6 +392,42 @@ TEST(ConfigFile, AFailedWriteIsReported)
     int codes[FUNCODE_COUNT] = {1};
     EXPECT_EQ(store.WriteFunctionCode(codes), -1);
     EXPECT_EQ(store.SaveAll(DistinctRecord()), -1);
+}
+
+TEST(ConfigFile, EachWriteReportsItsOwnOutcome)
+{
+    TempAppDir dir;
+    ASSERT_TRUE(QDir().mkpath(dir.configPath()));
+    CConfigFile store(dir.configPath());
+    int codes[FUNCODE_COUNT] = {1};
+    ASSERT_EQ(store.WriteFunctionCode(codes), -1);
+
+    // Once the disk takes writes again, they report success and the file holds them.
+    ASSERT_TRUE(QDir(dir.configPath()).removeRecursively());
+    codes[1] = 1;
+    EXPECT_EQ(store.WriteFunctionCode(codes), 0);
+    SystemConfig c;
+    c.SSID = "after";
+    EXPECT_EQ(store.WriteConfig(c), 0);
+    QSettings file(dir.configPath(), QSettings::IniFormat);
+    EXPECT_EQ(file.value("FUNCODE/2").toInt(), 1);
+    EXPECT_EQ(file.value("CONFIG/SSID").toString(), "after");
+}
+
+TEST(ConfigFile, AHandWrittenLineThatIsNoSettingFailsNoWrite)
+{
+    for (const char* ini : {"# written by hand\n[CONFIG]\niLogSwitch=1\n", "[CONFIG]\niLogSwitch=1\nnot a setting\n",
+                            "[CONFIG\niLogSwitch=1\n"}) {
+        TempAppDir dir(ini);
+        CConfigFile store(dir.configPath());
+        SystemConfig c;
+        store.ReadConfig(c);
+        c.SSID = "first";
+        EXPECT_EQ(store.WriteConfig(c), 0) << ini;
+        c.SSID = "second";
+        EXPECT_EQ(store.WriteConfig(c), 0) << ini;
+        EXPECT_TRUE(dir.readFile("config.ini").contains("SSID=second\n")) << ini;
+    }
 }
 
 TEST(ConfigFile, TheProcessStoreIsOneInstance)

@@ -124,6 +124,24 @@ TEST(MessageBox, SizeFollowsTheTextWidth)
     EXPECT_EQ(box.findChild<QPushButton*>("m_btnCancel")->pos(), QPoint(117, 35));
 }
 
+TEST(MessageBox, ASecondMessageResizesABoxThatWasNotClosed)
+{
+    // Esc and a hook's answer end the box without a close event; the next text
+    // must still size it.
+    QNvrWebMessageBox box;
+    const QFontMetrics metrics(box.font());
+    const QString wide(40, 'W');
+    const int m = std::max(metrics.horizontalAdvance(wide), 100);
+    ASSERT_GT(m, 100);
+    box.SetMessage("ok");
+    box.reject();
+    box.SetMessage(wide);
+    EXPECT_EQ(box.size(), QSize(m + 50, 70));
+    EXPECT_EQ(box.minimumSize(), QSize(m + 50, 70));
+    box.SetMessage("ok");
+    EXPECT_EQ(box.size(), QSize(150, 70));
+}
+
 TEST(MessageBox, TestsAnswerWithoutAModalLoop)
 {
     QNvrWebMessageBox box;
