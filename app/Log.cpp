@@ -66,7 +66,8 @@ bool AppendLine(const QByteArray& path, const char* data, size_t length)
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
         const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
         if (fd < 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(kOpenRetryMs));
+            if (attempt + 1 < kOpenAttempts)
+                std::this_thread::sleep_for(std::chrono::milliseconds(kOpenRetryMs));
             continue;
         }
         // One write per line keeps lines whole even against another writer of the file.

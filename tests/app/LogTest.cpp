@@ -4,6 +4,7 @@
 #include "TempAppDir.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 
@@ -78,6 +79,17 @@ TEST_F(LogTest, AnOverlongMessageIsCutAtTheLineLimit)
     const QByteArray log = Log();
     ASSERT_EQ(log.size(), LOG_LINE_MAX + 2);
     EXPECT_TRUE(log.endsWith("xx\r\n"));
+}
+
+TEST_F(LogTest, AFileThatWillNotOpenIsTriedThreeTimesThenTheLineIsDropped)
+{
+    LogInit(1, dir.file("missing-folder/x.log"));
+    QElapsedTimer timer;
+    timer.start();
+    LogPrint(1, "lost");
+    // Two waits of 50 ms between three attempts.
+    EXPECT_GE(timer.elapsed(), 95);
+    EXPECT_FALSE(QFile::exists(dir.file("missing-folder/x.log")));
 }
 
 TEST_F(LogTest, CallerTextIsNeverAFormat)
