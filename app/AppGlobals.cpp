@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-QObject* MainWindowInstance = nullptr;
+std::atomic<QObject*> MainWindowInstance{nullptr};
 QString AppDir;
 QString CurrentPrintConfigPath;
 

@@ -10,8 +10,9 @@ class QTimer;
 // Process-wide values of the station shell. The main window sets them once at
 // construction; panels read them. Values read from worker threads are atomic.
 
-// The main window; null until its constructor has run. Events are posted to it.
-extern QObject* MainWindowInstance;
+// The main window; null until its constructor has run. Events are posted to it,
+// also from library callback threads, hence atomic.
+extern std::atomic<QObject*> MainWindowInstance;
 // The program folder, no trailing separator. Tests point it at a temporary folder.
 extern QString AppDir;
 // The current label template file (full path, empty when none was chosen).
