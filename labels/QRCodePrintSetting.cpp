@@ -84,6 +84,11 @@ QRCodePrintSetting::QRCodePrintSetting(QWidget* owner)
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowCloseButtonHint);
+    m_pCloseTimer = new QTimer(this);
+    m_pCloseTimer->setObjectName("closeTimer");
+    m_pCloseTimer->setSingleShot(true);
+    m_pCloseTimer->setInterval(1000);
+    connect(m_pCloseTimer, &QTimer::timeout, this, &QRCodePrintSetting::onCloseQRCodePrintSettingWidget);
     InitUi();
 }
 
@@ -476,9 +481,9 @@ CustomLabel* QRCodePrintSetting::CreateLabelFromLine(const QString& line)
         item->fontSize = 0;
         break;
     }
-    item->move(CustomLabel::ToPxX(l.x), CustomLabel::ToPxY(l.y));
-    item->mmX = CustomLabel::ToMmX(item->x());
-    item->mmY = CustomLabel::ToMmY(item->y());
+    // The line's own millimetres, not the whole preview pixel they fall on: loading
+    // and saving again must not move the item.
+    item->MoveToMm(float(l.x), float(l.y));
     SetIndex(item, l.index);
     item->show();
     return item;
@@ -589,7 +594,7 @@ void QRCodePrintSetting::onQRCodeSettingSaveBtnClicked()
         return;
     }
     ui->le_PrintFilePath->setText(path);
-    QTimer::singleShot(1000, this, &QRCodePrintSetting::onCloseQRCodePrintSettingWidget);
+    m_pCloseTimer->start();
 }
 
 void QRCodePrintSetting::onCloseQRCodePrintSettingWidget()

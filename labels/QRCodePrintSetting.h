@@ -14,6 +14,7 @@ class QRCodePrintSetting;
 
 class AddCustomContentDlg;
 class CustomLabel;
+class QTimer;
 
 // The label template editor: base size, QR size, which device texts show, column
 // mode, copies, and custom items dragged on a 2.5-times preview. Opens and saves
@@ -107,4 +108,5 @@ private:
     QVector<LabelEntry> m_vecLabels;
     QStringList m_strlLabels;
     AddCustomContentDlg* m_pAddDlg = nullptr;
+    QTimer* m_pCloseTimer = nullptr;   // single shot, after a save; object name "closeTimer"
 };
