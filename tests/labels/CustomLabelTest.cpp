@@ -10,21 +10,11 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPixmap>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-QImage WithMargin(const QImage& image)
-{
-    QImage framed(image.width() + 80, image.height() + 80, QImage::Format_RGB32);
-    framed.fill(Qt::white);
-    QPainter painter(&framed);
-    painter.drawImage(40, 40, image);
-    return framed;
-}
 
 QImage PixmapOf(const QLabel& label)
 {
@@ -124,12 +114,12 @@ TEST_F(CustomLabelTest, DrawnCodesReadBack)
     barcode.setFixedSize(404, 60);
     CustomLabel::DrawBarcode(&barcode, "AB12");
     EXPECT_EQ(PixmapOf(barcode).size(), QSize(404, 60));
-    EXPECT_EQ(DecodeImage(WithMargin(PixmapOf(barcode)), "CODE-128"), QStringList({"AB12"}));
+    EXPECT_EQ(DecodeImage(WithQuietZone(PixmapOf(barcode)), "CODE-128"), QStringList({"AB12"}));
 
     QLabel qr(&m_canvas);
     qr.setFixedSize(210, 210);
     CustomLabel::DrawQRCode(&qr, "bind://v1@type3:2023080112345678:508316");
-    EXPECT_EQ(DecodeImage(WithMargin(PixmapOf(qr)), "QR-Code"),
+    EXPECT_EQ(DecodeImage(WithQuietZone(PixmapOf(qr)), "QR-Code"),
               QStringList({"bind://v1@type3:2023080112345678:508316"}));
 }
 

@@ -17,7 +17,6 @@
 #include <QImage>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPointer>
 #include <QPrinter>
 #include <QRegExpValidator>
@@ -57,16 +56,6 @@ QStringList Types(const QList<CustomLabel*>& items)
     for (const CustomLabel* item : items)
         out << QString("%1/%2").arg(item->type).arg(item->index);
     return out;
-}
-
-// Scanners need a quiet zone; the preview and the label edge give none of their own.
-QImage WithMargin(const QImage& image)
-{
-    QImage framed(image.width() + 80, image.height() + 80, QImage::Format_RGB32);
-    framed.fill(Qt::white);
-    QPainter painter(&framed);
-    painter.drawImage(40, 40, image);
-    return framed;
 }
 
 QByteArray TemplateBytes(const QStringList& lines, const QByteArray& extra = QByteArray())
@@ -454,7 +443,7 @@ TEST_F(EditorTest, HiddenStationItemsStayInTheSavedTemplate)
     EXPECT_EQ(items[1]->text(), "SN: 2023080112345678");
     EXPECT_EQ(items[3]->text(), "PIN: 508316");
     EXPECT_EQ(items[0]->size(), QSize(250, 250));
-    EXPECT_EQ(DecodeImage(WithMargin(items[0]->pixmap(Qt::ReturnByValue).toImage()), "QR-Code"),
+    EXPECT_EQ(DecodeImage(WithQuietZone(items[0]->pixmap(Qt::ReturnByValue).toImage()), "QR-Code"),
               QStringList({QRCodePrintSetting::SampleAppPayload()}));
     EXPECT_EQ(QRCodePrintSetting::SampleAppPayload(),
               "http://app.vantrel.example/client/goappurl.php?v=1&q.php?s=bind://v1@type3:2023080112345678:508316");
@@ -603,15 +592,15 @@ TEST_F(EditorTest, TestPrintOfASavedTemplateReadsBack)
     ASSERT_FALSE(page.isNull());
     EXPECT_TRUE(m_hooks.boxes.isEmpty()) << qPrintable(m_hooks.boxes.join("; "));
     EXPECT_EQ(page.width(), int(std::ceil(40 * 300 / 25.4)));
-    EXPECT_EQ(DecodeImage(WithMargin(page), "QR-Code"), QStringList({QRCodePrintSetting::SampleBindText()}));
+    EXPECT_EQ(DecodeImage(WithQuietZone(page), "QR-Code"), QStringList({QRCodePrintSetting::SampleBindText()}));
     // Sixteen digits in 24 mm are too fine to read back at 300 dpi; the MAC is not.
-    EXPECT_EQ(DecodeImage(WithMargin(page), "CODE-128"), QStringList({"027c41af0a3f"}));
+    EXPECT_EQ(DecodeImage(WithQuietZone(page), "CODE-128"), QStringList({"027c41af0a3f"}));
     // The test print touches neither the file nor the current path.
     EXPECT_EQ(CurrentPrintConfigPath, TemplatePath("print.ini"));
 
     editor->Form()->ckb_supportJumoAPP->setChecked(true);
     editor->Form()->btn->click();
-    EXPECT_EQ(DecodeImage(WithMargin(page), "QR-Code"), QStringList({QRCodePrintSetting::SampleAppPayload()}));
+    EXPECT_EQ(DecodeImage(WithQuietZone(page), "QR-Code"), QStringList({QRCodePrintSetting::SampleAppPayload()}));
 
     refuse = true;
     editor->Form()->btn->click();
