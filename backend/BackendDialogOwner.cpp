@@ -1,0 +1,3 @@
+#include "BackendDialogOwner.h"
+
+BackendDialogOwner::~BackendDialogOwner() = default;
