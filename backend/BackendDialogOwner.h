@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QObject;
+
 struct TestConfig;
 
 // What the login and work-order dialogs hand on to the main window. The main
@@ -28,3 +30,7 @@ public:
     // close sequence may delete them.
     virtual void CloseMainWindow() = 0;
 };
+
+// Calls owner->CloseMainWindow() from the event loop, not from the caller's handler;
+// dropped when context (the calling dialog) is gone by then. A null owner: nothing.
+void CloseMainWindowLater(BackendDialogOwner* owner, QObject* context);

@@ -347,18 +347,11 @@ void Login_Dlg::onCloseWidget()
     accept();
 }
 
-void Login_Dlg::CloseOwnerLater()
-{
-    BackendDialogOwner* owner = m_pOwner;
-    if (owner)
-        QTimer::singleShot(0, this, [owner] { owner->CloseMainWindow(); });
-}
-
 void Login_Dlg::onBtnCancelClicked()
 {
     ui->le_Password->clear();
     ui->le_User->clear();
-    CloseOwnerLater();
+    CloseMainWindowLater(m_pOwner, this);
     reject();
 }
 
@@ -389,6 +382,6 @@ void Login_Dlg::onCkbOpenLogStateChanged(int /*state*/)
 void Login_Dlg::closeEvent(QCloseEvent* event)
 {
     if (!LoggedIn)
-        CloseOwnerLater();
+        CloseMainWindowLater(m_pOwner, this);
     QDialog::closeEvent(event);
 }

@@ -79,9 +79,6 @@ private:
     void SaveLoginConfig();
     void SaveStationSettings();
     void ShowAlarm(const QString& alarm);
-    // Closes the owner from a queued call, so no handler of this dialog is still
-    // running when the owner's close sequence deletes it.
-    void CloseOwnerLater();
 
     Ui::Login_Dlg* ui;
     BackendDialogOwner* m_pOwner = nullptr;

@@ -22,7 +22,6 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStandardItemModel>
-#include <QTimer>
 
 #include <json/value.h>
 
@@ -461,15 +460,8 @@ void OrderChooseDialog::slot_AfterSaleBtnClicked()
     accept();
 }
 
-void OrderChooseDialog::CloseOwnerLater()
-{
-    BackendDialogOwner* owner = m_pOwner;
-    if (owner)
-        QTimer::singleShot(0, this, [owner] { owner->CloseMainWindow(); });
-}
-
 void OrderChooseDialog::closeEvent(QCloseEvent* event)
 {
-    CloseOwnerLater();
+    CloseMainWindowLater(m_pOwner, this);
     QDialog::closeEvent(event);
 }

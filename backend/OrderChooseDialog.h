@@ -68,7 +68,6 @@ private:
                             const QString& fileKind, QString* path);
 
     void ShowHint(const QString& text);
-    void CloseOwnerLater();
 
     Ui::OrderChooseDialog* ui;
     BackendDialogOwner* m_pOwner = nullptr;

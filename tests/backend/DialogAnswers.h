@@ -1,13 +1,35 @@
 #pragma once
 
+#include "AppGlobals.h"
 #include "ModalHook.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QMessageBox>
 #include <QStringList>
 
 #include <functional>
 #include <ostream>
+
+// Runs what the dialogs queued for the event loop (0 ms single shots).
+inline void RunQueuedCalls()
+{
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+}
+
+// The process-wide login state as at start-up.
+inline void ResetLoginState()
+{
+    LoggedIn = false;
+    WholeMachineTestMode = false;
+    AfterSalesRight = false;
+    ServerHost.clear();
+    NoticeText.clear();
+    HeartbeatTimer = nullptr;
+}
 
 // Readable test failures for Qt texts.
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }

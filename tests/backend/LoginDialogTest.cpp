@@ -27,15 +27,6 @@ namespace {
 
 using Fault = BackendSimulator::Fault;
 
-// Runs what the dialogs queued (0 ms single shots).
-void Settle()
-{
-    for (int i = 0; i < 3; ++i) {
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
-    }
-}
-
 // Sends its login to `redirect` when set, whatever the server text says.
 class TestLoginDlg : public Login_Dlg {
 public:
@@ -56,16 +47,6 @@ protected:
     }
 };
 
-void ResetGlobals()
-{
-    LoggedIn = false;
-    WholeMachineTestMode = false;
-    AfterSalesRight = false;
-    ServerHost.clear();
-    NoticeText.clear();
-    HeartbeatTimer = nullptr;
-}
-
 std::string Reply(const std::string& rights, const std::string& more = "")
 {
     return "{\"ret\":0,\"msg\":\"login success\",\"tool_permissions\":" + rights
@@ -76,11 +57,11 @@ class LoginTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ResetGlobals();
+        ResetLoginState();
         ASSERT_TRUE(sim.Start());
         owner.base = app.path();
     }
-    void TearDown() override { ResetGlobals(); }
+    void TearDown() override { ResetLoginState(); }
 
     // A dialog over the temporary config.ini, filled for a login to the simulator.
     TestLoginDlg& Make(const QString& user = "operator1", const QString& password = "admin123")
@@ -100,7 +81,7 @@ protected:
     void Click(const char* name)
     {
         dlg->findChild<QPushButton*>(name)->click();
-        Settle();
+        RunQueuedCalls();
     }
     QByteArray Ini() const { return app.readFile("config.ini"); }
 
@@ -185,7 +166,7 @@ TEST_F(LoginTest, OutcomeOfEachReply)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ResetGlobals();
+        ResetLoginState();
         sim.ClearFaults();
         sim.SetReply("login", Reply("[{\"flag\":\"WholeMachineTest\"},{\"flag\":\"AfterSalesMaintenanceTest\"}]"));
         c.setup(sim);
@@ -226,7 +207,7 @@ TEST_F(LoginTest, NoticeAlarmAndCustomerTexts)
     EXPECT_EQ(owner.calls, QStringList{"login(operator1|Failed to obtain company name|7)"});
 
     // Outside the order mode the notice is not taken.
-    ResetGlobals();
+    ResetLoginState();
     answers.boxes.clear();
     sim.SetReply("login", "{\"ret\":0,\"tool_permissions\":[{\"flag\":\"AfterSalesMaintenanceTest\"}],"
                           "\"notice\":\"for order mode only\"}");
@@ -315,12 +296,12 @@ TEST_F(LoginTest, RememberAndAutoLoginGoTogether)
     EXPECT_EQ(Ini(), SavedIni(sim.HostText(), "", "false"));
 
     // Auto-login stored: a new dialog reads it all back and logs in by itself.
-    ResetGlobals();
+    ResetLoginState();
     Make("operator1", "admin123");
     Check("chk_AutoLogin")->setChecked(true);
     Click("btn_Login");
     EXPECT_EQ(Ini(), SavedIni(sim.HostText(), "va0000hxlFi_rVp0a4cevU", "true", "true"));
-    ResetGlobals();
+    ResetLoginState();
     sim.ClearRequests();
     store.reset(new CConfigFile(app.configPath()));
     dlg.reset(new TestLoginDlg(&owner, nullptr, store.get()));
@@ -330,7 +311,7 @@ TEST_F(LoginTest, RememberAndAutoLoginGoTogether)
     EXPECT_EQ(Edit("le_CutOffTime")->text(), "4500");
     EXPECT_TRUE(Check("ckb_OpenLog")->isChecked());
     EXPECT_EQ(dlg->AutoLogin(), 0);
-    Settle();
+    RunQueuedCalls();
     EXPECT_TRUE(LoggedIn);
     EXPECT_EQ(dlg->result(), QDialog::Accepted);
     ASSERT_EQ(sim.RequestCount(), 1u);
@@ -350,7 +331,7 @@ TEST_F(LoginTest, AutoLoginWithABrokenStoredPasswordSendsNothing)
         dlg.reset(new TestLoginDlg(&owner, nullptr, store.get()));
         EXPECT_EQ(Edit("le_Password")->text(), "");
         dlg->AutoLogin();
-        Settle();
+        RunQueuedCalls();
         EXPECT_EQ(answers.boxes, QStringList{"Error|user or password is empty!"});
         EXPECT_FALSE(LoggedIn);
     }
@@ -403,7 +384,7 @@ TEST_F(LoginTest, CancelAndCloseEndTheProgramFromAQueuedCall)
     dlg->show();
     dlg->close();
     EXPECT_TRUE(owner.calls.isEmpty());   // not from inside the close handler
-    Settle();
+    RunQueuedCalls();
     EXPECT_EQ(owner.calls, QStringList{"CloseMainWindow()"});
 
     owner.calls.clear();
@@ -411,7 +392,7 @@ TEST_F(LoginTest, CancelAndCloseEndTheProgramFromAQueuedCall)
     LoggedIn = true;
     dlg->show();
     dlg->close();
-    Settle();
+    RunQueuedCalls();
     EXPECT_TRUE(owner.calls.isEmpty());
 }
 
