@@ -247,6 +247,31 @@ void OrderChooseDialog::slot_NextStepBtnClicked()
         accept();
 }
 
+bool OrderChooseDialog::RequestFailed(Run& run, const char* operation, int ret, const QString& hint)
+{
+    ShowHint(hint);
+    LogPrint(LOG_INFO, "OrderChooseDialog::slot_NextStepBtnClicked() %s return error, ret=%d, szRecvBuf=%s", operation,
+             ret, run.Body());
+    return run.ok = false;
+}
+
+bool OrderChooseDialog::ReplyFailed(Run& run, const char* operation, const char* member, const QString& hint)
+{
+    ShowHint(hint);
+    LogPrint(LOG_INFO, "OrderChooseDialog::slot_NextStepBtnClicked() %s reply member %s is of another kind, szRecvBuf=%s",
+             operation, member, run.Body());
+    return run.ok = false;
+}
+
+bool OrderChooseDialog::DownloadFailed(Run& run, const char* what, int code, const QString& path, const QString& hint)
+{
+    ShowHint(hint);
+    LogPrint(LOG_INFO, "OrderChooseDialog::slot_NextStepBtnClicked() HttpDownloadFile download %s return error, ret=%d",
+             what, code);
+    RemoveIfPresent(path);
+    return run.ok = false;
+}
+
 int OrderChooseDialog::DownloadInto(HttpClient& client, const QString& folder, const QString& url, int kind,
                                     const QString& fileKind, QString* path)
 {
@@ -267,24 +292,12 @@ bool OrderChooseDialog::FetchConfigPackage(Run& run, const QString& model)
     const int ret = run.client.HttpGetConfigPackageDownloadAddr(run.host.constData(), BACKEND_PORT,
                                                                 model.toUtf8().constData(), run.Fresh(),
                                                                 HttpClient::BUFFER_SIZE, &run.replyLen);
-    if (ret != 0) {
-        ShowHint(hint);
-        LogPrint(LOG_INFO,
-                 "OrderChooseDialog::slot_NextStepBtnClicked() HttpGetConfigPackageDownloadAddr return error, ret=%d, "
-                 "szRecvBuf=%s",
-                 ret, run.Body());
-        return run.ok = false;
-    }
+    if (ret != 0)
+        return RequestFailed(run, "HttpGetConfigPackageDownloadAddr", ret, hint);
     QString url;
     const char* wrong = nullptr;
-    if (!ReadReplyTexts(run.Body(), {{"url", &url}}, &wrong)) {
-        ShowHint(hint);
-        LogPrint(LOG_INFO,
-                 "OrderChooseDialog::slot_NextStepBtnClicked() HttpGetConfigPackageDownloadAddr reply member %s is "
-                 "of another kind, szRecvBuf=%s",
-                 wrong, run.Body());
-        return run.ok = false;
-    }
+    if (!ReadReplyTexts(run.Body(), {{"url", &url}}, &wrong))
+        return ReplyFailed(run, "HttpGetConfigPackageDownloadAddr", wrong, hint);
     if (url.isEmpty()) {
         LogPrint(LOG_INFO, "#OrderChooseDialog::slot_NextStepBtnClicked() HttpGetConfigPackageDownloadAddr return url "
                            "is empty, not downlaod config file package !");
@@ -294,15 +307,8 @@ bool OrderChooseDialog::FetchConfigPackage(Run& run, const QString& model)
     const int dl = PrepareConfigPackageDir(model, &folder)
         ? DownloadInto(run.client, folder, url, KIND_PACKAGE, QString(), &run.packagePath)
         : 103;
-    if (dl != 0) {
-        ShowHint(tr("download config file package failed"));
-        LogPrint(LOG_INFO,
-                 "OrderChooseDialog::slot_NextStepBtnClicked() HttpDownloadFile download config file return error, "
-                 "ret=%d",
-                 dl);
-        RemoveIfPresent(run.packagePath);
-        return run.ok = false;
-    }
+    if (dl != 0)
+        return DownloadFailed(run, "config file", dl, run.packagePath, tr("download config file package failed"));
     if (!IsConfigPackageIntack(run.packagePath)) {
         ShowHint(tr("check config file package not intack"));
         LogPrint(LOG_INFO, "OrderChooseDialog::slot_NextStepBtnClicked() IsConfigPackageIntack return error");
@@ -319,24 +325,14 @@ void OrderChooseDialog::FetchAlarmFile(Run& run, const QString& model)
                                                                  model.toUtf8().constData(), run.Fresh(),
                                                                  HttpClient::BUFFER_SIZE, &run.replyLen);
     if (ret != 0) {
-        ShowHint(hint);
-        LogPrint(LOG_INFO,
-                 "OrderChooseDialog::slot_NextStepBtnClicked() HttpGetAudioAlarmFileDownloadAddr return error, ret=%d, "
-                 "szRecvBuf=%s",
-                 ret, run.Body());
-        run.ok = false;
+        RequestFailed(run, "HttpGetAudioAlarmFileDownloadAddr", ret, hint);
         return;
     }
     QString url;
     QString type;
     const char* wrong = nullptr;
     if (!ReadReplyTexts(run.Body(), {{"url", &url}, {"type", &type}}, &wrong)) {
-        ShowHint(hint);
-        LogPrint(LOG_INFO,
-                 "OrderChooseDialog::slot_NextStepBtnClicked() HttpGetAudioAlarmFileDownloadAddr reply member %s is "
-                 "of another kind, szRecvBuf=%s",
-                 wrong, run.Body());
-        run.ok = false;
+        ReplyFailed(run, "HttpGetAudioAlarmFileDownloadAddr", wrong, hint);
         return;
     }
     if (url.isEmpty()) {
@@ -347,15 +343,9 @@ void OrderChooseDialog::FetchAlarmFile(Run& run, const QString& model)
     QString folder;
     const int dl = ClearAudioAlarmFileDir(&folder) ? DownloadInto(run.client, folder, url, KIND_ALARM, type, &run.alarmPath)
                                                    : 103;
-    if (dl != 0) {
-        ShowHint(tr("download audio alarm file failed"));
-        LogPrint(LOG_INFO,
-                 "OrderChooseDialog::slot_NextStepBtnClicked() HttpDownloadFile download audio alram file return error, "
-                 "ret=%d",
-                 dl);
-        RemoveIfPresent(run.alarmPath);
-        run.ok = false;
-    }
+    // On failure the path handed on still names the file the download was to write.
+    if (dl != 0)
+        DownloadFailed(run, "audio alram file", dl, run.alarmPath, tr("download audio alarm file failed"));
 }
 
 void OrderChooseDialog::FetchTestConfig(Run& run, const QString& model)
@@ -365,23 +355,13 @@ void OrderChooseDialog::FetchTestConfig(Run& run, const QString& model)
                                                                model.toUtf8().constData(), run.Fresh(),
                                                                HttpClient::BUFFER_SIZE, &run.replyLen);
     if (ret != 0) {
-        LogPrint(LOG_INFO,
-                 "OrderChooseDialog::slot_NextStepBtnClicked() HttpGetTestConfigInitializeInfo return error, ret=%d, "
-                 "szRecvBuf=%s",
-                 ret, run.Body());
-        ShowHint(hint);
-        run.ok = false;
+        RequestFailed(run, "HttpGetTestConfigInitializeInfo", ret, hint);
         return;
     }
     TestConfig config;
     QString wrong;
     if (!ParseTestConfigReply(run.Body(), &config, &wrong)) {
-        LogPrint(LOG_INFO,
-                 "OrderChooseDialog::slot_NextStepBtnClicked() HttpGetTestConfigInitializeInfo reply member %s is of "
-                 "another kind, szRecvBuf=%s",
-                 wrong.toUtf8().constData(), run.Body());
-        ShowHint(hint);
-        run.ok = false;
+        ReplyFailed(run, "HttpGetTestConfigInitializeInfo", wrong.toUtf8().constData(), hint);
         return;
     }
     if (m_pOwner)
@@ -395,23 +375,13 @@ void OrderChooseDialog::FetchOrderDetail(Run& run, const QString& orderSn)
                                                        orderSn.toUtf8().constData(), run.Fresh(),
                                                        HttpClient::BUFFER_SIZE, &run.replyLen);
     if (ret != 0) {
-        ShowHint(hint);
-        LogPrint(LOG_INFO,
-                 "OrderChooseDialog::slot_NextStepBtnClicked() HttpGetCurrentOrderInfo return error, ret=%d, "
-                 "szRecvBuf=%s",
-                 ret, run.Body());
-        run.ok = false;
+        RequestFailed(run, "HttpGetCurrentOrderInfo", ret, hint);
         return;
     }
     OrderDetail detail;
     QString wrong;
     if (!ParseOrderDetail(run.Body(), &detail, &wrong)) {
-        ShowHint(hint);
-        LogPrint(LOG_INFO,
-                 "OrderChooseDialog::slot_NextStepBtnClicked() HttpGetCurrentOrderInfo reply member %s is of another "
-                 "kind, szRecvBuf=%s",
-                 wrong.toUtf8().constData(), run.Body());
-        run.ok = false;
+        ReplyFailed(run, "HttpGetCurrentOrderInfo", wrong.toUtf8().constData(), hint);
         return;
     }
     // A logo that cannot be fetched leaves the sequence's outcome as it is.

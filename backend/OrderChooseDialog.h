@@ -67,6 +67,11 @@ private:
     static int DownloadInto(HttpClient& client, const QString& folder, const QString& url, int kind,
                             const QString& fileKind, QString* path);
 
+    // A failed step: its hint, its log line, the success flag cleared. Return false.
+    bool RequestFailed(Run& run, const char* operation, int ret, const QString& hint);
+    bool ReplyFailed(Run& run, const char* operation, const char* member, const QString& hint);
+    // Also deletes what the download left at path.
+    bool DownloadFailed(Run& run, const char* what, int code, const QString& path, const QString& hint);
     void ShowHint(const QString& text);
 
     Ui::OrderChooseDialog* ui;
