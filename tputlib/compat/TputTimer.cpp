@@ -26,6 +26,7 @@ TimerState& Timer()
 }
 
 std::atomic<TputAlarmCallback> g_alarmCallback{nullptr};
+std::atomic<TputTimeSource> g_timeSource{nullptr};
 
 using Clock = std::chrono::steady_clock;
 
@@ -121,9 +122,16 @@ void tputlib_gettimeofday(int32_t* sec, int32_t* usec)
 
 TputTime tputlib_now()
 {
+    if (TputTimeSource source = g_timeSource.load())
+        return source();
     const auto since = Clock::now().time_since_epoch();
     const auto us = std::chrono::duration_cast<std::chrono::microseconds>(since).count();
     return TputTime{static_cast<int32_t>(us / 1000000), static_cast<int32_t>(us % 1000000)};
+}
+
+void tputlib_set_time_source(TputTimeSource source)
+{
+    g_timeSource.store(source);
 }
 
 double tputlib_time_seconds(const TputTime& t)

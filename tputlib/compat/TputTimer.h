@@ -35,4 +35,9 @@ void tputlib_gettimeofday(int32_t* sec, int32_t* usec);
 // must not stretch or shrink its intervals.
 TputTime tputlib_now();
 
+// Tests replace the monotonic source to drive the reporter's arithmetic;
+// nullptr restores the system clock. Set it while no connection runs.
+using TputTimeSource = TputTime (*)();
+void tputlib_set_time_source(TputTimeSource source);
+
 double tputlib_time_seconds(const TputTime& t);
