@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
@@ -19,10 +20,11 @@ struct TimerState {
     std::thread thread;
 };
 
+// Never destroyed: a program may return from main with the thread running.
 TimerState& Timer()
 {
-    static TimerState state;
-    return state;
+    static TimerState* state = new TimerState;
+    return *state;
 }
 
 std::atomic<TputAlarmCallback> g_alarmCallback{nullptr};
@@ -134,7 +136,34 @@ void tputlib_set_time_source(TputTimeSource source)
     g_timeSource.store(source);
 }
 
-double tputlib_time_seconds(const TputTime& t)
+namespace {
+
+int64_t Microseconds(const TputTime& t)
 {
-    return t.sec + t.usec / 1e6;
+    return static_cast<int64_t>(t.sec) * 1000000 + t.usec;
+}
+
+} // namespace
+
+int64_t tputlib_time_diff_us(const TputTime& from, const TputTime& to)
+{
+    return Microseconds(to) - Microseconds(from);
+}
+
+double tputlib_time_span(const TputTime& from, const TputTime& to)
+{
+    return static_cast<double>(tputlib_time_diff_us(from, to)) / 1e6;
+}
+
+bool tputlib_time_before(const TputTime& a, const TputTime& b)
+{
+    return Microseconds(a) < Microseconds(b);
+}
+
+TputTime tputlib_time_add(const TputTime& t, const TputTime& d)
+{
+    const int64_t us = Microseconds(t) + Microseconds(d);
+    if (us / 1000000 > INT32_MAX)
+        return TputTime{INT32_MAX, 999999};
+    return TputTime{static_cast<int32_t>(us / 1000000), static_cast<int32_t>(us % 1000000)};
 }

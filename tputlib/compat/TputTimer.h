@@ -40,4 +40,11 @@ TputTime tputlib_now();
 using TputTimeSource = TputTime (*)();
 void tputlib_set_time_source(TputTimeSource source);
 
-double tputlib_time_seconds(const TputTime& t);
+// Spans and boundaries: seconds and microseconds are combined as integers
+// before anything becomes a double, so a whole number of seconds stays exact
+// wherever the clock stands.
+int64_t tputlib_time_diff_us(const TputTime& from, const TputTime& to);
+double tputlib_time_span(const TputTime& from, const TputTime& to);
+bool tputlib_time_before(const TputTime& a, const TputTime& b);
+// t + d, at most the last representable time (an interval may be 68 years).
+TputTime tputlib_time_add(const TputTime& t, const TputTime& d);
