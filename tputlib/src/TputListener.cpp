@@ -1,7 +1,6 @@
 #include "TputListener.h"
 
 #include "TputClientHeader.h"
-#include "TputClientThread.h"
 #include "TputError.h"
 #include "TputInet.h"
 #include "TputPeerList.h"
@@ -26,13 +25,14 @@
 namespace {
 
 constexpr int kAcceptPollMs = 100;
+constexpr int kAcceptBackoffStartMs = 10;
+constexpr int kAcceptBackoffMaxMs = 1000;
 // A port that cannot be bound (another program holds it) is tried again this
 // often, for as long as the library runs.
 constexpr int kListenRetryMs = 2000;
 
-std::atomic<bool> g_listening{false};
-constexpr int kAcceptBackoffStartMs = 10;
-constexpr int kAcceptBackoffMaxMs = 1000;
+// Listeners that hold their socket.
+std::atomic<int> g_listening{0};
 
 void CloseKeepingErrno(int fd)
 {
@@ -161,13 +161,13 @@ void tputlib_listener_spawn(TputSettings* s)
     s->sock = ListenUntilItWorks(s);
     if (s->sock < 0)
         return;
-    g_listening.store(true);
+    g_listening.fetch_add(1);
     tputlib_report_settings_queue(s);
     if (s->flags & kTputFlagUdp)
         tputlib_udp_single_server(s);
     else
         tputlib_listener_run(s);
-    g_listening.store(false);
+    g_listening.fetch_sub(1);
     if (tputlib_sockets_close(s->sock) < 0)
         tputlib_warn_errno("close");
     s->sock = -1;
@@ -175,7 +175,7 @@ void tputlib_listener_spawn(TputSettings* s)
 
 bool tputlib_listener_active()
 {
-    return g_listening.load();
+    return g_listening.load() > 0;
 }
 
 void tputlib_listener_run(TputSettings* listener)

@@ -177,7 +177,7 @@ void PrintUsage()
             "  -i, --interval <seconds>     report every so many seconds (0.5 at least)\n"
             "  -l, --len <size>             bytes per read or write (default 128K)\n"
             "  -m, --print_mss              show the TCP segment size when a connection ends\n"
-            "  -o, --output <file>          write the reports into this file\n"
+            "  -o, --output <file>          append the reports to this file\n"
             "  -p, --port <port>            port to serve or to connect to (default 5001)\n"
             "  -u, --udp                    test over UDP instead of TCP\n"
             "  -w, --window <size>          socket buffer size to ask for\n"
