@@ -100,19 +100,38 @@ bool TputPortFree(uint16_t port)
     return free;
 }
 
-bool TputWaitListening(uint16_t port, std::chrono::milliseconds timeout)
+namespace {
+
+// Whether a TCP socket on the port is in the LISTEN state, from the kernel's
+// table (a bound socket may not listen yet; connecting would be a test).
+bool ListeningNow(uint16_t port)
 {
-    const auto until = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < until) {
-        const int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr = Loopback(port);
-        const bool taken = bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0;
-        close(fd);
-        if (taken)
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        FILE* f = fopen(table, "r");
+        if (!f)
+            continue;
+        char line[512];
+        bool found = false;
+        while (!found && fgets(line, sizeof line, f)) {
+            char local[64];
+            unsigned state = 0;
+            if (sscanf(line, " %*d: %63s %*s %x", local, &state) != 2)
+                continue;
+            const char* colon = strrchr(local, ':');
+            found = colon && strtoul(colon + 1, nullptr, 16) == port && state == 0x0A;
+        }
+        fclose(f);
+        if (found)
             return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
+}
+
+} // namespace
+
+bool TputWaitListening(uint16_t port, std::chrono::milliseconds timeout)
+{
+    return TputWaitUntil([port] { return ListeningNow(port); }, timeout);
 }
 
 int TputConnect(uint16_t port, int type)
@@ -185,7 +204,8 @@ uint16_t TputServerFixture::Start(int interval)
 {
     const uint16_t port = TputFreePort();
     tputlib_start_server(interval, port, &TputResultCollector::Callback, &collector);
-    EXPECT_TRUE(TputWaitListening(port, std::chrono::seconds(5)));
+    // Listening, not only bound: a client may connect at once.
+    EXPECT_TRUE(TputWaitUntil([] { return tputlib_running(); }, std::chrono::seconds(10)));
     return port;
 }
 

@@ -38,7 +38,7 @@ private:
 
 // A port on 127.0.0.1 that was free a moment ago.
 uint16_t TputFreePort();
-// Waits until something listens on 127.0.0.1:port (checked without connecting).
+// Waits until a TCP socket listens on the port (checked without connecting).
 bool TputWaitListening(uint16_t port, std::chrono::milliseconds timeout);
 // Whether a TCP socket could bind the port on every address right now.
 bool TputPortFree(uint16_t port);
