@@ -1,0 +1,96 @@
+#include "JTimer.h"
+
+#include "Clock.h"
+
+JTimer::JTimer(int intervalMs, QObject* parent) : QThread(parent), m_interval(intervalMs)
+{
+    connect(this, &JTimer::firedInternal, this, &JTimer::onFired, Qt::QueuedConnection);
+    QThread::start();
+}
+
+JTimer::~JTimer()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        m_quit = true;
+    }
+    m_changed.notify_all();
+    wait();
+}
+
+void JTimer::start(int msecs)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        if (msecs > 0)
+            m_interval = msecs;
+        m_fired = false;
+        m_startTick = Clock::TickMs();
+        ++m_arming;
+    }
+    m_changed.notify_all();
+}
+
+void JTimer::stop()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        m_fired = true;
+        ++m_arming;
+    }
+    m_changed.notify_all();
+}
+
+bool JTimer::IsArmed() const
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return !m_fired;
+}
+
+int JTimer::Interval() const
+{
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return m_interval;
+}
+
+void JTimer::run()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        // Disarmed: sleep until armed or told to quit, not once per millisecond.
+        m_changed.wait(lock, [this] { return m_quit || !m_fired; });
+        if (m_quit)
+            return;
+        const uint64_t arming = m_arming;
+        const uint64_t startTick = m_startTick;
+        const int interval = m_interval;
+        lock.unlock();
+
+        const uint64_t elapsed = Clock::TickMs() - startTick;
+        bool fire = false;
+        lock.lock();
+        // A start or stop since the check above owns the timer now.
+        if (elapsed >= uint64_t(interval > 0 ? interval : 0) && m_arming == arming && !m_fired && !m_quit) {
+            m_fired = true;
+            fire = true;
+        }
+        if (fire) {
+            lock.unlock();
+            emit firedInternal(int(elapsed), arming);
+            lock.lock();
+            continue;
+        }
+        // The tick source may be a test's clock: poll it, 1 ms apart.
+        m_changed.wait_for(lock, std::chrono::milliseconds(1), [&] { return m_quit || m_arming != arming; });
+    }
+}
+
+void JTimer::onFired(int msecs, quint64 arming)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_mutex);
+        if (arming != m_arming)
+            return;
+    }
+    emit signalTimeout(msecs);
+}
