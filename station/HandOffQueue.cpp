@@ -101,3 +101,9 @@ void HandOffQueue::Close()
     std::lock_guard<std::mutex> guard(m_lock);
     m_closed = true;
 }
+
+size_t HandOffQueue::Pending() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_jobs.size();
+}

@@ -41,6 +41,8 @@ public:
 
     // GUI thread: true while a job runs (possibly inside a nested event loop).
     bool IsRunningJob() const { return m_runningDepth > 0; }
+    // Jobs waiting for the GUI thread.
+    size_t Pending() const;
     // Refuses later calls; jobs already queued still run.
     void Close();
     bool IsGuiThread() const { return std::this_thread::get_id() == m_guiThread; }
@@ -54,7 +56,7 @@ private:
 
     const std::thread::id m_guiThread;
     std::unique_ptr<QObject> m_context;  // target of the queued wake-ups; lives on the GUI thread
-    std::mutex m_lock;
+    mutable std::mutex m_lock;
     std::condition_variable m_changed;   // a job queued or finished, or a Wake
     std::deque<std::shared_ptr<Job>> m_jobs;
     bool m_closed = false;
