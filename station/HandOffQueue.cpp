@@ -1,16 +1,44 @@
 #include "HandOffQueue.h"
 
 #include <QMetaObject>
+#include <QObject>
 
 #include <chrono>
 
-HandOffQueue::HandOffQueue() : m_guiThread(std::this_thread::get_id()), m_context(new QObject) {}
+// Receives the queued wake-ups on the GUI thread. The call carries no
+// arguments: everything it hands over travels in the queue under m_lock.
+class HandOffWaker : public QObject {
+    Q_OBJECT
+public:
+    explicit HandOffWaker(HandOffQueue* queue) : m_queue(queue) {}
+
+public slots:
+    void RunPending() { m_queue->RunPending(); }
+
+private:
+    HandOffQueue* const m_queue;
+};
+
+HandOffQueue::HandOffQueue() : m_guiThread(std::this_thread::get_id()), m_waker(new HandOffWaker(this)) {}
 
 HandOffQueue::~HandOffQueue()
 {
     Close();
     // Nothing may wait here any more: the owner joins its workers first.
     RunPending();
+}
+
+bool HandOffQueue::Enqueue(const std::shared_ptr<Job>& job)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (m_closed)
+            return false;
+        m_jobs.push_back(job);
+    }
+    m_changed.notify_all();
+    QMetaObject::invokeMethod(m_waker.get(), "RunPending", Qt::QueuedConnection);
+    return true;
 }
 
 bool HandOffQueue::Call(std::function<void()> job)
@@ -28,17 +56,18 @@ bool HandOffQueue::Call(std::function<void()> job)
     }
     auto entry = std::make_shared<Job>();
     entry->work = std::move(job);
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        if (m_closed)
-            return false;
-        m_jobs.push_back(entry);
-    }
-    m_changed.notify_all();
-    QMetaObject::invokeMethod(m_context.get(), [this] { RunPending(); }, Qt::QueuedConnection);
+    if (!Enqueue(entry))
+        return false;
     std::unique_lock<std::mutex> lock(m_lock);
     m_changed.wait(lock, [&] { return entry->done; });
     return true;
+}
+
+bool HandOffQueue::Post(std::function<void()> job)
+{
+    auto entry = std::make_shared<Job>();
+    entry->work = std::move(job);
+    return Enqueue(entry);
 }
 
 bool HandOffQueue::RunOne()
@@ -96,14 +125,16 @@ void HandOffQueue::Wake()
     m_changed.notify_all();
 }
 
+size_t HandOffQueue::Pending() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_jobs.size();
+}
+
 void HandOffQueue::Close()
 {
     std::lock_guard<std::mutex> guard(m_lock);
     m_closed = true;
 }
 
-size_t HandOffQueue::Pending() const
-{
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_jobs.size();
-}
+#include "HandOffQueue.moc"

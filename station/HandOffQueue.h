@@ -1,8 +1,5 @@
 #pragma once
 
-#include <QObject>
-#include <QPointer>
-
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -11,12 +8,22 @@
 #include <mutex>
 #include <thread>
 
-// Work that a worker thread must have done on the GUI thread before it goes on
-// (save a finished device's manual results, submit its record, refresh the
-// order counts, report a network failure). Call blocks the worker until the
-// GUI thread has run the job. The GUI thread runs pending jobs from its event
-// loop, and also while it waits for a worker to end (RunUntil), so a stop that
-// joins a worker never deadlocks with that worker's hand-off and the job still runs.
+class HandOffWaker;
+
+// Work that a worker thread has the GUI thread do.
+//
+// Call blocks the worker until the GUI thread has run the job: a finished
+// device's manual results, its submission, the order counts, a network
+// failure report. The GUI thread runs pending jobs from its event loop, and
+// also while it waits for a worker to end (RunUntil), so a stop that joins a
+// worker never deadlocks with that worker's hand-off, and the job still runs.
+//
+// Post queues a job without waiting (a result line, an item's end).
+//
+// Jobs cross threads under a standard mutex, and the GUI thread is woken by
+// an argument-less queued call. Prefer this over a queued signal with
+// arguments from a worker: Qt's own locking is invisible to the thread
+// sanitizer, which then reports the arguments Qt copied on the worker.
 class HandOffQueue {
 public:
     // Made on the GUI thread, whose identity it keeps.
@@ -29,6 +36,8 @@ public:
     // On the GUI thread itself the job runs at once. False, and nothing run,
     // once the queue was closed.
     bool Call(std::function<void()> job);
+    // Any thread: queues job for the GUI thread and returns. False once closed.
+    bool Post(std::function<void()> job);
 
     // GUI thread: runs every pending job.
     void RunPending();
@@ -43,7 +52,7 @@ public:
     bool IsRunningJob() const { return m_runningDepth > 0; }
     // Jobs waiting for the GUI thread.
     size_t Pending() const;
-    // Refuses later calls; jobs already queued still run.
+    // Refuses later jobs; jobs already queued still run.
     void Close();
     bool IsGuiThread() const { return std::this_thread::get_id() == m_guiThread; }
 
@@ -52,14 +61,15 @@ private:
         std::function<void()> work;
         bool done = false;
     };
+    bool Enqueue(const std::shared_ptr<Job>& job);
     bool RunOne();
 
     const std::thread::id m_guiThread;
-    std::unique_ptr<QObject> m_context;  // target of the queued wake-ups; lives on the GUI thread
+    std::unique_ptr<HandOffWaker> m_waker;   // lives on the GUI thread
     mutable std::mutex m_lock;
-    std::condition_variable m_changed;   // a job queued or finished, or a Wake
+    std::condition_variable m_changed;       // a job queued or finished, or a Wake
     std::deque<std::shared_ptr<Job>> m_jobs;
     bool m_closed = false;
     uint64_t m_wakes = 0;
-    int m_runningDepth = 0;              // GUI thread only
+    int m_runningDepth = 0;                  // GUI thread only
 };

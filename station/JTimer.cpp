@@ -4,7 +4,6 @@
 
 JTimer::JTimer(int intervalMs, QObject* parent) : QThread(parent), m_interval(intervalMs)
 {
-    connect(this, &JTimer::firedInternal, this, &JTimer::onFired, Qt::QueuedConnection);
     QThread::start();
 }
 
@@ -16,6 +15,9 @@ JTimer::~JTimer()
     }
     m_changed.notify_all();
     wait();
+    // QThread's wait is invisible to the thread sanitizer; the mutex the
+    // thread released last orders its end before what follows here.
+    std::lock_guard<std::mutex> guard(m_mutex);
 }
 
 void JTimer::start(int msecs)
@@ -72,11 +74,13 @@ void JTimer::run()
         // A start or stop since the check above owns the timer now.
         if (elapsed >= uint64_t(interval > 0 ? interval : 0) && m_arming == arming && !m_fired && !m_quit) {
             m_fired = true;
+            m_firedMsecs = int(elapsed);
+            m_firedArming = arming;
             fire = true;
         }
         if (fire) {
             lock.unlock();
-            emit firedInternal(int(elapsed), arming);
+            QMetaObject::invokeMethod(this, "onFired", Qt::QueuedConnection);
             lock.lock();
             continue;
         }
@@ -85,12 +89,17 @@ void JTimer::run()
     }
 }
 
-void JTimer::onFired(int msecs, quint64 arming)
+void JTimer::onFired()
 {
+    int msecs = 0;
     {
         std::lock_guard<std::mutex> guard(m_mutex);
-        if (arming != m_arming)
+        // Delivered once, and only while no start or stop came after the fire.
+        const bool current = m_firedArming != 0 && m_firedArming == m_arming;
+        m_firedArming = 0;
+        if (!current)
             return;
+        msecs = m_firedMsecs;
     }
     emit signalTimeout(msecs);
 }

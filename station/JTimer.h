@@ -28,14 +28,14 @@ public:
 
 signals:
     void signalTimeout(int msecs);
-    // Timer thread -> the timer's own thread, with the arming that fired.
-    void firedInternal(int msecs, quint64 arming);
 
 protected:
     void run() override;
 
 private slots:
-    void onFired(int msecs, quint64 arming);
+    // Queued from the timer thread without arguments (they wait in
+    // m_firedMsecs / m_firedArming under the mutex).
+    void onFired();
 
 private:
     mutable std::mutex m_mutex;          // guards everything below
@@ -45,4 +45,6 @@ private:
     bool m_quit = false;
     uint64_t m_startTick = 0;
     uint64_t m_arming = 0;               // bumped by every start and stop
+    int m_firedMsecs = 0;                // the last fire not yet delivered
+    uint64_t m_firedArming = 0;          // its arming; 0 once delivered
 };

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <future>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -49,6 +50,24 @@ TEST(HandOffQueueTest, AWorkerWaitsUntilTheGuiThreadHasRunItsJob)
     worker.join();
     EXPECT_EQ(ranOn, std::this_thread::get_id());
     EXPECT_EQ(handOffs.Pending(), 0u);
+}
+
+TEST(HandOffQueueTest, PostedJobsRunOnTheGuiThreadInPostingOrder)
+{
+    HandOffQueue handOffs;
+    std::vector<int> order;
+    std::thread poster([&] {
+        for (int i = 0; i < 50; ++i)
+            handOffs.Post([&order, i] { order.push_back(i); });
+    });
+    poster.join();   // a poster does not wait for its jobs
+    EXPECT_TRUE(order.empty());
+    ASSERT_TRUE(WaitFor([&] {
+        QCoreApplication::processEvents();
+        return order.size() == 50;
+    }));
+    for (int i = 0; i < 50; ++i)
+        EXPECT_EQ(order[i], i);
 }
 
 TEST(HandOffQueueTest, OnTheGuiThreadAJobRunsAtOnceAndIsSeenRunning)
