@@ -48,8 +48,10 @@ bool LeftTopWidget::IsDevTypeSupportPrint()
 
 int LeftTopWidget::IsSpecialModel()
 {
-    int result = 0;
+    int result = -1;
     QByteArray model;
+    // Checked and written under one hold of the lock: a device the stream-test
+    // thread put in meanwhile keeps its own model.
     UpdateCurrentDevice(CurrentLoginHandle(), [&](DevInfo& dev) {
         result = DeriveSpecialModel(dev, &model);
         if (result == 0)

@@ -21,6 +21,20 @@ DevInfo* FindByLogin(std::vector<DevInfo>& list, int64_t loginHandle)
     return nullptr;
 }
 
+// Sets the status of the first record with that login handle; the caller holds the list's lock.
+void SetStatusInList(std::vector<DevInfo>& list, int64_t loginHandle, int64_t status, const char* listName)
+{
+    for (size_t i = 0; i < list.size(); ++i) {
+        DevInfo& dev = list[i];
+        if (dev.lUserID != loginHandle)
+            continue;
+        dev.lLoginStatus = status;
+        LogPrint(LOG_INFO, "LeftTopWidget::SetDevLoginStatus() sys %s[%d] Dev Login status, lLoginStatus=%lld, IP=%.256s",
+                 listName, int(i), (long long)status, dev.ipcEntry.szIP);
+        return;
+    }
+}
+
 }  // namespace
 
 void LeftTopWidget::SetDevLoginStatus(int64_t loginHandle, int64_t status)
@@ -60,30 +74,10 @@ void LeftTopWidget::SetDevLoginStatus(int64_t loginHandle, int64_t status)
     }
     {
         std::lock_guard<ListLock> guard(m_lockReady);
-        for (size_t i = 0; i < m_vecSearchReadyDevsInfo.size(); ++i) {
-            DevInfo& dev = m_vecSearchReadyDevsInfo[i];
-            if (dev.lUserID != loginHandle)
-                continue;
-            dev.lLoginStatus = status;
-            LogPrint(LOG_INFO,
-                     "LeftTopWidget::SetDevLoginStatus() sys m_vecSearchReadyDevsInfo[%d] Dev Login status, "
-                     "lLoginStatus=%lld, IP=%.256s",
-                     int(i), (long long)status, dev.ipcEntry.szIP);
-            break;
-        }
+        SetStatusInList(m_vecSearchReadyDevsInfo, loginHandle, status, "m_vecSearchReadyDevsInfo");
     }
     {
         std::lock_guard<ListLock> guard(m_lockStream);
-        for (size_t i = 0; i < m_vecImageStreamTestDevsInfo.size(); ++i) {
-            DevInfo& dev = m_vecImageStreamTestDevsInfo[i];
-            if (dev.lUserID != loginHandle)
-                continue;
-            dev.lLoginStatus = status;
-            LogPrint(LOG_INFO,
-                     "LeftTopWidget::SetDevLoginStatus() sys m_vecImageStreamTestDevsInfo[%d] Dev Login status, "
-                     "lLoginStatus=%lld, IP=%.256s",
-                     int(i), (long long)status, dev.ipcEntry.szIP);
-            break;
-        }
+        SetStatusInList(m_vecImageStreamTestDevsInfo, loginHandle, status, "m_vecImageStreamTestDevsInfo");
     }
 }

@@ -3,6 +3,7 @@
 #include "AppGlobals.h"
 #include "CConfigFile.h"
 #include "ControllerHost.h"
+#include "DeviceRecords.h"
 #include "HostAdapters.h"
 #include "LeftTopWidget.h"
 #include "TempAppDir.h"
@@ -138,17 +139,6 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         return true;
-    }
-
-    static DevInfo Device(const char* sn, const char* ip, int64_t login, int64_t status)
-    {
-        DevInfo dev;
-        ZeroDevInfo(dev);
-        SetResultText(dev.ipcEntry.ipc_sn, sn);
-        SetResultText(dev.ipcEntry.szIP, ip);
-        dev.lUserID = login;
-        dev.lLoginStatus = status;
-        return dev;
     }
 
     static TempAppDir* s_dir;

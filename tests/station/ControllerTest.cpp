@@ -373,7 +373,7 @@ TEST_F(ControllerTest, LoginEventsWhileAWorkerWalksTheLists)
     for (int i = 1; i <= kDevices; ++i) {
         const QByteArray sn = "VT" + QByteArray::number(qint64(1000000000000) + i);
         const QByteArray ip = "127.0.2." + QByteArray::number(i);
-        const DevInfo dev = Device(sn.constData(), ip.constData(), i, 0);
+        const DevInfo dev = MakeDevice(sn.constData(), ip.constData(), i, 0);
         widget->m_vecSearchDevsInfo.push_back(dev);
         widget->m_vecSearchReadyDevsInfo.push_back(dev);
         widget->m_vecImageStreamTestDevsInfo.push_back(dev);
@@ -382,7 +382,7 @@ TEST_F(ControllerTest, LoginEventsWhileAWorkerWalksTheLists)
     std::atomic<int> passes{0};
     std::thread walker([&] {
         while (!stop.load()) {
-            const DevInfo probe = Device("VT1000000000007", "127.0.3.1", 0, 0);
+            const DevInfo probe = MakeDevice("VT1000000000007", "127.0.3.1", 0, 0);
             widget->IsExitDevByIP(probe);
             widget->IsDevInSearchReadyDevsInfo(probe);
             widget->IsDevInImageStreamTestDevsInfo(probe);
@@ -418,8 +418,8 @@ TEST_F(ControllerTest, LoginEventsWhileAWorkerWalksTheLists)
 TEST_F(ControllerTest, ALoginOfASearchedDeviceAsksTheCurrentDeviceForItsSerialNumber)
 {
     Make();
-    widget->m_vecSearchDevsInfo.push_back(Device("VT1000000000001", "127.0.2.1", 31, 0));
-    widget->SetCurrentDevice(Device("VT1000000000002", "127.0.2.2", 32, 1));
+    widget->m_vecSearchDevsInfo.push_back(MakeDevice("VT1000000000001", "127.0.2.1", 31, 0));
+    widget->SetCurrentDevice(MakeDevice("VT1000000000002", "127.0.2.2", 32, 1));
     SdkCallLog::Instance().Clear();
     widget->SetDevLoginStatus(31, 1);
     EXPECT_EQ(SdkCallsOf("FC_Loc_IoTQuery").size(), 1);
@@ -434,7 +434,7 @@ TEST_F(ControllerTest, SingleFixedAddressModeBeginsTheTestOrAsksForTheAlarmFileO
     ConfigInfo config = widget->ConfigSnapshot();
     config.m_SystemConfig.iSingleFixedIPTestMode = 1;
     widget->SetConfig(config);
-    DevInfo streaming = Device("VT1000000000001", "127.0.2.1", 41, 0);
+    DevInfo streaming = MakeDevice("VT1000000000001", "127.0.2.1", 41, 0);
     DevStore(streaming.lRealHandle, int64_t(7));
     widget->m_vecSearchDevsInfo.push_back(streaming);
     widget->m_vecSearchReadyDevsInfo.push_back(streaming);
@@ -486,7 +486,7 @@ TEST_F(ControllerTest, BeginAutoTestClearsTheStepTimersOfALoggedInDevice)
     QCoreApplication::sendPostedEvents(widget.get());
     EXPECT_NE(widget->m_AutoSteps[STEP_SN].iTimerId, 0) << "no device is logged in";
 
-    widget->SetCurrentDevice(Device("VT1000000000001", "127.0.2.1", 51, 1));
+    widget->SetCurrentDevice(MakeDevice("VT1000000000001", "127.0.2.1", 51, 1));
     QCoreApplication::postEvent(widget.get(), new VantrelEvent(WM_BEGIN_AUTO_TEST, 0, 0));
     QCoreApplication::sendPostedEvents(widget.get());
     for (const AutoStepSlot& slot : widget->m_AutoSteps)
@@ -497,7 +497,7 @@ TEST_F(ControllerTest, BeginAutoTestClearsTheStepTimersOfALoggedInDevice)
 TEST_F(ControllerTest, AWaitForThePictureTellsWhetherItStillServesTheSameDevice)
 {
     Make();
-    widget->SetCurrentDevice(Device("VT1000000000001", "127.0.2.1", 61, 1));
+    widget->SetCurrentDevice(MakeDevice("VT1000000000001", "127.0.2.1", 61, 1));
     widget->UpdateCurrentDevice(61, [](DevInfo& dev) { dev.TestRuslut.m_iTestVideo = 1; });
     EXPECT_TRUE(widget->WaitWithEventLoop()) << "a picture already seen needs no wait";
 
@@ -508,7 +508,7 @@ TEST_F(ControllerTest, AWaitForThePictureTellsWhetherItStillServesTheSameDevice)
     // Once the wait runs, the stream-test thread moves on to the next device.
     std::thread next;
     QTimer::singleShot(0, widget.get(), [&] {
-        next = std::thread([&] { widget->SetCurrentDevice(Device("VT1000000000002", "127.0.2.2", 62, 1)); });
+        next = std::thread([&] { widget->SetCurrentDevice(MakeDevice("VT1000000000002", "127.0.2.2", 62, 1)); });
     });
     EXPECT_FALSE(widget->WaitWithEventLoop()) << "another device became current meanwhile";
     next.join();

@@ -2,6 +2,8 @@
 // current device under the stream-list lock, the device-type table.
 #include "DevInfoLists.h"
 
+#include "DeviceRecords.h"
+
 #include "FuncLib.h"
 #include "SdkCallLog.h"
 
@@ -11,17 +13,6 @@
 #include <thread>
 
 namespace {
-
-DevInfo Device(const char* sn, const char* ip, int64_t login = 0, int64_t status = 0)
-{
-    DevInfo dev;
-    ZeroDevInfo(dev);
-    SetResultText(dev.ipcEntry.ipc_sn, sn);
-    SetResultText(dev.ipcEntry.szIP, ip);
-    dev.lUserID = login;
-    dev.lLoginStatus = status;
-    return dev;
-}
 
 QStringList LogoutHandles()
 {
@@ -39,25 +30,25 @@ protected:
 
 TEST_F(DevListsTest, MembershipComparesWholeSerialNumbers)
 {
-    lists.m_vecSearchReadyDevsInfo.push_back(Device("VT0000000000001", "127.0.0.21"));
-    lists.m_vecImageStreamTestDevsInfo.push_back(Device("VT00000000000010", "127.0.0.22"));
-    EXPECT_TRUE(lists.IsDevInSearchReadyDevsInfo(Device("VT0000000000001", "10.0.0.1")));
-    EXPECT_FALSE(lists.IsDevInSearchReadyDevsInfo(Device("VT00000000000010", "127.0.0.21")));
-    EXPECT_TRUE(lists.IsDevInImageStreamTestDevsInfo(Device("VT00000000000010", "1.2.3.4")));
-    EXPECT_FALSE(lists.IsDevInImageStreamTestDevsInfo(Device("VT0000000000001", "127.0.0.22")));
+    lists.m_vecSearchReadyDevsInfo.push_back(MakeDevice("VT0000000000001", "127.0.0.21"));
+    lists.m_vecImageStreamTestDevsInfo.push_back(MakeDevice("VT00000000000010", "127.0.0.22"));
+    EXPECT_TRUE(lists.IsDevInSearchReadyDevsInfo(MakeDevice("VT0000000000001", "10.0.0.1")));
+    EXPECT_FALSE(lists.IsDevInSearchReadyDevsInfo(MakeDevice("VT00000000000010", "127.0.0.21")));
+    EXPECT_TRUE(lists.IsDevInImageStreamTestDevsInfo(MakeDevice("VT00000000000010", "1.2.3.4")));
+    EXPECT_FALSE(lists.IsDevInImageStreamTestDevsInfo(MakeDevice("VT0000000000001", "127.0.0.22")));
 
-    lists.m_vecSearchDevsInfo.push_back(Device("SN-A", "127.0.0.30"));
-    lists.m_vecSearchDevsInfo.push_back(Device("SN-B", "127.0.0.31"));
-    EXPECT_TRUE(lists.IsExitDevByIP(Device("SN-C", "127.0.0.30"))) << "another device holds the address";
-    EXPECT_FALSE(lists.IsExitDevByIP(Device("SN-A", "127.0.0.30"))) << "its own record does not count";
-    EXPECT_FALSE(lists.IsExitDevByIP(Device("SN-C", "127.0.0.3")));
+    lists.m_vecSearchDevsInfo.push_back(MakeDevice("SN-A", "127.0.0.30"));
+    lists.m_vecSearchDevsInfo.push_back(MakeDevice("SN-B", "127.0.0.31"));
+    EXPECT_TRUE(lists.IsExitDevByIP(MakeDevice("SN-C", "127.0.0.30"))) << "another device holds the address";
+    EXPECT_FALSE(lists.IsExitDevByIP(MakeDevice("SN-A", "127.0.0.30"))) << "its own record does not count";
+    EXPECT_FALSE(lists.IsExitDevByIP(MakeDevice("SN-C", "127.0.0.3")));
 }
 
 TEST_F(DevListsTest, LogOutTouchesOnlyLoggedInDevicesAndKeepsTheirStatus)
 {
     EXPECT_EQ(lists.LogOutDev(nullptr), -1);
 
-    DevInfo idle = Device("SN-A", "127.0.0.30", 0, 1);
+    DevInfo idle = MakeDevice("SN-A", "127.0.0.30", 0, 1);
     EXPECT_EQ(lists.LogOutDev(&idle), 0);
     EXPECT_EQ(idle.lLoginStatus, 1);
     EXPECT_TRUE(LogoutHandles().isEmpty());
@@ -65,7 +56,7 @@ TEST_F(DevListsTest, LogOutTouchesOnlyLoggedInDevicesAndKeepsTheirStatus)
     DevTypeInfo type;
     type.eType = 3;
     ASSERT_TRUE(lists.InsertDevType(77, type));
-    DevInfo logged = Device("SN-B", "127.0.0.31", 77, 1);
+    DevInfo logged = MakeDevice("SN-B", "127.0.0.31", 77, 1);
     EXPECT_EQ(lists.LogOutDev(&logged), 0);
     EXPECT_EQ(logged.lUserID, 0);
     EXPECT_EQ(logged.lLoginStatus, 1);
@@ -75,10 +66,10 @@ TEST_F(DevListsTest, LogOutTouchesOnlyLoggedInDevicesAndKeepsTheirStatus)
 
 TEST_F(DevListsTest, LogOutAllEmptiesSearchAndReadyListsOnly)
 {
-    lists.m_vecSearchDevsInfo = {Device("A", "127.0.0.30", 11, 1), Device("B", "127.0.0.31", 0, -2)};
-    lists.m_vecSearchReadyDevsInfo = {Device("C", "127.0.0.32", 12, 1)};
-    lists.m_vecImageStreamTestDevsInfo = {Device("C", "127.0.0.32", 12, 1)};
-    lists.SetCurrentDevice(Device("C", "127.0.0.32", 12, 1));
+    lists.m_vecSearchDevsInfo = {MakeDevice("A", "127.0.0.30", 11, 1), MakeDevice("B", "127.0.0.31", 0, -2)};
+    lists.m_vecSearchReadyDevsInfo = {MakeDevice("C", "127.0.0.32", 12, 1)};
+    lists.m_vecImageStreamTestDevsInfo = {MakeDevice("C", "127.0.0.32", 12, 1)};
+    lists.SetCurrentDevice(MakeDevice("C", "127.0.0.32", 12, 1));
     EXPECT_EQ(lists.LogOutAllDevs(), 0);
     EXPECT_TRUE(lists.m_vecSearchDevsInfo.empty());
     EXPECT_TRUE(lists.m_vecSearchReadyDevsInfo.empty());
@@ -90,7 +81,7 @@ TEST_F(DevListsTest, LogOutAllEmptiesSearchAndReadyListsOnly)
 TEST_F(DevListsTest, TheCurrentDeviceChangesOnlyWhenItIsTheOneAskedFor)
 {
     const uint64_t before = lists.Generation();
-    lists.SetCurrentDevice(Device("SN-A", "127.0.0.30", 21, 1));
+    lists.SetCurrentDevice(MakeDevice("SN-A", "127.0.0.30", 21, 1));
     EXPECT_EQ(lists.Generation(), before + 1);
 
     EXPECT_FALSE(lists.UpdateCurrentDevice(22, [](DevInfo& dev) { dev.TestRuslut.sn_result = 1; }));
@@ -107,7 +98,7 @@ TEST_F(DevListsTest, TheCurrentDeviceChangesOnlyWhenItIsTheOneAskedFor)
 
 TEST_F(DevListsTest, CallbackFieldsMoveWhileTheRecordIsReadAndReplaced)
 {
-    lists.SetCurrentDevice(Device("SN-A", "127.0.0.30", 21, 1));
+    lists.SetCurrentDevice(MakeDevice("SN-A", "127.0.0.30", 21, 1));
     std::atomic<bool> done{false};
     // As a stream callback does: it counts frames of the record it was handed.
     std::thread callback([&] {

@@ -64,6 +64,18 @@ protected:
         return true;
     }
 
+    // Waits until the timer has fired on its thread (its signal not yet delivered here).
+    static bool WaitUntilFired(const JTimer& timer)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (timer.IsArmed()) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
+
     // Delivers what the timer thread has queued for this thread.
     static void Deliver() { QCoreApplication::processEvents(); }
 };
@@ -142,20 +154,14 @@ TEST_F(JTimerTest, ATimeoutOnItsWayIsDroppedByALaterStopOrStart)
 
     timer.start();
     g_tick = 1100;
-    // Fired on its thread; the signal waits in this thread's queue.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (timer.IsArmed() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ASSERT_FALSE(timer.IsArmed());
+    ASSERT_TRUE(WaitUntilFired(timer));
     timer.stop();
     Deliver();
     EXPECT_EQ(spy.count(), 0);
 
     timer.start();    // at 1100
     g_tick = 1200;
-    while (timer.IsArmed() && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ASSERT_FALSE(timer.IsArmed());
+    ASSERT_TRUE(WaitUntilFired(timer));
     timer.start();    // again at 1200: the queued timeout belongs to the old arming
     Deliver();
     EXPECT_EQ(spy.count(), 0);
