@@ -25,6 +25,8 @@
 #include <QSignalSpy>
 #include <QTimer>
 
+#include <cstring>
+
 TempAppDir* ControllerTest::s_dir = nullptr;
 
 namespace {
@@ -513,6 +515,33 @@ TEST_F(ControllerTest, AWaitForThePictureTellsWhetherItStillServesTheSameDevice)
     EXPECT_FALSE(widget->WaitWithEventLoop()) << "another device became current meanwhile";
     next.join();
     EXPECT_EQ(widget->CurrentLoginHandle(), 62);
+}
+
+TEST_F(ControllerTest, TheModelFillsItsFieldAndAMismatchedTypeFailsTheDevice)
+{
+    Make();
+    DevInfo dev = MakeDevice("VT1000000000001", "127.0.2.1", 81, 1);
+    const QByteArray identify = "IPC_" + QByteArray(80, 'M') + "_V2";
+    SetResultText(dev.szFileSystemIdentify, identify.constData());
+    std::memset(dev.szModel, 'x', sizeof(dev.szModel));
+    widget->SetCurrentDevice(dev);
+    EXPECT_EQ(widget->IsSpecialModel(), 0);
+    const DevInfo after = widget->CurrentDevice();
+    EXPECT_EQ(QByteArray(after.szModel, 63), QByteArray(63, 'M'));
+    EXPECT_EQ(after.szModel[63], '\0') << "64-byte field, terminator kept";
+
+    widget->ClearCurrentDevice();
+    EXPECT_EQ(widget->IsSpecialModel(), -1) << "no current device";
+
+    DevTypeInfo type;
+    type.eType = 4;
+    CurrentTestType = 1;
+    widget->m_bTestNormal = true;
+    widget->JudgeTestModel(type);
+    EXPECT_TRUE(widget->m_bTestNormal);
+    CurrentTestType = 0;
+    widget->JudgeTestModel(type);
+    EXPECT_FALSE(widget->m_bTestNormal);
 }
 
 TEST_F(ControllerTest, TheQrScanDialogFollowsThePanelAndLendsItTheKeyboard)
