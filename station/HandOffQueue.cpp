@@ -1,25 +1,13 @@
 #include "HandOffQueue.h"
 
-#include <QMetaObject>
-#include <QObject>
+#include "GuiWakeup.h"
 
 #include <chrono>
 
-// Receives the queued wake-ups on the GUI thread. The call carries no
-// arguments: everything it hands over travels in the queue under m_lock.
-class HandOffWaker : public QObject {
-    Q_OBJECT
-public:
-    explicit HandOffWaker(HandOffQueue* queue) : m_queue(queue) {}
-
-public slots:
-    void RunPending() { m_queue->RunPending(); }
-
-private:
-    HandOffQueue* const m_queue;
-};
-
-HandOffQueue::HandOffQueue() : m_guiThread(std::this_thread::get_id()), m_waker(new HandOffWaker(this)) {}
+HandOffQueue::HandOffQueue()
+    : m_guiThread(std::this_thread::get_id()), m_waker(new GuiWakeup([this] { RunPending(); }))
+{
+}
 
 HandOffQueue::~HandOffQueue()
 {
@@ -37,7 +25,7 @@ bool HandOffQueue::Enqueue(const std::shared_ptr<Job>& job)
         m_jobs.push_back(job);
     }
     m_changed.notify_all();
-    QMetaObject::invokeMethod(m_waker.get(), "RunPending", Qt::QueuedConnection);
+    m_waker->Wake();
     return true;
 }
 
@@ -137,4 +125,3 @@ void HandOffQueue::Close()
     m_closed = true;
 }
 
-#include "HandOffQueue.moc"

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-class HandOffWaker;
+class GuiWakeup;
 
 // Work that a worker thread has the GUI thread do.
 //
@@ -20,10 +20,10 @@ class HandOffWaker;
 //
 // Post queues a job without waiting (a result line, an item's end).
 //
-// Jobs cross threads under a standard mutex, and the GUI thread is woken by
-// an argument-less queued call. Prefer this over a queued signal with
-// arguments from a worker: Qt's own locking is invisible to the thread
-// sanitizer, which then reports the arguments Qt copied on the worker.
+// Jobs cross threads under a standard mutex and the GUI thread is woken
+// through GuiWakeup, outside Qt's event queue. Prefer this over a queued
+// signal or posted event from a worker: Qt's own locking is invisible to the
+// thread sanitizer, which then reports the event Qt made on the worker.
 class HandOffQueue {
 public:
     // Made on the GUI thread, whose identity it keeps.
@@ -65,7 +65,7 @@ private:
     bool RunOne();
 
     const std::thread::id m_guiThread;
-    std::unique_ptr<HandOffWaker> m_waker;   // lives on the GUI thread
+    std::unique_ptr<GuiWakeup> m_waker;      // lives on the GUI thread
     mutable std::mutex m_lock;
     std::condition_variable m_changed;       // a job queued or finished, or a Wake
     std::deque<std::shared_ptr<Job>> m_jobs;

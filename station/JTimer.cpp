@@ -1,8 +1,10 @@
 #include "JTimer.h"
 
 #include "Clock.h"
+#include "GuiWakeup.h"
 
-JTimer::JTimer(int intervalMs, QObject* parent) : QThread(parent), m_interval(intervalMs)
+JTimer::JTimer(int intervalMs, QObject* parent)
+    : QThread(parent), m_interval(intervalMs), m_wakeup(new GuiWakeup([this] { onFired(); }))
 {
     QThread::start();
 }
@@ -80,7 +82,7 @@ void JTimer::run()
         }
         if (fire) {
             lock.unlock();
-            QMetaObject::invokeMethod(this, "onFired", Qt::QueuedConnection);
+            m_wakeup->Wake();
             lock.lock();
             continue;
         }

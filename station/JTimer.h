@@ -4,7 +4,10 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
+
+class GuiWakeup;
 
 // A one-shot timer on a thread of its own, so it fires while the GUI thread is
 // busy; any thread may arm or disarm it. Time is Clock::TickMs (replaceable in
@@ -32,8 +35,8 @@ signals:
 protected:
     void run() override;
 
-private slots:
-    // Queued from the timer thread without arguments (they wait in
+private:
+    // On the timer's own thread, woken by the timer thread (the fire waits in
     // m_firedMsecs / m_firedArming under the mutex).
     void onFired();
 
@@ -47,4 +50,5 @@ private:
     uint64_t m_arming = 0;               // bumped by every start and stop
     int m_firedMsecs = 0;                // the last fire not yet delivered
     uint64_t m_firedArming = 0;          // its arming; 0 once delivered
+    std::unique_ptr<GuiWakeup> m_wakeup; // outlives the timer thread
 };

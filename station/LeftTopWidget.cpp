@@ -349,7 +349,10 @@ void LeftTopWidget::onUploadDataNetworkAnomalies()
 
 void LeftTopWidget::OnGenerationChanged()
 {
-    emit generationChanged();
+    if (m_handOffs.IsGuiThread())
+        emit generationChanged();
+    else
+        m_handOffs.Post([this] { emit generationChanged(); });
 }
 
 // ---------------------------------------------------------------------------

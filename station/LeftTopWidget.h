@@ -414,7 +414,7 @@ signals:
     void sig_UploadDataNetworkAnomalies();
     void signalGunBallDevice(bool isGunBall, int chanelIdx);
     void siganlBeginManulTest(bool begin);
-    // The run or the current device changed (any thread; queued to GUI receivers).
+    // The run or the current device changed; emitted on the GUI thread.
     void generationChanged();
 
 public slots:
