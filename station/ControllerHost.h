@@ -1,0 +1,42 @@
+#pragma once
+
+struct DevTestResult;
+class LeftBottomWidget;
+class LeftTopWidget;
+class RightBottomWidget;
+class VideoForm;
+
+// What the test station controller needs of the main window that owns it. The
+// main window implements it (tests fake it); the controller finds it through
+// its parent unless it is handed one. Every call is made on the GUI thread.
+// Pointers are null for panels that do not exist (any more); the owner
+// detaches itself (LeftTopWidget::SetHost(nullptr)) before it goes.
+class ControllerHost {
+public:
+    virtual ~ControllerHost() = default;
+
+    // The panels the controller writes into.
+    virtual VideoForm* GetCurVideoForm() const = 0;
+    virtual RightBottomWidget* GetManualPanel() const = 0;
+    virtual LeftBottomWidget* GetInfoPanel() const = 0;
+    // The main window's controller (the information panel's serial-number refresh).
+    virtual LeftTopWidget* GetController() const = 0;
+
+    // The main video window's keyboard, released while the QR scan dialog is active.
+    virtual void GrabVideoKeyboard() = 0;
+    virtual void ReleaseVideoKeyboard() = 0;
+
+    // The Wi-Fi throughput panel.
+    virtual void BeginWifiTest() = 0;
+    virtual void ClearWifiTestResult() = 0;
+    // The settings form's hardware-decoding choice (0 software, 1 hardware), saved.
+    virtual void SetHardwareDecode(int mode) = 0;
+
+    // Has the manual result panel commit its results into the current device's
+    // record (they come back through LeftTopWidget::SaveManualTestResult).
+    virtual void SaveManualTestResult() = 0;
+    // Hands a copy of a passed record that could not be submitted to the offline cache.
+    virtual void AddCacheTestData(const DevTestResult& record) = 0;
+    // The operator is logged out (the main window's log-out).
+    virtual void LogOut() = 0;
+};

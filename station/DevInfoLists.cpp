@@ -1,0 +1,206 @@
+#include "DevInfoLists.h"
+
+#include "FuncLib.h"
+#include "Log.h"
+
+#include <mutex>
+
+DevInfoLists::DevInfoLists()
+{
+    ZeroDevInfo(m_PlayInfo);
+}
+
+DevInfoLists::~DevInfoLists() = default;
+
+int DevInfoLists::LogOutDev(DevInfo* dev)
+{
+    if (!dev) {
+        LogPrint(LOG_INFO, "Enter LeftTopWidget::LogOutDev(), pDevInfo=null, return");
+        return -1;
+    }
+    LogPrint(LOG_INFO, "Enter LeftTopWidget::LogOutDev(), lUserID=%lld", (long long)dev->lUserID);
+    if (dev->lUserID > 0) {
+        RemoveDevType(dev->lUserID);
+        FC_Loc_Logout(dev->lUserID);
+        dev->lUserID = 0;
+    }
+    LogPrint(LOG_INFO, "Leave LeftTopWidget::LogOutDev()");
+    return 0;
+}
+
+int DevInfoLists::LogOutList(std::vector<DevInfo>& list, DevInfoLists* owner)
+{
+    for (DevInfo& dev : list) {
+        if (dev.lUserID > 0) {
+            owner->LogOutDev(&dev);
+            dev.lLoginStatus = -1;
+        }
+    }
+    list.clear();
+    return 0;
+}
+
+int DevInfoLists::LogOutAllDevs()
+{
+    LogPrint(LOG_INFO, "Enter LeftTopWidget::LogOutAllDevs()");
+    {
+        std::lock_guard<ListLock> guard(m_lockSearch);
+        LogOutList(m_vecSearchDevsInfo, this);
+    }
+    {
+        std::lock_guard<ListLock> guard(m_lockReady);
+        LogOutList(m_vecSearchReadyDevsInfo, this);
+    }
+    LogPrint(LOG_INFO, "Leave LeftTopWidget::LogOutAllDevs()");
+    return 0;
+}
+
+bool DevInfoLists::ListHasSerial(const std::vector<DevInfo>& list, const DevInfo& dev)
+{
+    for (const DevInfo& other : list) {
+        if (SameSerial(other, dev))
+            return true;
+    }
+    return false;
+}
+
+bool DevInfoLists::ListHasOtherWithIP(const std::vector<DevInfo>& list, const DevInfo& dev)
+{
+    for (const DevInfo& other : list) {
+        if (!SameSerial(other, dev) && SameIP(other, dev))
+            return true;
+    }
+    return false;
+}
+
+bool DevInfoLists::IsDevInSearchReadyDevsInfo(const DevInfo& dev) const
+{
+    std::lock_guard<ListLock> guard(m_lockReady);
+    return ListHasSerial(m_vecSearchReadyDevsInfo, dev);
+}
+
+bool DevInfoLists::IsDevInImageStreamTestDevsInfo(const DevInfo& dev) const
+{
+    std::lock_guard<ListLock> guard(m_lockStream);
+    if (!ListHasSerial(m_vecImageStreamTestDevsInfo, dev))
+        return false;
+    LogPrint(LOG_INFO, "LeftTopWidget::IsDevInImageStreamTestDevsInfo() dev in m_vecImageStreamTestDevsInfo, IP=%.256s, SN=%.32s",
+             dev.ipcEntry.szIP, dev.ipcEntry.ipc_sn);
+    return true;
+}
+
+bool DevInfoLists::IsExitDevByIP(const DevInfo& dev) const
+{
+    std::lock_guard<ListLock> guard(m_lockSearch);
+    if (!ListHasOtherWithIP(m_vecSearchDevsInfo, dev))
+        return false;
+    LogPrint(LOG_INFO, "LeftTopWidget::IsExitDevByIP() bExsitIp=true break,  IP=%.256s, SN=%.32s", dev.ipcEntry.szIP,
+             dev.ipcEntry.ipc_sn);
+    return true;
+}
+
+void DevInfoLists::BumpGeneration()
+{
+    m_generation.fetch_add(1);
+    OnGenerationChanged();
+}
+
+void DevInfoLists::SetCurrentDevice(const DevInfo& dev)
+{
+    {
+        std::lock_guard<ListLock> guard(m_lockStream);
+        CopyDevInfo(m_PlayInfo, dev);
+    }
+    BumpGeneration();
+}
+
+void DevInfoLists::ClearCurrentDevice()
+{
+    {
+        std::lock_guard<ListLock> guard(m_lockStream);
+        ZeroDevInfo(m_PlayInfo);
+    }
+    BumpGeneration();
+}
+
+DevInfo DevInfoLists::CurrentDevice() const
+{
+    std::lock_guard<ListLock> guard(m_lockStream);
+    return CopyOfDevInfo(m_PlayInfo);
+}
+
+int64_t DevInfoLists::CurrentLoginHandle() const
+{
+    std::lock_guard<ListLock> guard(m_lockStream);
+    return m_PlayInfo.lUserID;
+}
+
+bool DevInfoLists::UpdateCurrentDevice(int64_t loginHandle, const std::function<void(DevInfo&)>& change)
+{
+    std::lock_guard<ListLock> guard(m_lockStream);
+    if (loginHandle <= 0 || m_PlayInfo.lUserID != loginHandle)
+        return false;
+    change(m_PlayInfo);
+    return true;
+}
+
+void DevInfoLists::ReadCurrentDevice(const std::function<void(const DevInfo&)>& read) const
+{
+    std::lock_guard<ListLock> guard(m_lockStream);
+    read(m_PlayInfo);
+}
+
+bool DevInfoLists::LookupDevType(int64_t loginHandle, DevTypeInfo* out) const
+{
+    std::lock_guard<ListLock> guard(m_lockDevType);
+    auto it = m_mapLoginDevType.constFind(loginHandle);
+    if (it == m_mapLoginDevType.constEnd())
+        return false;
+    if (out)
+        *out = it.value();
+    return true;
+}
+
+bool DevInfoLists::InsertDevType(int64_t loginHandle, const DevTypeInfo& info)
+{
+    std::lock_guard<ListLock> guard(m_lockDevType);
+    if (m_mapLoginDevType.contains(loginHandle))
+        return false;
+    m_mapLoginDevType.insert(loginHandle, info);
+    return true;
+}
+
+void DevInfoLists::RemoveDevType(int64_t loginHandle)
+{
+    std::lock_guard<ListLock> guard(m_lockDevType);
+    m_mapLoginDevType.remove(loginHandle);
+}
+
+void DevInfoLists::ClearDevTypes()
+{
+    std::lock_guard<ListLock> guard(m_lockDevType);
+    m_mapLoginDevType.clear();
+}
+
+int DevInfoLists::DevTypeCount() const
+{
+    std::lock_guard<ListLock> guard(m_lockDevType);
+    return m_mapLoginDevType.size();
+}
+
+DevTypeInfo DevInfoLists::CurrentDevType() const
+{
+    std::lock_guard<ListLock> guard(m_lockDevType);
+    return m_SvrRetDevTypeInfo;
+}
+
+void DevInfoLists::SetCurrentDevType(const DevTypeInfo& info)
+{
+    std::lock_guard<ListLock> guard(m_lockDevType);
+    m_SvrRetDevTypeInfo = info;
+}
+
+void DevInfoLists::ResetCurrentDevType()
+{
+    SetCurrentDevType(DevTypeInfo());
+}

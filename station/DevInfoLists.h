@@ -1,0 +1,109 @@
+#pragma once
+
+#include "DevInfo.h"
+#include "DevTypeInfo.h"
+#include "ListLock.h"
+
+#include <QMap>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+// The controller's device lists, its current device and its device-type table,
+// shared by the search thread, the stream-test thread and the GUI thread.
+//
+// Lock order: search list, ready list, stream list, then one leaf lock at a
+// time (device types here; the controller's configuration and address locks).
+// A lock is held for one pass over its list; none is taken twice.
+class DevInfoLists {
+public:
+    DevInfoLists();
+    virtual ~DevInfoLists();
+    DevInfoLists(const DevInfoLists&) = delete;
+    DevInfoLists& operator=(const DevInfoLists&) = delete;
+
+    // --- under m_lockSearch ---
+    mutable ListLock m_lockSearch{ListLock::RANK_SEARCH, "search list"};
+    std::vector<DevInfo> m_vecSearchDevsInfo;            // found by the current search cycle
+    std::vector<DevInfo> m_vecUploadFileFinishDevsInfo;  // devices that took the package, with the time
+
+    // --- under m_lockReady ---
+    mutable ListLock m_lockReady{ListLock::RANK_READY, "ready list"};
+    std::vector<DevInfo> m_vecSearchReadyDevsInfo;       // logged in, package matching: to be tested
+
+    // --- under m_lockStream ---
+    mutable ListLock m_lockStream{ListLock::RANK_STREAM, "stream list"};
+    std::vector<DevInfo> m_vecImageStreamTestDevsInfo;   // the stream-test thread's copy of the ready list
+    std::vector<int64_t> m_lDelReadyDev;                 // login handles of finished devices
+    bool m_bImageStreamTestDevsInfoUpdate = false;       // the search thread replaced the copy
+    // The current device. Every write, and every "is this the current device"
+    // check with the write it guards, goes through the functions below; its
+    // callback fields are accessed atomically (DevInfo.h).
+    DevInfo m_PlayInfo;
+
+    // --- under m_lockDevType (leaf) ---
+    mutable ListLock m_lockDevType{ListLock::RANK_LEAF, "device types"};
+    QMap<int64_t, DevTypeInfo> m_mapLoginDevType;        // login handle -> its type reply
+    // The current device's type. Written under m_lockDevType by the GUI thread
+    // only; the GUI thread may read it directly, other threads use CurrentDevType().
+    DevTypeInfo m_SvrRetDevTypeInfo;
+
+    // Logs the device out when it is logged in (SDK logout, type entry removed,
+    // lUserID 0); lLoginStatus is left alone. -1 for a null record, else 0.
+    int LogOutDev(DevInfo* dev);
+    // Logs out every device of the search and ready lists (status -1) and
+    // empties both. The stream list and the current device are left alone.
+    int LogOutAllDevs();
+
+    // Membership by serial number, each under its list's own lock.
+    bool IsDevInSearchReadyDevsInfo(const DevInfo& dev) const;
+    bool IsDevInImageStreamTestDevsInfo(const DevInfo& dev) const;
+    // Another device of the search list (another serial number) has dev's IP.
+    bool IsExitDevByIP(const DevInfo& dev) const;
+    // The same tests over a list whose lock the caller already holds.
+    static bool ListHasSerial(const std::vector<DevInfo>& list, const DevInfo& dev);
+    static bool ListHasOtherWithIP(const std::vector<DevInfo>& list, const DevInfo& dev);
+
+    // The current device.
+    // A new current device (a new generation). Stream-test thread.
+    void SetCurrentDevice(const DevInfo& dev);
+    // Zeroes the current device (a new generation).
+    void ClearCurrentDevice();
+    // A consistent copy.
+    DevInfo CurrentDevice() const;
+    int64_t CurrentLoginHandle() const;
+    // Runs change on the current device, under the stream-list lock, when its
+    // login handle is loginHandle (> 0); false, and nothing run, otherwise.
+    bool UpdateCurrentDevice(int64_t loginHandle, const std::function<void(DevInfo&)>& change);
+    // Runs read on the current device under the stream-list lock.
+    void ReadCurrentDevice(const std::function<void(const DevInfo&)>& read) const;
+
+    // Bumped by every new current device, and by the controller at every run
+    // start and stop: a wait can tell whether it still serves what it began for.
+    uint64_t Generation() const { return m_generation.load(); }
+    void BumpGeneration();
+
+    // The device-type table.
+    bool LookupDevType(int64_t loginHandle, DevTypeInfo* out) const;
+    // false, and nothing changed, when the handle has an entry already.
+    bool InsertDevType(int64_t loginHandle, const DevTypeInfo& info);
+    void RemoveDevType(int64_t loginHandle);
+    void ClearDevTypes();
+    int DevTypeCount() const;
+
+    DevTypeInfo CurrentDevType() const;
+    void SetCurrentDevType(const DevTypeInfo& info);
+    // Main type 100, the other numbers 0, texts empty.
+    void ResetCurrentDevType();
+
+protected:
+    // After every generation change, on the thread that made it.
+    virtual void OnGenerationChanged() {}
+
+private:
+    static int LogOutList(std::vector<DevInfo>& list, DevInfoLists* owner);
+
+    std::atomic<uint64_t> m_generation{0};
+};

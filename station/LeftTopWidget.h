@@ -1,0 +1,494 @@
+#pragma once
+
+#include "AuxJobs.h"
+#include "ConfigInfo.h"
+#include "DevInfoLists.h"
+#include "HandOffQueue.h"
+#include "ManualTestController.h"
+#include "StationWorkers.h"
+
+#include <QElapsedTimer>
+#include <QMetaEnum>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <QWidget>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class CheckQRCodeDlg;
+class ControllerHost;
+class JTimer;
+class LeftBottomWidget;
+class QDialog;
+class QMessageBox;
+class QTimer;
+class QTimerEvent;
+class RightBottomWidget;
+class VideoForm;
+struct AuxResponseInfo;
+struct CustomizeItem;
+struct FC_PacketInfo;
+struct PC_FrameInfo;
+struct PlayerStatusInfo;
+struct TestConfig;
+
+namespace Ui {
+class LeftTopWidget;
+}
+
+// The step slots of the automatic chain, in chain order.
+enum AutoStep : int {
+    STEP_SN = 0,
+    STEP_FACTORY_STATE,
+    STEP_CAPABILITY,
+    STEP_VERSION,
+    STEP_DEV_TYPE,
+    STEP_LIGHT_MODE,
+    STEP_AUTHORIZE,
+    STEP_FUNCTION_CODE,
+    STEP_RTC,
+    STEP_TF_CARD,
+    STEP_WIFI_SIGNAL,
+    STEP_4G,
+    STEP_FORMAT,
+    STEP_CUSTOM_MAC,
+    STEP_COUNTRY_CITY,
+    STEP_LOGO,
+    AUTO_STEP_COUNT
+};
+
+// One automatic item in flight. The reply parsers set the flag, the step
+// machine reads and clears it; all on the GUI thread but the stream-test
+// thread's device-type flag, hence atomic.
+struct AutoStepSlot {
+    std::atomic<int32_t> iReplyFlag{0};  // 0 waiting, 1 reply stored (4G: 2 ask again)
+    uint32_t dwStartTick = 0;            // Clock::TickMs at the send, low 32 bits
+    int32_t iTimerId = 0;                // Qt timer id; 0 when none runs
+};
+
+// The card's state reported by the back-end's SIM query.
+struct SimState {
+    int bind = 0;
+    int is_vrl = 0;
+    int card_status = 0;
+    int is_locked = 0;
+    int is_vrl2 = 0;
+    int card_status2 = 0;
+    int is_locked2 = 0;
+    QString combo_name;
+    int preferentialCheck = 0;
+};
+
+// The test station controller, also the panel at the top of the station's left
+// column. One header; the member definitions live in one file per concern:
+//   LeftTopWidget.cpp          construction, run state, events, destructor
+//   LeftTopWidgetForm.cpp      the panel: option controls, layout, order configuration
+//   LeftTopWidgetLists.cpp     login states of the device lists
+//   LeftTopWidgetSearch.cpp    search cycle, re-addressing, login
+//   LeftTopWidgetPackage.cpp   configuration package check and upload
+//   LeftTopWidgetIdService.cpp ID-service thread
+//   LeftTopWidgetReplies.cpp   reply dispatch, parsers, status events
+//   LeftTopWidgetChain.cpp     step machine, item commands, nested waits
+//   LeftTopWidgetJudges.cpp    judges, result lines, pass rule
+//   LeftTopWidgetJobs.cpp      auxiliary thread and its job mechanism
+//   LeftTopWidgetProvision.cpp 4G / SIM, binding, authorization, QR label
+//   LeftTopWidgetSubmit.cpp    result submission and order refresh
+//   LeftTopWidgetStream.cpp    stream-test thread
+//   LeftTopWidgetPlay.cpp      live play, decode path, talk-back
+//   LeftTopWidgetManual.cpp    manual item handler
+//   LeftTopWidgetManualRun.cpp manual automation run
+//
+// Threads: the GUI thread owns the widgets, timers and the chain; the search
+// and stream-test threads run while the run flag is set; the auxiliary and
+// ID-service threads run for the controller's life. StationWorkers owns and
+// joins them. Workers reach the GUI thread only by posted events, queued
+// signals and hand-offs (HandOffs()). Shared state is documented where it is
+// declared: the device lists and current device in DevInfoLists, the rest below.
+class LeftTopWidget : public QWidget, public ManualTestController, public DevInfoLists {
+    Q_OBJECT
+
+public:
+    // host: the main window's services; null takes the parent when it offers them.
+    explicit LeftTopWidget(QWidget* parent = nullptr, ControllerHost* host = nullptr);
+    ~LeftTopWidget() override;
+
+    void SetHost(ControllerHost* host);
+    ControllerHost* Host() const { return m_host; }
+
+    // ----- called by the main window and the panels (GUI thread) -----
+    bool IsManualAutoTesting() const { return m_bManalAutoTesting.load(); }
+    void SetAutoBeginRun(int on);
+    void SetFunctionCodeSelection(const int codes[FUNCODE_COUNT]);
+    void SetManualAutomationList(const QStringList& steps);
+    void SetExpectedVersion(const QString& version);
+    void SetVersionTipsEnabled(int on);
+    void SetCurrentCompany(const QString& companyId, const QString& customerName);
+    void SetOrderDetail(const QString& orderNumber, const QString& moduleModel, const QString& cloudModuleAlias);
+    void SetOrderCustomization(const QString& regions, const QString& logoPath, int customMac);
+    int ApplyTestConfig(const TestConfig& config, const QString& packagePath, const QString& alarmPath);
+    void SetConfig(const ConfigInfo& config);
+    VideoForm* GetCurVideoForm() const;
+    void SetControlsEnabled(bool enable);
+    void SetRunControlsEnabled(bool enable);
+    void StopRun();
+    void InitComboBoxStyle();
+    // -1 (box shown) when the alarm audio file is required and none is chosen, else 0.
+    int CheckAutoUploadWarnFile();
+    void ShowChildWindow(bool show);
+    void RequestDevSN();
+    void SwitchChannel(int channel);
+    void SaveManualTestResult(const DevTestResult& result, const QVector<CustomizeItem>& items);
+    void SetWifiTestRunning();
+    void SetWifiTestFinished(qint64 word1, qint64 word2);
+    // Routed device events; the main window frees the records afterwards.
+    void onStatusEvent(AuxResponseInfo* info);
+    void onAuxResponse(AuxResponseInfo* info);
+    void onPcStatusEvent(PlayerStatusInfo* info);
+
+    // ManualTestController
+    void dealManualTest(int item, qint64 param) override;
+    void dealCallPreset(std::unique_ptr<PresetCallParam> param) override;
+
+    // ----- run state -----
+    // Start (run flag set) or stop (clear) the automatic run: 0, or -1 when the
+    // package failed to unpack. A stop joins the search and stream-test threads.
+    int Run();
+    bool IsRunning() const { return m_workers.RunFlag(); }
+    // A stop whose joins are still outstanding (Begin Run stays disabled).
+    bool IsStopping() const { return m_bStopping; }
+    void ResetRunCounters();
+
+    // ----- device lists (LeftTopWidgetLists.cpp) -----
+    // Login state from a status event: 1 logged in, -1 connection failed.
+    void SetDevLoginStatus(int64_t loginHandle, int64_t status);
+
+    // ----- helpers of the automatic chain -----
+    // Waits (nested event loop) for the first picture of the lens on screen, at
+    // most 5000 ms. True when the run and the current device are still those
+    // the wait began with.
+    bool WaitWithEventLoop();
+    void JudgeTestModel(const DevTypeInfo& info);
+    bool IsDevTypeSupportPrint();
+    // Model text of the current device from its version texts (DeriveSpecialModel).
+    int IsSpecialModel();
+    void AddAutoTestItem(const QString& strText, bool bNormal);
+    void SetFunctionCodeResultText(const QString& text, bool ok);
+    void SetWifiSignalResultText(const QString& text, bool ok);
+    bool IsTestResultPass();
+    static int GetOperatorByICCID(const QString& iccid);
+
+    // ----- workers and hand-offs -----
+    StationWorkers& Workers() { return m_workers; }
+    HandOffQueue& HandOffs() { return m_handOffs; }
+    // Posts a job to the auxiliary thread; a post that fails frees the job (false).
+    bool PostAuxJob(uint32_t message, void* job, int source);
+    // Posts an ID-service request with its own copy of the address.
+    bool PostIdServiceRequest(const QByteArray& ip);
+    // Copies for workers: the configuration and the chosen local address.
+    ConfigInfo ConfigSnapshot() const;
+    QString CurrentIP() const;
+    // Text of the package path box.
+    QString ConfigFilePathText() const;
+    QString AlarmFilePathText() const;
+
+    // ----- search cycle (LeftTopWidgetSearch.cpp) -----
+    void ExecuteAutoSearchDevThread();
+    void StartSearchDev(unsigned timeoutMs);
+    void StopSearchDev();
+    void GetAllSearachDevs();
+    void LoginSearchDevs();
+    int LoginDev(DevInfo* dev);
+    bool IsDevInSpecIpSegment(const DevInfo* dev);
+    int GetNotUseIP(char* outIP, const char* localIP);
+    void WaitSearchDevsLoginReturn(unsigned timeoutMs);
+
+    // ----- configuration package (LeftTopWidgetPackage.cpp) -----
+    void GetConfigFileCheckNum(DevInfo* dev);
+    void GetSearchDevsConfigFileCheck();
+    void WaitSearchDevsConfigFileCheckReturn(unsigned timeoutMs);
+    void WaitSearchDevsUploadConfigFileFinishReturn(unsigned timeoutMs);
+
+    // ----- ID service (LeftTopWidgetIdService.cpp) -----
+    void ExecuteGetIDServiceThread();
+
+    // ----- replies (LeftTopWidgetReplies.cpp) -----
+    void dealBeginTestAutoItem();
+    void dealUploadFileFinish(int msgCode, AuxResponseInfo* info);
+    void dealGetSysVersion(int msgCode, AuxResponseInfo* info);
+    void dealGetSnInfo(int msgCode, AuxResponseInfo* info);
+    void dealGetDevType(int msgCode, AuxResponseInfo* info);
+    void dealGetTFCard(int msgCode, AuxResponseInfo* info);
+    void dealFormatSDCard(int msgCode, AuxResponseInfo* info);
+    void dealGetLightMode(int msgCode, AuxResponseInfo* info);
+    void dealGetRTC(int msgCode, AuxResponseInfo* info);
+    void dealGetConfigFileCheckNum(int msgCode, AuxResponseInfo* info);
+    void dealGetWifiSignal(int msgCode, AuxResponseInfo* info);
+    void dealGet4GDevInfo(int msgCode, AuxResponseInfo* info);
+    void dealGetFuntionCodeCheck(int msgCode, AuxResponseInfo* info);
+    void dealGetAuthorizeCodeInfo(int msgCode, AuxResponseInfo* info);
+    // Appends a failed customisation code to customized_items_result.
+    void AppendCustomizedItemsResult(int code);
+
+    // ----- automatic chain (LeftTopWidgetChain.cpp) -----
+    void AutoTestSN();
+    void AutoGetFactoryTestState();
+    void AutoGetCapability();
+    void AutoGetSysVersion();
+    void AutoGetDevType();
+    void AutoGetLightMode();
+    void AutoModifyCountryCity();
+    void AutoModifyMac();
+    void AutoUploadLogoFile();
+    void AutoGetAuthorizeCodeInfo();
+    void AutoTestFunctionCode();
+    void AutoTestRTC();
+    void AutoTestTFCard();
+    void AutoTestWifiSignal();
+    void Auto4GTestItem();
+    void AutoTestFinalSteps();
+    void AutoTestFinish();
+    // Kills every step timer and clears the ids (a new chain).
+    void KillAllStepTimers();
+
+    // ----- judges (LeftTopWidgetJudges.cpp) -----
+    void onTimerSerialNumber();
+    void onTimerCheckVersion();
+    void onTimerCheckFunctionCode();
+    void JudgeAutoWifiSignal();
+
+    // ----- auxiliary thread (LeftTopWidgetJobs.cpp) -----
+    void ExecuteAuxFuncThread();
+
+    // ----- provisioning (LeftTopWidgetProvision.cpp; auxiliary thread) -----
+    void do4GDevInfoTest(Dev4GInfo* info, int source);
+    void DoPrintQRCodeJob(AuxPrintQRCodeMsg* job, int source);
+    void DoCheckQRCodeJob(AuxPrintQRCodeMsg* job, int source);
+    void DoBindDevJob(DevBindJob* job, int source);
+    void DoAuthorizeCheckJob(AuxAuthorizeCheckMsg* job, int source);
+    int BindSNAndICCID(const QString& sn, const QString& iccid, int subType);
+    int QueryDevInfo(const QString& sn, const QString& iccid, SimState& state, int subType);
+    int QueryDevIsBindShareBenefit(const QString& sn, bool& bound, QString& customerName, QString& customerId);
+    int DevBindOrUnbind(const QString& mainType, int subType, const QString& sn, const QString& mac,
+                        const QString& model);
+    int CheckTuyaAuthorizeCodeInfoMatch(const QString& sn, const QString& key, const QString& uuid,
+                                        const QString& model, int type, int pid, int userType);
+    void GetIndentifyCode(int subType, const QString& sn, int sdkType, const QString& uuid, QString& strQRCode,
+                          QString& strQRCodeIndentifyPart, QString& strIndentifyCode);
+
+    // ----- stream-test thread (LeftTopWidgetStream.cpp) -----
+    void ExecuteImageStreamTestThread();
+    void SwitchToSecondChannel();
+
+    // ----- live play and talk-back (LeftTopWidgetPlay.cpp) -----
+    int playVideo(DevInfo* dev);
+    int stopPlay(DevInfo* dev);
+    static int RealDataCallBackFunc(int64_t realHandle, int dataType, const char* buffer, int size,
+                                    const FC_PacketInfo* packet);
+    static int DecDataCallBackFunc(int port, const PC_FrameInfo* frame, void* user);
+    int dealStartAduioOk(AuxResponseInfo* info);
+
+    // ----- manual items (LeftTopWidgetManual.cpp, LeftTopWidgetManualRun.cpp) -----
+    int ManualBindDev();
+    int ManualPrintQRCode();
+    int ManualQRCodeCheck();
+    int ManualTestUploadAlarmFile();
+    int ManualTestWIFI();
+    int ManualTestWIFISignal();
+    void JudgeManualWifiSignal();
+    void dealWithManualAuto();
+    bool startManual(const QString& key, qint64 value, bool list);
+    void ShowBeginManualTestTip();
+
+    // =====================================================================
+    // Shared state. Unless noted, GUI thread only.
+    // =====================================================================
+
+    // Step slots and their manual-origin markers (1: started by a manual item).
+    AutoStepSlot m_AutoSteps[AUTO_STEP_COUNT];
+    int m_iManualFunctionCode = 0;
+    int m_iManualWifiSignal = 0;
+    int m_iManualTFCard = 0;
+    int m_iManual4G = 0;
+    uint32_t m_dwWifiStartTick = 0;          // Wi-Fi connect sent (chain start)
+
+    // Reply fields the parsers set and the judges read (besides m_PlayInfo).
+    std::atomic<bool> m_bCurDevAlive{false}; // a reply, status event or search sighting of the current device
+    bool m_bSupportSensorSwitch = false;     // capability reply (1020)
+    bool m_bSupportRestore = false;
+    bool m_bHwCfgInfoIot = false;
+    QString m_strLightModeName;              // lamp-board display name (1201)
+    Dev4GInfo m_Dev4GInfo;                   // reply to 1532
+    int m_iAuthorizeReplyStatus = 0;         // 1 once a reply to 1750 was parsed
+    int m_iAutorizationStatus = 0;
+    QString m_strAuthorizeUUID;
+    QString m_strAuthorizeKey;
+    QString m_strIndentifyCode;              // last identify code from the back-end
+    QString m_strCustomMac;                  // MAC from the back-end, printed on the label
+
+    // Verdict flags.
+    bool m_bTestNormal = true;               // cleared by every failed result line
+    bool m_bManualObservationTestNormal = true;
+
+    // Submission (written by the GUI thread, read by the stream-test thread).
+    std::atomic<int32_t> UploadFailureCount{0};
+    std::atomic<int32_t> m_iUploadDone{0};
+
+    // Stream-test thread's state (read by the GUI thread).
+    std::atomic<int64_t> m_lLastItem{-1};
+    std::atomic<int64_t> m_lLastCount{0};
+    std::atomic<int64_t> m_lCurrentCount{0};
+    std::atomic<int64_t> m_lCurrentChannel{-1};  // -1 none chosen; 1 second lens
+    std::atomic<bool> m_bWifiThroughputBegun{false};
+    std::atomic<bool> m_bManualTipShown{false};
+    QString m_strLastTestSN;                 // stream-test thread only
+
+    // Manual automation.
+    QStringList m_qstrlManualAutomation;
+    int m_iCurManualAutoIndex = 0;
+    std::atomic<bool> m_bManalAutoTesting{false};
+    bool m_bManualAutoStopRequest = false;
+    int m_iChannelSwitchCount = 0;
+    QTimer* m_pManualAutoTimer = nullptr;    // step timer
+    QTimer* m_pWaitTimer = nullptr;          // 500 ms wait for a stopping run
+    QElapsedTimer m_ElapsedTimer;
+    int m_iPtzSpeed = 5;
+
+    // Work order and customisation (SetOrderDetail, SetOrderCustomization, SetCurrentCompany).
+    QString m_strOrderNumber;
+    QString m_strModuleModel;                // at most 63 characters
+    QString m_strCloudModuleAlias;           // at most 63 characters
+    QString m_strCountryCity;                // country and city joined by ";"
+    QString m_strLogoFileSavePath;
+    int m_iCustomMac = 0;
+    QString m_strCurrentCompanyId;
+    QString m_strCurrentCustomerName;
+
+    // Options of the panel.
+    bool m_bAutoPlay = true;                 // "Auto Play Video"
+    bool m_bLockParameter = false;           // "Lock Parameter"
+    std::atomic<bool> m_bAutoUpgradeConfig{false};  // "Auto Upgrade config" (read by the search thread)
+    bool m_bAutoUploadAudio = false;         // "Auto Upload Audio File"
+    QString m_strConfigFilePath;             // taken from the box when a run starts
+    QString m_strSYS_CFG_MD5;                // digests of the unpacked package (set before the run's threads start)
+    QString m_strHW_CFG_MD5;
+
+    // Station identity.
+    QString m_strHostMac;                    // "%02X..%02X " of the last adapter with a MAC
+    char m_szLocalMac[128] = {};             // "%02X-..-%02X" of the first; the record's check_machine_id
+    QString m_strToolVersion;                // "1.0.6.4"
+
+    // Operator words of the 4G test.
+    QStringList m_lstMobileOperators;
+    QStringList m_lstTelecomOperators;
+    QMetaEnum m_metaManualEnum;              // Manual_Enum names for log lines
+
+    // Talk-back work buffers (auxiliary thread).
+    std::vector<char> m_talkInput;
+    std::vector<char> m_talkOutput;
+
+    // QR label dialogs.
+    QPointer<CheckQRCodeDlg> m_pCheckQRCodeDlg;
+    bool m_bCheckQRCodeDlgOpen = false;
+    QPointer<QDialog> m_pQRCodePrintSetting; // hidden template dialog, owned as a child
+
+    JTimer* m_pVideoTimer = nullptr;         // 5000 ms video time-out
+    QMessageBox* m_pHintBox = nullptr;       // non-blocking hints (decoding fallback)
+
+signals:
+    void addItemText(QString strText, bool bNormal);
+    void sig_ThreadItemProcEnd(int iMsgItem, int iMsgSrcType);
+    void QRCodePrint(QString strQRCode, QString strIndentityPart, QString strDevSN, QString strMac,
+                     QString strIndentifyCode);
+    void QRCodeCheckSignal(QString strQRCode, QString strIndentityPart);
+    // Emitted by the stream-test thread; each returns once the GUI thread has
+    // done the work (a hand-off, see HandOffQueue).
+    void sig_SaveManualTestResult();
+    void sig_UploadTestResultData();
+    void sig_RefreshOrderInfo();
+    void sig_UploadDataNetworkAnomalies();
+    void signalGunBallDevice(bool isGunBall, int chanelIdx);
+    void siganlBeginManulTest(bool begin);
+    // The run or the current device changed; emitted on the GUI thread.
+    void generationChanged();
+
+public slots:
+    void onBeginRunBtnClicked();
+    void slot_UploadCurrentDevTestResult();
+    void slot_RefreshOrderInfo();
+    void onThreadItemProcEnd(int iMsgItem, int iMsgSrcType);
+    void onQRCodePrintEmit(QString strQRCode, QString strIndentityPart, QString strDevSN, QString strMac,
+                           QString strIndentifyCode);
+    void onQRCodeCheckSignalEmit(QString strQRCode, QString strIndentityPart);
+    void onCheckQRCodeSignalEimt(bool bSame);
+    void slotUpdateView();
+    void slotVideoTestTimeout();
+
+private slots:
+    void onAutoPlayVideostateChanged(int state);
+    void onAutoUpgradeConfigFilestateChanged(int state);
+    void onAutoUploadAudioWarnFilestateChanged(int state);
+    void onLockParameterstateChanged(int state);
+    void onDevTypeCurrentIndexChanged(int index);
+    void onIPTypeCurrentIndexChanged(int index);
+    void onSelectConfigFileBtnClicked();
+    void onSelectAudioWarnFileBtnClicked();
+    void onAddItemSignalEimt(QString strText, bool bNormal);
+    void onUploadDataNetworkAnomalies();
+    void onTimerAutoTestWifiSignal();
+    void onTimerManualTestWifiSignal();
+    void onTimerManualAutoSignal();
+    void onTimerWaitLastStop();
+
+protected:
+    void customEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void OnGenerationChanged() override;
+
+private:
+    // Construction steps.
+    void InitManualAutomation();
+    void InitHostIdentity();
+    void InitNetworkCardBox();
+    void InitDevTypeBox();
+    void ConnectSignals();
+    void StartServiceThreads();
+    // Run.
+    int StartRun();
+    void StopRunThreads();
+    void FinishStop();
+    void ApplyRunButtonState();
+    void StopAfterNetworkAnomalies();
+    // Panel.
+    void ApplyOptionRules();
+    bool IsAlarmFileMissing() const;
+    QString ChooseFile(const QString& filter);
+    int ShowInformationBox(const QString& title, const QString& text);
+    void SetResetUI();
+    void PostToMainWindow(int code, qint64 word1, qint64 word2);
+
+    std::unique_ptr<Ui::LeftTopWidget> ui;
+    ControllerHost* m_host = nullptr;
+    ConfigInfo m_IniCfgFile;                 // the configuration copy; writes under m_lockConfig
+    mutable ListLock m_lockConfig{ListLock::RANK_LEAF, "configuration"};
+    QString m_qstrCurrentIP;                 // the network-card box's address; under m_lockCurrentIP
+    mutable ListLock m_lockCurrentIP{ListLock::RANK_LEAF, "current address"};
+    bool m_bApplyingConfig = false;          // ApplyTestConfig sets the boxes
+    bool m_bStopping = false;                // a stop waits for its joins
+    HandOffQueue m_handOffs;                 // before m_workers: outlives their joins
+    StationWorkers m_workers{&m_handOffs};
+
+    friend int UnCompressLocalConfigFile(LeftTopWidget* widget);
+};
+
+// Unpacks the package named by the package path box and keeps the digests of
+// its two configuration files: 0, or -1 to -6 by the failing step.
+int UnCompressLocalConfigFile(LeftTopWidget* widget);
