@@ -11,7 +11,7 @@
 #include "JTimer.h"
 #include "LivePlayPath.h"
 #include "Log.h"
-#include "QRCodePrintSettingHook.h"
+#include "QRCodePrintSetting.h"
 #include "VantrelEvent.h"
 #include "VideoForm.h"
 #include "ui_LeftTopWidget.h"
@@ -79,7 +79,7 @@ LeftTopWidget::LeftTopWidget(QWidget* parent, ControllerHost* host)
     m_talkInput.assign(kTalkBufferBytes, 0);
     m_talkOutput.assign(kTalkBufferBytes, 0);
     m_strToolVersion = QStringLiteral("V1.0.6.4").mid(1);
-    m_pQRCodePrintSetting = QRCodePrintSettingHook::Create(this);
+    m_pQRCodePrintSetting = new QRCodePrintSetting(this); // hidden; never shown by the controller
 
     StartServiceThreads();
 

@@ -9,7 +9,6 @@
 #include "JTimer.h"
 #include "Log.h"
 #include "ModalHook.h"
-#include "QRCodePrintSettingHook.h"
 #include "SdkCallLog.h"
 #include "TestConfig.h"
 
@@ -92,7 +91,6 @@ TEST_F(ControllerTest, BuiltWithTheOptionsOnAndTheAuxiliaryThreadRunning)
     EXPECT_TRUE(widget->Workers().IsAlive(StationWorkers::Aux));
     EXPECT_FALSE(widget->Workers().IsAlive(StationWorkers::IdService)) << "test mode 0 has no ID service";
     EXPECT_FALSE(widget->PostIdServiceRequest("127.0.0.21"));
-    EXPECT_EQ(widget->m_pQRCodePrintSetting.data(), nullptr) << "no label editor is installed";
     EXPECT_EQ(widget->m_lstTelecomOperators.size(), 6);
 
     widget.reset();
@@ -103,11 +101,9 @@ TEST_F(ControllerTest, BuiltWithTheOptionsOnAndTheAuxiliaryThreadRunning)
     WriteSystemConfig([](SystemConfig& c) { c.iTestMode = 0; });
 }
 
-TEST_F(ControllerTest, TheLabelEditorCreatorMakesAHiddenChild)
+TEST_F(ControllerTest, TheLabelEditorIsAHiddenChild)
 {
-    QRCodePrintSettingHook::SetCreator([](QWidget* owner) { return new QDialog(owner); });
     Make();
-    QRCodePrintSettingHook::SetCreator(nullptr);
     ASSERT_NE(widget->m_pQRCodePrintSetting.data(), nullptr);
     EXPECT_EQ(widget->m_pQRCodePrintSetting->parent(), widget.get());
     EXPECT_FALSE(widget->m_pQRCodePrintSetting->isVisible());
