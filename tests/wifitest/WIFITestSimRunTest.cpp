@@ -8,10 +8,8 @@
 #include "SdkTestSupport.h"
 #include "TputTestSupport.h"
 
-#include "CConfigFile.h"
 #include "DeviceEntry.h"
 #include "PlayCtrl.h"
-#include "TempAppDir.h"
 #include "VideoForm.h"
 #include "sim/SimLan.h"
 
@@ -31,25 +29,13 @@ using namespace std::chrono_literals;
 
 const QByteArray kConfig = "[WIFINet]\r\niDurationTime=2\r\niAveSpeed=5\r\n";
 
-class WifiSimRunTest : public ::testing::Test {
+class WifiSimRunTest : public WifiSettingsSuite {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_appDir = new TempAppDir(kConfig);
-        CConfigFile::GetInstance();
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_appDir;
-        s_appDir = nullptr;
-    }
+    static void SetUpTestSuite() { MakeSettingsStore(kConfig); }
 
     void SetUp() override
     {
-        SimProfile profile;
-        QString error;
-        ASSERT_TRUE(SimProfile::Parse(ThreeCameraProfile(), &profile, &error)) << qPrintable(error);
-        SimLan::Instance().LoadProfile(profile);
+        ASSERT_EQ(LoadSimLan(ThreeCameraProfile()), QString());
         recorder.Attach();
         const int64_t handle = FC_Loc_Login("127.0.0.21", 3001, "admin", "580347", 0);
         ASSERT_GT(handle, 0);
@@ -90,7 +76,6 @@ protected:
         return m.hasMatch() ? m.captured(1).toDouble() : -1;
     }
 
-    static TempAppDir* s_appDir;
     SdkEventRecorder recorder;
     FakeOwner owner;
     DeviceEntry device;
@@ -98,8 +83,6 @@ protected:
     std::unique_ptr<WIFITestWidget> panel;
     bool portFree = false;
 };
-
-TempAppDir* WifiSimRunTest::s_appDir = nullptr;
 
 TEST_F(WifiSimRunTest, CameraRunReachesThePanelAndPasses)
 {

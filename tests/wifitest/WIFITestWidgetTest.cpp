@@ -9,7 +9,6 @@
 #include "CConfigFile.h"
 #include "DeviceEntry.h"
 #include "HostAdapters.h"
-#include "TempAppDir.h"
 
 #include <gtest/gtest.h>
 
@@ -29,19 +28,9 @@ using namespace std::chrono_literals;
 
 const QByteArray kConfig = "[WIFINet]\r\niDurationTime=10\r\niAveSpeed=10\r\n";
 
-class WifiPanelTest : public ::testing::Test {
+class WifiPanelTest : public WifiSettingsSuite {
 protected:
-    static void SetUpTestSuite()
-    {
-        // The settings store is made once per process, over the first AppDir.
-        s_appDir = new TempAppDir(kConfig);
-        CConfigFile::GetInstance();
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_appDir;
-        s_appDir = nullptr;
-    }
+    static void SetUpTestSuite() { MakeSettingsStore(kConfig); }
 
     void SetUp() override { panel = std::make_unique<WIFITestWidget>(&owner); }
     void TearDown() override { panel.reset(); }
@@ -78,13 +67,10 @@ protected:
         QCoreApplication::sendPostedEvents(&owner);
     }
 
-    static TempAppDir* s_appDir;
     FakeOwner owner;
     std::unique_ptr<WIFITestWidget> panel;
     int lastTimerId = 0;
 };
-
-TempAppDir* WifiPanelTest::s_appDir = nullptr;
 
 constexpr double kMiB = 8388608.0;   // bits in 1,048,576 bytes
 

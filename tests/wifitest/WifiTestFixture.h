@@ -2,7 +2,11 @@
 
 #include "WIFITestOwner.h"
 
+#include "CConfigFile.h"
+#include "TempAppDir.h"
 #include "VantrelEvent.h"
+
+#include <gtest/gtest.h>
 
 #include <QAbstractEventDispatcher>
 #include <QStandardItemModel>
@@ -33,6 +37,24 @@ public:
     }
     VideoForm* form = nullptr;
     QVector<PostedEvent> events;
+};
+
+// A suite whose settings store reads the given config.ini. The store is made
+// once per process, over the first application folder, so each test program
+// makes it once.
+class WifiSettingsSuite : public ::testing::Test {
+protected:
+    static void MakeSettingsStore(const QByteArray& configIni)
+    {
+        s_appDir = new TempAppDir(configIni);
+        CConfigFile::GetInstance();
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_appDir;
+        s_appDir = nullptr;
+    }
+    static inline TempAppDir* s_appDir = nullptr;
 };
 
 // Marks a cell of the result row that holds no item at all.
