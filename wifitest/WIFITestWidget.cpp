@@ -16,7 +16,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <string>
 
 namespace {
@@ -160,7 +159,7 @@ void WIFITestWidget::StartTest()
     {
         // The reporter copies under the same mutex, so it never writes into
         // a record that is being cleared.
-        QMutexLocker lock(&m_statsMutex);
+        std::lock_guard<std::mutex> lock(m_statsMutex);
         m_testing = 1;
         m_latest = TputResult{};
         m_newData = 0;
@@ -215,7 +214,7 @@ int WIFITestWidget::OnTputResult(TputResult* result, double /*intervalLength*/)
     auto* panel = static_cast<WIFITestWidget*>(result->context);
     if (panel != g_serverPanel || panel->m_testing.load() == 0)
         return 0;
-    QMutexLocker lock(&panel->m_statsMutex);
+    std::lock_guard<std::mutex> lock(panel->m_statsMutex);
     panel->m_latest = *result;
     panel->m_newData = 1;
     return 0;
@@ -230,7 +229,7 @@ void WIFITestWidget::timerEvent(QTimerEvent* event)
 
 void WIFITestWidget::ShowLatestResult()
 {
-    QMutexLocker lock(&m_statsMutex);
+    std::lock_guard<std::mutex> lock(m_statsMutex);
     if (!m_newData)
         return;
     PostToOwner(WM_WIFI_TEST_DATA, 0);

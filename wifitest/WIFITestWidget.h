@@ -3,11 +3,11 @@
 #include "ConfigInfo.h"
 #include "TputLib.h"
 
-#include <QMutex>
 #include <QPointer>
 #include <QWidget>
 
 #include <atomic>
+#include <mutex>
 
 class QHeaderView;
 class QStandardItemModel;
@@ -82,7 +82,9 @@ private:
     bool m_ownsServer = false;          // this panel started the process's throughput server
     std::atomic<int> m_testing{0};      // read by the reporter thread before it takes the mutex
 
-    QMutex m_statsMutex;                // guards the two below
+    // Guards the two below. A std::mutex, not a QMutex, so that the thread
+    // sanitizer sees the reporter's copy ordered against the GUI thread.
+    std::mutex m_statsMutex;
     TputResult m_latest{};
     int m_newData = 0;
 };
