@@ -92,7 +92,7 @@ TEST_F(WifiSimRunTest, CameraRunReachesThePanelAndPasses)
     owner.form = form;
     ASSERT_EQ(form->BindDevice(&device, 0), 0);
     panel = std::make_unique<WIFITestWidget>(&owner);
-    ASSERT_TRUE(TputWaitListening(3600, 5s));
+    ASSERT_TRUE(TputWaitListening(3600, 15s));
 
     panel->findChild<QPushButton*>("m_WIFITestBtn")->click();
     const auto finished = [this] {
