@@ -22,10 +22,7 @@ class SdkSimTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SimProfile profile;
-        QString error;
-        ASSERT_TRUE(SimProfile::Parse(ThreeCameraProfile(), &profile, &error)) << qPrintable(error);
-        SimLan::Instance().LoadProfile(profile);
+        ASSERT_EQ(LoadSimLan(ThreeCameraProfile()), QString());
         recorder.Attach();
     }
 

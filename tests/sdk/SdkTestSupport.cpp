@@ -1,5 +1,7 @@
 #include "SdkTestSupport.h"
 
+#include "sim/SimLan.h"
+
 #include <chrono>
 #include <cstring>
 
@@ -103,4 +105,13 @@ QByteArray ThreeCameraProfile()
      "replyDelayMs": 5, "media": {"width": 320, "height": 240, "fps": 25, "sampleRate": 16000}}
   ]
 })";
+}
+
+QString LoadSimLan(const QByteArray& profileJson)
+{
+    SimProfile profile;
+    QString error;
+    if (!SimProfile::Parse(profileJson, &profile, &error))
+        return error;
+    return SimLan::Instance().LoadProfile(profile) ? QString() : QStringLiteral("the simulated LAN refused the profile");
 }

@@ -49,3 +49,5 @@ bool WaitUntil(const std::function<bool()>& pred, int timeoutMs);
 // A profile with the station adapter 127.0.0.5/24 and three cameras:
 // "VTA0001" at the factory address, "VTB0002" off the subnet, "VTC0003" on it.
 QByteArray ThreeCameraProfile();
+// Loads a profile into the simulated LAN; empty on success, else what went wrong.
+QString LoadSimLan(const QByteArray& profileJson);
