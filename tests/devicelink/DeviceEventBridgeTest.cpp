@@ -191,7 +191,7 @@ TEST_F(BridgeTest, StatusAndRepliesArriveAsEventsOnTheGuiThread)
     }
 }
 
-TEST_F(BridgeTest, CallbacksCopyTheirDataAsThePartSays)
+TEST_F(BridgeTest, CallbacksHandOverTheirOwnCopyOfBinaryRecordsAndTexts)
 {
     const char record[168] = {1, 0, 0, 0, 0, 0, 0, 0, 7};   // binary, with NULs inside
     struct Case {
