@@ -22,6 +22,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -170,19 +171,49 @@ size_t StatusCodeAt(const char* buf, size_t linesEnd)
     return h + 9;
 }
 
-// The number after "Content-Length:" in the header lines; false when absent or not a number.
+// Where the value of the first header line named `name` starts: just after its
+// ":" and one blank, if there is one. Field names are matched whatever their
+// case, as HTTP says; npos when no line of [0, linesEnd) has that name.
+size_t HeaderValueAt(const char* buf, size_t linesEnd, const char* name)
+{
+    const size_t n = strlen(name);
+    for (size_t line = Find(buf, linesEnd, "\r\n"); line != std::string::npos;
+         line = Find(buf, linesEnd, "\r\n", line + 2)) {
+        const size_t at = line + 2;
+        if (at + n < linesEnd && strncasecmp(buf + at, name, n) == 0 && buf[at + n] == ':') {
+            const size_t value = at + n + 1;
+            return value < linesEnd && (buf[value] == ' ' || buf[value] == '\t') ? value + 1 : value;
+        }
+    }
+    return std::string::npos;
+}
+
+bool HasHeader(const char* buf, size_t linesEnd, const char* name)
+{
+    return HeaderValueAt(buf, linesEnd, name) != std::string::npos;
+}
+
+// The number of the Content-Length header line; false when absent or not a number.
 bool HeaderContentLength(const char* buf, size_t linesEnd, long long* length)
 {
-    const size_t l = Find(buf, linesEnd, "Content-Length:");
+    const size_t l = HeaderValueAt(buf, linesEnd, "Content-Length");
     if (l == std::string::npos)
         return false;
-    const char* p = buf + l + strlen("Content-Length:");
+    const char* p = buf + l;
     while (*p == ' ' || *p == '\t')
         ++p;
     if (!(*p == '-' || *p == '+' || (*p >= '0' && *p <= '9')))
         return false;   // strtoll would skip the line break and read the next line
     *length = strtoll(p, nullptr, 10);
     return true;
+}
+
+// A body without a length of its own ends where the server closes the connection
+// (HTTP/1.0, or HTTP/1.1 with "Connection: close"). With a Content-Length the close
+// comes too early; a transfer coding this client does not decode is no body.
+bool ClosingEndsTheBody(const char* buf, size_t linesEnd)
+{
+    return !HasHeader(buf, linesEnd, "Content-Length") && !HasHeader(buf, linesEnd, "Transfer-Encoding");
 }
 
 std::string PercentByte(unsigned char c)
@@ -349,6 +380,7 @@ struct ReplyScan {
     long long contentLength = -1;
     bool lengthKnown = false;
     bool headerDone = false;   // the whole header block has been read
+    bool closeDelimited = false;
 };
 
 }  // namespace
@@ -471,6 +503,10 @@ int HttpClient::SocketPost(const char* host, uint16_t port, const char* request,
                     break;
                 }
             } else if (n == 0) {
+                if (scan.statusSeen && scan.closeDelimited) {
+                    code = 0;   // the close is the end of the body
+                    break;
+                }
                 LogPrint(LOG_INFO,
                          "#HttpClient::SocketPost() nBytesReceived = 0, The peer connection is disconnected");
                 code = 8;
@@ -498,9 +534,8 @@ int HttpClient::SocketPost(const char* host, uint16_t port, const char* request,
                             }
                         }
                     }
-                    const size_t c = Find(reply, region, "Set-Cookie: ");
-                    if (c != std::string::npos) {
-                        const size_t valueAt = c + strlen("Set-Cookie: ");
+                    const size_t valueAt = HeaderValueAt(reply, region, "Set-Cookie");
+                    if (valueAt != std::string::npos) {
                         const size_t end = Find(reply, region, "\r\n", valueAt);
                         if (end != std::string::npos) {
                             const std::string cookie(reply + valueAt, std::min<size_t>(end - valueAt, COOKIE_MAX));
@@ -516,6 +551,8 @@ int HttpClient::SocketPost(const char* host, uint16_t port, const char* request,
                     }
                     if (HeaderContentLength(reply, region, &scan.contentLength))
                         scan.lengthKnown = true;
+                    if (scan.headerDone)
+                        scan.closeDelimited = ClosingEndsTheBody(reply, region);
                 }
                 if (scan.lengthKnown && scan.contentLength >= 0 && headerEnd != std::string::npos
                     && (long long)(received - (headerEnd + 4)) >= scan.contentLength) {
@@ -888,6 +925,7 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
     long long written = 0;
     bool headerDone = false;
     bool statusSeen = false;
+    bool closeDelimited = false;
     char* buf = buffer.get();
     while (Clock::TickMs() - start <= limit && received < size_t(DOWNLOAD_BUFFER_SIZE) - 1) {
         const int ready = WaitFor(sock.fd(), POLLIN, 500);
@@ -906,6 +944,12 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
             code = 8;
             continue;
+        }
+        if (n == 0 && headerDone && statusSeen && closeDelimited) {
+            LogPrint(LOG_INFO, "#HttpClient::HttpDownloadFile() body ended by the server's close, nByteRecvTotal=%d",
+                     int(received));
+            code = 0;
+            break;
         }
         if (n <= 0) {
             // The server closed (or the connection failed) before the whole body came.
@@ -939,6 +983,7 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
             if (headerEnd == std::string::npos)
                 continue;
             headerDone = true;
+            closeDelimited = ClosingEndsTheBody(buf, region);
             bodyFrom = headerEnd + 4;
         }
         // Bytes past Content-Length are not part of the file.

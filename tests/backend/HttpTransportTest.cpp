@@ -160,14 +160,89 @@ TEST_F(HttpTransportTest, StopFlagBeforeAndDuringExchange)
 TEST(HttpTransportRawTest, OnlyTheHeaderBlockSetsLengthAndCookie)
 {
     HttpClient::SetBackendCookie("session=kept");
-    // No Content-Length header; the body imitates header lines.
-    RawHttpServer server({{"HTTP/1.0 200 OK\r\nServer: raw\r\n\r\n"},
-                          {"{}\r\nSet-Cookie: evil=1\r\nContent-Length: 0\r\n\r\n", 50}},
-                         RawHttpServer::End::Close);
+    // No Content-Length header; the body, ended by the close, imitates header lines.
+    const std::string body = "{}\r\nSet-Cookie: evil=1\r\nContent-Length: 0\r\n\r\n";
+    RawHttpServer server({{"HTTP/1.0 200 OK\r\nServer: raw\r\n\r\n"}, {body, 50}}, RawHttpServer::End::Close);
     HttpClient client;
     const Exchange e = Post(client, "127.0.0.1", server.Port(), kGet);
-    EXPECT_EQ(e.code, 8);
+    EXPECT_EQ(e.code, 0);
+    EXPECT_EQ(e.reply, "HTTP/1.0 200 OK\r\nServer: raw\r\n\r\n" + body);
     EXPECT_EQ(HttpClient::BackendCookie(), "session=kept");
+}
+
+// The reply forms of HTTP/1.1 servers that are not ours, each from a plain socket server.
+TEST(HttpTransportRawTest, RepliesOfAnyHttp11Server)
+{
+    const std::string json = "{\"ret\":0}";
+    struct Case {
+        const char* name;
+        std::vector<RawHttpServer::Piece> pieces;
+        RawHttpServer::End end;
+        int code;
+        const char* cookie;   // the cookie afterwards
+    } cases[] = {
+        {"names in lower case", {{"HTTP/1.1 200 OK\r\ncontent-length: 9\r\nset-cookie: sid=1\r\n\r\n" + json}},
+         RawHttpServer::End::Hold, 0, "sid=1"},
+        {"names in other cases, no blank after the colon",
+         {{"HTTP/1.1 200 OK\r\nCONTENT-LENGTH:9\r\nSet-cookie:sid=2\r\n\r\n" + json}}, RawHttpServer::End::Hold, 0,
+         "sid=2"},
+        {"a longer name that ends in Content-Length",
+         {{"HTTP/1.1 200 OK\r\nX-Original-Content-Length: 1\r\nContent-Length: 9\r\n\r\n"}, {json, 50}},
+         RawHttpServer::End::Hold, 0, "before"},
+        {"body ended by the close", {{"HTTP/1.0 200 OK\r\nServer: raw\r\n\r\n" + json}}, RawHttpServer::End::Close, 0,
+         "before"},
+        {"body ended by the close, in pieces",
+         {{"HTTP/1.1 200 OK\r\nConnection: close\r\nSet-Cookie: sid=3\r\n"}, {"\r\n{\"ret\"", 50}, {":0}", 50}},
+         RawHttpServer::End::Close, 0, "sid=3"},
+        {"as today: exact names", {{"HTTP/1.1 200 OK\r\nContent-Length: 9\r\nSet-Cookie:  sid=4\r\n\r\n" + json}},
+         RawHttpServer::End::Hold, 0, " sid=4"},
+        {"closed before Content-Length bytes", {{"HTTP/1.1 200 OK\r\ncontent-length: 20\r\n\r\n" + json}},
+         RawHttpServer::End::Close, 8, "before"},
+        {"closed inside the header", {{"HTTP/1.1 200 OK\r\nServer: raw\r\n"}}, RawHttpServer::End::Close, 8, "before"},
+        {"a transfer coding is no body to take",
+         {{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n9\r\n" + json + "\r\n0\r\n\r\n"}},
+         RawHttpServer::End::Close, 8, "before"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HttpClient::SetBackendCookie("before");
+        RawHttpServer server(c.pieces, c.end);
+        HttpClient client;
+        // A reply these rules miss would run to the deadline and end in 7.
+        const Exchange e = Post(client, "127.0.0.1", server.Port(), kGet, 20000);
+        EXPECT_EQ(e.code, c.code);
+        EXPECT_EQ(HttpClient::BackendCookie(), c.cookie);
+        std::string sent;
+        for (const auto& piece : c.pieces)
+            sent += piece.bytes;
+        if (c.code == 0) {
+            EXPECT_EQ(e.reply, sent);
+            EXPECT_EQ(size_t(e.size), sent.size());
+        }
+    }
+    HttpClient::SetBackendCookie("");
+}
+
+TEST(HttpTransportRawTest, RequestOperationsTakeTheseRepliesAtTheFirstTry)
+{
+    const std::string json = "{\"ret\":42,\"msg\":\"from a plain server\"}";
+    const std::pair<std::string, RawHttpServer::End> replies[] = {
+        {"HTTP/1.1 200 OK\r\ncontent-length: " + std::to_string(json.size()) + "\r\n\r\n" + json,
+         RawHttpServer::End::Hold},
+        {"HTTP/1.0 200 OK\r\n\r\n" + json, RawHttpServer::End::Close},
+    };
+    for (const auto& r : replies) {
+        SCOPED_TRACE(r.first);
+        RawHttpServer server({{r.first}}, r.second);
+        HttpClient client;
+        std::vector<char> buf(1024);
+        int len = 0;
+        const std::string host = "127.0.0.1:" + std::to_string(server.Port());
+        EXPECT_EQ(client.HttpHeartbeat(host.c_str(), 80, buf.data(), int(buf.size()), &len), 42);
+        EXPECT_EQ(std::string(buf.data()), json);
+        EXPECT_EQ(len, int(r.first.size()));
+        EXPECT_EQ(server.Connections(), 1);
+    }
 }
 
 TEST(HttpTransportRawTest, HeaderSplitInsideTheLengthWaitsForTheWholeNumber)

@@ -25,7 +25,7 @@ public:
         HttpStatus,    // answers with status arg (e.g. 404, 500) and a short body
         NotJson,       // status 200, a body that is not JSON
         WrongShape,    // status 200, JSON whose root is an array
-        CloseEarly,    // status 200 without Content-Length, half a body, then closes
+        CloseEarly,    // status 200 with the whole body's Content-Length, half the body, then closes
         Split,         // the normal reply in three pieces, arg milliseconds apart
     };
 

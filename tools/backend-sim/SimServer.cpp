@@ -61,15 +61,14 @@ QByteArray StatusText(int status)
     }
 }
 
-QByteArray Reply(int status, const QByteArray& body, const QByteArray& cookie, bool withLength = true)
+QByteArray Reply(int status, const QByteArray& body, const QByteArray& cookie)
 {
     QByteArray r = "HTTP/1.1 " + StatusText(status) + "\r\n";
     r += "Server: backend-sim\r\n";
     r += "Content-Type: application/json;charset=UTF-8\r\n";
     if (!cookie.isEmpty())
         r += "Set-Cookie: " + cookie + "\r\n";
-    if (withLength)
-        r += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    r += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     r += "Connection: close\r\n\r\n";
     return r + body;
 }
@@ -244,8 +243,11 @@ QByteArray SimServer::Answer(const BackendSimulator::Request& request, BackendSi
     QByteArray cookie;
     int status = 200;
     const QByteArray body = FixtureBody(request, &cookie, &status);
-    if (fault == Fault::CloseEarly)
-        return Reply(status, body.left(body.size() / 2), cookie, false);
+    if (fault == Fault::CloseEarly) {
+        // The header promises the whole body; half of it comes before the close.
+        const QByteArray whole = Reply(status, body, cookie);
+        return whole.left(whole.size() - (body.size() + 1) / 2);
+    }
     return Reply(status, body, cookie);
 }
 
