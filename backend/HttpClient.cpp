@@ -11,6 +11,10 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <chrono>
+#include <condition_variable>
+#include <system_error>
+#include <thread>
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
@@ -81,31 +85,102 @@ int WaitFor(int fd, short events, int timeoutMs)
     return r;
 }
 
-bool ResolveIpv4(const std::string& host, uint16_t port, sockaddr_in* out)
+// Waits up to totalMs for events, in slices when there is a stop flag to look at.
+// 1 ready, 0 timed out or stopped, -1 error.
+int WaitUnlessStopped(int fd, short events, int totalMs, const std::atomic<bool>* stop)
+{
+    if (!stop)
+        return WaitFor(fd, events, totalMs);
+    int ready = 0;
+    for (int waited = 0; waited < totalMs && ready == 0 && !stop->load(); waited += WAIT_SLICE_MS)
+        ready = WaitFor(fd, events, std::min(WAIT_SLICE_MS, totalMs - waited));
+    return ready;
+}
+
+std::mutex g_lookupMutex;
+HttpClient::NameLookup g_lookup;   // empty: getaddrinfo
+
+bool SystemLookup(const std::string& host, in_addr* address)
 {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* list = nullptr;
-    if (host.empty() || getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0 || !list)
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0 || !list)
         return false;
-    memcpy(out, list->ai_addr, sizeof(sockaddr_in));
-    out->sin_port = htons(port);
+    *address = reinterpret_cast<const sockaddr_in*>(list->ai_addr)->sin_addr;
     freeaddrinfo(list);
     return true;
+}
+
+// One name lookup's result, shared by the exchange and the helper thread that makes it.
+struct PendingLookup {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    bool found = false;
+    in_addr address{};
+};
+
+// A name's first IPv4 address: 0, 1 not found, or 3 when the stop flag was set
+// first. The resolver can't be interrupted, so with a stop flag a name (not a
+// dotted address) is looked up on a helper thread that only the shared result
+// outlives: a stop need not wait for an unreachable name server.
+int ResolveIpv4(const std::string& host, const std::atomic<bool>* stop, in_addr* out)
+{
+    if (host.empty())
+        return 1;
+    if (inet_pton(AF_INET, host.c_str(), out) == 1)
+        return 0;
+    HttpClient::NameLookup lookup;
+    {
+        std::lock_guard<std::mutex> lock(g_lookupMutex);
+        lookup = g_lookup ? g_lookup : SystemLookup;
+    }
+    if (!stop)
+        return lookup(host, out) ? 0 : 1;
+    auto pending = std::make_shared<PendingLookup>();
+    try {
+        std::thread([pending, host, lookup] {
+            in_addr address{};
+            const bool found = lookup(host, &address);
+            std::lock_guard<std::mutex> lock(pending->mutex);
+            pending->found = found;
+            pending->address = address;
+            pending->finished = true;
+            pending->done.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        return lookup(host, out) ? 0 : 1;   // no thread to spare: look it up here
+    }
+    std::unique_lock<std::mutex> lock(pending->mutex);
+    while (!pending->finished) {
+        if (stop->load())
+            return 3;
+        pending->done.wait_for(lock, std::chrono::milliseconds(WAIT_SLICE_MS));
+    }
+    *out = pending->address;
+    return pending->found ? 0 : 1;
 }
 
 // Resolves host ("name" or "name:port"), makes a TCP socket with the given receive
 // buffer and connects without blocking, waiting up to `waits` times waitMs for it to
 // become writable (an error result goes on: a refused connection shows up when the
-// request is sent). 0, or the transport code: 1 name, 3 socket, 4 option, 5 not writable.
-int OpenConnection(const char* host, uint16_t port, int rcvbuf, int waits, int waitMs, SocketHandle* sock)
+// request is sent). 0, or the transport code: 1 name, 3 socket or stopped, 4 option,
+// 5 not writable. A set stop flag ends the name lookup and the waits at once.
+int OpenConnection(const char* host, uint16_t port, int rcvbuf, int waits, int waitMs, SocketHandle* sock,
+                   const std::atomic<bool>* stop)
 {
     std::string hostName;
     uint16_t hostPort = port;
     sockaddr_in addr{};
-    if (!HttpClient::SplitHostPort(host, port, &hostName, &hostPort) || !ResolveIpv4(hostName, hostPort, &addr))
+    addr.sin_family = AF_INET;
+    if (!HttpClient::SplitHostPort(host, port, &hostName, &hostPort))
         return 1;
+    const int resolved = ResolveIpv4(hostName, stop, &addr.sin_addr);
+    if (resolved != 0)
+        return resolved;
+    addr.sin_port = htons(hostPort);
     sock->Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (sock->fd() < 0)
         return 3;
@@ -114,8 +189,10 @@ int OpenConnection(const char* host, uint16_t port, int rcvbuf, int waits, int w
     SetNonBlocking(sock->fd(), true);
     ::connect(sock->fd(), reinterpret_cast<const sockaddr*>(&addr), sizeof(addr));
     int writable = 0;
-    for (int i = 0; i < waits && writable == 0; ++i)
-        writable = WaitFor(sock->fd(), POLLOUT, waitMs);
+    for (int i = 0; i < waits && writable == 0 && !(stop && stop->load()); ++i)
+        writable = WaitUnlessStopped(sock->fd(), POLLOUT, waitMs, stop);
+    if (writable == 0 && stop && stop->load())
+        return 3;
     return writable == 0 ? 5 : 0;
 }
 
@@ -423,6 +500,12 @@ void HttpClient::SetBackendCookie(const std::string& cookie)
     g_cookie = cookie.substr(0, COOKIE_MAX);
 }
 
+void HttpClient::SetNameLookup(NameLookup lookup)
+{
+    std::lock_guard<std::mutex> lock(g_lookupMutex);
+    g_lookup = std::move(lookup);
+}
+
 bool HttpClient::SplitHostPort(const char* hostText, uint16_t defaultPort, std::string* host, uint16_t* port)
 {
     std::string text = hostText ? hostText : "";
@@ -456,7 +539,9 @@ int HttpClient::SocketPost(const char* host, uint16_t port, const char* request,
         return 2;
 
     SocketHandle sock;
-    const int opened = OpenConnection(host, port, RCVBUF_BYTES, 1, WAIT_MS, &sock);
+    const int opened = OpenConnection(host, port, RCVBUF_BYTES, 1, WAIT_MS, &sock, &m_exit);
+    if (opened == 3 && m_exit.load())
+        LogPrint(LOG_INFO, "#HttpClient::SocketPost() exit");
     if (opened != 0)
         return opened;
     if (!SendWhole(sock.fd(), request, requestLen))
@@ -476,12 +561,7 @@ int HttpClient::SocketPost(const char* host, uint16_t port, const char* request,
             break;
         }
         // The 2 s wait is cut into slices so that a stop takes effect at once.
-        int ready = 0;
-        for (int waited = 0; waited < WAIT_MS && !m_exit.load(); waited += WAIT_SLICE_MS) {
-            ready = WaitFor(sock.fd(), POLLIN, WAIT_SLICE_MS);
-            if (ready != 0)
-                break;
-        }
+        const int ready = WaitUnlessStopped(sock.fd(), POLLIN, WAIT_MS, &m_exit);
         if (ready == 0 && m_exit.load())
             continue;   // the loop head ends it with 7
         if (ready < 0) {
@@ -885,7 +965,7 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
     if (!InitSocket())
         return 2;
     SocketHandle sock;
-    const int opened = OpenConnection(host, port, DOWNLOAD_RCVBUF_BYTES, 3, 1000, &sock);
+    const int opened = OpenConnection(host, port, DOWNLOAD_RCVBUF_BYTES, 3, 1000, &sock, nullptr);
     if (opened != 0)
         return opened;
 

@@ -2,11 +2,15 @@
 #include "BackendSimulator.h"
 #include "HttpClient.h"
 #include "RawHttpServer.h"
+#include "StalledListener.h"
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 #include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <cstring>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -155,6 +159,50 @@ TEST_F(HttpTransportTest, StopFlagBeforeAndDuringExchange)
     // Within a wait slice of the stop, not at the end of the 2 s receive wait (1.7 s after it).
     EXPECT_LT(MsSince(stoppedAt), 1000);
     EXPECT_EQ(sim.RequestCount(), 1u);
+}
+
+TEST_F(HttpTransportTest, NamesAreLookedUpAndAStopEndsTheLookupAndTheConnectWait)
+{
+    // A name server that answers late, or (for "slow.test") only when the test ends.
+    struct Gate {
+        std::mutex mutex;
+        std::condition_variable opened;
+        bool open = false;
+    };
+    auto gate = std::make_shared<Gate>();
+    HttpClient::SetNameLookup([gate](const std::string& host, in_addr* address) {
+        if (host == "backend.test")
+            return inet_pton(AF_INET, "127.0.0.1", address) == 1;
+        std::unique_lock<std::mutex> lock(gate->mutex);
+        gate->opened.wait_for(lock, std::chrono::seconds(60), [&] { return gate->open; });
+        return false;
+    });
+    const Exchange named = Post(client, "backend.test:" + std::to_string(sim.Port()), 80, kGet);
+    EXPECT_EQ(named.code, 0);
+    EXPECT_EQ(sim.RequestCount(), 1u);
+
+    StalledListener stalled;
+    ASSERT_TRUE(stalled.Stalled());
+    const std::string hosts[] = {"slow.test", "127.0.0.1:" + std::to_string(stalled.Port())};
+    for (const std::string& host : hosts) {
+        SCOPED_TRACE(host);
+        client.SetExitFlag(false);
+        Clock::time_point stoppedAt;
+        std::thread stopper([this, &stoppedAt] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            stoppedAt = Clock::now();
+            client.SetExitFlag(true);
+        });
+        const Exchange e = Post(client, host, 80, kGet, 20000);
+        stopper.join();
+        EXPECT_EQ(e.code, 3);
+        // Within a wait slice of the stop: not when the name server answers, not after the 2 s connect wait.
+        EXPECT_LT(MsSince(stoppedAt), 1000);
+    }
+    HttpClient::SetNameLookup(nullptr);
+    std::lock_guard<std::mutex> lock(gate->mutex);
+    gate->open = true;
+    gate->opened.notify_all();
 }
 
 TEST(HttpTransportRawTest, OnlyTheHeaderBlockSetsLengthAndCookie)

@@ -182,7 +182,8 @@ void SimServer::Handle(QTcpSocket* socket, const BackendSimulator::Request& requ
         std::lock_guard<std::mutex> lock(m_shared->mutex);
         m_shared->requests.push_back(request);
         for (auto& rule : m_shared->faults) {
-            if (rule.times != 0 && request.operation.compare(0, rule.prefix.size(), rule.prefix) == 0) {
+            if (rule.times != 0 && request.operation.compare(0, rule.prefix.size(), rule.prefix) == 0
+                && request.body.find(rule.bodyContains) != std::string::npos) {
                 fault = rule.fault;
                 arg = rule.arg;
                 if (rule.times > 0)
@@ -237,6 +238,8 @@ QByteArray SimServer::Answer(const BackendSimulator::Request& request, BackendSi
         return Reply(200, "<html><body>gateway says hello</body></html>", QByteArray());
     case Fault::WrongShape:
         return Reply(200, "[{\"ret\":0,\"msg\":\"array root\"}]", QByteArray());
+    case Fault::Ret:
+        return Reply(200, "{\"ret\":" + QByteArray::number(arg) + ",\"msg\":\"refused\"}", QByteArray());
     default:
         break;
     }
