@@ -11,11 +11,9 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <system_error>
-#include <thread>
-#include <cerrno>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +26,8 @@
 #include <poll.h>
 #include <strings.h>
 #include <sys/socket.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 #include "Clock.h"
