@@ -1,9 +1,14 @@
 #include "CConfigFile.h"
 
 #include "AppGlobals.h"
+#include "IniText.h"
 #include "Log.h"
 
 #include <QSettings>
+#include <QVariant>
+#include <QVector>
+
+#include <algorithm>
 #include <QStringList>
 #include <QTextCodec>
 
@@ -45,14 +50,7 @@ QString CConfigFile::FilePath() const { return m_settings ? m_settings->fileName
 
 void CConfigFile::GetConfigInfo(ConfigInfo& info) const { info = m_info; }
 
-QString CConfigFile::ReadText(const QString& key) const
-{
-    const QVariant v = m_settings->value(key);
-    // An unquoted value with commas comes back as a list; it was meant as one text.
-    if (v.type() == QVariant::StringList)
-        return v.toStringList().join(',');
-    return v.toString();
-}
+QString CConfigFile::ReadText(const QString& key) const { return IniText::Read(*m_settings, key); }
 
 int CConfigFile::ReadInt(const QString& key) const { return m_settings->value(key).toInt(); }
 
@@ -82,45 +80,82 @@ bool CConfigFile::IsValidScriptKey(const QString& key)
     return !key.trimmed().isEmpty() && !key.contains('/') && !key.contains('\\') && !key.contains(',');
 }
 
-// Group writers: each writes its keys and mirrors them into the store's record.
-void CConfigFile::PutLogin(const LoginInfo& info)
+bool CConfigFile::Fits(const SettingWrites& writes) const
 {
-    m_settings->setValue("LOGIN_CNF_INFO/ServiceIp", info.ServiceIp);
-    m_settings->setValue("LOGIN_CNF_INFO/LoginUserName", info.LoginUserName);
-    m_settings->setValue("LOGIN_CNF_INFO/LoginPassword", info.LoginPassword);
-    m_settings->setValue("LOGIN_CNF_INFO/bRemeberPassword", info.bRemeberPassword);
-    m_settings->setValue("LOGIN_CNF_INFO/bAutoLogin", info.bAutoLogin);
-    m_info.m_LoginInfo = info;
-}
-
-void CConfigFile::PutConfig(const SystemConfig& c)
-{
-    m_settings->setValue("CONFIG/iLogSwitch", c.iLogSwitch);
-    m_settings->setValue("CONFIG/iSingleFixedIPTestMode", c.iSingleFixedIPTestMode);
-    m_settings->setValue("CONFIG/iTestMode", c.iTestMode);
-    m_settings->setValue("CONFIG/SSID", c.SSID);
-    m_settings->setValue("CONFIG/Password", c.Password);
-    m_settings->setValue("CONFIG/StreamJudgeTime", c.StreamJudgeTime);
-    m_settings->setValue("CONFIG/WifiSignal", c.WifiSignal);
-    m_settings->setValue("CONFIG/WifiQuality", c.WifiQuality);
-    m_settings->setValue("CONFIG/HardwareAccelMode", c.HardwareAccelMode);
-    m_settings->setValue("CONFIG/MultiThreadDecode", c.MultiThreadDecode);
-    m_info.m_SystemConfig = c;
-}
-
-void CConfigFile::PutFunctionCodes(const int codes[FUNCODE_COUNT])
-{
-    for (int n = 1; n <= FUNCODE_COUNT; ++n) {
-        m_settings->setValue(FunCodeKey(n), codes[n - 1]);
-        m_info.m_FunCode[n - 1] = codes[n - 1];
+    // QSettings writes a character GB2312 has no bytes for as "?" and reports
+    // success; such a write is refused whole, before any of it is made.
+    const QTextCodec* codec = m_settings->iniCodec();
+    bool fits = true;
+    for (const auto& w : writes) {
+        if (w.second.type() != QVariant::String)
+            continue;
+        const QString text = w.second.toString();
+        for (const QChar c : text) {
+            if (c.unicode() >= 0x7F && !codec->canEncode(c)) {
+                LogPrint(LOG_GENERAL, "CConfigFile: %s not saved, it holds characters config.ini (GB2312) can't store",
+                         qPrintable(w.first));
+                fits = false;
+                break;
+            }
+        }
     }
+    return fits;
 }
 
-void CConfigFile::PutDisplayFlags(const ManualItemDisplayFlags& flags)
+bool CConfigFile::Put(const SettingWrites& writes)
+{
+    if (!Fits(writes))
+        return false;
+    for (const auto& w : writes)
+        m_settings->setValue(w.first, w.second);
+    return true;
+}
+
+// Group writers: the keys of one group and their values.
+void CConfigFile::AddLogin(const LoginInfo& info, SettingWrites& w)
+{
+    w.append({"LOGIN_CNF_INFO/ServiceIp", info.ServiceIp});
+    w.append({"LOGIN_CNF_INFO/LoginUserName", info.LoginUserName});
+    w.append({"LOGIN_CNF_INFO/LoginPassword", info.LoginPassword});
+    w.append({"LOGIN_CNF_INFO/bRemeberPassword", info.bRemeberPassword});
+    w.append({"LOGIN_CNF_INFO/bAutoLogin", info.bAutoLogin});
+}
+
+void CConfigFile::AddConfig(const SystemConfig& c, SettingWrites& w)
+{
+    w.append({"CONFIG/iLogSwitch", c.iLogSwitch});
+    w.append({"CONFIG/iSingleFixedIPTestMode", c.iSingleFixedIPTestMode});
+    w.append({"CONFIG/iTestMode", c.iTestMode});
+    w.append({"CONFIG/SSID", c.SSID});
+    w.append({"CONFIG/Password", c.Password});
+    w.append({"CONFIG/StreamJudgeTime", c.StreamJudgeTime});
+    w.append({"CONFIG/WifiSignal", c.WifiSignal});
+    w.append({"CONFIG/WifiQuality", c.WifiQuality});
+    w.append({"CONFIG/HardwareAccelMode", c.HardwareAccelMode});
+    w.append({"CONFIG/MultiThreadDecode", c.MultiThreadDecode});
+}
+
+void CConfigFile::AddFunctionCodes(const int codes[FUNCODE_COUNT], SettingWrites& w)
+{
+    for (int n = 1; n <= FUNCODE_COUNT; ++n)
+        w.append({FunCodeKey(n), codes[n - 1]});
+}
+
+void CConfigFile::AddDisplayFlags(const ManualItemDisplayFlags& flags, SettingWrites& w)
 {
     for (int i = 0; i < MANUAL_ITEM_DISPLAY_COUNT; ++i)
-        m_settings->setValue(kDisplayGroup + ManualItemDisplayFlags::KeyName(i), flags.at(i));
-    m_info.m_ManualItemDisplay = flags;
+        w.append({kDisplayGroup + ManualItemDisplayFlags::KeyName(i), flags.at(i)});
+}
+
+void CConfigFile::AddManualGroup(const ManualAutoTestConfig& config, SettingWrites& w)
+{
+    w.append({kManualGroup + "bAutoBeginRun", config.bAutoBeginRun});
+    w.append({kManualGroup + "iNum", config.iNum});
+    w.append({kManualGroup + "CurChoiseKey", config.CurChoiseKey});
+    w.append({kManualGroup + "AllKeyName", config.AllKeyName});
+    // With no script chosen there is no entry to write.
+    if (!config.CurChoiseKey.isEmpty())
+        w.append({kManualGroup + config.CurChoiseKey, config.mapConfig.value(config.CurChoiseKey)});
 }
 
 int CConfigFile::ReadLoginInfo(LoginInfo& info)
@@ -139,7 +174,11 @@ int CConfigFile::WriteLoginInfo(LoginInfo info)
 {
     if (!IsOpen())
         return -1;
-    PutLogin(info);
+    SettingWrites w;
+    AddLogin(info, w);
+    if (!Put(w))
+        return -1;
+    m_info.m_LoginInfo = info;
     return Commit();
 }
 
@@ -164,7 +203,11 @@ int CConfigFile::WriteConfig(SystemConfig c)
 {
     if (!IsOpen())
         return -1;
-    PutConfig(c);
+    SettingWrites w;
+    AddConfig(c, w);
+    if (!Put(w))
+        return -1;
+    m_info.m_SystemConfig = c;
     return Commit();
 }
 
@@ -191,25 +234,17 @@ int CConfigFile::ReadManualAutoTest(ManualAutoTestConfig& config)
     return 0;
 }
 
-void CConfigFile::WriteManualGroup(const ManualAutoTestConfig& config)
-{
-    m_settings->setValue(kManualGroup + "bAutoBeginRun", config.bAutoBeginRun);
-    m_settings->setValue(kManualGroup + "iNum", config.iNum);
-    m_settings->setValue(kManualGroup + "CurChoiseKey", config.CurChoiseKey);
-    m_settings->setValue(kManualGroup + "AllKeyName", config.AllKeyName);
-    // With no script chosen there is no entry to write.
-    if (!config.CurChoiseKey.isEmpty())
-        m_settings->setValue(kManualGroup + config.CurChoiseKey, config.mapConfig.value(config.CurChoiseKey));
-    m_info.m_ManualAutoTest = config;
-}
-
 int CConfigFile::WriteManualAutoTest(ManualAutoTestConfig config)
 {
     if (!IsOpen())
         return -1;
     if (!config.CurChoiseKey.isEmpty() && !IsValidScriptKey(config.CurChoiseKey))
         return -1;
-    WriteManualGroup(config);
+    SettingWrites w;
+    AddManualGroup(config, w);
+    if (!Put(w))
+        return -1;
+    m_info.m_ManualAutoTest = config;
     return Commit();
 }
 
@@ -219,8 +254,13 @@ int CConfigFile::RemoveManualAutoTestConfig(QString key, ManualAutoTestConfig co
         return -1;
     if (!config.CurChoiseKey.isEmpty() && !IsValidScriptKey(config.CurChoiseKey))
         return -1;
+    SettingWrites w;
+    AddManualGroup(config, w);
+    if (!Fits(w))
+        return -1;
     m_settings->remove(kManualGroup + key);
-    WriteManualGroup(config);
+    Put(w);
+    m_info.m_ManualAutoTest = config;
     return Commit();
 }
 
@@ -237,7 +277,10 @@ int CConfigFile::WriteManualTestItemDisplay(const ManualItemDisplayFlags& flags)
 {
     if (!IsOpen())
         return -1;
-    PutDisplayFlags(flags);
+    SettingWrites w;
+    AddDisplayFlags(flags, w);
+    Put(w);
+    m_info.m_ManualItemDisplay = flags;
     return Commit();
 }
 
@@ -254,7 +297,10 @@ int CConfigFile::WriteFunctionCode(const int codes[FUNCODE_COUNT])
 {
     if (!IsOpen())
         return -1;
-    PutFunctionCodes(codes);
+    SettingWrites w;
+    AddFunctionCodes(codes, w);
+    Put(w);
+    std::copy(codes, codes + FUNCODE_COUNT, m_info.m_FunCode);
     return Commit();
 }
 
@@ -301,39 +347,42 @@ int CConfigFile::SaveAll(ConfigInfo info)
 {
     if (!IsOpen())
         return -1;
-    PutLogin(info.m_LoginInfo);
-    m_settings->setValue("UIVersion/bUseVersion", info.m_UIVerion.bUseVersion);
-    m_settings->setValue("UIVersion/szVersion", info.m_UIVerion.strVersion);
-    m_settings->setValue("WIFINet/iDurationTime", info.m_WifiNet.iDurationTime);
-    m_settings->setValue("WIFINet/iAveSpeed", info.m_WifiNet.iAveSpeed);
-    PutConfig(info.m_SystemConfig);
-    m_settings->setValue("4G_CONFIG/4GSignal", info.m_Config4G.Signal4G);
-    m_settings->setValue("4G_CONFIG/4GQuality", info.m_Config4G.Quality4G);
-    m_settings->setValue("4G_CONFIG/SoftVersion", info.m_Config4G.SoftVersion);
-    m_settings->setValue("FULL_OSD/bAutoTest", info.m_FullOsd.bAutoTest);
-    m_settings->setValue("FULL_OSD/bManualTest", info.m_FullOsd.bManualTest);
-    m_settings->setValue("FULL_OSD/bVersionInfo", info.m_FullOsd.bVersionInfo);
-    m_settings->setValue("AUTO_TEST/bRTC", info.m_AutoTest.bRTC);
-    m_settings->setValue("AUTO_TEST/bPTZ", info.m_AutoTest.bPTZ);
-    m_settings->setValue("AUTO_TEST/bWifiSignal", info.m_AutoTest.bWifiSignal);
-    m_settings->setValue("AUTO_TEST/bFunctionCode", info.m_AutoTest.bFunctionCode);
-    m_settings->setValue("AUTO_TEST/bTFCard", info.m_AutoTest.bTFCard);
-    m_settings->setValue("TIPS/bVesionInfo", info.m_Tips.bVesionInfo);
+    SettingWrites w;
+    AddLogin(info.m_LoginInfo, w);
+    w.append({"UIVersion/bUseVersion", info.m_UIVerion.bUseVersion});
+    w.append({"UIVersion/szVersion", info.m_UIVerion.strVersion});
+    w.append({"WIFINet/iDurationTime", info.m_WifiNet.iDurationTime});
+    w.append({"WIFINet/iAveSpeed", info.m_WifiNet.iAveSpeed});
+    AddConfig(info.m_SystemConfig, w);
+    w.append({"4G_CONFIG/4GSignal", info.m_Config4G.Signal4G});
+    w.append({"4G_CONFIG/4GQuality", info.m_Config4G.Quality4G});
+    w.append({"4G_CONFIG/SoftVersion", info.m_Config4G.SoftVersion});
+    w.append({"FULL_OSD/bAutoTest", info.m_FullOsd.bAutoTest});
+    w.append({"FULL_OSD/bManualTest", info.m_FullOsd.bManualTest});
+    w.append({"FULL_OSD/bVersionInfo", info.m_FullOsd.bVersionInfo});
+    w.append({"AUTO_TEST/bRTC", info.m_AutoTest.bRTC});
+    w.append({"AUTO_TEST/bPTZ", info.m_AutoTest.bPTZ});
+    w.append({"AUTO_TEST/bWifiSignal", info.m_AutoTest.bWifiSignal});
+    w.append({"AUTO_TEST/bFunctionCode", info.m_AutoTest.bFunctionCode});
+    w.append({"AUTO_TEST/bTFCard", info.m_AutoTest.bTFCard});
+    w.append({"TIPS/bVesionInfo", info.m_Tips.bVesionInfo});
     // An invalid chosen key would write outside the group; its entry is skipped.
-    ManualAutoTestConfig manual = info.m_ManualAutoTest;
+    const ManualAutoTestConfig& manual = info.m_ManualAutoTest;
     const bool manualOk = manual.CurChoiseKey.isEmpty() || IsValidScriptKey(manual.CurChoiseKey);
     if (manualOk)
-        WriteManualGroup(manual);
-    m_settings->setValue("IP/bUseIpSection", info.m_IpSection.bUseIpSection);
-    m_settings->setValue("IP/StartIp", info.m_IpSection.StartIp);
-    m_settings->setValue("IP/EndIP", info.m_IpSection.EndIP);
-    PutFunctionCodes(info.m_FunCode);
-    m_settings->setValue("PRINT_QRCODE_CONFIG/PrintConfigFilePath", info.m_PrintConfigFilePath);
-    m_settings->setValue("PRINT_QRCODE_CONFIG/bAutoPrint", info.m_PrintQrCode.bAutoPrint);
-    m_settings->setValue("PRINT_QRCODE_CONFIG/bCheckQRCode", info.m_PrintQrCode.bCheckQRCode);
-    m_settings->setValue("LIGHT_MODE/iLightMode", info.m_LightMode.iLightMode);
-    m_settings->setValue("LIGHT_MODE/bUseLightModeTest", info.m_LightMode.bUseLightModeTest);
-    PutDisplayFlags(info.m_ManualItemDisplay);
+        AddManualGroup(manual, w);
+    w.append({"IP/bUseIpSection", info.m_IpSection.bUseIpSection});
+    w.append({"IP/StartIp", info.m_IpSection.StartIp});
+    w.append({"IP/EndIP", info.m_IpSection.EndIP});
+    AddFunctionCodes(info.m_FunCode, w);
+    w.append({"PRINT_QRCODE_CONFIG/PrintConfigFilePath", info.m_PrintConfigFilePath});
+    w.append({"PRINT_QRCODE_CONFIG/bAutoPrint", info.m_PrintQrCode.bAutoPrint});
+    w.append({"PRINT_QRCODE_CONFIG/bCheckQRCode", info.m_PrintQrCode.bCheckQRCode});
+    w.append({"LIGHT_MODE/iLightMode", info.m_LightMode.iLightMode});
+    w.append({"LIGHT_MODE/bUseLightModeTest", info.m_LightMode.bUseLightModeTest});
+    AddDisplayFlags(info.m_ManualItemDisplay, w);
+    if (!Put(w))
+        return -1;
     m_info = info;
     const int status = Commit();
     return manualOk ? status : -1;

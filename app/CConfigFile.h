@@ -2,7 +2,10 @@
 
 #include "ConfigInfo.h"
 
+#include <QPair>
 #include <QString>
+#include <QVariant>
+#include <QVector>
 
 #include <memory>
 
@@ -11,7 +14,8 @@ class QSettings;
 // Owner of config.ini (GB2312) and of the ConfigInfo record that mirrors it.
 // All callers are on the GUI thread. Operations return 0 on success and -1 when
 // the settings file is not open or a write did not reach the disk (each
-// write reports its own outcome, not an earlier one).
+// write reports its own outcome, not an earlier one). A write whose texts hold a
+// character GB2312 can't store is refused whole: -1, a log line, nothing changed.
 class CConfigFile {
 public:
     // The process-wide store over AppDirPath() + "/config.ini", created on first use.
@@ -55,11 +59,17 @@ private:
     QString ReadText(const QString& key) const;
     int ReadInt(const QString& key) const;
     bool ReadBool(const QString& key) const;
-    void PutLogin(const LoginInfo& info);
-    void PutConfig(const SystemConfig& config);
-    void PutFunctionCodes(const int codes[FUNCODE_COUNT]);
-    void PutDisplayFlags(const ManualItemDisplayFlags& flags);
-    void WriteManualGroup(const ManualAutoTestConfig& config);
+    // The keys and values of one write.
+    using SettingWrites = QVector<QPair<QString, QVariant>>;
+    static void AddLogin(const LoginInfo& info, SettingWrites& w);
+    static void AddConfig(const SystemConfig& config, SettingWrites& w);
+    static void AddFunctionCodes(const int codes[FUNCODE_COUNT], SettingWrites& w);
+    static void AddDisplayFlags(const ManualItemDisplayFlags& flags, SettingWrites& w);
+    static void AddManualGroup(const ManualAutoTestConfig& config, SettingWrites& w);
+    // False when a text holds a character GB2312 can't store (logged by key).
+    bool Fits(const SettingWrites& writes) const;
+    // Sets every value, or none when they don't all fit: false then.
+    bool Put(const SettingWrites& writes);
     int Commit();
     void OpenSettings();
 

@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -22,7 +24,10 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <strings.h>
 #include <sys/socket.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 #include "Clock.h"
@@ -80,31 +85,102 @@ int WaitFor(int fd, short events, int timeoutMs)
     return r;
 }
 
-bool ResolveIpv4(const std::string& host, uint16_t port, sockaddr_in* out)
+// Waits up to totalMs for events, in slices when there is a stop flag to look at.
+// 1 ready, 0 timed out or stopped, -1 error.
+int WaitUnlessStopped(int fd, short events, int totalMs, const std::atomic<bool>* stop)
+{
+    if (!stop)
+        return WaitFor(fd, events, totalMs);
+    int ready = 0;
+    for (int waited = 0; waited < totalMs && ready == 0 && !stop->load(); waited += WAIT_SLICE_MS)
+        ready = WaitFor(fd, events, std::min(WAIT_SLICE_MS, totalMs - waited));
+    return ready;
+}
+
+std::mutex g_lookupMutex;
+HttpClient::NameLookup g_lookup;   // empty: getaddrinfo
+
+bool SystemLookup(const std::string& host, in_addr* address)
 {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* list = nullptr;
-    if (host.empty() || getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0 || !list)
+    if (getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0 || !list)
         return false;
-    memcpy(out, list->ai_addr, sizeof(sockaddr_in));
-    out->sin_port = htons(port);
+    *address = reinterpret_cast<const sockaddr_in*>(list->ai_addr)->sin_addr;
     freeaddrinfo(list);
     return true;
+}
+
+// One name lookup's result, shared by the exchange and the helper thread that makes it.
+struct PendingLookup {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    bool found = false;
+    in_addr address{};
+};
+
+// A name's first IPv4 address: 0, 1 not found, or 3 when the stop flag was set
+// first. The resolver can't be interrupted, so with a stop flag a name (not a
+// dotted address) is looked up on a helper thread that only the shared result
+// outlives: a stop need not wait for an unreachable name server.
+int ResolveIpv4(const std::string& host, const std::atomic<bool>* stop, in_addr* out)
+{
+    if (host.empty())
+        return 1;
+    if (inet_pton(AF_INET, host.c_str(), out) == 1)
+        return 0;
+    HttpClient::NameLookup lookup;
+    {
+        std::lock_guard<std::mutex> lock(g_lookupMutex);
+        lookup = g_lookup ? g_lookup : SystemLookup;
+    }
+    if (!stop)
+        return lookup(host, out) ? 0 : 1;
+    auto pending = std::make_shared<PendingLookup>();
+    try {
+        std::thread([pending, host, lookup] {
+            in_addr address{};
+            const bool found = lookup(host, &address);
+            std::lock_guard<std::mutex> lock(pending->mutex);
+            pending->found = found;
+            pending->address = address;
+            pending->finished = true;
+            pending->done.notify_all();
+        }).detach();
+    } catch (const std::system_error&) {
+        return lookup(host, out) ? 0 : 1;   // no thread to spare: look it up here
+    }
+    std::unique_lock<std::mutex> lock(pending->mutex);
+    while (!pending->finished) {
+        if (stop->load())
+            return 3;
+        pending->done.wait_for(lock, std::chrono::milliseconds(WAIT_SLICE_MS));
+    }
+    *out = pending->address;
+    return pending->found ? 0 : 1;
 }
 
 // Resolves host ("name" or "name:port"), makes a TCP socket with the given receive
 // buffer and connects without blocking, waiting up to `waits` times waitMs for it to
 // become writable (an error result goes on: a refused connection shows up when the
-// request is sent). 0, or the transport code: 1 name, 3 socket, 4 option, 5 not writable.
-int OpenConnection(const char* host, uint16_t port, int rcvbuf, int waits, int waitMs, SocketHandle* sock)
+// request is sent). 0, or the transport code: 1 name, 3 socket or stopped, 4 option,
+// 5 not writable. A set stop flag ends the name lookup and the waits at once.
+int OpenConnection(const char* host, uint16_t port, int rcvbuf, int waits, int waitMs, SocketHandle* sock,
+                   const std::atomic<bool>* stop)
 {
     std::string hostName;
     uint16_t hostPort = port;
     sockaddr_in addr{};
-    if (!HttpClient::SplitHostPort(host, port, &hostName, &hostPort) || !ResolveIpv4(hostName, hostPort, &addr))
+    addr.sin_family = AF_INET;
+    if (!HttpClient::SplitHostPort(host, port, &hostName, &hostPort))
         return 1;
+    const int resolved = ResolveIpv4(hostName, stop, &addr.sin_addr);
+    if (resolved != 0)
+        return resolved;
+    addr.sin_port = htons(hostPort);
     sock->Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (sock->fd() < 0)
         return 3;
@@ -113,8 +189,10 @@ int OpenConnection(const char* host, uint16_t port, int rcvbuf, int waits, int w
     SetNonBlocking(sock->fd(), true);
     ::connect(sock->fd(), reinterpret_cast<const sockaddr*>(&addr), sizeof(addr));
     int writable = 0;
-    for (int i = 0; i < waits && writable == 0; ++i)
-        writable = WaitFor(sock->fd(), POLLOUT, waitMs);
+    for (int i = 0; i < waits && writable == 0 && !(stop && stop->load()); ++i)
+        writable = WaitUnlessStopped(sock->fd(), POLLOUT, waitMs, stop);
+    if (writable == 0 && stop && stop->load())
+        return 3;
     return writable == 0 ? 5 : 0;
 }
 
@@ -170,19 +248,49 @@ size_t StatusCodeAt(const char* buf, size_t linesEnd)
     return h + 9;
 }
 
-// The number after "Content-Length:" in the header lines; false when absent or not a number.
+// Where the value of the first header line named `name` starts: just after its
+// ":" and one blank, if there is one. Field names are matched whatever their
+// case, as HTTP says; npos when no line of [0, linesEnd) has that name.
+size_t HeaderValueAt(const char* buf, size_t linesEnd, const char* name)
+{
+    const size_t n = strlen(name);
+    for (size_t line = Find(buf, linesEnd, "\r\n"); line != std::string::npos;
+         line = Find(buf, linesEnd, "\r\n", line + 2)) {
+        const size_t at = line + 2;
+        if (at + n < linesEnd && strncasecmp(buf + at, name, n) == 0 && buf[at + n] == ':') {
+            const size_t value = at + n + 1;
+            return value < linesEnd && (buf[value] == ' ' || buf[value] == '\t') ? value + 1 : value;
+        }
+    }
+    return std::string::npos;
+}
+
+bool HasHeader(const char* buf, size_t linesEnd, const char* name)
+{
+    return HeaderValueAt(buf, linesEnd, name) != std::string::npos;
+}
+
+// The number of the Content-Length header line; false when absent or not a number.
 bool HeaderContentLength(const char* buf, size_t linesEnd, long long* length)
 {
-    const size_t l = Find(buf, linesEnd, "Content-Length:");
+    const size_t l = HeaderValueAt(buf, linesEnd, "Content-Length");
     if (l == std::string::npos)
         return false;
-    const char* p = buf + l + strlen("Content-Length:");
+    const char* p = buf + l;
     while (*p == ' ' || *p == '\t')
         ++p;
     if (!(*p == '-' || *p == '+' || (*p >= '0' && *p <= '9')))
         return false;   // strtoll would skip the line break and read the next line
     *length = strtoll(p, nullptr, 10);
     return true;
+}
+
+// A body without a length of its own ends where the server closes the connection
+// (HTTP/1.0, or HTTP/1.1 with "Connection: close"). With a Content-Length the close
+// comes too early; a transfer coding this client does not decode is no body.
+bool ClosingEndsTheBody(const char* buf, size_t linesEnd)
+{
+    return !HasHeader(buf, linesEnd, "Content-Length") && !HasHeader(buf, linesEnd, "Transfer-Encoding");
 }
 
 std::string PercentByte(unsigned char c)
@@ -349,6 +457,7 @@ struct ReplyScan {
     long long contentLength = -1;
     bool lengthKnown = false;
     bool headerDone = false;   // the whole header block has been read
+    bool closeDelimited = false;
 };
 
 }  // namespace
@@ -391,6 +500,12 @@ void HttpClient::SetBackendCookie(const std::string& cookie)
     g_cookie = cookie.substr(0, COOKIE_MAX);
 }
 
+void HttpClient::SetNameLookup(NameLookup lookup)
+{
+    std::lock_guard<std::mutex> lock(g_lookupMutex);
+    g_lookup = std::move(lookup);
+}
+
 bool HttpClient::SplitHostPort(const char* hostText, uint16_t defaultPort, std::string* host, uint16_t* port)
 {
     std::string text = hostText ? hostText : "";
@@ -424,7 +539,9 @@ int HttpClient::SocketPost(const char* host, uint16_t port, const char* request,
         return 2;
 
     SocketHandle sock;
-    const int opened = OpenConnection(host, port, RCVBUF_BYTES, 1, WAIT_MS, &sock);
+    const int opened = OpenConnection(host, port, RCVBUF_BYTES, 1, WAIT_MS, &sock, &m_exit);
+    if (opened == 3 && m_exit.load())
+        LogPrint(LOG_INFO, "#HttpClient::SocketPost() exit");
     if (opened != 0)
         return opened;
     if (!SendWhole(sock.fd(), request, requestLen))
@@ -444,12 +561,7 @@ int HttpClient::SocketPost(const char* host, uint16_t port, const char* request,
             break;
         }
         // The 2 s wait is cut into slices so that a stop takes effect at once.
-        int ready = 0;
-        for (int waited = 0; waited < WAIT_MS && !m_exit.load(); waited += WAIT_SLICE_MS) {
-            ready = WaitFor(sock.fd(), POLLIN, WAIT_SLICE_MS);
-            if (ready != 0)
-                break;
-        }
+        const int ready = WaitUnlessStopped(sock.fd(), POLLIN, WAIT_MS, &m_exit);
         if (ready == 0 && m_exit.load())
             continue;   // the loop head ends it with 7
         if (ready < 0) {
@@ -471,6 +583,10 @@ int HttpClient::SocketPost(const char* host, uint16_t port, const char* request,
                     break;
                 }
             } else if (n == 0) {
+                if (scan.statusSeen && scan.closeDelimited) {
+                    code = 0;   // the close is the end of the body
+                    break;
+                }
                 LogPrint(LOG_INFO,
                          "#HttpClient::SocketPost() nBytesReceived = 0, The peer connection is disconnected");
                 code = 8;
@@ -498,9 +614,8 @@ int HttpClient::SocketPost(const char* host, uint16_t port, const char* request,
                             }
                         }
                     }
-                    const size_t c = Find(reply, region, "Set-Cookie: ");
-                    if (c != std::string::npos) {
-                        const size_t valueAt = c + strlen("Set-Cookie: ");
+                    const size_t valueAt = HeaderValueAt(reply, region, "Set-Cookie");
+                    if (valueAt != std::string::npos) {
                         const size_t end = Find(reply, region, "\r\n", valueAt);
                         if (end != std::string::npos) {
                             const std::string cookie(reply + valueAt, std::min<size_t>(end - valueAt, COOKIE_MAX));
@@ -516,6 +631,8 @@ int HttpClient::SocketPost(const char* host, uint16_t port, const char* request,
                     }
                     if (HeaderContentLength(reply, region, &scan.contentLength))
                         scan.lengthKnown = true;
+                    if (scan.headerDone)
+                        scan.closeDelimited = ClosingEndsTheBody(reply, region);
                 }
                 if (scan.lengthKnown && scan.contentLength >= 0 && headerEnd != std::string::npos
                     && (long long)(received - (headerEnd + 4)) >= scan.contentLength) {
@@ -848,7 +965,7 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
     if (!InitSocket())
         return 2;
     SocketHandle sock;
-    const int opened = OpenConnection(host, port, DOWNLOAD_RCVBUF_BYTES, 3, 1000, &sock);
+    const int opened = OpenConnection(host, port, DOWNLOAD_RCVBUF_BYTES, 3, 1000, &sock, nullptr);
     if (opened != 0)
         return opened;
 
@@ -888,6 +1005,7 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
     long long written = 0;
     bool headerDone = false;
     bool statusSeen = false;
+    bool closeDelimited = false;
     char* buf = buffer.get();
     while (Clock::TickMs() - start <= limit && received < size_t(DOWNLOAD_BUFFER_SIZE) - 1) {
         const int ready = WaitFor(sock.fd(), POLLIN, 500);
@@ -906,6 +1024,12 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
             code = 8;
             continue;
+        }
+        if (n == 0 && headerDone && statusSeen && closeDelimited) {
+            LogPrint(LOG_INFO, "#HttpClient::HttpDownloadFile() body ended by the server's close, nByteRecvTotal=%d",
+                     int(received));
+            code = 0;
+            break;
         }
         if (n <= 0) {
             // The server closed (or the connection failed) before the whole body came.
@@ -939,6 +1063,7 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
             if (headerEnd == std::string::npos)
                 continue;
             headerDone = true;
+            closeDelimited = ClosingEndsTheBody(buf, region);
             bodyFrom = headerEnd + 4;
         }
         // Bytes past Content-Length are not part of the file.

@@ -3,7 +3,10 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+
+struct in_addr;
 
 struct DevTestResult;
 
@@ -12,7 +15,8 @@ struct DevTestResult;
 //
 // Request operations return the back-end's JSON "ret" (0 = accepted), -1 when the
 // reply body is not a JSON object of the expected shape, or a transport code:
-//   1 name not resolved, 2 socket layer start-up, 3 stopped on entry / no socket,
+//   1 name not resolved, 2 socket layer start-up, 3 stopped before the request went
+//   out (on entry, in the name lookup or the connect wait) / no socket,
 //   4 receive-buffer option, 5 not connected within 2 s, 6 request not sent whole,
 //   7 a 2 s receive wait ran out / stopped while receiving, 8 receive failed or the
 //   peer closed early, 11 a buffer is missing, 13 login without user or password,
@@ -62,6 +66,11 @@ public:
     // The process-wide cookie: the last Set-Cookie value of any reply.
     static std::string BackendCookie();
     static void SetBackendCookie(const std::string& cookie);
+
+    // The name lookup of every exchange (getaddrinfo when empty); tests put a slow
+    // one in its place. Dotted addresses are never looked up.
+    using NameLookup = std::function<bool(const std::string& host, in_addr* address)>;
+    static void SetNameLookup(NameLookup lookup);
 
     // Splits "host" or "host:port"; false when the port part is not a number in 1..65535.
     static bool SplitHostPort(const char* hostText, uint16_t defaultPort, std::string* host, uint16_t* port);

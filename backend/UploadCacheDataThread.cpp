@@ -48,19 +48,23 @@ void UploadCacheDataThread::JoinWorker()
 
 void UploadCacheDataThread::SetWaitSliceMs(int ms) { g_waitSliceMs = ms; }
 
-UploadCacheDataThread::Step UploadCacheDataThread::NextStep(int ret, int failures, int32_t totalResult)
+UploadCacheDataThread::Step UploadCacheDataThread::NextStep(int ret, int failures, int32_t totalResult,
+                                                            bool othersPending)
 {
     if (ret == 0)
-        return {true, 0, 0};
+        return {true, false, 0, 0};
     if (ret > 0 || ret == -98 || ret == -1) {
         static const int waits[] = {5000, 10000, 30000, 60000};
         const int count = std::min(failures + 1, 4);
         // A failed device's record is given up after its fourth failure in a row; a
-        // passed one is kept until the back-end takes it.
+        // passed one is kept until the back-end takes it, but a record the back-end
+        // refuses for good must not hold up the ones behind it: it goes to the tail.
+        // The count stays, so a back-end that is down is still asked once a minute.
         const bool drop = count == 4 && totalResult == -1;
-        return {drop, drop ? 0 : count, waits[count - 1]};
+        const bool toTail = count == 4 && !drop && othersPending;
+        return {drop, toTail, drop ? 0 : count, waits[count - 1]};
     }
-    return {true, 0, 0};
+    return {true, false, 0, 0};
 }
 
 void UploadCacheDataThread::AddRecord(const DevTestResult& record)
@@ -238,11 +242,13 @@ void UploadCacheDataThread::run()
         memset(m_recvBuf.get(), 0, RECV_BUFFER_SIZE);
         DevTestResult head;
         std::string host;
+        bool othersPending = false;
         {
             std::lock_guard<std::mutex> list(m_listLock);
             if (m_pending.empty())
                 continue;
             head = m_pending.front();
+            othersPending = m_pending.size() > 1;
             host = m_host;
         }
         int len = 0;
@@ -250,19 +256,24 @@ void UploadCacheDataThread::run()
                                                          &len);
         if (ret != 0 && !m_run)
             continue;   // the stop cut this post short: not the back-end's verdict
-        const Step step = NextStep(ret, m_failures, head.total_result);
+        const Step step = NextStep(ret, m_failures, head.total_result, othersPending);
         m_failures = step.failures;
         if (ret != 0)
             LogPrint(LOG_INFO, "UploadCacheDataThread::run() upload failed, ret=%d, szRecvBuf=%s", ret,
                      m_recvBuf.get());
-        if (step.removeHead) {
+        if (step.removeHead || step.moveHeadToTail) {
             // Only this thread takes records off the list, so the head is still the one posted.
             std::lock_guard<std::mutex> files(m_fileLock);
             {
                 std::lock_guard<std::mutex> list(m_listLock);
                 m_pending.pop_front();
+                if (step.moveHeadToTail)
+                    m_pending.push_back(head);
             }
             MirrorLocked();
+            if (step.moveHeadToTail)
+                LogPrint(LOG_GENERAL, "UploadCacheDataThread::run() %.*s failed 4 times in a row, moved behind the others",
+                         int(strnlen(head.dev_sn, sizeof(head.dev_sn))), head.dev_sn);
         }
         if (step.waitMs > 0) {
             LogPrint(LOG_INFO, "UploadCacheDataThread::run() upload failed count = %d, delayTime=%d", step.failures,

@@ -21,7 +21,9 @@ class TestDataManageDialog;
 // Posts cached test-result records to the back-end, oldest first, with back-off.
 // The pending list is mirrored to today's cache file after every change, so a
 // record handed to the cache survives a crash; a passed device's record leaves the
-// list only when the back-end has taken it.
+// list only when the back-end has taken it. After its fourth failure in a row it
+// moves behind the other pending records, so one the back-end refuses for good
+// holds up no other.
 //
 // Locks, always taken in this order: upload lock (a whole post cycle, or the stop
 // slot's save), file lock (a list change and its mirror write), list lock.
@@ -30,6 +32,7 @@ class UploadCacheDataThread : public QThread {
 public:
     struct Step {
         bool removeHead;
+        bool moveHeadToTail;
         int failures;   // consecutive transport-type failures of the head afterwards
         int waitMs;     // back-off before the next post
     };
@@ -49,8 +52,8 @@ public:
     // scan must not load it again).
     bool OwnsFile(const QString& fileName) const;
 
-    // What a post's return value means for the head record.
-    static Step NextStep(int ret, int failures, int32_t totalResult);
+    // What a post's return value means for the head record; othersPending: records wait behind it.
+    static Step NextStep(int ret, int failures, int32_t totalResult, bool othersPending);
     // Length of one back-off slice (100 ms; tests shorten it). A wait is wait/100 slices.
     static void SetWaitSliceMs(int ms);
 

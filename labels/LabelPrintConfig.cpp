@@ -1,6 +1,7 @@
 #include "LabelPrintConfig.h"
 
 #include "AppGlobals.h"
+#include "IniText.h"
 #include "LabelLine.h"
 #include "Log.h"
 #include "ModalHook.h"
@@ -9,6 +10,7 @@
 #include <QMessageBox>
 #include <QSettings>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <mutex>
@@ -25,13 +27,22 @@ QString Tr(const char* text)
     return QCoreApplication::translate("LabelPrintConfig", text);
 }
 
-// A hand-edited line without quotes reads back as a list split at its commas.
-QString ReadText(const QSettings& s, const QString& key)
+// The numbers of the line keys of group LABELS ("0", "1", ...; not "01" or "+1"), ascending.
+QList<int> LineNumbers(const QSettings& s)
 {
-    const QVariant v = s.value(key);
-    if (v.type() == QVariant::StringList)
-        return v.toStringList().join(',');
-    return v.toString();
+    QList<int> numbers;
+    const QString prefix = QStringLiteral("LABELS/");
+    for (const QString& key : s.allKeys()) {
+        if (!key.startsWith(prefix))
+            continue;
+        const QString name = key.mid(prefix.size());
+        bool ok = false;
+        const int n = name.toInt(&ok);
+        if (ok && n >= 0 && QString::number(n) == name)
+            numbers << n;
+    }
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
 }
 
 // The legacy files numbered their items without the two barcodes and the MAC text.
@@ -127,15 +138,17 @@ bool LabelPrintConfig::Load(PrintTemplate& tpl)
 bool LabelPrintConfig::ReadLabels(int count, bool legacy, QStringList& labels)
 {
     const QSettings& s = *m_settings;
-    // The numbered keys present bound the count, whatever iSize says.
-    for (int i = 0; i < count; ++i) {
-        const QString key = QString("LABELS/%1").arg(i);
-        if (!s.contains(key)) {
-            LogPrint(LOG_GENERAL, "LabelPrintConfig::Load() %s: LABELS/iSize is %d but line %d is missing",
-                     qPrintable(CurrentPrintConfigPath), count, i);
-            break;
-        }
-        QString line = ReadText(s, key);
+    // The numbered keys present, in order, up to iSize of them: a line removed by
+    // hand leaves a gap that the lines after it do not fall into.
+    const QList<int> numbers = LineNumbers(s);
+    int expected = 0;
+    for (int k = 0; k < numbers.size() && k < count; ++k) {
+        const int i = numbers.at(k);
+        if (i != expected)
+            LogPrint(LOG_GENERAL, "LabelPrintConfig::Load() %s: no line %d, line %d read next",
+                     qPrintable(CurrentPrintConfigPath), expected, i);
+        expected = i + 1;
+        QString line = IniText::Read(s, QString("LABELS/%1").arg(i));
         if (legacy) {
             QStringList fields = line.split(',', Qt::KeepEmptyParts);
             if (fields.size() < LabelLine::FieldCount) {

@@ -1,13 +1,17 @@
 #include "AppGlobals.h"
 #include "CConfigFile.h"
+#include "Log.h"
 
 #include "TempAppDir.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QTextCodec>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -428,6 +432,108 @@ TEST(ConfigFile, AHandWrittenLineThatIsNoSettingFailsNoWrite)
         EXPECT_EQ(store.WriteConfig(c), 0) << ini;
         EXPECT_TRUE(dir.readFile("config.ini").contains("SSID=second\n")) << ini;
     }
+}
+
+TEST(ConfigFile, TextsGb2312CannotHoldAreRefusedWholeAndLogged)
+{
+    const QString umlaut = QString::fromUtf8("p\xC3\xA4ss");            // "päss"
+    const QString emoji = QString::fromUtf8("home\xF0\x9F\x98\x80");     // a character outside the BMP
+    struct Case {
+        const char* key;   // what the log line names
+        std::function<int(CConfigFile&)> write;
+    } cases[] = {
+        {"CONFIG/SSID", [&](CConfigFile& s) { SystemConfig c; c.SSID = emoji; return s.WriteConfig(c); }},
+        {"CONFIG/Password", [&](CConfigFile& s) { SystemConfig c; c.Password = umlaut; return s.WriteConfig(c); }},
+        {"LOGIN_CNF_INFO/LoginUserName",
+         [&](CConfigFile& s) { LoginInfo l; l.LoginUserName = umlaut; return s.WriteLoginInfo(l); }},
+        {"MANUAL_AUTO_TEST/1", [&](CConfigFile& s) {
+             ManualAutoTestConfig m;
+             m.AllKeyName = m.CurChoiseKey = "1";
+             m.mapConfig.insert("1", emoji + "#A:1");
+             return s.WriteManualAutoTest(m);
+         }},
+        {"MANUAL_AUTO_TEST/AllKeyName", [&](CConfigFile& s) {
+             ManualAutoTestConfig m;
+             m.AllKeyName = "1," + umlaut;
+             return s.RemoveManualAutoTestConfig("1", m);
+         }},
+        {"4G_CONFIG/SoftVersion", [&](CConfigFile& s) {
+             ConfigInfo c = DistinctRecord();
+             c.m_Config4G.SoftVersion = umlaut;
+             return s.SaveAll(c);
+         }},
+    };
+    const QByteArray ini = "[CONFIG]\nSSID=old\n[MANUAL_AUTO_TEST]\n1=\"kept#A:1\"\n";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        TempAppDir dir(ini);
+        const QString logFile = dir.file("Log_Dir/config.log");
+        const int level = LogLevel();
+        LogInit(LOG_GENERAL, logFile);
+        ConfigInfo before;
+        int result = 0;
+        {
+            CConfigFile store(dir.configPath());
+            store.GetConfigInfo(before);
+            result = c.write(store);
+            ConfigInfo after;
+            store.GetConfigInfo(after);
+            EXPECT_EQ(Dump(after), Dump(before));
+        }
+        LogInit(level, QStringLiteral(""));
+        EXPECT_EQ(result, -1);
+        // Not a "?" in place of the character, and nothing else of the write either.
+        EXPECT_EQ(dir.readFile("config.ini"), ini);
+        QFile log(logFile);
+        ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(log.readAll().contains(QByteArray("CConfigFile: ") + c.key + " not saved"));
+    }
+}
+
+TEST(ConfigFile, ValuesBeginningWithAtReadAsWrittenAndSurviveASave)
+{
+    // Written by hand: QSettings would take each of these for one of its typed values.
+    const QByteArray ini = "[CONFIG]\n"
+                           "SSID=@home,5G\n"
+                           "Password=@Rect(1 2 3 4)\n"
+                           "WifiSignal=@Invalid()\n"
+                           "WifiQuality=@ByteArray(55)\n"
+                           "[4G_CONFIG]\n"
+                           "4GSignal=@a, @@b ,c\n"
+                           "SoftVersion=\"@Point(1 2)\"\n"
+                           "[LOGIN_CNF_INFO]\n"
+                           "LoginUserName=@op\n"
+                           "LoginPassword=@@doubled\n"
+                           "[UIVersion]\n"
+                           "szVersion=@Size(1 2) ; a comment\n";
+    const QStringList expected = {"SSID=@home,5G", "Password=@Rect(1 2 3 4)", "WifiSignal=@Invalid()",
+                                  "WifiQuality=@ByteArray(55)", "4GSignal=@a,@b,c", "SoftVersion=@Point(1 2)",
+                                  "LoginUserName=@op", "LoginPassword=@doubled", "szVersion=@Size(1 2)"};
+    auto texts = [](const ConfigInfo& c) {
+        return QStringList{"SSID=" + c.m_SystemConfig.SSID,
+                           "Password=" + c.m_SystemConfig.Password,
+                           "WifiSignal=" + c.m_SystemConfig.WifiSignal,
+                           "WifiQuality=" + c.m_SystemConfig.WifiQuality,
+                           "4GSignal=" + c.m_Config4G.Signal4G,
+                           "SoftVersion=" + c.m_Config4G.SoftVersion,
+                           "LoginUserName=" + c.m_LoginInfo.LoginUserName,
+                           "LoginPassword=" + c.m_LoginInfo.LoginPassword,
+                           "szVersion=" + c.m_UIVerion.strVersion};
+    };
+    TempAppDir dir(ini);
+    ConfigInfo loaded;
+    {
+        CConfigFile store(dir.configPath());
+        store.GetConfigInfo(loaded);
+        EXPECT_EQ(texts(loaded), expected);
+        ASSERT_EQ(store.SaveAll(loaded), 0);
+    }
+    EXPECT_TRUE(dir.readFile("config.ini").contains("SSID=\"@@home,5G\"\n"));
+    CConfigFile fresh(dir.configPath());
+    ConfigInfo again;
+    fresh.GetConfigInfo(again);
+    EXPECT_EQ(texts(again), expected);
+    EXPECT_EQ(Dump(again), Dump(loaded));
 }
 
 TEST(ConfigFile, TheProcessStoreIsOneInstance)

@@ -215,6 +215,9 @@ public:
         a.sin_family = AF_INET;
         a.sin_port = htons(TRACE_PORT);
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        // Room for the traces of every other test program until Receive reads them.
+        const int bufferBytes = 4 * 1024 * 1024;
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bufferBytes, sizeof bufferBytes);
         bound = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
     }
     ~TraceListener() { close(fd); }

@@ -150,3 +150,37 @@ TEST(DownloadRawTest, BytesPastContentLengthAreNotStored)
     EXPECT_EQ(ReadAll(dir + "audio.pcm"), QByteArray("hello"));
     EXPECT_EQ(server.LastRequest().substr(0, 25), "GET /x/audio HTTP/1.0\r\nUs");
 }
+
+TEST(DownloadRawTest, RepliesOfAnyHttp11Server)
+{
+    const std::string body(70000, 'd');
+    struct Case {
+        const char* name;
+        std::vector<RawHttpServer::Piece> pieces;
+        RawHttpServer::End end;
+        int code;
+        QByteArray file;
+    } cases[] = {
+        {"length named in lower case", {{"HTTP/1.1 200 OK\r\ncontent-length: 5\r\n\r\nhello"}}, RawHttpServer::End::Hold, 0,
+         "hello"},
+        {"body ended by the close", {{"HTTP/1.0 200 OK\r\nServer: raw\r\n\r\n" + body.substr(0, 1000)}, {body.substr(1000), 50}},
+         RawHttpServer::End::Close, 0, QByteArray::fromStdString(body)},
+        {"closed before Content-Length bytes", {{"HTTP/1.1 200 OK\r\nCONTENT-LENGTH: 9\r\n\r\nhello"}},
+         RawHttpServer::End::Close, 8, "hello"},
+        {"a transfer coding is no body to take",
+         {{"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n"}}, RawHttpServer::End::Close, 8,
+         "5\r\nhello\r\n0\r\n\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempAppDir app;
+        RawHttpServer server(c.pieces, c.end);
+        HttpClient client;
+        const QString dir = app.path() + "/";
+        // A reply these rules miss would run to the 10 s limit and end in 7.
+        EXPECT_EQ(client.HttpDownloadFile(("127.0.0.1:" + std::to_string(server.Port())).c_str(), 80,
+                                          dir.toUtf8().constData(), "/x/logo.png", 2, "", 10),
+                  c.code);
+        EXPECT_EQ(ReadAll(dir + "logo.png"), c.file);
+    }
+}

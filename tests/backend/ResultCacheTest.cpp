@@ -4,6 +4,7 @@
 #include "CacheFileStore.h"
 #include "Clock.h"
 #include "HttpClient.h"
+#include "StalledListener.h"
 #include "TempAppDir.h"
 #include "TestDataManageDialog.h"
 #include "UploadCacheDataThread.h"
@@ -18,6 +19,7 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -143,25 +145,32 @@ TEST(UploadBackoffTest, ReturnValueDecidesHeadAndWait)
     struct Case {
         int ret, failures;
         int32_t total;
-        bool remove;
+        bool others;   // records wait behind the head
+        bool remove, toTail;
         int failuresAfter, waitMs;
     } cases[] = {
-        {0, 3, 1, true, 0, 0},
-        {100, 0, 1, false, 1, 5000},
-        {8, 1, 1, false, 2, 10000},
-        {-1, 2, 1, false, 3, 30000},
-        {-98, 3, 1, false, 4, 60000},
-        {7, 4, 1, false, 4, 60000},       // a passed record is kept however long it takes
-        {100, 3, -1, true, 0, 60000},     // a failed device's record goes at its fourth failure
-        {100, 2, -1, false, 3, 30000},
-        {1001, 0, 1, false, 1, 5000},     // a positive "ret" counts as a transport failure
-        {-2, 2, 1, true, 0, 0},           // other refusals drop the record at once
-        {-99, 0, 1, true, 0, 0},
+        {0, 3, 1, true, true, false, 0, 0},
+        {100, 0, 1, true, false, false, 1, 5000},
+        {8, 1, 1, true, false, false, 2, 10000},
+        {-1, 2, 1, true, false, false, 3, 30000},
+        {-98, 3, 1, false, false, false, 4, 60000},
+        {7, 4, 1, false, false, false, 4, 60000},     // a passed record is kept however long it takes
+        {100, 3, 1, true, false, true, 4, 60000},     // ... but not ahead of the others from its fourth failure
+        {1001, 4, 1, true, false, true, 4, 60000},
+        {100, 2, 1, true, false, false, 3, 30000},
+        {100, 3, -1, true, true, false, 0, 60000},    // a failed device's record goes at its fourth failure
+        {100, 3, -1, false, true, false, 0, 60000},
+        {100, 2, -1, false, false, false, 3, 30000},
+        {1001, 0, 1, false, false, false, 1, 5000},   // a positive "ret" counts as a transport failure
+        {-2, 2, 1, true, true, false, 0, 0},          // other refusals drop the record at once
+        {-99, 0, 1, false, true, false, 0, 0},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "ret " << c.ret << " failures " << c.failures << " total " << c.total);
-        const auto step = UploadCacheDataThread::NextStep(c.ret, c.failures, c.total);
+        SCOPED_TRACE(testing::Message() << "ret " << c.ret << " failures " << c.failures << " total " << c.total
+                                        << " others " << c.others);
+        const auto step = UploadCacheDataThread::NextStep(c.ret, c.failures, c.total, c.others);
         EXPECT_EQ(step.removeHead, c.remove);
+        EXPECT_EQ(step.moveHeadToTail, c.toTail);
         EXPECT_EQ(step.failures, c.failuresAfter);
         EXPECT_EQ(step.waitMs, c.waitMs);
     }
@@ -324,6 +333,48 @@ TEST_F(ResultCacheTest, BackoffKeepsPassedAndDropsFailedOrRefused)
     ASSERT_TRUE(WaitFor([&] { return !QFileInfo::exists(Day(5)); }));
 }
 
+TEST_F(ResultCacheTest, ARecordRefusedForGoodMovesBehindTheOthers)
+{
+    const struct {
+        const char* name;
+        Fault fault;
+        int arg;
+    } cases[] = {{"a 500 for that record", Fault::HttpStatus, 500}, {"a positive ret", Fault::Ret, 1001}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim.ClearFaults();
+        sim.ClearRequests();
+        sim.SetFault("test/data/submit", c.fault, c.arg, -1, "dev_sn=SN000001&");
+        const size_t takenBefore = sim.Results().size();
+        {
+            TestDataManageDialog cache;
+            for (int i = 1; i <= 3; ++i)
+                cache.AddCacheTestData(Record(i));
+            ASSERT_TRUE(WaitFor([&] { return sim.Results().size() == takenBefore + 2; }));
+            const auto results = sim.Results();
+            EXPECT_EQ(results[takenBefore], HttpClient::BuildTestDataForm(Record(2)));
+            EXPECT_EQ(results[takenBefore + 1], HttpClient::BuildTestDataForm(Record(3)));
+            // Four tries of the refused one came first; it is still pending, on disk too.
+            const auto requests = sim.Requests();
+            ASSERT_GE(requests.size(), 5u);
+            for (size_t i = 0; i < 4; ++i)
+                EXPECT_NE(requests[i].body.find("dev_sn=SN000001&"), std::string::npos) << i;
+            EXPECT_NE(requests[4].body.find("dev_sn=SN000002&"), std::string::npos);
+            ASSERT_TRUE(WaitFor([&] {
+                const auto onDisk = FileRecords(Day(5));
+                return onDisk.size() == 1 && Serial(onDisk[0]) == 1;
+            }));
+            ASSERT_EQ(cache.UploadThread()->Pending().size(), 1u);
+            EXPECT_EQ(Serial(cache.UploadThread()->Pending()[0]), 1);
+        }
+        const auto saved = FileRecords(Day(5));
+        ASSERT_EQ(saved.size(), 1u);
+        const DevTestResult first = Record(1);
+        EXPECT_EQ(memcmp(&saved[0], &first, sizeof(first)), 0);
+        ASSERT_TRUE(QFile::remove(Day(5)));
+    }
+}
+
 TEST_F(ResultCacheTest, PassedRecordIsRetriedUntilTaken)
 {
     sim.SetFault("test/data/submit", Fault::NotJson, 0, 6);   // -1 each time
@@ -337,19 +388,36 @@ TEST_F(ResultCacheTest, PassedRecordIsRetriedUntilTaken)
 TEST_F(ResultCacheTest, StopEndsWaitsAndPostsPromptly)
 {
     UploadCacheDataThread::SetWaitSliceMs(100);   // real 5 s back-off
+    // A name server that never answers while the test runs.
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    HttpClient::SetNameLookup([release](const std::string&, in_addr*) {
+        for (int i = 0; i < 600 && !release->load(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return false;
+    });
+    StalledListener stalled;
+    ASSERT_TRUE(stalled.Stalled());
     struct Case {
         const char* name;
         Fault fault;
-    } cases[] = {{"during the back-off wait", Fault::HttpStatus}, {"during a post nobody answers", Fault::NoAnswer}};
+        std::string host;   // empty: the simulator
+    } cases[] = {{"during the back-off wait", Fault::HttpStatus, ""},
+                 {"during a post nobody answers", Fault::NoAnswer, ""},
+                 {"during the name lookup", Fault::None, "backend.unanswered.test"},
+                 {"during the connect wait", Fault::None, "127.0.0.1:" + std::to_string(stalled.Port())}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         sim.ClearFaults();
         sim.ClearRequests();
         sim.SetFault("test/data/submit", c.fault, 500);
+        ServerHost = QString::fromStdString(c.host.empty() ? sim.HostText() : c.host);
         {
             TestDataManageDialog cache;
             cache.AddCacheTestData(Record(1));
-            ASSERT_TRUE(WaitFor([&] { return sim.RequestCount() >= 1; }));
+            if (c.host.empty()) {
+                ASSERT_TRUE(WaitFor([&] { return sim.RequestCount() >= 1; }));
+            }
+            // Into the wait (a stop that comes earlier is taken at once anyway).
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
             // The worker's end is timed, not the stop call, whose save syncs to disk.
             std::atomic<long long> endedAfterMs{-1};
@@ -365,6 +433,8 @@ TEST_F(ResultCacheTest, StopEndsWaitsAndPostsPromptly)
         EXPECT_EQ(FileRecords(Day(5)).size(), 1u);
         ASSERT_TRUE(QFile::remove(Day(5)));
     }
+    HttpClient::SetNameLookup(nullptr);
+    release->store(true);
 }
 
 TEST_F(ResultCacheTest, StartAfterStopPostsAgain)

@@ -102,7 +102,7 @@ protected:
     int64_t LoginAndWait()
     {
         const int64_t h = FC_Loc_Login("127.0.0.21", 3000, "admin", "580347", 0);
-        EXPECT_TRUE(PumpUntil([&] { return Find(WM_DEV_STATUS, 4) != nullptr; }, 2000));
+        EXPECT_TRUE(PumpUntil([&] { return Find(WM_DEV_STATUS, 4) != nullptr; }, 10000));
         return h;
     }
 
@@ -161,7 +161,7 @@ TEST_F(BridgeTest, StatusAndRepliesArriveAsEventsOnTheGuiThread)
 {
     ASSERT_EQ(bridge->Start(), 0);
     const int64_t handle = LoginAndWait();
-    ASSERT_TRUE(PumpUntil([&] { return Find(WM_DEV_STATUS, 23) != nullptr; }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { return Find(WM_DEV_STATUS, 23) != nullptr; }, 10000));
     const Receiver::Got* link = Find(WM_DEV_STATUS, 23);
     ASSERT_EQ(link->data.size(), 168);
     int64_t linkHandle = 0;
@@ -171,7 +171,7 @@ TEST_F(BridgeTest, StatusAndRepliesArriveAsEventsOnTheGuiThread)
 
     ASSERT_EQ(FC_Loc_IoTQuery(handle, 1019, 0, ""), 0);
     ASSERT_EQ(FC_Loc_IoTQuery(handle, 1012, 0, ""), 0);
-    ASSERT_TRUE(PumpUntil([&] { return receiver.got.size() >= 4; }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { return receiver.got.size() >= 4; }, 10000));
     const Receiver::Got* sn = Find(WM_DEV_RESPONSE, 1019);
     ASSERT_NE(sn, nullptr);
     EXPECT_EQ(sn->handle, handle);
@@ -191,7 +191,7 @@ TEST_F(BridgeTest, StatusAndRepliesArriveAsEventsOnTheGuiThread)
     }
 }
 
-TEST_F(BridgeTest, CallbacksCopyTheirDataAsThePartSays)
+TEST_F(BridgeTest, CallbacksHandOverTheirOwnCopyOfBinaryRecordsAndTexts)
 {
     const char record[168] = {1, 0, 0, 0, 0, 0, 0, 0, 7};   // binary, with NULs inside
     struct Case {

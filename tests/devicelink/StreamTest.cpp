@@ -64,6 +64,16 @@ QStringList BarsAlong(const QImage& image, int y)
     return bars;
 }
 
+// The bars scroll sideways, so a row is a turn of a circle: a bar cut by the
+// edge shows at both ends and is one bar.
+bool ContainsInOrder(QStringList seen, const QStringList& wanted)
+{
+    if (seen.size() > 1 && seen.first() == seen.last())
+        seen.removeLast();
+    const QString doubled = (seen + seen).join(',');
+    return doubled.contains(wanted.join(','));
+}
+
 class StreamTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -125,12 +135,6 @@ protected:
 
     std::atomic<int> pictures{0};
 
-    static bool ContainsInOrder(const QStringList& seen, const QStringList& wanted)
-    {
-        const QString doubled = (seen + seen).join(',');
-        return doubled.contains(wanted.join(','));
-    }
-
     TempAppDir appDir;
     DeviceEntry entry;
     QWidget owner;
@@ -138,6 +142,23 @@ protected:
 };
 
 const QStringList kBarOrder = {"yellow", "cyan", "green", "magenta", "red", "blue"};
+
+TEST(StreamBarsTest, RowsAreReadAsATurnOfTheScrollingBars)
+{
+    const struct {
+        QStringList row;
+        bool found;
+    } cases[] = {
+        {{"white", "yellow", "cyan", "green", "magenta", "red", "blue", "black"}, true},
+        {{"red", "blue", "black", "white", "yellow", "cyan", "green", "magenta"}, true},
+        // The row that made the check fail: cyan cut in two by the edge.
+        {{"cyan", "green", "magenta", "red", "blue", "black", "white", "yellow", "cyan"}, true},
+        {{"yellow", "cyan", "magenta", "green", "red", "blue"}, false},
+        {{"yellow", "cyan", "green", "red", "blue", "yellow"}, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ContainsInOrder(c.row, kBarOrder), c.found) << c.row.join(' ').toStdString();
+}
 
 TEST_F(StreamTest, PaneShowsTheCamerasColourBars)
 {

@@ -257,11 +257,65 @@ TEST_F(TemplateFileTest, LineCountIsBoundedByTheLinesPresent)
         EXPECT_TRUE(m_store.Load(t)) << c.size;
         EXPECT_EQ(t.labels.size(), c.expected) << c.size;
     }
-    // A gap ends the list: nothing after a missing number is read.
-    WriteTemplate("[SN_INDENTIFY]\nbShowMac=true\n[LABELS]\niSize=3\n0=\"0,1,2,3,4,5,a,,7\"\n2=\"0,1,2,3,4,5,c,,9\"\n");
+}
+
+TEST_F(TemplateFileTest, AGapInTheNumberedLinesIsSkipped)
+{
+    // A line removed by hand, with iSize kept or lowered: the lines after the gap are read.
+    auto line = [](char text, int index) { return QString("0,1,2,3,4,5,%1,,%2").arg(text).arg(index); };
+    const struct {
+        const char* name;
+        QByteArray labels;
+        QStringList expected;
+    } cases[] = {
+        {"middle line gone", "iSize=3\n0=\"0,1,2,3,4,5,a,,7\"\n2=\"0,1,2,3,4,5,c,,9\"\n", {line('a', 7), line('c', 9)}},
+        {"iSize lowered too", "iSize=3\n0=\"0,1,2,3,4,5,a,,7\"\n2=\"0,1,2,3,4,5,c,,9\"\n3=\"0,1,2,3,4,5,d,,10\"\n",
+         {line('a', 7), line('c', 9), line('d', 10)}},
+        {"first line gone", "iSize=4\n1=\"0,1,2,3,4,5,b,,8\"\n2=\"0,1,2,3,4,5,c,,9\"\n", {line('b', 8), line('c', 9)}},
+        {"iSize still bounds", "iSize=2\n0=\"0,1,2,3,4,5,a,,7\"\n2=\"0,1,2,3,4,5,c,,9\"\n5=\"0,1,2,3,4,5,f,,12\"\n",
+         {line('a', 7), line('c', 9)}},
+        {"keys that are no line numbers", "iSize=3\n01=\"0,1,2,3,4,5,x,,7\"\n-1=\"0,1,2,3,4,5,y,,7\"\n"
+                                          "2=\"0,1,2,3,4,5,c,,9\"\n",
+         {line('c', 9)}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteTemplate("[SN_INDENTIFY]\nbShowMac=true\n[LABELS]\n" + c.labels);
+        PrintTemplate t;
+        EXPECT_TRUE(m_store.Load(t));
+        EXPECT_EQ(t.labels, c.expected);
+        // A legacy file (no bShowMac) reads the same lines, renumbered.
+        WriteTemplate("[LABELS]\n" + c.labels);
+        PrintTemplate legacy;
+        EXPECT_TRUE(m_store.Load(legacy));
+        EXPECT_EQ(legacy.labels.size(), c.expected.size());
+    }
+}
+
+TEST_F(TemplateFileTest, LineTextsBeginningWithAtLoadAsWrittenAndSurviveASave)
+{
+    // Hand-edited lines without quotes: QSettings alone reads them as typed values.
+    const QByteArray lines = "[LABELS]\niSize=3\n"
+                             "0=0,1,2,3,4,5,@home,,7\n"
+                             "1=0,1,2,3,4,5,@Rect(1 2 3 4),,8\n"
+                             "2=0,1,2,3,4,5,@Invalid(),@pic.png,4\n";
+    const QStringList written = {"0,1,2,3,4,5,@home,,7", "0,1,2,3,4,5,@Rect(1 2 3 4),,8",
+                                 "0,1,2,3,4,5,@Invalid(),@pic.png,4"};
+    WriteTemplate(lines);   // legacy: the last index is renumbered, nothing else
+    PrintTemplate legacy;
+    ASSERT_TRUE(m_store.Load(legacy));
+    EXPECT_EQ(legacy.labels, (QStringList{"0,1,2,3,4,5,@home,,10", "0,1,2,3,4,5,@Rect(1 2 3 4),,11",
+                                          "0,1,2,3,4,5,@Invalid(),@pic.png,7"}));
+
+    WriteTemplate("[SN_INDENTIFY]\nbShowMac=true\n" + lines);
     PrintTemplate t;
-    EXPECT_TRUE(m_store.Load(t));
-    EXPECT_EQ(t.labels, QStringList{"0,1,2,3,4,5,a,,7"});
+    ASSERT_TRUE(m_store.Load(t));
+    EXPECT_EQ(t.labels, written);
+    ASSERT_TRUE(m_store.Save(t));
+    PrintTemplate back;
+    ASSERT_TRUE(m_store.Load(back));
+    EXPECT_EQ(back.labels, written);
+    EXPECT_EQ(m_store.Template().labels, written);
 }
 
 TEST_F(TemplateFileTest, CurrentFormatSkipsShortLinesAndReadsUnquotedOnes)

@@ -211,7 +211,7 @@ TEST_F(PortFixture, APortClosedFromItsOwnCallbackPlaysAgain)
     ASSERT_EQ(PC_Play(port, 0), 0);
     const QByteArray packet = SynthVideoCodec::EncodeTestPicture(64, 32, 0);
     ASSERT_EQ(PC_InputVideoData(port, packet.constData(), packet.size(), 1, 0), 0);
-    for (int i = 0; i < 400 && shown == 0; ++i)
+    for (int i = 0; i < 2000 && shown == 0; ++i)   // up to 10 s
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     ASSERT_EQ(shown.load(), 1);
     EXPECT_EQ(PC_InputVideoData(port, packet.constData(), packet.size(), 1, 0), PC_ERR_STATE);
@@ -220,7 +220,7 @@ TEST_F(PortFixture, APortClosedFromItsOwnCallbackPlaysAgain)
     ASSERT_EQ(PC_OpenStream(port, raw + FC_VIDEO_PART_OFFSET, FC_VIDEO_PART_SIZE, PC_STREAM_VIDEO, 40), 0);
     ASSERT_EQ(PC_Play(port, 0), 0);
     ASSERT_EQ(PC_InputVideoData(port, packet.constData(), packet.size(), 1, 0), 0);
-    for (int i = 0; i < 400 && shown == 1; ++i)
+    for (int i = 0; i < 2000 && shown == 1; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(shown.load(), 2);
 }

@@ -175,7 +175,7 @@ TEST_F(SdkSimTest, SearchReaddressLoginCommandAndOneSecondOfLiveStream)
     ASSERT_EQ(LoginOutcome("127.0.0.30", 3000, "580347", &handle), EVENT_LOGINOK);
     SdkEvent link;
     ASSERT_TRUE(recorder.WaitFor([handle](const SdkEvent& e) { return e.handle == handle && e.code == EVENT_LINK_STATE; },
-                                 1000, &link));
+                                 10000, &link));
     ASSERT_EQ(link.data.size(), FC_LINK_STATE_RECORD_SIZE);
     FC_LinkStateRecord record;
     memcpy(&record, link.data.constData(), sizeof record);
@@ -184,7 +184,7 @@ TEST_F(SdkSimTest, SearchReaddressLoginCommandAndOneSecondOfLiveStream)
 
     ASSERT_EQ(FC_Loc_IoTQuery(handle, 1019, 0, ""), 0);
     SdkEvent reply;
-    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& e) { return e.reply && (e.code & 0xFFFFFF) == 1019; }, 2000, &reply));
+    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& e) { return e.reply && (e.code & 0xFFFFFF) == 1019; }, 10000, &reply));
     EXPECT_EQ(reply.handle, handle);
     EXPECT_EQ(reply.code >> 24, 0);
     EXPECT_TRUE(reply.data.contains("SerialNumber=\"VTA0001\"")) << reply.data.constData();
@@ -204,7 +204,8 @@ TEST_F(SdkSimTest, SearchReaddressLoginCommandAndOneSecondOfLiveStream)
     const auto started = std::chrono::steady_clock::now();
     play.realHandle = FC_Loc_RealPlayEx(handle, "vlx://127.0.0.30", "admin", "580347", &LivePlay::OnData, &param);
     ASSERT_GT(play.realHandle.load(), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    // A second's worth of media: waited for, since a loaded machine may take longer.
+    ASSERT_TRUE(WaitUntil([&] { return play.videoFrames >= 25 && play.audioFrames >= 25; }, 10000));
 
     // Tear-down in the station's order; nothing arrives after the clear.
     play.tearingDown = true;
@@ -220,9 +221,9 @@ TEST_F(SdkSimTest, SearchReaddressLoginCommandAndOneSecondOfLiveStream)
     EXPECT_EQ(play.videoFrames + play.audioFrames, framesAtClear);
 
     EXPECT_EQ(play.headers.load(), 1);
-    EXPECT_GE(play.videoFrames.load(), 18);   // 25 per second, less start-up and scheduling slack
+    // 25 pictures a second, never faster (a slow machine only makes it slower).
     EXPECT_LE(play.videoFrames.load(), streamedMs / 40 + 2);
-    EXPECT_GE(play.audioFrames.load(), 18);   // one per 40 ms
+    EXPECT_LE(play.audioFrames.load(), streamedMs / 40 + 2);   // one per 40 ms
     EXPECT_EQ(play.audioBytes.load() % 640, 0);   // 320 samples of 16-bit mono per packet
     EXPECT_EQ(play.badFrames.load(), 0);
     EXPECT_EQ(play.inputErrors.load(), 0);
@@ -287,12 +288,12 @@ TEST_F(SdkSimTest, CommandRepliesFollowTheScriptAndTheFaults)
     ASSERT_EQ(FC_Loc_IoTTextControl(handle, 337, 0, "<REQUEST_PARAM\r\nMACAddress1=\"a\"\r\n/>trailing", 35), 0);
 
     SdkEvent e;
-    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.reply && (ev.code & 0xFFFFFF) == 1106; }, 2000, &e));
+    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.reply && (ev.code & 0xFFFFFF) == 1106; }, 10000, &e));
     EXPECT_EQ(int8_t(uint32_t(e.code) >> 24), -1);   // status byte 0xFF reads as -1
     EXPECT_EQ(e.data, scripted.text);
-    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.reply && (ev.code & 0xFFFFFF) == 1019; }, 2000, &e));
+    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.reply && (ev.code & 0xFFFFFF) == 1019; }, 10000, &e));
     EXPECT_TRUE(e.data.contains("WRONG"));
-    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.reply && (ev.code & 0xFFFFFF) == 337; }, 2000, &e));
+    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.reply && (ev.code & 0xFFFFFF) == 337; }, 10000, &e));
     EXPECT_FALSE(recorder.WaitFor([](const SdkEvent& ev) { return ev.reply && (ev.code & 0xFFFFFF) == 1204; }, 200));
 
     // The camera saw every command with its body, the text command cut at its length.
@@ -339,7 +340,7 @@ TEST_F(SdkSimTest, LoginAndConnectionFailures)
     ASSERT_TRUE(SimLan::Instance().SetFaults("VTC0003", lost));
     ASSERT_EQ(LoginOutcome("127.0.0.21", 3001, "580347", &handle), EVENT_LOGINOK);
     EXPECT_TRUE(recorder.WaitFor(
-        [handle](const SdkEvent& e) { return !e.reply && e.handle == handle && e.code == EVENT_CONNECTFAILED; }, 2000));
+        [handle](const SdkEvent& e) { return !e.reply && e.handle == handle && e.code == EVENT_CONNECTFAILED; }, 10000));
     EXPECT_LT(FC_Loc_IoTSystemControl(handle, 1012, 0, ""), 0);
 }
 
@@ -380,10 +381,10 @@ TEST_F(SdkSimTest, DroppedStreamGoesSilentUntilStopped)
     param.pUser = &play;
     play.realHandle = FC_Loc_RealPlayEx(handle, "vlx://127.0.0.21", "admin", "580347", &LivePlay::OnData, &param);
     ASSERT_GT(play.realHandle.load(), 0);
-    ASSERT_TRUE(WaitUntil([&] { return play.videoFrames > 0; }, 2000));
+    ASSERT_TRUE(WaitUntil([&] { return play.videoFrames > 0; }, 10000));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));   // well past the drop
     // A slow decode thread may still be behind the stream: let it catch up.
-    ASSERT_TRUE(WaitUntil([&] { return play.videoFrames == SdkCallLog::Instance().VideoInputs(); }, 3000));
+    ASSERT_TRUE(WaitUntil([&] { return play.videoFrames == SdkCallLog::Instance().VideoInputs(); }, 10000));
     const int frames = play.videoFrames;
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(play.videoFrames.load(), frames);
@@ -405,14 +406,14 @@ TEST_F(SdkSimTest, TalkBackUploadsAndPtzAreAcceptedAndLogged)
     EXPECT_LT(FC_Loc_SendTalkFrame(handle, &frame), 0);   // talk-back not started
     ASSERT_EQ(FC_Loc_StartSpeak(handle, 0), 0);
     SdkEvent e;
-    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.code == EVENT_STARTAUDIOOK && !ev.reply; }, 2000, &e));
+    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.code == EVENT_STARTAUDIOOK && !ev.reply; }, 10000, &e));
     EXPECT_EQ(e.data, QByteArray("audiotype=0,samplerate=8000,bits=16,channels=1,"));
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(FC_Loc_SendTalkFrame(handle, &frame), 0);
     frame.pData = nullptr;
     EXPECT_LT(FC_Loc_SendTalkFrame(handle, &frame), 0);
     EXPECT_EQ(FC_Loc_StopSpeak(handle, 0), 0);
-    EXPECT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.code == EVENT_STOPAUDIOOK && !ev.reply; }, 2000));
+    EXPECT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.code == EVENT_STOPAUDIOOK && !ev.reply; }, 10000));
     EXPECT_EQ(SimLan::Instance().TalkFramesOf("VTC0003"), 3);
 
     QTemporaryDir dir;
@@ -422,7 +423,7 @@ TEST_F(SdkSimTest, TalkBackUploadsAndPtzAreAcceptedAndLogged)
     f.write("BM123");
     f.close();
     EXPECT_EQ(FC_Loc_UploadLogo(handle, QFile::encodeName(logo).constData()), 0);
-    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.reply && (ev.code & 0xFFFFFF) == 1001; }, 2000, &e));
+    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.reply && (ev.code & 0xFFFFFF) == 1001; }, 10000, &e));
     EXPECT_TRUE(e.data.contains("Type=\"4\""));
     EXPECT_EQ(FC_Loc_SetCompressFile(handle, QFile::encodeName(dir.filePath("missing.tgz")).constData()), FC_ERR_FILE);
     ASSERT_EQ(SimLan::Instance().UploadsOf("VTC0003").size(), 1);
@@ -457,7 +458,7 @@ TEST_F(SdkSimTest, ThroughputCommandReachesTheHookForLoopbackTargetsOnly)
                                       "<REQUEST_PARAM\r\nIP=\"0177.0.0.5\"\r\nPort=\"5001\"\r\nDuration=\"10\"\r\n"
                                       "MaxThroughput=\"100\"/>"),
               0);
-    EXPECT_TRUE(WaitUntil([&] { return runs.load() == 2; }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return runs.load() == 2; }, 10000));
     FC_Loc_Cleanup();   // joins the runner threads
     EXPECT_EQ(runs.load(), 2);
     ASSERT_EQ(SimLan::Instance().ThroughputRequests().size(), 2);
@@ -511,7 +512,7 @@ TEST_F(SdkSimTest, PackageUploadChangesTheDigestsAndRestartsTheCamera)
     ASSERT_EQ(LoginOutcome("127.0.0.22", 3000, "580347", &handle), EVENT_LOGINOK);
     ASSERT_EQ(FC_Loc_IoTSystemControl(handle, 1514, 0, ""), 0);
     SdkEvent e;
-    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.reply && (ev.code & 0xFFFFFF) == 1514; }, 2000, &e));
+    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.reply && (ev.code & 0xFFFFFF) == 1514; }, 10000, &e));
     EXPECT_TRUE(e.data.startsWith("<REQUEST_PARAM"));
     EXPECT_TRUE(e.data.contains("HW_CFG_MD5=\"old-hw\""));
 
@@ -521,10 +522,10 @@ TEST_F(SdkSimTest, PackageUploadChangesTheDigestsAndRestartsTheCamera)
     f.write(QByteArray(500, 'p'));
     f.close();
     ASSERT_EQ(FC_Loc_SetCompressFile(handle, QFile::encodeName(f.fileName()).constData()), 0);
-    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.reply && (ev.code & 0xFFFFFF) == 1001; }, 2000, &e));
+    ASSERT_TRUE(recorder.WaitFor([](const SdkEvent& ev) { return ev.reply && (ev.code & 0xFFFFFF) == 1001; }, 10000, &e));
     EXPECT_TRUE(e.data.contains("Type=\"1\""));
     EXPECT_TRUE(recorder.WaitFor(
-        [handle](const SdkEvent& ev) { return !ev.reply && ev.handle == handle && ev.code == EVENT_CONNECTFAILED; }, 2000));
+        [handle](const SdkEvent& ev) { return !ev.reply && ev.handle == handle && ev.code == EVENT_CONNECTFAILED; }, 10000));
 
     ASSERT_EQ(LoginOutcome("127.0.0.22", 3000, "580347", &handle), EVENT_LOGINOK);
     ASSERT_EQ(FC_Loc_IoTSystemControl(handle, 1514, 0, ""), 0);
@@ -555,7 +556,7 @@ TEST_F(SdkSimTest, StreamsEndFromTheirOwnCallbackOrWithTheirSession)
     ASSERT_EQ(LoginOutcome("127.0.0.21", 3001, "580347", &c), EVENT_LOGINOK);
     IPCEntry moved{};
     ASSERT_EQ(FC_Loc_StartSearchIPC("127.0.0.5"), 0);
-    ASSERT_TRUE(WaitUntil([] { return FC_Loc_GetSearchIPCCount() == 3; }, 2000));
+    ASSERT_TRUE(WaitUntil([] { return FC_Loc_GetSearchIPCCount() == 3; }, 10000));
     int index = -1;
     for (int i = 0; i < 3; ++i) {
         IPCEntry e;
@@ -577,7 +578,7 @@ TEST_F(SdkSimTest, StreamsEndFromTheirOwnCallbackOrWithTheirSession)
     other.handle = FC_Loc_RealPlayEx(a, "127.0.0.31", "admin", "580347", &Counter::On, &p2);
     ASSERT_GT(self.handle.load(), 0);
     ASSERT_GT(other.handle.load(), 0);
-    ASSERT_TRUE(WaitUntil([&] { return self.packets >= 5 && other.packets >= 5; }, 2000));
+    ASSERT_TRUE(WaitUntil([&] { return self.packets >= 5 && other.packets >= 5; }, 10000));
     ASSERT_EQ(FC_Loc_Logout(a), 0);
     const int otherAtLogout = other.packets;
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
@@ -605,7 +606,7 @@ TEST_F(SdkSimTest, NoStatusCallbackAfterItIsCleared)
     FC_Loc_SetStatusCallback(&Slow::On, &slow);
     for (int i = 0; i < 5; ++i)
         FC_Loc_Login("127.0.0.21", 3001, "admin", "580347", 0);
-    ASSERT_TRUE(WaitUntil([&] { return slow.entered.load() > 0; }, 2000));
+    ASSERT_TRUE(WaitUntil([&] { return slow.entered.load() > 0; }, 10000));
     FC_Loc_SetStatusCallback(nullptr, &slow);
     const int enteredAtClear = slow.entered;
     EXPECT_EQ(slow.left.load(), enteredAtClear);   // the one in flight has finished

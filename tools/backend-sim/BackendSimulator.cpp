@@ -145,10 +145,11 @@ std::string BackendSimulator::HostText() const
     return "127.0.0.1:" + std::to_string(m_port);
 }
 
-void BackendSimulator::SetFault(const std::string& prefix, Fault fault, int arg, int times)
+void BackendSimulator::SetFault(const std::string& prefix, Fault fault, int arg, int times,
+                                const std::string& bodyContains)
 {
     std::lock_guard<std::mutex> lock(m_shared->mutex);
-    m_shared->faults.push_back(Shared::FaultRule{prefix, fault, arg, times});
+    m_shared->faults.push_back(Shared::FaultRule{prefix, fault, arg, times, bodyContains});
 }
 
 void BackendSimulator::ClearFaults()

@@ -25,8 +25,9 @@ public:
         HttpStatus,    // answers with status arg (e.g. 404, 500) and a short body
         NotJson,       // status 200, a body that is not JSON
         WrongShape,    // status 200, JSON whose root is an array
-        CloseEarly,    // status 200 without Content-Length, half a body, then closes
+        CloseEarly,    // status 200 with the whole body's Content-Length, half the body, then closes
         Split,         // the normal reply in three pieces, arg milliseconds apart
+        Ret,           // status 200, {"ret":arg} (a refusal of the back-end's own)
     };
 
     struct Request {
@@ -53,8 +54,10 @@ public:
     // "127.0.0.1:<port>", the host text a client is given.
     std::string HostText() const;
 
-    // The next `times` requests (-1: all) whose operation starts with prefix ("" = any) get the fault.
-    void SetFault(const std::string& prefix, Fault fault, int arg = 0, int times = -1);
+    // The next `times` requests (-1: all) whose operation starts with prefix ("" = any)
+    // and whose body holds bodyContains ("" = any) get the fault.
+    void SetFault(const std::string& prefix, Fault fault, int arg = 0, int times = -1,
+                  const std::string& bodyContains = std::string());
     void ClearFaults();
     // While set, nothing listens on the port: connections are refused.
     void SetRefusing(bool refusing);

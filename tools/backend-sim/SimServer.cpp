@@ -61,15 +61,14 @@ QByteArray StatusText(int status)
     }
 }
 
-QByteArray Reply(int status, const QByteArray& body, const QByteArray& cookie, bool withLength = true)
+QByteArray Reply(int status, const QByteArray& body, const QByteArray& cookie)
 {
     QByteArray r = "HTTP/1.1 " + StatusText(status) + "\r\n";
     r += "Server: backend-sim\r\n";
     r += "Content-Type: application/json;charset=UTF-8\r\n";
     if (!cookie.isEmpty())
         r += "Set-Cookie: " + cookie + "\r\n";
-    if (withLength)
-        r += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    r += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     r += "Connection: close\r\n\r\n";
     return r + body;
 }
@@ -183,7 +182,8 @@ void SimServer::Handle(QTcpSocket* socket, const BackendSimulator::Request& requ
         std::lock_guard<std::mutex> lock(m_shared->mutex);
         m_shared->requests.push_back(request);
         for (auto& rule : m_shared->faults) {
-            if (rule.times != 0 && request.operation.compare(0, rule.prefix.size(), rule.prefix) == 0) {
+            if (rule.times != 0 && request.operation.compare(0, rule.prefix.size(), rule.prefix) == 0
+                && request.body.find(rule.bodyContains) != std::string::npos) {
                 fault = rule.fault;
                 arg = rule.arg;
                 if (rule.times > 0)
@@ -238,14 +238,19 @@ QByteArray SimServer::Answer(const BackendSimulator::Request& request, BackendSi
         return Reply(200, "<html><body>gateway says hello</body></html>", QByteArray());
     case Fault::WrongShape:
         return Reply(200, "[{\"ret\":0,\"msg\":\"array root\"}]", QByteArray());
+    case Fault::Ret:
+        return Reply(200, "{\"ret\":" + QByteArray::number(arg) + ",\"msg\":\"refused\"}", QByteArray());
     default:
         break;
     }
     QByteArray cookie;
     int status = 200;
     const QByteArray body = FixtureBody(request, &cookie, &status);
-    if (fault == Fault::CloseEarly)
-        return Reply(status, body.left(body.size() / 2), cookie, false);
+    if (fault == Fault::CloseEarly) {
+        // The header promises the whole body; half of it comes before the close.
+        const QByteArray whole = Reply(status, body, cookie);
+        return whole.left(whole.size() - (body.size() + 1) / 2);
+    }
     return Reply(status, body, cookie);
 }
 

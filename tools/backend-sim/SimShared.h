@@ -13,6 +13,7 @@ struct BackendSimulator::Shared {
         Fault fault = Fault::None;
         int arg = 0;
         int times = -1;
+        std::string bodyContains;
     };
 
     mutable std::mutex mutex;

@@ -1,0 +1,118 @@
+// Reading text settings as they were written, also where QSettings sees a typed value.
+#include "IniText.h"
+
+#include "TempAppDir.h"
+
+#include <QSettings>
+#include <QTextCodec>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QTextCodec* Gb2312() { return QTextCodec::codecForName("GB2312"); }
+
+// What QSettings itself reads for key, as one text, or "<typed>" when it reads no text.
+QString QtText(const TempAppDir& dir, const QByteArray& ini, const QString& key)
+{
+    dir.writeFile("t.ini", ini);
+    QSettings s(dir.file("t.ini"), QSettings::IniFormat);
+    s.setIniCodec(Gb2312());
+    const QVariant v = s.value(key);
+    if (v.type() == QVariant::String)
+        return v.toString();
+    if (v.type() == QVariant::StringList)
+        return v.toStringList().join(',');
+    return "<typed>";
+}
+
+}  // namespace
+
+TEST(IniText, RawValueReadsLinesAsQSettingsDoes)
+{
+    // Wherever QSettings reads a text, the raw reading must give the same text.
+    const QByteArray lines[] = {
+        "k=plain",
+        "k =  spaced out  ",
+        "k=a,b , c",
+        "k=\"quoted, with comma\"",
+        "k=\"  kept blanks  \"  ",
+        "k=x\\ty\\\\z\\\"q\\x41\\101\\?",
+        "k=trailing\\x20",
+        "k=semi;colon comment",
+        "k=\"semi;inside\";after",
+        "k=\"line\nbreak\"",
+        "k=continued\\\nline",
+        "k=\xB2\xE2\xCA\xD4,\xB9\xA4",
+        "k=@@doubled",
+        "k=@@a,@@b",
+        "k=",
+        "k=a=b=c",
+        "k=\\q unknown escape",
+        "k=end\\",
+    };
+    TempAppDir dir;
+    for (const QByteArray& line : lines) {
+        SCOPED_TRACE(line.constData());
+        const QByteArray ini = "[G]\nother=1\n" + line + "\n[H]\nk=wrong group\n";
+        const QString qt = QtText(dir, ini, "G/k");
+        ASSERT_NE(qt, "<typed>");
+        QString raw;
+        ASSERT_TRUE(IniText::RawValue(ini, "G/k", Gb2312(), &raw));
+        EXPECT_EQ(raw, qt);
+    }
+}
+
+TEST(IniText, RawValueFindsTheKeyLikeQSettings)
+{
+    struct Case {
+        const char* name;
+        QByteArray ini;
+        const char* key;
+        const char* text;   // nullptr: not found
+    } cases[] = {
+        {"later line wins", "[G]\nk=1\n[G]\nk=2\n", "G/k", "2"},
+        {"escaped section and key", "[%U00E4G]\nk%41=v\n", "\xC3\xA4G/kA", "v"},
+        {"backslash in a key is a slash", "[G]\na\\b=v\n", "G/a/b", "v"},
+        {"comment line", "[G]\n;k=no\n  ; k=no\nk=yes\n", "G/k", "yes"},
+        {"CR LF lines", "[G]\r\nk=v\r\nj=w\r\n", "G/k", "v"},
+        {"general section", "[General]\nk=root\n[G]\nj=1\n", "k", "root"},
+        {"missing key", "[G]\nj=1\n", "G/k", nullptr},
+        {"key of another group", "[H]\nk=1\n", "G/k", nullptr},
+        {"no equals sign", "[G]\nk\n", "G/k", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString text = "untouched";
+        const bool found = IniText::RawValue(c.ini, QString::fromUtf8(c.key), Gb2312(), &text);
+        EXPECT_EQ(found, c.text != nullptr);
+        EXPECT_EQ(text, c.text ? QString::fromUtf8(c.text) : QString("untouched"));
+    }
+}
+
+TEST(IniText, ReadGivesTypedLookingValuesAsWritten)
+{
+    const struct {
+        QByteArray line;
+        const char* text;
+    } cases[] = {
+        {"k=@home,5G", "@home,5G"},
+        {"k=@Rect(1 2 3 4)", "@Rect(1 2 3 4)"},
+        {"k=@Invalid()", "@Invalid()"},
+        {"k=@ByteArray(abc)", "@ByteArray(abc)"},
+        {"k=@Variant(not a stream)", "@Variant(not a stream)"},
+        {"k=@DateTime(x)", "@DateTime(x)"},
+        {"k=@a, @@b ,\"@c\"", "@a,@b,@c"},
+        {"k=@home", "@home"},
+        {"k=@@home", "@home"},
+    };
+    TempAppDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line.constData());
+        dir.writeFile("t.ini", "[G]\n" + c.line + "\n");
+        QSettings s(dir.file("t.ini"), QSettings::IniFormat);
+        s.setIniCodec(Gb2312());
+        EXPECT_EQ(IniText::Read(s, "G/k"), QString::fromUtf8(c.text));
+        EXPECT_EQ(IniText::Read(s, "G/missing"), QString());
+    }
+}
