@@ -31,6 +31,7 @@ ChildStation::ChildStation(const QString& appDir, const QString& organization)
     // it, a dump after a stack overflow shows that the crash writer set up one.
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":use_sigaltstack=0");
+    environment.insert("TZ", "XST-8");   // POSIX form: UTC+8, no daylight saving
     m_process.setProcessEnvironment(environment);
 }
 

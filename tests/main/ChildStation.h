@@ -4,6 +4,10 @@
 #include <QProcess>
 #include <QString>
 
+// Children run in a fixed zone eight hours east of UTC, so that dump names
+// show the crash writer applies the zone (and in the right direction).
+constexpr int kChildUtcOffsetSeconds = 8 * 3600;
+
 // One run of main_instance_child: starts it, reads its lines, sends commands.
 class ChildStation {
 public:

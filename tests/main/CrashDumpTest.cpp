@@ -59,11 +59,18 @@ QByteArray ReadAll(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// The child's wall clock, as a UTC-spec value for plain comparisons.
+QDateTime ChildNow()
+{
+    return QDateTime::currentDateTimeUtc().addSecs(kChildUtcOffsetSeconds);
+}
+
 void ExpectNamedForItsTime(const QString& dump, const QDateTime& before, const QDateTime& after,
                            const QList<QByteArray>& lines)
 {
     const QFileInfo info(dump);
-    const QDateTime stamp = QDateTime::fromString(info.fileName(), "yyyyMMdd_HHmmss'.dmp'");
+    QDateTime stamp = QDateTime::fromString(info.fileName(), "yyyyMMdd_HHmmss'.dmp'");
+    stamp.setTimeSpec(Qt::UTC);
     ASSERT_TRUE(stamp.isValid()) << info.fileName().toStdString();
     EXPECT_EQ(info.dir().dirName(), stamp.toString("yyyy-MM-dd"));
     EXPECT_GE(stamp, before.addMSecs(-before.time().msec()));
@@ -80,11 +87,11 @@ TEST_F(CrashDump, EachCrashLeavesItsDumpAndTheProcessDiesByItsSignal)
         ASSERT_TRUE(station.Start());
         const QByteArray pid = station.WaitForLine("ready ");
         ASSERT_FALSE(pid.isNull()) << station.Errors().constData();
-        const QDateTime before = QDateTime::currentDateTime();
+        const QDateTime before = ChildNow();
         station.Send(c.command);
         const QByteArray tid = c.onWorker ? station.WaitForLine("thread ") : pid;
         ASSERT_TRUE(station.WaitFinished());
-        const QDateTime after = QDateTime::currentDateTime();
+        const QDateTime after = ChildNow();
         EXPECT_TRUE(station.Crashed());
         EXPECT_EQ(station.ExitCode(), c.signo) << station.Errors().constData();
 
