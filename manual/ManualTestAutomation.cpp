@@ -10,9 +10,9 @@
 
 #include <QComboBox>
 #include <QGridLayout>
-#include <QIntValidator>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QRegularExpressionValidator>
 #include <QTextCodec>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -24,6 +24,8 @@ namespace {
 // Each channel's steps of an order's script start with a one-second channel switch.
 const QString kChannelSwitchStep = QStringLiteral("I:1");
 const char kRowIndexProperty[] = "cmb_index";
+// 0..3600 typed as plain digits: no sign, group separator, "," or ":".
+const QRegularExpression kStepSecondsPattern(QStringLiteral("0|[1-9][0-9]{0,2}|[1-2][0-9]{3}|3[0-5][0-9]{2}|3600"));
 
 // Whole seconds 0..MAX_STEP_SECONDS; a "," or ":" would split the stored steps.
 bool ParseStepSeconds(const QString& text, int* seconds)
@@ -120,7 +122,7 @@ void ManualTestAutomation::InitWidget()
         // Once here: LoadConfig refills the combos many times over.
         connect(row.combo, SIGNAL(currentIndexChanged(int)), this, SLOT(slot_cmb_currentIndexChanged(int)));
         row.seconds = new QLineEdit(rows);
-        row.seconds->setValidator(new QIntValidator(0, MAX_STEP_SECONDS, row.seconds));
+        row.seconds->setValidator(new QRegularExpressionValidator(kStepSecondsPattern, row.seconds));
         grid->addWidget(row.combo, i, 0);
         grid->addWidget(row.seconds, i, 1);
     }
