@@ -3,6 +3,7 @@
 
 #include "AppGlobals.h"
 #include "CConfigFile.h"
+#include "CommonHelpers.h"
 #include "CMapManualDesc.h"
 #include "Log.h"
 #include "ManualTestController.h"
@@ -248,13 +249,6 @@ void ManualTestAutomation::ShowErrorBox(const QString& title, const QString& tex
     ModalHook::Exec(&box);
 }
 
-void ManualTestAutomation::ShowTips(const QString& text)
-{
-    QPalette pal = ui->m_lbTips->palette();
-    pal.setColor(QPalette::All, QPalette::WindowText, Qt::red);
-    ui->m_lbTips->setPalette(pal);
-    ui->m_lbTips->setText(text);
-}
 
 void ManualTestAutomation::slot_BtnAddConfig_Clicked()
 {
@@ -289,7 +283,8 @@ bool ManualTestAutomation::BuildScriptText(const QString& name, QString* text)
             continue;
         int seconds = 0;
         if (!ParseStepSeconds(secondsText, &seconds)) {
-            ShowTips(tr("row %1: seconds must be a whole number from 0 to %2").arg(i + 1).arg(MAX_STEP_SECONDS));
+            ShowTipsText(ui->m_lbTips,
+                         tr("row %1: seconds must be a whole number from 0 to %2").arg(i + 1).arg(MAX_STEP_SECONDS));
             return false;
         }
         steps << keyName + ':' + QString::number(seconds);
@@ -325,11 +320,11 @@ void ManualTestAutomation::slot_BtnSave_Clicked()
         LogPrint(LOG_GENERAL, "ManualTestAutomation::slot_BtnSave_Clicked() script %s could not be stored",
                  qPrintable(m_config.CurChoiseKey));
         m_closeTimer->stop();
-        ShowTips(tr("save failed"));
+        ShowTipsText(ui->m_lbTips, tr("save failed"));
         return;
     }
     HandOverCurrentScript();
-    ShowTips(tr("save succeed"));
+    ShowTipsText(ui->m_lbTips, tr("save succeed"));
     m_closeTimer->start();
 }
 
@@ -351,7 +346,7 @@ void ManualTestAutomation::slot_BtnDeleteConfig_Clicked()
     if (CConfigFile::GetInstance()->RemoveManualAutoTestConfig(key, m_config) != 0) {
         LogPrint(LOG_GENERAL, "ManualTestAutomation::slot_BtnDeleteConfig_Clicked() script %s could not be removed",
                  qPrintable(key));
-        ShowTips(tr("delete failed"));
+        ShowTipsText(ui->m_lbTips, tr("delete failed"));
     }
     // The deleted script must not run on: the controller gets the one now current.
     HandOverCurrentScript();

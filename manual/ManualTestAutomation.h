@@ -80,7 +80,6 @@ private:
     void HandOverCurrentScript();
     QStringList KeysInUse() const;
     QString CurrentKey() const;
-    void ShowTips(const QString& text);
     void ShowErrorBox(const QString& title, const QString& text);
 
     ManualAutoTestConfig m_config;

@@ -2,6 +2,7 @@
 #include "ui_ManualTestItemDisplayDlg.h"
 
 #include "CConfigFile.h"
+#include "CommonHelpers.h"
 #include "Log.h"
 
 #include <QCheckBox>
@@ -66,13 +67,6 @@ int ManualTestItemDisplayDlg::ApplyServerItemDisplay(const QString& itemDisplay)
     return written == 0 ? 0 : -1;
 }
 
-void ManualTestItemDisplayDlg::ShowTips(const QString& text)
-{
-    QPalette pal = ui->lb_Tips->palette();
-    pal.setColor(QPalette::All, QPalette::WindowText, Qt::red);
-    ui->lb_Tips->setPalette(pal);
-    ui->lb_Tips->setText(text);
-}
 
 void ManualTestItemDisplayDlg::OnSaveBtnClicked()
 {
@@ -81,10 +75,10 @@ void ManualTestItemDisplayDlg::OnSaveBtnClicked()
     if (CConfigFile::GetInstance()->WriteManualTestItemDisplay(m_flags) != 0) {
         LogPrint(LOG_GENERAL, "ManualTestItemDisplayDlg::OnSaveBtnClicked() the flags could not be stored");
         m_closeTimer->stop();
-        ShowTips(tr("save failed"));
+        ShowTipsText(ui->lb_Tips, tr("save failed"));
         return;
     }
-    ShowTips(tr("save succeed"));
+    ShowTipsText(ui->lb_Tips, tr("save succeed"));
     m_closeTimer->start();
 }
 

@@ -46,7 +46,6 @@ public slots:
     void onCloseWidget();
 
 private:
-    void ShowTips(const QString& text);
 
     QPointer<QWidget> m_pOwner;
     ManualItemDisplayFlags m_flags;

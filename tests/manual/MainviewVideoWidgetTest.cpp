@@ -6,13 +6,11 @@
 
 #include "DeviceEntry.h"
 #include "EnumClass.h"
-#include "FuncLib.h"
-#include "PlayCtrl.h"
 #include "SdkCallLog.h"
+#include "SimCameraLogin.h"
 #include "TempAppDir.h"
 #include "VantrelEvent.h"
 #include "VideoForm.h"
-#include "sim/SimLan.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +20,6 @@
 #include <QLabel>
 #include <QTest>
 
-#include <atomic>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -53,15 +50,6 @@ protected:
             posted.push_back({int(e->code), e->word1, e->word2});
     }
 };
-
-std::atomic<int64_t> g_loggedIn{0};
-
-int OnStatus(int64_t loginHandle, int statusType, const char*, void*)
-{
-    if (statusType == EVENT_LOGINOK)
-        g_loggedIn = loginHandle;
-    return 0;
-}
 
 class VideoWindowTest : public ::testing::Test {
 protected:
@@ -260,24 +248,12 @@ protected:
     void SetUp() override
     {
         VideoWindowTest::SetUp();
-        SimLan& lan = SimLan::Instance();
-        lan.Reset();
         SimCameraConfig camera;
         camera.serial = "SN-MAIN-0001";
         camera.address = "127.0.0.31";
         camera.loginDelayMs = 0;
-        ASSERT_TRUE(lan.AddCamera(camera));
-        PC_Init();
-        FC_Loc_SetStatusCallback(&OnStatus, nullptr);
-        g_loggedIn = 0;
-        const int64_t login = FC_Loc_Login("127.0.0.31", camera.port, "admin", "580347", 0);
+        const int64_t login = SimCameraLogin::LogIn(camera, entry);
         ASSERT_GT(login, 0);
-        ASSERT_TRUE(QTest::qWaitFor([login] { return g_loggedIn == login; }, 10000));
-        std::strcpy(entry.szAddress, "127.0.0.31");
-        std::strcpy(entry.szUser, "admin");
-        std::strcpy(entry.szPassword, "580347");
-        entry.nStreamPort = camera.port;
-        entry.lLoginHandle = login;
         std::strcpy(twin.szAddress, "127.0.0.31");
         twin.nStreamPort = camera.port;
         twin.lLoginHandle = login;
