@@ -2,7 +2,10 @@
 
 #include <functional>
 
+class QAction;
 class QDialog;
+class QMenu;
+class QPoint;
 
 // Every modal dialog of the station runs through Exec, so tests answer it
 // without entering a modal loop.
@@ -16,5 +19,15 @@ void Clear();
 bool IsSet();
 // The hook's answer when one is set, else dialog->exec().
 int Exec(QDialog* dialog);
+
+// Pop-up menus run their own modal loop too. The answer receives the menu (its
+// actions set up) and returns the action it chose, nullptr for none; it may
+// trigger that action itself, as a click inside the menu's loop would.
+using MenuAnswer = std::function<QAction*(QMenu* menu)>;
+
+void SetMenu(MenuAnswer answer);
+void ClearMenu();
+// The menu hook's answer when one is set, else menu->exec(pos).
+QAction* ExecMenu(QMenu* menu, const QPoint& pos);
 
 }  // namespace ModalHook

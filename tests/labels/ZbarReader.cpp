@@ -1,5 +1,7 @@
 #include "ZbarReader.h"
 
+#include <QPainter>
+
 #include <zbar.h>
 
 using namespace zbar;
@@ -38,4 +40,13 @@ QStringList DecodeImage(const QImage& image, const QString& type)
             out << s.data;
     }
     return out;
+}
+
+QImage WithQuietZone(const QImage& image, int margin)
+{
+    QImage framed(image.width() + 2 * margin, image.height() + 2 * margin, QImage::Format_RGB32);
+    framed.fill(Qt::white);
+    QPainter painter(&framed);
+    painter.drawImage(margin, margin, image);
+    return framed;
 }

@@ -13,3 +13,6 @@ struct DecodedSymbol {
 QList<DecodedSymbol> DecodeImage(const QImage& image);
 // The data of every decoded symbol of the given type.
 QStringList DecodeImage(const QImage& image, const QString& type);
+// The image on a white frame: scanners need a quiet zone that a preview item or
+// a label edge does not give.
+QImage WithQuietZone(const QImage& image, int margin = 40);

@@ -7,7 +7,11 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <regex>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -147,6 +151,85 @@ TEST_F(SettingsFixture, HelpAndVersionDoNotEndTheProcess)
 {
     EXPECT_NE(Apply('h', "").find("Client/Server:"), std::string::npos);
     EXPECT_EQ(Apply('v', ""), "tput version 1.0 win32 threads\n");
+}
+
+// What a command line made of a record, and what the parser said about it.
+std::string ParseOutcome(std::vector<std::string> args)
+{
+    args.insert(args.begin(), "tput");
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    TputSettings s{};
+    tputlib_settings_init(&s);
+    ::testing::internal::CaptureStderr();
+    tputlib_parse_command_line(static_cast<int>(argv.size()), argv.data(), &s);
+    std::ostringstream out;
+    out << ::testing::internal::GetCapturedStderr() << "|flags " << s.flags << " mode " << s.threadMode << " test "
+        << s.testMode << " style " << s.reportMode << " format " << s.format << " interval " << s.interval
+        << " port " << s.port << " listen " << s.listenPort << " amount " << s.amount << " len " << s.bufferLength
+        << " window " << s.tcpWindow << " mss " << s.mss << " threads " << s.threads << " tos " << s.tos
+        << " ttl " << s.ttl << " rate " << s.udpRate;
+    for (char* text : {s.fileName, s.host, s.localHost, s.outputFileName})
+        out << " [" << (text ? text : "") << "]";
+    free(s.fileName);
+    free(s.host);
+    free(s.localHost);
+    free(s.outputFileName);
+    return out.str();
+}
+
+// The help text has one line per option of the parser, under the four
+// headings; the long name on each line is the one the parser takes for
+// that letter.
+TEST_F(SettingsFixture, HelpTextNamesEveryOptionAsTheParserTakesIt)
+{
+    const std::string usage = Apply('h', "");
+    size_t at = 0;
+    for (const char* heading : {"Client/Server:\n", "Server specific:\n", "Client specific:\n", "Miscellaneous:\n"}) {
+        at = usage.find(heading, at);
+        ASSERT_NE(at, std::string::npos) << heading << usage;
+    }
+
+    const std::string optionString = "1b:c:df:hi:l:mn:o:p:rst:uvw:x:y:B:CDF:IL:M:NP:RS:T:UVWZ:";
+    const std::map<char, std::string> samples = {
+        {'b', "1M"}, {'c', "127.0.0.1"}, {'f', "m"}, {'i', "3"}, {'l', "64K"}, {'n', "2M"}, {'o', "out.txt"},
+        {'p', "5002"}, {'t', "3"}, {'w', "64K"}, {'x', "C"}, {'y', "C"}, {'B', "127.0.0.1"}, {'F', "data.bin"},
+        {'L', "5003"}, {'M', "1400"}, {'P', "2"}, {'S', "0x10"}, {'T', "4"}, {'Z', "cubic"},
+    };
+    std::map<char, std::string> longNames;
+    std::istringstream lines(usage);
+    const std::regex optionLine("^  -(.), --([^ ]+)( .*)?$");
+    for (std::string line; std::getline(lines, line);) {
+        std::smatch m;
+        if (std::regex_match(line, m, optionLine)) {
+            EXPECT_EQ(longNames.count(m[1].str()[0]), 0u) << "listed twice: " << line;
+            longNames[m[1].str()[0]] = m[2].str();
+        }
+    }
+    for (size_t i = 0; i < optionString.size(); ++i) {
+        const char letter = optionString[i];
+        if (letter == ':')
+            continue;
+        SCOPED_TRACE(std::string(1, letter));
+        const auto line = longNames.find(letter);
+        if (line == longNames.end()) {
+            ADD_FAILURE() << "no line for -" << letter;
+            continue;
+        }
+        const bool takesValue = i + 1 < optionString.size() && optionString[i + 1] == ':';
+        ASSERT_EQ(takesValue, samples.count(letter) == 1);
+        std::vector<std::string> byLetter{std::string("-") + letter};
+        std::vector<std::string> byName{"--" + line->second};
+        if (takesValue) {
+            byLetter.push_back(samples.at(letter));
+            byName.push_back(samples.at(letter));
+        }
+        const std::string outcome = ParseOutcome(byName);
+        EXPECT_EQ(outcome.find("unrecognized"), std::string::npos) << outcome;
+        EXPECT_EQ(outcome, ParseOutcome(byLetter));
+    }
+    EXPECT_EQ(longNames.size(), 36u);
 }
 
 TEST_F(SettingsFixture, EnvironmentClientTurnsTheServerOptionIntoAWarning)

@@ -25,6 +25,13 @@ QByteArray MakePackage(const QByteArray& body)
     return head + body;
 }
 
+// The orders' logo: an 8 x 8 PNG.
+const char kLogoPng[] =
+    "\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52\x00\x00\x00\x08\x00\x00\x00\x08"
+    "\x08\x02\x00\x00\x00\x4b\x6d\x29\xdc\x00\x00\x00\x11\x49\x44\x41\x54\x78\xda\x63\x38\xa3\xa4\x84"
+    "\x15\x31\x0c\x2d\x09\x00\xbc\xce\x44\x01\x43\x5d\x0c\xd5\x00\x00\x00\x00\x49\x45\x4e\x44\xae\x42"
+    "\x60\x82";
+
 }  // namespace
 
 std::string BackendSimulator::Request::Header(const std::string& name) const
@@ -45,6 +52,7 @@ BackendSimulator::BackendSimulator()
             MakePackage(QByteArray("fixture configuration archive of ") + model);
         m_shared->files[std::string("/files/audio/alarm_") + model] = QByteArray("ID3 fixture alarm sound");
     }
+    m_shared->files["/files/logo/factory_logo.png"] = QByteArray(kLogoPng, sizeof(kLogoPng) - 1);
 }
 
 BackendSimulator::~BackendSimulator()

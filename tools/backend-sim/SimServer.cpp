@@ -298,7 +298,8 @@ QByteArray SimServer::FixtureBody(const BackendSimulator::Request& request, QByt
     } else if (op == "test/data/order/detail") {
         body = "{\"ret\":0,\"data\":{\"order_sn\":" + JsonText(QueryValue(q, "order_sn"))
             + ",\"num\":500,\"complete_num\":120,\"opt_username\":\"operator\",\"opt_complete_num\":18,"
-              "\"regions\":\"\",\"logo\":\"\",\"mac\":0,\"module_model\":\"\",\"cloud_module_alias\":\"\"}}";
+              "\"regions\":\"\",\"logo\":" + JsonText("http://" + hostText + "/files/logo/factory_logo.png")
+            + ",\"mac\":0,\"module_model\":\"\",\"cloud_module_alias\":\"\"}}";
     } else if (op == "download/config/package") {
         body = "{\"ret\":0,\"url\":" + JsonText("http://" + hostText + "/files/config/" + QueryValue(q, "model") + ".tgz")
             + "}";

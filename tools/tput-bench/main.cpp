@@ -140,7 +140,14 @@ int main(int argc, char** argv)
     const uint16_t port = FreePort();
     tputlib_init();
     tputlib_start_server(2, port, &FinalWaiter::Callback, &waiter);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!tputlib_running()) {
+        if (std::chrono::steady_clock::now() >= until) {
+            fprintf(stderr, "the server does not listen on port %u\n", port);
+            return 1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 
     std::vector<double> library;
     std::vector<double> sink;

@@ -18,10 +18,15 @@
 
 namespace {
 
+// The conditions and the registry are never destroyed: a program may return
+// from main while library threads still run, and a joinable thread destroyed
+// at exit would end the process.
 std::mutex g_countLock;
-std::condition_variable g_countCondition;
+std::condition_variable& g_countCondition = *new std::condition_variable;
 int g_threadCount = 0;
 int g_nonTerminating = 0;
+// Set while a stop runs: a thread started then would outlive the reporter.
+bool g_startsBlocked = false;
 
 // Every thread the layer started, so that cleanup can join each one.
 struct ThreadEntry {
@@ -30,8 +35,8 @@ struct ThreadEntry {
 };
 
 std::mutex g_registryLock;
-std::condition_variable g_registryChanged;
-std::list<std::unique_ptr<ThreadEntry>> g_threads;
+std::condition_variable& g_registryChanged = *new std::condition_variable;
+std::list<std::unique_ptr<ThreadEntry>>& g_threads = *new std::list<std::unique_ptr<ThreadEntry>>;
 
 std::atomic<uint32_t> g_nextThreadId{1};
 thread_local uint32_t t_threadId = 0;
@@ -41,6 +46,25 @@ void ChangeCount(int delta)
     std::lock_guard<std::mutex> lk(g_countLock);
     g_threadCount += delta;
     g_countCondition.notify_all();
+}
+
+// Counts a thread about to start; refused while a stop runs. One lock for
+// the check and the count, so a stop's join sees either the thread or none.
+bool CountNewThread()
+{
+    std::lock_guard<std::mutex> lk(g_countLock);
+    if (g_startsBlocked)
+        return false;
+    g_threadCount++;
+    g_countCondition.notify_all();
+    return true;
+}
+
+// Starts a record that this layer owns; one that cannot start is freed.
+void StartOrDestroy(TputSettings* settings)
+{
+    if (!tputlib_thread_start(settings))
+        tputlib_settings_destroy_chain(settings);
 }
 
 // Joins the threads that have finished their body; called with the registry
@@ -85,6 +109,13 @@ void tputlib_thread_init()
     std::lock_guard<std::mutex> lk(g_countLock);
     g_threadCount = 0;
     g_nonTerminating = 0;
+    g_startsBlocked = false;
+}
+
+void tputlib_thread_block_starts(bool blocked)
+{
+    std::lock_guard<std::mutex> lk(g_countLock);
+    g_startsBlocked = blocked;
 }
 
 void tputlib_thread_destroy()
@@ -105,9 +136,12 @@ bool tputlib_thread_start(TputSettings* settings)
 {
     if (settings->threadId != 0)
         return true;
-    if (settings->runNow)
-        tputlib_thread_start(settings->runNow);
-    ChangeCount(+1);
+    if (TputSettings* first = settings->runNow) {
+        settings->runNow = nullptr;
+        StartOrDestroy(first);
+    }
+    if (!CountNewThread())
+        return false;
 
     // Id and handle are in the record before the body can run and free it.
     auto entry = std::make_unique<ThreadEntry>();
@@ -154,13 +188,14 @@ void tputlib_thread_run(TputSettings* settings)
         tputlib_fail("Unknown Thread Type!\n");
         break;
     }
-    ChangeCount(-1);
-    if (settings->runNext) {
-        TputSettings* next = settings->runNext;
+    // The next run is counted before this one leaves the count, so a stop's
+    // join never sees a gap between them.
+    if (TputSettings* next = settings->runNext) {
         settings->runNext = nullptr;
-        tputlib_thread_start(next);
+        StartOrDestroy(next);
     }
     tputlib_settings_destroy(settings);
+    ChangeCount(-1);
 }
 
 void tputlib_thread_set_ignore()

@@ -16,11 +16,16 @@ enum TputThreadMode : int32_t {
 void tputlib_thread_init();
 void tputlib_thread_destroy();
 
-// Starts the record's run-now record first, then a thread running the record.
-// Does nothing for a record that already runs (thread id not 0). Returns
-// false when no thread could be made; the record then still belongs to the
-// caller. After a true return the caller must not touch the record again.
+// Starts the record's run-now record first (freed when it cannot start), then
+// a thread running the record. Does nothing for a record that already runs
+// (thread id not 0). Returns false when no thread could be made or a stop is
+// running; the record then still belongs to the caller. After a true return
+// the caller must not touch the record again.
 bool tputlib_thread_start(TputSettings* settings);
+
+// While blocked, tputlib_thread_start refuses every record: a stop must not
+// be outlived by a run that it set off itself.
+void tputlib_thread_block_starts(bool blocked);
 
 // Body of every library thread; destroys the record at its end.
 void tputlib_thread_run(TputSettings* settings);

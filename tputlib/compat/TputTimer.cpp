@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
@@ -19,13 +20,15 @@ struct TimerState {
     std::thread thread;
 };
 
+// Never destroyed: a program may return from main with the thread running.
 TimerState& Timer()
 {
-    static TimerState state;
-    return state;
+    static TimerState* state = new TimerState;
+    return *state;
 }
 
 std::atomic<TputAlarmCallback> g_alarmCallback{nullptr};
+std::atomic<TputTimeSource> g_timeSource{nullptr};
 
 using Clock = std::chrono::steady_clock;
 
@@ -121,12 +124,46 @@ void tputlib_gettimeofday(int32_t* sec, int32_t* usec)
 
 TputTime tputlib_now()
 {
+    if (TputTimeSource source = g_timeSource.load())
+        return source();
     const auto since = Clock::now().time_since_epoch();
     const auto us = std::chrono::duration_cast<std::chrono::microseconds>(since).count();
     return TputTime{static_cast<int32_t>(us / 1000000), static_cast<int32_t>(us % 1000000)};
 }
 
-double tputlib_time_seconds(const TputTime& t)
+void tputlib_set_time_source(TputTimeSource source)
 {
-    return t.sec + t.usec / 1e6;
+    g_timeSource.store(source);
+}
+
+namespace {
+
+int64_t Microseconds(const TputTime& t)
+{
+    return static_cast<int64_t>(t.sec) * 1000000 + t.usec;
+}
+
+} // namespace
+
+int64_t tputlib_time_diff_us(const TputTime& from, const TputTime& to)
+{
+    return Microseconds(to) - Microseconds(from);
+}
+
+double tputlib_time_span(const TputTime& from, const TputTime& to)
+{
+    return static_cast<double>(tputlib_time_diff_us(from, to)) / 1e6;
+}
+
+bool tputlib_time_before(const TputTime& a, const TputTime& b)
+{
+    return Microseconds(a) < Microseconds(b);
+}
+
+TputTime tputlib_time_add(const TputTime& t, const TputTime& d)
+{
+    const int64_t us = Microseconds(t) + Microseconds(d);
+    if (us / 1000000 > INT32_MAX)
+        return TputTime{INT32_MAX, 999999};
+    return TputTime{static_cast<int32_t>(us / 1000000), static_cast<int32_t>(us % 1000000)};
 }

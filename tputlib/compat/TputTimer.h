@@ -35,4 +35,16 @@ void tputlib_gettimeofday(int32_t* sec, int32_t* usec);
 // must not stretch or shrink its intervals.
 TputTime tputlib_now();
 
-double tputlib_time_seconds(const TputTime& t);
+// Tests replace the monotonic source to drive the reporter's arithmetic;
+// nullptr restores the system clock. Set it while no connection runs.
+using TputTimeSource = TputTime (*)();
+void tputlib_set_time_source(TputTimeSource source);
+
+// Spans and boundaries: seconds and microseconds are combined as integers
+// before anything becomes a double, so a whole number of seconds stays exact
+// wherever the clock stands.
+int64_t tputlib_time_diff_us(const TputTime& from, const TputTime& to);
+double tputlib_time_span(const TputTime& from, const TputTime& to);
+bool tputlib_time_before(const TputTime& a, const TputTime& b);
+// t + d, at most the last representable time (an interval may be 68 years).
+TputTime tputlib_time_add(const TputTime& t, const TputTime& d);

@@ -30,8 +30,10 @@ std::chrono::milliseconds RunLength(uint64_t hundredths)
     return std::chrono::milliseconds(static_cast<int64_t>(std::min(hundredths, kLongest)) * 10);
 }
 
+constexpr int kSliceMs = 100;
+
 // Connects within the wait, so that a peer that does not answer cannot hold
-// the thread for the system's long connect time-out.
+// the thread for the system's long connect time-out; a stop ends the wait.
 int ConnectWithin(int fd, const sockaddr_storage& addr, int timeout_ms)
 {
     const int flags = fcntl(fd, F_GETFL, 0);
@@ -39,7 +41,11 @@ int ConnectWithin(int fd, const sockaddr_storage& addr, int timeout_ms)
     int rc = connect(fd, reinterpret_cast<const sockaddr*>(&addr), tputlib_addr_length(addr));
     if (rc < 0 && errno == EINPROGRESS) {
         pollfd p{fd, POLLOUT, 0};
-        rc = poll(&p, 1, timeout_ms);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        do {
+            rc = poll(&p, 1, kSliceMs);
+        } while ((rc == 0 || (rc < 0 && errno == EINTR)) && !tputlib_interrupted() &&
+                 std::chrono::steady_clock::now() < deadline);
         if (rc == 0) {
             errno = ETIMEDOUT;
             rc = -1;
@@ -108,7 +114,7 @@ int WaitForRoom(int fd, std::chrono::steady_clock::time_point deadline)
 {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     pollfd p{fd, POLLOUT, 0};
-    const int rc = poll(&p, 1, static_cast<int>(std::clamp<int64_t>(left.count(), 0, 100)));
+    const int rc = poll(&p, 1, static_cast<int>(std::clamp<int64_t>(left.count(), 0, kSliceMs)));
     return rc < 0 && errno == EINTR ? 0 : rc;
 }
 
@@ -166,7 +172,7 @@ void FinishUdp(TputSettings* s, uint8_t* buffer, size_t length, int32_t lastId)
 {
     constexpr int kTries = 10;
     uint8_t answer[kTputAckSize + 64];
-    for (int attempt = 0; attempt < kTries; ++attempt) {
+    for (int attempt = 0; attempt < kTries && !tputlib_interrupted(); ++attempt) {
         int32_t sec = 0;
         int32_t usec = 0;
         tputlib_gettimeofday(&sec, &usec);
@@ -221,9 +227,10 @@ void RunUdp(TputSettings* s)
         const auto due = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                      std::chrono::duration<double>(gap * id));
         if (due > now) {
-            std::this_thread::sleep_for(due - now);
-            if (timed && std::chrono::steady_clock::now() >= deadline)
-                break;
+            // In slices: a peer may ask for a rate so low that the next
+            // datagram is hours away, and a stop must not wait for it.
+            std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(due - now, std::chrono::milliseconds(kSliceMs)));
+            continue;
         }
         int32_t sec = 0;
         int32_t usec = 0;

@@ -1,6 +1,7 @@
 #include "TputLib.h"
 
 #include "TputError.h"
+#include "TputListener.h"
 #include "TputPeerList.h"
 #include "TputReporter.h"
 #include "TputSettings.h"
@@ -16,7 +17,9 @@
 
 namespace {
 
-std::atomic<bool> g_running{false};
+// Set by a start, cleared by a stop; whether the server listens is the
+// listener's own state.
+std::atomic<bool> g_started{false};
 std::atomic<TputResultCallback> g_callback{nullptr};
 std::atomic<void*> g_context{nullptr};
 // Entry points come from one caller thread; this keeps two callers from
@@ -34,16 +37,10 @@ void ApplyNumber(char option, int value, TputSettings* s)
     tputlib_apply_option(option, text, s);
 }
 
-// Interrupts, cuts every connection, ends the reporter and the timer and
-// joins every thread within the wait. Returns false when some thread did not
-// end in time (its resources must then stay alive).
-bool StopThreads()
+// Joins every thread the library started, within the wait. Returns false
+// when some thread did not end in time (its resources must then stay alive).
+bool ReapThreads()
 {
-    tputlib_on_interrupt(1);
-    tputlib_sockets_shutdown_all();
-    tputlib_thread_joinall(kStopWaitMs);
-    tputlib_reporter_request_stop();
-    tputlib_timer_shutdown();
     const int left = tputlib_thread_reap_all(kStopWaitMs);
     if (left > 0) {
         fflush(nullptr);
@@ -53,12 +50,26 @@ bool StopThreads()
     return true;
 }
 
+// Refuses new threads (a run back that the stop itself sets off would
+// outlive the reporter), interrupts, cuts every connection, ends the
+// reporter and the timer and joins every thread.
+bool StopThreads()
+{
+    tputlib_thread_block_starts(true);
+    tputlib_on_interrupt(1);
+    tputlib_sockets_shutdown_all();
+    tputlib_thread_joinall(kStopWaitMs);
+    tputlib_reporter_request_stop();
+    tputlib_timer_shutdown();
+    return ReapThreads();
+}
+
 } // namespace
 
 int tputlib_init()
 {
     std::lock_guard<std::mutex> lk(g_entryLock);
-    if (g_running.load())
+    if (g_started.load())
         return 0; // the counts belong to the running threads
     tputlib_set_alarm_callback(tputlib_on_alarm);
     tputlib_signal(kTputSlotTerminate, tputlib_on_interrupt);
@@ -86,11 +97,12 @@ TputResultCallback tputlib_result_callback(void** context)
 int tputlib_start_server(int interval, int port, TputResultCallback callback, void* context)
 {
     std::lock_guard<std::mutex> lk(g_entryLock);
-    if (g_running.load())
+    if (g_started.load())
         return 0;
     // A server stopped before may start again without another init.
     tputlib_interrupt_reset();
     tputlib_reporter_reset();
+    tputlib_thread_block_starts(false);
 
     TputSettings* listener = new TputSettings;
     tputlib_settings_init(listener);
@@ -104,17 +116,20 @@ int tputlib_start_server(int interval, int port, TputResultCallback callback, vo
     tputlib_settings_copy(listener, &reporter);
     reporter->threadMode = kTputModeReporter;
     reporter->runNow = listener;
-    tputlib_thread_start(reporter);
-    g_running.store(true);
+    if (!tputlib_thread_start(reporter)) {
+        tputlib_reporter_not_started();
+        tputlib_settings_destroy(reporter);
+    }
+    g_started.store(true);
     return 0;
 }
 
 int tputlib_stop_server()
 {
     std::lock_guard<std::mutex> lk(g_entryLock);
-    if (g_running.load()) {
+    if (g_started.load()) {
         StopThreads();
-        g_running.store(false);
+        g_started.store(false);
     }
     return 0;
 }
@@ -122,12 +137,13 @@ int tputlib_stop_server()
 int tputlib_cleanup()
 {
     std::lock_guard<std::mutex> lk(g_entryLock);
-    bool ended = true;
-    if (g_running.load()) {
-        ended = StopThreads();
-        g_running.store(false);
+    if (g_started.load()) {
+        StopThreads();
+        g_started.store(false);
     }
-    if (ended) {
+    // Also after a stop that left a thread behind: nothing is freed while any
+    // library thread may still use it.
+    if (ReapThreads()) {
         tputlib_reporter_free_all();
         tputlib_peer_list_free();
         tputlib_thread_destroy();
@@ -137,5 +153,5 @@ int tputlib_cleanup()
 
 bool tputlib_running()
 {
-    return g_running.load();
+    return g_started.load() && tputlib_listener_active();
 }

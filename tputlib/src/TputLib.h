@@ -36,7 +36,8 @@ int tputlib_stop_server();
 int tputlib_cleanup();
 int tputlib_set_result_callback(TputResultCallback callback, void* context);
 
-// Whether a server was started and not stopped since.
+// Whether the server listens: false before its port could be bound (it
+// tries again every few seconds) and after a stop.
 bool tputlib_running();
 
 // The callback in force and its context (read by the reporter).

@@ -1,7 +1,6 @@
 #include "TputListener.h"
 
 #include "TputClientHeader.h"
-#include "TputClientThread.h"
 #include "TputError.h"
 #include "TputInet.h"
 #include "TputPeerList.h"
@@ -13,6 +12,7 @@
 #include "TputUdpServer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -27,6 +27,19 @@ namespace {
 constexpr int kAcceptPollMs = 100;
 constexpr int kAcceptBackoffStartMs = 10;
 constexpr int kAcceptBackoffMaxMs = 1000;
+// A port that cannot be bound (another program holds it) is tried again this
+// often, for as long as the library runs.
+constexpr int kListenRetryMs = 2000;
+
+// Listeners that hold their socket.
+std::atomic<int> g_listening{0};
+
+void CloseKeepingErrno(int fd)
+{
+    const int error = errno;
+    close(fd);
+    errno = error;
+}
 
 void Rest(int ms)
 {
@@ -63,53 +76,6 @@ int AcceptOne(TputSettings* listener, TputSettings* server)
     }
 }
 
-// Reads the client header: 24 whole bytes within the wait, else nothing.
-// Returns the number of bytes taken from the stream.
-int ReadHeader(int fd, uint8_t* buffer)
-{
-    memset(buffer, 0, kTputHeaderSize);
-    size_t got = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTputHeaderWaitMs);
-    while (got < kTputHeaderSize && !tputlib_interrupted()) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-        if (left <= 0)
-            break;
-        const int ready = tputlib_wait_readable(fd, static_cast<int>(std::min<long long>(left, kAcceptPollMs)));
-        if (ready < 0)
-            break;
-        if (ready == 0)
-            continue;
-        const ssize_t n = recv(fd, buffer + got, kTputHeaderSize - got, MSG_DONTWAIT);
-        if (n > 0)
-            got += static_cast<size_t>(n);
-        else if (n == 0 || (errno != EINTR && errno != EAGAIN))
-            break;
-    }
-    return static_cast<int>(got);
-}
-
-// Attaches the test back a peer asked for to the server settings.
-void PrepareTestBack(TputSettings* server, const TputClientHeader& header)
-{
-    if (!(header.flags & kTputHeaderVersion1))
-        return;
-    if (!tputlib_header_sane(header)) {
-        char peer[64];
-        tputlib_addr_text(server->peer, peer, sizeof peer);
-        fprintf(stderr, "WARNING: %s asked for a test back with threads %d, port %d, length %d, window %d, amount %d: refused\n",
-                peer, header.threads, header.port, header.bufferLength, header.windowOrRate, header.amount);
-        return;
-    }
-    TputSettings* client = tputlib_settings_from_header(server, header);
-    if (!client)
-        return;
-    tputlib_client_init(client);
-    if (header.flags & kTputHeaderRunNow)
-        server->runNow = client;
-    else
-        server->runNext = client;
-}
-
 TputSettings* NewServer(const TputSettings* listener)
 {
     TputSettings* server = nullptr;
@@ -119,9 +85,34 @@ TputSettings* NewServer(const TputSettings* listener)
     return server;
 }
 
+// Listens, trying again until it works or the library is stopped. A failure
+// is printed once, and again only when it changes.
+int ListenUntilItWorks(TputSettings* s)
+{
+    const char* lastOperation = nullptr;
+    int lastError = 0;
+    for (;;) {
+        const char* operation = nullptr;
+        const int fd = tputlib_listen(s, &operation);
+        if (fd >= 0)
+            return fd;
+        const int error = errno;
+        if (operation != lastOperation || error != lastError) {
+            tputlib_warn_errno(operation);
+            fprintf(stderr, "WARNING: port %u is not served yet, trying again every %d seconds\n", s->port,
+                    kListenRetryMs / 1000);
+            lastOperation = operation;
+            lastError = error;
+        }
+        Rest(kListenRetryMs);
+        if (tputlib_interrupted())
+            return -1;
+    }
+}
+
 } // namespace
 
-int tputlib_listen(TputSettings* s)
+int tputlib_listen(TputSettings* s, const char** failedOperation)
 {
     const bool ipv6 = s->flags & kTputFlagIPv6;
     if (!s->localHost) {
@@ -138,17 +129,15 @@ int tputlib_listen(TputSettings* s)
     const bool udp = s->flags & kTputFlagUdp;
     const int fd = socket(s->local.ss_family, udp ? SOCK_DGRAM : SOCK_STREAM, 0);
     if (fd < 0) {
-        tputlib_warn_errno("socket");
+        *failedOperation = "socket";
         return -1;
     }
     tputlib_set_socket_options(s, fd, false);
     const int one = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    // A listener that cannot bind or listen ends with its message: retrying
-    // would only spin.
     if (bind(fd, reinterpret_cast<const sockaddr*>(&s->local), s->localLength) < 0) {
-        tputlib_warn_errno("bind");
-        close(fd);
+        *failedOperation = "bind";
+        CloseKeepingErrno(fd);
         return -1;
     }
     if (tputlib_addr_is_multicast(s->local) && s->local.ss_family == AF_INET) {
@@ -159,8 +148,8 @@ int tputlib_listen(TputSettings* s)
             tputlib_warn_errno("WSAJoinLeaf (aka bind)");
     }
     if (!udp && listen(fd, 5) < 0) {
-        tputlib_warn_errno("listen");
-        close(fd);
+        *failedOperation = "listen";
+        CloseKeepingErrno(fd);
         return -1;
     }
     tputlib_sockets_register(fd);
@@ -169,17 +158,24 @@ int tputlib_listen(TputSettings* s)
 
 void tputlib_listener_spawn(TputSettings* s)
 {
-    s->sock = tputlib_listen(s);
+    s->sock = ListenUntilItWorks(s);
     if (s->sock < 0)
         return;
+    g_listening.fetch_add(1);
     tputlib_report_settings_queue(s);
     if (s->flags & kTputFlagUdp)
         tputlib_udp_single_server(s);
     else
         tputlib_listener_run(s);
+    g_listening.fetch_sub(1);
     if (tputlib_sockets_close(s->sock) < 0)
         tputlib_warn_errno("close");
     s->sock = -1;
+}
+
+bool tputlib_listener_active()
+{
+    return g_listening.load() > 0;
 }
 
 void tputlib_listener_run(TputSettings* listener)
@@ -191,7 +187,6 @@ void tputlib_listener_run(TputSettings* listener)
         if (tputlib_resolve(listener->host, &listener->peer, listener->flags & kTputFlagIPv6) == 0)
             hostRestricted = true;
     }
-    uint8_t headerBytes[kTputHeaderSize];
     TputSettings* server = NewServer(listener);
     do {
         const int fd = AcceptOne(listener, server);
@@ -227,23 +222,14 @@ void tputlib_listener_run(TputSettings* listener)
         tputlib_peer_add(server->peer, server, &group);
         tputlib_settings_set_group(server, group);
 
+        // The client header is read on the connection's own thread: a peer
+        // that sends nothing must not hold up the next accept.
         server->sock = fd;
         server->initialBytes = 0;
-        if (!(listener->flags & (kTputFlagCompat | kTputFlagMulticast))) {
-            const int got = ReadHeader(fd, headerBytes);
-            if (got == static_cast<int>(kTputHeaderSize)) {
-                TputClientHeader header;
-                tputlib_header_from_wire(headerBytes, &header);
-                PrepareTestBack(server, header);
-            } else {
-                server->initialBytes = static_cast<uint32_t>(got); // too short for a header: test data
-            }
-        }
         if (!tputlib_thread_start(server)) {
             // No thread for this connection: drop it, keep serving others.
             tputlib_peer_remove(server->peer);
             tputlib_sockets_close(fd);
-            tputlib_settings_destroy(server->runNext);
             tputlib_settings_destroy(server);
             server = NewServer(listener);
             continue;

@@ -7,14 +7,15 @@ struct TputClientHeader;
 // connections and starts a server thread for each.
 void tputlib_listener_spawn(TputSettings* listener);
 
-// Creates, binds and listens; returns the socket or -1 after printing why.
-int tputlib_listen(TputSettings* listener);
+// Creates, binds and listens; returns the socket, or -1 with errno set and
+// the failed operation's name in *failedOperation.
+int tputlib_listen(TputSettings* listener, const char** failedOperation);
+
+// Whether a listener has its socket and serves.
+bool tputlib_listener_active();
 
 // Accept loop; ends when the library is interrupted or a counted run is done.
 void tputlib_listener_run(TputSettings* listener);
 
 // Client settings for the test back that a peer asked for, or null.
 TputSettings* tputlib_settings_from_header(const TputSettings* server, const TputClientHeader& header);
-
-// How long the listener waits for a new connection's client header.
-constexpr int kTputHeaderWaitMs = 3000;

@@ -11,6 +11,7 @@
 #include <climits>
 #include <chrono>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -21,14 +22,19 @@
 
 namespace {
 
+// The conditions are never destroyed: a program may return from main while
+// library threads still wait on them.
 std::mutex g_listLock;
-std::condition_variable g_listCondition;
+std::condition_variable& g_listCondition = *new std::condition_variable;
 TputReportHeader* g_reportList = nullptr;
 
 std::mutex g_doneLock;
-std::condition_variable g_doneCondition;
+std::condition_variable& g_doneCondition = *new std::condition_variable;
 
 std::atomic<bool> g_reporterStop{false};
+// False once the reporter thread has ended (or could not start): nobody
+// consumes a ring then, so producers stop waiting for it.
+std::atomic<bool> g_reporterRunning{false};
 std::atomic<bool> g_headerPrinted{false};
 
 std::mutex g_groupIdLock;
@@ -36,20 +42,15 @@ int g_groupId = 0;
 
 const char kDashes[] = "------------------------------------------------------------\n";
 
-double Seconds(const TputTime& t)
+// Counts from the network may be anything: sums stop at the largest value.
+int SaturatingAdd(int a, int b)
 {
-    return tputlib_time_seconds(t);
+    return static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(a) + b, INT32_MIN, INT32_MAX));
 }
 
-TputTime AddSeconds(TputTime t, const TputTime& d)
+uint64_t SaturatingAdd(uint64_t a, uint64_t b)
 {
-    t.sec += d.sec;
-    t.usec += d.usec;
-    if (t.usec >= 1000000) {
-        t.usec -= 1000000;
-        t.sec += 1;
-    }
-    return t;
+    return a > UINT64_MAX - b ? UINT64_MAX : a + b;
 }
 
 void SignalReporter()
@@ -331,7 +332,26 @@ void PrintSettings(const TputReportData& d)
 
 // --- statistics -------------------------------------------------------------
 
-void HandleMultiple(TputGroupHeader* group, const TputTransferInfo& info)
+// A connection's span placed on its group's timeline: interval spans fall
+// into the group's interval they start in, finals keep their length from the
+// group's start. Each connection reports from its own start; only the sums
+// use the group's.
+TputTransferInfo OnGroupTimeline(const TputReportData& d, const TputTransferInfo& info)
+{
+    TputTransferInfo moved = info;
+    const double offset = static_cast<double>(d.groupOffsetUs) / 1e6;
+    const double interval = tputlib_time_span(TputTime{0, 0}, d.intervalTime);
+    if (!info.finalFlag && interval > 0) {
+        moved.startTime = std::floor((info.startTime + offset) / interval + 0.5) * interval;
+        moved.endTime = moved.startTime + interval;
+    } else {
+        moved.startTime = 0;
+        moved.endTime = info.endTime + offset;
+    }
+    return moved;
+}
+
+void HandleMultiple(TputGroupHeader* group, const TputReportData& d, const TputTransferInfo& info)
 {
     if (!group || !group->sumReport)
         return;
@@ -342,9 +362,11 @@ void HandleMultiple(TputGroupHeader* group, const TputTransferInfo& info)
     }
     if (threads <= 1)
         return;
+    const TputTransferInfo moved = OnGroupTimeline(d, info);
     int slot = -1;
     for (int i = 0; i < kTputSumSlots && slot < 0; ++i) {
-        if (group->sums[i].startTime == info.startTime && group->sumCounts[i] > 0)
+        const TputTransferInfo& sum = group->sums[i];
+        if (group->sumCounts[i] > 0 && sum.finalFlag == moved.finalFlag && sum.startTime == moved.startTime)
             slot = i;
     }
     for (int i = 0; i < kTputSumSlots && slot < 0; ++i) {
@@ -355,18 +377,18 @@ void HandleMultiple(TputGroupHeader* group, const TputTransferInfo& info)
         return;
     TputTransferInfo& sum = group->sums[slot];
     if (group->sumCounts[slot] == 0) {
-        sum = info;
+        sum = moved;
         sum.transferId = group->groupId;
         sum.groupId = -2;
     } else {
-        sum.totalBytes += info.totalBytes;
-        sum.datagrams += info.datagrams;
-        sum.errors += info.errors;
-        sum.outOfOrder += info.outOfOrder;
-        if (info.endTime > sum.endTime)
-            sum.endTime = info.endTime;
-        if (info.jitter > sum.jitter)
-            sum.jitter = info.jitter;
+        sum.totalBytes = SaturatingAdd(sum.totalBytes, moved.totalBytes);
+        sum.datagrams = SaturatingAdd(sum.datagrams, moved.datagrams);
+        sum.errors = SaturatingAdd(sum.errors, moved.errors);
+        sum.outOfOrder = SaturatingAdd(sum.outOfOrder, moved.outOfOrder);
+        if (moved.endTime > sum.endTime)
+            sum.endTime = moved.endTime;
+        if (moved.jitter > sum.jitter)
+            sum.jitter = moved.jitter;
     }
     if (++group->sumCounts[slot] >= threads) {
         PrintSum(*group->sumReport, sum);
@@ -379,14 +401,14 @@ void HandleMultiple(TputGroupHeader* group, const TputTransferInfo& info)
 void EmitTransfer(TputReportHeader* h, TputTransferInfo& info)
 {
     PrintTransfer(h->data, info);
-    HandleMultiple(h->group, info);
+    HandleMultiple(h->group, h->data, info);
 }
 
 void EmitIntervals(TputReportHeader* h)
 {
     TputReportData& d = h->data;
-    const double interval = Seconds(d.intervalTime);
-    while (interval > 0 && Seconds(d.nextTime) < Seconds(d.packetTime)) {
+    const bool intervals = d.intervalTime.sec > 0 || d.intervalTime.usec > 0;
+    while (intervals && tputlib_time_before(d.nextTime, d.packetTime)) {
         TputTransferInfo& info = d.info;
         info.outOfOrder = d.outOfOrder - d.lastOutOfOrder;
         const int errors = d.errors - d.lastErrors;
@@ -394,13 +416,13 @@ void EmitIntervals(TputReportHeader* h)
         info.datagrams = (d.info.kind != 0 ? d.highestId : d.datagrams) - d.lastDatagrams;
         info.totalBytes = d.totalBytes - d.lastTotal;
         info.startTime = info.endTime;
-        info.endTime = Seconds(d.nextTime) - Seconds(d.startTime);
+        info.endTime = tputlib_time_span(d.startTime, d.nextTime);
         info.finalFlag = 0;
         d.lastOutOfOrder = d.outOfOrder;
         d.lastErrors = d.errors;
         d.lastDatagrams = d.info.kind != 0 ? d.highestId : d.datagrams;
         d.lastTotal = d.totalBytes;
-        d.nextTime = AddSeconds(d.nextTime, d.intervalTime);
+        d.nextTime = tputlib_time_add(d.nextTime, d.intervalTime);
         EmitTransfer(h, info);
     }
 }
@@ -414,7 +436,7 @@ void EmitFinal(TputReportHeader* h)
     info.datagrams = d.info.kind != 0 ? d.highestId : d.datagrams;
     info.totalBytes = d.totalBytes;
     info.startTime = 0;
-    info.endTime = Seconds(d.packetTime) - Seconds(d.startTime);
+    info.endTime = tputlib_time_span(d.startTime, d.packetTime);
     info.finalFlag = 1;
     EmitTransfer(h, info);
 }
@@ -434,7 +456,7 @@ bool HandlePacket(TputReportHeader* h, const TputPacket& packet)
     EmitIntervals(h);
     d.totalBytes += packet.length;
     if (packet.packetId != 0) {
-        const double transit = Seconds(packet.packetTime) - Seconds(packet.sentTime);
+        const double transit = tputlib_time_span(packet.sentTime, packet.packetTime);
         if (d.lastTransit != 0) {
             double delta = transit - d.lastTransit;
             if (delta < 0)
@@ -602,6 +624,36 @@ TputGroupHeader* tputlib_init_multi(TputSettings* settings, int groupId)
     return group;
 }
 
+namespace {
+
+// Parallel clients start their clocks together; a client whose sibling never
+// arrives starts alone after a few seconds, and at once on a stop.
+TputTime WaitAtBarrier(TputGroupHeader* group)
+{
+    std::unique_lock<std::mutex> lk(group->barrierLock);
+    if (++group->waiters >= group->threads) {
+        group->startTime = tputlib_now();
+        group->startTaken = true;
+        group->barrier.notify_all();
+        return group->startTime;
+    }
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!group->startTaken && !tputlib_interrupted() && std::chrono::steady_clock::now() < until)
+        group->barrier.wait_for(lk, std::chrono::milliseconds(100));
+    if (!group->startTaken) {
+        group->startTime = tputlib_now();
+        group->startTaken = true;
+    }
+    return group->startTime;
+}
+
+bool ReporterGone()
+{
+    return !g_reporterRunning.load();
+}
+
+} // namespace
+
 TputReportHeader* tputlib_init_report(TputSettings* s)
 {
     const bool data = !(s->flags & kTputFlagNoDataReport);
@@ -644,35 +696,21 @@ TputReportHeader* tputlib_init_report(TputSettings* s)
         h->group = group;
     }
     if (group && s->threadMode == kTputModeClient) {
-        // Parallel clients start their clocks together; a client whose
-        // sibling never arrives starts alone after a few seconds.
-        std::unique_lock<std::mutex> lk(group->barrierLock);
-        if (++group->waiters >= group->threads) {
-            group->startTime = tputlib_now();
-            group->startTaken = true;
-            group->barrier.notify_all();
-        } else {
-            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-            group->barrier.wait_until(lk, until, [&] { return group->startTaken || tputlib_interrupted(); });
+        d.startTime = WaitAtBarrier(group);
+    } else {
+        d.startTime = tputlib_now();
+        if (group && !(s->flags & kTputFlagNoMultiReport)) {
+            std::lock_guard<std::mutex> lk(group->barrierLock);
+            group->threads++;
             if (!group->startTaken) {
-                group->startTime = tputlib_now();
+                group->startTime = d.startTime;
                 group->startTaken = true;
             }
+            d.groupOffsetUs = tputlib_time_diff_us(group->startTime, d.startTime);
         }
-        d.startTime = group->startTime;
-    } else if (!group || (s->flags & kTputFlagNoMultiReport)) {
-        d.startTime = tputlib_now();
-    } else {
-        std::lock_guard<std::mutex> lk(group->barrierLock);
-        group->threads++;
-        if (!group->startTaken) {
-            group->startTime = tputlib_now();
-            group->startTaken = true;
-        }
-        d.startTime = group->startTime;
     }
     d.packetTime = d.startTime;
-    d.nextTime = AddSeconds(d.startTime, d.intervalTime);
+    d.nextTime = tputlib_time_add(d.startTime, d.intervalTime);
     PushHeader(h);
     return data ? h : nullptr;
 }
@@ -682,14 +720,22 @@ void tputlib_report_packet(TputReportHeader* h, const TputPacket* packet)
     if (!h)
         return;
     int producer = h->producerIndex.load(std::memory_order_relaxed);
+    // Without a reporter the record has nowhere to go: it is dropped rather
+    // than waited for.
     if (producer == kTputRingSize) {
-        while (h->reporterIndex.load(std::memory_order_acquire) == 0)
+        while (h->reporterIndex.load(std::memory_order_acquire) == 0) {
+            if (ReporterGone())
+                return;
             WaitForReporter();
+        }
         producer = 0;
         h->producerIndex.store(0, std::memory_order_release);
     }
-    while (h->reporterIndex.load(std::memory_order_acquire) == producer + 1)
+    while (h->reporterIndex.load(std::memory_order_acquire) == producer + 1) {
+        if (ReporterGone())
+            return;
         WaitForReporter();
+    }
     h->ring[producer] = *packet;
     h->producerIndex.store(producer + 1, std::memory_order_release);
 }
@@ -705,7 +751,9 @@ void tputlib_end_report(TputReportHeader* h)
 {
     if (!h)
         return;
-    while (h->reporterIndex.load(std::memory_order_acquire) != -1) {
+    // A header the reporter never finished stays in the list; cleanup frees
+    // it once every thread has ended.
+    while (h->reporterIndex.load(std::memory_order_acquire) != -1 && !ReporterGone()) {
         SignalReporter();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -715,7 +763,7 @@ void tputlib_end_report(TputReportHeader* h)
 
 TputTransferInfo* tputlib_get_report(TputReportHeader* h)
 {
-    while (h->reporterIndex.load(std::memory_order_acquire) != -1)
+    while (h->reporterIndex.load(std::memory_order_acquire) != -1 && !ReporterGone())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return &h->data.info;
 }
@@ -762,8 +810,10 @@ void tputlib_reporter_thread(TputSettings* /*settings*/)
                 tputlib_thread_set_ignore();
                 g_listCondition.wait(lk, [] { return g_reportList || g_reporterStop.load(); });
                 tputlib_thread_unset_ignore();
-                if (!g_reportList)
+                if (!g_reportList) {
+                    g_reporterRunning.store(false);
                     return;
+                }
             }
         }
         ProcessList();
@@ -775,6 +825,12 @@ void tputlib_reporter_thread(TputSettings* /*settings*/)
 void tputlib_reporter_reset()
 {
     g_reporterStop.store(false);
+    g_reporterRunning.store(true);
+}
+
+void tputlib_reporter_not_started()
+{
+    g_reporterRunning.store(false);
 }
 
 void tputlib_reporter_request_stop()

@@ -71,6 +71,7 @@ struct TputReportData {
     TputTime packetTime;
     TputTime nextTime;
     TputTime intervalTime;
+    int64_t groupOffsetUs; // own start minus the group's, for the sums
     int actualBuffer; // socket buffer size read when a settings report is queued
 };
 
@@ -121,7 +122,10 @@ void tputlib_report_server_stats(TputSettings* settings, const TputTransferInfo&
 // Body of the reporter thread; returns only after tputlib_reporter_request_stop
 // once the report list is empty.
 void tputlib_reporter_thread(TputSettings* settings);
+// Readies the reporter's state before its thread is started.
 void tputlib_reporter_reset();
+// The reporter thread could not be started: producers must not wait for it.
+void tputlib_reporter_not_started();
 void tputlib_reporter_request_stop();
 // Frees every report header left in the list (after the reporter ended).
 void tputlib_reporter_free_all();

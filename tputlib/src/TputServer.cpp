@@ -1,14 +1,78 @@
 #include "TputServer.h"
 
+#include "TputClientHeader.h"
 #include "TputError.h"
 #include "TputPeerList.h"
 #include "TputReporter.h"
 #include "TputSettings.h"
+#include "TputSignal.h"
 #include "TputSockets.h"
+#include "TputTestBack.h"
+#include "TputThread.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <new>
 #include <sys/socket.h>
+
+namespace {
+
+constexpr int kHeaderPollMs = 100;
+
+// Reads the client header: 24 whole bytes within the wait, else what came.
+// Returns the number of bytes taken from the stream.
+int ReadHeader(int fd, uint8_t* buffer)
+{
+    memset(buffer, 0, kTputHeaderSize);
+    size_t got = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kTputHeaderWaitMs);
+    while (got < kTputHeaderSize && !tputlib_interrupted()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0)
+            break;
+        const int ready = tputlib_wait_readable(fd, static_cast<int>(std::min<long long>(left, kHeaderPollMs)));
+        if (ready < 0)
+            break;
+        if (ready == 0)
+            continue;
+        const ssize_t n = recv(fd, buffer + got, kTputHeaderSize - got, MSG_DONTWAIT);
+        if (n > 0)
+            got += static_cast<size_t>(n);
+        else if (n == 0 || (errno != EINTR && errno != EAGAIN))
+            break;
+    }
+    return static_cast<int>(got);
+}
+
+// Takes the client header off the stream and sets up the run back it asks
+// for: a dual run starts now, a tradeoff when this connection ends.
+void TakeClientHeader(TputSettings* s)
+{
+    if (s->flags & (kTputFlagCompat | kTputFlagMulticast))
+        return;
+    uint8_t bytes[kTputHeaderSize];
+    const int got = ReadHeader(s->sock, bytes);
+    if (got != static_cast<int>(kTputHeaderSize)) {
+        s->initialBytes = static_cast<uint32_t>(got); // too short for a header: test data
+        return;
+    }
+    TputClientHeader header;
+    tputlib_header_from_wire(bytes, &header);
+    TputSettings* client = tputlib_test_back_prepare(s, header);
+    if (!client)
+        return;
+    if (header.flags & kTputHeaderRunNow) {
+        if (!tputlib_thread_start(client))
+            tputlib_settings_destroy_chain(client);
+    } else {
+        s->runNext = client;
+    }
+}
+
+} // namespace
 
 void tputlib_server_spawn(TputSettings* s)
 {
@@ -19,6 +83,7 @@ void tputlib_server_spawn(TputSettings* s)
         tputlib_sockets_close(s->sock);
         return;
     }
+    TakeClientHeader(s);
     tputlib_server_run(s, buffer);
     if (tputlib_sockets_close(s->sock) < 0)
         tputlib_warn_errno("close");
@@ -38,9 +103,16 @@ void tputlib_server_run(TputSettings* s, char* buffer)
         packet.packetTime = tputlib_now();
         tputlib_report_packet(report, &packet);
     }
-    ssize_t received;
-    do {
-        received = recv(s->sock, buffer, length, 0);
+    for (;;) {
+        // A peer that lost its power sends no FIN: silence ends the test.
+        const int ready = tputlib_wait_readable(s->sock, kTputIdleLimitMs);
+        if (ready == 0) {
+            fflush(nullptr);
+            fprintf(stderr, "[%3d] WARNING: nothing received for %d seconds, connection ended\n", s->sock,
+                    kTputIdleLimitMs / 1000);
+            break;
+        }
+        const ssize_t received = ready > 0 ? recv(s->sock, buffer, length, 0) : -1;
         if (received < 0 && errno == EINTR)
             continue;
         // An error ends the loop like an orderly close and is never counted.
@@ -51,10 +123,13 @@ void tputlib_server_run(TputSettings* s, char* buffer)
             packet.packetTime = tputlib_now();
             tputlib_report_packet(report, &packet);
         }
-    } while (received > 0 || (received < 0 && errno == EINTR));
+        if (received <= 0)
+            break;
+    }
+    // Per receive, every byte is in the ring already (also when silence
+    // ended the loop); otherwise this one record carries them all.
     packet.packetTime = tputlib_now();
-    if (!perReceive)
-        packet.length = total;
+    packet.length = perReceive ? 0 : total;
     tputlib_report_packet(report, &packet);
     tputlib_close_report(report, &packet);
     tputlib_peer_remove(s->peer);

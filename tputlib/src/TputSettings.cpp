@@ -2,6 +2,7 @@
 
 #include "TputInet.h"
 #include "TputReporter.h"
+#include "TputTestBack.h"
 
 #include <cctype>
 #include <climits>
@@ -167,48 +168,53 @@ void ApplyIPv6(TputSettings* s)
 void PrintUsage()
 {
     fprintf(stderr,
-            "Usage: tput [-s|-c host] [options]\n"
+            "Usage: tput -s [options]          measure what clients send\n"
+            "       tput -c <host> [options]   send to a server and measure\n"
+            "Sizes take K, M or G for powers of 1024 (bytes) and k, m or g for powers of 1000.\n"
             "\n"
             "Client/Server:\n"
-            "  -f, --format    [bkmaBKMA]  format to report: Kbits, Mbits, KBytes, MBytes\n"
-            "  -i, --interval  #        seconds between periodic bandwidth reports\n"
-            "  -l, --len       #[KM]    length of buffer to read or write (default 128 KB)\n"
-            "  -m, --print_mss          print TCP maximum segment size (MTU - TCP/IP header)\n"
-            "  -o, --output    <filename> output the report or error message to this specified file\n"
-            "  -p, --port      #        server port to listen on/connect to\n"
-            "  -u, --udp                use UDP rather than TCP\n"
-            "  -w, --window    #[KM]    TCP window size (socket buffer size)\n"
-            "  -B, --bind      <host>   bind to <host>, an interface or multicast address\n"
-            "  -C, --compatibility      for use with older versions does not sent extra msgs\n"
-            "  -M, --mss       #        set TCP maximum segment size (MTU - 40 bytes)\n"
-            "  -N, --nodelay            set TCP no delay, disabling Nagle's Algorithm\n"
-            "  -V, --IPv6Version        Set the domain to IPv6\n"
+            "  -f, --format <unit>          unit of reported rates: b k m g (bits) or B K M G (bytes), a/A picks one\n"
+            "  -i, --interval <seconds>     report every so many seconds (0.5 at least)\n"
+            "  -l, --len <size>             bytes per read or write (default 128K)\n"
+            "  -m, --print_mss              show the TCP segment size when a connection ends\n"
+            "  -o, --output <file>          append the reports to this file\n"
+            "  -p, --port <port>            port to serve or to connect to (default 5001)\n"
+            "  -u, --udp                    test over UDP instead of TCP\n"
+            "  -w, --window <size>          socket buffer size to ask for\n"
+            "  -B, --bind <host>            local address, or multicast group, to use\n"
+            "  -C, --compatibility          exchange no client header, for peers that send none\n"
+            "  -M, --mss <bytes>            TCP segment size to ask for\n"
+            "  -N, --nodelay                send every write at once (no Nagle)\n"
+            "  -S, --tos <value>            IP type of service; 0x.. hexadecimal, 0.. octal\n"
+            "  -V, --ipv6_domain            use IPv6 addresses\n"
+            "  -W, --suggest_win_size       suggest a window size (not in this build)\n"
             "\n"
             "Server specific:\n"
-            "  -s, --server             run in server mode\n"
-            "  -U, --single_udp         run in single threaded UDP mode\n"
-            "  -D, --daemon             run the server as a daemon\n"
-            "  -R, --remove             remove service in win32\n"
+            "  -s, --server                 run the server\n"
+            "  -1, --singleclient           serve the first client's host only\n"
+            "  -U, --single_udp             serve every UDP peer from one thread\n"
+            "  -D, --daemon                 run in the background as a service\n"
+            "  -R, --remove                 remove the installed service\n"
             "\n"
             "Client specific:\n"
-            "  -b, --bandwidth #[KM]    for UDP, bandwidth to send at in bits/sec\n"
-            "  -c, --client    <host>   run in client mode, connecting to <host>\n"
-            "  -d, --dualtest           Do a bidirectional test simultaneously\n"
-            "  -n, --num       #[KM]    number of bytes to transmit (instead of -t)\n"
-            "  -r, --tradeoff           Do a bidirectional test individually\n"
-            "  -t, --time      #        time in seconds to transmit for (default 10 secs)\n"
-            "  -F, --fileinput <name>   input the data to be transmitted from a file\n"
-            "  -I, --stdin              input the data to be transmitted from stdin\n"
-            "  -L, --listenport #       port to receive bidirectional tests back on\n"
-            "  -P, --parallel  #        number of parallel client threads to run\n"
-            "  -T, --ttl       #        time-to-live, for multicast (default 1)\n"
-            "  -Z, --linux-congestion <algo>  set TCP congestion control algorithm\n"
+            "  -c, --client <host>          run the client against this server\n"
+            "  -b, --bandwidth <rate>       UDP rate in bits per second (implies -u)\n"
+            "  -d, --dualtest               have the server test back at the same time\n"
+            "  -r, --tradeoff               have the server test back afterwards\n"
+            "  -n, --num <size>             send this many bytes instead of timing the run\n"
+            "  -t, --time <seconds>         length of the run (default 10)\n"
+            "  -F, --file_input <file>      send the contents of this file\n"
+            "  -I, --stdin_input            send what comes in on standard input\n"
+            "  -L, --listenport <port>      port on which the test back arrives\n"
+            "  -P, --parallel <count>       streams to run side by side\n"
+            "  -T, --ttl <hops>             time to live of multicast packets (default 1)\n"
+            "  -Z, --linux-congestion <name>  TCP congestion control (not in this build)\n"
             "\n"
             "Miscellaneous:\n"
-            "  -x, --reportexclude [CDMSV]   exclude C(connection) D(data) M(multicast) S(settings) V(server) reports\n"
-            "  -y, --reportstyle C      report as a Comma-Separated Values\n"
-            "  -h, --help               print this message and quit\n"
-            "  -v, --version            print version information and quit\n");
+            "  -x, --reportexclude <CDMSV>  leave out connection, data, multicast sum, settings or server reports\n"
+            "  -y, --reportstyle C          reports as comma-separated values\n"
+            "  -h, --help                   show this text\n"
+            "  -v, --version                show the version\n");
 }
 
 struct EnvOption {
@@ -297,6 +303,7 @@ void tputlib_settings_copy(const TputSettings* source, TputSettings** copy)
     c->threadHandle = nullptr;
     c->runNow = nullptr;
     c->runNext = nullptr;
+    c->backStream = false;
     if (c->groupHeader)
         tputlib_group_ref(c->groupHeader);
     *copy = c;
@@ -312,7 +319,19 @@ void tputlib_settings_destroy(TputSettings* s)
     free(s->outputFileName);
     if (s->groupHeader)
         tputlib_group_unref(s->groupHeader);
+    if (s->backStream)
+        tputlib_test_back_release();
     delete s;
+}
+
+void tputlib_settings_destroy_chain(TputSettings* s)
+{
+    while (s) {
+        tputlib_settings_destroy_chain(s->runNext);
+        TputSettings* next = s->runNow;
+        tputlib_settings_destroy(s);
+        s = next;
+    }
 }
 
 uint64_t tputlib_parse_size(const char* text)

@@ -75,6 +75,9 @@ struct TputSettings {
     // Bytes a connection received before its data phase (a short header read
     // is data, not a header), counted into its report.
     uint32_t initialBytes;
+    // A stream of a run back that a peer asked for: counted against the cap
+    // of such streams until the record is freed. Never copied.
+    bool backStream;
 };
 
 constexpr int32_t kTputDefaultBufferLength = 131072;
@@ -82,6 +85,8 @@ constexpr int32_t kTputDefaultBufferLength = 131072;
 void tputlib_settings_init(TputSettings* settings);
 void tputlib_settings_copy(const TputSettings* source, TputSettings** copy);
 void tputlib_settings_destroy(TputSettings* settings);
+// Frees a record that never ran, with the records linked to run with it.
+void tputlib_settings_destroy_chain(TputSettings* settings);
 
 void tputlib_apply_option(char option, const char* value, TputSettings* settings);
 void tputlib_parse_environment(TputSettings* settings);

@@ -17,7 +17,8 @@
 namespace {
 
 std::mutex g_socketsLock;
-std::set<int> g_sockets;
+// Never destroyed: library threads may still close sockets during exit.
+std::set<int>& g_sockets = *new std::set<int>;
 
 } // namespace
 

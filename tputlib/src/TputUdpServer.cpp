@@ -10,6 +10,7 @@
 #include "TputSockets.h"
 #include "TputThread.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstring>
@@ -34,6 +35,15 @@ struct PeerSlot {
     uint8_t answer[kTputAckSize] = {};
     std::chrono::steady_clock::time_point lastSeen;
 };
+
+// Seconds as the answer's two 32-bit fields. A peer's send times are any
+// values, so its jitter may be beyond what the fields hold: it is clamped.
+void SplitSeconds(double seconds, int32_t* sec, int32_t* usec)
+{
+    const double clamped = std::clamp(seconds, 0.0, static_cast<double>(INT32_MAX));
+    *sec = static_cast<int32_t>(clamped);
+    *usec = std::min(static_cast<int32_t>((clamped - *sec) * 1e6), 999999);
+}
 
 PeerSlot* FindSlot(std::list<PeerSlot>& slots, const sockaddr_storage& addr)
 {
@@ -80,13 +90,11 @@ void FinishSlot(PeerSlot& slot, TputPacket& packet)
         const TputTransferInfo info = *tputlib_get_report(slot.report);
         stats.totalHigh = static_cast<int32_t>(info.totalBytes >> 32);
         stats.totalLow = static_cast<int32_t>(info.totalBytes & 0xffffffffu);
-        stats.stopSec = static_cast<int32_t>(info.endTime);
-        stats.stopUsec = static_cast<int32_t>((info.endTime - stats.stopSec) * 1e6);
+        SplitSeconds(info.endTime, &stats.stopSec, &stats.stopUsec);
         stats.errors = info.errors;
         stats.outOfOrder = info.outOfOrder;
         stats.datagrams = info.datagrams;
-        stats.jitterSec = static_cast<int32_t>(info.jitter);
-        stats.jitterUsec = static_cast<int32_t>((info.jitter - stats.jitterSec) * 1e6);
+        SplitSeconds(info.jitter, &stats.jitterSec, &stats.jitterUsec);
     }
     tputlib_datagram_write(slot.answer, TputDatagramHeader{-packet.packetId, 0, 0});
     tputlib_stats_write(slot.answer + kTputDatagramHeaderSize, stats);
