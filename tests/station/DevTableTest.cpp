@@ -186,6 +186,12 @@ TEST_F(DevTableTest, ASearchListsTheCamerasInRangeWithTheirCloudIds)
     ASSERT_TRUE(LoginsAnswered());
     EXPECT_EQ(SimLan::Instance().LiveSessions(), 2);
     EXPECT_EQ(info.findChild<QLineEdit*>("m_SNlineEdit")->text(), "") << "the information panel's device fields are cleared";
+    const QString shots = qEnvironmentVariable("STATION_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        panel->show();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(panel->grab().save(shots + "/device_table.png"));
+    }
 
     // A second click while busy is ignored; a new search logs the old rows out first.
     ClickSearch();
