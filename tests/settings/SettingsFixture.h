@@ -8,9 +8,6 @@
 #include "VantrelEvent.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QVector>
 #include <QWidget>
 
@@ -143,18 +140,8 @@ protected:
 
     static QByteArray ConfigBytes() { return s_dir->readFile("config.ini"); }
 
-    // No write reaches config.ini while a folder stands in its place.
-    static void BreakConfigFile()
-    {
-        QFile::remove(s_dir->configPath());
-        ASSERT_TRUE(QDir().mkpath(s_dir->configPath()));
-    }
-
-    static void Mend()
-    {
-        if (QFileInfo(s_dir->configPath()).isDir())
-            QDir(s_dir->configPath()).removeRecursively();
-    }
+    static void BreakConfigFile() { ASSERT_TRUE(s_dir->blockConfigFile()); }
+    static void Mend() { s_dir->unblockConfigFile(); }
 
     LeftTopWidget* MakeController()
     {
