@@ -13,6 +13,7 @@
 #include "SdkCallLog.h"
 #include "sim/SimLan.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -228,6 +229,19 @@ TEST_F(DevTableTest, ADoubleClickMakesTheRowsDeviceTheOneUnderTest)
 
     // Not logged in: nothing happens.
     DoubleClick(1 - logged);
+    QCoreApplication::sendPostedEvents(widget.get());
+    EXPECT_EQ(begins.count, 0);
+    EXPECT_EQ(CurrentSerial(), "");
+
+    // The alarm file the run needs is missing: the controller's box, nothing more.
+    {
+        BoxRecorder boxes;
+        auto* alarm = widget->findChild<QCheckBox*>("check_AutoUploadAudioWarnFile");
+        alarm->setChecked(true);
+        DoubleClick(logged);
+        alarm->setChecked(false);
+        EXPECT_EQ(boxes.texts, QStringList{"Error|please select audio alarm file"});
+    }
     QCoreApplication::sendPostedEvents(widget.get());
     EXPECT_EQ(begins.count, 0);
     EXPECT_EQ(CurrentSerial(), "");
