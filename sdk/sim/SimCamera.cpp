@@ -88,9 +88,14 @@ bool SimCamera::CredentialsMatch(const QString& user, const QString& password) c
     return user == m_config.user && password == m_config.password;
 }
 
+void SimCamera::AddCommand(const SimCommand& command)
+{
+    AppendBounded(m_commands, command);
+}
+
 void SimCamera::AddUpload(const SimUpload& upload)
 {
-    m_uploads.push_back(upload);
+    AppendBounded(m_uploads, upload);
     if (upload.kind == QLatin1String("package")) {
         if (!m_config.uploadedHwCfgMd5.isEmpty())
             m_hwCfgMd5 = m_config.uploadedHwCfgMd5;
@@ -103,6 +108,11 @@ void SimCamera::AddTalkFrame(int bytes)
 {
     ++m_talkFrames;
     m_talkBytes += bytes;
+}
+
+void SimCamera::AddPtz(const QByteArray& xml)
+{
+    AppendBounded(m_ptz, xml);
 }
 
 QByteArray SimCamera::BuiltInReply(int code, const QString& serial, const QString& hwMd5, const QString& sysMd5)

@@ -25,9 +25,21 @@ struct SimUpload {
 };
 
 // One simulated camera: its profile and what has happened to it. Not locked
-// itself: the simulated LAN guards every camera with its own lock.
+// itself: the simulated LAN guards every camera with its own lock. Its logs
+// keep the newest kMaxLogEntries entries each, so a long run stays flat.
 class SimCamera {
 public:
+    static constexpr int kMaxLogEntries = 1000;
+
+    // Appends to a log that keeps the newest kMaxLogEntries entries.
+    template <typename T>
+    static void AppendBounded(QVector<T>& log, const T& entry)
+    {
+        if (log.size() >= kMaxLogEntries)
+            log.removeFirst();
+        log.push_back(entry);
+    }
+
     explicit SimCamera(const SimCameraConfig& config);
 
     const SimCameraConfig& Config() const { return m_config; }
@@ -45,14 +57,14 @@ public:
     bool ReplyFor(int code, SimReply* reply) const;
     bool CredentialsMatch(const QString& user, const QString& password) const;
 
-    void AddCommand(const SimCommand& command) { m_commands.push_back(command); }
+    void AddCommand(const SimCommand& command);
     const QVector<SimCommand>& Commands() const { return m_commands; }
     void AddUpload(const SimUpload& upload);
     const QVector<SimUpload>& Uploads() const { return m_uploads; }
     void AddTalkFrame(int bytes);
     int TalkFrames() const { return m_talkFrames; }
     qint64 TalkBytes() const { return m_talkBytes; }
-    void AddPtz(const QByteArray& xml) { m_ptz.push_back(xml); }
+    void AddPtz(const QByteArray& xml);
     const QVector<QByteArray>& Ptz() const { return m_ptz; }
     QString HwCfgMd5() const { return m_hwCfgMd5; }
     QString SysCfgMd5() const { return m_sysCfgMd5; }

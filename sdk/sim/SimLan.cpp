@@ -26,10 +26,10 @@ QString BoundedText(const char* text, size_t size)
     return QString::fromLatin1(text, int(strnlen(text, size)));
 }
 
+// A new address a camera takes: plain dotted decimal, nothing another parser reads otherwise.
 bool IsDottedIpv4(const QString& text)
 {
-    QHostAddress a;
-    return text.count('.') == 3 && a.setAddress(text) && a.protocol() == QAbstractSocket::IPv4Protocol;
+    return SimProfile::IsPlainIpv4(text);
 }
 
 // Simulated cameras are reachable only on 127.0.0.0/8: the station sends real
@@ -37,7 +37,9 @@ bool IsDottedIpv4(const QString& text)
 // session with any other address, whatever the profile's subnet, is refused.
 bool IsLoopbackIpv4(const QString& text)
 {
-    return IsDottedIpv4(text) && QHostAddress(text).isLoopback();
+    QHostAddress a;
+    return text.count('.') == 3 && a.setAddress(text) && a.protocol() == QAbstractSocket::IPv4Protocol &&
+           a.isLoopback();
 }
 
 quint32 Ipv4(const QString& text)
@@ -220,6 +222,12 @@ QVector<SimThroughputRequest> SimLan::ThroughputRequests() const
 {
     std::lock_guard<std::mutex> guard(m_lock);
     return m_throughputRequests;
+}
+
+int SimLan::ThroughputThreads() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return int(m_throughputRuns.size());
 }
 
 // --- helpers -------------------------------------------------------------------
@@ -733,23 +741,63 @@ void SimLan::StartThroughput(const QString& serial, const QByteArray& body)
         return;
     }
     request.address = target.toString();   // the form that was checked, whatever parses it next
+    JoinFinishedThroughput();
     std::lock_guard<std::mutex> guard(m_lock);
-    m_throughputRequests.push_back(request);
+    SimCamera::AppendBounded(m_throughputRequests, request);
     if (!m_throughputRunner)
         return;
     SimThroughputRunner runner = m_throughputRunner;
-    m_throughputThreads.emplace_back([runner, request, this] { runner(request, m_throughputStop); });
+    const uint64_t id = ++m_lastRun;
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    ThroughputRun& run = m_throughputRuns[id];
+    run.serial = serial;
+    run.stop = stop;
+    run.thread = std::thread([this, runner, request, stop, id] {
+        runner(request, *stop);
+        FinishThroughput(id);
+    });
+}
+
+// A run that has ended is joined from the message thread, so threads never pile up.
+void SimLan::FinishThroughput(uint64_t run)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        auto it = m_throughputRuns.find(run);
+        if (it == m_throughputRuns.end())
+            return;   // taken by StopThroughput, which joins it
+        it->second.finished = true;
+    }
+    m_dispatcher.Schedule(0, [this] { JoinFinishedThroughput(); });
+}
+
+void SimLan::JoinFinishedThroughput()
+{
+    std::vector<std::thread> done;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        for (auto it = m_throughputRuns.begin(); it != m_throughputRuns.end();) {
+            if (it->second.finished) {
+                done.push_back(std::move(it->second.thread));
+                it = m_throughputRuns.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (auto& t : done)
+        t.join();
 }
 
 void SimLan::StopThroughput()
 {
-    std::vector<std::thread> threads;
+    std::map<uint64_t, ThroughputRun> runs;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        threads.swap(m_throughputThreads);
-        m_throughputStop = true;
+        runs.swap(m_throughputRuns);
     }
-    for (auto& t : threads)
-        t.join();
-    m_throughputStop = false;
+    for (auto& r : runs)
+        *r.second.stop = true;
+    for (auto& r : runs)
+        r.second.thread.join();
 }

@@ -67,7 +67,8 @@ public:
     QVector<QByteArray> PtzOf(const QString& serial) const;
     int LiveSessions() const;
     int LiveStreams() const;
-    QVector<SimThroughputRequest> ThroughputRequests() const;
+    QVector<SimThroughputRequest> ThroughputRequests() const;   // the newest kMaxLogEntries
+    int ThroughputThreads() const;       // runs started and not yet joined
 
     // --- the SDK's operations (FuncLib.cpp) ---
     int SetStatusCallback(FC_StatusCallback callback, void* user);
@@ -99,6 +100,13 @@ private:
         bool talking = false;
     };
 
+    struct ThroughputRun {
+        QString serial;
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> stop;
+        bool finished = false;   // the runner has returned; the thread ends at once
+    };
+
     SimLan();
     void LoadDefaultProfile();
     SimCamera* CameraBySerial(const QString& serial);
@@ -112,10 +120,13 @@ private:
     void DropSessionsOf(const QString& serial, int delayMs);
     void PostStatus(int delayMs, int64_t handle, int type, const QByteArray& data, bool hasData);
     void PostReply(int delayMs, int64_t loginHandle, int command, const SimReply& reply);
-    void StartThroughput(const QString& serial, const QByteArray& body);
     std::vector<std::shared_ptr<SimStream>> TakeStreams(const std::function<bool(const SimStream&)>& match);
     void StopStreams(std::vector<std::shared_ptr<SimStream>> streams);
     void JoinRetired();
+
+    void StartThroughput(const QString& serial, const QByteArray& body);
+    void FinishThroughput(uint64_t run);
+    void JoinFinishedThroughput();
     void StopThroughput();
 
     mutable std::mutex m_lock;   // guards everything below but the gates and the dispatcher
@@ -131,8 +142,8 @@ private:
     int64_t m_lastHandle = 0;
     SimThroughputRunner m_throughputRunner;
     QVector<SimThroughputRequest> m_throughputRequests;
-    std::vector<std::thread> m_throughputThreads;
-    std::atomic<bool> m_throughputStop{false};
+    std::map<uint64_t, ThroughputRun> m_throughputRuns;
+    uint64_t m_lastRun = 0;
 
     CallbackGate<FC_StatusCallback> m_statusGate;
     CallbackGate<FC_MessageCallback> m_messageGate;

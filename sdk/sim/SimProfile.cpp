@@ -3,7 +3,6 @@
 #include "SynthVideoCodec.h"
 
 #include <QFile>
-#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -42,9 +41,8 @@ public:
             return false;
         if (s.isEmpty() && out->isEmpty())
             return true;
-        QHostAddress a;
-        if (!a.setAddress(s) || a.protocol() != QAbstractSocket::IPv4Protocol || s.count('.') != 3)
-            return Fail(where + "." + key + ": not a dotted IPv4 address");
+        if (!SimProfile::IsPlainIpv4(s))
+            return Fail(where + "." + key + ": not a plain dotted IPv4 address");
         *out = s;
         return true;
     }
@@ -270,4 +268,22 @@ bool SimProfile::Load(const QString& path, SimProfile* out, QString* error)
         return false;
     }
     return Parse(bytes, out, error);
+}
+
+bool SimProfile::IsPlainIpv4(const QString& text)
+{
+    const QStringList parts = text.split('.');
+    if (parts.size() != 4)
+        return false;
+    for (const QString& p : parts) {
+        if (p.isEmpty() || p.size() > 3 || (p.size() > 1 && p.at(0) == '0'))
+            return false;
+        for (const QChar ch : p) {
+            if (ch < '0' || ch > '9')
+                return false;
+        }
+        if (p.toInt() > 255)
+            return false;
+    }
+    return true;
 }

@@ -29,7 +29,9 @@
 // }
 // Values in brackets are the defaults; a command without a scripted reply
 // gets a built-in answer that passes. A camera may sit at any address (the
-// factory one, say), but takes a login only on 127.0.0.0/8.
+// factory one, say), but takes a login only on 127.0.0.0/8. Addresses are
+// plain dotted decimal: blanks, leading zeros and hexadecimal or octal forms
+// are refused.
 
 // A scripted answer of a simulated camera to one device command.
 struct SimReply {
@@ -102,4 +104,7 @@ struct SimProfile {
     // Parses the JSON profile; false with a message naming the bad field.
     static bool Parse(const QByteArray& json, SimProfile* out, QString* error);
     static bool Load(const QString& path, SimProfile* out, QString* error);
+    // True for an IPv4 address in plain dotted decimal: four numbers 0..255 without
+    // leading zeros, signs or blanks.
+    static bool IsPlainIpv4(const QString& text);
 };

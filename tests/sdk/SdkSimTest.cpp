@@ -18,21 +18,9 @@
 
 namespace {
 
-class SdkSimTest : public ::testing::Test {
+class SdkSimTest : public SimLanTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(LoadSimLan(ThreeCameraProfile()), QString());
-        recorder.Attach();
-    }
-
-    void TearDown() override
-    {
-        recorder.Detach();
-        FC_Loc_Cleanup();
-        PC_Cleanup();
-        SimLan::Instance().Reset();
-    }
+    void SetUp() override { Load(ThreeCameraProfile()); }
 
     // Searches and returns the entries by serial number.
     QMap<QString, QPair<int, IPCEntry>> Search()
@@ -49,22 +37,6 @@ protected:
         }
         return out;
     }
-
-    // Logs in and waits for the outcome: the status type (4 ok, 5 failed), or 0.
-    int LoginOutcome(const char* ip, int port, const char* password, int64_t* handle)
-    {
-        *handle = FC_Loc_Login(ip, port, "admin", password, 0);
-        EXPECT_GT(*handle, 0);
-        const int64_t h = *handle;
-        SdkEvent e;
-        if (!recorder.WaitFor([h](const SdkEvent& ev) {
-                return !ev.reply && ev.handle == h && (ev.code == EVENT_LOGINOK || ev.code == EVENT_CONNECTFAILED_LOGIN);
-            }, 2000, &e))
-            return 0;
-        return e.code;
-    }
-
-    SdkEventRecorder recorder;
 };
 
 // The live-play rules of the station, in the small: header opens the port,

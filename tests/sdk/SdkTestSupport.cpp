@@ -2,6 +2,8 @@
 
 #include "sim/SimLan.h"
 
+#include <QFile>
+
 #include <chrono>
 #include <cstring>
 
@@ -17,10 +19,16 @@ void SdkEventRecorder::Detach()
     FC_Loc_SetMessageCallback(nullptr, this);
 }
 
+// A copy of its own: sharing the recorder's buffer would let the callback
+// thread's next append move elements the caller is still reading.
 QVector<SdkEvent> SdkEventRecorder::Events() const
 {
     std::lock_guard<std::mutex> guard(m_lock);
-    return m_events;
+    QVector<SdkEvent> copy;
+    copy.reserve(m_events.size());
+    for (const SdkEvent& e : m_events)
+        copy.push_back(e);
+    return copy;
 }
 
 int SdkEventRecorder::Count() const
@@ -92,6 +100,12 @@ bool WaitUntil(const std::function<bool()>& pred, int timeoutMs)
     return true;
 }
 
+bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
 QByteArray ThreeCameraProfile()
 {
     return R"({
@@ -114,4 +128,54 @@ QString LoadSimLan(const QByteArray& profileJson)
     if (!SimProfile::Parse(profileJson, &profile, &error))
         return error;
     return SimLan::Instance().LoadProfile(profile) ? QString() : QStringLiteral("the simulated LAN refused the profile");
+}
+
+void SimLanTest::TearDown()
+{
+    recorder.Detach();
+    FC_Loc_Cleanup();
+    PC_Cleanup();
+    SimLan::Instance().Reset();
+}
+
+void SimLanTest::Load(const QByteArray& json)
+{
+    ASSERT_EQ(LoadSimLan(json), QString());
+    recorder.Attach();
+}
+
+int SimLanTest::LoginOutcome(const char* ip, int port, const char* password, int64_t* handle)
+{
+    *handle = FC_Loc_Login(ip, port, "admin", password, 0);
+    EXPECT_GT(*handle, 0);
+    const int64_t h = *handle;
+    SdkEvent e;
+    if (!recorder.WaitFor([h](const SdkEvent& ev) {
+            return !ev.reply && ev.handle == h && (ev.code == EVENT_LOGINOK || ev.code == EVENT_CONNECTFAILED_LOGIN);
+        }, 2000, &e))
+        return 0;
+    return e.code;
+}
+
+int64_t SimLanTest::LoggedIn(const char* ip, int port)
+{
+    int64_t handle = 0;
+    const int outcome = LoginOutcome(ip, port, "580347", &handle);
+    EXPECT_EQ(outcome, EVENT_LOGINOK) << ip;
+    return outcome == EVENT_LOGINOK ? handle : 0;
+}
+
+bool SimLanTest::ReplyTo(int64_t handle, int command, SdkEvent* reply, int n, int timeoutMs)
+{
+    return WaitUntil([&] {
+        int seen = 0;
+        for (const SdkEvent& e : recorder.Events()) {
+            if (e.reply && e.handle == handle && (e.code & 0xFFFFFF) == command && seen++ == n) {
+                if (reply)
+                    *reply = e;
+                return true;
+            }
+        }
+        return false;
+    }, timeoutMs);
 }
