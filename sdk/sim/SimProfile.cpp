@@ -81,6 +81,21 @@ public:
         return true;
     }
 
+    bool CommandList(const QJsonObject& o, const char* key, QSet<int>* out, const QString& where)
+    {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (v.isUndefined())
+            return true;
+        if (!v.isArray())
+            return Fail(where + "." + key + ": not a list");
+        for (const QJsonValue& c : v.toArray()) {
+            if (!c.isDouble() || c.toDouble() < 0 || c.toDouble() > 0xFFFFFF || c.toDouble() != double(c.toInt()))
+                return Fail(where + "." + key + ": not a command number");
+            out->insert(c.toInt());
+        }
+        return true;
+    }
+
 private:
     QString* m_error;
 };
@@ -161,16 +176,8 @@ bool ParseReplies(Reader& r, const QJsonObject& o, SimCameraConfig* c, const QSt
 
 bool ParseFaults(Reader& r, const QJsonObject& o, SimFaults* f, const QString& where)
 {
-    const QJsonValue none = o.value(QLatin1String("noReply"));
-    if (!none.isUndefined()) {
-        if (!none.isArray())
-            return r.Fail(where + ".noReply: not a list");
-        for (const QJsonValue& v : none.toArray()) {
-            if (!v.isDouble() || v.toDouble() < 0 || v.toDouble() > 0xFFFFFF)
-                return r.Fail(where + ".noReply: not a command number");
-            f->noReply.insert(v.toInt());
-        }
-    }
+    if (!r.CommandList(o, "noReply", &f->noReply, where))
+        return false;
     const QJsonValue wrong = o.value(QLatin1String("wrongValue"));
     if (!wrong.isUndefined()) {
         if (!wrong.isObject())
@@ -191,36 +198,56 @@ bool ParseFaults(Reader& r, const QJsonObject& o, SimFaults* f, const QString& w
            r.Bool(o, "refuseTalk", &f->refuseTalk, where);
 }
 
-bool ParseCamera(Reader& r, const QJsonObject& o, int index, SimCameraConfig* c)
+// An object member that must be an object when present.
+bool Member(Reader& r, const QJsonObject& o, const char* key, QJsonObject* out, const QString& where)
 {
-    const QString where = QStringLiteral("cameras[%1]").arg(index);
-    if (!r.Text(o, "serial", 31, &c->serial, where) || !r.Text(o, "type", 63, &c->type, where) ||
-        !r.Address(o, "address", &c->address, where) || !r.Address(o, "netmask", &c->netmask, where) ||
-        !r.Address(o, "gateway", &c->gateway, where) || !r.Int(o, "port", 1, 65535, &c->port, where) ||
-        !r.Int(o, "addressLock", 0, 1, &c->addressLock, where) || !r.Text(o, "cloudId", 63, &c->cloudId, where) ||
-        !r.Bool(o, "cloudIdValid", &c->cloudIdValid, where) || !r.Text(o, "user", 63, &c->user, where) ||
-        !r.Text(o, "password", 63, &c->password, where) || !r.Text(o, "hwCfgMd5", 63, &c->hwCfgMd5, where) ||
-        !r.Text(o, "sysCfgMd5", 63, &c->sysCfgMd5, where) ||
-        !r.Text(o, "uploadedHwCfgMd5", 63, &c->uploadedHwCfgMd5, where) ||
-        !r.Text(o, "uploadedSysCfgMd5", 63, &c->uploadedSysCfgMd5, where) ||
-        !r.Int(o, "restartAfterUploadMs", 0, 600000, &c->restartAfterUploadMs, where) ||
-        !r.Int(o, "searchDelayMs", 0, 60000, &c->searchDelayMs, where) ||
-        !r.Int(o, "loginDelayMs", 0, 60000, &c->loginDelayMs, where) ||
-        !r.Int(o, "replyDelayMs", 0, 60000, &c->replyDelayMs, where))
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (v.isUndefined())
+        return true;
+    if (!v.isObject())
+        return r.Fail(where + "." + key + ": not an object");
+    *out = v.toObject();
+    return true;
+}
+
+bool ParseIdentity(Reader& r, const QJsonObject& o, SimCameraConfig* c, const QString& where)
+{
+    return r.Text(o, "type", 63, &c->type, where) && r.Address(o, "address", &c->address, where) &&
+           r.Address(o, "netmask", &c->netmask, where) && r.Address(o, "gateway", &c->gateway, where) &&
+           r.Int(o, "port", 1, 65535, &c->port, where) && r.Int(o, "addressLock", 0, 1, &c->addressLock, where) &&
+           r.Text(o, "cloudId", 63, &c->cloudId, where) && r.Bool(o, "cloudIdValid", &c->cloudIdValid, where) &&
+           r.Text(o, "user", 63, &c->user, where) && r.Text(o, "password", 63, &c->password, where);
+}
+
+bool ParseBehaviour(Reader& r, const QJsonObject& o, SimCameraConfig* c, const QString& where)
+{
+    return r.Text(o, "hwCfgMd5", 63, &c->hwCfgMd5, where) && r.Text(o, "sysCfgMd5", 63, &c->sysCfgMd5, where) &&
+           r.Text(o, "uploadedHwCfgMd5", 63, &c->uploadedHwCfgMd5, where) &&
+           r.Text(o, "uploadedSysCfgMd5", 63, &c->uploadedSysCfgMd5, where) &&
+           r.Int(o, "restartAfterUploadMs", 0, 600000, &c->restartAfterUploadMs, where) &&
+           r.Int(o, "searchDelayMs", 0, 60000, &c->searchDelayMs, where) &&
+           r.Int(o, "loginDelayMs", 0, 60000, &c->loginDelayMs, where) &&
+           r.Int(o, "replyDelayMs", 0, 60000, &c->replyDelayMs, where);
+}
+
+bool ParseCamera(Reader& r, const QJsonObject& o, const QString& where, SimCameraConfig* c)
+{
+    if (!r.Text(o, "serial", 31, &c->serial, where) || !ParseIdentity(r, o, c, where) ||
+        !ParseBehaviour(r, o, c, where))
         return false;
     if (c->serial.isEmpty() || c->address.isEmpty())
         return r.Fail(where + ": serial and address are required");
     if (c->gateway.isEmpty())
         c->gateway = c->address.section('.', 0, 2) + ".1";
-    const QJsonObject media = o.value(QLatin1String("media")).toObject();
-    const QJsonObject talk = o.value(QLatin1String("talk")).toObject();
-    return ParseMedia(r, media, &c->media, where + ".media") &&
+    QJsonObject media, talk, replies, faults;
+    return Member(r, o, "media", &media, where) && Member(r, o, "talk", &talk, where) &&
+           Member(r, o, "replies", &replies, where) && Member(r, o, "faults", &faults, where) &&
+           ParseMedia(r, media, &c->media, where + ".media") &&
            r.Int(talk, "audioType", 0, 255, &c->talk.audioType, where + ".talk") &&
            r.Int(talk, "sampleRate", 4000, 48000, &c->talk.sampleRate, where + ".talk") &&
            r.Int(talk, "bits", 8, 16, &c->talk.bits, where + ".talk") &&
            r.Int(talk, "channels", 1, 2, &c->talk.channels, where + ".talk") &&
-           ParseReplies(r, o.value(QLatin1String("replies")).toObject(), c, where + ".replies") &&
-           ParseFaults(r, o.value(QLatin1String("faults")).toObject(), &c->faults, where + ".faults");
+           ParseReplies(r, replies, c, where + ".replies") && ParseFaults(r, faults, &c->faults, where + ".faults");
 }
 
 }  // namespace
@@ -236,13 +263,22 @@ bool SimProfile::Parse(const QByteArray& json, SimProfile* out, QString* error)
         return r.Fail("not a JSON object: " + pe.errorString());
     SimProfile p;
     const QJsonObject root = doc.object();
-    if (root.contains(QLatin1String("adapter")) && !ParseAdapter(r, root.value("adapter").toObject(), &p))
+    QJsonObject adapter;
+    if (!Member(r, root, "adapter", &adapter, "profile"))
         return false;
-    const QJsonArray cams = root.value(QLatin1String("cameras")).toArray();
+    if (root.contains(QLatin1String("adapter")) && !ParseAdapter(r, adapter, &p))
+        return false;
+    const QJsonValue camsValue = root.value(QLatin1String("cameras"));
+    if (!camsValue.isUndefined() && !camsValue.isArray())
+        return r.Fail("cameras: not a list");
+    const QJsonArray cams = camsValue.toArray();
     QSet<QString> serials;
     for (int i = 0; i < cams.size(); ++i) {
+        const QString where = QStringLiteral("cameras[%1]").arg(i);
+        if (!cams.at(i).isObject())
+            return r.Fail(where + ": not an object");
         SimCameraConfig c;
-        if (!ParseCamera(r, cams.at(i).toObject(), i, &c))
+        if (!ParseCamera(r, cams.at(i).toObject(), where, &c))
             return false;
         if (serials.contains(c.serial))
             return r.Fail(QStringLiteral("cameras[%1]: serial %2 appears twice").arg(i).arg(c.serial));

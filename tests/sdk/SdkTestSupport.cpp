@@ -100,6 +100,18 @@ bool WaitUntil(const std::function<bool()>& pred, int timeoutMs)
     return true;
 }
 
+QString SampleProfilePath(const char* name)
+{
+    return qEnvironmentVariable("STATION_SOURCE_DIR") + "/sdk/sim/" + name;
+}
+
+QByteArray ReadSampleProfile(const char* name)
+{
+    QFile f(SampleProfilePath(name));
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << qPrintable(f.fileName());
+    return f.readAll();
+}
+
 bool WriteFile(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);

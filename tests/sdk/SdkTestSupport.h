@@ -48,6 +48,10 @@ private:
 // Polls pred every 5 ms for up to timeoutMs.
 bool WaitUntil(const std::function<bool()>& pred, int timeoutMs);
 
+// The path and the bytes of a sample profile in sdk/sim/ ("SimProfile.json", ...).
+QString SampleProfilePath(const char* name);
+QByteArray ReadSampleProfile(const char* name);
+
 // Writes bytes to a new file at path; false when it cannot.
 bool WriteFile(const QString& path, const QByteArray& bytes);
 
