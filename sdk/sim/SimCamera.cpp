@@ -68,19 +68,32 @@ void SimCamera::FillEntry(IPCEntry* entry) const
     CopyText(entry->szCloudId, sizeof entry->szCloudId, m_config.cloudId);
 }
 
-bool SimCamera::ReplyFor(int code, SimReply* reply) const
+bool SimCamera::ReplyFor(int code, SimReply* reply, const QByteArray& builtIn)
 {
     if (m_config.faults.noReply.contains(code))
         return false;
-    SimReply r = m_config.replies.value(code);
-    if (!m_config.replies.contains(code))
-        r.text = BuiltInReply(code, m_config.serial, m_hwCfgMd5, m_sysCfgMd5);
+    SimReply r;
+    const auto scripted = m_config.replies.constFind(code);
+    if (scripted != m_config.replies.constEnd() && !scripted->isEmpty()) {
+        int& used = m_replyUses[code];
+        r = scripted->at(qMin(used, scripted->size() - 1));
+        if (used < scripted->size())
+            ++used;
+    }
+    if (r.text.isNull())
+        r.text = builtIn.isNull() ? BuiltInReply(code) : builtIn;
     if (m_config.faults.wrongValue.contains(code))
         r.text = m_config.faults.wrongValue.value(code);
     if (r.delayMs < 0)
         r.delayMs = m_config.replyDelayMs;
     *reply = r;
     return true;
+}
+
+void SimCamera::SetReplies(int code, const QVector<SimReply>& replies)
+{
+    m_config.replies.insert(code, replies);
+    m_replyUses.remove(code);
 }
 
 bool SimCamera::CredentialsMatch(const QString& user, const QString& password) const
@@ -115,7 +128,7 @@ void SimCamera::AddPtz(const QByteArray& xml)
     AppendBounded(m_ptz, xml);
 }
 
-QByteArray SimCamera::BuiltInReply(int code, const QString& serial, const QString& hwMd5, const QString& sysMd5)
+QByteArray SimCamera::BuiltInReply(int code) const
 {
     switch (code) {
     case 1012:
@@ -125,15 +138,15 @@ QByteArray SimCamera::BuiltInReply(int code, const QString& serial, const QStrin
                                              {"FileSystemIdentify", "VT-FS-A1"},
                                              {"HardVersion", ""}});
     case 1019:
-        return Attributes("RESPONSE_PARAM", {{"SerialNumber", serial}});
+        return Attributes("RESPONSE_PARAM", {{"SerialNumber", m_config.serial}});
     case 1020:
         return Attributes("RESPONSE_PARAM", {{"Capability", "1"}});
     case 1030:
-        return Attributes("RESPONSE_PARAM", {{"IPC_Type", "IPC"},
-                                             {"DevMType", "1"},
-                                             {"DevType", "0"},
-                                             {"SDKType", "0"},
-                                             {"Feature", "0"}});
+        return Attributes("RESPONSE_PARAM", {{"IPC_Type", m_config.type},
+                                             {"DevMType", QString::number(m_config.devMType)},
+                                             {"DevType", QString::number(m_config.devType)},
+                                             {"SDKType", QString::number(m_config.sdkType)},
+                                             {"Feature", QString::number(m_config.feature)}});
     case 1105:
         return Attributes("RESPONSE_PARAM", {{"SDCardState", "0"}, {"CardInfo", "32"}, {"SDCardRemainSpace", "30"}});
     case 1106:
@@ -143,7 +156,7 @@ QByteArray SimCamera::BuiltInReply(int code, const QString& serial, const QStrin
     case 1204:
         return Attributes("REQUEST_PARAM", {{"Time", DeviceTime()}});
     case 1514:
-        return Attributes("REQUEST_PARAM", {{"HW_CFG_MD5", hwMd5}, {"SYS_CFG_MD5", sysMd5}});
+        return Attributes("REQUEST_PARAM", {{"HW_CFG_MD5", m_hwCfgMd5}, {"SYS_CFG_MD5", m_sysCfgMd5}});
     case 1526:
         return Attributes("RESPONSE_PARAM", {{"SignalLevel", "-45"}, {"Quality", "80"}});
     case 1532:
@@ -162,7 +175,8 @@ QByteArray SimCamera::BuiltInReply(int code, const QString& serial, const QStrin
     case 1700:
         return Attributes("RESPONSE_PARAM", {{"FuncCode", ""}, {"RetCode", "0"}, {"SupportFuncCode", ""}});
     case 1750:
-        return Attributes("RESPONSE_PARAM", {{"AutorizationStatus", "1"}, {"UUID", ""}, {"Key", ""}});
+        return Attributes("RESPONSE_PARAM",
+                          {{"AutorizationStatus", "1"}, {"UUID", m_config.authUuid}, {"Key", m_config.authKey}});
     default:
         return Attributes("RESPONSE_PARAM", {});
     }

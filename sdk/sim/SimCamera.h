@@ -4,6 +4,7 @@
 #include "SimProfile.h"
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QVector>
 
@@ -52,9 +53,12 @@ public:
 
     // The search entry this camera answers with.
     void FillEntry(IPCEntry* entry) const;
-    // The reply to a command: the scripted one, else the built-in answer that
-    // passes; false when the camera leaves the command unanswered.
-    bool ReplyFor(int code, SimReply* reply) const;
+    // The reply to a command: the next scripted one, else the built-in answer
+    // that passes (builtIn, when given, in its place); false when the camera
+    // leaves the command unanswered.
+    bool ReplyFor(int code, SimReply* reply, const QByteArray& builtIn = QByteArray());
+    // Scripts the replies to a command; the list starts again from its first entry.
+    void SetReplies(int code, const QVector<SimReply>& replies);
     bool CredentialsMatch(const QString& user, const QString& password) const;
 
     void AddCommand(const SimCommand& command);
@@ -69,7 +73,8 @@ public:
     QString HwCfgMd5() const { return m_hwCfgMd5; }
     QString SysCfgMd5() const { return m_sysCfgMd5; }
 
-    static QByteArray BuiltInReply(int code, const QString& serial, const QString& hwMd5, const QString& sysMd5);
+    // The answer that passes, for this camera's identity and current digests.
+    QByteArray BuiltInReply(int code) const;
 
 private:
     SimCameraConfig m_config;
@@ -78,6 +83,7 @@ private:
     QString m_gateway;
     QString m_hwCfgMd5;
     QString m_sysCfgMd5;
+    QMap<int, int> m_replyUses;           // scripted replies used, per command
     QVector<SimCommand> m_commands;
     QVector<SimUpload> m_uploads;
     QVector<QByteArray> m_ptz;

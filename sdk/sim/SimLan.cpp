@@ -138,11 +138,16 @@ bool SimLan::AddCamera(const SimCameraConfig& config)
 
 bool SimLan::SetReply(const QString& serial, int command, const SimReply& reply)
 {
+    return SetReplies(serial, command, {reply});
+}
+
+bool SimLan::SetReplies(const QString& serial, int command, const QVector<SimReply>& replies)
+{
     std::lock_guard<std::mutex> guard(m_lock);
     SimCamera* cam = CameraBySerial(serial);
-    if (!cam)
+    if (!cam || replies.isEmpty())
         return false;
-    cam->MutableConfig().replies.insert(command, reply);
+    cam->SetReplies(command, replies);
     return true;
 }
 
@@ -605,9 +610,7 @@ int SimLan::Upload(int64_t loginHandle, const char* path, const QString& kind, i
             return FC_ERR_FILE;
         cam->AddUpload(SimUpload{kind, file.absoluteFilePath(), file.size()});
         serial = cam->Config().serial;
-        answer = cam->ReplyFor(1001, &reply);
-        if (answer && !cam->Config().replies.contains(1001) && !cam->Config().faults.wrongValue.contains(1001))
-            reply.text = "<RESPONSE_PARAM\r\nType=\"" + QByteArray::number(replyType) + "\"\r\n/>";
+        answer = cam->ReplyFor(1001, &reply, "<RESPONSE_PARAM\r\nType=\"" + QByteArray::number(replyType) + "\"\r\n/>");
         if (kind == QLatin1String("package"))
             restartMs = cam->Config().restartAfterUploadMs;
     }

@@ -52,7 +52,10 @@ public:
     // Ends sessions and streams, forgets the cameras, the adapter and the call log.
     void Reset();
     bool AddCamera(const SimCameraConfig& config);
+    // Scripts one reply (SetReply) or a list used in order with the last one
+    // repeated (SetReplies) for a command; the count of replies used restarts.
     bool SetReply(const QString& serial, int command, const SimReply& reply);
+    bool SetReplies(const QString& serial, int command, const QVector<SimReply>& replies);
     bool SetFaults(const QString& serial, const SimFaults& faults);
     // Replaces what a camera runs for the throughput-test command; null restores
     // the camera's own throughput client.

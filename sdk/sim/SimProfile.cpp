@@ -60,6 +60,18 @@ public:
         return true;
     }
 
+    bool Int64(const QJsonObject& o, const char* key, qint64 high, qint64* out, const QString& where)
+    {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (v.isUndefined())
+            return true;
+        const double d = v.toDouble(-1);
+        if (!v.isDouble() || d < 0 || d > double(high) || d != double(qint64(d)))
+            return Fail(QStringLiteral("%1.%2: not a whole number in 0..%3").arg(where, key).arg(high));
+        *out = qint64(d);
+        return true;
+    }
+
     bool Bool(const QJsonObject& o, const char* key, bool* out, const QString& where)
     {
         const QJsonValue v = o.value(QLatin1String(key));
@@ -153,23 +165,47 @@ bool ParseMedia(Reader& r, const QJsonObject& o, SimMedia* m, const QString& whe
     return true;
 }
 
+bool ParseReply(Reader& r, const QJsonValue& value, SimReply* reply, const QString& at)
+{
+    if (!value.isObject())
+        return r.Fail(at + ": not an object");
+    const QJsonObject ro = value.toObject();
+    QString text;
+    if (!r.Text(ro, "text", 65535, &text, at) || !r.Int(ro, "status", -128, 255, &reply->status, at) ||
+        !r.Int(ro, "delayMs", 0, 60000, &reply->delayMs, at))
+        return false;
+    // A reply without a text keeps the built-in one (a null text); "" is an empty reply.
+    if (ro.contains(QLatin1String("text")))
+        reply->text = text.isEmpty() ? QByteArray("") : text.toLatin1();
+    return true;
+}
+
 bool ParseReplies(Reader& r, const QJsonObject& o, SimCameraConfig* c, const QString& where)
 {
+    constexpr int kMaxListed = 1000;
     for (auto it = o.begin(); it != o.end(); ++it) {
         int code = 0;
         if (!r.Command(it.key(), &code, where))
             return false;
         const QString at = where + "." + it.key();
-        if (!it.value().isObject())
-            return r.Fail(at + ": not an object");
-        const QJsonObject ro = it.value().toObject();
-        SimReply reply;
-        QString text;
-        if (!r.Text(ro, "text", 65535, &text, at) || !r.Int(ro, "status", -128, 255, &reply.status, at) ||
-            !r.Int(ro, "delayMs", 0, 60000, &reply.delayMs, at))
-            return false;
-        reply.text = text.toLatin1();
-        c->replies.insert(code, reply);
+        SimReplyList list;
+        if (it.value().isArray()) {
+            const QJsonArray items = it.value().toArray();
+            if (items.isEmpty() || items.size() > kMaxListed)
+                return r.Fail(at + QStringLiteral(": a list of 1..%1 replies").arg(kMaxListed));
+            for (int i = 0; i < items.size(); ++i) {
+                SimReply reply;
+                if (!ParseReply(r, items.at(i), &reply, at + QStringLiteral("[%1]").arg(i)))
+                    return false;
+                list.push_back(reply);
+            }
+        } else {
+            SimReply reply;
+            if (!ParseReply(r, it.value(), &reply, at))
+                return false;
+            list.push_back(reply);
+        }
+        c->replies.insert(code, list);
     }
     return true;
 }
@@ -216,7 +252,11 @@ bool ParseIdentity(Reader& r, const QJsonObject& o, SimCameraConfig* c, const QS
            r.Address(o, "netmask", &c->netmask, where) && r.Address(o, "gateway", &c->gateway, where) &&
            r.Int(o, "port", 1, 65535, &c->port, where) && r.Int(o, "addressLock", 0, 1, &c->addressLock, where) &&
            r.Text(o, "cloudId", 63, &c->cloudId, where) && r.Bool(o, "cloudIdValid", &c->cloudIdValid, where) &&
-           r.Text(o, "user", 63, &c->user, where) && r.Text(o, "password", 63, &c->password, where);
+           r.Text(o, "user", 63, &c->user, where) && r.Text(o, "password", 63, &c->password, where) &&
+           r.Int(o, "devMType", 0, 1000000, &c->devMType, where) && r.Int(o, "devType", 0, 1000000, &c->devType, where) &&
+           r.Int(o, "sdkType", 0, 1000000, &c->sdkType, where) &&
+           r.Int64(o, "feature", qint64(1) << 53, &c->feature, where) &&
+           r.Text(o, "authUuid", 63, &c->authUuid, where) && r.Text(o, "authKey", 63, &c->authKey, where);
 }
 
 bool ParseBehaviour(Reader& r, const QJsonObject& o, SimCameraConfig* c, const QString& where)

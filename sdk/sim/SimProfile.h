@@ -8,39 +8,56 @@
 #include <QString>
 #include <QVector>
 
-// The simulated LAN's JSON profile (sdk/sim/SimProfile.json is the sample):
+// The simulated LAN's JSON profile (sdk/sim/SimProfile.json is the sample,
+// sdk/sim/SimTypedProfile.json has one camera of each device type):
 // {
 //   "adapter": {"name", "address" (127.0.0.0/8 only), "netmask", "mac" "02:..:.."},
 //   "cameras": [{
-//     "serial" (<= 31), "type" ("IPC"), "address", "netmask", "gateway" (x.y.z.1),
+//     "serial" (<= 31; the station takes exactly 16 as valid), "type" ("IPC"; the search
+//     entry's type text and IPC_Type of the 1030 reply), "address", "netmask", "gateway" (x.y.z.1),
 //     "port" (3000), "addressLock" (0), "cloudId", "cloudIdValid" (true),
 //     "user" ("admin"), "password" ("580347"),
 //     "hwCfgMd5", "sysCfgMd5"               digests the camera reports for 1514,
 //     "uploadedHwCfgMd5", "uploadedSysCfgMd5" digests after a package upload,
 //     "restartAfterUploadMs" (0)            link drop after a package upload,
 //     "searchDelayMs" (50), "loginDelayMs" (50), "replyDelayMs" (20),
+//     "devMType" (1), "devType" (0), "sdkType" (0), "feature" (0)
+//                                           what the built-in 1030 reply says (feature bit 0:
+//                                           two lenses),
+//     "authUuid", "authKey" ("")            UUID and Key of the built-in 1750 reply,
 //     "media": {"video", "width", "height" (multiples of 8), "fps", "audio",
 //               "sampleRate", "bits" (8|16), "channels", "toneHz"},
 //     "talk": {"audioType", "sampleRate", "bits", "channels"},
-//     "replies": {"<command>": {"text", "status" (-128..255), "delayMs"}},
+//     "replies": {"<command>": {"text", "status" (-128..255), "delayMs"}
+//                          or [{...}, {...}, ...]   a list: answers in order, the last repeated},
 //     "faults": {"noReply": [commands], "wrongValue": {"<command>": text},
 //                "refuseLogin", "lostConnectionAfterMs", "dropStreamAfterMs", "refuseTalk"}
 //   }]
 // }
 // Values in brackets are the defaults; a command without a scripted reply
-// gets a built-in answer that passes. A camera may sit at any address (the
-// factory one, say), but takes a login only on 127.0.0.0/8. Addresses are
-// plain dotted decimal: blanks, leading zeros and hexadecimal or octal forms
-// are refused.
+// gets a built-in answer that passes. A scripted reply without "text" carries
+// the built-in text with its own status and delay ("replies": {"1532":
+// [{"status": 1}, {"status": 1}, {}]} answers 1532 twice with status 1, then
+// in full). A camera may sit at any address (the factory one, say), but takes
+// a login only on 127.0.0.0/8. Addresses are plain dotted decimal: blanks,
+// leading zeros and hexadecimal or octal forms are refused.
 //
 // Qt 5.15's JSON reader itself leaks a few bytes when a key repeats with an
 // array or object as its value; such a profile is read, and the leak is Qt's.
 
 // A scripted answer of a simulated camera to one device command.
 struct SimReply {
-    QByteArray text;             // the reply text (Latin-1)
+    QByteArray text;             // the reply text (Latin-1); a null text: the built-in one
     int status = 0;              // signed status byte
     int delayMs = -1;            // -1: the camera's replyDelayMs
+};
+
+// The scripted replies to one command, used in order with the last one
+// repeated; a single reply converts to a list of one.
+struct SimReplyList : QVector<SimReply> {
+    SimReplyList() = default;
+    SimReplyList(const SimReply& reply) { push_back(reply); }
+    SimReplyList(const QVector<SimReply>& replies) : QVector<SimReply>(replies) {}
 };
 
 // Failure modes of one simulated camera.
@@ -93,9 +110,16 @@ struct SimCameraConfig {
     int searchDelayMs = 50;
     int loginDelayMs = 50;
     int replyDelayMs = 20;
+    // The built-in 1030 reply: DevMType, DevType, SDKType, Feature (bit 0: two lenses).
+    int devMType = 1;
+    int devType = 0;
+    int sdkType = 0;
+    qint64 feature = 0;
+    QString authUuid;            // UUID and Key of the built-in 1750 reply
+    QString authKey;
     SimMedia media;
     SimTalk talk;
-    QMap<int, SimReply> replies;
+    QMap<int, SimReplyList> replies;   // scripted replies per command
     SimFaults faults;
 };
 

@@ -68,7 +68,7 @@ TEST(BackendSimPackageTest, ServedPackageHoldsConfigAndHwconfigBehindItsHeader)
 // package, so a run with automatic upgrade finds it matching afterwards.
 TEST(BackendSimPackageTest, SampleCamerasTakeThePackageDigests)
 {
-    for (const char* name : {"SimProfile.json"}) {
+    for (const char* name : {"SimProfile.json", "SimTypedProfile.json"}) {
         SCOPED_TRACE(name);
         SimProfile p;
         QString error;

@@ -1,9 +1,11 @@
-// What one simulated camera keeps: bounded logs and throughput runs.
+// What one simulated camera answers and keeps: its type, scripted reply lists,
+// bounded logs and throughput runs.
 #include "SdkTestSupport.h"
 
 #include "sim/SimLan.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -11,6 +13,14 @@
 #include <cstring>
 
 namespace {
+
+// The value of attribute name in a reply text; a null text when absent.
+QString Attr(const QByteArray& reply, const char* name)
+{
+    const QRegularExpression re(QStringLiteral("\\b%1=\"([^\"]*)\"").arg(QLatin1String(name)));
+    const auto m = re.match(QString::fromLatin1(reply));
+    return m.hasMatch() ? m.captured(1) : QString();
+}
 
 // A camera at 127.0.0.21 on the adapter's subnet.
 QByteArray OneCamera(const QByteArray& extra = QByteArray())
@@ -23,8 +33,84 @@ QByteArray OneCamera(const QByteArray& extra = QByteArray())
 
 class SimCameraTest : public SimLanTest {
 protected:
+    // Sends command by the query call and returns its reply (the n-th one).
+    SdkEvent Ask(int64_t handle, int command, int n = 0)
+    {
+        EXPECT_EQ(FC_Loc_IoTQuery(handle, command, 0, ""), 0);
+        SdkEvent reply;
+        EXPECT_TRUE(ReplyTo(handle, command, &reply, n)) << command;
+        return reply;
+    }
+
+    static int Status(const SdkEvent& reply) { return int(int8_t(uint32_t(reply.code) >> 24)); }
+
     const QString serial = "VT21A00000000021";
 };
+
+TEST_F(SimCameraTest, TypedCamerasAnswerWithTheirTypeAndAuthorization)
+{
+    Load(ReadSampleProfile("SimTypedProfile.json"));
+    struct Case {
+        const char* serial;
+        const char* address;
+        int devType;
+        int sdkType;
+        int cards;
+    };
+    const Case cases[] = {
+        {"VT21W10000000001", "127.0.0.31", 1, 0, 0}, {"VT21W40000000002", "127.0.0.32", 4, 0, 0},
+        {"VT21G30000000003", "127.0.0.33", 3, 0, 1}, {"VT21G60000000004", "127.0.0.34", 6, 0, 2},
+        {"VT21C50000000005", "127.0.0.35", 5, 0, 0}, {"VT21T10000000006", "127.0.0.36", 1, 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.serial);
+        const int64_t h = LoggedIn(c.address);
+        ASSERT_GT(h, 0);
+        const QByteArray type = Ask(h, 1030).data;
+        EXPECT_EQ(Attr(type, "DevMType"), "101");
+        EXPECT_EQ(Attr(type, "DevType"), QString::number(c.devType));
+        EXPECT_EQ(Attr(type, "SDKType"), QString::number(c.sdkType));
+        EXPECT_EQ(Attr(Ask(h, 1019).data, "SerialNumber"), c.serial);
+
+        const QByteArray auth = Ask(h, 1750).data;
+        EXPECT_EQ(Attr(auth, "AutorizationStatus"), "1");
+        EXPECT_EQ(Attr(auth, "UUID").isEmpty(), c.sdkType != 1) << auth.constData();
+        EXPECT_EQ(Attr(auth, "Key").isEmpty(), c.sdkType != 1);
+
+        // The 4G cameras ask the station to wait twice (status 1), then answer in full.
+        const int waits = c.cards > 0 ? 2 : 0;
+        for (int i = 0; i < waits; ++i)
+            EXPECT_EQ(Status(Ask(h, 1532, i)), 1);
+        const SdkEvent full = Ask(h, 1532, waits);
+        EXPECT_EQ(Status(full), 0);
+        EXPECT_EQ(Status(Ask(h, 1532, waits + 1)), 0);   // the last one repeats
+        EXPECT_FALSE(Attr(full.data, "ICCID").isEmpty());
+    }
+}
+
+TEST_F(SimCameraTest, ReplyListsAreUsedInOrderWithTheLastRepeated)
+{
+    Load(OneCamera());
+    const int64_t h = LoggedIn("127.0.0.21");
+    ASSERT_GT(h, 0);
+    SimReply first, second;
+    first.text = "<RESPONSE_PARAM\r\nResult=\"1\"\r\n/>";
+    second.status = -1;                                          // the built-in text, failing
+    ASSERT_TRUE(SimLan::Instance().SetReplies(serial, 1106, {first, second}));
+    const SdkEvent a = Ask(h, 1106, 0), b = Ask(h, 1106, 1), c = Ask(h, 1106, 2);
+    EXPECT_EQ(a.data, first.text);
+    EXPECT_EQ(Status(a), 0);
+    EXPECT_EQ(Attr(b.data, "Result"), "0");
+    EXPECT_EQ(Status(b), -1);
+    EXPECT_EQ(c.data, b.data);
+    EXPECT_EQ(Status(c), -1);
+
+    // Scripting again starts the list from its first entry.
+    ASSERT_TRUE(SimLan::Instance().SetReplies(serial, 1106, {first, second}));
+    EXPECT_EQ(Ask(h, 1106, 3).data, first.text);
+    EXPECT_FALSE(SimLan::Instance().SetReplies(serial, 1106, {}));
+    EXPECT_FALSE(SimLan::Instance().SetReplies("VT21A99999999999", 1106, {first}));
+}
 
 // A long run keeps only the newest entries of each of a camera's logs.
 TEST_F(SimCameraTest, LogsKeepTheNewestEntries)

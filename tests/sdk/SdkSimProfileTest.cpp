@@ -59,6 +59,37 @@ TEST(SimProfileAddressTest, AddressFieldsRefuseOtherNotationsWithTheFieldNamed)
     }
 }
 
+TEST(SimProfileTest, NewCameraFieldsAndReplyListsAreRead)
+{
+    SimProfile p;
+    QString error;
+    ASSERT_TRUE(SimProfile::Parse(R"({"cameras": [{"serial": "VT21G60000000004", "address": "127.0.0.34",
+        "devMType": 101, "devType": 6, "sdkType": 1, "feature": 5, "authUuid": "u", "authKey": "k",
+        "replies": {"1532": [{"status": 1}, {"status": 1, "delayMs": 5}, {}],
+                    "1019": {"text": ""}, "1012": {"text": "<RESPONSE_PARAM\r\n/>"}}}]})",
+                                  &p, &error)) << qPrintable(error);
+    ASSERT_EQ(p.cameras.size(), 1);
+    const SimCameraConfig& c = p.cameras.at(0);
+    EXPECT_EQ(c.devMType, 101);
+    EXPECT_EQ(c.devType, 6);
+    EXPECT_EQ(c.sdkType, 1);
+    EXPECT_EQ(c.authUuid, "u");
+    EXPECT_EQ(c.authKey, "k");
+    ASSERT_EQ(c.replies.value(1532).size(), 3);
+    EXPECT_EQ(c.replies.value(1532).at(0).status, 1);
+    EXPECT_TRUE(c.replies.value(1532).at(0).text.isNull());   // the built-in text
+    EXPECT_EQ(c.replies.value(1532).at(1).delayMs, 5);
+    EXPECT_EQ(c.replies.value(1532).at(2).status, 0);
+    ASSERT_EQ(c.replies.value(1019).size(), 1);
+    EXPECT_FALSE(c.replies.value(1019).at(0).text.isNull());  // scripted empty
+    EXPECT_TRUE(c.replies.value(1019).at(0).text.isEmpty());
+    EXPECT_EQ(c.replies.value(1012).at(0).text, QByteArray("<RESPONSE_PARAM\r\n/>"));
+    SimCameraConfig scripted = c;
+    scripted.replies.insert(1012, SimReply());   // one reply is a list of one, as before lists
+    EXPECT_EQ(scripted.replies.value(1012).size(), 1);
+    EXPECT_EQ(c.feature, 5);
+}
+
 TEST(SimProfileTest, BadNewFieldsAreRefusedWithTheFieldNamed)
 {
     struct Case {
@@ -69,12 +100,50 @@ TEST(SimProfileTest, BadNewFieldsAreRefusedWithTheFieldNamed)
         {R"({"cameras": {"serial": "A"}})", "cameras: not a list"},
         {R"({"cameras": [7]})", "cameras[0]: not an object"},
         {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "media": [1]}]})", "cameras[0].media"},
+        {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "replies": {"1532": []}}]})", "cameras[0].replies.1532"},
+        {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "replies": {"1532": [{}, 5]}}]})",
+         "cameras[0].replies.1532[1]"},
+        {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "replies": {"1532": [{"status": 300}]}}]})",
+         "cameras[0].replies.1532[0].status"},
         {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "faults": {"noReply": [1.5]}}]})", "noReply"},
+        {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "feature": -1}]})", "cameras[0].feature"},
+        {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "feature": 0.5}]})", "cameras[0].feature"},
     };
     for (const Case& c : cases) {
         const QString error = ParseError(c.json);
         EXPECT_TRUE(error.contains(QLatin1String(c.field))) << c.json << "\n  gave: " << qPrintable(error);
     }
+}
+
+TEST(SimProfileTest, SampleProfilesHoldWhatTheyPromise)
+{
+    SimProfile sample, typed;
+    QString error;
+    ASSERT_TRUE(SimProfile::Load(SampleProfilePath("SimProfile.json"), &sample, &error)) << qPrintable(error);
+    ASSERT_TRUE(SimProfile::Load(SampleProfilePath("SimTypedProfile.json"), &typed, &error)) << qPrintable(error);
+
+    // Serial numbers the station takes as valid: exactly 16 characters.
+    for (const SimProfile* p : {&sample, &typed}) {
+        for (const SimCameraConfig& c : p->cameras)
+            EXPECT_EQ(c.serial.size(), 16) << qPrintable(c.serial);
+    }
+
+    // One camera of main type 101 per device type, and one Tuya camera with its code.
+    QList<int> types;
+    int tuya = 0;
+    for (const SimCameraConfig& c : typed.cameras) {
+        EXPECT_EQ(c.devMType, 101) << qPrintable(c.serial);
+        EXPECT_TRUE(c.address.startsWith(QLatin1String("127.0.0."))) << qPrintable(c.serial);
+        if (c.sdkType == 1) {
+            ++tuya;
+            EXPECT_FALSE(c.authUuid.isEmpty());
+            EXPECT_FALSE(c.authKey.isEmpty());
+        } else {
+            types << c.devType;
+        }
+    }
+    EXPECT_EQ(types, QList<int>({1, 4, 3, 6, 5}));
+    EXPECT_EQ(tuya, 1);
 }
 
 // A deterministic stand-in for a fuzzing run: every prefix of the sample
@@ -95,7 +164,7 @@ TEST(SimProfileTest, LoaderLeaksNothingOnAnyInput)
         "{\"cameras\": [{\"serial\": \"A\", \"serial\": \"B\", \"address\": \"1.2.3.4\", \"address\": \"1.2.3.5\"}]}",
     };
     const char swaps[] = {'"', '{', '}', '[', ']', ',', ':', '0', '9', '-', 'x', '\\', '\0'};
-    for (const char* name : {"SimProfile.json"}) {
+    for (const char* name : {"SimProfile.json", "SimTypedProfile.json"}) {
         const QByteArray seed = ReadSampleProfile(name);
         for (int n = 0; n < seed.size(); ++n)
             inputs.push_back(seed.left(n));

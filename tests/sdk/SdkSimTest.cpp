@@ -618,7 +618,7 @@ TEST(SimLanStartTest, ChildFirstCallLoadsTheNamedProfile)
     EXPECT_EQ(FC_Loc_SetWorkMode(6), 0);
     EXPECT_TRUE(HostAdapters::HasSimulated());
     EXPECT_EQ(SimLan::Instance().Serials(),
-              QStringList({"VT21A0000001", "VT21A0000002", "VT21A0000003"}));
+              QStringList({"VT21A00000000001", "VT21A00000000002", "VT21A00000000003"}));
 }
 
 TEST(SimLanStartTest, LoadsTheProfileNamedByTheEnvironment)
