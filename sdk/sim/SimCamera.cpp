@@ -35,6 +35,27 @@ QString DeviceTime()
     return QString::asprintf("%04d%02d%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
 }
 
+QByteArray FourGReply(const SimCameraConfig& c)
+{
+    QList<QPair<const char*, QString>> a = {{"IMEI", "860000000000001"},
+                                            {"ModuleSN", "MSN0001"},
+                                            {"SoftVersion", "EC200A"},
+                                            {"SubVersion", "01"},
+                                            {"Err", "0"},
+                                            {"ICCID", c.iccid},
+                                            {"SignalStrength", "25"},
+                                            {"RSRQ", "-10"},
+                                            {"RSSI", "-70"},
+                                            {"SNR", "12"},
+                                            {"Operator", "CHN-CT"},
+                                            {"ConnectInternet", "1"}};
+    if (c.devType == 6) {
+        a += {{"Err2", "0"},          {"ICCID2", c.iccid2}, {"SignalStrength2", "23"}, {"RSRQ2", "-11"},
+              {"RSSI2", "-72"},       {"SNR2", "10"},       {"Operator2", "CHN-CM"},   {"ConnectInternet2", "1"}};
+    }
+    return Attributes("RESPONSE_PARAM", a);
+}
+
 }  // namespace
 
 SimCamera::SimCamera(const SimCameraConfig& config)
@@ -160,18 +181,7 @@ QByteArray SimCamera::BuiltInReply(int code) const
     case 1526:
         return Attributes("RESPONSE_PARAM", {{"SignalLevel", "-45"}, {"Quality", "80"}});
     case 1532:
-        return Attributes("RESPONSE_PARAM", {{"IMEI", "860000000000001"},
-                                             {"ModuleSN", "MSN0001"},
-                                             {"SoftVersion", "EC200A"},
-                                             {"SubVersion", "01"},
-                                             {"Err", "0"},
-                                             {"ICCID", "89860312345678901234"},
-                                             {"SignalStrength", "25"},
-                                             {"RSRQ", "-10"},
-                                             {"RSSI", "-70"},
-                                             {"SNR", "12"},
-                                             {"Operator", "1"},
-                                             {"ConnectInternet", "1"}});
+        return FourGReply(m_config);
     case 1700:
         return Attributes("RESPONSE_PARAM", {{"FuncCode", ""}, {"RetCode", "0"}, {"SupportFuncCode", ""}});
     case 1750:

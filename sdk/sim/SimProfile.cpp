@@ -256,7 +256,8 @@ bool ParseIdentity(Reader& r, const QJsonObject& o, SimCameraConfig* c, const QS
            r.Int(o, "devMType", 0, 1000000, &c->devMType, where) && r.Int(o, "devType", 0, 1000000, &c->devType, where) &&
            r.Int(o, "sdkType", 0, 1000000, &c->sdkType, where) &&
            r.Int64(o, "feature", qint64(1) << 53, &c->feature, where) &&
-           r.Text(o, "authUuid", 63, &c->authUuid, where) && r.Text(o, "authKey", 63, &c->authKey, where);
+           r.Text(o, "authUuid", 63, &c->authUuid, where) && r.Text(o, "authKey", 63, &c->authKey, where) &&
+           r.Text(o, "iccid", 31, &c->iccid, where) && r.Text(o, "iccid2", 31, &c->iccid2, where);
 }
 
 bool ParseBehaviour(Reader& r, const QJsonObject& o, SimCameraConfig* c, const QString& where)

@@ -23,8 +23,10 @@
 //     "searchDelayMs" (50), "loginDelayMs" (50), "replyDelayMs" (20),
 //     "devMType" (1), "devType" (0), "sdkType" (0), "feature" (0)
 //                                           what the built-in 1030 reply says (feature bit 0:
-//                                           two lenses),
+//                                           two lenses); devType 6 gives a dual-card 1532 reply,
 //     "authUuid", "authKey" ("")            UUID and Key of the built-in 1750 reply,
+//     "iccid" ("89860312345678901234"), "iccid2" ("89860012345678905678")
+//                                           the cards of the built-in 1532 reply,
 //     "media": {"video", "width", "height" (multiples of 8), "fps", "audio",
 //               "sampleRate", "bits" (8|16), "channels", "toneHz"},
 //     "talk": {"audioType", "sampleRate", "bits", "channels"},
@@ -117,6 +119,8 @@ struct SimCameraConfig {
     qint64 feature = 0;
     QString authUuid;            // UUID and Key of the built-in 1750 reply
     QString authKey;
+    QString iccid = QStringLiteral("89860312345678901234");    // a telecom card
+    QString iccid2 = QStringLiteral("89860012345678905678");   // a mobile card (devType 6 only)
     SimMedia media;
     SimTalk talk;
     QMap<int, SimReplyList> replies;   // scripted replies per command

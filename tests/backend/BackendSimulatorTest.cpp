@@ -1,5 +1,5 @@
 // The back-end simulator's fixtures that the station's tests build on: the
-// configuration package it serves.
+// configuration package it serves and the two-card SIM query.
 #include "BackendSimulator.h"
 #include "ConfigPackage.h"
 #include "HttpClient.h"
@@ -117,6 +117,75 @@ TEST(BackendSimPackageTest, ArchivesHoldTheEntriesGiven)
     EXPECT_EQ(package.mid(32, 8), QByteArray::number(archive.size()).leftJustified(8, '\0'));
     EXPECT_EQ(package.mid(320, 33), ConfigPackage::Md5Hex(archive) + '\0');
     EXPECT_FALSE(ConfigPackage::ReadTarGz("not an archive", &back));
+}
+
+class BackendSimIccidTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(sim.Start()); }
+
+    // The reply body to a device/info/query for the ICCID text.
+    std::string Body(const char* iccid, int subtype)
+    {
+        HttpClient client;
+        std::vector<char> buf(65536);
+        int len = 0;
+        EXPECT_EQ(client.HttpQueryDeviceInfo(sim.HostText().c_str(), 80, "VT21G60000000004", iccid, subtype,
+                                             buf.data(), int(buf.size()), &len), 0);
+        return std::string(buf.data());
+    }
+
+    Json::Value Query(const char* iccid, int subtype)
+    {
+        const std::string body = Body(iccid, subtype);
+        Json::Value root;
+        EXPECT_TRUE(JsonReply::ParseObject(body, &root)) << body;
+        return root;
+    }
+
+    BackendSimulator sim;
+};
+
+// A two-card query is answered with "iccid_info" naming both cards: as an
+// object of two members named by the ICCIDs, or as the array variant.
+TEST_F(BackendSimIccidTest, TwoCardQueryNamesBothCards)
+{
+    const char* two = "89860312345678900004,89860012345678900004";
+    const std::string card = R"({"is_vrl":1,"card_status":1,"is_locked":0})";
+    EXPECT_NE(Body(two, 6).find(R"("iccid_info":{"89860312345678900004":)" + card + R"(,"89860012345678900004":)" +
+                                card + "}}"),
+              std::string::npos)
+        << Body(two, 6);
+    const Json::Value object = Query(two, 6)["iccid_info"];
+    ASSERT_TRUE(object.isObject());
+    EXPECT_EQ(object.getMemberNames(),
+              std::vector<std::string>({"89860012345678900004", "89860312345678900004"}));   // sorted by jsoncpp
+    for (const std::string& card : object.getMemberNames()) {
+        EXPECT_EQ(object[card]["is_vrl"].asInt(), 1);
+        EXPECT_EQ(object[card]["card_status"].asInt(), 1);
+        EXPECT_EQ(object[card]["is_locked"].asInt(), 0);
+    }
+
+    sim.SetIccidInfoForm(BackendSimulator::IccidInfoForm::Array);
+    EXPECT_NE(Body(two, 6).find(R"("iccid_info":[{"iccid":"89860312345678900004","is_vrl":1,"card_status":1,)"
+                                R"("is_locked":0},{"iccid":"89860012345678900004","is_vrl":1,"card_status":1,)"
+                                R"("is_locked":0}]})"),
+              std::string::npos);
+    const Json::Value array = Query(two, 6)["iccid_info"];
+    ASSERT_TRUE(array.isArray());
+    ASSERT_EQ(array.size(), 2u);
+    EXPECT_EQ(array[0]["iccid"].asString(), "89860312345678900004");
+    EXPECT_EQ(array[1]["iccid"].asString(), "89860012345678900004");
+    EXPECT_EQ(array[1]["card_status"].asInt(), 1);
+
+    // One card: the array of that card and an empty second, whatever the form.
+    EXPECT_NE(Body("89860312345678900003", 3)
+                  .find(R"("iccid_info":[{"iccid":"89860312345678900003","is_vrl":1},{"iccid":"","is_vrl":0}]})"),
+              std::string::npos);
+    const Json::Value one = Query("89860312345678900003", 3);
+    EXPECT_EQ(one["is_vrl"].asInt(), 1);
+    ASSERT_TRUE(one["iccid_info"].isArray());
+    EXPECT_EQ(one["iccid_info"][0]["iccid"].asString(), "89860312345678900003");
+    EXPECT_EQ(one["iccid_info"][1]["iccid"].asString(), "");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // What one simulated camera answers and keeps: its type, scripted reply lists,
-// bounded logs and throughput runs.
+// 4G cards, bounded logs and throughput runs.
 #include "SdkTestSupport.h"
 
 #include "sim/SimLan.h"
@@ -20,6 +20,17 @@ QString Attr(const QByteArray& reply, const char* name)
     const QRegularExpression re(QStringLiteral("\\b%1=\"([^\"]*)\"").arg(QLatin1String(name)));
     const auto m = re.match(QString::fromLatin1(reply));
     return m.hasMatch() ? m.captured(1) : QString();
+}
+
+// Operator class of an ICCID by its fifth and sixth characters: 0 telecom, 1 mobile.
+int IccidClass(const QString& iccid)
+{
+    const QString two = iccid.mid(4, 2);
+    if (two == "03" || two == "11")
+        return 0;
+    if (two == "00" || two == "02" || two == "04" || two == "07")
+        return 1;
+    return -1;
 }
 
 // A camera at 127.0.0.21 on the adapter's subnet.
@@ -47,7 +58,7 @@ protected:
     const QString serial = "VT21A00000000021";
 };
 
-TEST_F(SimCameraTest, TypedCamerasAnswerWithTheirTypeAndAuthorization)
+TEST_F(SimCameraTest, TypedCamerasAnswerWithTheirTypeAuthorizationAndCards)
 {
     Load(ReadSampleProfile("SimTypedProfile.json"));
     struct Case {
@@ -62,6 +73,8 @@ TEST_F(SimCameraTest, TypedCamerasAnswerWithTheirTypeAndAuthorization)
         {"VT21G30000000003", "127.0.0.33", 3, 0, 1}, {"VT21G60000000004", "127.0.0.34", 6, 0, 2},
         {"VT21C50000000005", "127.0.0.35", 5, 0, 0}, {"VT21T10000000006", "127.0.0.36", 1, 1, 0},
     };
+    const QStringList telecom = {"46003", "46005", "46011", "CHN-CT", "CT", "CHINA TELECOM"};
+    const QStringList mobile = {"46000", "46002", "46004", "46007", "46008", "CHN-CM", "CHINA MOBILE", "CMCC"};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.serial);
         const int64_t h = LoggedIn(c.address);
@@ -84,7 +97,18 @@ TEST_F(SimCameraTest, TypedCamerasAnswerWithTheirTypeAndAuthorization)
         const SdkEvent full = Ask(h, 1532, waits);
         EXPECT_EQ(Status(full), 0);
         EXPECT_EQ(Status(Ask(h, 1532, waits + 1)), 0);   // the last one repeats
-        EXPECT_FALSE(Attr(full.data, "ICCID").isEmpty());
+        EXPECT_EQ(IccidClass(Attr(full.data, "ICCID")), 0);
+        EXPECT_TRUE(telecom.contains(Attr(full.data, "Operator"))) << full.data.constData();
+        EXPECT_EQ(Attr(full.data, "ConnectInternet"), "1");
+        if (c.cards == 2) {
+            EXPECT_EQ(IccidClass(Attr(full.data, "ICCID2")), 1) << full.data.constData();
+            EXPECT_TRUE(mobile.contains(Attr(full.data, "Operator2")));
+            EXPECT_EQ(Attr(full.data, "Err2"), "0");
+            EXPECT_GT(Attr(full.data, "SignalStrength2").toInt(), 0);
+            EXPECT_EQ(Attr(full.data, "ConnectInternet2"), "1");
+        } else {
+            EXPECT_TRUE(Attr(full.data, "ICCID2").isNull());
+        }
     }
 }
 

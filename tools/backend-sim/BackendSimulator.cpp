@@ -169,6 +169,12 @@ void BackendSimulator::SetLoginCookie(const std::string& cookie)
     m_shared->loginCookie = cookie;
 }
 
+void BackendSimulator::SetIccidInfoForm(IccidInfoForm form)
+{
+    std::lock_guard<std::mutex> lock(m_shared->mutex);
+    m_shared->iccidInfoForm = form;
+}
+
 std::vector<BackendSimulator::Request> BackendSimulator::Requests() const
 {
     std::lock_guard<std::mutex> lock(m_shared->mutex);
