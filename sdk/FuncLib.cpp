@@ -212,13 +212,15 @@ int FC_Loc_SetCompressFile(int64_t loginHandle, const char* path)
                   Lan().Upload(loginHandle, path, QStringLiteral("package"), 1));
 }
 
+// The call log keeps the stream selector and the channel of the parameter record.
 int64_t FC_Loc_RealPlayEx(int64_t loginHandle, const char* url, const char* user, const char* password,
                           FC_RealDataCallback callback, const FC_RealPlayParam* param)
 {
-    const QString args = QStringLiteral("%1,%2,%3,%4,%5")
+    const QString args = QStringLiteral("%1,%2,%3,%4,%5,%6")
                              .arg(Handle(loginHandle), Text(url), Text(user),
                                   password ? QStringLiteral("***") : QStringLiteral("(null)"))
-                             .arg(param ? param->nStreamSelector : -1);
+                             .arg(param ? param->nStreamSelector : -1)
+                             .arg(param ? param->nChannel : -1);
     return Logged("FC_Loc_RealPlayEx", args, Lan().RealPlay(loginHandle, url, user, password, callback, param));
 }
 

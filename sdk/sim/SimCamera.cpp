@@ -138,10 +138,11 @@ void SimCamera::AddUpload(const SimUpload& upload)
     }
 }
 
-void SimCamera::AddTalkFrame(int bytes)
+void SimCamera::AddTalkFrame(const SimTalkFrame& frame)
 {
+    AppendBounded(m_talkLog, frame);
     ++m_talkFrames;
-    m_talkBytes += bytes;
+    m_talkBytes += frame.length;
 }
 
 void SimCamera::AddPtz(const QByteArray& xml)

@@ -25,6 +25,17 @@ struct SimUpload {
     qint64 size = 0;
 };
 
+// A talk-back frame as a simulated camera received it.
+struct SimTalkFrame {
+    int64_t loginHandle = 0;
+    int length = 0;              // nLength of the frame record
+    uint32_t timeStamp = 0;      // dwTimeStamp
+    uint16_t sequence = 0;       // wSequence
+    uint32_t sequence2 = 0;      // dwSequence
+    uint64_t arrivalTick = 0;    // Clock::TickMs() when it arrived
+    QByteArray payload;          // the nLength bytes at pData
+};
+
 // One simulated camera: its profile and what has happened to it. Not locked
 // itself: the simulated LAN guards every camera with its own lock. Its logs
 // keep the newest kMaxLogEntries entries each, so a long run stays flat.
@@ -51,6 +62,10 @@ public:
     QString Gateway() const { return m_gateway; }
     void SetAddress(const QString& address, const QString& netmask, const QString& gateway);
 
+    // Whether the camera is on the LAN (it answers searches, logins and commands).
+    bool Plugged() const { return m_plugged; }
+    void SetPlugged(bool plugged) { m_plugged = plugged; }
+
     // The search entry this camera answers with.
     void FillEntry(IPCEntry* entry) const;
     // The reply to a command: the next scripted one, else the built-in answer
@@ -65,9 +80,10 @@ public:
     const QVector<SimCommand>& Commands() const { return m_commands; }
     void AddUpload(const SimUpload& upload);
     const QVector<SimUpload>& Uploads() const { return m_uploads; }
-    void AddTalkFrame(int bytes);
-    int TalkFrames() const { return m_talkFrames; }
+    void AddTalkFrame(const SimTalkFrame& frame);
+    int TalkFrames() const { return m_talkFrames; }   // all frames, also those no longer kept
     qint64 TalkBytes() const { return m_talkBytes; }
+    const QVector<SimTalkFrame>& TalkFrameLog() const { return m_talkLog; }
     void AddPtz(const QByteArray& xml);
     const QVector<QByteArray>& Ptz() const { return m_ptz; }
     QString HwCfgMd5() const { return m_hwCfgMd5; }
@@ -83,10 +99,12 @@ private:
     QString m_gateway;
     QString m_hwCfgMd5;
     QString m_sysCfgMd5;
+    bool m_plugged = true;
     QMap<int, int> m_replyUses;           // scripted replies used, per command
     QVector<SimCommand> m_commands;
     QVector<SimUpload> m_uploads;
     QVector<QByteArray> m_ptz;
+    QVector<SimTalkFrame> m_talkLog;
     int m_talkFrames = 0;
     qint64 m_talkBytes = 0;
 };

@@ -3,6 +3,7 @@
 #include "SimThroughputClient.h"
 
 #include "AppGlobals.h"
+#include "Clock.h"
 #include "HostAdapters.h"
 #include "Log.h"
 #include "SdkCallLog.h"
@@ -31,6 +32,9 @@ bool IsDottedIpv4(const QString& text)
 {
     return SimProfile::IsPlainIpv4(text);
 }
+
+// How long a live play with headerBeforeReturn waits for its header's callback.
+constexpr int kHeaderWaitMs = 2000;
 
 // Simulated cameras are reachable only on 127.0.0.0/8: the station sends real
 // traffic to a logged-in camera's address (the ID-service datagram), so a
@@ -176,6 +180,13 @@ QStringList SimLan::Serials() const
     return out;
 }
 
+bool SimLan::IsPlugged(const QString& serial) const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    auto it = m_cameras.find(serial);
+    return it != m_cameras.end() && it->second->Plugged();
+}
+
 QString SimLan::CameraAddress(const QString& serial) const
 {
     std::lock_guard<std::mutex> guard(m_lock);
@@ -202,6 +213,13 @@ int SimLan::TalkFramesOf(const QString& serial) const
     std::lock_guard<std::mutex> guard(m_lock);
     auto it = m_cameras.find(serial);
     return it == m_cameras.end() ? 0 : it->second->TalkFrames();
+}
+
+QVector<SimTalkFrame> SimLan::TalkFrameLogOf(const QString& serial) const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    auto it = m_cameras.find(serial);
+    return it == m_cameras.end() ? QVector<SimTalkFrame>() : it->second->TalkFrameLog();
 }
 
 QVector<QByteArray> SimLan::PtzOf(const QString& serial) const
@@ -243,20 +261,33 @@ SimCamera* SimLan::CameraBySerial(const QString& serial)
     return it == m_cameras.end() ? nullptr : it->second.get();
 }
 
+// A plugged camera first: one that is away may share its address.
 SimCamera* SimLan::CameraByAddress(const QString& address)
 {
+    SimCamera* away = nullptr;
     for (auto& c : m_cameras) {
-        if (c.second->Address() == address)
+        if (c.second->Address() != address)
+            continue;
+        if (c.second->Plugged())
             return c.second.get();
+        if (!away)
+            away = c.second.get();
     }
-    return nullptr;
+    return away;
 }
 
-SimCamera* SimLan::CameraOfSession(int64_t loginHandle)
+SimCamera* SimLan::CameraOfSession(int64_t loginHandle, bool* dead)
 {
+    if (dead)
+        *dead = false;
     auto it = m_sessions.find(loginHandle);
     if (it == m_sessions.end() || !it->second.loggedIn)
         return nullptr;
+    if (it->second.dead) {
+        if (dead)
+            *dead = true;
+        return nullptr;
+    }
     return CameraBySerial(it->second.serial);
 }
 
@@ -286,9 +317,10 @@ void SimLan::PostReply(int delayMs, int64_t loginHandle, int command, const SimR
 {
     m_dispatcher.Schedule(delayMs, [this, loginHandle, command, reply] {
         {
-            // A session that ended meanwhile gets no reply.
+            // A session that ended, or whose camera went away, meanwhile gets no reply.
             std::lock_guard<std::mutex> guard(m_lock);
-            if (!m_sessions.count(loginHandle))
+            auto it = m_sessions.find(loginHandle);
+            if (it == m_sessions.end() || it->second.dead)
                 return;
         }
         const int state = FcMakeStateCode(command, reply.status);
@@ -421,11 +453,13 @@ int SimLan::StartSearch(const char* localIp)
     m_searching = true;
     const uint64_t generation = ++m_searchGeneration;
     for (const auto& c : m_cameras) {
+        if (!c.second->Plugged())
+            continue;
         const QString serial = c.first;
         m_dispatcher.Schedule(c.second->Config().searchDelayMs, [this, serial, generation] {
             std::lock_guard<std::mutex> inner(m_lock);
             SimCamera* cam = CameraBySerial(serial);
-            if (!cam || !m_searching || generation != m_searchGeneration)
+            if (!cam || !cam->Plugged() || !m_searching || generation != m_searchGeneration)
                 return;
             IPCEntry entry;
             cam->FillEntry(&entry);
@@ -476,7 +510,7 @@ int SimLan::ModifyAddress(int index, const IPCEntry* entry)
             return FC_ERR_NOT_FOUND;
         serial = m_searchSerials.at(index);
         SimCamera* cam = CameraBySerial(serial);
-        if (!cam)
+        if (!cam || !cam->Plugged())
             return FC_ERR_NOT_FOUND;
         cam->SetAddress(ip, mask, gateway);
     }
@@ -512,7 +546,7 @@ void SimLan::FinishLogin(int64_t loginHandle, const QString& ip, int port, const
         if (session == m_sessions.end())
             return;   // logged out before the answer
         SimCamera* cam = CameraByAddress(ip);
-        ok = cam && cam->Config().port == port && IsLoopbackIpv4(ip) && OnAdapterSubnet(ip) &&
+        ok = cam && cam->Plugged() && cam->Config().port == port && IsLoopbackIpv4(ip) && OnAdapterSubnet(ip) &&
              cam->CredentialsMatch(user, password) &&
              !cam->Config().faults.refuseLogin;
         if (ok) {
@@ -566,7 +600,10 @@ int SimLan::Command(const char* via, int64_t loginHandle, int command, const cha
     QString serial;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        SimCamera* cam = CameraOfSession(loginHandle);
+        bool dead = false;
+        SimCamera* cam = CameraOfSession(loginHandle, &dead);
+        if (dead)
+            return 0;   // sent into a link that is gone: nobody hears it
         if (!cam)
             return FC_ERR_HANDLE;
         serial = cam->Config().serial;
@@ -585,7 +622,10 @@ int SimLan::Ptz(int64_t loginHandle, const char* xml)
     if (!xml)
         return FC_ERR_PARAM;
     std::lock_guard<std::mutex> guard(m_lock);
-    SimCamera* cam = CameraOfSession(loginHandle);
+    bool dead = false;
+    SimCamera* cam = CameraOfSession(loginHandle, &dead);
+    if (dead)
+        return 0;
     if (!cam)
         return FC_ERR_HANDLE;
     cam->AddPtz(QByteArray(xml, int(strnlen(xml, kMaxBodyBytes))));
@@ -603,11 +643,14 @@ int SimLan::Upload(int64_t loginHandle, const char* path, const QString& kind, i
     QString serial;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        SimCamera* cam = CameraOfSession(loginHandle);
-        if (!cam)
+        bool dead = false;
+        SimCamera* cam = CameraOfSession(loginHandle, &dead);
+        if (!cam && !dead)
             return FC_ERR_HANDLE;
         if (!file.isFile() || !file.isReadable())
             return FC_ERR_FILE;
+        if (dead)
+            return 0;
         cam->AddUpload(SimUpload{kind, file.absoluteFilePath(), file.size()});
         serial = cam->Config().serial;
         answer = cam->ReplyFor(1001, &reply, "<RESPONSE_PARAM\r\nType=\"" + QByteArray::number(replyType) + "\"\r\n/>");
@@ -629,21 +672,37 @@ int64_t SimLan::RealPlay(int64_t loginHandle, const char* url, const char* user,
     QString address = BoundedText(url, 256);
     if (address.startsWith(QLatin1String("vlx://")))
         address = address.mid(6);
+    const int wanted = param ? param->nChannel : -1;
     std::shared_ptr<SimStream> stream;
+    bool early = false;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        SimCamera* cam = CameraOfSession(loginHandle);
+        bool dead = false;
+        SimCamera* cam = CameraOfSession(loginHandle, &dead);
+        if (dead)
+            return FC_ERR_NOT_FOUND;   // nobody answers at that address any more
         if (!cam)
             return FC_ERR_HANDLE;
         if (address != cam->Address())
             return FC_ERR_NOT_FOUND;
         if (!cam->CredentialsMatch(BoundedText(user, 256), BoundedText(password, 256)))
             return FC_ERR_STATE;
+        if (wanted < -1 || wanted > (cam->Config().TwoLenses() ? 1 : 0))
+            return FC_ERR_PARAM;   // no such lens
         const int64_t handle = NextHandle();
         stream = std::make_shared<SimStream>(handle, loginHandle, cam->Config().media,
                                              cam->Config().faults.dropStreamAfterMs, callback,
-                                             param ? param->pUser : nullptr);
+                                             param ? param->pUser : nullptr, wanted < 0 ? 0 : wanted);
         m_streams[handle] = stream;
+        early = cam->Config().headerBeforeReturn;
+        if (early)
+            stream->Start();
+    }
+    if (early) {
+        // The header's callback runs on the stream's thread before the caller has the handle.
+        if (!stream->WaitHeaderDelivered(kHeaderWaitMs))
+            LogPrint(LOG_GENERAL, "SimLan::RealPlay() header callback still running after %d ms", kHeaderWaitMs);
+        return stream->Handle();
     }
     std::weak_ptr<SimStream> weak = stream;
     m_dispatcher.Schedule(kStreamStartDelayMs, [this, weak] {
@@ -675,7 +734,10 @@ int SimLan::StartSpeak(int64_t loginHandle)
     int delay = 0;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        SimCamera* cam = CameraOfSession(loginHandle);
+        bool dead = false;
+        SimCamera* cam = CameraOfSession(loginHandle, &dead);
+        if (dead)
+            return 0;
         if (!cam)
             return FC_ERR_HANDLE;
         const SimTalk& t = cam->Config().talk;
@@ -698,12 +760,23 @@ int SimLan::SendTalkFrame(int64_t loginHandle, const FC_TalkFrame* frame)
     if (!frame || frame->nLength < 0 || frame->nLength > 1024 * 1024 || (frame->nLength > 0 && !frame->pData))
         return FC_ERR_PARAM;
     std::lock_guard<std::mutex> guard(m_lock);
-    SimCamera* cam = CameraOfSession(loginHandle);
+    bool dead = false;
+    SimCamera* cam = CameraOfSession(loginHandle, &dead);
+    if (dead)
+        return 0;
     if (!cam)
         return FC_ERR_HANDLE;
     if (!m_sessions[loginHandle].talking)
         return FC_ERR_STATE;
-    cam->AddTalkFrame(frame->nLength);
+    SimTalkFrame received;
+    received.loginHandle = loginHandle;
+    received.length = frame->nLength;
+    received.timeStamp = frame->dwTimeStamp;
+    received.sequence = frame->wSequence;
+    received.sequence2 = frame->dwSequence;
+    received.arrivalTick = Clock::TickMs();
+    received.payload = QByteArray(frame->pData, frame->nLength);
+    cam->AddTalkFrame(received);
     return 0;
 }
 
@@ -712,7 +785,10 @@ int SimLan::StopSpeak(int64_t loginHandle)
     int delay = 0;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        SimCamera* cam = CameraOfSession(loginHandle);
+        bool dead = false;
+        SimCamera* cam = CameraOfSession(loginHandle, &dead);
+        if (dead)
+            return 0;
         if (!cam)
             return FC_ERR_HANDLE;
         m_sessions[loginHandle].talking = false;
@@ -803,4 +879,46 @@ void SimLan::StopThroughput()
         *r.second.stop = true;
     for (auto& r : runs)
         r.second.thread.join();
+}
+
+// --- comings and goings ------------------------------------------------------------
+
+bool SimLan::Unplug(const QString& serial, int linkLossDelayMs)
+{
+    QVector<int64_t> handles;
+    int delay = 0;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        SimCamera* cam = CameraBySerial(serial);
+        if (!cam || !cam->Plugged())
+            return false;
+        cam->SetPlugged(false);
+        delay = linkLossDelayMs >= 0 ? linkLossDelayMs : cam->Config().linkLossDelayMs;
+        for (auto& s : m_sessions) {
+            if (s.second.serial == serial && !s.second.dead) {
+                s.second.dead = true;
+                handles.push_back(s.first);
+            }
+        }
+        for (auto& s : m_streams) {
+            if (handles.contains(s.second->LoginHandle()))
+                s.second->Silence();
+        }
+        for (auto& r : m_throughputRuns) {
+            if (r.second.serial == serial)
+                *r.second.stop = true;
+        }
+    }
+    m_dispatcher.Schedule(delay, [this, handles] { DropSessions(handles, EVENT_CONNECTFAILED); });
+    return true;
+}
+
+bool SimLan::Replug(const QString& serial)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    SimCamera* cam = CameraBySerial(serial);
+    if (!cam || cam->Plugged())
+        return false;
+    cam->SetPlugged(true);
+    return true;
 }

@@ -39,7 +39,13 @@ using SimThroughputRunner = std::function<void(const SimThroughputRequest& reque
 // The first SDK call loads the profile named by STATION_SIM_PROFILE, else
 // "SimProfile.json" in the application folder; without one the LAN is empty.
 // Tests drive it directly: load a profile, add cameras, script replies and
-// faults, read what the cameras received.
+// faults, unplug cameras, read what the cameras received.
+//
+// Cameras come and go: an unplugged camera leaves the search, takes no login,
+// receives nothing (the SDK calls on its sessions still return 0; a live play
+// is refused) and its streams go silent at once; its logins and streams are
+// reported lost (EVENT_CONNECTFAILED, EVENT_CONNECTFAILED_STREAM) after its
+// linkLossDelayMs.
 class SimLan {
 public:
     static SimLan& Instance();
@@ -60,13 +66,20 @@ public:
     // Replaces what a camera runs for the throughput-test command; null restores
     // the camera's own throughput client.
     void SetThroughputRunner(SimThroughputRunner runner);
+    // Takes a camera off the LAN, and puts it back; linkLossDelayMs -1: the
+    // camera's own. False for an unknown camera or one already in that state.
+    // An unplug also stops the camera's throughput runs.
+    bool Unplug(const QString& serial, int linkLossDelayMs = -1);
+    bool Replug(const QString& serial);
 
     // --- inspection (tests) ---
-    QStringList Serials() const;
+    QStringList Serials() const;         // every camera the LAN holds, plugged or not
+    bool IsPlugged(const QString& serial) const;
     QString CameraAddress(const QString& serial) const;
     QVector<SimCommand> CommandsOf(const QString& serial) const;
     QVector<SimUpload> UploadsOf(const QString& serial) const;
-    int TalkFramesOf(const QString& serial) const;
+    int TalkFramesOf(const QString& serial) const;                  // frames received in all
+    QVector<SimTalkFrame> TalkFrameLogOf(const QString& serial) const;   // the newest, whole
     QVector<QByteArray> PtzOf(const QString& serial) const;
     int LiveSessions() const;
     int LiveStreams() const;
@@ -101,6 +114,7 @@ private:
         QString serial;
         bool loggedIn = false;
         bool talking = false;
+        bool dead = false;       // its camera was unplugged; the loss is not reported yet
     };
 
     struct ThroughputRun {
@@ -114,7 +128,8 @@ private:
     void LoadDefaultProfile();
     SimCamera* CameraBySerial(const QString& serial);
     SimCamera* CameraByAddress(const QString& address);
-    SimCamera* CameraOfSession(int64_t loginHandle);
+    // The camera of a live session; null otherwise, *dead telling an unplugged camera's.
+    SimCamera* CameraOfSession(int64_t loginHandle, bool* dead = nullptr);
     bool OnAdapterSubnet(const QString& address) const;
     int64_t NextHandle();
 

@@ -268,7 +268,9 @@ bool ParseBehaviour(Reader& r, const QJsonObject& o, SimCameraConfig* c, const Q
            r.Int(o, "restartAfterUploadMs", 0, 600000, &c->restartAfterUploadMs, where) &&
            r.Int(o, "searchDelayMs", 0, 60000, &c->searchDelayMs, where) &&
            r.Int(o, "loginDelayMs", 0, 60000, &c->loginDelayMs, where) &&
-           r.Int(o, "replyDelayMs", 0, 60000, &c->replyDelayMs, where);
+           r.Int(o, "replyDelayMs", 0, 60000, &c->replyDelayMs, where) &&
+           r.Int(o, "linkLossDelayMs", 0, 600000, &c->linkLossDelayMs, where) &&
+           r.Bool(o, "headerBeforeReturn", &c->headerBeforeReturn, where);
 }
 
 bool ParseCamera(Reader& r, const QJsonObject& o, const QString& where, SimCameraConfig* c)

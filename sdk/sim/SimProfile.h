@@ -22,11 +22,16 @@
 //     "restartAfterUploadMs" (0)            link drop after a package upload,
 //     "searchDelayMs" (50), "loginDelayMs" (50), "replyDelayMs" (20),
 //     "devMType" (1), "devType" (0), "sdkType" (0), "feature" (0)
-//                                           what the built-in 1030 reply says (feature bit 0:
-//                                           two lenses); devType 6 gives a dual-card 1532 reply,
+//                                           what the built-in 1030 reply says; feature bit 0
+//                                           makes a two-lens camera (channels 0 and 1);
+//                                           devType 6 gives a dual-card 1532 reply,
 //     "authUuid", "authKey" ("")            UUID and Key of the built-in 1750 reply,
 //     "iccid" ("89860312345678901234"), "iccid2" ("89860012345678905678")
 //                                           the cards of the built-in 1532 reply,
+//     "linkLossDelayMs" (0)                 how long after an unplug the SDK reports the
+//                                           camera's logins and streams lost,
+//     "headerBeforeReturn" (false)          the media header reaches the stream callback
+//                                           before FC_Loc_RealPlayEx returns its handle,
 //     "media": {"video", "width", "height" (multiples of 8), "fps", "audio",
 //               "sampleRate", "bits" (8|16), "channels", "toneHz"},
 //     "talk": {"audioType", "sampleRate", "bits", "channels"},
@@ -121,10 +126,14 @@ struct SimCameraConfig {
     QString authKey;
     QString iccid = QStringLiteral("89860312345678901234");    // a telecom card
     QString iccid2 = QStringLiteral("89860012345678905678");   // a mobile card (devType 6 only)
+    int linkLossDelayMs = 0;     // unplug to the connection-failed events
+    bool headerBeforeReturn = false;
     SimMedia media;
     SimTalk talk;
     QMap<int, SimReplyList> replies;   // scripted replies per command
     SimFaults faults;
+
+    bool TwoLenses() const { return (feature & 1) != 0; }
 };
 
 struct SimProfile {

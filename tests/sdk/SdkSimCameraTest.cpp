@@ -1,7 +1,10 @@
 // What one simulated camera answers and keeps: its type, scripted reply lists,
-// 4G cards, bounded logs and throughput runs.
+// 4G cards, bounded logs, throughput runs, talk-back frames, lenses and the
+// media header's timing.
 #include "SdkTestSupport.h"
 
+#include "Clock.h"
+#include "SdkCallLog.h"
 #include "sim/SimLan.h"
 
 #include <QFile>
@@ -145,6 +148,7 @@ TEST_F(SimCameraTest, LogsKeepTheNewestEntries)
     QTemporaryDir dir;
     const QString path = dir.filePath("logo.bmp");
     ASSERT_TRUE(WriteFile(path, "BM"));
+    ASSERT_TRUE(StartSpeaking(h));
 
     const int total = SimCamera::kMaxLogEntries + 25;
     for (int i = 0; i < total; ++i) {
@@ -152,16 +156,26 @@ TEST_F(SimCameraTest, LogsKeepTheNewestEntries)
         ASSERT_EQ(FC_Loc_IoTSystemControl(h, 1512, 0, n.constData()), 0);
         ASSERT_EQ(FC_Loc_PTZControl(h, n.constData()), 0);
         ASSERT_EQ(FC_Loc_UploadLogo(h, QFile::encodeName(path).constData()), 0);
+        FC_TalkFrame frame{};
+        frame.nLength = n.size();
+        frame.pData = n.constData();
+        frame.dwSequence = uint32_t(i);
+        ASSERT_EQ(FC_Loc_SendTalkFrame(h, &frame), 0);
     }
     SimLan& lan = SimLan::Instance();
     const QVector<SimCommand> commands = lan.CommandsOf(serial);
     const QVector<QByteArray> ptz = lan.PtzOf(serial);
+    const QVector<SimTalkFrame> talk = lan.TalkFrameLogOf(serial);
     ASSERT_EQ(commands.size(), SimCamera::kMaxLogEntries);
     ASSERT_EQ(ptz.size(), SimCamera::kMaxLogEntries);
+    ASSERT_EQ(talk.size(), SimCamera::kMaxLogEntries);
     EXPECT_EQ(lan.UploadsOf(serial).size(), SimCamera::kMaxLogEntries);
     EXPECT_EQ(commands.first().body, "25");
     EXPECT_EQ(commands.last().body, QByteArray::number(total - 1));
     EXPECT_EQ(ptz.first(), "25");
+    EXPECT_EQ(talk.first().sequence2, 25u);
+    EXPECT_EQ(talk.last().payload, QByteArray::number(total - 1));
+    EXPECT_EQ(lan.TalkFramesOf(serial), total);   // the count covers every frame
 }
 
 // Reads the process's virtual size from /proc, in kB.
@@ -205,6 +219,28 @@ TEST_F(SimCameraTest, FinishedThroughputRunsAreJoinedAsTheyEnd)
     SimLan::Instance().SetThroughputRunner(nullptr);
 }
 
+// An unplugged camera's throughput runs are told to stop.
+TEST_F(SimCameraTest, UnplugStopsTheCamerasThroughputRuns)
+{
+    Load(OneCamera());
+    std::atomic<int> stopped{0};
+    SimLan::Instance().SetThroughputRunner([&](const SimThroughputRequest&, const std::atomic<bool>& stop) {
+        while (!stop)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ++stopped;
+    });
+    const int64_t h = LoggedIn("127.0.0.21");
+    ASSERT_GT(h, 0);
+    const char* body = "<REQUEST_PARAM\r\nIP=\"127.0.0.5\"\r\nPort=\"5001\"\r\nDuration=\"60\"\r\nMaxThroughput=\"1\"/>";
+    ASSERT_EQ(FC_Loc_IoTSystemControl(h, 1519, 0, body), 0);
+    ASSERT_EQ(FC_Loc_IoTSystemControl(h, 1519, 0, body), 0);
+    EXPECT_EQ(SimLan::Instance().ThroughputThreads(), 2);
+    ASSERT_TRUE(SimLan::Instance().Unplug(serial));
+    EXPECT_TRUE(WaitUntil([] { return SimLan::Instance().ThroughputThreads() == 0; }, 5000));
+    EXPECT_EQ(stopped.load(), 2);
+    SimLan::Instance().SetThroughputRunner(nullptr);
+}
+
 TEST_F(SimCameraTest, ReaddressingTakesOnlyPlainAddresses)
 {
     Load(OneCamera());
@@ -220,6 +256,131 @@ TEST_F(SimCameraTest, ReaddressingTakesOnlyPlainAddresses)
     strcpy(e.szIP, "127.0.0.30");
     EXPECT_EQ(FC_Loc_ModifyIPCEx(0, &e, 1), 0);
     EXPECT_EQ(SimLan::Instance().CameraAddress(serial), "127.0.0.30");
+}
+
+std::atomic<uint64_t> g_fakeTick{0};
+uint64_t FakeTick()
+{
+    return g_fakeTick.load();
+}
+
+// Talk-back frames are kept as they came: handle, length, both sequence
+// fields, time stamp, arrival tick and payload.
+TEST_F(SimCameraTest, TalkFramesAreKeptWhole)
+{
+    Load(OneCamera());
+    const int64_t h = LoggedIn("127.0.0.21");
+    ASSERT_GT(h, 0);
+    ASSERT_TRUE(StartSpeaking(h));
+    Clock::SetTickSource(&FakeTick);
+    struct Sent {
+        QByteArray payload;
+        uint32_t timeStamp;
+        uint16_t sequence;
+        uint32_t sequence2;
+        uint64_t tick;
+    };
+    const Sent sent[] = {
+        {QByteArray(1024, '\x55'), 0xFFFFFFF0u, 0, 0, 1000},
+        {QByteArray("\x00\x01\x02\x00", 4), 0x00000010u, 65535, 65535, 1025},
+        {QByteArray(), 7u, 0, 65536, 1050},   // a sequence past 16 bits: the short copy wraps
+    };
+    for (const Sent& s : sent) {
+        g_fakeTick = s.tick;
+        FC_TalkFrame frame{};
+        frame.nLength = s.payload.size();
+        frame.dwTimeStamp = s.timeStamp;
+        frame.wSequence = s.sequence;
+        frame.dwSequence = s.sequence2;
+        frame.pData = s.payload.isEmpty() ? nullptr : s.payload.constData();
+        ASSERT_EQ(FC_Loc_SendTalkFrame(h, &frame), 0);
+    }
+    Clock::SetTickSource(nullptr);
+    const QVector<SimTalkFrame> got = SimLan::Instance().TalkFrameLogOf(serial);
+    ASSERT_EQ(got.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(got[i].loginHandle, h);
+        EXPECT_EQ(got[i].length, sent[i].payload.size());
+        EXPECT_EQ(got[i].payload, sent[i].payload);
+        EXPECT_EQ(got[i].timeStamp, sent[i].timeStamp);
+        EXPECT_EQ(got[i].sequence, sent[i].sequence);
+        EXPECT_EQ(got[i].sequence2, sent[i].sequence2);
+        EXPECT_EQ(got[i].arrivalTick, sent[i].tick);
+    }
+    EXPECT_EQ(SimLan::Instance().TalkFramesOf(serial), 3);
+}
+
+// A two-lens camera (feature bit 0) streams the lens FC_RealPlayParam::nChannel
+// names: channel 1's picture has no colour. One lens takes channel 0 (or -1) only.
+TEST_F(SimCameraTest, TwoLensCameraPlaysTheChannelAsked)
+{
+    Load(R"({"adapter": {"address": "127.0.0.5", "netmask": "255.255.255.0"},
+             "cameras": [{"serial": "VT21A00000000021", "address": "127.0.0.21", "feature": 1, "loginDelayMs": 5,
+                          "media": {"width": 64, "height": 32, "audio": false}},
+                         {"serial": "VT21A00000000022", "address": "127.0.0.22", "loginDelayMs": 5,
+                          "media": {"width": 64, "height": 32, "audio": false}}]})");
+    const int64_t two = LoggedIn("127.0.0.21");
+    const int64_t one = LoggedIn("127.0.0.22");
+    ASSERT_GT(two, 0);
+    ASSERT_GT(one, 0);
+    struct Case {
+        int64_t login;
+        const char* url;
+        int channel;
+        bool plays;
+        bool grey;
+    };
+    const Case cases[] = {
+        {two, "vlx://127.0.0.21", 0, true, false}, {two, "vlx://127.0.0.21", 1, true, true},
+        {two, "vlx://127.0.0.21", -1, true, false}, {two, "vlx://127.0.0.21", 2, false, false},
+        {one, "vlx://127.0.0.22", 0, true, false}, {one, "vlx://127.0.0.22", 1, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 channel %2").arg(c.url).arg(c.channel).toStdString());
+        SdkCallLog::Instance().Clear();
+        LivePlay play;
+        play.width = 64;
+        play.height = 32;
+        const int64_t handle = play.Start(c.login, c.url, c.channel);
+        const QVector<SdkCall> calls = SdkCallLog::Instance().CallsOf("FC_Loc_RealPlayEx");
+        ASSERT_EQ(calls.size(), 1);
+        EXPECT_TRUE(calls.at(0).arguments.endsWith(QStringLiteral(",%1").arg(c.channel))) << qPrintable(calls.at(0).arguments);
+        if (!c.plays) {
+            EXPECT_EQ(handle, FC_ERR_PARAM);
+            play.Stop();
+            continue;
+        }
+        ASSERT_GT(handle, 0);
+        EXPECT_TRUE(WaitUntil([&] { return play.videoFrames >= 5; }, 3000));
+        play.Stop();
+        EXPECT_EQ(play.badFrames.load(), 0);
+        EXPECT_EQ(play.greyFrames.load() == play.videoFrames.load(), c.grey)
+            << play.greyFrames << " of " << play.videoFrames << " without colour";
+        EXPECT_EQ(play.greyFrames.load() == 0, !c.grey);
+    }
+}
+
+// With headerBeforeReturn the media header's callback has run before
+// FC_Loc_RealPlayEx hands out the handle; the stream goes on as usual.
+TEST_F(SimCameraTest, MediaHeaderCanComeBeforeThePlayCallReturns)
+{
+    Load(OneCamera(R"(, "headerBeforeReturn": true, "media": {"width": 64, "height": 32})"));
+    const int64_t h = LoggedIn("127.0.0.21");
+    ASSERT_GT(h, 0);
+    LivePlay play;
+    play.width = 64;
+    play.height = 32;
+    play.adoptEarlyHandle = true;
+    const int64_t handle = play.Start(h, "vlx://127.0.0.21");
+    ASSERT_GT(handle, 0);
+    EXPECT_EQ(play.headers.load(), 1);              // already delivered
+    EXPECT_TRUE(play.headerBeforeHandle.load());
+    EXPECT_EQ(play.realHandle.load(), handle);
+    EXPECT_FALSE(play.callbackOnCaller.load());     // on the stream's own thread all the same
+    EXPECT_TRUE(WaitUntil([&] { return play.videoFrames >= 3 && play.audioFrames >= 3; }, 3000));
+    play.Stop();
+    EXPECT_EQ(play.inputErrors.load(), 0);
 }
 
 }  // namespace

@@ -65,7 +65,7 @@ TEST(SimProfileTest, NewCameraFieldsAndReplyListsAreRead)
     QString error;
     ASSERT_TRUE(SimProfile::Parse(R"({"cameras": [{"serial": "VT21G60000000004", "address": "127.0.0.34",
         "devMType": 101, "devType": 6, "sdkType": 1, "feature": 5, "authUuid": "u", "authKey": "k",
-        "iccid": "8986031", "iccid2": "8986001",
+        "iccid": "8986031", "iccid2": "8986001", "linkLossDelayMs": 250, "headerBeforeReturn": true,
         "replies": {"1532": [{"status": 1}, {"status": 1, "delayMs": 5}, {}],
                     "1019": {"text": ""}, "1012": {"text": "<RESPONSE_PARAM\r\n/>"}}}]})",
                                   &p, &error)) << qPrintable(error);
@@ -78,6 +78,8 @@ TEST(SimProfileTest, NewCameraFieldsAndReplyListsAreRead)
     EXPECT_EQ(c.authKey, "k");
     EXPECT_EQ(c.iccid, "8986031");
     EXPECT_EQ(c.iccid2, "8986001");
+    EXPECT_EQ(c.linkLossDelayMs, 250);
+    EXPECT_TRUE(c.headerBeforeReturn);
     ASSERT_EQ(c.replies.value(1532).size(), 3);
     EXPECT_EQ(c.replies.value(1532).at(0).status, 1);
     EXPECT_TRUE(c.replies.value(1532).at(0).text.isNull());   // the built-in text
@@ -91,6 +93,7 @@ TEST(SimProfileTest, NewCameraFieldsAndReplyListsAreRead)
     scripted.replies.insert(1012, SimReply());   // one reply is a list of one, as before lists
     EXPECT_EQ(scripted.replies.value(1012).size(), 1);
     EXPECT_EQ(c.feature, 5);
+    EXPECT_TRUE(c.TwoLenses());
 }
 
 TEST(SimProfileTest, BadNewFieldsAreRefusedWithTheFieldNamed)
@@ -111,6 +114,8 @@ TEST(SimProfileTest, BadNewFieldsAreRefusedWithTheFieldNamed)
         {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "faults": {"noReply": [1.5]}}]})", "noReply"},
         {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "feature": -1}]})", "cameras[0].feature"},
         {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "feature": 0.5}]})", "cameras[0].feature"},
+        {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "headerBeforeReturn": 1}]})",
+         "cameras[0].headerBeforeReturn"},
         {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "iccid": "012345678901234567890123456789012"}]})",
          "cameras[0].iccid"},
     };

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QVector>
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -72,9 +73,43 @@ protected:
     int LoginOutcome(const char* ip, int port, const char* password, int64_t* handle);
     // Logs in with the default credentials; 0 (and a failure) unless it succeeds.
     int64_t LoggedIn(const char* ip, int port = 3000);
+    // Starts talk-back and waits until the camera has accepted it.
+    bool StartSpeaking(int64_t handle);
     // Waits up to timeoutMs for the n-th reply (from 0) to command on handle.
     bool ReplyTo(int64_t handle, int command, SdkEvent* reply, int n = 0, int timeoutMs = 2000);
 
     SdkEventRecorder recorder;
 };
 
+// The live-play rules of the station, in the small: the header opens the port,
+// packets are fed in, frames come back on the decode thread. Set port, width
+// and height, pass the object as the play parameter's user pointer and store
+// the handle FC_Loc_RealPlayEx returns in realHandle.
+struct LivePlay {
+    std::atomic<int64_t> realHandle{0};
+    int port = 0;
+    std::atomic<int> headers{0};
+    std::atomic<int> videoFrames{0};
+    std::atomic<int> audioFrames{0};
+    std::atomic<int> greyFrames{0};          // pictures without colour (a second lens)
+    std::atomic<int> inputErrors{0};
+    std::atomic<int> badFrames{0};
+    std::atomic<int> audioBytes{0};
+    std::atomic<bool> callbackOnCaller{false};
+    std::atomic<bool> tearingDown{false};   // inputs may fail once the port is closing
+    // Packets that come before the caller has the handle take theirs as the stream's.
+    bool adoptEarlyHandle = false;
+    std::atomic<bool> headerBeforeHandle{false};
+    std::thread::id caller = std::this_thread::get_id();
+    int width = 0;
+    int height = 0;
+
+    // Takes a port and asks for the stream of login at url on channel; the
+    // handle (or error) FC_Loc_RealPlayEx gave, also kept in realHandle.
+    int64_t Start(int64_t login, const char* url, int channel = -1);
+    // Tears down in the station's order: display callback off, stream stopped, port freed.
+    void Stop();
+
+    static int OnData(int64_t handle, int type, const char* buffer, int size, const FC_PacketInfo* packet);
+    static int OnFrame(int port, const PC_FrameInfo* frame, void* user);
+};

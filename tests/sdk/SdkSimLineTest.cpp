@@ -1,0 +1,143 @@
+// Cameras that come and go: unplugged and plugged back.
+#include "SdkTestSupport.h"
+
+#include "sim/SimLan.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+long long MsSince(SteadyClock::time_point t)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - t).count();
+}
+
+QByteArray Profile(const QByteArray& cameras)
+{
+    return R"({"adapter": {"address": "127.0.0.5", "netmask": "255.255.255.0"}, "cameras": [)" + cameras + "]}";
+}
+
+// Counts the packets of one stream.
+struct Counter {
+    std::atomic<int> packets{0};
+    static int On(int64_t, int, const char*, int, const FC_PacketInfo* p)
+    {
+        ++static_cast<Counter*>(p->pUser)->packets;
+        return 0;
+    }
+};
+
+class SimLineTest : public SimLanTest {
+protected:
+    // Serial numbers the search finds within a second.
+    QStringList Search()
+    {
+        EXPECT_EQ(FC_Loc_StartSearchIPC("127.0.0.5"), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));   // search delays are 5 ms here
+        FC_Loc_StopSearchIPC();
+        QStringList out;
+        for (int i = 0; i < FC_Loc_GetSearchIPCCount(); ++i) {
+            IPCEntry e;
+            EXPECT_EQ(FC_Loc_GetSearchIPCInfo(i, &e), 0);
+            out << QString::fromLatin1(e.ipc_sn);
+        }
+        return out;
+    }
+
+    bool StatusFor(int64_t handle, int type, int timeoutMs = 3000)
+    {
+        return recorder.WaitFor([=](const SdkEvent& e) { return !e.reply && e.handle == handle && e.code == type; },
+                                timeoutMs);
+    }
+
+    int64_t Play(int64_t login, const char* url, Counter* counter)
+    {
+        FC_RealPlayParam param{};
+        param.pUser = counter;
+        param.nChannel = -1;
+        return FC_Loc_RealPlayEx(login, url, "admin", "580347", &Counter::On, &param);
+    }
+};
+
+constexpr const char* kA = "VT21A00000000021";
+constexpr const char* kB = "VT21A00000000022";
+
+TEST_F(SimLineTest, UnpluggedCameraFallsSilentAndIsReportedLostAfterItsDelay)
+{
+    Load(Profile(R"({"serial": "VT21A00000000021", "address": "127.0.0.21", "searchDelayMs": 5, "loginDelayMs": 5,
+                     "replyDelayMs": 5, "linkLossDelayMs": 400},
+                    {"serial": "VT21A00000000022", "address": "127.0.0.22", "searchDelayMs": 5, "loginDelayMs": 5,
+                     "replyDelayMs": 5})"));
+    const int64_t a = LoggedIn("127.0.0.21");
+    const int64_t b = LoggedIn("127.0.0.22");
+    ASSERT_GT(a, 0);
+    ASSERT_GT(b, 0);
+    Counter counter;
+    const int64_t stream = Play(a, "vlx://127.0.0.21", &counter);
+    ASSERT_GT(stream, 0);
+    ASSERT_TRUE(WaitUntil([&] { return counter.packets >= 5; }, 3000));
+
+    const auto unplugged = SteadyClock::now();
+    ASSERT_TRUE(SimLan::Instance().Unplug(kA));
+    EXPECT_FALSE(SimLan::Instance().Unplug(kA));   // already off the LAN
+    EXPECT_FALSE(SimLan::Instance().IsPlugged(kA));
+    const int atUnplug = counter.packets;
+    // The SDK still takes calls on the session, but the camera hears none of them.
+    const int commandsBefore = SimLan::Instance().CommandsOf(kA).size();
+    EXPECT_EQ(FC_Loc_IoTQuery(a, 1019, 0, ""), 0);
+    EXPECT_EQ(FC_Loc_PTZControl(a, "<xml><cmd>stop</cmd></xml>"), 0);
+    EXPECT_EQ(FC_Loc_StartSpeak(a, 0), 0);
+    EXPECT_EQ(SimLan::Instance().CommandsOf(kA).size(), commandsBefore);
+    EXPECT_TRUE(SimLan::Instance().PtzOf(kA).isEmpty());
+    Counter late;
+    EXPECT_EQ(Play(a, "vlx://127.0.0.21", &late), FC_ERR_NOT_FOUND);
+    EXPECT_EQ(Search(), QStringList({kB}));
+
+    // Its login and its stream are reported lost, not before the camera's delay.
+    ASSERT_TRUE(StatusFor(a, EVENT_CONNECTFAILED));
+    EXPECT_GE(MsSince(unplugged), 400);
+    EXPECT_TRUE(StatusFor(stream, EVENT_CONNECTFAILED_STREAM));
+    EXPECT_EQ(counter.packets.load(), atUnplug);
+    EXPECT_FALSE(ReplyTo(a, 1019, nullptr, 0, 10));
+    EXPECT_FALSE(recorder.WaitFor([](const SdkEvent& e) { return e.code == EVENT_STARTAUDIOOK; }, 10));
+    EXPECT_EQ(FC_Loc_IoTQuery(a, 1019, 0, ""), FC_ERR_HANDLE);   // now the handle is stale
+    int64_t refused = 0;
+    EXPECT_EQ(LoginOutcome("127.0.0.21", 3000, "580347", &refused), EVENT_CONNECTFAILED_LOGIN);
+
+    // The other camera never noticed.
+    EXPECT_EQ(FC_Loc_IoTQuery(b, 1019, 0, ""), 0);
+    EXPECT_TRUE(ReplyTo(b, 1019, nullptr));
+
+    // Plugged back, it is found, takes a login and answers again.
+    ASSERT_TRUE(SimLan::Instance().Replug(kA));
+    EXPECT_FALSE(SimLan::Instance().Replug(kA));
+    EXPECT_EQ(Search().size(), 2);
+    const int64_t again = LoggedIn("127.0.0.21");
+    ASSERT_GT(again, 0);
+    EXPECT_EQ(FC_Loc_IoTQuery(again, 1019, 0, ""), 0);
+    EXPECT_TRUE(ReplyTo(again, 1019, nullptr));
+}
+
+// A reply already on its way when the camera is unplugged never arrives, and an
+// unplug with a delay of its own overrides the camera's.
+TEST_F(SimLineTest, ReplyInFlightIsLostWithTheCamera)
+{
+    Load(Profile(R"({"serial": "VT21A00000000021", "address": "127.0.0.21", "loginDelayMs": 5,
+                     "replyDelayMs": 800, "linkLossDelayMs": 60000})"));
+    const int64_t a = LoggedIn("127.0.0.21");
+    ASSERT_GT(a, 0);
+    ASSERT_EQ(FC_Loc_IoTQuery(a, 1019, 0, ""), 0);
+    const auto unplugged = SteadyClock::now();
+    ASSERT_TRUE(SimLan::Instance().Unplug(kA, 1200));
+    ASSERT_TRUE(StatusFor(a, EVENT_CONNECTFAILED));
+    EXPECT_GE(MsSince(unplugged), 1200);
+    EXPECT_FALSE(ReplyTo(a, 1019, nullptr, 0, 10));
+    EXPECT_EQ(SimLan::Instance().LiveSessions(), 0);
+}
+
+}  // namespace
