@@ -16,6 +16,7 @@ struct SimCommand {
     int code = 0;
     QByteArray body;
     QString via;                 // the SDK function that carried it
+    int channel = 0;             // the call's channel argument (0 for calls without one)
 };
 
 // A file a simulated camera took.

@@ -586,7 +586,7 @@ int SimLan::Logout(int64_t loginHandle)
     return 0;
 }
 
-int SimLan::Command(const char* via, int64_t loginHandle, int command, const char* body, int length)
+int SimLan::Command(const char* via, int64_t loginHandle, int command, const char* body, int length, int channel)
 {
     if (length > 0 && !body)
         return FC_ERR_PARAM;
@@ -606,8 +606,10 @@ int SimLan::Command(const char* via, int64_t loginHandle, int command, const cha
             return 0;   // sent into a link that is gone: nobody hears it
         if (!cam)
             return FC_ERR_HANDLE;
+        if (cam->Config().faults.sendFails.contains(command))
+            return FC_ERR_SEND;
         serial = cam->Config().serial;
-        cam->AddCommand(SimCommand{loginHandle, command, text, QString::fromLatin1(via)});
+        cam->AddCommand(SimCommand{loginHandle, command, text, QString::fromLatin1(via), channel});
         answer = cam->ReplyFor(command, &reply);
     }
     if (command == 1519)

@@ -97,7 +97,7 @@ public:
     int ModifyAddress(int index, const IPCEntry* entry);
     int64_t Login(const char* ip, int port, const char* user, const char* password);
     int Logout(int64_t loginHandle);
-    int Command(const char* via, int64_t loginHandle, int command, const char* body, int length);
+    int Command(const char* via, int64_t loginHandle, int command, const char* body, int length, int channel = 0);
     int Ptz(int64_t loginHandle, const char* xml);
     int Upload(int64_t loginHandle, const char* path, const QString& kind, int replyType);
     int64_t RealPlay(int64_t loginHandle, const char* url, const char* user, const char* password,

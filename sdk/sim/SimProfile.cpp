@@ -212,7 +212,7 @@ bool ParseReplies(Reader& r, const QJsonObject& o, SimCameraConfig* c, const QSt
 
 bool ParseFaults(Reader& r, const QJsonObject& o, SimFaults* f, const QString& where)
 {
-    if (!r.CommandList(o, "noReply", &f->noReply, where))
+    if (!r.CommandList(o, "noReply", &f->noReply, where) || !r.CommandList(o, "sendFails", &f->sendFails, where))
         return false;
     const QJsonValue wrong = o.value(QLatin1String("wrongValue"));
     if (!wrong.isUndefined()) {

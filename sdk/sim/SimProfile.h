@@ -38,6 +38,7 @@
 //     "replies": {"<command>": {"text", "status" (-128..255), "delayMs"}
 //                          or [{...}, {...}, ...]   a list: answers in order, the last repeated},
 //     "faults": {"noReply": [commands], "wrongValue": {"<command>": text},
+//                "sendFails": [commands]  the SDK call for these fails (FC_ERR_SEND),
 //                "refuseLogin", "lostConnectionAfterMs", "dropStreamAfterMs", "refuseTalk"}
 //   }]
 // }
@@ -71,6 +72,7 @@ struct SimReplyList : QVector<SimReply> {
 struct SimFaults {
     QSet<int> noReply;                   // commands left unanswered
     QMap<int, QByteArray> wrongValue;    // commands answered with this text instead
+    QSet<int> sendFails;                 // commands whose SDK call fails; the camera never sees them
     bool refuseLogin = false;            // every login ends with a connection failure
     int lostConnectionAfterMs = 0;       // > 0: the link drops this long after a login
     int dropStreamAfterMs = 0;           // > 0: live streams go silent this long after they start

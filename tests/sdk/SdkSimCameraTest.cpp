@@ -1,6 +1,6 @@
 // What one simulated camera answers and keeps: its type, scripted reply lists,
-// 4G cards, bounded logs, throughput runs, talk-back frames, lenses and the
-// media header's timing.
+// 4G cards, command channels and faults, bounded logs, throughput runs,
+// talk-back frames, lenses and the media header's timing.
 #include "SdkTestSupport.h"
 
 #include "Clock.h"
@@ -137,6 +137,56 @@ TEST_F(SimCameraTest, ReplyListsAreUsedInOrderWithTheLastRepeated)
     EXPECT_EQ(Ask(h, 1106, 3).data, first.text);
     EXPECT_FALSE(SimLan::Instance().SetReplies(serial, 1106, {}));
     EXPECT_FALSE(SimLan::Instance().SetReplies("VT21A99999999999", 1106, {first}));
+}
+
+TEST_F(SimCameraTest, CommandsKeepTheirChannel)
+{
+    Load(OneCamera());
+    const int64_t h = LoggedIn("127.0.0.21");
+    ASSERT_GT(h, 0);
+    ASSERT_EQ(FC_Loc_IoTSystemControl(h, 1512, 0, ""), 0);
+    ASSERT_EQ(FC_Loc_IoTSystemControl(h, 1512, 1, ""), 0);
+    ASSERT_EQ(FC_Loc_IoTChannelControl(h, 1504, 0, "<REQUEST_PARAM IrcutStatus=\"1\"\r\n/>", 1), 0);
+    ASSERT_EQ(FC_Loc_IoTQuery(h, 1019, 0, ""), 0);
+    const QVector<SimCommand> seen = SimLan::Instance().CommandsOf(serial);
+    ASSERT_EQ(seen.size(), 4);
+    struct Expect {
+        int code;
+        int channel;
+        const char* via;
+    };
+    const Expect expected[] = {{1512, 0, "FC_Loc_IoTSystemControl"},
+                               {1512, 1, "FC_Loc_IoTSystemControl"},
+                               {1504, 1, "FC_Loc_IoTChannelControl"},
+                               {1019, 0, "FC_Loc_IoTQuery"}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(seen.at(i).code, expected[i].code) << i;
+        EXPECT_EQ(seen.at(i).channel, expected[i].channel) << i;
+        EXPECT_EQ(seen.at(i).via, expected[i].via) << i;
+    }
+}
+
+// A command the SDK cannot send fails the call: nothing reaches the camera and
+// no reply comes; the call log holds the negative result.
+TEST_F(SimCameraTest, SendFaultFailsTheCallAndTheCameraSeesNothing)
+{
+    Load(OneCamera(R"(, "faults": {"sendFails": [1596, 1002]})"));
+    const int64_t h = LoggedIn("127.0.0.21");
+    ASSERT_GT(h, 0);
+    EXPECT_EQ(FC_Loc_IoTSystemControl(h, 1596, 0, "<SensorSwitch \r\nSensorId=\"1\"\r\nIspMode=\"0\"\r\n/>"),
+              FC_ERR_SEND);
+    EXPECT_EQ(FC_Loc_IoTQuery(h, 1002, 0, ""), FC_ERR_SEND);
+    EXPECT_EQ(FC_Loc_IoTQuery(h, 1019, 0, ""), 0);
+    EXPECT_TRUE(ReplyTo(h, 1019, nullptr));
+    EXPECT_FALSE(ReplyTo(h, 1596, nullptr, 0, 200));
+    EXPECT_FALSE(ReplyTo(h, 1002, nullptr, 0, 10));
+    const QVector<SimCommand> seen = SimLan::Instance().CommandsOf(serial);
+    ASSERT_EQ(seen.size(), 1);
+    EXPECT_EQ(seen.at(0).code, 1019);
+    const QVector<SdkCall> calls = SdkCallLog::Instance().CallsOf("FC_Loc_IoTQuery");
+    ASSERT_FALSE(calls.isEmpty());
+    EXPECT_TRUE(calls.at(0).arguments.contains(",1002,"));
+    EXPECT_EQ(calls.at(0).result, FC_ERR_SEND);
 }
 
 // A long run keeps only the newest entries of each of a camera's logs.

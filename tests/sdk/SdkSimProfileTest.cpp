@@ -66,6 +66,7 @@ TEST(SimProfileTest, NewCameraFieldsAndReplyListsAreRead)
     ASSERT_TRUE(SimProfile::Parse(R"({"cameras": [{"serial": "VT21G60000000004", "address": "127.0.0.34",
         "devMType": 101, "devType": 6, "sdkType": 1, "feature": 5, "authUuid": "u", "authKey": "k",
         "iccid": "8986031", "iccid2": "8986001", "linkLossDelayMs": 250, "headerBeforeReturn": true,
+        "faults": {"sendFails": [1596, 1002]},
         "replies": {"1532": [{"status": 1}, {"status": 1, "delayMs": 5}, {}],
                     "1019": {"text": ""}, "1012": {"text": "<RESPONSE_PARAM\r\n/>"}}}]})",
                                   &p, &error)) << qPrintable(error);
@@ -80,6 +81,7 @@ TEST(SimProfileTest, NewCameraFieldsAndReplyListsAreRead)
     EXPECT_EQ(c.iccid2, "8986001");
     EXPECT_EQ(c.linkLossDelayMs, 250);
     EXPECT_TRUE(c.headerBeforeReturn);
+    EXPECT_EQ(c.faults.sendFails, QSet<int>({1596, 1002}));
     ASSERT_EQ(c.replies.value(1532).size(), 3);
     EXPECT_EQ(c.replies.value(1532).at(0).status, 1);
     EXPECT_TRUE(c.replies.value(1532).at(0).text.isNull());   // the built-in text
@@ -111,7 +113,7 @@ TEST(SimProfileTest, BadNewFieldsAreRefusedWithTheFieldNamed)
          "cameras[0].replies.1532[1]"},
         {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "replies": {"1532": [{"status": 300}]}}]})",
          "cameras[0].replies.1532[0].status"},
-        {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "faults": {"noReply": [1.5]}}]})", "noReply"},
+        {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "faults": {"sendFails": [1.5]}}]})", "sendFails"},
         {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "feature": -1}]})", "cameras[0].feature"},
         {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "feature": 0.5}]})", "cameras[0].feature"},
         {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "headerBeforeReturn": 1}]})",
