@@ -75,6 +75,21 @@ void SimCamera::SetAddress(const QString& address, const QString& netmask, const
     m_gateway = gateway;
 }
 
+bool SimCamera::FirstStream()
+{
+    const bool first = !m_streamed;
+    m_streamed = true;
+    return first;
+}
+
+bool SimCamera::FirstLeaveCommand(int code)
+{
+    if (code != m_config.leaveOnCommand || m_config.leaveOnCommand <= 0 || m_leaveCommandSeen)
+        return false;
+    m_leaveCommandSeen = true;
+    return true;
+}
+
 void SimCamera::FillEntry(IPCEntry* entry) const
 {
     memset(entry, 0, sizeof *entry);

@@ -66,6 +66,13 @@ public:
     // Whether the camera is on the LAN (it answers searches, logins and commands).
     bool Plugged() const { return m_plugged; }
     void SetPlugged(bool plugged) { m_plugged = plugged; }
+    // Set once the camera is on its way off the LAN for good.
+    bool Leaving() const { return m_leaving; }
+    void SetLeaving() { m_leaving = true; }
+    // True the first time only: the camera's first live stream, the first
+    // arrival of its leaveOnCommand.
+    bool FirstStream();
+    bool FirstLeaveCommand(int code);
 
     // The search entry this camera answers with.
     void FillEntry(IPCEntry* entry) const;
@@ -101,6 +108,9 @@ private:
     QString m_hwCfgMd5;
     QString m_sysCfgMd5;
     bool m_plugged = true;
+    bool m_leaving = false;
+    bool m_streamed = false;
+    bool m_leaveCommandSeen = false;
     QMap<int, int> m_replyUses;           // scripted replies used, per command
     QVector<SimCommand> m_commands;
     QVector<SimUpload> m_uploads;

@@ -110,7 +110,9 @@ bool SimLan::LoadProfile(const SimProfile& profile)
     std::lock_guard<std::mutex> guard(m_lock);
     m_profile = profile;
     for (const SimCameraConfig& c : profile.cameras)
-        m_cameras[c.serial] = std::make_unique<SimCamera>(c);
+        AddCameraLocked(c);
+    for (int slot = 0; slot < profile.line.slotCount && slot < profile.line.count; ++slot)
+        m_dispatcher.Schedule(profile.line.joinAfterMs, [this] { JoinLineCamera(); });
     if (profile.hasAdapter)
         HostAdapters::SetSimulated(profile.adapter);
     return true;
@@ -126,6 +128,8 @@ void SimLan::Reset()
         m_searchTable.clear();
         m_searchSerials.clear();
         m_throughputRequests.clear();
+        m_lineNext = 0;
+        m_departed.clear();
     }
     HostAdapters::ClearSimulated();
     SdkCallLog::Instance().Clear();
@@ -134,9 +138,20 @@ void SimLan::Reset()
 bool SimLan::AddCamera(const SimCameraConfig& config)
 {
     std::lock_guard<std::mutex> guard(m_lock);
+    return AddCameraLocked(config);
+}
+
+bool SimLan::AddCameraLocked(const SimCameraConfig& config)
+{
     if (config.serial.isEmpty() || m_cameras.count(config.serial))
         return false;
-    m_cameras[config.serial] = std::make_unique<SimCamera>(config);
+    auto camera = std::make_unique<SimCamera>(config);
+    if (config.joinAfterMs > 0) {
+        camera->SetPlugged(false);
+        const QString serial = config.serial;
+        m_dispatcher.Schedule(config.joinAfterMs, [this, serial] { Replug(serial); });
+    }
+    m_cameras[config.serial] = std::move(camera);
     return true;
 }
 
@@ -185,6 +200,12 @@ bool SimLan::IsPlugged(const QString& serial) const
     std::lock_guard<std::mutex> guard(m_lock);
     auto it = m_cameras.find(serial);
     return it != m_cameras.end() && it->second->Plugged();
+}
+
+QStringList SimLan::DepartedSerials() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_departed;
 }
 
 QString SimLan::CameraAddress(const QString& serial) const
@@ -597,7 +618,9 @@ int SimLan::Command(const char* via, int64_t loginHandle, int command, const cha
     }
     SimReply reply;
     bool answer = false;
+    bool leave = false;
     QString serial;
+    int leaveAfterMs = 0;
     {
         std::lock_guard<std::mutex> guard(m_lock);
         bool dead = false;
@@ -611,11 +634,15 @@ int SimLan::Command(const char* via, int64_t loginHandle, int command, const cha
         serial = cam->Config().serial;
         cam->AddCommand(SimCommand{loginHandle, command, text, QString::fromLatin1(via), channel});
         answer = cam->ReplyFor(command, &reply);
+        leave = cam->FirstLeaveCommand(command);
+        leaveAfterMs = cam->Config().leaveAfterCommandMs;
     }
     if (command == 1519)
         StartThroughput(serial, text);
     if (answer)
         PostReply(reply.delayMs, loginHandle, command, reply);
+    if (leave)
+        ScheduleLeave(serial, leaveAfterMs);
     return 0;
 }
 
@@ -677,6 +704,9 @@ int64_t SimLan::RealPlay(int64_t loginHandle, const char* url, const char* user,
     const int wanted = param ? param->nChannel : -1;
     std::shared_ptr<SimStream> stream;
     bool early = false;
+    bool first = false;
+    QString serial;
+    int leaveAfterMs = 0;
     {
         std::lock_guard<std::mutex> guard(m_lock);
         bool dead = false;
@@ -699,7 +729,12 @@ int64_t SimLan::RealPlay(int64_t loginHandle, const char* url, const char* user,
         early = cam->Config().headerBeforeReturn;
         if (early)
             stream->Start();
+        first = cam->FirstStream();
+        serial = cam->Config().serial;
+        leaveAfterMs = cam->Config().leaveAfterStreamMs;
     }
+    if (first && leaveAfterMs > 0)
+        ScheduleLeave(serial, leaveAfterMs);
     if (early) {
         // The header's callback runs on the stream's thread before the caller has the handle.
         if (!stream->WaitHeaderDelivered(kHeaderWaitMs))
@@ -887,13 +922,35 @@ void SimLan::StopThroughput()
 
 bool SimLan::Unplug(const QString& serial, int linkLossDelayMs)
 {
+    return Disconnect(serial, linkLossDelayMs, false);
+}
+
+bool SimLan::Leave(const QString& serial)
+{
+    return Disconnect(serial, -1, true);
+}
+
+bool SimLan::Replug(const QString& serial)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    SimCamera* cam = CameraBySerial(serial);
+    if (!cam || cam->Plugged() || cam->Leaving())
+        return false;
+    cam->SetPlugged(true);
+    return true;
+}
+
+bool SimLan::Disconnect(const QString& serial, int linkLossDelayMs, bool leave)
+{
     QVector<int64_t> handles;
     int delay = 0;
     {
         std::lock_guard<std::mutex> guard(m_lock);
         SimCamera* cam = CameraBySerial(serial);
-        if (!cam || !cam->Plugged())
+        if (!cam || cam->Leaving() || (!cam->Plugged() && !leave))
             return false;
+        if (leave)
+            cam->SetLeaving();
         cam->SetPlugged(false);
         delay = linkLossDelayMs >= 0 ? linkLossDelayMs : cam->Config().linkLossDelayMs;
         for (auto& s : m_sessions) {
@@ -911,16 +968,39 @@ bool SimLan::Unplug(const QString& serial, int linkLossDelayMs)
                 *r.second.stop = true;
         }
     }
-    m_dispatcher.Schedule(delay, [this, handles] { DropSessions(handles, EVENT_CONNECTFAILED); });
+    m_dispatcher.Schedule(delay, [this, handles, serial, leave] {
+        DropSessions(handles, EVENT_CONNECTFAILED);
+        if (leave) {
+            std::lock_guard<std::mutex> guard(m_lock);
+            ForgetLocked(serial);
+        }
+    });
     return true;
 }
 
-bool SimLan::Replug(const QString& serial)
+void SimLan::ForgetLocked(const QString& serial)
+{
+    if (!m_cameras.erase(serial))
+        return;
+    if (m_departed.size() >= kMaxDeparted)
+        m_departed.removeFirst();
+    m_departed.push_back(serial);
+    if (m_profile.line.Holds(serial) && m_lineNext < m_profile.line.count)
+        m_dispatcher.Schedule(m_profile.line.joinAfterMs, [this] { JoinLineCamera(); });
+}
+
+void SimLan::ScheduleLeave(const QString& serial, int delayMs)
+{
+    m_dispatcher.Schedule(delayMs, [this, serial] { Leave(serial); });
+}
+
+void SimLan::JoinLineCamera()
 {
     std::lock_guard<std::mutex> guard(m_lock);
-    SimCamera* cam = CameraBySerial(serial);
-    if (!cam || cam->Plugged())
-        return false;
-    cam->SetPlugged(true);
-    return true;
+    const SimLine& line = m_profile.line;
+    if (m_lineNext >= line.count)
+        return;
+    SimCameraConfig config = line.camera;
+    config.serial = line.SerialAt(m_lineNext++);
+    AddCameraLocked(config);
 }

@@ -45,18 +45,23 @@ using SimThroughputRunner = std::function<void(const SimThroughputRequest& reque
 // receives nothing (the SDK calls on its sessions still return 0; a live play
 // is refused) and its streams go silent at once; its logins and streams are
 // reported lost (EVENT_CONNECTFAILED, EVENT_CONNECTFAILED_STREAM) after its
-// linkLossDelayMs.
+// linkLossDelayMs. A camera that leaves is unplugged the same way and, once
+// the loss is reported, forgotten with its logs. FC_Loc_Cleanup ends the
+// pending joins and leaves of the profile with the SDK's message thread.
 class SimLan {
 public:
     static SimLan& Instance();
     static constexpr const char* kProfileEnv = "STATION_SIM_PROFILE";
     static constexpr const char* kDefaultProfileName = "SimProfile.json";
+    static constexpr int kMaxDeparted = 1000;   // DepartedSerials() keeps the newest
 
     // --- set-up (tests, demo) ---
+    // Replaces the LAN: cameras with joinAfterMs join later, a line starts.
     bool LoadProfile(const SimProfile& profile);
     bool LoadProfileFile(const QString& path, QString* error);
-    // Ends sessions and streams, forgets the cameras, the adapter and the call log.
+    // Ends sessions and streams, forgets the cameras, the line, the adapter and the call log.
     void Reset();
+    // A camera with joinAfterMs is plugged in that long after it is added.
     bool AddCamera(const SimCameraConfig& config);
     // Scripts one reply (SetReply) or a list used in order with the last one
     // repeated (SetReplies) for a command; the count of replies used restarts.
@@ -71,10 +76,13 @@ public:
     // An unplug also stops the camera's throughput runs.
     bool Unplug(const QString& serial, int linkLossDelayMs = -1);
     bool Replug(const QString& serial);
+    // Unplugs the camera for good: it is forgotten once its loss is reported.
+    bool Leave(const QString& serial);
 
     // --- inspection (tests) ---
     QStringList Serials() const;         // every camera the LAN holds, plugged or not
     bool IsPlugged(const QString& serial) const;
+    QStringList DepartedSerials() const; // cameras forgotten after leaving, oldest first
     QString CameraAddress(const QString& serial) const;
     QVector<SimCommand> CommandsOf(const QString& serial) const;
     QVector<SimUpload> UploadsOf(const QString& serial) const;
@@ -142,6 +150,13 @@ private:
     void StopStreams(std::vector<std::shared_ptr<SimStream>> streams);
     void JoinRetired();
 
+    // Comings and goings (m_lock held where the name ends in Locked).
+    bool AddCameraLocked(const SimCameraConfig& config);
+    bool Disconnect(const QString& serial, int linkLossDelayMs, bool leave);
+    void ForgetLocked(const QString& serial);
+    void ScheduleLeave(const QString& serial, int delayMs);
+    void JoinLineCamera();
+
     void StartThroughput(const QString& serial, const QByteArray& body);
     void FinishThroughput(uint64_t run);
     void JoinFinishedThroughput();
@@ -158,6 +173,8 @@ private:
     bool m_searching = false;
     uint64_t m_searchGeneration = 0;
     int64_t m_lastHandle = 0;
+    int m_lineNext = 0;          // index of the line's next camera
+    QStringList m_departed;
     SimThroughputRunner m_throughputRunner;
     QVector<SimThroughputRequest> m_throughputRequests;
     std::map<uint64_t, ThroughputRun> m_throughputRuns;

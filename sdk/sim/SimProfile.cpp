@@ -270,15 +270,26 @@ bool ParseBehaviour(Reader& r, const QJsonObject& o, SimCameraConfig* c, const Q
            r.Int(o, "loginDelayMs", 0, 60000, &c->loginDelayMs, where) &&
            r.Int(o, "replyDelayMs", 0, 60000, &c->replyDelayMs, where) &&
            r.Int(o, "linkLossDelayMs", 0, 600000, &c->linkLossDelayMs, where) &&
-           r.Bool(o, "headerBeforeReturn", &c->headerBeforeReturn, where);
+           r.Bool(o, "headerBeforeReturn", &c->headerBeforeReturn, where) &&
+           r.Int(o, "leaveAfterStreamMs", 0, 3600000, &c->leaveAfterStreamMs, where) &&
+           r.Int(o, "leaveOnCommand", 0, 0xFFFFFF, &c->leaveOnCommand, where) &&
+           r.Int(o, "leaveAfterCommandMs", 0, 3600000, &c->leaveAfterCommandMs, where);
 }
 
-bool ParseCamera(Reader& r, const QJsonObject& o, const QString& where, SimCameraConfig* c)
+// A camera, or with lineTemplate a line's template (no serial, no join delay).
+bool ParseCamera(Reader& r, const QJsonObject& o, const QString& where, bool lineTemplate, SimCameraConfig* c)
 {
-    if (!r.Text(o, "serial", 31, &c->serial, where) || !ParseIdentity(r, o, c, where) ||
-        !ParseBehaviour(r, o, c, where))
+    if (lineTemplate) {
+        if (o.contains(QLatin1String("serial")) || o.contains(QLatin1String("joinAfterMs")))
+            return r.Fail(where + ": a line sets serial and joinAfterMs itself");
+        c->address = QLatin1String(SimProfile::kFactoryAddress);
+    } else if (!r.Text(o, "serial", 31, &c->serial, where) ||
+               !r.Int(o, "joinAfterMs", 0, 3600000, &c->joinAfterMs, where)) {
         return false;
-    if (c->serial.isEmpty() || c->address.isEmpty())
+    }
+    if (!ParseIdentity(r, o, c, where) || !ParseBehaviour(r, o, c, where))
+        return false;
+    if ((!lineTemplate && c->serial.isEmpty()) || c->address.isEmpty())
         return r.Fail(where + ": serial and address are required");
     if (c->gateway.isEmpty())
         c->gateway = c->address.section('.', 0, 2) + ".1";
@@ -291,6 +302,31 @@ bool ParseCamera(Reader& r, const QJsonObject& o, const QString& where, SimCamer
            r.Int(talk, "bits", 8, 16, &c->talk.bits, where + ".talk") &&
            r.Int(talk, "channels", 1, 2, &c->talk.channels, where + ".talk") &&
            ParseReplies(r, replies, c, where + ".replies") && ParseFaults(r, faults, &c->faults, where + ".faults");
+}
+
+bool ParseLine(Reader& r, const QJsonObject& o, SimLine* line)
+{
+    const QString where = QStringLiteral("line");
+    QJsonObject camera;
+    if (!r.Int(o, "count", 1, 1000000, &line->count, where) || !r.Int(o, "slots", 1, 64, &line->slotCount, where) ||
+        !r.Int(o, "joinAfterMs", 0, 3600000, &line->joinAfterMs, where) ||
+        !r.Text(o, "serialPrefix", 15, &line->serialPrefix, where) ||
+        !r.Int(o, "firstNumber", 0, 999999999, &line->firstNumber, where) ||
+        !Member(r, o, "camera", &camera, where))
+        return false;
+    if (!o.contains(QLatin1String("count")))
+        return r.Fail("line.count: required");
+    if (line->serialPrefix.isEmpty())
+        return r.Fail("line.serialPrefix: empty");
+    const int digits = 16 - line->serialPrefix.size();
+    const QString last = QString::number(qint64(line->firstNumber) + line->count - 1);
+    if (last.size() > digits)
+        return r.Fail(QStringLiteral("line.count: numbers up to %1 do not fit %2 digits").arg(last).arg(digits));
+    if (!ParseCamera(r, camera, "line.camera", true, &line->camera))
+        return false;
+    if (line->camera.leaveAfterStreamMs == 0 && line->camera.leaveOnCommand == 0)
+        return r.Fail("line.camera: leaveAfterStreamMs or leaveOnCommand is required");
+    return true;
 }
 
 }  // namespace
@@ -306,8 +342,8 @@ bool SimProfile::Parse(const QByteArray& json, SimProfile* out, QString* error)
         return r.Fail("not a JSON object: " + pe.errorString());
     SimProfile p;
     const QJsonObject root = doc.object();
-    QJsonObject adapter;
-    if (!Member(r, root, "adapter", &adapter, "profile"))
+    QJsonObject adapter, line;
+    if (!Member(r, root, "adapter", &adapter, "profile") || !Member(r, root, "line", &line, "profile"))
         return false;
     if (root.contains(QLatin1String("adapter")) && !ParseAdapter(r, adapter, &p))
         return false;
@@ -321,12 +357,20 @@ bool SimProfile::Parse(const QByteArray& json, SimProfile* out, QString* error)
         if (!cams.at(i).isObject())
             return r.Fail(where + ": not an object");
         SimCameraConfig c;
-        if (!ParseCamera(r, cams.at(i).toObject(), where, &c))
+        if (!ParseCamera(r, cams.at(i).toObject(), where, false, &c))
             return false;
         if (serials.contains(c.serial))
             return r.Fail(QStringLiteral("cameras[%1]: serial %2 appears twice").arg(i).arg(c.serial));
         serials.insert(c.serial);
         p.cameras.push_back(c);
+    }
+    if (root.contains(QLatin1String("line"))) {
+        if (!ParseLine(r, line, &p.line))
+            return false;
+        for (const QString& serial : serials) {
+            if (p.line.Holds(serial))
+                return r.Fail("line: serial " + serial + " of a camera is also one of the line's");
+        }
     }
     *out = p;
     return true;
@@ -365,4 +409,19 @@ bool SimProfile::IsPlainIpv4(const QString& text)
             return false;
     }
     return true;
+}
+
+bool SimLine::Holds(const QString& serial) const
+{
+    if (count <= 0 || serial.size() != 16 || !serial.startsWith(serialPrefix))
+        return false;
+    bool ok = false;
+    const qint64 number = serial.mid(serialPrefix.size()).toLongLong(&ok);
+    return ok && number >= firstNumber && number < qint64(firstNumber) + count;
+}
+
+QString SimLine::SerialAt(int index) const
+{
+    const QString number = QString::number(qint64(firstNumber) + index);
+    return serialPrefix + number.rightJustified(16 - serialPrefix.size(), '0');
 }

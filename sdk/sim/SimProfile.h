@@ -9,7 +9,8 @@
 #include <QVector>
 
 // The simulated LAN's JSON profile (sdk/sim/SimProfile.json is the sample,
-// sdk/sim/SimTypedProfile.json has one camera of each device type):
+// sdk/sim/SimTypedProfile.json has one camera of each device type,
+// sdk/sim/SimLineProfile.json plays a production line):
 // {
 //   "adapter": {"name", "address" (127.0.0.0/8 only), "netmask", "mac" "02:..:.."},
 //   "cameras": [{
@@ -32,6 +33,13 @@
 //                                           camera's logins and streams lost,
 //     "headerBeforeReturn" (false)          the media header reaches the stream callback
 //                                           before FC_Loc_RealPlayEx returns its handle,
+//     "joinAfterMs" (0)                     > 0: the camera is plugged in this long after the
+//                                           profile is loaded (unplugged until then),
+//     "leaveAfterStreamMs" (0)              > 0: the camera leaves the LAN this long after its
+//                                           first live stream started,
+//     "leaveOnCommand" (0), "leaveAfterCommandMs" (0)
+//                                           a command code: the camera leaves this long after
+//                                           it first receives that command,
 //     "media": {"video", "width", "height" (multiples of 8), "fps", "audio",
 //               "sampleRate", "bits" (8|16), "channels", "toneHz"},
 //     "talk": {"audioType", "sampleRate", "bits", "channels"},
@@ -40,7 +48,18 @@
 //     "faults": {"noReply": [commands], "wrongValue": {"<command>": text},
 //                "sendFails": [commands]  the SDK call for these fails (FC_ERR_SEND),
 //                "refuseLogin", "lostConnectionAfterMs", "dropStreamAfterMs", "refuseTalk"}
-//   }]
+//   }],
+//   "line": {                               a production line of cameras that come and go:
+//     "count" (1..1000000)                  cameras in all,
+//     "slots" (1)                           cameras on the line at once,
+//     "joinAfterMs" (1000)                  a slot takes its next camera this long after the
+//                                           profile is loaded or its last camera left,
+//     "serialPrefix" ("VT21LN")             serial = prefix + number, zero-padded to 16 characters,
+//     "firstNumber" (1),
+//     "camera": {...}                       every camera field but "serial" and "joinAfterMs";
+//                                           "address" defaults to the factory one, 192.168.0.123;
+//                                           "leaveAfterStreamMs" or "leaveOnCommand" is required
+//   }
 // }
 // Values in brackets are the defaults; a command without a scripted reply
 // gets a built-in answer that passes. A scripted reply without "text" carries
@@ -130,6 +149,10 @@ struct SimCameraConfig {
     QString iccid2 = QStringLiteral("89860012345678905678");   // a mobile card (devType 6 only)
     int linkLossDelayMs = 0;     // unplug to the connection-failed events
     bool headerBeforeReturn = false;
+    int joinAfterMs = 0;         // > 0: plugged in this long after the profile is loaded
+    int leaveAfterStreamMs = 0;  // > 0: leaves this long after its first live stream started
+    int leaveOnCommand = 0;      // > 0: leaves leaveAfterCommandMs after first receiving this command
+    int leaveAfterCommandMs = 0;
     SimMedia media;
     SimTalk talk;
     QMap<int, SimReplyList> replies;   // scripted replies per command
@@ -138,10 +161,29 @@ struct SimCameraConfig {
     bool TwoLenses() const { return (feature & 1) != 0; }
 };
 
+// A production line: `count` cameras made from one template, at most `slots`
+// of them on the LAN at once, each leaving as its template says.
+struct SimLine {
+    int count = 0;               // 0: no line
+    int slotCount = 1;       // "slots"
+    int joinAfterMs = 1000;
+    QString serialPrefix = QStringLiteral("VT21LN");
+    int firstNumber = 1;
+    SimCameraConfig camera;      // the template; serial and joinAfterMs are set per camera
+
+    // The serial number of the line's index-th camera (from 0).
+    QString SerialAt(int index) const;
+    // True when serial is one of the line's.
+    bool Holds(const QString& serial) const;
+};
+
 struct SimProfile {
+    static constexpr const char* kFactoryAddress = "192.168.0.123";
+
     bool hasAdapter = false;
     HostAdapter adapter;
     QVector<SimCameraConfig> cameras;
+    SimLine line;
 
     // Parses the JSON profile; false with a message naming the bad field.
     static bool Parse(const QByteArray& json, SimProfile* out, QString* error);

@@ -68,14 +68,17 @@ TEST(BackendSimPackageTest, ServedPackageHoldsConfigAndHwconfigBehindItsHeader)
 // package, so a run with automatic upgrade finds it matching afterwards.
 TEST(BackendSimPackageTest, SampleCamerasTakeThePackageDigests)
 {
-    for (const char* name : {"SimProfile.json", "SimTypedProfile.json"}) {
+    for (const char* name : {"SimProfile.json", "SimTypedProfile.json", "SimLineProfile.json"}) {
         SCOPED_TRACE(name);
         SimProfile p;
         QString error;
         ASSERT_TRUE(SimProfile::Load(qEnvironmentVariable("STATION_SOURCE_DIR") + "/sdk/sim/" + name, &p, &error))
             << qPrintable(error);
-        ASSERT_FALSE(p.cameras.isEmpty());
-        for (const SimCameraConfig& c : p.cameras) {
+        QVector<SimCameraConfig> cameras = p.cameras;
+        if (p.line.count > 0)
+            cameras.push_back(p.line.camera);
+        ASSERT_FALSE(cameras.isEmpty());
+        for (const SimCameraConfig& c : cameras) {
             EXPECT_EQ(c.uploadedHwCfgMd5, kHwCfgMd5) << qPrintable(c.serial);
             EXPECT_EQ(c.uploadedSysCfgMd5, kSysCfgMd5) << qPrintable(c.serial);
             EXPECT_NE(c.hwCfgMd5, kHwCfgMd5) << qPrintable(c.serial);   // each needs the package first

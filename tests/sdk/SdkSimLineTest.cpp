@@ -1,4 +1,5 @@
-// Cameras that come and go: unplugged and plugged back.
+// Cameras that come and go: unplugged and plugged back, joining late, leaving
+// after their stream or a command, and a production line of them.
 #include "SdkTestSupport.h"
 
 #include "sim/SimLan.h"
@@ -17,9 +18,10 @@ long long MsSince(SteadyClock::time_point t)
     return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - t).count();
 }
 
-QByteArray Profile(const QByteArray& cameras)
+QByteArray Profile(const QByteArray& cameras, const QByteArray& line = QByteArray())
 {
-    return R"({"adapter": {"address": "127.0.0.5", "netmask": "255.255.255.0"}, "cameras": [)" + cameras + "]}";
+    return R"({"adapter": {"address": "127.0.0.5", "netmask": "255.255.255.0"}, "cameras": [)" + cameras + "]" +
+           (line.isEmpty() ? QByteArray() : ", \"line\": " + line) + "}";
 }
 
 // Counts the packets of one stream.
@@ -138,6 +140,119 @@ TEST_F(SimLineTest, ReplyInFlightIsLostWithTheCamera)
     EXPECT_GE(MsSince(unplugged), 1200);
     EXPECT_FALSE(ReplyTo(a, 1019, nullptr, 0, 10));
     EXPECT_EQ(SimLan::Instance().LiveSessions(), 0);
+}
+
+TEST_F(SimLineTest, CameraJoinsAfterItsDelay)
+{
+    const auto loaded = SteadyClock::now();
+    Load(Profile(R"({"serial": "VT21A00000000021", "address": "127.0.0.21", "searchDelayMs": 5,
+                     "loginDelayMs": 5, "joinAfterMs": 600})"));
+    if (MsSince(loaded) < 500) {
+        EXPECT_FALSE(SimLan::Instance().IsPlugged(kA));
+        EXPECT_TRUE(SimLan::Instance().Serials().contains(kA));   // held, not yet on the LAN
+    }
+    ASSERT_TRUE(WaitUntil([] { return SimLan::Instance().IsPlugged(kA); }, 5000));
+    EXPECT_GE(MsSince(loaded), 600);
+    EXPECT_EQ(Search(), QStringList({kA}));
+    EXPECT_GT(LoggedIn("127.0.0.21"), 0);
+}
+
+// A camera leaves a set time after its first stream, or after a given command;
+// once its loss is reported it is forgotten with its logs.
+TEST_F(SimLineTest, CameraLeavesAfterItsFirstStreamOrAGivenCommand)
+{
+    Load(Profile(R"({"serial": "VT21A00000000021", "address": "127.0.0.21", "loginDelayMs": 5, "replyDelayMs": 5,
+                     "leaveAfterStreamMs": 300, "linkLossDelayMs": 100},
+                    {"serial": "VT21A00000000022", "address": "127.0.0.22", "loginDelayMs": 5, "replyDelayMs": 5,
+                     "leaveOnCommand": 1598, "leaveAfterCommandMs": 200})"));
+    const int64_t a = LoggedIn("127.0.0.21");
+    const int64_t b = LoggedIn("127.0.0.22");
+    ASSERT_GT(a, 0);
+    ASSERT_GT(b, 0);
+    ASSERT_EQ(FC_Loc_IoTQuery(a, 1598, 0, ""), 0);   // not the one that ends this camera
+    Counter counter;
+    const auto streamed = SteadyClock::now();
+    const int64_t stream = Play(a, "vlx://127.0.0.21", &counter);
+    ASSERT_GT(stream, 0);
+    ASSERT_EQ(FC_Loc_IoTQuery(b, 1019, 0, ""), 0);
+    const auto commanded = SteadyClock::now();
+    ASSERT_EQ(FC_Loc_IoTSystemControl(b, 1598, 0, ""), 0);
+
+    ASSERT_TRUE(StatusFor(a, EVENT_CONNECTFAILED));
+    EXPECT_GE(MsSince(streamed), 400);
+    EXPECT_TRUE(StatusFor(stream, EVENT_CONNECTFAILED_STREAM));
+    ASSERT_TRUE(StatusFor(b, EVENT_CONNECTFAILED));
+    EXPECT_GE(MsSince(commanded), 200);
+
+    ASSERT_TRUE(WaitUntil([] { return SimLan::Instance().Serials().isEmpty(); }, 3000));
+    EXPECT_EQ(SimLan::Instance().DepartedSerials().size(), 2);
+    EXPECT_TRUE(SimLan::Instance().DepartedSerials().contains(kA));
+    EXPECT_TRUE(SimLan::Instance().CommandsOf(kB).isEmpty());
+    EXPECT_FALSE(SimLan::Instance().Replug(kA));
+    EXPECT_EQ(SimLan::Instance().LiveSessions(), 0);
+    EXPECT_EQ(SimLan::Instance().LiveStreams(), 0);
+}
+
+// The line's cameras arrive one after another at the factory address; each is
+// re-addressed, logged in, sent the command that ends it, and leaves.
+TEST_F(SimLineTest, LineBringsItsCamerasInTurn)
+{
+    Load(Profile("", R"({"count": 3, "joinAfterMs": 20, "serialPrefix": "VT21LT",
+                         "camera": {"searchDelayMs": 5, "loginDelayMs": 5, "replyDelayMs": 5,
+                                    "leaveOnCommand": 1019, "leaveAfterCommandMs": 100}})"));
+    for (int i = 0; i < 3; ++i) {
+        const QString serial = QStringLiteral("VT21LT%1").arg(i + 1, 10, 10, QChar('0'));
+        SCOPED_TRACE(serial.toStdString());
+        ASSERT_TRUE(WaitUntil([&] { return SimLan::Instance().IsPlugged(serial); }, 3000));
+        EXPECT_EQ(SimLan::Instance().Serials(), QStringList({serial}));   // one slot: one camera at a time
+        ASSERT_EQ(Search(), QStringList({serial}));
+        IPCEntry e;
+        ASSERT_EQ(FC_Loc_GetSearchIPCInfo(0, &e), 0);
+        EXPECT_STREQ(e.szIP, SimProfile::kFactoryAddress);
+        const QByteArray address = "127.0.0." + QByteArray::number(40 + i);
+        strcpy(e.szIP, address.constData());
+        ASSERT_EQ(FC_Loc_ModifyIPCEx(0, &e, 1), 0);
+        const int64_t h = LoggedIn(address.constData());
+        ASSERT_GT(h, 0);
+        ASSERT_EQ(FC_Loc_IoTQuery(h, 1019, 0, ""), 0);
+        EXPECT_TRUE(ReplyTo(h, 1019, nullptr));
+        ASSERT_TRUE(StatusFor(h, EVENT_CONNECTFAILED));
+        ASSERT_TRUE(WaitUntil([&] { return !SimLan::Instance().Serials().contains(serial); }, 3000));
+    }
+    EXPECT_EQ(SimLan::Instance().DepartedSerials(),
+              QStringList({"VT21LT0000000001", "VT21LT0000000002", "VT21LT0000000003"}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));   // ten join delays: nobody else comes
+    EXPECT_TRUE(SimLan::Instance().Serials().isEmpty());
+}
+
+// A long line keeps no more cameras than its slots, and remembers only the
+// newest departures: what it holds stays flat however many cameras pass.
+TEST_F(SimLineTest, LongLineStaysFlat)
+{
+    const int count = SimLan::kMaxDeparted + 100;
+    Load(Profile("", QStringLiteral(R"({"count": %1, "slots": 2, "joinAfterMs": 0, "serialPrefix": "VT21LF",
+                                         "camera": {"leaveOnCommand": 1019}})")
+                         .arg(count)
+                         .toLatin1()));
+    int left = 0;
+    int most = 0;
+    while (left < count) {
+        QStringList present;
+        ASSERT_TRUE(WaitUntil([&] {
+            present = SimLan::Instance().Serials();
+            return !present.isEmpty();
+        }, 5000)) << left << " left so far";
+        most = std::max(most, int(present.size()));
+        for (const QString& serial : present) {
+            if (SimLan::Instance().Leave(serial))
+                ++left;
+        }
+    }
+    ASSERT_TRUE(WaitUntil([] { return SimLan::Instance().Serials().isEmpty(); }, 5000));
+    const QStringList departed = SimLan::Instance().DepartedSerials();
+    EXPECT_LE(most, 2);
+    EXPECT_EQ(departed.size(), SimLan::kMaxDeparted);
+    EXPECT_EQ(departed.last(), QStringLiteral("VT21LF%1").arg(count, 10, 10, QChar('0')));
 }
 
 }  // namespace

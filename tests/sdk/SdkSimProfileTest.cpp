@@ -50,6 +50,7 @@ TEST(SimProfileAddressTest, AddressFieldsRefuseOtherNotationsWithTheFieldNamed)
         {R"({"cameras": [{"serial": "A", "address": "%1"}]})", "cameras[0].address"},
         {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "netmask": "%1"}]})", "cameras[0].netmask"},
         {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "gateway": "%1"}]})", "cameras[0].gateway"},
+        {R"({"line": {"count": 1, "camera": {"leaveOnCommand": 1019, "address": "%1"}}})", "line.camera.address"},
     };
     for (const Field& f : fields) {
         for (const char* n : notations) {
@@ -66,6 +67,7 @@ TEST(SimProfileTest, NewCameraFieldsAndReplyListsAreRead)
     ASSERT_TRUE(SimProfile::Parse(R"({"cameras": [{"serial": "VT21G60000000004", "address": "127.0.0.34",
         "devMType": 101, "devType": 6, "sdkType": 1, "feature": 5, "authUuid": "u", "authKey": "k",
         "iccid": "8986031", "iccid2": "8986001", "linkLossDelayMs": 250, "headerBeforeReturn": true,
+        "joinAfterMs": 40, "leaveAfterStreamMs": 700, "leaveOnCommand": 1598, "leaveAfterCommandMs": 30,
         "faults": {"sendFails": [1596, 1002]},
         "replies": {"1532": [{"status": 1}, {"status": 1, "delayMs": 5}, {}],
                     "1019": {"text": ""}, "1012": {"text": "<RESPONSE_PARAM\r\n/>"}}}]})",
@@ -81,6 +83,10 @@ TEST(SimProfileTest, NewCameraFieldsAndReplyListsAreRead)
     EXPECT_EQ(c.iccid2, "8986001");
     EXPECT_EQ(c.linkLossDelayMs, 250);
     EXPECT_TRUE(c.headerBeforeReturn);
+    EXPECT_EQ(c.joinAfterMs, 40);
+    EXPECT_EQ(c.leaveAfterStreamMs, 700);
+    EXPECT_EQ(c.leaveOnCommand, 1598);
+    EXPECT_EQ(c.leaveAfterCommandMs, 30);
     EXPECT_EQ(c.faults.sendFails, QSet<int>({1596, 1002}));
     ASSERT_EQ(c.replies.value(1532).size(), 3);
     EXPECT_EQ(c.replies.value(1532).at(0).status, 1);
@@ -96,6 +102,26 @@ TEST(SimProfileTest, NewCameraFieldsAndReplyListsAreRead)
     EXPECT_EQ(scripted.replies.value(1012).size(), 1);
     EXPECT_EQ(c.feature, 5);
     EXPECT_TRUE(c.TwoLenses());
+}
+
+TEST(SimProfileTest, LineOfCamerasIsRead)
+{
+    SimProfile p;
+    QString error;
+    ASSERT_TRUE(SimProfile::Parse(R"({"line": {"count": 12, "slots": 2, "joinAfterMs": 10, "serialPrefix": "VTLINE",
+        "firstNumber": 7, "camera": {"leaveAfterStreamMs": 500, "devMType": 101, "devType": 1}}})", &p, &error))
+        << qPrintable(error);
+    EXPECT_EQ(p.line.count, 12);
+    EXPECT_EQ(p.line.slotCount, 2);
+    EXPECT_EQ(p.line.joinAfterMs, 10);
+    EXPECT_EQ(p.line.camera.address, QString(SimProfile::kFactoryAddress));
+    EXPECT_EQ(p.line.camera.devType, 1);
+    EXPECT_EQ(p.line.SerialAt(0), "VTLINE0000000007");
+    EXPECT_EQ(p.line.SerialAt(11), "VTLINE0000000018");
+    EXPECT_TRUE(p.line.Holds("VTLINE0000000018"));
+    EXPECT_FALSE(p.line.Holds("VTLINE0000000019"));
+    EXPECT_FALSE(p.line.Holds("VTLINE0000000006"));
+    EXPECT_FALSE(p.line.Holds("VTLINEX000000007"));
 }
 
 TEST(SimProfileTest, BadNewFieldsAreRefusedWithTheFieldNamed)
@@ -120,6 +146,16 @@ TEST(SimProfileTest, BadNewFieldsAreRefusedWithTheFieldNamed)
          "cameras[0].headerBeforeReturn"},
         {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "iccid": "012345678901234567890123456789012"}]})",
          "cameras[0].iccid"},
+        {R"({"line": {"camera": {"leaveOnCommand": 1019}}})", "line.count"},
+        {R"({"line": {"count": 3, "camera": {}}})", "line.camera: leaveAfterStreamMs or leaveOnCommand"},
+        {R"({"line": {"count": 3, "camera": {"serial": "X", "leaveOnCommand": 1}}})", "line.camera: a line sets"},
+        {R"({"line": {"count": 3, "slots": 0, "camera": {"leaveOnCommand": 1}}})", "line.slots"},
+        {R"({"line": {"count": 100, "serialPrefix": "VT21LINE000000", "camera": {"leaveOnCommand": 1}}})",
+         "line.count: numbers up to 100"},
+        {R"({"line": {"count": 3, "serialPrefix": "", "camera": {"leaveOnCommand": 1}}})", "line.serialPrefix"},
+        {R"({"line": 5})", "profile.line"},
+        {R"({"cameras": [{"serial": "VT21LN0000000002", "address": "1.2.3.4"}],
+             "line": {"count": 3, "camera": {"leaveOnCommand": 1}}})", "line: serial VT21LN0000000002"},
     };
     for (const Case& c : cases) {
         const QString error = ParseError(c.json);
@@ -129,16 +165,18 @@ TEST(SimProfileTest, BadNewFieldsAreRefusedWithTheFieldNamed)
 
 TEST(SimProfileTest, SampleProfilesHoldWhatTheyPromise)
 {
-    SimProfile sample, typed;
+    SimProfile sample, typed, line;
     QString error;
     ASSERT_TRUE(SimProfile::Load(SampleProfilePath("SimProfile.json"), &sample, &error)) << qPrintable(error);
     ASSERT_TRUE(SimProfile::Load(SampleProfilePath("SimTypedProfile.json"), &typed, &error)) << qPrintable(error);
+    ASSERT_TRUE(SimProfile::Load(SampleProfilePath("SimLineProfile.json"), &line, &error)) << qPrintable(error);
 
     // Serial numbers the station takes as valid: exactly 16 characters.
     for (const SimProfile* p : {&sample, &typed}) {
         for (const SimCameraConfig& c : p->cameras)
             EXPECT_EQ(c.serial.size(), 16) << qPrintable(c.serial);
     }
+    EXPECT_EQ(line.line.SerialAt(line.line.count - 1).size(), 16);
 
     // One camera of main type 101 per device type, and one Tuya camera with its code.
     QList<int> types;
@@ -156,6 +194,12 @@ TEST(SimProfileTest, SampleProfilesHoldWhatTheyPromise)
     }
     EXPECT_EQ(types, QList<int>({1, 4, 3, 6, 5}));
     EXPECT_EQ(tuya, 1);
+
+    // The line leaves a camera some time after its first stream, and starts at the factory address.
+    EXPECT_GT(line.line.count, 100);
+    EXPECT_GT(line.line.camera.leaveAfterStreamMs, 0);
+    EXPECT_EQ(line.line.camera.address, QString(SimProfile::kFactoryAddress));
+    EXPECT_TRUE(line.hasAdapter);
 }
 
 // A deterministic stand-in for a fuzzing run: every prefix of the sample
@@ -176,7 +220,7 @@ TEST(SimProfileTest, LoaderLeaksNothingOnAnyInput)
         "{\"cameras\": [{\"serial\": \"A\", \"serial\": \"B\", \"address\": \"1.2.3.4\", \"address\": \"1.2.3.5\"}]}",
     };
     const char swaps[] = {'"', '{', '}', '[', ']', ',', ':', '0', '9', '-', 'x', '\\', '\0'};
-    for (const char* name : {"SimProfile.json", "SimTypedProfile.json"}) {
+    for (const char* name : {"SimProfile.json", "SimTypedProfile.json", "SimLineProfile.json"}) {
         const QByteArray seed = ReadSampleProfile(name);
         for (int n = 0; n < seed.size(); ++n)
             inputs.push_back(seed.left(n));
