@@ -286,7 +286,7 @@ TEST_F(SimCameraTest, UnplugStopsTheCamerasThroughputRuns)
     ASSERT_EQ(FC_Loc_IoTSystemControl(h, 1519, 0, body), 0);
     EXPECT_EQ(SimLan::Instance().ThroughputThreads(), 2);
     ASSERT_TRUE(SimLan::Instance().Unplug(serial));
-    EXPECT_TRUE(WaitUntil([] { return SimLan::Instance().ThroughputThreads() == 0; }, 5000));
+    EXPECT_TRUE(WaitUntil([] { return SimLan::Instance().ThroughputThreads() == 0; }, 10000));
     EXPECT_EQ(stopped.load(), 2);
     SimLan::Instance().SetThroughputRunner(nullptr);
 }
@@ -295,7 +295,7 @@ TEST_F(SimCameraTest, ReaddressingTakesOnlyPlainAddresses)
 {
     Load(OneCamera());
     ASSERT_EQ(FC_Loc_StartSearchIPC("127.0.0.5"), 0);
-    ASSERT_TRUE(WaitUntil([] { return FC_Loc_GetSearchIPCCount() == 1; }, 2000));
+    ASSERT_TRUE(WaitUntil([] { return FC_Loc_GetSearchIPCCount() == 1; }, 10000));
     IPCEntry e;
     ASSERT_EQ(FC_Loc_GetSearchIPCInfo(0, &e), 0);
     for (const char* bad : {" 127.0.0.30", "0x7f.0.0.30", "127.0.0.030", "127.30"}) {
@@ -402,7 +402,7 @@ TEST_F(SimCameraTest, TwoLensCameraPlaysTheChannelAsked)
             continue;
         }
         ASSERT_GT(handle, 0);
-        EXPECT_TRUE(WaitUntil([&] { return play.videoFrames >= 5; }, 3000));
+        EXPECT_TRUE(WaitUntil([&] { return play.videoFrames >= 5; }, 10000));
         play.Stop();
         EXPECT_EQ(play.badFrames.load(), 0);
         EXPECT_EQ(play.greyFrames.load() == play.videoFrames.load(), c.grey)
@@ -428,7 +428,7 @@ TEST_F(SimCameraTest, MediaHeaderCanComeBeforeThePlayCallReturns)
     EXPECT_TRUE(play.headerBeforeHandle.load());
     EXPECT_EQ(play.realHandle.load(), handle);
     EXPECT_FALSE(play.callbackOnCaller.load());     // on the stream's own thread all the same
-    EXPECT_TRUE(WaitUntil([&] { return play.videoFrames >= 3 && play.audioFrames >= 3; }, 3000));
+    EXPECT_TRUE(WaitUntil([&] { return play.videoFrames >= 3 && play.audioFrames >= 3; }, 10000));
     play.Stop();
     EXPECT_EQ(play.inputErrors.load(), 0);
 }

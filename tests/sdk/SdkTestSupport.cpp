@@ -165,7 +165,7 @@ int SimLanTest::LoginOutcome(const char* ip, int port, const char* password, int
     SdkEvent e;
     if (!recorder.WaitFor([h](const SdkEvent& ev) {
             return !ev.reply && ev.handle == h && (ev.code == EVENT_LOGINOK || ev.code == EVENT_CONNECTFAILED_LOGIN);
-        }, 2000, &e))
+        }, 10000, &e))
         return 0;
     return e.code;
 }
@@ -183,7 +183,7 @@ bool SimLanTest::StartSpeaking(int64_t handle)
     return FC_Loc_StartSpeak(handle, 0) == 0 &&
            recorder.WaitFor([handle](const SdkEvent& e) {
                return !e.reply && e.handle == handle && e.code == EVENT_STARTAUDIOOK;
-           }, 2000);
+           }, 10000);
 }
 
 bool SimLanTest::ReplyTo(int64_t handle, int command, SdkEvent* reply, int n, int timeoutMs)

@@ -76,7 +76,7 @@ protected:
     // Starts talk-back and waits until the camera has accepted it.
     bool StartSpeaking(int64_t handle);
     // Waits up to timeoutMs for the n-th reply (from 0) to command on handle.
-    bool ReplyTo(int64_t handle, int command, SdkEvent* reply, int n = 0, int timeoutMs = 2000);
+    bool ReplyTo(int64_t handle, int command, SdkEvent* reply, int n = 0, int timeoutMs = 10000);
 
     SdkEventRecorder recorder;
 };
