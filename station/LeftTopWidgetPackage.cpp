@@ -81,8 +81,9 @@ bool WriteEntry(archive* reader, const QByteArray& name, QFile& file)
 bool ExtractConfigFiles(const QString& bodyPath, const QString& folder)
 {
     archive* reader = archive_read_new();
-    archive_read_support_filter_all(reader);
-    archive_read_support_format_all(reader);
+    // A .tgz and nothing else: no other archive reader sees order data.
+    archive_read_support_filter_gzip(reader);
+    archive_read_support_format_tar(reader);
     bool ok = archive_read_open_filename(reader, QFile::encodeName(bodyPath).constData(), 16384) == ARCHIVE_OK;
     if (!ok)
         LogPrint(LOG_GENERAL, "UnCompressLocalConfigFile() can't open the archive: %s", archive_error_string(reader));

@@ -1,0 +1,7 @@
+station_add_test(station_package_test
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/PackageTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ConfigPackages.h
+    ${CMAKE_CURRENT_LIST_DIR}/ControllerFixture.h
+  LIBS station
+  TIMEOUT 120)
