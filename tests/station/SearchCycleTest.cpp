@@ -20,6 +20,8 @@
 #include <cstring>
 #include <mutex>
 
+TempAppDir* ControllerTest::s_dir = nullptr;
+
 namespace {
 
 const QByteArray kSys = "<config version=\"7\"/>\n";
@@ -150,38 +152,27 @@ QStringList Serials(const std::vector<DevInfo>& list)
     return serials;
 }
 
-class SearchCycleTest : public ::testing::Test {
+// The controller on the simulated LAN, whose adapter the station sees.
+class SearchCycleTest : public ControllerTest {
 protected:
-    static void SetUpTestSuite() { s_dir = new TempAppDir(QByteArray("[CONFIG]\niLogSwitch=1\n")); }
-    static void TearDownTestSuite()
-    {
-        delete s_dir;
-        s_dir = nullptr;
-    }
-
     void SetUp() override
     {
-        MainWindowInstance = &host;
-        CurrentTestType = 0;
-        WholeMachineTestMode = false;
+        ControllerTest::SetUp();
+        HostAdapters::ClearOverride();
     }
 
     void TearDown() override
     {
         if (widget) {
-            if (widget->IsRunning() && !widget->Workers().IsAlive(StationWorkers::Search)) {
-                widget->Workers().SetRunFlag(false);
-                widget->LogOutAllDevs();
-            }
+            if (widget->IsRunning() && !widget->Workers().IsAlive(StationWorkers::Search))
+                EndCycles();
             widget->StopRun();
         }
         router.Detach();
-        widget.reset();
-        MainWindowInstance = nullptr;
+        ControllerTest::TearDown();
         FC_Loc_Cleanup();
         SimLan::Instance().Reset();
         Clock::SetWallSource(nullptr);
-        QCoreApplication::sendPostedEvents();
     }
 
     // Loads the LAN, makes the controller on it and routes the SDK's events to it.
@@ -194,8 +185,7 @@ protected:
     void StartOnLoadedLan()
     {
         SetLastUseIP(QByteArray());
-        widget = std::make_unique<LeftTopWidget>(nullptr, &host);
-        host.controller = widget.get();
+        Make();
         router.Attach(widget.get());
         SdkCallLog::Instance().Clear();
     }
@@ -241,18 +231,6 @@ protected:
         return Serials(widget->m_vecSearchReadyDevsInfo);
     }
 
-    static bool WaitFor(const std::function<bool()>& condition, int timeoutMs)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return true;
-    }
-
     static int64_t LoginOf(const char* address)
     {
         for (const SdkCall& call : SdkCallLog::Instance().CallsOf("FC_Loc_Login")) {
@@ -267,13 +245,8 @@ protected:
         return SdkCallsOf("FC_Loc_Logout").contains(QString::number(handle));
     }
 
-    static TempAppDir* s_dir;
-    FakeHost host;
     EventRouter router;
-    std::unique_ptr<LeftTopWidget> widget;
 };
-
-TempAppDir* SearchCycleTest::s_dir = nullptr;
 
 TEST_F(SearchCycleTest, TheSampleLanReachesTheReadyListWithItsPackage)
 {
