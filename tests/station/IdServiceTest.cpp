@@ -59,11 +59,17 @@ const QByteArray kDatagram = QByteArray::fromHex("dcfeefcd"
                                                  "10000000") +
                              QByteArray(20, '\0');
 
+// Addresses of this test alone, so that no other test program's datagram or
+// socket on the machine meets ours.
+constexpr char kStation[] = "127.30.30.5";
+constexpr char kDevice[] = "127.30.30.21";
+
 class IdServiceTest : public ControllerTest {
 protected:
     void SetUp() override
     {
         ControllerTest::SetUp();
+        HostAdapters::SetOverride({{"eth0", kStation, "255.255.255.0", QByteArray("\x02\x11\x22\x33\x44\x55", 6)}});
         WriteSystemConfig([](SystemConfig& c) { c.iTestMode = 1; });
     }
     void TearDown() override
@@ -75,37 +81,37 @@ protected:
 
 TEST_F(IdServiceTest, TheDeviceReceivesFortyBytesFromTheStationsFirstAddress)
 {
-    BoundSocket device("127.0.0.21", 3030);
+    BoundSocket device(kDevice, 3030);
     if (device.fd < 0)
-        GTEST_SKIP() << "127.0.0.21:3030 is taken by another program";
+        GTEST_SKIP() << kDevice << ":3030 is taken by another program";
     Make();
     ASSERT_TRUE(widget->Workers().IsAlive(StationWorkers::IdService));
     EXPECT_TRUE(widget->PostIdServiceRequest("not an address"));
-    EXPECT_TRUE(widget->PostIdServiceRequest("127.0.0.21"));
+    EXPECT_TRUE(widget->PostIdServiceRequest(kDevice));
     sockaddr_in from{};
     EXPECT_EQ(device.Receive(10000, &from), kDatagram);
     char sender[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &from.sin_addr, sender, sizeof(sender));
-    EXPECT_STREQ(sender, "127.0.0.5");
+    EXPECT_STREQ(sender, kStation);
     EXPECT_EQ(ntohs(from.sin_port), 3031);
     EXPECT_EQ(device.Receive(300), QByteArray()) << "the malformed request sent nothing";
 
     // Requests still queued at the stop are freed; the socket is closed.
     for (int i = 0; i < 20; ++i)
-        widget->PostIdServiceRequest("127.0.0.21");
+        widget->PostIdServiceRequest(kDevice);
     widget.reset();
-    BoundSocket after("127.0.0.5", 3031);
+    BoundSocket after(kStation, 3031);
     EXPECT_GE(after.fd, 0) << "the thread's socket is closed";
 }
 
 TEST_F(IdServiceTest, ATakenLocalPortIsLoggedAndTheRequestStillGoesOut)
 {
-    BoundSocket device("127.0.0.21", 3030);
-    BoundSocket blocker("127.0.0.5", 3031);
+    BoundSocket device(kDevice, 3030);
+    BoundSocket blocker(kStation, 3031);
     if (device.fd < 0 || blocker.fd < 0)
         GTEST_SKIP() << "port 3030 or 3031 is taken by another program";
     Make();
-    EXPECT_TRUE(widget->PostIdServiceRequest("127.0.0.21"));
+    EXPECT_TRUE(widget->PostIdServiceRequest(kDevice));
     sockaddr_in from{};
     EXPECT_EQ(device.Receive(10000, &from), kDatagram);
     EXPECT_NE(ntohs(from.sin_port), 3031);
@@ -116,7 +122,7 @@ TEST_F(IdServiceTest, ATakenLocalPortIsLoggedAndTheRequestStillGoesOut)
         if (log.open(QIODevice::ReadOnly))
             logs += log.readAll();
     }
-    EXPECT_TRUE(logs.contains("bind to 127.0.0.5:3031 failed"));
+    EXPECT_TRUE(logs.contains("bind to " + QByteArray(kStation) + ":3031 failed"));
 }
 
 }  // namespace
