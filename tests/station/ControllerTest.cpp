@@ -2,7 +2,7 @@
 // starts and joins the workers, login states under the list locks, hand-offs.
 #include "ControllerFixture.h"
 
-#include "ConfigPackages.h"
+#include "ConfigPackage.h"
 
 #include "AuxResponseInfo.h"
 #include "BoxRecorder.h"
@@ -152,7 +152,7 @@ TEST_F(ControllerTest, BeginRunStartsOnlyWhatItMay)
          nullptr, true, true},
         {"a package that unpacks",
          [&](LeftTopWidget* w) {
-             s_dir->writeFile("order.tgz", ConfigPackage("<sys/>", "<hw/>"));
+             s_dir->writeFile("order.tgz", ConfigPackage::Fixture());
              Child<QLineEdit>(w, "le_SelectConfigFile")->setText(package);
          },
          nullptr, true, true},

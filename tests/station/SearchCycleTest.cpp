@@ -1,7 +1,7 @@
 // The search cycle against the simulated LAN: re-addressing, logins, the
 // package check and upload, the hold-back, hand-over to the ready list, and
 // that no way out of the search thread leaves a login open.
-#include "ConfigPackages.h"
+#include "ConfigPackage.h"
 #include "ControllerFixture.h"
 #include "SdkTestSupport.h"
 
@@ -132,7 +132,8 @@ QByteArray Profile(const QList<QByteArray>& cameras)
 // Package digests a camera reports once it took the station's package.
 QByteArray UploadedDigests()
 {
-    return ", \"uploadedHwCfgMd5\": \"" + Md5Hex(kHw) + "\", \"uploadedSysCfgMd5\": \"" + Md5Hex(kSys) + "\"";
+    return ", \"uploadedHwCfgMd5\": \"" + ConfigPackage::Md5Hex(kHw) + "\", \"uploadedSysCfgMd5\": \"" +
+           ConfigPackage::Md5Hex(kSys) + "\"";
 }
 
 QStringList SdkCallsOf(const char* function)
@@ -190,11 +191,14 @@ protected:
         SdkCallLog::Instance().Clear();
     }
 
-    void SetAutoUpgrade(bool on)
+    // package: the order's package; by default one with the two files above.
+    void SetAutoUpgrade(bool on, QByteArray package = QByteArray())
     {
         widget->findChild<QCheckBox*>("check_AutoUpgradeConfigFile")->setChecked(on);
+        if (package.isEmpty())
+            package = ConfigPackage::WithHeader(ConfigPackage::TarGz({{"config.xml", kSys}, {"hwconfig.xml", kHw}}));
         if (on) {
-            ASSERT_TRUE(s_dir->writeFile("order.tgz", ConfigPackage(kSys, kHw)));
+            ASSERT_TRUE(s_dir->writeFile("order.tgz", package));
             widget->findChild<QLineEdit*>("le_SelectConfigFile")->setText(s_dir->file("order.tgz"));
         }
     }
@@ -256,13 +260,10 @@ TEST_F(SearchCycleTest, TheSampleLanReachesTheReadyListWithItsPackage)
                                  &error))
         << qPrintable(error);
     ASSERT_EQ(profile.cameras.size(), 3);
-    for (SimCameraConfig& camera : profile.cameras) {
-        camera.uploadedHwCfgMd5 = Md5Hex(kHw);
-        camera.uploadedSysCfgMd5 = Md5Hex(kSys);
-    }
     ASSERT_TRUE(SimLan::Instance().LoadProfile(profile));
     StartOnLoadedLan();
-    SetAutoUpgrade(true);
+    // The back-end simulator's package, whose digests the sample cameras take.
+    SetAutoUpgrade(true, ConfigPackage::Fixture());
     const QString factory = profile.cameras[0].serial;
     const QString offSubnet = profile.cameras[1].serial;
     const QString onSubnet = profile.cameras[2].serial;

@@ -1,7 +1,6 @@
 station_add_test(station_package_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/PackageTest.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/ConfigPackages.h
     ${CMAKE_CURRENT_LIST_DIR}/ControllerFixture.h
-  LIBS station
+  LIBS station backendsim
   TIMEOUT 120)
