@@ -5,6 +5,7 @@
 #include "CDeviceManagement.h"
 
 #include "ControllerFixture.h"
+#include "LanProfiles.h"
 #include "SdkEventRouter.h"
 #include "SdkTestSupport.h"
 
@@ -27,20 +28,10 @@ TempAppDir* ControllerTest::s_dir = nullptr;
 
 namespace {
 
-// A camera of a test profile; extra: more JSON members, with a leading comma.
-QByteArray Camera(const char* serial, const char* address, const QByteArray& extra = QByteArray())
+// A camera with the cloud ID "C-" + serial; extra: more JSON members, with a leading comma.
+QByteArray CloudCamera(const char* serial, const char* address, const QByteArray& extra = QByteArray())
 {
-    return QByteArray("{\"serial\": \"") + serial + "\", \"address\": \"" + address + "\", \"cloudId\": \"C-" +
-           serial + "\", \"searchDelayMs\": 5, \"loginDelayMs\": 20, \"replyDelayMs\": 10" + extra + "}";
-}
-
-QByteArray Profile(const QList<QByteArray>& cameras)
-{
-    QByteArray json = "{\"adapter\": {\"address\": \"127.0.0.5\", \"netmask\": \"255.255.255.0\", "
-                      "\"mac\": \"02:00:00:00:00:05\"}, \"cameras\": [";
-    for (int i = 0; i < cameras.size(); ++i)
-        json += (i ? ", " : "") + cameras[i];
-    return json + "]}";
+    return Camera(serial, address, ", \"cloudId\": \"C-" + QByteArray(serial) + "\"" + extra);
 }
 
 int CallCount(const char* function)
@@ -171,9 +162,9 @@ protected:
 TEST_F(DevTableTest, ASearchListsTheCamerasInRangeWithTheirCloudIds)
 {
     WriteSettings([](ConfigInfo& c) { c.m_IpSection = {true, "127.0.0.20", "127.0.0.30"}; });
-    Start(Profile({Camera("VTT0000000000001", "127.0.0.21"),
-                   Camera("VTT0000000000002", "127.0.0.30", ", \"cloudIdValid\": false"),
-                   Camera("VTT0000000000003", "127.0.0.31"), Camera("VTT0000000000004", "127.0.0.19")}));
+    Start(Profile({CloudCamera("VTT0000000000001", "127.0.0.21"),
+                   CloudCamera("VTT0000000000002", "127.0.0.30", ", \"cloudIdValid\": false"),
+                   CloudCamera("VTT0000000000003", "127.0.0.31"), CloudCamera("VTT0000000000004", "127.0.0.19")}));
     LeftBottomWidget info;
     info.SetSN("VTOLD");
     host.infoPanel = &info;
@@ -206,7 +197,7 @@ TEST_F(DevTableTest, ASearchListsTheCamerasInRangeWithTheirCloudIds)
 
 TEST_F(DevTableTest, WithoutARangeEveryCameraIsListedAndAnEmptyLanLeavesThePanelIdle)
 {
-    Start(Profile({Camera("VTT0000000000011", "127.0.0.21"), Camera("VTT0000000000012", "127.0.0.99")}));
+    Start(Profile({CloudCamera("VTT0000000000011", "127.0.0.21"), CloudCamera("VTT0000000000012", "127.0.0.99")}));
     Search();
     EXPECT_EQ(Rows().size(), 2);
 
@@ -219,8 +210,8 @@ TEST_F(DevTableTest, WithoutARangeEveryCameraIsListedAndAnEmptyLanLeavesThePanel
 
 TEST_F(DevTableTest, ADoubleClickMakesTheRowsDeviceTheOneUnderTest)
 {
-    Start(Profile({Camera("VTT0000000000021", "127.0.0.21"),
-                   Camera("VTT0000000000022", "127.0.0.22", ", \"faults\": {\"refuseLogin\": true}")}));
+    Start(Profile({CloudCamera("VTT0000000000021", "127.0.0.21"),
+                   CloudCamera("VTT0000000000022", "127.0.0.22", ", \"faults\": {\"refuseLogin\": true}")}));
     EventCounter begins(widget.get(), WM_BEGIN_AUTO_TEST);
     Search();
     ASSERT_TRUE(LoginsAnswered());
@@ -270,7 +261,7 @@ TEST_F(DevTableTest, ADoubleClickMakesTheRowsDeviceTheOneUnderTest)
 
 TEST_F(DevTableTest, DisablingLogsOutEveryListedDeviceAndLeavesNoRows)
 {
-    Start(Profile({Camera("VTT0000000000031", "127.0.0.21"), Camera("VTT0000000000032", "127.0.0.22")}));
+    Start(Profile({CloudCamera("VTT0000000000031", "127.0.0.21"), CloudCamera("VTT0000000000032", "127.0.0.22")}));
     Search();
     ASSERT_TRUE(LoginsAnswered());
     ASSERT_EQ(SimLan::Instance().LiveSessions(), 2);
@@ -288,7 +279,7 @@ TEST_F(DevTableTest, DisablingLogsOutEveryListedDeviceAndLeavesNoRows)
 
 TEST_F(DevTableTest, AnAbandonedSearchNeitherLogsInNorFillsTheTable)
 {
-    Start(Profile({Camera("VTT0000000000041", "127.0.0.21"), Camera("VTT0000000000042", "127.0.0.22")}));
+    Start(Profile({CloudCamera("VTT0000000000041", "127.0.0.21"), CloudCamera("VTT0000000000042", "127.0.0.22")}));
 
     // Disabled while the LAN search runs: nobody is logged in.
     ClickSearch();
@@ -314,7 +305,7 @@ TEST_F(DevTableTest, AnAbandonedSearchNeitherLogsInNorFillsTheTable)
 TEST_F(DevTableTest, TheSingleFixedAddressModeNeedsAnIpcTestType)
 {
     WriteSettings([](ConfigInfo& c) { c.m_SystemConfig.iSingleFixedIPTestMode = 1; });
-    Start(Profile({Camera("VTT0000000000051", "127.0.0.21")}));
+    Start(Profile({CloudCamera("VTT0000000000051", "127.0.0.21")}));
     EXPECT_FALSE(panel->findChild<QLabel*>("lb_SingleFixedIPTestMode")->isHidden());
     BoxRecorder boxes;
     CurrentTestType = 1;

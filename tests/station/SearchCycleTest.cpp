@@ -3,6 +3,7 @@
 // that no way out of the search thread leaves a login open.
 #include "ConfigPackage.h"
 #include "ControllerFixture.h"
+#include "LanProfiles.h"
 #include "SdkEventRouter.h"
 #include "SdkTestSupport.h"
 
@@ -42,25 +43,6 @@ WallTime FixedWall()
     w.second = t.time().second();
     w.msec = t.time().msec();
     return w;
-}
-
-// A camera of a test profile; extra: more JSON members, with a leading comma.
-// Cameras answer a search in the order of their search delays.
-QByteArray Camera(const char* serial, const char* address, const QByteArray& extra = QByteArray(),
-                  int searchDelayMs = 5)
-{
-    return QByteArray("{\"serial\": \"") + serial + "\", \"address\": \"" + address +
-           "\", \"searchDelayMs\": " + QByteArray::number(searchDelayMs) +
-           ", \"loginDelayMs\": 20, \"replyDelayMs\": 10" + extra + "}";
-}
-
-QByteArray Profile(const QList<QByteArray>& cameras)
-{
-    QByteArray json = "{\"adapter\": {\"address\": \"127.0.0.5\", \"netmask\": \"255.255.255.0\", "
-                      "\"mac\": \"02:00:00:00:00:05\"}, \"cameras\": [";
-    for (int i = 0; i < cameras.size(); ++i)
-        json += (i ? ", " : "") + cameras[i];
-    return json + "]}";
 }
 
 // Package digests a camera reports once it took the station's package.
