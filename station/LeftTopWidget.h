@@ -141,6 +141,8 @@ public:
     void ShowChildWindow(bool show);
     void RequestDevSN();
     void SwitchChannel(int channel);
+    // Posts WM_RESET_UI to the main window: the panels drop the last device's results.
+    void SetResetUI();
     void SaveManualTestResult(const DevTestResult& result, const QVector<CustomizeItem>& items);
     void SetWifiTestRunning();
     void SetWifiTestFinished(qint64 word1, qint64 word2);
@@ -482,7 +484,6 @@ private:
     bool IsAlarmFileMissing() const;
     QString ChooseFile(const QString& filter);
     int ShowInformationBox(const QString& title, const QString& text);
-    void SetResetUI();
     void PostToMainWindow(int code, qint64 word1, qint64 word2);
 
     std::unique_ptr<Ui::LeftTopWidget> ui;

@@ -3,6 +3,8 @@
 // that no way out of the search thread leaves a login open.
 #include "ConfigPackage.h"
 #include "ControllerFixture.h"
+#include "LanProfiles.h"
+#include "SdkEventRouter.h"
 #include "SdkTestSupport.h"
 
 #include "AuxResponseInfo.h"
@@ -27,73 +29,6 @@ namespace {
 const QByteArray kSys = "<config version=\"7\"/>\n";
 const QByteArray kHw = "<hwconfig board=\"3\"/>\n";
 
-// Hands the SDK's status events and replies to the controller on the GUI
-// thread, as the main window will, through the hand-off queue.
-class EventRouter {
-public:
-    void Attach(LeftTopWidget* widget)
-    {
-        m_widget = widget;
-        FC_Loc_SetStatusCallback(&EventRouter::OnStatus, this);
-        FC_Loc_SetMessageCallback(&EventRouter::OnReply, this);
-    }
-    // No callback runs once this returns; what was handed over is delivered.
-    void Detach()
-    {
-        if (!m_widget)
-            return;
-        FC_Loc_SetStatusCallback(nullptr, this);
-        FC_Loc_SetMessageCallback(nullptr, this);
-        m_widget->HandOffs().RunPending();
-        m_widget = nullptr;
-    }
-
-private:
-    static char* Copy(const char* text)
-    {
-        char* copy = new char[std::strlen(text) + 1];
-        std::strcpy(copy, text);
-        return copy;
-    }
-
-    void Deliver(AuxResponseInfo* info, bool reply)
-    {
-        LeftTopWidget* widget = m_widget;
-        const bool posted = widget->HandOffs().Post([widget, info, reply] {
-            if (reply)
-                widget->onAuxResponse(info);
-            else
-                widget->onStatusEvent(info);
-            FreeAuxResponseInfo(info);
-        });
-        if (!posted)
-            FreeAuxResponseInfo(info);
-    }
-
-    static int OnStatus(int64_t handle, int type, const char* data, void* user)
-    {
-        auto* info = new AuxResponseInfo;
-        info->lLoginID = handle;
-        info->lStateCode = type;
-        if (data && type != EVENT_LINK_STATE)
-            info->pResponse = Copy(data);
-        static_cast<EventRouter*>(user)->Deliver(info, false);
-        return 0;
-    }
-
-    static int OnReply(int64_t handle, int state, const char* text, void* user)
-    {
-        auto* info = new AuxResponseInfo;
-        info->lLoginID = handle;
-        info->lStateCode = state;
-        info->pResponse = Copy(text ? text : "");
-        static_cast<EventRouter*>(user)->Deliver(info, true);
-        return 0;
-    }
-
-    LeftTopWidget* m_widget = nullptr;
-};
-
 std::atomic<int64_t> g_fixedWallMs{0};
 
 WallTime FixedWall()
@@ -108,25 +43,6 @@ WallTime FixedWall()
     w.second = t.time().second();
     w.msec = t.time().msec();
     return w;
-}
-
-// A camera of a test profile; extra: more JSON members, with a leading comma.
-// Cameras answer a search in the order of their search delays.
-QByteArray Camera(const char* serial, const char* address, const QByteArray& extra = QByteArray(),
-                  int searchDelayMs = 5)
-{
-    return QByteArray("{\"serial\": \"") + serial + "\", \"address\": \"" + address +
-           "\", \"searchDelayMs\": " + QByteArray::number(searchDelayMs) +
-           ", \"loginDelayMs\": 20, \"replyDelayMs\": 10" + extra + "}";
-}
-
-QByteArray Profile(const QList<QByteArray>& cameras)
-{
-    QByteArray json = "{\"adapter\": {\"address\": \"127.0.0.5\", \"netmask\": \"255.255.255.0\", "
-                      "\"mac\": \"02:00:00:00:00:05\"}, \"cameras\": [";
-    for (int i = 0; i < cameras.size(); ++i)
-        json += (i ? ", " : "") + cameras[i];
-    return json + "]}";
 }
 
 // Package digests a camera reports once it took the station's package.
@@ -249,7 +165,7 @@ protected:
         return SdkCallsOf("FC_Loc_Logout").contains(QString::number(handle));
     }
 
-    EventRouter router;
+    SdkEventRouter router;
 };
 
 TEST_F(SearchCycleTest, TheSampleLanReachesTheReadyListWithItsPackage)
