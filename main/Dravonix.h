@@ -112,7 +112,6 @@ public:
     const QVector<OrderRow>& OrderList() const { return m_vecOrderList; }
     int Language() const { return m_iLanguage; }
     QTimer* MarqueeTimer() const { return m_pMarqueeTimer; }
-    Ui::DravonixClass* Form() const { return ui; }
 
 signals:
     // The close sequence has run; the program's event loop may end.
