@@ -62,14 +62,17 @@ protected:
 };
 
 // One application folder for the process (the configuration store is made
-// once), a host adapter list of our own and a fake main window.
-class ControllerTest : public ::testing::Test {
+// once, over the first folder), a host adapter list of our own and a host that
+// stands in for the main window.
+template <class Host>
+class ControllerTestBase : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { s_dir = new TempAppDir(QByteArray("[CONFIG]\niLogSwitch=1\n")); }
-    static void TearDownTestSuite()
+    static void SetUpTestSuite()
     {
-        delete s_dir;
-        s_dir = nullptr;
+        static std::unique_ptr<TempAppDir> folder;
+        if (!folder)
+            folder = std::make_unique<TempAppDir>(QByteArray("[CONFIG]\niLogSwitch=1\n"));
+        s_dir = folder.get();
     }
 
     void SetUp() override
@@ -141,7 +144,9 @@ protected:
         return true;
     }
 
-    static TempAppDir* s_dir;
-    FakeHost host;
+    inline static TempAppDir* s_dir = nullptr;
+    Host host;
     std::unique_ptr<LeftTopWidget> widget;
 };
+
+using ControllerTest = ControllerTestBase<FakeHost>;

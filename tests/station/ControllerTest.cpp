@@ -26,8 +26,6 @@
 
 #include <cstring>
 
-TempAppDir* ControllerTest::s_dir = nullptr;
-
 namespace {
 
 template <typename T>
