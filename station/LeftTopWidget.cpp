@@ -98,8 +98,6 @@ LeftTopWidget::~LeftTopWidget()
     }
     if (m_bStopping)
         FinishStop();
-    // Jobs that end from here on belong to no chain: their results are only logged.
-    ++m_uChainGeneration;
     KillAllStepTimers();
     if (m_workers.IsAlive(StationWorkers::IdService)) {
         m_workers.RequestStop(StationWorkers::IdService);

@@ -288,7 +288,8 @@ public:
 
     // ----- auxiliary thread (LeftTopWidgetJobs.cpp; the mechanism: AuxJobs.h) -----
     void ExecuteAuxFuncThread();
-    // Cuts the running job's back-end requests short, frees the queued jobs and joins.
+    // Ends the chain, cuts the running job's back-end requests short, frees the
+    // queued jobs and joins the thread.
     void StopAuxThread();
     // Runs body in place of message's own (null restores it). Tests.
     void SetAuxJobBody(uint32_t message, AuxJobBody body);
@@ -539,7 +540,7 @@ private:
     bool m_bApplyingConfig = false;          // ApplyTestConfig sets the boxes
     bool m_bStopping = false;                // a stop waits for its joins
     ChainToken m_chain;                      // the chain in progress
-    uint64_t m_uChainGeneration = 0;         // bumped by BeginChain and the destructor
+    uint64_t m_uChainGeneration = 0;         // bumped by BeginChain and StopAuxThread
     AuxJobCancel m_auxCancel;                // the auxiliary thread's stop of its running job
     std::mutex m_auxBodiesLock;              // guards m_auxBodies (read by the auxiliary thread)
     std::map<uint32_t, AuxJobBody> m_auxBodies;

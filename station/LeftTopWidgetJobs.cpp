@@ -187,6 +187,8 @@ void LeftTopWidget::StopAuxThread()
 {
     if (!m_workers.IsAlive(StationWorkers::Aux))
         return;
+    // No chain goes on without the thread: ends that arrive from here on are only logged.
+    ++m_uChainGeneration;
     m_auxCancel.Cancel();
     m_workers.RequestStop(StationWorkers::Aux);
     m_workers.Join(StationWorkers::Aux, kAuxJoinWarnMs);

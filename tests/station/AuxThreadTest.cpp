@@ -112,7 +112,7 @@ TEST_F(AuxThreadTest, TheTalkBackJobHasNoEnd)
 TEST_F(AuxThreadTest, AJobReadsTheValuesOfItsPost)
 {
     jobs.Hold(AUX_MSG_BIND_DEV, "VTS0000000000071", [](AuxJobRun&) {});
-    widget->PostAuxJob(AUX_MSG_BIND_DEV, new DevBindJob, AUX_SOURCE_AUTO);
+    widget->PostAuxJob(AUX_MSG_BIND_DEV, new DevBindJob, AUX_SOURCE_MANUAL);
     ASSERT_TRUE(WaitFor([&] { return jobs.IsHeld(); }));
 
     // Seen by the print job, which waits behind the bind job.
