@@ -24,7 +24,14 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <ostream>
 #include <set>
+
+// Texts in failure messages.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 
 inline std::atomic<uint64_t> g_chainTick{1000000};
 inline uint64_t ChainTick()

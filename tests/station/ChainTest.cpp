@@ -4,10 +4,13 @@
 #include "ChainFixture.h"
 
 #include "BackendSimulator.h"
+#include "DevCommand.h"
 
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QSignalSpy>
 
 namespace {
@@ -268,6 +271,496 @@ TEST_F(ChainTest, EveryStepTimesOutOnItsOwnTimeAndALateReplyFindsNoTimer)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         EXPECT_EQ(host.Lines(), atEnd);
     }
+}
+
+// ---------------------------------------------------------------------------
+// A chain belongs to one camera
+
+struct CameraKind {
+    const char* name;
+    int testType;
+    int eType;
+    int sdkType;
+    QStringList lines;                   // a passing camera's lines
+};
+
+enum class Phase { VersionPrompt, RunningJob, PictureWait };
+
+const char* PhaseName(Phase phase)
+{
+    switch (phase) {
+    case Phase::VersionPrompt: return "during the version prompt";
+    case Phase::RunningJob: return "during the bind job";
+    case Phase::PictureWait: return "during the final steps' picture wait";
+    }
+    return "";
+}
+
+TEST_F(ChainTest, ASecondBeginLeavesNothingOfTheOldChainOnTheNewCamera)
+{
+    const QStringList head{"SN information:normal", "Version information:normal", "function code check succeed"};
+    const QStringList card{"RTC Test:normal", "TFCard Test:normal(32GB)"};
+    const QString end = "Please Begin Manual Test";
+    const CameraKind kinds[] = {
+        {"Wi-Fi (DevType 1)", 0, 1, 0, head + card + QStringList{"Wifi test pass(-45,SNR:80)", end}},
+        {"wired (DevType 4)", 1, 4, 0, head + card + QStringList{end}},
+        {"4G (DevType 3)", 2, 3, 0, head + card + QStringList{end}},
+        {"dual 4G (DevType 6)", 2, 6, 0,
+         head + card + QStringList{"Obtaining dual 4G card information, please wait...", end}},
+        {"intelligent (DevType 5)", 3, 5, 0, head + QStringList{end}},
+        {"Tuya (DevType 5, SDK type 1)", 3, 5, 1, head + QStringList{end}},
+    };
+    const ConfigInfo base = widget->ConfigSnapshot();
+    SimCam a = Camera(1, 0);
+    SimCam b = Camera(2, 0);
+    a.version = "V9.9.9";
+    for (const CameraKind& kind : kinds) {
+        for (Phase phase : {Phase::VersionPrompt, Phase::RunningJob, Phase::PictureWait}) {
+            SCOPED_TRACE(std::string(kind.name) + ", " + PhaseName(phase));
+            widget->SetConfig(base);
+            if (phase == Phase::VersionPrompt)
+                SetConfig([](ConfigInfo& c) { c.m_Tips.bVesionInfo = true; });
+            CurrentTestType = kind.testType;
+            for (SimCam* cam : {&a, &b}) {
+                cam->type.eType = kind.eType;
+                cam->type.iSDKType = kind.sdkType;
+                replies->AddCamera(*cam);
+                widget->RemoveDevType(cam->login);
+            }
+            // A's own version fails only where the prompt is wanted.
+            replies->AddCamera(phase == Phase::VersionPrompt ? a : [&] {
+                SimCam same = a;
+                same.version = b.version;
+                return same;
+            }());
+            host.panel->ClearAutoTestResults();
+
+            int linesAtSwap = -1;
+            size_t commandsOfA = 0;
+            size_t jobsOfA = 0;
+            auto swap = [&] {
+                linesAtSwap = host.Lines().size();
+                commandsOfA = CommandsOf(a).size();
+                jobsOfA = jobs.MessagesOf(a.sn).size();
+                StartChain(b);
+            };
+            jobs.Hold(0, QByteArray(), {});
+            bool prompted = false;
+            ModalHook::Set([&](QDialog* dialog) {
+                prompted = dialog->inherits("VersionInfoTips");
+                swap();
+                return int(QDialog::Rejected);
+            });
+            QTimer swapper;
+            if (phase == Phase::RunningJob) {
+                jobs.Hold(AUX_MSG_BIND_DEV, a.sn, [](AuxJobRun& run) {
+                    run.Result().SetWord(&DevTestResult::bind_result, -1);
+                    run.Result().SetText(&DevTestResult::tuya_uuid, "uuid-of-A");
+                    run.AddLine("A: bound to another customer", false);
+                    run.AddLine("A: the job's line", true);
+                });
+            } else if (phase == Phase::PictureWait) {
+                QObject::connect(&swapper, &QTimer::timeout, [&] {
+                    if (linesAtSwap < 0 && QThread::currentThread()->loopLevel() > 0 &&
+                        widget->CurrentLoginHandle() == a.login)
+                        swap();
+                });
+                swapper.start(5);
+            }
+
+            StartChain(a, phase != Phase::PictureWait);
+            if (phase == Phase::RunningJob) {
+                ASSERT_TRUE(WaitFor([&] { return jobs.IsHeld(); }));
+                swap();
+                // B's own bind job waits behind A's; then A's job ends, stale.
+                ASSERT_TRUE(WaitFor([&] { return widget->Workers().Queue(StationWorkers::Aux)->Size() > 0; }));
+                jobs.Release();
+            }
+            ASSERT_TRUE(WaitFor([&] { return linesAtSwap >= 0 && Finished(); }, 20000))
+                << host.Lines().join(" | ").toStdString();
+            swapper.stop();
+            ModalHook::Clear();
+
+            EXPECT_EQ(host.Lines().mid(linesAtSwap), kind.lines);
+            EXPECT_EQ(CommandsOf(a).size(), commandsOfA) << "nothing more went to the old camera";
+            EXPECT_EQ(jobs.MessagesOf(a.sn).size(), jobsOfA) << "no job was posted for the old camera";
+            EXPECT_EQ(prompted, phase == Phase::VersionPrompt);
+            EXPECT_TRUE(widget->m_bTestNormal);
+            const DevInfo now = widget->CurrentDevice();
+            EXPECT_EQ(now.lUserID, b.login);
+            EXPECT_EQ(TextOf(now.TestRuslut.dev_sn), b.sn);
+            EXPECT_EQ(now.TestRuslut.sn_result, 1);
+            EXPECT_EQ(now.TestRuslut.m_iTestVersion, 1);
+            EXPECT_EQ(now.TestRuslut.bind_result, 1);
+            EXPECT_EQ(TextOf(now.TestRuslut.tuya_uuid), kind.sdkType == 1 ? "uuid-" + b.sn : QByteArray());
+            EXPECT_EQ(widget->CurrentDevType().eType, kind.eType);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Steps that do more than send
+
+TEST_F(ChainTest, The4GStepAsksAgainOnEveryTickUntilTheModuleIsReady)
+{
+    CurrentTestType = 2;
+    const SimCam cam = Camera(1, 3);
+    int asked = 0;
+    replies->SetAnswer(1532, [&](LeftTopWidget& w, const SimCam& c) {
+        // Twice "not ready" (status 1), then the full reply.
+        if (++asked <= 2)
+            FakeReplies::Flag(w, STEP_4G, 2);
+        else
+            FakeReplies::Pass(w, c, 1532);
+    });
+    QString iccidOfTheJob;
+    widget->SetAuxJobBody(AUX_MSG_4G_INFO_TEST, [&](const AuxJobEnvelope& job, AuxJobRun& run) {
+        iccidOfTheJob = static_cast<const Dev4GInfo*>(job.record)->ICCID;
+        run.Result().SetWord(&DevTestResult::result_4g, 1);
+    });
+    Codes codes;
+    Messages messages;
+    RunToEnd(cam, &codes, &messages);
+    EXPECT_EQ(codes, (Codes{1019, 1598, 1020, 1012, 1700, 1204, 1505, 1105, 1532, 1532, 1532}));
+    EXPECT_EQ(asked, 3);
+    EXPECT_EQ(iccidOfTheJob, "89860312345678901234");
+    EXPECT_EQ(widget->CurrentDevice().TestRuslut.result_4g, 1);
+}
+
+TEST_F(ChainTest, TheWifiSignalWaitsForTheConnectToSettleAndNotForAnotherCamera)
+{
+    CurrentTestType = 0;
+    const SimCam a = Camera(1, 1);
+    const SimCam b = Camera(2, 4);
+    QElapsedTimer sinceCard;
+    replies->SetAnswer(1105, [&](LeftTopWidget& w, const SimCam& c) {
+        sinceCard.start();
+        FakeReplies::Pass(w, c, 1105);
+    });
+    auto sent1526 = [&](const SimCam& cam) {
+        const Codes codes = CommandsOf(cam);
+        return std::count(codes.begin(), codes.end(), 1526);
+    };
+    StartChain(a);
+    widget->m_dwWifiStartTick = uint32_t(ChainTick() - 7700);   // 300 ms to go
+    ASSERT_TRUE(WaitFor([&] { return sent1526(a) == 1; }));
+    EXPECT_GE(sinceCard.elapsed(), 300);
+    ASSERT_TRUE(WaitFor([&] { return Finished(); }));
+
+    // The next camera comes while the wait runs: the first one's reading never starts.
+    StartChain(a);
+    widget->m_dwWifiStartTick = uint32_t(ChainTick() - 6500);   // 1500 ms to go
+    ASSERT_TRUE(WaitFor([&] { return sinceCard.isValid() && widget->m_AutoSteps[STEP_TF_CARD].iTimerId == 0 &&
+                                     CommandsOf(a).back() == 1105; }));
+    QElapsedTimer sinceWait;
+    sinceWait.start();
+    CurrentTestType = 1;
+    host.panel->ClearAutoTestResults();
+    StartChain(b);
+    ASSERT_TRUE(WaitFor([&] { return Finished() && sinceWait.elapsed() > 2500; }));
+    EXPECT_EQ(sent1526(a), 1);
+    EXPECT_EQ(sent1526(b), 0);
+}
+
+TEST_F(ChainTest, CountryAndCityGoOutOnlyAsOneSafePair)
+{
+    struct Case {
+        const char* text;
+        const char* body;                // null: nothing is sent
+    };
+    const Case cases[] = {
+        {"CN;Shenzhen", "<REQUEST_PARAM\r\nCountry=\"CN\" City=\"Shenzhen\"\r\n/>"},
+        {"CN;", "<REQUEST_PARAM\r\nCountry=\"CN\" City=\"\"\r\n/>"},
+        {"CN;Shenzhen;Nanshan", nullptr},
+        {"CN", nullptr},
+        {"CN\" Evil=\"1;Shenzhen", nullptr},
+        {"CN;Shen<zhen", nullptr},
+    };
+    CurrentTestType = 1;
+    cam = Camera(1, 4);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        widget->m_strCountryCity = QString::fromUtf8(c.text);
+        host.panel->ClearAutoTestResults();
+        const int before = SimLan::Instance().CommandsOf(QString::fromLatin1(cam.sn)).size();
+        StartChain(cam);
+        ASSERT_TRUE(WaitStepRunning(STEP_COUNTRY_CITY));
+        QVector<SimCommand> sent = SimLan::Instance().CommandsOf(QString::fromLatin1(cam.sn)).mid(before);
+        const auto isCountry = [](const SimCommand& cmd) { return cmd.code == 1117; };
+        if (c.body) {
+            ASSERT_EQ(std::count_if(sent.begin(), sent.end(), isCountry), 1);
+            const SimCommand cmd = *std::find_if(sent.begin(), sent.end(), isCountry);
+            EXPECT_EQ(cmd.body, QByteArray(c.body));
+            EXPECT_EQ(cmd.via, "FC_Loc_IoTTextControl");
+        } else {
+            EXPECT_EQ(std::count_if(sent.begin(), sent.end(), isCountry), 0);
+            Advance(3000);
+        }
+        ASSERT_TRUE(WaitFor([&] { return Finished(); }));
+        EXPECT_TRUE(host.Lines().contains(c.body ? "Custom Country-City Test:normal" : "!Custom Country-City Test:abnormal"));
+    }
+}
+
+TEST_F(ChainTest, TheBackEndsMacGoesOutOnlyAsASafeValueAndOnlyToItsCamera)
+{
+    BackendSimulator backend;
+    ASSERT_TRUE(backend.Start());
+    ServerHost = QString::fromStdString(backend.HostText());
+    widget->m_strOrderNumber = "ORD-0001";
+    CurrentTestType = 1;
+    const SimCam a = Camera(1, 4);
+    const SimCam b = Camera(2, 4);
+    QString macOfTheLabel = "-";
+    widget->SetAuxJobBody(AUX_MSG_PRINT_QRCODE, [&](const AuxJobEnvelope& job, AuxJobRun&) {
+        macOfTheLabel = static_cast<const AuxPrintQRCodeMsg*>(job.record)->strMac;
+    });
+    struct Case {
+        const char* name;
+        const char* reply;               // null: the simulator's own
+        const char* body;                // null: nothing sent
+        const char* macKept;
+    };
+    const Case cases[] = {
+        {"a MAC", nullptr, "<REQUEST_PARAM\r\nMACAddress1=\"00:1A:2B:3C:4D:5E\"\r\nMACAddress2=\"\"\r\n/>",
+         "00:1A:2B:3C:4D:5E"},
+        {"an empty MAC", R"({"ret":0,"data":{"mac":""}})", nullptr, ""},
+        {"a MAC that would break its attribute", R"({"ret":0,"data":{"mac":"00:1A\" MACAddress2=\"x"}})", nullptr, ""},
+        {"a refusal", R"({"ret":3,"msg":"no mac"})", nullptr, ""},
+    };
+    widget->m_iCustomMac = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        backend.SetReply("download/mac", c.reply ? c.reply : R"({"ret":0,"data":{"mac":"00:1A:2B:3C:4D:5E"}})");
+        backend.ClearRequests();
+        host.panel->ClearAutoTestResults();
+        const int before = SimLan::Instance().CommandsOf(QString::fromLatin1(a.sn)).size();
+        StartChain(a);
+        ASSERT_TRUE(WaitStepRunning(STEP_CUSTOM_MAC));
+        const QVector<SimCommand> sent = SimLan::Instance().CommandsOf(QString::fromLatin1(a.sn)).mid(before);
+        const auto isMac = [](const SimCommand& cmd) { return cmd.code == 337; };
+        if (c.body) {
+            ASSERT_EQ(std::count_if(sent.begin(), sent.end(), isMac), 1);
+            EXPECT_EQ(std::find_if(sent.begin(), sent.end(), isMac)->body, QByteArray(c.body));
+        } else {
+            EXPECT_EQ(std::count_if(sent.begin(), sent.end(), isMac), 0);
+            Advance(3000);
+        }
+        ASSERT_TRUE(WaitFor([&] { return Finished(); }));
+        EXPECT_EQ(widget->m_strCustomMac, c.macKept);
+        EXPECT_EQ(macOfTheLabel, c.macKept);
+        EXPECT_TRUE(host.Lines().contains(c.body ? "Custom Mac Test:normal" : "!Custom Mac Test:abnormal"));
+        const auto requests = backend.Requests();
+        ASSERT_EQ(requests.size(), 1u);
+        EXPECT_EQ(requests[0].operation, "download/mac");
+        EXPECT_NE(requests[0].query.find(a.sn.toStdString()), std::string::npos);
+        EXPECT_NE(requests[0].query.find("ORD-0001"), std::string::npos);
+    }
+
+    // The MAC of one camera never reaches the next camera's label.
+    backend.SetReply("download/mac", R"({"ret":0,"data":{"mac":"00:1A:2B:3C:4D:5E"}})");
+    host.panel->ClearAutoTestResults();
+    StartChain(a);
+    ASSERT_TRUE(WaitFor([&] { return Finished(); }));
+    EXPECT_EQ(macOfTheLabel, "00:1A:2B:3C:4D:5E");
+    widget->m_iCustomMac = 0;
+    host.panel->ClearAutoTestResults();
+    StartChain(b);
+    EXPECT_EQ(widget->m_strCustomMac, "") << "emptied when the chain starts";
+    ASSERT_TRUE(WaitFor([&] { return Finished(); }));
+    EXPECT_EQ(macOfTheLabel, "");
+}
+
+TEST_F(ChainTest, ALogoPathTheUploadCannotHoldIsRefusedNotCut)
+{
+    CurrentTestType = 1;
+    cam = Camera(1, 4);
+    s_dir->writeFile("logo.png", "png");
+    struct Case {
+        QString path;
+        bool uploaded;
+    };
+    const QString longName = QString(260 - s_dir->path().toUtf8().size(), QLatin1Char('L')) + ".png";
+    const Case cases[] = {{s_dir->file("logo.png"), true}, {s_dir->file(longName), false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.size());
+        widget->m_strLogoFileSavePath = c.path;
+        host.panel->ClearAutoTestResults();
+        const int before = SimLan::Instance().UploadsOf(QString::fromLatin1(cam.sn)).size();
+        StartChain(cam);
+        ASSERT_TRUE(WaitStepRunning(STEP_LOGO));
+        const QVector<SimUpload> uploads = SimLan::Instance().UploadsOf(QString::fromLatin1(cam.sn)).mid(before);
+        if (c.uploaded) {
+            ASSERT_EQ(uploads.size(), 1);
+            EXPECT_EQ(uploads[0].kind, "logo");
+            EXPECT_EQ(uploads[0].path, c.path);
+        } else {
+            EXPECT_TRUE(uploads.isEmpty());
+            Advance(6000);
+        }
+        ASSERT_TRUE(WaitFor([&] { return Finished(); }));
+        EXPECT_TRUE(host.Lines().contains(c.uploaded ? "Custom Logo File Test:normal" : "!Custom Logo File Test:abnormal"));
+        EXPECT_EQ(widget->CurrentDevice().TestRuslut.custom_logo_result, c.uploaded ? 1 : -1);
+    }
+}
+
+TEST_F(ChainTest, AStoppedCameraIsJudgedButSentNothingMore)
+{
+    CurrentTestType = 1;
+    const SimCam cam1 = Camera(1, 4);
+    replies->Silence(1012);
+    StartChain(cam1);
+    ASSERT_TRUE(WaitStepRunning(STEP_VERSION));
+    widget->UpdateCurrentDevice(cam1.login, [](DevInfo& d) { DevStore(d.lStopFlag, int64_t(1)); });
+    const Codes before = CommandsOf(cam1);
+    Advance(3000);
+    ASSERT_TRUE(WaitFor([&] { return host.Lines().contains("!Version information:empty"); }));
+    const int tick = widget->m_AutoSteps[STEP_SN].iTimerId;
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(CommandsOf(cam1), before);
+    EXPECT_TRUE(jobs.Records().empty());
+    EXPECT_EQ(tick, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Manual items on the step slots
+
+TEST_F(ChainTest, AFormatResultLeadsToTheCardOfTheManualPanel)
+{
+    CurrentTestType = 1;
+    cam = Camera(1, 4);
+    StartChain(cam);
+    ASSERT_TRUE(WaitFor([&] { return Finished(); }));
+    const auto* formatLabel = host.panel->findChild<QLabel*>("m_lbFormat");
+    const auto* cardLabel = host.panel->findChild<QLabel*>("m_lbSDCardInfo");
+    const auto* spaceLabel = host.panel->findChild<QLabel*>("m_lbSDCardSpace");
+    ASSERT_TRUE(formatLabel && cardLabel && spaceLabel);
+
+    // A format that succeeded: the card is read again, for the panel only.
+    host.panel->ClearAutoTestResults();
+    const size_t before = CommandsOf(cam).size();
+    widget->UpdateCurrentDevice(cam.login, [](DevInfo& d) {
+        d.iFormatResult = 0;
+        d.TestRuslut.tf_card_result = 0;
+    });
+    widget->StartStep(STEP_FORMAT);
+    FakeReplies::Flag(*widget, STEP_FORMAT);
+    ASSERT_TRUE(WaitFor([&] { return cardLabel->text() == "card capacity:32GB"; }));
+    EXPECT_EQ(spaceLabel->text(), "card space:30GB");
+    EXPECT_EQ(formatLabel->text(), "format succeed");
+    EXPECT_EQ(host.Lines(), QStringList{"format succeed"});
+    const Codes after = CommandsOf(cam);
+    EXPECT_EQ(Codes(after.begin() + before, after.end()), Codes{1105}) << "no 1505";
+    EXPECT_EQ(widget->m_iManualTFCard, 1);
+
+    // No answer in 18 s: failed.
+    widget->UpdateCurrentDevice(cam.login, [](DevInfo& d) { d.iFormatResult = -1; });
+    widget->StartStep(STEP_FORMAT);
+    Advance(18000);
+    ASSERT_TRUE(WaitFor([&] { return host.Lines().contains("!format failed"); }));
+    EXPECT_EQ(formatLabel->text(), "format failed");
+}
+
+TEST_F(ChainTest, AManualFunctionCodeCheckShowsOnThePanelAndEndsThere)
+{
+    CurrentTestType = 1;
+    cam = Camera(1, 4);
+    StartChain(cam);
+    ASSERT_TRUE(WaitFor([&] { return Finished(); }));
+    host.panel->ClearAutoTestResults();
+    const size_t before = CommandsOf(cam).size();
+    const size_t jobsBefore = jobs.Records().size();
+    // What the manual item does: marker 1, 300, the command, the step.
+    widget->m_iManualFunctionCode = 1;
+    widget->UpdateCurrentDevice(cam.login, [](DevInfo& d) { d.iRetCode = 300; });
+    SendDevCommand(cam.login, CMD_FUNCTION_CODE_CHECK, CommandBody::Empty());
+    widget->StartStep(STEP_FUNCTION_CODE);
+    ASSERT_TRUE(WaitFor([&] { return widget->m_AutoSteps[STEP_FUNCTION_CODE].iTimerId == 0; }));
+    EXPECT_EQ(host.Lines(), QStringList{"function code check succeed"});
+    const auto* label = host.panel->findChild<QLabel*>("m_FunctionCodeTestLb");
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), "function code check succeed");
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(CommandsOf(cam).size(), before + 1) << "the final steps belong to the chain";
+    EXPECT_EQ(jobs.Records().size(), jobsBefore);
+}
+
+// ---------------------------------------------------------------------------
+// Video, the chain's end and the pass rule
+
+TEST_F(ChainTest, TheVideoJudgesFollowTheLensOnScreen)
+{
+    struct Case {
+        const char* name;
+        bool twoLenses;
+        int64_t lens;
+        QStringList lines;               // time-out, then the first frame
+        int32_t DevTestResult::*field;
+    };
+    const Case cases[] = {
+        {"one lens", false, -1, {"!Video information:abnormal", "Video information:normal"}, &DevTestResult::m_iTestVideo},
+        {"ball lens", true, 1, {"!Ball Video information:abnormal", "Ball Video information:normal"},
+         &DevTestResult::m_iTestVideo},
+        {"gun lens", true, 0, {"!Gun Video information:abnormal", "Gun Video information:normal"},
+         &DevTestResult::video_result2},
+        {"no lens chosen", true, -1, {"Gun Video information:normal"}, &DevTestResult::video_result2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        widget->SetCurrentDevice(MakeDevice("VTS0000000000011", "127.0.0.31", 41, 1));
+        DevTypeInfo type;
+        type.Feature = c.twoLenses ? 1 : 0;
+        widget->SetCurrentDevType(type);
+        widget->m_lCurrentChannel = c.lens;
+        host.panel->ClearAutoTestResults();
+        widget->slotVideoTestTimeout();
+        const int32_t afterTimeout = widget->CurrentDevice().TestRuslut.*(c.field);
+        widget->slotUpdateView();
+        widget->slotUpdateView();
+        EXPECT_EQ(host.Lines(), c.lines);
+        EXPECT_EQ(afterTimeout, c.lines.size() == 2 ? -1 : 0);
+        EXPECT_EQ(widget->CurrentDevice().TestRuslut.*(c.field), 1);
+    }
+}
+
+TEST_F(ChainTest, TheEndStartsTheManualScriptOrAsksForTheManualTest)
+{
+    CurrentTestType = 4;
+    cam = Camera(1, 0);
+    QSignalSpy begun(widget.get(), &LeftTopWidget::siganlBeginManulTest);
+    SetConfig([](ConfigInfo& c) { c.m_ManualAutoTest.bAutoBeginRun = true; });
+    struct Case {
+        QStringList script;
+        bool started;
+    };
+    const Case cases[] = {{{"Q:2", "R:3"}, true}, {{"Q"}, false}, {{"Q:2:1"}, false}, {{"Q:5000"}, false},
+                          {{"Q:abc"}, false},     {{}, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script.join(",").toStdString());
+        widget->SetManualAutomationList(c.script);
+        widget->m_bManalAutoTesting = false;
+        begun.clear();
+        host.panel->ClearAutoTestResults();
+        StartChain(cam);
+        if (c.started) {
+            ASSERT_TRUE(WaitFor([&] { return begun.count() == 1; }));
+            EXPECT_TRUE(begun.at(0).at(0).toBool());
+            EXPECT_TRUE(widget->m_bManalAutoTesting.load());
+            EXPECT_FALSE(host.Lines().contains("Please Begin Manual Test"));
+        } else {
+            ASSERT_TRUE(WaitFor([&] { return Finished(); }));
+            EXPECT_EQ(begun.count(), 0);
+            EXPECT_FALSE(widget->m_bManalAutoTesting.load());
+        }
+    }
+    // A script still running is asked to stop and a new one waits for it.
+    widget->m_bManalAutoTesting = true;
+    widget->m_bManualAutoStopRequest = false;
+    widget->AutoTestFinish();
+    EXPECT_TRUE(widget->m_bManualAutoStopRequest);
+    EXPECT_TRUE(widget->m_pWaitTimer->isActive());
+    widget->m_pWaitTimer->stop();
 }
 
 }  // namespace
