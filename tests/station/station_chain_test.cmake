@@ -3,6 +3,7 @@ if(TARGET backendsim)
   station_add_test(station_chain_test
     SOURCES
       ${CMAKE_CURRENT_LIST_DIR}/ChainTest.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/VersionPromptTest.cpp
       ${CMAKE_CURRENT_LIST_DIR}/ChainFixture.h
       ${CMAKE_CURRENT_LIST_DIR}/../sdk/SdkTestSupport.cpp
     LIBS station backendsim
