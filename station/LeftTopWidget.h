@@ -260,6 +260,10 @@ public:
     static int StepTimeoutMs(AutoStep step);
     // The current device's stop word is set: no sender sends.
     bool IsCurrentDevStopped() const;
+    // 2000 ms after a channel or sensor switch, the main window re-enables that
+    // manual control (event 1031; the channel's not during a manual script run).
+    void ChannelSwitchDoneLater();
+    void SensorSwitchDoneLater(int item);
     void AutoTestSN();
     void AutoGetFactoryTestState();
     void AutoGetCapability();

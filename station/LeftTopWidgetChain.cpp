@@ -35,6 +35,7 @@ constexpr uint32_t kWifiConnectSettleMs = 8000;
 constexpr int kTFCardQueryPauseMs = 300;
 constexpr int kUploadPathMax = 259;      // bytes the SDK's path buffer holds before its NUL
 constexpr uint16_t kBackendPort = 80;
+constexpr int kSwitchSettleMs = 2000;
 
 template <size_t N>
 QByteArray Field(const char (&field)[N])
@@ -381,6 +382,19 @@ void LeftTopWidget::FinishFormatStep()
     m_iManualTFCard = 1;
     SendStepCommand(CMD_GET_TF_CARD_INFO, CommandBody::None());
     StartStep(STEP_TF_CARD);
+}
+
+void LeftTopWidget::ChannelSwitchDoneLater()
+{
+    QTimer::singleShot(kSwitchSettleMs, this, [this] {
+        if (!m_bManalAutoTesting.load())
+            PostToMainWindow(WM_MANUAL_ITEM_ENABLE, EnumClass::MANUAL_SWITCH_CHANNEL, 1);
+    });
+}
+
+void LeftTopWidget::SensorSwitchDoneLater(int item)
+{
+    QTimer::singleShot(kSwitchSettleMs, this, [this, item] { PostToMainWindow(WM_MANUAL_ITEM_ENABLE, item, 1); });
 }
 
 // ---------------------------------------------------------------------------

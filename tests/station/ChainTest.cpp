@@ -564,8 +564,16 @@ TEST_F(ChainTest, TheBackEndsMacGoesOutOnlyAsASafeValueAndOnlyToItsCamera)
     EXPECT_EQ(macOfTheLabel, "00:1A:2B:3C:4D:5E");
     widget->m_iCustomMac = 0;
     host.panel->ClearAutoTestResults();
+    widget->m_iAuthorizeReplyStatus = 1;
+    widget->m_iAutorizationStatus = 1;
+    widget->m_strAuthorizeUUID = "uuid-of-a";
+    widget->m_strAuthorizeKey = "key-of-a";
     StartChain(b);
     EXPECT_EQ(widget->m_strCustomMac, "") << "emptied when the chain starts";
+    EXPECT_EQ(widget->m_strAuthorizeUUID, "");
+    EXPECT_EQ(widget->m_strAuthorizeKey, "");
+    EXPECT_EQ(widget->m_iAuthorizeReplyStatus, 0);
+    EXPECT_EQ(widget->m_iAutorizationStatus, 0);
     ASSERT_TRUE(WaitFor([&] { return Finished(); }));
     EXPECT_EQ(macOfTheLabel, "");
 }
@@ -761,6 +769,39 @@ TEST_F(ChainTest, TheEndStartsTheManualScriptOrAsksForTheManualTest)
     EXPECT_TRUE(widget->m_bManualAutoStopRequest);
     EXPECT_TRUE(widget->m_pWaitTimer->isActive());
     widget->m_pWaitTimer->stop();
+}
+
+TEST_F(ChainTest, ASwitchedChannelOrSensorIsEnabledAgainTwoSecondsLater)
+{
+    ClearEvents();
+    QElapsedTimer since;
+    since.start();
+    widget->SensorSwitchDoneLater(30);
+    widget->ChannelSwitchDoneLater();
+    ASSERT_TRUE(WaitFor([&] { return host.events.size() == 2; }));
+    EXPECT_GE(since.elapsed(), 2000);
+    EXPECT_EQ(host.events, (std::vector<std::pair<int, qint64>>{{WM_MANUAL_ITEM_ENABLE, 30}, {WM_MANUAL_ITEM_ENABLE, 32}}));
+    EXPECT_EQ(host.secondWords, (std::vector<qint64>{1, 1}));
+
+    // A manual script run keeps the channel control to itself.
+    ClearEvents();
+    widget->m_bManalAutoTesting = true;
+    widget->ChannelSwitchDoneLater();
+    widget->SensorSwitchDoneLater(30);
+    ASSERT_TRUE(WaitFor([&] { return host.events.size() == 1; }));
+    since.restart();
+    ASSERT_FALSE(WaitFor([&] { return host.events.size() > 1; }, 300));
+    EXPECT_EQ(host.events.front(), std::make_pair(int(WM_MANUAL_ITEM_ENABLE), qint64(30)));
+    widget->m_bManalAutoTesting = false;
+}
+
+TEST_F(ChainTest, TheWifiSignalTextGoesToThePanelAndThePane)
+{
+    widget->SetWifiSignalResultText("Signal:-45\nQuality:80", false);
+    const auto* label = host.panel->findChild<QLabel*>("m_WifiSignalTestLb");
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), "Signal:-45\nQuality:80");
+    EXPECT_TRUE(host.Lines().isEmpty()) << "a label, not a result line";
 }
 
 }  // namespace

@@ -50,14 +50,17 @@ public:
     int logOuts = 0;
     std::function<void()> onLogOut;
 
-    // Events posted to the main window, as (code, word1).
+    // Events posted to the main window, as (code, word1), and their second words.
     std::vector<std::pair<int, qint64>> events;
+    std::vector<qint64> secondWords;
 
 protected:
     void customEvent(QEvent* event) override
     {
-        if (auto* e = dynamic_cast<VantrelEvent*>(event))
+        if (auto* e = dynamic_cast<VantrelEvent*>(event)) {
             events.emplace_back(int(e->code), e->word1);
+            secondWords.push_back(e->word2);
+        }
     }
 };
 
@@ -122,6 +125,7 @@ protected:
     {
         QCoreApplication::sendPostedEvents(&host);
         host.events.clear();
+        host.secondWords.clear();
     }
 
     std::vector<int> EventCodes() const
