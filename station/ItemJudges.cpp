@@ -8,22 +8,12 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <initializer_list>
 
 namespace {
 
 QString Tr(const char* text)
 {
     return QCoreApplication::translate("LeftTopWidget", text);
-}
-
-JudgeVerdict Verdict(int result, std::initializer_list<JudgeLine> lines)
-{
-    JudgeVerdict v;
-    v.result = result;
-    for (const JudgeLine& line : lines)
-        v.lines.append(line);
-    return v;
 }
 
 // A finite number, or false.
@@ -43,6 +33,15 @@ bool HasCode(const QList<QByteArray>& list, const QByteArray& code)
 }
 
 }  // namespace
+
+JudgeVerdict JudgeVerdict::Of(int result, std::initializer_list<JudgeLine> lines)
+{
+    JudgeVerdict v;
+    v.result = result;
+    for (const JudgeLine& line : lines)
+        v.lines.append(line);
+    return v;
+}
 
 bool JudgeVerdict::operator==(const JudgeVerdict& other) const
 {
@@ -65,7 +64,7 @@ QString ShortestNumber(float value)
 JudgeVerdict JudgeSerialNumber(const QByteArray& devSn, const QByteArray& searchSn)
 {
     if (IsValidSN(QString::fromLatin1(devSn)))
-        return Verdict(1, {{Tr("SN information:normal"), true}});
+        return JudgeVerdict::Of(1, {{Tr("SN information:normal"), true}});
     QString hint;
     if (!devSn.isEmpty())
         hint = Tr("SN:") + QString::fromLatin1(devSn);
@@ -73,7 +72,7 @@ JudgeVerdict JudgeSerialNumber(const QByteArray& devSn, const QByteArray& search
         hint = Tr("SN is not activated");
     else
         hint = Tr("Failed to obtain serial number");
-    return Verdict(-1, {{Tr("SN information:abnormal"), false}, {hint, false}});
+    return JudgeVerdict::Of(-1, {{Tr("SN information:abnormal"), false}, {hint, false}});
 }
 
 VersionVerdict JudgeVersion(const QString& deviceVersion, const UIVersionConfig& version, bool tipsOn,
@@ -99,8 +98,8 @@ VersionVerdict JudgeVersion(const QString& deviceVersion, const UIVersionConfig&
 JudgeVerdict JudgeLightMode(bool replied, int deviceMode, const QString& modeName, const LightModeConfig& config)
 {
     if (replied && deviceMode == config.iLightMode)
-        return Verdict(1, {{Tr("Pattern matching of lamp panel"), true}});
-    JudgeVerdict v = Verdict(-1, {{Tr("Lamp panel mode mismatch"), false}});
+        return JudgeVerdict::Of(1, {{Tr("Pattern matching of lamp panel"), true}});
+    JudgeVerdict v = JudgeVerdict::Of(-1, {{Tr("Lamp panel mode mismatch"), false}});
     if (!modeName.isEmpty())
         v.lines.append({modeName, false});
     return v;
@@ -118,23 +117,23 @@ JudgeVerdict JudgeCustomization(CustomItem item, int result)
         fail = "Custom Logo File Test:abnormal";
     }
     if (result == 1)
-        return Verdict(1, {{Tr(pass), true}});
+        return JudgeVerdict::Of(1, {{Tr(pass), true}});
     // The result word stays the parser's; only the logo judge writes -1.
-    return Verdict(item == CustomItem::Logo ? -1 : result, {{Tr(fail), false}});
+    return JudgeVerdict::Of(item == CustomItem::Logo ? -1 : result, {{Tr(fail), false}});
 }
 
 JudgeVerdict JudgeRtc(int rtcResult)
 {
     if (rtcResult == 1)
-        return Verdict(1, {{Tr("RTC Test:normal"), true}});
-    return Verdict(-1, {{Tr("RTC Test:abnormal"), false}});
+        return JudgeVerdict::Of(1, {{Tr("RTC Test:normal"), true}});
+    return JudgeVerdict::Of(-1, {{Tr("RTC Test:abnormal"), false}});
 }
 
 JudgeVerdict JudgeTFCard(int tfCardResult, int cardInfo)
 {
     if (tfCardResult == 1)
-        return Verdict(1, {{Tr("TFCard Test:normal(%1GB)").arg(cardInfo), true}});
-    return Verdict(-1, {{Tr("TFCard Test:abnormal"), false}});
+        return JudgeVerdict::Of(1, {{Tr("TFCard Test:normal(%1GB)").arg(cardInfo), true}});
+    return JudgeVerdict::Of(-1, {{Tr("TFCard Test:abnormal"), false}});
 }
 
 JudgeVerdict JudgeWifiSignal(const QByteArray& signalLevel, const QByteArray& quality, const SystemConfig& config)
@@ -152,7 +151,7 @@ JudgeVerdict JudgeWifiSignal(const QByteArray& signalLevel, const QByteArray& qu
     const QString snrText = snrOk ? ShortestNumber(snr) : QString::fromLatin1(quality);
     const char* format = pass ? (shifted ? "Wifi test pass(%1[-100],SNR:%2)" : "Wifi test pass(%1,SNR:%2)")
                               : (shifted ? "Wifi test fail(%1[-100],SNR:%2)" : "Wifi test fail(%1,SNR:%2)");
-    return Verdict(pass ? 1 : -1, {{Tr(format).arg(levelText, snrText), pass}});
+    return JudgeVerdict::Of(pass ? 1 : -1, {{Tr(format).arg(levelText, snrText), pass}});
 }
 
 JudgeVerdict JudgeFunctionCode(int retCode, const QByteArray& authorized, const QByteArray& supported,
@@ -160,7 +159,7 @@ JudgeVerdict JudgeFunctionCode(int retCode, const QByteArray& authorized, const 
 {
     // 300 is what the sender sets: no usable reply came.
     if (retCode != 0)
-        return Verdict(-1, {{Tr("Authorization code information achieve failed"), false}});
+        return JudgeVerdict::Of(-1, {{Tr("Authorization code information achieve failed"), false}});
     const QList<QByteArray> authorizedList = authorized.split(',');
     const QList<QByteArray> supportedList = supported.split(',');
     bool pass = true;
@@ -174,15 +173,15 @@ JudgeVerdict JudgeFunctionCode(int retCode, const QByteArray& authorized, const 
             pass = !(inSupported && inAuthorized);
     }
     if (pass)
-        return Verdict(1, {{Tr("function code check succeed"), true}});
-    return Verdict(-1, {{Tr("function code check fail"), false}});
+        return JudgeVerdict::Of(1, {{Tr("function code check succeed"), true}});
+    return JudgeVerdict::Of(-1, {{Tr("function code check fail"), false}});
 }
 
 JudgeVerdict JudgeFormat(int formatResult)
 {
     if (formatResult == 0)
-        return Verdict(1, {{Tr("format succeed"), true}});
-    return Verdict(-1, {{Tr("format failed"), false}});
+        return JudgeVerdict::Of(1, {{Tr("format succeed"), true}});
+    return JudgeVerdict::Of(-1, {{Tr("format failed"), false}});
 }
 
 bool IsResultPass(const DevTestResult& r, int eType, bool wifiSignalOn)

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVector>
 
+#include <initializer_list>
+
 struct DevTestResult;
 
 // The judges of the automatic items: functions of what the reply parsers
@@ -22,6 +24,7 @@ struct JudgeVerdict {
     int result = 0;                      // 1 pass, -1 fail, 0 not judged
     QVector<JudgeLine> lines;
 
+    static JudgeVerdict Of(int result, std::initializer_list<JudgeLine> lines);
     bool operator==(const JudgeVerdict& other) const;
 };
 

@@ -4,7 +4,6 @@
 #include "ConfigInfo.h"
 #include "DevInfoLists.h"
 #include "HandOffQueue.h"
-#include "ItemJudges.h"
 #include "ManualTestController.h"
 #include "StationWorkers.h"
 
@@ -25,6 +24,7 @@
 
 class CheckQRCodeDlg;
 class CommandBody;
+struct JudgeVerdict;
 class ControllerHost;
 class JTimer;
 class LeftBottomWidget;

@@ -12,6 +12,7 @@
 #include "EnumClass.h"
 #include "FuncLib.h"
 #include "HttpClient.h"
+#include "ItemJudges.h"
 #include "JTimer.h"
 #include "JsonReply.h"
 #include "Log.h"

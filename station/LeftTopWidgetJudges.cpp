@@ -5,6 +5,7 @@
 #include "AppGlobals.h"
 #include "ControllerHost.h"
 #include "DevChecks.h"
+#include "ItemJudges.h"
 #include "JTimer.h"
 #include "Log.h"
 #include "ModalHook.h"

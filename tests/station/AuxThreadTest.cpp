@@ -34,6 +34,15 @@ protected:
         LoggedIn = false;
     }
 
+    // Camera 71 current, a new chain, nothing shown yet.
+    void FreshChain()
+    {
+        widget->SetCurrentDevice(MakeDevice("VTS0000000000071", "127.0.2.71", 71, 1));
+        widget->BeginChain();
+        host.panel->ClearAutoTestResults();
+        widget->m_bTestNormal = true;
+    }
+
     Ends EndsOf(const QSignalSpy& spy) const
     {
         Ends ends;
@@ -177,10 +186,7 @@ TEST_F(AuxThreadTest, AJobOfAnEndedChainIsLoggedNotShown)
     };
     for (const LossCase& c : cases) {
         SCOPED_TRACE(c.name);
-        widget->SetCurrentDevice(MakeDevice("VTS0000000000071", "127.0.2.71", 71, 1));
-        widget->BeginChain();
-        host.panel->ClearAutoTestResults();
-        widget->m_bTestNormal = true;
+        FreshChain();
         QSignalSpy ends(widget.get(), &LeftTopWidget::sig_ThreadItemProcEnd);
         jobs.Hold(AUX_MSG_BIND_DEV, "VTS0000000000071", result);
         widget->PostAuxJob(AUX_MSG_BIND_DEV, new DevBindJob, AUX_SOURCE_AUTO);
@@ -199,10 +205,7 @@ TEST_F(AuxThreadTest, AJobOfAnEndedChainIsLoggedNotShown)
     }
 
     // The same job for the chain in progress.
-    widget->SetCurrentDevice(MakeDevice("VTS0000000000071", "127.0.2.71", 71, 1));
-    widget->BeginChain();
-    host.panel->ClearAutoTestResults();
-    widget->m_bTestNormal = true;
+    FreshChain();
     QSignalSpy ends(widget.get(), &LeftTopWidget::sig_ThreadItemProcEnd);
     jobs.Hold(AUX_MSG_BIND_DEV, "VTS0000000000071", result);
     widget->PostAuxJob(AUX_MSG_BIND_DEV, new DevBindJob, AUX_SOURCE_MANUAL);

@@ -444,6 +444,16 @@ protected:
         return cam;
     }
 
+    // Makes cam a camera of that type, known from the search.
+    void SetType(SimCam& cam, int eType, int sdkType)
+    {
+        cam.type.eType = eType;
+        cam.type.iSDKType = sdkType;
+        replies->AddCamera(cam);
+        widget->RemoveDevType(cam.login);
+        widget->InsertDevType(cam.login, cam.type);
+    }
+
     // The camera becomes the current one (as the stream-test thread makes it)
     // and event 1020 starts its chain. pictureSeen: its first frame already came.
     void StartChain(const SimCam& cam, bool pictureSeen = true, bool typeKnown = true)

@@ -97,11 +97,7 @@ TEST_F(ChainTest, EachTestTypeSendsItsCommandsAndPostsItsJobsUpToTheEnd)
         LoggedIn = true;
         CurrentTestType = c.testType;
         SimCam typed = cam;
-        typed.type.eType = c.eType;
-        typed.type.iSDKType = c.sdkType;
-        replies->AddCamera(typed);
-        widget->RemoveDevType(cam.login);
-        widget->InsertDevType(cam.login, typed.type);
+        SetType(typed, c.eType, c.sdkType);
         c.options();
         Codes codes;
         Messages messages;
@@ -227,11 +223,7 @@ TEST_F(ChainTest, EveryStepTimesOutOnItsOwnTimeAndALateReplyFindsNoTimer)
         widget->SetConfig(base);
         widget->m_strCountryCity.clear();
         CurrentTestType = c.testType;
-        cam.type.eType = c.eType;
-        cam.type.iSDKType = c.sdkType;
-        replies->AddCamera(cam);
-        widget->RemoveDevType(cam.login);
-        widget->InsertDevType(cam.login, cam.type);
+        SetType(cam, c.eType, c.sdkType);
         c.options();
         replies->Silence(c.code);
         host.panel->ClearAutoTestResults();

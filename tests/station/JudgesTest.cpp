@@ -23,11 +23,7 @@ namespace {
 
 JudgeVerdict V(int result, std::initializer_list<JudgeLine> lines)
 {
-    JudgeVerdict v;
-    v.result = result;
-    for (const JudgeLine& l : lines)
-        v.lines.append(l);
-    return v;
+    return JudgeVerdict::Of(result, lines);
 }
 
 TEST(JudgesTest, SerialNumber)
