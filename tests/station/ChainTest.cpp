@@ -771,7 +771,7 @@ TEST_F(ChainTest, ASwitchedChannelOrSensorIsEnabledAgainTwoSecondsLater)
     widget->SensorSwitchDoneLater(30);
     widget->ChannelSwitchDoneLater();
     ASSERT_TRUE(WaitFor([&] { return host.events.size() == 2; }));
-    EXPECT_GE(since.elapsed(), 2000);
+    EXPECT_GE(since.elapsed(), 1900) << "a coarse timer of 2000 ms fires at most 5% early";
     EXPECT_EQ(host.events, (std::vector<std::pair<int, qint64>>{{WM_MANUAL_ITEM_ENABLE, 30}, {WM_MANUAL_ITEM_ENABLE, 32}}));
     EXPECT_EQ(host.secondWords, (std::vector<qint64>{1, 1}));
 
@@ -781,7 +781,6 @@ TEST_F(ChainTest, ASwitchedChannelOrSensorIsEnabledAgainTwoSecondsLater)
     widget->ChannelSwitchDoneLater();
     widget->SensorSwitchDoneLater(30);
     ASSERT_TRUE(WaitFor([&] { return host.events.size() == 1; }));
-    since.restart();
     ASSERT_FALSE(WaitFor([&] { return host.events.size() > 1; }, 300));
     EXPECT_EQ(host.events.front(), std::make_pair(int(WM_MANUAL_ITEM_ENABLE), qint64(30)));
     widget->m_bManalAutoTesting = false;
