@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDesktopWidget>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QWidget>
@@ -75,6 +76,16 @@ void GetTextMd5(const char* text, char* out)
     if (!text)
         text = "";
     Md5UpperHex(reinterpret_cast<const unsigned char*>(text), std::strlen(text), out);
+}
+
+void ShowTipsText(QLabel* tips, const QString& text)
+{
+    if (!tips)
+        return;
+    QPalette palette = tips->palette();
+    palette.setColor(QPalette::All, QPalette::WindowText, Qt::red);
+    tips->setPalette(palette);
+    tips->setText(text);
 }
 
 void SetWidgetFont(QWidget* widget, const QColor& color, int pixelSize)

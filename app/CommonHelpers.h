@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QString>
 
+class QLabel;
 class QPushButton;
 class QWidget;
 
@@ -17,6 +18,8 @@ void GetScreenGeometry(int& width, int& height);
 // Upper-case MD5 hex of text into out: exactly 32 characters (caller gives >= 33 zeroed bytes).
 void GetTextMd5(const char* text, char* out);
 void SetWidgetFont(QWidget* widget, const QColor& color, int pixelSize);
+// A settings dialog's status line: the text in red on every colour group.
+void ShowTipsText(QLabel* tips, const QString& text);
 void SetButtonSkin(QPushButton* button, const QString& normal, const QString& pressed, const QString& hover);
 // The style sheet SetButtonSkin applies.
 QString ButtonSkinStyle(const QString& skinDir, const QString& normal, const QString& pressed, const QString& hover);

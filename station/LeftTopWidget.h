@@ -126,10 +126,7 @@ public:
     ControllerHost* Host() const { return m_host; }
 
     // ----- called by the main window and the panels (GUI thread) -----
-    bool IsManualAutoTesting() const { return m_bManalAutoTesting.load(); }
-    void SetAutoBeginRun(int on);
     void SetFunctionCodeSelection(const int codes[FUNCODE_COUNT]);
-    void SetManualAutomationList(const QStringList& steps);
     void SetExpectedVersion(const QString& version);
     void SetVersionTipsEnabled(int on);
     void SetCurrentCompany(const QString& companyId, const QString& customerName);
@@ -158,6 +155,9 @@ public:
     // ManualTestController
     void dealManualTest(int item, qint64 param) override;
     void dealCallPreset(std::unique_ptr<PresetCallParam> param) override;
+    void SetManualAutomationList(const QStringList& steps) override;
+    void SetAutoBeginRun(bool autoBeginRun) override;
+    bool IsManualAutoTesting() const override { return m_bManalAutoTesting.load(); }
 
     // ----- run state -----
     // Start (run flag set) or stop (clear) the automatic run: 0, or -1 when the

@@ -231,10 +231,10 @@ int LeftTopWidget::ShowInformationBox(const QString& title, const QString& text)
 // ---------------------------------------------------------------------------
 // Settings from the main window, the order and the panels
 
-void LeftTopWidget::SetAutoBeginRun(int on)
+void LeftTopWidget::SetAutoBeginRun(bool autoBeginRun)
 {
     std::lock_guard<ListLock> guard(m_lockConfig);
-    m_IniCfgFile.m_ManualAutoTest.bAutoBeginRun = on != 0;
+    m_IniCfgFile.m_ManualAutoTest.bAutoBeginRun = autoBeginRun;
 }
 
 void LeftTopWidget::SetFunctionCodeSelection(const int codes[FUNCODE_COUNT])
@@ -287,7 +287,7 @@ void LeftTopWidget::SetOrderCustomization(const QString& regions, const QString&
 int LeftTopWidget::ApplyTestConfig(const TestConfig& config, const QString& packagePath, const QString& alarmPath)
 {
     m_bApplyingConfig = true;
-    SetAutoBeginRun(config.is_manual_auto_test);
+    SetAutoBeginRun(config.is_manual_auto_test != 0);
     if (config.test_dev_type >= 0 && config.test_dev_type < ui->cbx_DevType->count()) {
         ui->cbx_DevType->setCurrentIndex(config.test_dev_type);
         CurrentTestType = config.test_dev_type;

@@ -7,6 +7,7 @@
 
 #include "FuncLib.h"
 #include "PlayCtrl.h"
+#include "SimCameraLogin.h"
 #include "TempAppDir.h"
 #include "sim/SimLan.h"
 
@@ -21,15 +22,6 @@
 #include <mutex>
 
 namespace {
-
-std::atomic<int64_t> g_loggedIn{0};
-
-int OnStatus(int64_t loginHandle, int statusType, const char*, void*)
-{
-    if (statusType == EVENT_LOGINOK)
-        g_loggedIn = loginHandle;
-    return 0;
-}
 
 // Names the colour of one pixel of the 75% colour bars as the pane draws them.
 QString ColourName(const QColor& c)
@@ -78,8 +70,6 @@ class StreamTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SimLan& lan = SimLan::Instance();
-        lan.Reset();
         SimCameraConfig camera;
         camera.serial = "SN-VIDEO-0001";
         camera.address = "127.0.0.21";
@@ -87,20 +77,7 @@ protected:
         camera.media.width = 320;
         camera.media.height = 240;
         camera.media.fps = 25;
-        ASSERT_TRUE(lan.AddCamera(camera));
-        PC_Init();
-        FC_Loc_SetStatusCallback(&OnStatus, this);
-        g_loggedIn = 0;
-        const int64_t login = FC_Loc_Login("127.0.0.21", camera.port, "admin", "580347", 0);
-        ASSERT_GT(login, 0);
-        ASSERT_TRUE(QTest::qWaitFor([login] { return g_loggedIn == login; }, 5000));
-
-        entry.nKind = 0;
-        std::strcpy(entry.szAddress, "127.0.0.21");
-        std::strcpy(entry.szUser, "admin");
-        std::strcpy(entry.szPassword, "580347");
-        entry.nStreamPort = camera.port;
-        entry.lLoginHandle = login;
+        ASSERT_GT(SimCameraLogin::LogIn(camera, entry), 0);
 
         owner.resize(640, 480);
         pane = new VideoForm(&owner);

@@ -61,6 +61,13 @@ public:
 
     void dealManualTest(int item, qint64 param) override { calls.push_back({item, param}); }
     void dealCallPreset(std::unique_ptr<PresetCallParam> param) override { presets.push_back(*param); }
+    void SetManualAutomationList(const QStringList& list) override { steps.push_back(list); }
+    void SetAutoBeginRun(bool on) override { autoBegin.push_back(on); }
+    bool IsManualAutoTesting() const override { return running; }
+
+    std::vector<QStringList> steps;   // every list handed over, in order
+    std::vector<bool> autoBegin;
+    bool running = false;
 };
 
 // A panel over a temporary application folder, posting to a recording receiver.

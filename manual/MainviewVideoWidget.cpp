@@ -1,0 +1,164 @@
+#include "MainviewVideoWidget.h"
+
+#include "CMapManualDesc.h"
+#include "DeviceEntry.h"
+#include "EnumClass.h"
+#include "UploadTestResultDialog.h"
+#include "VantrelEvent.h"
+#include "VideoForm.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+
+#include <cstring>
+
+namespace {
+
+bool SameAddress(const DeviceEntry& a, const DeviceEntry& b)
+{
+    // Both fields are fixed arrays: compare the whole field, never past it.
+    return std::memcmp(a.szAddress, b.szAddress, sizeof a.szAddress) == 0;
+}
+
+}  // namespace
+
+MainviewVideoWidget::MainviewVideoWidget(QWidget* owner)
+    : QWidget(owner)
+    , m_pOwner(owner)
+{
+    setObjectName(QStringLiteral("MainviewVideoWidget"));
+    resize(400, 300);
+    setWindowTitle(QCoreApplication::translate("MainviewVideoWidget", "Form"));
+    setAcceptDrops(false);
+    m_pVideoForm = new VideoForm(this);
+    startTimer(REPAINT_INTERVAL_MS, Qt::CoarseTimer);
+}
+
+MainviewVideoWidget::~MainviewVideoWidget()
+{
+    // The pane unbinds its device when it goes: no stream outlives this window.
+    delete m_pVideoForm;
+    m_pVideoForm = nullptr;
+}
+
+void MainviewVideoWidget::LayoutVideo()
+{
+    m_pVideoForm->setGeometry(1, 1, width() - 2, height() - 2);
+    m_pVideoForm->show();
+    m_pVideoForm->RefreshOSDStyle();
+}
+
+void MainviewVideoWidget::VideoRefresh()
+{
+    m_pVideoForm->VideoRefresh();
+}
+
+void MainviewVideoWidget::SetDeviceInfo(const ConfigInfo& config)
+{
+    m_ConfigInfo = config;
+    m_pVideoForm->SetOsdSwitches(config.m_FullOsd.bAutoTest, config.m_FullOsd.bManualTest,
+                                 config.m_FullOsd.bVersionInfo);
+}
+
+bool MainviewVideoWidget::IsFullScreen() const
+{
+    return m_bFullScreen;
+}
+
+void MainviewVideoWidget::SetFullScreen(bool fullScreen)
+{
+    m_bFullScreen = fullScreen;
+}
+
+int MainviewVideoWidget::PlayDevice(DeviceEntry* device)
+{
+    if (!device)
+        return -1;
+    constexpr int kChannel = 0;
+    if (m_pVideoForm->IsBind()) {
+        DeviceEntry* bound = nullptr;
+        m_pVideoForm->GetDevice(bound);
+        if (bound && SameAddress(*bound, *device) && m_pVideoForm->Channel() == kChannel)
+            return 0;
+        m_pVideoForm->UnbindDevice();
+    }
+    m_pVideoForm->BindDevice(device, kChannel);
+    return 0;
+}
+
+void MainviewVideoWidget::StopPlay()
+{
+    if (!m_pVideoForm->IsBind())
+        return;
+    m_pVideoForm->UnbindDevice();
+    m_pVideoForm->repaint();
+}
+
+VideoForm* MainviewVideoWidget::GetVideoForm() const
+{
+    return m_pVideoForm;
+}
+
+void MainviewVideoWidget::SetResultPanel(UploadTestResultDialog* panel)
+{
+    m_pResultPanel = panel;
+}
+
+void MainviewVideoWidget::ShowResultPanelOnTop()
+{
+    if (m_pResultPanel)
+        m_pResultPanel->ShowOnTop(false);
+}
+
+void MainviewVideoWidget::timerEvent(QTimerEvent* /*event*/)
+{
+    m_pVideoForm->update();
+}
+
+void MainviewVideoWidget::customEvent(QEvent* event)
+{
+    auto* vantrel = dynamic_cast<VantrelEvent*>(event);
+    if (!vantrel || vantrel->code != WM_UPDATE_VIDEO || vantrel->word1 != 0)
+        return;
+    m_pVideoForm->SetDisplayFlag(1);
+    update();
+}
+
+void MainviewVideoWidget::PostManualTest(int item, qint64 param)
+{
+    PostVantrelEvent(m_pOwner.data(), WM_MANUAL_TEST, item, param);
+}
+
+void MainviewVideoWidget::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        PostVantrelEvent(m_pOwner.data(), WM_FULL_SCREEN, 0, 0);
+        m_pVideoForm->ShowTestOSD(false);
+    }
+    if (event->modifiers() & Qt::ControlModifier) {
+        if (m_pResultPanel)
+            m_pResultPanel->keyPressEvent(event);
+        return;
+    }
+    if (event->isAutoRepeat())
+        return;
+    ManualItemDesc desc;
+    if (!CMapManualDesc::GetInstance()->GetItemIdByKey(event->key(), desc))
+        return;
+    // Sensor and channel keys ask the owner for the next one.
+    const bool stepsOn = desc.iId == EnumClass::MANUAL_SWITCH_SENSOR || desc.iId == EnumClass::MANUAL_SWITCH_CHANNEL;
+    PostManualTest(desc.iId, stepsOn ? -1 : 0);
+    if (desc.bRelease)
+        m_heldItems.insert(desc.iId);
+}
+
+void MainviewVideoWidget::keyReleaseEvent(QKeyEvent* event)
+{
+    if (event->isAutoRepeat())
+        return;
+    // Only a move this window started is stopped: the release of a Ctrl+key,
+    // which went to the result panel, must not reach the device.
+    ManualItemDesc desc;
+    if (CMapManualDesc::GetInstance()->GetItemIdByKey(event->key(), desc) && m_heldItems.remove(desc.iId))
+        PostManualTest(desc.iId, 1);
+}

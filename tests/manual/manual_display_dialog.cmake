@@ -1,0 +1,1 @@
+station_add_test(manual_display_dialog_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/ManualTestItemDisplayDlgTest.cpp LIBS manual)

@@ -1,0 +1,1 @@
+station_add_test(manual_result_panel_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/UploadTestResultDialogTest.cpp LIBS manual)
