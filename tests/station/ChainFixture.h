@@ -17,6 +17,7 @@
 #include <QAbstractItemModel>
 #include <QBrush>
 #include <QListView>
+#include <QRegularExpression>
 #include <QThread>
 #include <QTimer>
 
@@ -70,179 +71,194 @@ QByteArray TextOf(const char (&field)[N])
     return QByteArray(field, int(strnlen(field, N)));
 }
 
-// A simulated camera the chain tests, and what it answers.
+// A simulated camera the chain tests: its profile entry and its login.
 struct SimCam {
+    SimCameraConfig config;
     QByteArray sn;
     QByteArray ip;
     int64_t login = 0;
-    DevTypeInfo type;
-    QByteArray version = "V5.2.0.20261120";
+    DevTypeInfo type;                    // what its reply to 1030 says
 };
 
-// Command code standing for the logo upload (answered by the upload-finished reply).
-constexpr int kLogoUpload = -1;
+// One reply as the SDK's message callback delivered it.
+struct CamReply {
+    int code = 0;                        // message code
+    int status = 0;                      // signed status byte
+    QByteArray text;
+};
 
-// Answers the current camera's commands the way a passing camera's replies,
-// once parsed, would fill the controller; runs in every event loop of the GUI thread.
+// Stands in for the reply parsers: takes the simulated cameras' replies from
+// the SDK's message callback and stores what they say where the parsers do,
+// for the current camera only, on the GUI thread (every event loop of it).
 class FakeReplies : public QObject {
 public:
-    using Answer = std::function<void(LeftTopWidget& w, const SimCam& cam)>;
+    using Answer = std::function<void(LeftTopWidget& w, const SimCam& cam, const CamReply& reply)>;
 
-    explicit FakeReplies(LeftTopWidget* widget) : m_w(widget)
+    FakeReplies(LeftTopWidget* widget, SdkEventRecorder* recorder) : m_w(widget), m_recorder(recorder)
     {
         connect(&m_timer, &QTimer::timeout, this, &FakeReplies::Pump);
         m_timer.start(2);
     }
 
-    void AddCamera(const SimCam& cam) { m_cams[cam.sn] = cam; }
-    // code stays unanswered (every camera).
+    void AddCamera(const SimCam& cam) { m_cams[cam.login] = cam; }
+    // Replies to code are dropped (every camera), as a parser drops a malformed one.
     void Silence(int code) { m_silent.insert(code); }
     void Speak(int code) { m_silent.erase(code); }
+    // The reply to code goes to answer instead.
     void SetAnswer(int code, Answer answer) { m_custom[code] = std::move(answer); }
-    int Answered(int code) const { return m_answered.count(code) ? m_answered.at(code) : 0; }
 
     static void Flag(LeftTopWidget& w, AutoStep step, int value = 1) { w.m_AutoSteps[step].iReplyFlag = value; }
-    static void Update(LeftTopWidget& w, const SimCam& cam, const std::function<void(DevInfo&)>& change)
+
+    static QByteArray Attr(const QByteArray& text, const char* name)
     {
-        w.UpdateCurrentDevice(cam.login, change);
+        const QRegularExpression re(QStringLiteral("(?:^|\\s)%1=\"([^\"]*)\"").arg(QLatin1String(name)));
+        return re.match(QString::fromLatin1(text)).captured(1).toLatin1();
     }
 
-    // The default answer of a passing camera.
-    static void Pass(LeftTopWidget& w, const SimCam& cam, int code)
+    // What the parsers store for a reply of the current camera.
+    static void Parse(LeftTopWidget& w, const SimCam& cam, const CamReply& r)
     {
-        switch (code) {
+        auto update = [&](const std::function<void(DevInfo&)>& change) { w.UpdateCurrentDevice(cam.login, change); };
+        switch (r.code) {
         case 1019:
-            Update(w, cam, [&](DevInfo& d) { SetResultText(d.TestRuslut.dev_sn, cam.sn.constData()); });
+            update([&](DevInfo& d) { SetResultText(d.TestRuslut.dev_sn, Attr(r.text, "SerialNumber").constData()); });
             Flag(w, STEP_SN);
             break;
         case 1598:
-            Update(w, cam, [](DevInfo& d) { d.TestRuslut.factory_test_code = 1; });
+            update([&](DevInfo& d) { d.TestRuslut.factory_test_code = r.status == 0 ? 1 : r.status; });
             Flag(w, STEP_FACTORY_STATE);
             break;
         case 1020:
             Flag(w, STEP_CAPABILITY);
             break;
         case 1012:
-            Update(w, cam, [&](DevInfo& d) {
-                SetResultText(d.szFirmwareVersion, cam.version.constData());
-                SetResultText(d.szDeviceIdentify, "VT-IPC-A1");
-                SetResultText(d.szModel, "A1");
+            update([&](DevInfo& d) {
+                SetResultText(d.szFirmwareVersion, Attr(r.text, "FileSystemVersion").constData());
+                SetResultText(d.szFileSystemIdentify, Attr(r.text, "FileSystemIdentify").constData());
+                SetResultText(d.szDeviceIdentify, Attr(r.text, "DeviceIdentify").constData());
             });
+            w.IsSpecialModel();
             Flag(w, STEP_VERSION);
             break;
         case 1117:
-            Update(w, cam, [](DevInfo& d) { d.TestRuslut.custom_country_result = 1; });
+            update([&](DevInfo& d) { d.TestRuslut.custom_country_result = r.status == 0 ? 1 : -1; });
             Flag(w, STEP_COUNTRY_CITY);
             break;
         case 337:
-            Update(w, cam, [](DevInfo& d) { d.TestRuslut.custom_mac_result = 1; });
+            update([&](DevInfo& d) { d.TestRuslut.custom_mac_result = r.status == 0 ? 1 : -1; });
             Flag(w, STEP_CUSTOM_MAC);
             break;
-        case kLogoUpload:
-            Update(w, cam, [](DevInfo& d) { d.TestRuslut.custom_logo_result = 1; });
-            Flag(w, STEP_LOGO);
+        case 1001:
+            if (Attr(r.text, "Type") == "4") {
+                update([](DevInfo& d) { d.TestRuslut.custom_logo_result = 1; });
+                Flag(w, STEP_LOGO);
+            }
             break;
-        case 1030:
-            w.InsertDevType(cam.login, cam.type);
+        case 1030: {
+            DevTypeInfo type;
+            type.strIpcType = QString::fromLatin1(Attr(r.text, "IPC_Type"));
+            type.eTypeDevMainType = Attr(r.text, "DevMType").toInt();
+            type.eType = Attr(r.text, "DevType").toInt();
+            type.iSDKType = Attr(r.text, "SDKType").toInt();
+            type.Feature = Attr(r.text, "Feature").toLongLong();
+            type.strResponse = QString::fromLatin1(r.text);
+            w.InsertDevType(cam.login, type);
             Flag(w, STEP_DEV_TYPE);
             break;
-        case 1201:
-            Update(w, cam, [&](DevInfo& d) { d.iLightMode = w.ConfigSnapshot().m_LightMode.iLightMode; });
+        }
+        case 1201: {
+            // The lamp boards of a device without the IoT capability.
+            static const int kModes[] = {0, 2, 1, 3, 6, 5};
+            const int mode = Attr(r.text, "LightMode").toInt();
+            update([&](DevInfo& d) { d.iLightMode = kModes[qBound(0, mode, 5)]; });
             Flag(w, STEP_LIGHT_MODE);
             break;
+        }
         case 1750:
             w.m_iAuthorizeReplyStatus = 1;
-            w.m_iAutorizationStatus = 1;
-            w.m_strAuthorizeUUID = "uuid-" + cam.sn;
-            w.m_strAuthorizeKey = "key-" + cam.sn;
+            w.m_iAutorizationStatus = Attr(r.text, "AutorizationStatus").toInt();
+            w.m_strAuthorizeUUID = QString::fromLatin1(Attr(r.text, "UUID"));
+            w.m_strAuthorizeKey = QString::fromLatin1(Attr(r.text, "Key"));
             Flag(w, STEP_AUTHORIZE);
             break;
         case 1700:
-            Update(w, cam, [](DevInfo& d) {
-                d.iRetCode = 0;
-                SetResultText(d.szFuncCode, "1,2");
-                SetResultText(d.szSupportFuncCode, "1,2,3");
+            update([&](DevInfo& d) {
+                d.iRetCode = Attr(r.text, "RetCode").toInt();
+                SetResultText(d.szFuncCode, Attr(r.text, "FuncCode").constData());
+                SetResultText(d.szSupportFuncCode, Attr(r.text, "SupportFuncCode").constData());
             });
             Flag(w, STEP_FUNCTION_CODE);
             break;
         case 1204:
-            Update(w, cam, [](DevInfo& d) { d.TestRuslut.rtc_result = 1; });
+            update([](DevInfo& d) { d.TestRuslut.rtc_result = 1; });
             Flag(w, STEP_RTC);
             break;
         case 1105:
-            Update(w, cam, [](DevInfo& d) {
-                d.TestRuslut.tf_card_result = 1;
-                d.TestRuslut.card_info = 32;
-                d.TestRuslut.card_remain_space = 30;
+            update([&](DevInfo& d) {
+                d.TestRuslut.tf_card_result = Attr(r.text, "SDCardState").toInt() == 0 ? 1 : -1;
+                d.TestRuslut.card_info = Attr(r.text, "CardInfo").toInt();
+                d.TestRuslut.card_remain_space = Attr(r.text, "SDCardRemainSpace").toInt();
             });
             Flag(w, STEP_TF_CARD);
             break;
         case 1526:
-            Update(w, cam, [](DevInfo& d) {
-                SetResultText(d.szSignalLevel, "-45");
-                SetResultText(d.szQuality, "80");
+            update([&](DevInfo& d) {
+                SetResultText(d.szSignalLevel, Attr(r.text, "SignalLevel").constData());
+                SetResultText(d.szQuality, Attr(r.text, "Quality").constData());
             });
             Flag(w, STEP_WIFI_SIGNAL);
             break;
         case 1532:
-            w.m_Dev4GInfo.ICCID = "89860312345678901234";
-            w.m_Dev4GInfo.Operator = "46011";
-            w.m_Dev4GInfo.SoftVersion = "EC200A_01";
-            w.m_Dev4GInfo.SignalStrength = 25;
-            w.m_Dev4GInfo.ConnectInternet = 1;
+            if (r.status == 1) {
+                Flag(w, STEP_4G, 2);
+                break;
+            }
+            w.m_Dev4GInfo.ICCID = QString::fromLatin1(Attr(r.text, "ICCID"));
+            w.m_Dev4GInfo.ICCID2 = QString::fromLatin1(Attr(r.text, "ICCID2"));
+            w.m_Dev4GInfo.Operator = QString::fromLatin1(Attr(r.text, "Operator"));
+            w.m_Dev4GInfo.SignalStrength = Attr(r.text, "SignalStrength").toInt();
+            w.m_Dev4GInfo.ConnectInternet = Attr(r.text, "ConnectInternet").toInt();
             Flag(w, STEP_4G);
             break;
         default:
-            break;   // 1505, 1518, 1525: not answered
+            break;
         }
+    }
+
+    // A passing camera's reply to code, stored as the parsers would.
+    static void Pass(LeftTopWidget& w, const SimCam& cam, int code)
+    {
+        Parse(w, cam, CamReply{code, 0, SimCamera(cam.config).BuiltInReply(code)});
     }
 
     void Pump()
     {
-        const DevInfo current = m_w->CurrentDevice();
-        const QByteArray currentSn = TextOf(current.ipcEntry.ipc_sn);
-        for (const auto& entry : m_cams) {
-            const SimCam& cam = entry.second;
-            const bool isCurrent = cam.sn == currentSn && cam.login == current.lUserID;
-            const QVector<SimCommand> commands = SimLan::Instance().CommandsOf(QString::fromLatin1(cam.sn));
-            int& seen = m_seen[cam.sn];
-            for (; seen < commands.size(); ++seen) {
-                // The parsers drop the replies of a camera that is not current.
-                if (isCurrent)
-                    Reply(cam, commands[seen].code);
-            }
-            int logos = 0;
-            for (const SimUpload& upload : SimLan::Instance().UploadsOf(QString::fromLatin1(cam.sn)))
-                logos += upload.kind == QLatin1String("logo") ? 1 : 0;
-            int& seenLogos = m_seenLogos[cam.sn];
-            for (; seenLogos < logos; ++seenLogos) {
-                if (isCurrent)
-                    Reply(cam, kLogoUpload);
-            }
+        const QVector<SdkEvent> events = m_recorder->Events();
+        for (; m_seen < events.size(); ++m_seen) {
+            const SdkEvent& e = events[m_seen];
+            auto cam = m_cams.find(e.handle);
+            // The parsers drop the replies of a camera that is not current.
+            if (!e.reply || cam == m_cams.end() || e.handle != m_w->CurrentLoginHandle())
+                continue;
+            const CamReply reply{e.code & 0xFFFFFF, int(int8_t(uint8_t(uint32_t(e.code) >> 24))), e.data};
+            if (m_silent.count(reply.code))
+                continue;
+            auto custom = m_custom.find(reply.code);
+            if (custom != m_custom.end())
+                custom->second(*m_w, cam->second, reply);
+            else
+                Parse(*m_w, cam->second, reply);
         }
     }
 
 private:
-    void Reply(const SimCam& cam, int code)
-    {
-        if (m_silent.count(code))
-            return;
-        ++m_answered[code];
-        auto custom = m_custom.find(code);
-        if (custom != m_custom.end())
-            custom->second(*m_w, cam);
-        else
-            Pass(*m_w, cam, code);
-    }
-
     LeftTopWidget* m_w;
+    SdkEventRecorder* m_recorder;
     QTimer m_timer;
-    std::map<QByteArray, SimCam> m_cams;
-    std::map<QByteArray, int> m_seen;
-    std::map<QByteArray, int> m_seenLogos;
+    std::map<int64_t, SimCam> m_cams;
+    int m_seen = 0;
     std::set<int> m_silent;
     std::map<int, Answer> m_custom;
-    std::map<int, int> m_answered;
 };
 
 // Bodies of the jobs 1125-1130 that record each job and return a passing
@@ -354,40 +370,29 @@ private:
     std::map<int, int> m_ticks;
 };
 
+// The simulated LAN of one camera of each device type (sdk/sim/SimTypedProfile.json).
 class ChainTestBase : public ControllerTestBase<PanelHost> {
-protected:
-    static QByteArray Profile()
-    {
-        QByteArray cameras;
-        for (int i = 1; i <= 4; ++i) {
-            if (i > 1)
-                cameras += ",";
-            cameras += QStringLiteral(R"({"serial": "VTS00000000000%1", "address": "127.0.0.%2", "port": 3001,
-                 "searchDelayMs": 5, "loginDelayMs": 5, "replyDelayMs": 5})")
-                           .arg(i + 10)
-                           .arg(i + 30)
-                           .toLatin1();
-        }
-        return R"({"adapter": {"address": "127.0.0.5", "netmask": "255.255.255.0", "mac": "02:00:00:00:00:05"},
-                   "cameras": [)" +
-               cameras + "]}";
-    }
+public:
+    enum TypedCamera { WIFI = 0, WIRED = 1, LTE = 2, DUAL_LTE = 3, INTELLIGENT = 4, TUYA = 5 };
 
+protected:
     void SetUp() override
     {
         ControllerTestBase<PanelHost>::SetUp();
         g_chainTick = 1000000;
         Clock::SetTickSource(&ChainTick);
-        ASSERT_EQ(LoadSimLan(Profile()), QString());
+        QString error;
+        ASSERT_TRUE(SimProfile::Load(SampleProfilePath("SimTypedProfile.json"), &profile, &error)) << error.toStdString();
+        ASSERT_TRUE(SimLan::Instance().LoadProfile(profile));
         recorder.Attach();
         LoggedIn = true;
         Make();
-        replies = std::make_unique<FakeReplies>(widget.get());
+        replies = std::make_unique<FakeReplies>(widget.get(), &recorder);
         jobs.Install(widget.get());
         widget->installEventFilter(&ticks);
         SetConfig([](ConfigInfo& c) {
             c.m_UIVerion.bUseVersion = true;
-            c.m_UIVerion.strVersion = "V5.2.0.20261120";
+            c.m_UIVerion.strVersion = kVersion;
             c.m_Tips.bVesionInfo = false;
             c.m_AutoTest = AutoTestConfig{true, false, true, true, true};   // RTC, -, Wi-Fi, function code, TF
             c.m_SystemConfig.WifiSignal = "-50";
@@ -398,8 +403,6 @@ protected:
             c.m_PrintQrCode = PrintQrCodeConfig{};
             for (int& code : c.m_FunCode)
                 code = 0;
-            c.m_FunCode[0] = 1;
-            c.m_FunCode[1] = 1;
         });
     }
 
@@ -424,27 +427,50 @@ protected:
         widget->SetConfig(config);
     }
 
-    // Camera i (1..4) logged in, of the given type.
-    SimCam Camera(int i, int eType, int sdkType = 0)
+    SimCam LogIn(const SimCameraConfig& config)
     {
         SimCam cam;
-        cam.sn = QStringLiteral("VTS00000000000%1").arg(i + 10).toLatin1();
-        cam.ip = QStringLiteral("127.0.0.%1").arg(i + 30).toLatin1();
-        cam.login = FC_Loc_Login(cam.ip.constData(), 3001, "admin", "580347", 0);
+        cam.config = config;
+        cam.sn = config.serial.toLatin1();
+        cam.ip = config.address.toLatin1();
+        cam.login = FC_Loc_Login(cam.ip.constData(), config.port, "admin", "580347", 0);
         EXPECT_GT(cam.login, 0);
         const int64_t h = cam.login;
         EXPECT_TRUE(recorder.WaitFor([h](const SdkEvent& e) { return !e.reply && e.handle == h && e.code == EVENT_LOGINOK; },
-                                     5000));
-        cam.type.strIpcType = "IPC";
-        cam.type.eTypeDevMainType = DevTypeInfo::kPrintableMainType;
-        cam.type.eType = eType;
-        cam.type.iSDKType = sdkType;
-        cam.type.strResponse = "<RESPONSE_PARAM/>";
+                                     10000));
+        cam.type.strIpcType = config.type;
+        cam.type.eTypeDevMainType = config.devMType;
+        cam.type.eType = config.devType;
+        cam.type.iSDKType = config.sdkType;
+        cam.type.Feature = config.feature;
+        cam.type.strResponse = QString::fromLatin1(SimCamera(config).BuiltInReply(1030));
         replies->AddCamera(cam);
         return cam;
     }
 
-    // Makes cam a camera of that type, known from the search.
+    // The camera of the profile, logged in.
+    SimCam Camera(TypedCamera which) { return LogIn(profile.cameras.value(which)); }
+
+    // Another camera just like it (serial and address of its own), on the LAN and logged in.
+    SimCam Twin(const SimCam& of, int n)
+    {
+        SimCameraConfig config = of.config;
+        config.serial = QStringLiteral("VT21X%1").arg(n, 11, 10, QLatin1Char('0'));
+        config.address = QStringLiteral("127.0.0.%1").arg(40 + n);
+        config.cloudId = "VTC" + config.serial;
+        EXPECT_TRUE(SimLan::Instance().AddCamera(config));
+        return LogIn(config);
+    }
+
+    // The firmware version the camera reports from now on.
+    static void SetVersion(const SimCam& cam, const QByteArray& version)
+    {
+        SimReply reply;
+        reply.text = SimCamera(cam.config).BuiltInReply(1012).replace(kVersion, version);
+        SimLan::Instance().SetReply(QString::fromLatin1(cam.sn), 1012, reply);
+    }
+
+    // Makes the search know the camera as one of that type.
     void SetType(SimCam& cam, int eType, int sdkType)
     {
         cam.type.eType = eType;
@@ -488,7 +514,7 @@ protected:
 
     bool Finished() const { return host.Lines().contains("Please Begin Manual Test"); }
 
-    // Runs the event loop until the step's timer runs, or ends.
+    // Runs the event loop until the step's timer runs.
     bool WaitStepRunning(AutoStep step)
     {
         return WaitFor([&] { return widget->m_AutoSteps[step].iTimerId != 0; });
@@ -496,6 +522,9 @@ protected:
 
     static void Advance(uint64_t ms) { g_chainTick += ms; }
 
+    static constexpr const char* kVersion = "V5.2.0.20261120";   // the simulated cameras' own
+
+    SimProfile profile;
     SdkEventRecorder recorder;
     std::unique_ptr<FakeReplies> replies;
     JobRecorder jobs;

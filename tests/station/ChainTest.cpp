@@ -39,9 +39,9 @@ protected:
 
 struct TypeCase {
     const char* name;
+    ChainTestBase::TypedCamera camera;
     int testType;
-    int eType;
-    int sdkType;
+    int eType;                           // -1: as the camera reports it
     std::function<void()> options;
     Codes codes;
     Messages jobs;
@@ -50,54 +50,62 @@ struct TypeCase {
 TEST_F(ChainTest, EachTestTypeSendsItsCommandsAndPostsItsJobsUpToTheEnd)
 {
     const auto none = [] {};
+    const Codes head{1019, 1598, 1020, 1012};
+    const Codes card{1204, 1505, 1105};
+    const Codes lte{1532, 1532, 1532};   // twice "not ready", then the reply
+    auto join = [](std::initializer_list<Codes> parts) {
+        Codes all;
+        for (const Codes& part : parts)
+            all.insert(all.end(), part.begin(), part.end());
+        return all;
+    };
     const TypeCase cases[] = {
-        {"wifi plug-in card", 0, 1, 0, none, {1019, 1598, 1020, 1012, 1700, 1204, 1505, 1105, 1526}, {1128, 1125, 1126}},
-        {"wired plug-in card", 1, 4, 0, none, {1019, 1598, 1020, 1012, 1700, 1204, 1505, 1105}, {1128, 1125, 1126}},
-        {"4G plug-in card", 2, 3, 0, none, {1019, 1598, 1020, 1012, 1700, 1204, 1505, 1105, 1532},
-         {1128, 1127, 1125, 1126}},
-        {"dual 4G plug-in card", 2, 6, 0, none, {1019, 1598, 1020, 1012, 1700, 1204, 1505, 1105, 1532},
-         {1128, 1127, 1125, 1126}},
-        {"intelligent IPC", 3, 5, 0, none, {1019, 1598, 1020, 1012, 1700}, {1128, 1125, 1126}},
-        {"intelligent IPC of another type: no label", 3, 0, 0, none, {1019, 1598, 1020, 1012, 1700}, {1128}},
-        {"extreme IPC: no label", 4, 0, 0, none, {1019, 1598, 1020, 1012, 1700}, {1128}},
-        {"Tuya camera: the authorization step", 3, 5, 1, none, {1019, 1598, 1020, 1012, 1750, 1700},
+        {"wifi plug-in card", WIFI, 0, -1, none, join({head, {1700}, card, {1526}}), {1128, 1125, 1126}},
+        {"wired plug-in card", WIRED, 1, -1, none, join({head, {1700}, card}), {1128, 1125, 1126}},
+        {"4G plug-in card", LTE, 2, -1, none, join({head, {1700}, card, lte}), {1128, 1127, 1125, 1126}},
+        {"dual 4G plug-in card", DUAL_LTE, 2, -1, none, join({head, {1700}, card, lte}), {1128, 1127, 1125, 1126}},
+        {"intelligent IPC", INTELLIGENT, 3, -1, none, join({head, {1700}}), {1128, 1125, 1126}},
+        {"intelligent IPC of another type: no label", INTELLIGENT, 3, 0, none, join({head, {1700}}), {1128}},
+        {"extreme IPC: no label", WIRED, 4, 0, none, join({head, {1700}}), {1128}},
+        {"Tuya camera: the authorization step", TUYA, 0, -1, none, join({head, {1750, 1700}, card, {1526}}),
          {1128, 1130, 1125, 1126}},
-        {"lamp board check", 1, 4, 0,
+        {"lamp board check", WIRED, 1, -1,
          [this] { SetConfig([](ConfigInfo& c) { c.m_LightMode.bUseLightModeTest = true; }); },
-         {1019, 1598, 1020, 1012, 1201, 1700, 1204, 1505, 1105}, {1128, 1125, 1126}},
-        {"RTC and TF card off: from the final steps to the label", 1, 4, 0,
+         join({head, {1201, 1700}, card}), {1128, 1125, 1126}},
+        {"RTC and TF card off: from the final steps to the label", WIRED, 1, -1,
          [this] {
              SetConfig([](ConfigInfo& c) {
                  c.m_AutoTest.bRTC = false;
                  c.m_AutoTest.bTFCard = false;
              });
          },
-         {1019, 1598, 1020, 1012, 1700}, {1128, 1125, 1126}},
-        {"no function codes", 1, 4, 0,
-         [this] { SetConfig([](ConfigInfo& c) { c.m_AutoTest.bFunctionCode = false; }); },
-         {1019, 1598, 1020, 1012, 1204, 1505, 1105}, {1128, 1125, 1126}},
-        {"Wi-Fi signal off", 0, 1, 0,
+         join({head, {1700}}), {1128, 1125, 1126}},
+        {"no function codes", WIRED, 1, -1,
+         [this] { SetConfig([](ConfigInfo& c) { c.m_AutoTest.bFunctionCode = false; }); }, join({head, card}),
+         {1128, 1125, 1126}},
+        {"Wi-Fi signal off", WIFI, 0, -1,
          [this] { SetConfig([](ConfigInfo& c) { c.m_AutoTest.bWifiSignal = false; }); },
-         {1019, 1598, 1020, 1012, 1700, 1204, 1505, 1105}, {1128, 1125, 1126}},
-        {"parameter lock", 1, 4, 0, [this] { widget->m_bLockParameter = true; },
-         {1019, 1598, 1020, 1012, 1700, 1518, 1204, 1505, 1105}, {1128, 1125, 1126}},
-        {"logged out, wired: no label", 1, 4, 0, [] { LoggedIn = false; },
-         {1019, 1598, 1020, 1012, 1700, 1204, 1505, 1105}, {1128}},
-        {"logged out, Wi-Fi: no label", 0, 1, 0, [] { LoggedIn = false; },
-         {1019, 1598, 1020, 1012, 1700, 1204, 1505, 1105, 1526}, {1128}},
-        {"logged out, intelligent: no label", 3, 5, 0, [] { LoggedIn = false; },
-         {1019, 1598, 1020, 1012, 1700}, {1128}},
+         join({head, {1700}, card}), {1128, 1125, 1126}},
+        {"parameter lock", WIRED, 1, -1, [this] { widget->m_bLockParameter = true; },
+         join({head, {1700, 1518}, card}), {1128, 1125, 1126}},
+        {"logged out, wired: no label", WIRED, 1, -1, [] { LoggedIn = false; }, join({head, {1700}, card}), {1128}},
+        {"logged out, Wi-Fi: no label", WIFI, 0, -1, [] { LoggedIn = false; }, join({head, {1700}, card, {1526}}),
+         {1128}},
+        {"logged out, intelligent: no label", INTELLIGENT, 3, -1, [] { LoggedIn = false; }, join({head, {1700}}),
+         {1128}},
     };
     const ConfigInfo base = widget->ConfigSnapshot();
-    const SimCam cam = Camera(1, 0);
+    std::map<int, SimCam> cams;
     for (const TypeCase& c : cases) {
         SCOPED_TRACE(c.name);
         widget->SetConfig(base);
         widget->m_bLockParameter = false;
         LoggedIn = true;
         CurrentTestType = c.testType;
-        SimCam typed = cam;
-        SetType(typed, c.eType, c.sdkType);
+        if (!cams.count(c.camera))
+            cams[c.camera] = Camera(c.camera);
+        SimCam typed = cams[c.camera];
+        SetType(typed, c.eType >= 0 ? c.eType : typed.config.devType, typed.config.sdkType);
         c.options();
         Codes codes;
         Messages messages;
@@ -110,8 +118,8 @@ TEST_F(ChainTest, EachTestTypeSendsItsCommandsAndPostsItsJobsUpToTheEnd)
 TEST_F(ChainTest, ACameraWithoutAKnownTypeIsAskedAndTakesItsOwnType)
 {
     CurrentTestType = 1;
-    const SimCam wired = Camera(1, 4);
-    const SimCam wifi = Camera(2, 1);
+    const SimCam wired = Camera(WIRED);
+    const SimCam wifi = Camera(WIFI);
     Codes codes;
     Messages messages;
     RunToEnd(wired, &codes, &messages, false);
@@ -129,7 +137,7 @@ TEST_F(ChainTest, ACameraWithoutAKnownTypeIsAskedAndTakesItsOwnType)
 TEST_F(ChainTest, APassingCameraShowsItsLinesAndResultsInOrder)
 {
     CurrentTestType = 0;
-    const SimCam cam = Camera(1, 1);
+    const SimCam cam = Camera(WIFI);
     Codes codes;
     Messages messages;
     RunToEnd(cam, &codes, &messages);
@@ -140,11 +148,12 @@ TEST_F(ChainTest, APassingCameraShowsItsLinesAndResultsInOrder)
     EXPECT_EQ(TextOf(r.dev_sn), cam.sn);
     EXPECT_EQ(r.sn_result, 1);
     EXPECT_EQ(r.m_iTestVersion, 1);
-    EXPECT_EQ(TextOf(r.m_szVersion), cam.version);
-    EXPECT_EQ(TextOf(r.m_szModel), "A1");
+    EXPECT_EQ(TextOf(r.m_szVersion), kVersion);
+    EXPECT_EQ(TextOf(r.m_szDeviceIdentify), "VT-IPC-A1");
+    EXPECT_EQ(TextOf(r.m_szModel), "VT");
     EXPECT_EQ(r.func_code_result, 1);
-    EXPECT_EQ(TextOf(r.authorized_func_code), "1,2");
-    EXPECT_EQ(TextOf(r.support_func_code), "1,2,3");
+    EXPECT_EQ(TextOf(r.authorized_func_code), "");
+    EXPECT_EQ(TextOf(r.support_func_code), "");
     EXPECT_EQ(r.rtc_result, 1);
     EXPECT_EQ(r.tf_card_result, 1);
     EXPECT_EQ(r.wifi_signal_result, 1);
@@ -163,7 +172,7 @@ TEST_F(ChainTest, APassingCameraShowsItsLinesAndResultsInOrder)
 
 TEST_F(ChainTest, AReplyBeforeTheFirstTickEndsTheStepOnThatTick)
 {
-    const SimCam cam = Camera(1, 4);
+    const SimCam cam = Camera(WIRED);
     CurrentTestType = 1;
     replies->Silence(1019);
     StartChain(cam);
@@ -181,9 +190,8 @@ struct SilentCase {
     const char* name;
     AutoStep step;
     int code;                            // the unanswered command
+    ChainTestBase::TypedCamera camera;
     int testType;
-    int eType;
-    int sdkType;
     std::function<void()> options;
     QStringList lines;                   // what the time-out shows
     int nextCode;                        // the command that follows (0: none)
@@ -194,36 +202,38 @@ TEST_F(ChainTest, EveryStepTimesOutOnItsOwnTimeAndALateReplyFindsNoTimer)
 {
     const auto none = [] {};
     const SilentCase cases[] = {
-        {"serial number", STEP_SN, 1019, 1, 4, 0, none,
+        {"serial number", STEP_SN, 1019, WIRED, 1, none,
          {"!SN information:abnormal", "!Failed to obtain serial number"}, 1598, 0},
-        {"factory-test state", STEP_FACTORY_STATE, 1598, 1, 4, 0, none, {}, 1020, 0},
-        {"capability", STEP_CAPABILITY, 1020, 1, 4, 0, none, {}, 1012, 0},
-        {"version", STEP_VERSION, 1012, 1, 4, 0, none, {"!Version information:empty"}, 0, 1128},
-        {"device type", STEP_DEV_TYPE, 1030, 1, 4, 0, [this] { widget->RemoveDevType(cam.login); },
+        {"factory-test state", STEP_FACTORY_STATE, 1598, WIRED, 1, none, {}, 1020, 0},
+        {"capability", STEP_CAPABILITY, 1020, WIRED, 1, none, {}, 1012, 0},
+        {"version", STEP_VERSION, 1012, WIRED, 1, none, {"!Version information:empty"}, 0, 1128},
+        {"device type", STEP_DEV_TYPE, 1030, WIRED, 1, [this] { widget->RemoveDevType(cam.login); },
          {"!current dev type default wired, no match the selected test type"}, 0, 1128},
         // A zeroed record already holds the expected lamp mode 0: only a reply may pass it.
-        {"lamp board", STEP_LIGHT_MODE, 1201, 1, 4, 0,
+        {"lamp board", STEP_LIGHT_MODE, 1201, WIRED, 1,
          [this] { SetConfig([](ConfigInfo& c) { c.m_LightMode.bUseLightModeTest = true; }); },
          {"!Lamp panel mode mismatch"}, 0, 1128},
-        {"authorization", STEP_AUTHORIZE, 1750, 3, 5, 1, none, {}, 0, 1130},
-        {"function codes", STEP_FUNCTION_CODE, 1700, 1, 4, 0, none,
+        {"authorization", STEP_AUTHORIZE, 1750, TUYA, 0, none, {}, 0, 1130},
+        {"function codes", STEP_FUNCTION_CODE, 1700, WIRED, 1, none,
          {"!Authorization code information achieve failed"}, 1204, 0},
-        {"clock", STEP_RTC, 1204, 1, 4, 0, none, {"!RTC Test:abnormal"}, 1505, 0},
-        {"TF card", STEP_TF_CARD, 1105, 1, 4, 0, none, {"!TFCard Test:abnormal"}, 0, 1125},
-        {"Wi-Fi signal", STEP_WIFI_SIGNAL, 1526, 0, 1, 0, none, {"!Wifi test fail(,SNR:)"}, 0, 1125},
-        {"4G", STEP_4G, 1532, 2, 3, 0, none, {}, 0, 1127},
-        {"country and city", STEP_COUNTRY_CITY, 1117, 1, 4, 0,
-         [this] { widget->m_strCountryCity = "CN;Shenzhen"; }, {"!Custom Country-City Test:abnormal"},
-         0, 1128},
+        {"clock", STEP_RTC, 1204, WIRED, 1, none, {"!RTC Test:abnormal"}, 1505, 0},
+        {"TF card", STEP_TF_CARD, 1105, WIRED, 1, none, {"!TFCard Test:abnormal"}, 0, 1125},
+        {"Wi-Fi signal", STEP_WIFI_SIGNAL, 1526, WIFI, 0, none, {"!Wifi test fail(,SNR:)"}, 0, 1125},
+        {"4G", STEP_4G, 1532, LTE, 2, none, {}, 0, 1127},
+        {"country and city", STEP_COUNTRY_CITY, 1117, WIRED, 1, [this] { widget->m_strCountryCity = "CN;Shenzhen"; },
+         {"!Custom Country-City Test:abnormal"}, 0, 1128},
     };
     const ConfigInfo base = widget->ConfigSnapshot();
-    cam = Camera(1, 4);
+    std::map<int, SimCam> cams;
     for (const SilentCase& c : cases) {
         SCOPED_TRACE(c.name);
         widget->SetConfig(base);
         widget->m_strCountryCity.clear();
         CurrentTestType = c.testType;
-        SetType(cam, c.eType, c.sdkType);
+        if (!cams.count(c.camera))
+            cams[c.camera] = Camera(c.camera);
+        cam = cams[c.camera];
+        SetType(cam, cam.config.devType, cam.config.sdkType);
         c.options();
         replies->Silence(c.code);
         host.panel->ClearAutoTestResults();
@@ -270,9 +280,8 @@ TEST_F(ChainTest, EveryStepTimesOutOnItsOwnTimeAndALateReplyFindsNoTimer)
 
 struct CameraKind {
     const char* name;
+    ChainTestBase::TypedCamera camera;
     int testType;
-    int eType;
-    int sdkType;
     QStringList lines;                   // a passing camera's lines
 };
 
@@ -294,37 +303,24 @@ TEST_F(ChainTest, ASecondBeginLeavesNothingOfTheOldChainOnTheNewCamera)
     const QStringList card{"RTC Test:normal", "TFCard Test:normal(32GB)"};
     const QString end = "Please Begin Manual Test";
     const CameraKind kinds[] = {
-        {"Wi-Fi (DevType 1)", 0, 1, 0, head + card + QStringList{"Wifi test pass(-45,SNR:80)", end}},
-        {"wired (DevType 4)", 1, 4, 0, head + card + QStringList{end}},
-        {"4G (DevType 3)", 2, 3, 0, head + card + QStringList{end}},
-        {"dual 4G (DevType 6)", 2, 6, 0,
+        {"Wi-Fi (DevType 1)", WIFI, 0, head + card + QStringList{"Wifi test pass(-45,SNR:80)", end}},
+        {"wired (DevType 4)", WIRED, 1, head + card + QStringList{end}},
+        {"4G (DevType 3)", LTE, 2, head + card + QStringList{end}},
+        {"dual 4G (DevType 6)", DUAL_LTE, 2,
          head + card + QStringList{"Obtaining dual 4G card information, please wait...", end}},
-        {"intelligent (DevType 5)", 3, 5, 0, head + QStringList{end}},
-        {"Tuya (DevType 5, SDK type 1)", 3, 5, 1, head + QStringList{end}},
+        {"intelligent (DevType 5)", INTELLIGENT, 3, head + QStringList{end}},
+        {"Tuya (DevType 1, SDK type 1)", TUYA, 0, head + card + QStringList{"Wifi test pass(-45,SNR:80)", end}},
     };
-    const ConfigInfo base = widget->ConfigSnapshot();
-    SimCam a = Camera(1, 0);
-    SimCam b = Camera(2, 0);
-    a.version = "V9.9.9";
+    int twins = 0;
     for (const CameraKind& kind : kinds) {
+        const SimCam a = Camera(kind.camera);
+        const SimCam b = Twin(a, ++twins);
+        CurrentTestType = kind.testType;
         for (Phase phase : {Phase::VersionPrompt, Phase::RunningJob, Phase::PictureWait}) {
             SCOPED_TRACE(std::string(kind.name) + ", " + PhaseName(phase));
-            widget->SetConfig(base);
-            if (phase == Phase::VersionPrompt)
-                SetConfig([](ConfigInfo& c) { c.m_Tips.bVesionInfo = true; });
-            CurrentTestType = kind.testType;
-            for (SimCam* cam : {&a, &b}) {
-                cam->type.eType = kind.eType;
-                cam->type.iSDKType = kind.sdkType;
-                replies->AddCamera(*cam);
-                widget->RemoveDevType(cam->login);
-            }
-            // A's own version fails only where the prompt is wanted.
-            replies->AddCamera(phase == Phase::VersionPrompt ? a : [&] {
-                SimCam same = a;
-                same.version = b.version;
-                return same;
-            }());
+            SetConfig([&](ConfigInfo& c) { c.m_Tips.bVesionInfo = phase == Phase::VersionPrompt; });
+            // The old camera's version fails where the prompt is wanted.
+            SetVersion(a, phase == Phase::VersionPrompt ? "V9.9.9" : kVersion);
             host.panel->ClearAutoTestResults();
 
             int linesAtSwap = -1;
@@ -384,8 +380,9 @@ TEST_F(ChainTest, ASecondBeginLeavesNothingOfTheOldChainOnTheNewCamera)
             EXPECT_EQ(now.TestRuslut.sn_result, 1);
             EXPECT_EQ(now.TestRuslut.m_iTestVersion, 1);
             EXPECT_EQ(now.TestRuslut.bind_result, 1);
-            EXPECT_EQ(TextOf(now.TestRuslut.tuya_uuid), kind.sdkType == 1 ? "uuid-" + b.sn : QByteArray());
-            EXPECT_EQ(widget->CurrentDevType().eType, kind.eType);
+            EXPECT_EQ(TextOf(now.TestRuslut.tuya_uuid), b.config.authUuid.toLatin1());
+            EXPECT_EQ(widget->CurrentDevType().eType, b.config.devType);
+            EXPECT_EQ(widget->CurrentDevType().iSDKType, b.config.sdkType);
         }
     }
 }
@@ -395,16 +392,9 @@ TEST_F(ChainTest, ASecondBeginLeavesNothingOfTheOldChainOnTheNewCamera)
 
 TEST_F(ChainTest, The4GStepAsksAgainOnEveryTickUntilTheModuleIsReady)
 {
+    // The camera answers twice "not ready" (status 1), then in full.
     CurrentTestType = 2;
-    const SimCam cam = Camera(1, 3);
-    int asked = 0;
-    replies->SetAnswer(1532, [&](LeftTopWidget& w, const SimCam& c) {
-        // Twice "not ready" (status 1), then the full reply.
-        if (++asked <= 2)
-            FakeReplies::Flag(w, STEP_4G, 2);
-        else
-            FakeReplies::Pass(w, c, 1532);
-    });
+    const SimCam cam = Camera(LTE);
     QString iccidOfTheJob;
     widget->SetAuxJobBody(AUX_MSG_4G_INFO_TEST, [&](const AuxJobEnvelope& job, AuxJobRun& run) {
         iccidOfTheJob = static_cast<const Dev4GInfo*>(job.record)->ICCID;
@@ -414,20 +404,19 @@ TEST_F(ChainTest, The4GStepAsksAgainOnEveryTickUntilTheModuleIsReady)
     Messages messages;
     RunToEnd(cam, &codes, &messages);
     EXPECT_EQ(codes, (Codes{1019, 1598, 1020, 1012, 1700, 1204, 1505, 1105, 1532, 1532, 1532}));
-    EXPECT_EQ(asked, 3);
-    EXPECT_EQ(iccidOfTheJob, "89860312345678901234");
+    EXPECT_EQ(iccidOfTheJob, cam.config.iccid);
     EXPECT_EQ(widget->CurrentDevice().TestRuslut.result_4g, 1);
 }
 
 TEST_F(ChainTest, TheWifiSignalWaitsForTheConnectToSettleAndNotForAnotherCamera)
 {
     CurrentTestType = 0;
-    const SimCam a = Camera(1, 1);
-    const SimCam b = Camera(2, 4);
+    const SimCam a = Camera(WIFI);
+    const SimCam b = Camera(WIRED);
     QElapsedTimer sinceCard;
-    replies->SetAnswer(1105, [&](LeftTopWidget& w, const SimCam& c) {
+    replies->SetAnswer(1105, [&](LeftTopWidget& w, const SimCam& c, const CamReply& reply) {
         sinceCard.start();
-        FakeReplies::Pass(w, c, 1105);
+        FakeReplies::Parse(w, c, reply);
     });
     auto sent1526 = [&](const SimCam& cam) {
         const Codes codes = CommandsOf(cam);
@@ -469,7 +458,7 @@ TEST_F(ChainTest, CountryAndCityGoOutOnlyAsOneSafePair)
         {"CN;Shen<zhen", nullptr},
     };
     CurrentTestType = 1;
-    cam = Camera(1, 4);
+    cam = Camera(WIRED);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         widget->m_strCountryCity = QString::fromUtf8(c.text);
@@ -500,8 +489,8 @@ TEST_F(ChainTest, TheBackEndsMacGoesOutOnlyAsASafeValueAndOnlyToItsCamera)
     ServerHost = QString::fromStdString(backend.HostText());
     widget->m_strOrderNumber = "ORD-0001";
     CurrentTestType = 1;
-    const SimCam a = Camera(1, 4);
-    const SimCam b = Camera(2, 4);
+    const SimCam a = Camera(WIRED);
+    const SimCam b = Twin(a, 1);
     QString macOfTheLabel = "-";
     widget->SetAuxJobBody(AUX_MSG_PRINT_QRCODE, [&](const AuxJobEnvelope& job, AuxJobRun&) {
         macOfTheLabel = static_cast<const AuxPrintQRCodeMsg*>(job.record)->strMac;
@@ -573,7 +562,7 @@ TEST_F(ChainTest, TheBackEndsMacGoesOutOnlyAsASafeValueAndOnlyToItsCamera)
 TEST_F(ChainTest, ALogoPathTheUploadCannotHoldIsRefusedNotCut)
 {
     CurrentTestType = 1;
-    cam = Camera(1, 4);
+    cam = Camera(WIRED);
     s_dir->writeFile("logo.png", "png");
     struct Case {
         QString path;
@@ -606,7 +595,7 @@ TEST_F(ChainTest, ALogoPathTheUploadCannotHoldIsRefusedNotCut)
 TEST_F(ChainTest, AStoppedCameraIsJudgedButSentNothingMore)
 {
     CurrentTestType = 1;
-    const SimCam cam1 = Camera(1, 4);
+    const SimCam cam1 = Camera(WIRED);
     replies->Silence(1012);
     StartChain(cam1);
     ASSERT_TRUE(WaitStepRunning(STEP_VERSION));
@@ -628,7 +617,7 @@ TEST_F(ChainTest, AStoppedCameraIsJudgedButSentNothingMore)
 TEST_F(ChainTest, AFormatResultLeadsToTheCardOfTheManualPanel)
 {
     CurrentTestType = 1;
-    cam = Camera(1, 4);
+    cam = Camera(WIRED);
     StartChain(cam);
     ASSERT_TRUE(WaitFor([&] { return Finished(); }));
     const auto* formatLabel = host.panel->findChild<QLabel*>("m_lbFormat");
@@ -664,7 +653,7 @@ TEST_F(ChainTest, AFormatResultLeadsToTheCardOfTheManualPanel)
 TEST_F(ChainTest, AManualFunctionCodeCheckShowsOnThePanelAndEndsThere)
 {
     CurrentTestType = 1;
-    cam = Camera(1, 4);
+    cam = Camera(WIRED);
     StartChain(cam);
     ASSERT_TRUE(WaitFor([&] { return Finished(); }));
     host.panel->ClearAutoTestResults();
@@ -708,7 +697,7 @@ TEST_F(ChainTest, TheVideoJudgesFollowTheLensOnScreen)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        widget->SetCurrentDevice(MakeDevice("VTS0000000000011", "127.0.0.31", 41, 1));
+        widget->SetCurrentDevice(MakeDevice("VT21W10000000001", "127.0.0.31", 41, 1));
         DevTypeInfo type;
         type.Feature = c.twoLenses ? 1 : 0;
         widget->SetCurrentDevType(type);
@@ -727,7 +716,8 @@ TEST_F(ChainTest, TheVideoJudgesFollowTheLensOnScreen)
 TEST_F(ChainTest, TheEndStartsTheManualScriptOrAsksForTheManualTest)
 {
     CurrentTestType = 4;
-    cam = Camera(1, 0);
+    cam = Camera(WIRED);
+    SetType(cam, 0, 0);
     QSignalSpy begun(widget.get(), &LeftTopWidget::siganlBeginManulTest);
     SetConfig([](ConfigInfo& c) { c.m_ManualAutoTest.bAutoBeginRun = true; });
     struct Case {

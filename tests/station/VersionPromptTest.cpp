@@ -21,15 +21,14 @@ protected:
         ChainTestBase::SetUp();
         SetConfig([](ConfigInfo& c) { c.m_Tips.bVesionInfo = true; });
         CurrentTestType = 1;
-        cam = Camera(1, 4);
-        cam.version = "V9.9.9";
-        replies->AddCamera(cam);
+        cam = Camera(WIRED);
+        SetVersion(cam, "V9.9.9");
         // The file as the operator left it, with a text of the store's encoding.
         CConfigFile* store = CConfigFile::GetInstance();
         ConfigInfo info;
         store->GetConfigInfo(info);
         info.m_UIVerion.bUseVersion = true;
-        info.m_UIVerion.strVersion = "V5.2.0.20261120";
+        info.m_UIVerion.strVersion = kVersion;
         info.m_Tips.bVesionInfo = true;
         info.m_LoginInfo.LoginUserName = QString::fromUtf8("测试员");
         ASSERT_EQ(store->SaveAll(info), 0);
