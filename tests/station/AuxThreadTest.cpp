@@ -252,6 +252,9 @@ TEST_F(AuxThreadTest, TheStopCutsTheRunningRequestShortAndFreesTheQueuedJobs)
     }
     widget->StopAuxThread();
     EXPECT_FALSE(widget->Workers().IsAlive(StationWorkers::Aux));
+    // The bind job's end came during the join: no chain goes on without the thread.
+    EXPECT_FALSE(widget->IsChainCurrent(widget->Chain()));
+    EXPECT_TRUE(host.Lines().isEmpty());
     {
         std::lock_guard<std::mutex> guard(lock);
         EXPECT_EQ(code, 3) << "stopped in its connect wait, not timed out (5)";
