@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -206,6 +207,10 @@ public:
 
     // ----- search cycle (LeftTopWidgetSearch.cpp) -----
     void ExecuteAutoSearchDevThread();
+    // One cycle of the search thread (search, re-address, log in, package
+    // check and upload, hand-over); false once the run flag cleared during it.
+    // Tests run it from a thread of their own with the run flag set.
+    bool RunSearchCycle();
     void StartSearchDev(unsigned timeoutMs);
     void StopSearchDev();
     void GetAllSearachDevs();
@@ -220,6 +225,8 @@ public:
     void GetSearchDevsConfigFileCheck();
     void WaitSearchDevsConfigFileCheckReturn(unsigned timeoutMs);
     void WaitSearchDevsUploadConfigFileFinishReturn(unsigned timeoutMs);
+    // After the check wait: matching devices go to the ready list, differing ones get the package.
+    void DealSearchDevsConfigFileCheck();
 
     // ----- ID service (LeftTopWidgetIdService.cpp) -----
     void ExecuteGetIDServiceThread();
@@ -503,6 +510,9 @@ private:
     void FinishStop();
     void ApplyRunButtonState();
     void StopAfterNetworkAnomalies();
+    // Search cycle: polls the search list every 100 ms, under its lock, until
+    // no record is pending, timeoutMs passed (false) or the run ended (false).
+    bool WaitForSearchDevs(unsigned timeoutMs, const std::function<bool(const DevInfo&)>& pending);
     // Panel.
     void ApplyOptionRules();
     bool IsAlarmFileMissing() const;
