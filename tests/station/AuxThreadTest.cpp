@@ -13,11 +13,14 @@ namespace {
 
 using Ends = std::vector<std::pair<int, int>>;
 
-class AuxThreadTest : public ControllerTestBase<PanelHost> {
+class AuxThreadTest : public ControllerTestBase<PanelHost, AuxThreadTest> {
+public:
+    inline static TempAppDir* s_dir = nullptr;
+
 protected:
     void SetUp() override
     {
-        ControllerTestBase<PanelHost>::SetUp();
+        ControllerTestBase<PanelHost, AuxThreadTest>::SetUp();
         Make();
         jobs.Install(widget.get());
         DevInfo dev = MakeDevice("VTS0000000000071", "127.0.2.71", 71, 1);
@@ -30,7 +33,7 @@ protected:
     void TearDown() override
     {
         jobs.Release();
-        ControllerTestBase<PanelHost>::TearDown();
+        ControllerTestBase<PanelHost, AuxThreadTest>::TearDown();
         LoggedIn = false;
     }
 

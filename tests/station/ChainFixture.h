@@ -1,11 +1,12 @@
 #pragma once
 
 // The automatic chain against simulated cameras. The cameras take the
-// commands (SimLan logs them); FakeReplies stands in for the reply parsers and
-// stores what a passing camera answers, as the parsers would on the GUI thread.
-// Time-outs run on a fake tick; jobs run bodies that record them.
+// commands (SimLan logs them) and their replies reach the controller's reply
+// parsers (ReplyRouter). Time-outs run on a fake tick; jobs run bodies that
+// record them.
 #include "ControllerFixture.h"
 
+#include "AuxResponseInfo.h"
 #include "Clock.h"
 #include "FuncLib.h"
 #include "ModalHook.h"
@@ -17,7 +18,6 @@
 #include <QAbstractItemModel>
 #include <QBrush>
 #include <QListView>
-#include <QRegularExpression>
 #include <QThread>
 #include <QTimer>
 
@@ -82,153 +82,46 @@ struct SimCam {
 
 // One reply as the SDK's message callback delivered it.
 struct CamReply {
+    int64_t login = 0;
     int code = 0;                        // message code
     int status = 0;                      // signed status byte
     QByteArray text;
 };
 
-// Stands in for the reply parsers: takes the simulated cameras' replies from
-// the SDK's message callback and stores what they say where the parsers do,
-// for the current camera only, on the GUI thread (every event loop of it).
-class FakeReplies : public QObject {
+// Hands the simulated cameras' replies, as the SDK's message callback
+// delivered them, to the controller's reply dispatcher on the GUI thread, as
+// the main window does with event 1010; runs in every event loop of that thread.
+class ReplyRouter : public QObject {
 public:
-    using Answer = std::function<void(LeftTopWidget& w, const SimCam& cam, const CamReply& reply)>;
+    using Watch = std::function<void(const CamReply& reply)>;
 
-    FakeReplies(LeftTopWidget* widget, SdkEventRecorder* recorder) : m_w(widget), m_recorder(recorder)
+    ReplyRouter(LeftTopWidget* widget, SdkEventRecorder* recorder) : m_w(widget), m_recorder(recorder)
     {
-        connect(&m_timer, &QTimer::timeout, this, &FakeReplies::Pump);
+        connect(&m_timer, &QTimer::timeout, this, &ReplyRouter::Pump);
         m_timer.start(2);
     }
 
-    void AddCamera(const SimCam& cam) { m_cams[cam.login] = cam; }
-    // Replies to code are dropped (every camera), as a parser drops a malformed one.
+    // Replies to code are lost on the way (every camera).
     void Silence(int code) { m_silent.insert(code); }
     void Speak(int code) { m_silent.erase(code); }
-    // The reply to code goes to answer instead.
-    void SetAnswer(int code, Answer answer) { m_custom[code] = std::move(answer); }
+    // Sees every reply to code just before the controller does.
+    void SetWatch(int code, Watch watch) { m_watch[code] = std::move(watch); }
 
-    static void Flag(LeftTopWidget& w, AutoStep step, int value = 1) { w.m_AutoSteps[step].iReplyFlag = value; }
-
-    static QByteArray Attr(const QByteArray& text, const char* name)
+    static void Deliver(LeftTopWidget& w, int64_t login, int64_t state, const QByteArray& text)
     {
-        const QRegularExpression re(QStringLiteral("(?:^|\\s)%1=\"([^\"]*)\"").arg(QLatin1String(name)));
-        return re.match(QString::fromLatin1(text)).captured(1).toLatin1();
+        auto* info = new AuxResponseInfo;
+        info->lLoginID = login;
+        info->lStateCode = state;
+        info->pResponse = new char[text.size() + 1];
+        std::memcpy(info->pResponse, text.constData(), size_t(text.size()) + 1);
+        w.onAuxResponse(info);
+        FreeAuxResponseInfo(info);
     }
 
-    // What the parsers store for a reply of the current camera.
-    static void Parse(LeftTopWidget& w, const SimCam& cam, const CamReply& r)
-    {
-        auto update = [&](const std::function<void(DevInfo&)>& change) { w.UpdateCurrentDevice(cam.login, change); };
-        switch (r.code) {
-        case 1019:
-            update([&](DevInfo& d) { SetResultText(d.TestRuslut.dev_sn, Attr(r.text, "SerialNumber").constData()); });
-            Flag(w, STEP_SN);
-            break;
-        case 1598:
-            update([&](DevInfo& d) { d.TestRuslut.factory_test_code = r.status == 0 ? 1 : r.status; });
-            Flag(w, STEP_FACTORY_STATE);
-            break;
-        case 1020:
-            Flag(w, STEP_CAPABILITY);
-            break;
-        case 1012:
-            update([&](DevInfo& d) {
-                SetResultText(d.szFirmwareVersion, Attr(r.text, "FileSystemVersion").constData());
-                SetResultText(d.szFileSystemIdentify, Attr(r.text, "FileSystemIdentify").constData());
-                SetResultText(d.szDeviceIdentify, Attr(r.text, "DeviceIdentify").constData());
-            });
-            w.IsSpecialModel();
-            Flag(w, STEP_VERSION);
-            break;
-        case 1117:
-            update([&](DevInfo& d) { d.TestRuslut.custom_country_result = r.status == 0 ? 1 : -1; });
-            Flag(w, STEP_COUNTRY_CITY);
-            break;
-        case 337:
-            update([&](DevInfo& d) { d.TestRuslut.custom_mac_result = r.status == 0 ? 1 : -1; });
-            Flag(w, STEP_CUSTOM_MAC);
-            break;
-        case 1001:
-            if (Attr(r.text, "Type") == "4") {
-                update([](DevInfo& d) { d.TestRuslut.custom_logo_result = 1; });
-                Flag(w, STEP_LOGO);
-            }
-            break;
-        case 1030: {
-            DevTypeInfo type;
-            type.strIpcType = QString::fromLatin1(Attr(r.text, "IPC_Type"));
-            type.eTypeDevMainType = Attr(r.text, "DevMType").toInt();
-            type.eType = Attr(r.text, "DevType").toInt();
-            type.iSDKType = Attr(r.text, "SDKType").toInt();
-            type.Feature = Attr(r.text, "Feature").toLongLong();
-            type.strResponse = QString::fromLatin1(r.text);
-            w.InsertDevType(cam.login, type);
-            Flag(w, STEP_DEV_TYPE);
-            break;
-        }
-        case 1201: {
-            // The lamp boards of a device without the IoT capability.
-            static const int kModes[] = {0, 2, 1, 3, 6, 5};
-            const int mode = Attr(r.text, "LightMode").toInt();
-            update([&](DevInfo& d) { d.iLightMode = kModes[qBound(0, mode, 5)]; });
-            Flag(w, STEP_LIGHT_MODE);
-            break;
-        }
-        case 1750:
-            w.m_iAuthorizeReplyStatus = 1;
-            w.m_iAutorizationStatus = Attr(r.text, "AutorizationStatus").toInt();
-            w.m_strAuthorizeUUID = QString::fromLatin1(Attr(r.text, "UUID"));
-            w.m_strAuthorizeKey = QString::fromLatin1(Attr(r.text, "Key"));
-            Flag(w, STEP_AUTHORIZE);
-            break;
-        case 1700:
-            update([&](DevInfo& d) {
-                d.iRetCode = Attr(r.text, "RetCode").toInt();
-                SetResultText(d.szFuncCode, Attr(r.text, "FuncCode").constData());
-                SetResultText(d.szSupportFuncCode, Attr(r.text, "SupportFuncCode").constData());
-            });
-            Flag(w, STEP_FUNCTION_CODE);
-            break;
-        case 1204:
-            update([](DevInfo& d) { d.TestRuslut.rtc_result = 1; });
-            Flag(w, STEP_RTC);
-            break;
-        case 1105:
-            update([&](DevInfo& d) {
-                d.TestRuslut.tf_card_result = Attr(r.text, "SDCardState").toInt() == 0 ? 1 : -1;
-                d.TestRuslut.card_info = Attr(r.text, "CardInfo").toInt();
-                d.TestRuslut.card_remain_space = Attr(r.text, "SDCardRemainSpace").toInt();
-            });
-            Flag(w, STEP_TF_CARD);
-            break;
-        case 1526:
-            update([&](DevInfo& d) {
-                SetResultText(d.szSignalLevel, Attr(r.text, "SignalLevel").constData());
-                SetResultText(d.szQuality, Attr(r.text, "Quality").constData());
-            });
-            Flag(w, STEP_WIFI_SIGNAL);
-            break;
-        case 1532:
-            if (r.status == 1) {
-                Flag(w, STEP_4G, 2);
-                break;
-            }
-            w.m_Dev4GInfo.ICCID = QString::fromLatin1(Attr(r.text, "ICCID"));
-            w.m_Dev4GInfo.ICCID2 = QString::fromLatin1(Attr(r.text, "ICCID2"));
-            w.m_Dev4GInfo.Operator = QString::fromLatin1(Attr(r.text, "Operator"));
-            w.m_Dev4GInfo.SignalStrength = Attr(r.text, "SignalStrength").toInt();
-            w.m_Dev4GInfo.ConnectInternet = Attr(r.text, "ConnectInternet").toInt();
-            Flag(w, STEP_4G);
-            break;
-        default:
-            break;
-        }
-    }
-
-    // A passing camera's reply to code, stored as the parsers would.
+    // A passing camera's reply to code, delivered now.
     static void Pass(LeftTopWidget& w, const SimCam& cam, int code)
     {
-        Parse(w, cam, CamReply{code, 0, SimCamera(cam.config).BuiltInReply(code)});
+        Deliver(w, cam.login, code, SimCamera(cam.config).BuiltInReply(code));
     }
 
     void Pump()
@@ -236,18 +129,15 @@ public:
         const QVector<SdkEvent> events = m_recorder->Events();
         for (; m_seen < events.size(); ++m_seen) {
             const SdkEvent& e = events[m_seen];
-            auto cam = m_cams.find(e.handle);
-            // The parsers drop the replies of a camera that is not current.
-            if (!e.reply || cam == m_cams.end() || e.handle != m_w->CurrentLoginHandle())
+            if (!e.reply)
                 continue;
-            const CamReply reply{e.code & 0xFFFFFF, int(int8_t(uint8_t(uint32_t(e.code) >> 24))), e.data};
+            const CamReply reply{e.handle, e.code & 0xFFFFFF, int(int8_t(uint8_t(uint32_t(e.code) >> 24))), e.data};
             if (m_silent.count(reply.code))
                 continue;
-            auto custom = m_custom.find(reply.code);
-            if (custom != m_custom.end())
-                custom->second(*m_w, cam->second, reply);
-            else
-                Parse(*m_w, cam->second, reply);
+            auto watch = m_watch.find(reply.code);
+            if (watch != m_watch.end())
+                watch->second(reply);
+            Deliver(*m_w, e.handle, e.code, e.data);
         }
     }
 
@@ -255,10 +145,9 @@ private:
     LeftTopWidget* m_w;
     SdkEventRecorder* m_recorder;
     QTimer m_timer;
-    std::map<int64_t, SimCam> m_cams;
     int m_seen = 0;
     std::set<int> m_silent;
-    std::map<int, Answer> m_custom;
+    std::map<int, Watch> m_watch;
 };
 
 // Bodies of the jobs 1125-1130 that record each job and return a passing
@@ -371,14 +260,24 @@ private:
 };
 
 // The simulated LAN of one camera of each device type (sdk/sim/SimTypedProfile.json).
-class ChainTestBase : public ControllerTestBase<PanelHost> {
+class ChainTestBase : public ControllerTestBase<PanelHost, ChainTestBase> {
 public:
     enum TypedCamera { WIFI = 0, WIRED = 1, LTE = 2, DUAL_LTE = 3, INTELLIGENT = 4, TUYA = 5 };
+
+    // One folder for every suite of the program: the configuration store,
+    // made once, keeps writing into it.
+    static void SetUpTestSuite()
+    {
+        static TempAppDir folder(QByteArray("[CONFIG]\niLogSwitch=1\n"));
+        s_dir = &folder;
+    }
+    static void TearDownTestSuite() {}
+    inline static TempAppDir* s_dir = nullptr;
 
 protected:
     void SetUp() override
     {
-        ControllerTestBase<PanelHost>::SetUp();
+        ControllerTestBase<PanelHost, ChainTestBase>::SetUp();
         g_chainTick = 1000000;
         Clock::SetTickSource(&ChainTick);
         QString error;
@@ -387,7 +286,7 @@ protected:
         recorder.Attach();
         LoggedIn = true;
         Make();
-        replies = std::make_unique<FakeReplies>(widget.get(), &recorder);
+        replies = std::make_unique<ReplyRouter>(widget.get(), &recorder);
         jobs.Install(widget.get());
         widget->installEventFilter(&ticks);
         SetConfig([](ConfigInfo& c) {
@@ -411,7 +310,7 @@ protected:
         jobs.Release();
         ModalHook::Clear();
         replies.reset();
-        ControllerTestBase<PanelHost>::TearDown();
+        ControllerTestBase<PanelHost, ChainTestBase>::TearDown();
         FC_Loc_Cleanup();
         recorder.Detach();
         SimLan::Instance().Reset();
@@ -444,7 +343,6 @@ protected:
         cam.type.iSDKType = config.sdkType;
         cam.type.Feature = config.feature;
         cam.type.strResponse = QString::fromLatin1(SimCamera(config).BuiltInReply(1030));
-        replies->AddCamera(cam);
         return cam;
     }
 
@@ -475,7 +373,6 @@ protected:
     {
         cam.type.eType = eType;
         cam.type.iSDKType = sdkType;
-        replies->AddCamera(cam);
         widget->RemoveDevType(cam.login);
         widget->InsertDevType(cam.login, cam.type);
     }
@@ -526,7 +423,7 @@ protected:
 
     SimProfile profile;
     SdkEventRecorder recorder;
-    std::unique_ptr<FakeReplies> replies;
+    std::unique_ptr<ReplyRouter> replies;
     JobRecorder jobs;
     TickCounter ticks;
 };

@@ -179,7 +179,7 @@ TEST_F(ChainTest, AReplyBeforeTheFirstTickEndsTheStepOnThatTick)
     const int timer = widget->m_AutoSteps[STEP_SN].iTimerId;
     ASSERT_NE(timer, 0);
     // Answered before the event loop runs again: the first tick finds it.
-    FakeReplies::Pass(*widget, cam, 1019);
+    ReplyRouter::Pass(*widget, cam, 1019);
     ASSERT_TRUE(WaitFor([&] { return CommandsOf(cam).size() >= 2; }));
     EXPECT_EQ(CommandsOf(cam), (Codes{1019, 1598}));
     EXPECT_EQ(ticks.Of(timer), 1);
@@ -268,7 +268,7 @@ TEST_F(ChainTest, EveryStepTimesOutOnItsOwnTimeAndALateReplyFindsNoTimer)
         // The reply that comes now finds no timer: nothing is judged twice.
         replies->Speak(c.code);
         const QStringList atEnd = host.Lines();
-        FakeReplies::Pass(*widget, cam, c.code);
+        ReplyRouter::Pass(*widget, cam, c.code);
         for (int i = 0; i < 3; ++i)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         EXPECT_EQ(host.Lines(), atEnd);
@@ -414,10 +414,7 @@ TEST_F(ChainTest, TheWifiSignalWaitsForTheConnectToSettleAndNotForAnotherCamera)
     const SimCam a = Camera(WIFI);
     const SimCam b = Camera(WIRED);
     QElapsedTimer sinceCard;
-    replies->SetAnswer(1105, [&](LeftTopWidget& w, const SimCam& c, const CamReply& reply) {
-        sinceCard.start();
-        FakeReplies::Parse(w, c, reply);
-    });
+    replies->SetWatch(1105, [&](const CamReply&) { sinceCard.start(); });
     auto sent1526 = [&](const SimCam& cam) {
         const Codes codes = CommandsOf(cam);
         return std::count(codes.begin(), codes.end(), 1526);
@@ -588,7 +585,9 @@ TEST_F(ChainTest, ALogoPathTheUploadCannotHoldIsRefusedNotCut)
         }
         ASSERT_TRUE(WaitFor([&] { return Finished(); }));
         EXPECT_TRUE(host.Lines().contains(c.uploaded ? "Custom Logo File Test:normal" : "!Custom Logo File Test:abnormal"));
-        EXPECT_EQ(widget->CurrentDevice().TestRuslut.custom_logo_result, c.uploaded ? 1 : -1);
+        const DevTestResult r = widget->CurrentDevice().TestRuslut;
+        EXPECT_EQ(r.custom_logo_result, c.uploaded ? 1 : -1);
+        EXPECT_EQ(TextOf(r.customized_items_result), c.uploaded ? "" : "2") << "the failed customisation's code";
     }
 }
 
@@ -633,7 +632,7 @@ TEST_F(ChainTest, AFormatResultLeadsToTheCardOfTheManualPanel)
         d.TestRuslut.tf_card_result = 0;
     });
     widget->StartStep(STEP_FORMAT);
-    FakeReplies::Flag(*widget, STEP_FORMAT);
+    widget->m_AutoSteps[STEP_FORMAT].iReplyFlag = 1;
     ASSERT_TRUE(WaitFor([&] { return cardLabel->text() == "card capacity:32GB"; }));
     EXPECT_EQ(spaceLabel->text(), "card space:30GB");
     EXPECT_EQ(formatLabel->text(), "format succeed");

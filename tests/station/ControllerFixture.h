@@ -64,18 +64,17 @@ protected:
     }
 };
 
-// One application folder for the process (the configuration store is made
-// once, over the first folder), a host adapter list of our own and a host that
-// stands in for the main window.
-template <class Host>
+// An application folder per test suite (Self::s_dir; the configuration store
+// is made once, over the first one), a host adapter list of our own and a host
+// that stands in for the main window.
+template <class Host, class Self>
 class ControllerTestBase : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
+    static void SetUpTestSuite() { Self::s_dir = new TempAppDir(QByteArray("[CONFIG]\niLogSwitch=1\n")); }
+    static void TearDownTestSuite()
     {
-        static std::unique_ptr<TempAppDir> folder;
-        if (!folder)
-            folder = std::make_unique<TempAppDir>(QByteArray("[CONFIG]\niLogSwitch=1\n"));
-        s_dir = folder.get();
+        delete Self::s_dir;
+        Self::s_dir = nullptr;
     }
 
     void SetUp() override
@@ -148,9 +147,11 @@ protected:
         return true;
     }
 
-    inline static TempAppDir* s_dir = nullptr;
     Host host;
     std::unique_ptr<LeftTopWidget> widget;
 };
 
-using ControllerTest = ControllerTestBase<FakeHost>;
+class ControllerTest : public ControllerTestBase<FakeHost, ControllerTest> {
+public:
+    static TempAppDir* s_dir;
+};

@@ -28,6 +28,8 @@
 
 #include <cstring>
 
+TempAppDir* ControllerTest::s_dir = nullptr;
+
 namespace {
 
 template <typename T>
