@@ -251,8 +251,10 @@ public:
 
     // ----- automatic chain (LeftTopWidgetChain.cpp) -----
     // A new chain for the current camera (event 1020, before dealBeginTestAutoItem):
-    // a new generation, every slot stamped with it, and the previous camera's
-    // custom MAC, authorization words, UUID and key emptied.
+    // a new generation, every slot stamped with it, the previous camera's
+    // custom MAC, authorization words, UUID and key emptied, and the device
+    // type this camera reported taken (else the default). A channel switch of
+    // the same camera must not make a new current device: that ends its chain.
     void BeginChain();
     // The chain in progress and the token of this moment.
     const ChainToken& Chain() const { return m_chain; }
