@@ -4,6 +4,7 @@
 station_add_test(main_window_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/MainWindowRoutingTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/MainWindowSessionTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MainWindowFixture.h
   LIBS mainshell backendsim
   RESOURCE_LOCK port3600
