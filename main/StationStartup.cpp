@@ -31,12 +31,14 @@ int RunStation(QApplication& app)
     // station hides while its dialogs are up) must not end the loop on their own.
     QApplication::setQuitOnLastWindowClosed(false);
     auto window = std::make_unique<Dravonix>(nullptr);
-    QObject::connect(window.get(), &Dravonix::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     if (MainviewVideoWidget* video = window->VideoWindow())
         video->hide();
 
     int exitCode = 0;
     if (window->AutoLogin() == 0 && !window->IsClosing() && EnterGrantedMode(*window) && !window->IsClosing()) {
+        // Only a loop that runs may be told to quit: a quit asked for before it
+        // would end every later event loop of the thread at once.
+        QObject::connect(window.get(), &Dravonix::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
         window->ShowStation();
         exitCode = app.exec();
     }

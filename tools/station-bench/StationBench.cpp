@@ -77,7 +77,7 @@ QByteArray LineProfile(const Options& o)
 
 QByteArray DemoTestConfig()
 {
-    QFile f(QStringLiteral(STATION_SOURCE_DIR "/scripts/demo/TestConfig.json"));
+    QFile f(QString::fromUtf8(STATION_SOURCE_DIR) + "/scripts/demo/TestConfig.json");
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
