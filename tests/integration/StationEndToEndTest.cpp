@@ -29,7 +29,7 @@ QByteArray Camera(const char* serial, const char* address, const char* gateway, 
 {
     return QByteArray(R"({"serial": ")") + serial + R"(", "type": "IPC", "address": ")" + address
            + R"(", "netmask": "255.255.255.0", "gateway": ")" + gateway + R"(", "port": 3000,
-         "cloudId": "VTC)" + QByteArray(serial).mid(3) + R"(",
+         "devMType": 101, "devType": 1, "cloudId": "VTC)" + QByteArray(serial).mid(3) + R"(",
          "uploadedHwCfgMd5": "a6963c90f21f743eb8538595590ff4df",
          "uploadedSysCfgMd5": "5f5fd45c5fb69f6e3945ea0bf187f8fc",
          "leaveOnCommand": 1526, "leaveAfterCommandMs": 2000, "linkLossDelayMs": 500,
@@ -131,7 +131,7 @@ TEST(StationEndToEnd, ThreeCamerasAreTestedAndSubmittedAndTheCloseButtonEndsTheP
             << "a second form of " << qPrintable(fields["dev_sn"]);
     }
     const std::map<QString, QString> expected = {
-        {kGoodSerial1, "1"}, {kGoodSerial2, "1"}, {kFaultySerial, "0"}};
+        {kGoodSerial1, "1"}, {kGoodSerial2, "1"}, {kFaultySerial, "-1"}};
     EXPECT_EQ(totals, expected);
 
     // The station ends by its own close button, whatever happened above.
