@@ -352,9 +352,10 @@ public:
     void dealWithManualAuto();
     bool startManual(const QString& key, qint64 value, bool list);
     void ShowBeginManualTestTip();
-    // Ends the manual script run at once (both its timers, its state) and emits
-    // siganlBeginManulTest(false). GUI thread: the stream-test thread reaches it
-    // by a queued invoke when it leaves the device.
+    // Leaves the camera's manual script run: a running one ends at once (both
+    // its timers, its state; siganlBeginManulTest(false)), a pending restart is
+    // dropped and the next camera gets its own "Please Begin Manual Test". GUI
+    // thread: the stream-test thread reaches it by a queued invoke when it moves on.
     void StopManualAutomation();
 
     // =====================================================================

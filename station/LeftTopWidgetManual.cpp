@@ -69,7 +69,9 @@ const char* const kCaptions[EnumClass::MANUAL_AUTO + 1] = {
     QT_TRANSLATE_NOOP("LeftTopWidget", "Function Code Check"),
     QT_TRANSLATE_NOOP("LeftTopWidget", "QRCode Check"),
     QT_TRANSLATE_NOOP("LeftTopWidget", "formating, please reclicke......"),
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    nullptr,                                                   // print QR code
+    QT_TRANSLATE_NOOP("LeftTopWidget", "4G test item test"),
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,      // bind .. MANUAL_AUTO
 };
 
 const char* const kPresetCaptions[] = {

@@ -198,7 +198,11 @@ void LeftTopWidget::EndManualAutomation(bool showTip)
 void LeftTopWidget::StopManualAutomation()
 {
     m_pWaitTimer->stop();
-    EndManualAutomation(false);
+    m_bManualAutoStopRequest = false;
+    // The next camera gets its own tip.
+    m_bManualTipShown = false;
+    if (m_bManalAutoTesting.load())
+        EndManualAutomation(false);
 }
 
 void LeftTopWidget::RequestManualAutoRestart()
