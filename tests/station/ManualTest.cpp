@@ -7,6 +7,7 @@
 #include "CConfigFile.h"
 #include "DevCommand.h"
 #include "EnumClass.h"
+#include "Log.h"
 #include "ManualTestAutomation.h"
 #include "PresetCallEvent.h"
 #include "SdkCallLog.h"
@@ -375,11 +376,21 @@ TEST_F(ManualTest, SensorSwitchAndRestoreReportOnlyWhatTheCallTook)
 
     SetFaults(cam, {CMD_SWITCH_SENSOR, CMD_RESTORE_FACTORY});
     ClearEvents();
+    const int logLevel = LogLevel();
+    const QString logPath = LogPath();
+    LogInit(LOG_INFO, s_dir->file("manual.log"));
     widget->dealManualTest(EnumClass::MANUAL_SWITCH_SENSOR, 1);
     EXPECT_TRUE(enableEvents().empty()) << "a failed switch leaves the control alone";
 
     widget->dealManualTest(EnumClass::MANUAL_RESTORE_FACTORY, 0);
     EXPECT_EQ(PanelLabel("m_lbRestoryFactory"), "");
+    LogInit(logLevel, logPath);
+    const QByteArray log = s_dir->readFile("manual.log");
+    for (const char* item : {"MANUAL_SWITCH_SENSOR", "MANUAL_RESTORE_FACTORY"}) {
+        const QByteArray line = QByteArray("dealManualTest() loginID = ") + QByteArray::number(qlonglong(cam.login)) +
+                                ", Test=" + item + ", ret=-";
+        EXPECT_TRUE(log.contains(line)) << item << " failure logged";
+    }
     SetFaults(cam, {});
     widget->dealManualTest(EnumClass::MANUAL_RESTORE_FACTORY, 0);
     EXPECT_EQ(PanelLabel("m_lbRestoryFactory"), "restory succeed ,will take effect after reboot");
