@@ -729,11 +729,15 @@ protected:
         QCoreApplication::sendPostedEvents(&host);
     }
 
-    // Lets the clock run ms and the run take its next steps.
+    // Lets the clock run ms and the run take its next steps: waits until the
+    // step timer has looked at the new time, then hands its posts to the host.
     void Pass(uint64_t ms)
     {
         Advance(ms);
-        Settle(300);
+        QSignalSpy polled(widget->m_pManualAutoTimer, &QTimer::timeout);
+        ASSERT_TRUE(WaitFor([&] { return !polled.isEmpty() || !widget->m_pManualAutoTimer->isActive(); }));
+        QCoreApplication::sendPostedEvents(&host);
+        Settle(50);
     }
 
     std::unique_ptr<QSignalSpy> spy;
