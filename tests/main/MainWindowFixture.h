@@ -10,6 +10,7 @@
 #include <QDate>
 #include <QDialog>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -71,14 +72,7 @@ protected:
 
     static bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 10000)
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return true;
+        return QTest::qWaitFor(condition, timeoutMs);
     }
 
     // Lets queued calls and retry timers of the window run.
