@@ -9,7 +9,8 @@
 // 1. Start-up, N runs: exec to the first window shown (the work-order dialog,
 //    the login being automatic), and the order's "Next Step" click to the main
 //    window shown.
-// 2. A line of cameras of test type 0, one at a time: each leaves hold-ms after
+// 2. A line of cameras of test type 0, one at a time (with more slots, a ready
+//    camera also waits for the one being played): each leaves hold-ms after
 //    the chain's last command (the Wi-Fi signal query). Per camera, the time
 //    from the log line that lists it in the search cycle that makes it ready
 //    (earlier cycles re-address it and upload its package) to its form at the
@@ -303,11 +304,12 @@ private:
         if (!rss.empty()) {
             const auto first = rss.begin();
             const auto last = std::prev(rss.end());
-            printf("resident memory at camera %d: %ld KiB; at camera %d: %ld KiB\n", first->first, first->second,
-                   last->first, last->second);
-            if (last->first > first->first)
+            printf("resident memory at camera %d: %ld KiB\n", first->first, first->second);
+            if (last->first > first->first) {
+                printf("resident memory at camera %d: %ld KiB\n", last->first, last->second);
                 printf("growth: %.0f KiB per 100 cameras (aim < 1024 KiB)\n",
                        double(last->second - first->second) * 100.0 / double(last->first - first->first));
+            }
         }
     }
 
