@@ -12,9 +12,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <future>
 #include <functional>
 #include <memory>
 #include <ostream>
+#include <thread>
 
 // Readable failures: gtest finds this through QString's (global) namespace.
 inline void PrintTo(const QString& text, std::ostream* os)
@@ -363,6 +367,26 @@ TEST_F(ProvisionTest, TwoCardsAreReadByTheirIccidsInEitherFormAndOrder)
         for (const QString& line : c.expected)
             EXPECT_TRUE(out.lines.contains(line)) << line.toStdString() << " in " << out.lines.join(" | ").toStdString();
     }
+}
+
+TEST_F(ProvisionTest, TheThreadsStopCutsAJobsRequestShortAndSendsNoMore)
+{
+    sim->SetFault("sn/bind/iccid", BackendSimulator::Fault::NoAnswer);
+    AuxJobCancel cancel;
+    // Without the stop the job would go on to the SIM query after its transport deadline.
+    auto job = std::async(std::launch::async, [&] {
+        AuxJobRun run(context, cancel);
+        LeftTopWidget::do4GDevInfoTest(GoodModule(), run);
+        return run.Result().lines.size();
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (sim->RequestCount() == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(sim->RequestCount(), 1u);
+    cancel.Cancel();
+    ASSERT_EQ(job.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    job.get();
+    EXPECT_EQ(Operations(), std::vector<std::string>{"sn/bind/iccid"}) << "no request after the stop";
 }
 
 TEST_F(ProvisionTest, TheSimulatorsOwnTwoCardFormsPass)
