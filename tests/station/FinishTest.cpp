@@ -298,6 +298,24 @@ TEST_F(FinishTest, AScanIsBookedOnlyForTheCameraItsDialogWasOpenedFor)
     EXPECT_EQ(widget->CurrentDevice().TestRuslut.qr_code_check_result, 0);
 }
 
+TEST_F(FinishTest, TheScanDialogFollowsTheMainWindowOnlyWhileItIsOpen)
+{
+    MakeCurrent(kSn, 91);
+    widget->ShowChildWindow(true);       // no dialog yet: nothing happens
+    widget->onQRCodeCheckSignalEmit(kFull, kPart);
+    QPointer<CheckQRCodeDlg> dialog = widget->m_pCheckQRCodeDlg;
+    ASSERT_TRUE(dialog);
+    widget->ShowChildWindow(false);
+    EXPECT_TRUE(dialog->isHidden());
+    EXPECT_TRUE(widget->m_bCheckQRCodeDlgOpen) << "hidden with the main window, still waiting for its scan";
+    widget->ShowChildWindow(true);
+    EXPECT_TRUE(dialog->isVisible());
+    Scan(dialog, kPart);
+    ASSERT_FALSE(widget->m_bCheckQRCodeDlgOpen);
+    widget->ShowChildWindow(true);
+    EXPECT_TRUE(!dialog || dialog->isHidden()) << "a scanned dialog does not come back";
+}
+
 // ---------------------------------------------------------------------------
 // Submission
 
