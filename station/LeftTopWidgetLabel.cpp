@@ -16,6 +16,7 @@
 #include <QFileInfo>
 
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -28,6 +29,23 @@ bool IsUsablePayload(int sdkType, const QString& qrCode, const QString& identity
     if (sdkType == 0)
         return !identifyCode.isEmpty();
     return false;
+}
+
+struct LabelPayload {
+    QString qrCode;
+    QString identityPart;
+    QString identifyCode;
+};
+
+// The job's payload from the back-end; none when it is not usable for a label.
+std::optional<LabelPayload> FetchPayload(const AuxPrintQRCodeMsg& job, AuxJobRun& run)
+{
+    LabelPayload p;
+    LeftTopWidget::GetIndentifyCode(run, job.eType, job.strDevSN, job.iSDKType, job.strUUID, p.qrCode, p.identityPart,
+                                    p.identifyCode);
+    if (!IsUsablePayload(job.iSDKType, p.qrCode, p.identityPart, p.identifyCode))
+        return std::nullopt;
+    return p;
 }
 
 // The same camera as when the token was taken (a new chain of it included).
@@ -120,15 +138,13 @@ void LeftTopWidget::DoPrintQRCodeJob(const AuxPrintQRCodeMsg& job, AuxJobRun& ru
         refuse(tr("user was not successfully bound, print qrcode failed"));
         return;
     }
-    QString qrCode;
-    QString identityPart;
-    QString identifyCode;
-    GetIndentifyCode(run, job.eType, job.strDevSN, job.iSDKType, job.strUUID, qrCode, identityPart, identifyCode);
-    if (!IsUsablePayload(job.iSDKType, qrCode, identityPart, identifyCode)) {
+    const std::optional<LabelPayload> payload = FetchPayload(job, run);
+    if (!payload) {
         refuse(tr("print qrcode failed"));
         return;
     }
-    run.Result().print = QRCodePrintRequest{qrCode, identityPart, job.strDevSN, job.strMac, identifyCode};
+    run.Result().print =
+        QRCodePrintRequest{payload->qrCode, payload->identityPart, job.strDevSN, job.strMac, payload->identifyCode};
 }
 
 void LeftTopWidget::DoCheckQRCodeJob(const AuxPrintQRCodeMsg& job, AuxJobRun& run)
@@ -149,16 +165,13 @@ void LeftTopWidget::DoCheckQRCodeJob(const AuxPrintQRCodeMsg& job, AuxJobRun& ru
         refuse(tr("SN is invalid, check qrcode failed"));
         return;
     }
-    QString qrCode;
-    QString identityPart;
-    QString identifyCode;
-    GetIndentifyCode(run, job.eType, job.strDevSN, job.iSDKType, job.strUUID, qrCode, identityPart, identifyCode);
-    if (!IsUsablePayload(job.iSDKType, qrCode, identityPart, identifyCode)) {
+    const std::optional<LabelPayload> payload = FetchPayload(job, run);
+    if (!payload) {
         refuse(tr("check qrcode failed"));
         return;
     }
     run.AddLine(tr("please scan dev QRCode"), true);
-    run.Result().check = QRCodeCheckRequest{qrCode, identityPart};
+    run.Result().check = QRCodeCheckRequest{payload->qrCode, payload->identityPart};
 }
 
 // ---------------------------------------------------------------------------
