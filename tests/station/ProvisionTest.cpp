@@ -541,6 +541,15 @@ TEST_F(ProvisionTest, TheMatchCheckSendsTheSignOfSerialNumberAndUuid)
               "sn=VT21T10000000006&key=Vk3d9QxM2pL7sT4wZb8nR1cY6hJ0fG5e&uuid=vt21tuya00000006&model=VT&type=1&pid=0"
               "&user_type=1&encrypt_param=1112FF95A8AB9198FC8B14A62149904E");
     EXPECT_EQ(heartbeats.load(), 1);
+
+    // A 10-character serial number and a 14-character UUID.
+    sim->ClearRequests();
+    Run([&](AuxJobRun& run) {
+        LeftTopWidget::CheckTuyaAuthorizeCodeInfoMatch(run, "AB12345678", "k", "uuid0123456789", "VT", 1, 0, 1);
+    });
+    ASSERT_EQ(sim->RequestCount(), 1u);
+    // MD5 of "B1234567" + "01234567" + "QUARLN".
+    EXPECT_EQ(Value(sim->Requests()[0], "encrypt_param"), "EF819A6CA9ADB906670639053814B6CB");
 }
 
 // ---------------------------------------------------------------------------
