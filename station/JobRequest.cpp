@@ -19,7 +19,7 @@ bool JobReply::ReadRetMsg(int* ret, QString* msg) const
 {
     int r = 0;
     QString m;
-    if (!json || !ReadInt("ret", &r) || !ReadText("msg", &m))
+    if (!Has("ret") || !ReadInt("ret", &r) || !ReadText("msg", &m))
         return false;
     *ret = r;
     *msg = m;
@@ -38,6 +38,11 @@ bool JobReply::ReadText(const char* key, QString* out) const
         return false;
     *out = QString::fromStdString(text);
     return true;
+}
+
+bool JobReply::Has(const char* key) const
+{
+    return json && root.isMember(key);
 }
 
 JobReply SendJobRequest(AuxJobRun& run, const char* caller, const JobSend& send)

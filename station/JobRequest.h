@@ -18,11 +18,13 @@ struct JobReply {
     QByteArray body;                     // the body (or the status text), for log lines
 
     // "ret" and "msg" of a JSON reply. False, both untouched, when the reply is
-    // not JSON or either member is of another kind: a failed request.
+    // not JSON, has no "ret" or either member is of another kind: a failed request.
     bool ReadRetMsg(int* ret, QString* msg) const;
     // An int or string member of the JSON reply; false for a member of another kind.
     bool ReadInt(const char* key, int* out) const;
     bool ReadText(const char* key, QString* out) const;
+    // The JSON reply names key (a missing member would read as 0 or "").
+    bool Has(const char* key) const;
 };
 
 // Sends one request of a job to the back-end host of its context, port 80:

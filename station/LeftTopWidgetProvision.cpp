@@ -332,8 +332,10 @@ int LeftTopWidget::QueryDevIsBindShareBenefit(AuxJobRun& run, const QString& sn,
     int bind = 0;
     QString name;
     QString id;
-    if (!reply.ReadRetMsg(&ret, &msg) || ret != 0 || !reply.ReadInt("bind", &bind)
-        || !reply.ReadText("customer_name", &name) || !reply.ReadText("customer_id", &id)) {
+    // A reply that does not say whether the camera is bound is no "not bound".
+    if (!reply.ReadRetMsg(&ret, &msg) || ret != 0 || !reply.Has("bind")
+        || !reply.ReadInt("bind", &bind) || !reply.ReadText("customer_name", &name)
+        || !reply.ReadText("customer_id", &id)) {
         LogPrint(LOG_GENERAL, "LeftTopWidget::QueryDevIsBindShareBenefit() no binding for SN=%s (ret=%d)",
                  snText.constData(), reply.json ? ret : reply.code);
         return -1;

@@ -241,6 +241,10 @@ TEST_F(ProvisionTest, Each4GFailureHasItsCodeAndLine)
         {"owner query refused: failed, and nothing is bound", 3, asIs,
          reply("device/bind/info", R"({"ret":5,"msg":"busy","bind":0})"), 9,
          {"query dev is bind share benifit failed"}},
+        {"owner reply without its ret", 3, asIs, reply("device/bind/info", R"({"bind":0})"), 9,
+         {"query dev is bind share benifit failed"}},
+        {"owner reply that does not say bound or not", 3, asIs, reply("device/bind/info", R"({"ret":0,"msg":"ok"})"),
+         9, {"query dev is bind share benifit failed"}},
         {"owner query not JSON", 3, asIs,
          [](BackendSimulator& s, AuxJobContext&) { s.SetFault("device/bind/info", BackendSimulator::Fault::NotJson); },
          9, {"query dev is bind share benifit failed"}},
@@ -442,6 +446,15 @@ TEST_F(ProvisionTest, TheBindJobBindsOnlyWhenLoggedInAndAsksOnceMoreAfterAnError
         EXPECT_EQ(out.lines, f.lines);
         EXPECT_EQ(sim->RequestCount(), f.requests);
     }
+
+    // A reply without its "ret" says nothing of success.
+    sim->ClearRequests();
+    sim->ClearFaults();
+    sim->SetReply("device/unbind/sub/dealer", R"({"msg":"unbind success"})");
+    out = bind();
+    EXPECT_EQ(out.record.bind_result, -1);
+    EXPECT_EQ(out.lines, QStringList{"!bind dev request failed"});
+    sim->SetReply("device/unbind/sub/dealer", R"({"ret":0,"msg":"unbind success"})");
 
     // A dealer path the back-end does not know: the common path answers.
     sim->ClearRequests();
