@@ -6,6 +6,8 @@
 // the controller as the main window would.
 #include "ChainFixture.h"
 
+#include "JTimer.h"
+
 #include "LanProfiles.h"
 #include "PlayerStatusInfo.h"
 #include "SdkCallLog.h"
@@ -166,12 +168,15 @@ protected:
     // Starts the run with only the stream-test thread (the test is the search).
     void StartStreamThread()
     {
+        const uint64_t before = g_streamThreadReads.load();
         widget->Workers().SetRunFlag(true);
         ASSERT_TRUE(widget->Workers().Start(StationWorkers::StreamTest, [this] {
             g_streamThread = std::this_thread::get_id();
             g_streamThreadKnown = true;
             widget->ExecuteImageStreamTestThread();
         }));
+        // The thread's start tick is read before the test moves the tick on.
+        ASSERT_TRUE(WaitFor([&] { return g_streamThreadReads.load() > before; }));
     }
 
     // Moves the tick on and lets the stream-test thread make at least one
@@ -187,6 +192,18 @@ protected:
         const uint64_t seen = g_streamThreadReads.load();
         EXPECT_TRUE(WaitFor([&] { return g_streamThreadReads.load() >= seen + 2; }));
         QCoreApplication::processEvents();
+    }
+
+    // Serves GUI events for ms: the window in which something that must not
+    // happen (a late packet, a second hand-over) would show. Never needed for
+    // a test to pass, only for it to see such a fault.
+    static void Observe(int ms)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < end) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
     }
 
     QByteArray CurrentSerial() const { return TextOf(widget->CurrentDevice().ipcEntry.ipc_sn); }

@@ -117,7 +117,7 @@ TEST_F(PlayPathTest, AfterATearDownNoPacketOrPictureReachesThePort)
         widget->stopPlay(&Current());
         const int64_t frames = DevLoad(Current().lFrameCount);
         const int64_t inputs = SdkCallLog::Instance().VideoInputs();
-        QTest::qWait(60);
+        Observe(60);
         EXPECT_EQ(DevLoad(Current().lFrameCount), frames);
         EXPECT_EQ(SdkCallLog::Instance().VideoInputs(), inputs);
     }

@@ -5,6 +5,7 @@
 
 #include "AuxResponseInfo.h"
 #include "BoxRecorder.h"
+#include "ReplyFields.h"
 #include "TalkAudioParams.h"
 #include "TalkCodec.h"
 
@@ -304,16 +305,16 @@ TEST_F(TalkBackTest, TheStreamingEndsWithTheDevicesPlayItsTurnOrTheAuxiliaryThre
 {
     struct Case {
         const char* name;
-        std::function<void(TalkBackTest&)> end;
+        std::function<void()> end;
     };
     const std::vector<Case> cases = {
         {"the next device",
-         [](TalkBackTest& t) {
-             LeftTopWidget* w = t.widget.get();
-             w->SetCurrentDevice(t.Record(kSn2, kIp2, t.login2), [w](DevInfo& previous) { w->RetirePlay(previous); });
+         [this] {
+             LeftTopWidget* c = widget.get();
+             c->SetCurrentDevice(Record(kSn2, kIp2, login2), [c](DevInfo& previous) { c->RetirePlay(previous); });
          }},
-        {"its play stops", [](TalkBackTest& t) { t.widget->stopPlay(&t.widget->m_PlayInfo); }},
-        {"the auxiliary thread stops", [](TalkBackTest& t) { t.widget->StopAuxThread(); }},
+        {"its play stops", [this] { widget->stopPlay(&widget->m_PlayInfo); }},
+        {"the auxiliary thread stops", [this] { widget->StopAuxThread(); }},
     };
     const int blocks = 400;   // ten seconds of frames
     for (const Case& c : cases) {
@@ -323,11 +324,11 @@ TEST_F(TalkBackTest, TheStreamingEndsWithTheDevicesPlayItsTurnOrTheAuxiliaryThre
         ASSERT_EQ(widget->playVideo(&widget->m_PlayInfo), 0);
         AcceptTalk();
         ASSERT_TRUE(WaitFor([&] { return Frames(kSn).size() >= 3; }));
-        c.end(*this);
+        c.end();
         ASSERT_TRUE(WaitTalkClosed());
         const int sent = Frames(kSn).size();
         EXPECT_LT(sent, blocks);
-        QTest::qWait(100);
+        Observe(100);
         EXPECT_EQ(Frames(kSn).size(), sent) << "nothing after the close";
         EXPECT_TRUE(Frames(kSn2).isEmpty());
         EXPECT_FALSE(TalkClosed(login2)) << "the close goes to the device that talked";
