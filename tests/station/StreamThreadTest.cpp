@@ -90,6 +90,10 @@ TEST_F(StreamThreadTest, AQuietDeviceIsFinishedAfterTheJudgeTimeAndOneWithoutAFr
             ASSERT_TRUE(SimLan::Instance().Unplug("VT21ST0000000001", 600000));
             Observe(100);   // a packet on its way still lands
         }
+        // A's manual script runs: the device's end stops its GUI-thread timer there.
+        widget->m_pManualAutoTimer->start(600000);
+        widget->m_bManalAutoTesting = true;
+        QSignalSpy beginManual(widget.get(), &LeftTopWidget::siganlBeginManulTest);
         for (size_t i = 0; i < c.steps.size(); ++i) {
             SCOPED_TRACE(i);
             Advance(c.steps[i].first);
@@ -99,6 +103,10 @@ TEST_F(StreamThreadTest, AQuietDeviceIsFinishedAfterTheJudgeTimeAndOneWithoutAFr
                 EXPECT_EQ(CurrentSerial(), QByteArray("VT21ST0000000001"));
             }
         }
+        EXPECT_TRUE(WaitFor([&] { return !widget->m_pManualAutoTimer->isActive(); }));
+        EXPECT_FALSE(widget->m_bManalAutoTesting.load());
+        ASSERT_EQ(beginManual.count(), 1);
+        EXPECT_FALSE(beginManual.first().at(0).toBool());
         EXPECT_EQ(CallsOf("FC_Loc_StopRealPlay"), QStringList{QString::number(handleA)});
         {
             std::lock_guard<ListLock> guard(widget->m_lockStream);
