@@ -230,7 +230,7 @@ int PlayRecord(LeftTopWidget& w, DevInfo& dev, GuiAfter& after)
         });
     } else {
         after.Add([self, type] {
-            if (self->m_SvrRetDevTypeInfo.strIpcType.isEmpty())
+            if (self->CurrentDevType().strIpcType.isEmpty())
                 self->SetCurrentDevType(type);
         });
         ChooseSecondChannel(w, &dev, type, after);

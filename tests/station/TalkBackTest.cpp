@@ -9,6 +9,7 @@
 #include "TalkAudioParams.h"
 #include "TalkCodec.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <algorithm>
@@ -289,6 +290,24 @@ TEST_F(TalkBackTest, TheStationsSoundIsConvertedOnceAndTheSentFramesDecodeToIt)
     AcceptTalk();
     ASSERT_TRUE(WaitTalkClosed());
     EXPECT_TRUE(CallsOf("PC_Mp3ToPcm").isEmpty());
+}
+
+TEST_F(TalkBackTest, ASoundFolderPastTheOld259CharacterLimitIsUsedWhole)
+{
+    const QString deep = s_dir->path() + "/" + QString(120, 'd') + "/" + QString(120, 'e');
+    ASSERT_TRUE(QDir().mkpath(deep));
+    ASSERT_GT((deep + "/TrumpetTest.pcm").size(), 259);
+    ASSERT_TRUE(QFile::copy(QCoreApplication::applicationDirPath() + "/TrumpetTest.mp3", deep + "/TrumpetTest.mp3"));
+    StartCamera(0);
+    const QString saved = AppDir;
+    AppDir = deep;
+    AcceptTalk();
+    const bool closed = WaitTalkClosed();
+    AppDir = saved;
+    ASSERT_TRUE(closed);
+    EXPECT_TRUE(QFile::exists(deep + "/TrumpetTest.pcm"));
+    EXPECT_FALSE(Frames(kSn).isEmpty());
+    QDir(s_dir->path() + "/" + QString(120, 'd')).removeRecursively();
 }
 
 TEST_F(TalkBackTest, AFailedConversionLeavesNoSoundToReuse)
