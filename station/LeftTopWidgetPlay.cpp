@@ -397,18 +397,12 @@ int LeftTopWidget::RealDataCallBackFunc(int64_t realHandle, int dataType, const 
         }
         OpenPortFromHeader(*dev, port, buffer);
         break;
-    case FC_STREAM_VIDEO: {
-        const int error = PC_InputVideoData(port, buffer, size, packet->nFrameType, int64_t(packet->dTimeStamp));
-        if (error != 0)
-            LogPrint(LOG_MAJOR, "PC_InputVideoData return error code=%d==lPlayPort=%d,", error, port);
+    case FC_STREAM_VIDEO:
+        LivePlayPath::InputVideo(port, buffer, size, *packet);
         break;
-    }
-    case FC_STREAM_AUDIO: {
-        const int error = PC_InputAudioData(port, buffer, size, int64_t(packet->dTimeStamp));
-        if (error != 0)
-            LogPrint(LOG_MAJOR, "PC_InputAudioData return error code=%d,", error);
+    case FC_STREAM_AUDIO:
+        LivePlayPath::InputAudio(port, buffer, size, *packet);
         break;
-    }
     default:
         break;
     }

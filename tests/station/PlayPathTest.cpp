@@ -164,6 +164,11 @@ TEST_F(PlayPathTest, BadPacketsAreRefusedBeforeThePlayLibrary)
     }
     EXPECT_TRUE(CallsOf("PC_OpenStream").isEmpty());
     EXPECT_LE(DevLoad(Current().lFrameCount) - frames, 40) << "only the camera's own packets counted";
+    // A time stamp no integer holds is fed as 0, never converted out of range.
+    packet.dTimeStamp = 1e300;
+    const int64_t inputs = SdkCallLog::Instance().VideoInputs();
+    EXPECT_EQ(LeftTopWidget::RealDataCallBackFunc(handle, FC_STREAM_VIDEO, "x", 1, &packet), 0);
+    EXPECT_GT(SdkCallLog::Instance().VideoInputs(), inputs);
 
     PC_FrameInfo frame{};
     EXPECT_EQ(LeftTopWidget::DecDataCallBackFunc(int(DevLoad(Current().lPlayID)) + 1, &frame, &Current()), -2);
