@@ -68,7 +68,11 @@ int LeftTopWidget::dealStartAduioOk(AuxResponseInfo* info, AuxJobRun& run)
     if (!QFile::exists(mp3)) {
         LogPrint(LOG_INFO, "LeftTopWidget::dealStartAduioOk() mp3 file not find");
         // The operator is told on the GUI thread; this thread does not wait for the box.
-        m_handOffs.Post([this] { ShowInformationBox(QString(), tr("mp3 file not find")); });
+        m_handOffs.Post([this] {
+            // Not while the controller closes: a modal box would hold up its end.
+            if (!m_workers.StopRequested(StationWorkers::Aux))
+                ShowInformationBox(QString(), tr("mp3 file not find"));
+        });
         return -3;
     }
     if (!QFile::exists(pcm)) {

@@ -310,6 +310,20 @@ TEST_F(TalkBackTest, ASoundFolderPastTheOld259CharacterLimitIsUsedWhole)
     QDir(s_dir->path() + "/" + QString(120, 'd')).removeRecursively();
 }
 
+TEST_F(TalkBackTest, AMissingSoundIsNotReportedByAControllerThatCloses)
+{
+    StartCamera(0);
+    BoxRecorder boxes;
+    AcceptTalk();
+    // No event loop from here: the box waits for the GUI thread while the controller closes.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (widget->HandOffs().Pending() != 1 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_EQ(widget->HandOffs().Pending(), 1u);
+    widget.reset();
+    EXPECT_TRUE(boxes.texts.isEmpty());
+}
+
 TEST_F(TalkBackTest, AFailedConversionLeavesNoSoundToReuse)
 {
     StartCamera(0);
