@@ -176,9 +176,10 @@ void RetireCutOffDevice(LeftTopWidget& w)
     }
     LeftTopWidget* self = &w;
     PostToGui(w, [self] {
-        self->m_pManualAutoTimer->stop();
-        self->m_bManalAutoTesting = false;
-        emit self->siganlBeginManulTest(false);
+        const bool scriptRan = self->m_bManalAutoTesting.load();
+        self->StopManualAutomation();
+        if (!scriptRan)
+            emit self->siganlBeginManulTest(false);
     });
     LogPrint(LOG_INFO, "LeftTopWidget::ExecuteImageStreamTestThread() m_lDelReadyDev.push_back(%.256s)",
              current.ipcEntry.szIP);
