@@ -133,6 +133,11 @@ bool StationDriver::Start(const QProcessEnvironment& env)
     QProcessEnvironment e = env;
     e.remove("STATION_SIM_PROFILE");   // the folder's own profile
     e.remove("QT_QPA_PLATFORM");       // a real window on the caller's display
+    // The single-instance key's files live in the temporary folder: one of the
+    // folder's own keeps a station running elsewhere on this machine out of the way.
+    const QString tmp = QDir(m_appDir).filePath("tmp");
+    QDir().mkpath(tmp);
+    e.insert("TMPDIR", tmp);
     m_process.setProcessEnvironment(e);
     m_process.setWorkingDirectory(m_appDir);
     m_startedAt = QDateTime::currentDateTime();
