@@ -297,9 +297,9 @@ private:
                    "(the waits are counted for test type 0 only)\n", totals.size(), median);
         printf("cycles before that listing (re-addressing, package upload and the camera's restart): median %.0f ms\n",
                Median(before));
-        printf("search cycle apart: search start to search start median %.0f ms (pause %d ms + search %d ms + the "
-               "cycle's own work); search %.0f ms (%d ms)\n",
-               Median(cycles), kCycleMs, kSearchMs, Median(searches), kSearchMs);
+        printf("search cycle apart: start to start median %.0f ms (its %d ms); the search itself median %.0f ms "
+               "(its %d ms)\n",
+               Median(cycles), kCycleMs, Median(searches), kSearchMs);
         // Camera 100 (or the first sample) against the last sample.
         if (!rss.empty()) {
             const auto first = rss.begin();
