@@ -28,7 +28,12 @@ extern std::atomic<int> CurrentTestType;
 // Back-end host of every request (LOGIN_CNF_INFO/ServiceIp); set on the GUI thread before requests start.
 extern QString ServerHost;
 extern QString NoticeText;
+// The back-end heartbeat: the main window owns it (GUI thread); null outside its life.
 extern QTimer* HeartbeatTimer;
+constexpr int HEARTBEAT_INTERVAL_MS = 1200000;
+// Starts the heartbeat interval afresh, from any thread: on the GUI thread at
+// once, from another thread queued to it. Nothing without a heartbeat timer.
+void RestartHeartbeatTimer();
 
 // Screen factors for the label designer: 10.16 / physical DPI and physical DPI * 2.5 / 25.4.
 extern double ScreenMmScaleX;

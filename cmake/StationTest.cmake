@@ -16,7 +16,9 @@ function(station_add_test name)
     "QT_LOGGING_RULES=qt.qpa.*=false"
     "STATION_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
   if(NOT T_GL)
-    list(APPEND env "QT_QPA_PLATFORM=offscreen")
+    # Under xvfb-run the offscreen plugin would take GLX from the display and
+    # give GL widgets a context; these tests run without one.
+    list(APPEND env "QT_QPA_PLATFORM=offscreen" "QT_QPA_OFFSCREEN_NO_GLX=1")
   else()
     list(APPEND env "LIBGL_ALWAYS_SOFTWARE=1")
     # libxkbcommon-x11 strndup()s keymap names that are not NUL-terminated

@@ -10,7 +10,7 @@ PACKAGES=(
   libjsoncpp-dev libqrencode-dev libmpg123-dev libarchive-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libzbar-dev sox
-  xvfb xauth libgl1-mesa-dri libglx-mesa0 libgl-dev
+  xvfb xauth xdotool libgl1-mesa-dri libglx-mesa0 libgl-dev
   fonts-wqy-zenhei fonts-dejavu-core
 )
 

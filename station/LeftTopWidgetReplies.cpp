@@ -175,6 +175,11 @@ void LeftTopWidget::onStatusEvent(AuxResponseInfo* info)
         LogPrint(LOG_INFO, "LeftTopWidget::onStatusEvent() EVENT_LOGINOK, lLoginID=%lld =============", (long long)handle);
         SetDevLoginStatus(handle, 1);
         FC_Loc_IoTSystemControl(handle, CMD_POST_LOGIN, 0, "");
+        // The stream-test thread plays only a device whose type it knows, and
+        // only the type reply fills that table: ask for it with the login (the
+        // chain's type step then finds it cached and sends nothing).
+        if (!LookupDevType(handle, nullptr))
+            SendDevCommand(handle, CMD_GET_DEV_TYPE, CommandBody::None());
         break;
     case EVENT_STARTAUDIOOK: {
         LogPrint(LOG_INFO, "onStatusEvent() EVENT_STARTAUDIOOK");

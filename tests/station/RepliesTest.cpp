@@ -388,7 +388,14 @@ TEST_F(RepliesTest, StatusEventsKeepLoginStatesAndFollowALoginWithItsCommand)
     SdkCallLog::Instance().Clear();
     Status(kOther, EVENT_LOGINOK);
     EXPECT_EQ(SdkCallsOf("FC_Loc_IoTSystemControl"), QStringList{"52,1538,0,"});
-    EXPECT_EQ(SdkCallsOf("FC_Loc_IoTQuery"), QStringList{"51,1019,0,(null)"}) << "the current device's serial number";
+    // The device's type is asked for with its login (the stream-test thread
+    // plays only devices whose type is known), once.
+    EXPECT_EQ(SdkCallsOf("FC_Loc_IoTQuery"), QStringList({"51,1019,0,(null)", "52,1030,0,(null)"}))
+        << "the current device's serial number, the new device's type";
+    widget->InsertDevType(kOther, DevTypeInfo());
+    SdkCallLog::Instance().Clear();
+    Status(kOther, EVENT_LOGINOK);
+    EXPECT_EQ(SdkCallsOf("FC_Loc_IoTQuery"), QStringList{"51,1019,0,(null)"}) << "a known type is not asked again";
     {
         std::lock_guard<ListLock> guard(widget->m_lockSearch);
         EXPECT_EQ(widget->m_vecSearchDevsInfo[0].lLoginStatus, 1);

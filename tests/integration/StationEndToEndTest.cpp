@@ -1,0 +1,148 @@
+// The station program as an operator meets it: started in an application
+// folder of its own on the Xvfb display, logged in from config.ini, the work
+// order picked with the mouse, three simulated cameras tested one after the
+// other and submitted to the back-end simulator, then closed with the title
+// bar's close button. Cameras leave the LAN once their chain has ended.
+#include "BackendSimulator.h"
+#include "StationDriver.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <QUrlQuery>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+namespace {
+
+constexpr int kDialogMs = 120000;     // sanitizer start-up on a busy machine
+constexpr int kCamerasMs = 480000;    // three chains one after the other, sanitized
+const char kOrder[] = "WO20240301-01";
+
+// One camera of the LAN: it leaves shortly after the chain's last automatic
+// command (the Wi-Fi signal query of test type 0).
+QByteArray Camera(const char* serial, const char* address, const char* gateway, const char* faults)
+{
+    return QByteArray(R"({"serial": ")") + serial + R"(", "type": "IPC", "address": ")" + address
+           + R"(", "netmask": "255.255.255.0", "gateway": ")" + gateway + R"(", "port": 3000,
+         "devMType": 101, "devType": 1, "cloudId": "VTC)" + QByteArray(serial).mid(3) + R"(",
+         "uploadedHwCfgMd5": "a6963c90f21f743eb8538595590ff4df",
+         "uploadedSysCfgMd5": "5f5fd45c5fb69f6e3945ea0bf187f8fc",
+         "leaveOnCommand": 1526, "leaveAfterCommandMs": 2000, "linkLossDelayMs": 500,
+         "media": {"width": 320, "height": 176, "fps": 10, "sampleRate": 8000, "bits": 16, "channels": 1,
+                   "toneHz": 1000},
+         "faults": )" + faults + "}";
+}
+
+const char kGoodSerial1[] = "VT21E00000000001";
+const char kGoodSerial2[] = "VT21E00000000002";
+const char kFaultySerial[] = "VT21E00000000003";
+
+QByteArray Profile()
+{
+    return R"({"adapter": {"name": "Simulated LAN", "address": "127.0.0.5", "netmask": "255.255.255.0",
+                           "mac": "02:56:54:00:00:05"},
+               "cameras": [)"
+           + Camera(kGoodSerial1, "192.168.0.123", "192.168.0.1", "{}") + ","
+           + Camera(kGoodSerial2, "127.0.0.22", "127.0.0.1", "{}") + ","
+           // The real-time clock never answers: its item times out and fails.
+           + Camera(kFaultySerial, "127.0.0.23", "127.0.0.1", R"({"noReply": [1204]})") + "]}";
+}
+
+QByteArray DemoTestConfig()
+{
+    QFile f(qEnvironmentVariable("STATION_SOURCE_DIR") + "/scripts/demo/TestConfig.json");
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Sanitizer reports of the station go to files under dir, not to its output.
+QProcessEnvironment StationEnvironment(const QString& dir)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
+        const QString prefix = QString::fromLatin1(name).left(5).toLower();
+        QString value = env.value(name);
+        value += (value.isEmpty() ? "" : ":") + QStringLiteral("log_path=%1/%2").arg(dir, prefix);
+        env.insert(name, value);
+    }
+    return env;
+}
+
+QString SanitizerReports(const QString& dir)
+{
+    QString all;
+    for (const QString& name : QDir(dir).entryList(QDir::Files)) {
+        QFile f(QDir(dir).filePath(name));
+        if (f.open(QIODevice::ReadOnly))
+            all += name + ":\n" + QString::fromLocal8Bit(f.readAll().left(20000));
+    }
+    return all;
+}
+
+std::map<QString, QString> FormFields(const std::string& form)
+{
+    std::map<QString, QString> fields;
+    const QUrlQuery query(QString::fromStdString(form));
+    for (const auto& item : query.queryItems(QUrl::FullyDecoded))
+        fields[item.first] = item.second;
+    return fields;
+}
+
+TEST(StationEndToEnd, ThreeCamerasAreTestedAndSubmittedAndTheCloseButtonEndsTheProgramCleanly)
+{
+    const QByteArray testConfig = DemoTestConfig();
+    ASSERT_FALSE(testConfig.isEmpty()) << "scripts/demo/TestConfig.json not found";
+    BackendSimulator sim;
+    sim.SetReply("init/test/config", testConfig.toStdString());
+    ASSERT_TRUE(sim.Start());
+
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString appDir = tmp.filePath("station");
+    const QString reports = tmp.filePath("sanitizer");
+    ASSERT_TRUE(QDir().mkpath(reports));
+    StationDriver::Layout layout;
+    layout.executable = STATION_PROGRAM;
+    layout.appDir = appDir;
+    layout.profile = Profile();
+    layout.serviceHost = QString::fromStdString(sim.HostText());
+    QString error;
+    ASSERT_TRUE(StationDriver::LayOut(layout, &error)) << qPrintable(error);
+
+    StationDriver station(appDir);
+    ASSERT_TRUE(station.Start(StationEnvironment(reports)));
+    ASSERT_TRUE(station.PickOrder(0, kDialogMs)) << station.Output().constData();
+    const QString window = station.WaitMainWindow(kDialogMs);
+    ASSERT_FALSE(window.isEmpty()) << station.Output().constData();
+    ASSERT_TRUE(station.BeginRun(window));
+
+    const bool allArrived = StationDriver::WaitUntil([&] { return sim.Results().size() >= 3; }, kCamerasMs, 100);
+    EXPECT_TRUE(allArrived) << sim.Results().size() << " forms arrived";
+
+    std::map<QString, QString> totals;
+    for (const std::string& form : sim.Results()) {
+        std::map<QString, QString> fields = FormFields(form);
+        EXPECT_EQ(fields["order_sn"], kOrder) << form;
+        EXPECT_TRUE(totals.emplace(fields["dev_sn"], fields["total_result"]).second)
+            << "a second form of " << qPrintable(fields["dev_sn"]);
+    }
+    const std::map<QString, QString> expected = {
+        {kGoodSerial1, "1"}, {kGoodSerial2, "1"}, {kFaultySerial, "-1"}};
+    EXPECT_EQ(totals, expected);
+
+    // The station ends by its own close button, whatever happened above.
+    ASSERT_TRUE(station.CloseByButton(window));
+    ASSERT_TRUE(station.WaitFinished(120000)) << "the station did not end after its close button";
+    const QByteArray log = station.Log();
+    EXPECT_FALSE(station.Crashed()) << station.Output().constData();
+    EXPECT_EQ(station.ExitCode(), 0) << station.Output().constData();
+    EXPECT_EQ(log.count("Enter Dravonix::closeEvent()"), 1);
+    EXPECT_EQ(log.count("Leave Dravonix::closeEvent()"), 1);
+    EXPECT_EQ(SanitizerReports(reports), QString());
+}
+
+}  // namespace

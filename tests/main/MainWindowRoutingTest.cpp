@@ -1,0 +1,485 @@
+// The main window's routing of the station's events, its layout and screen
+// factors, the configuration hand-out and the services it gives the panels.
+#include "MainWindowFixture.h"
+
+#include "AuxResponseInfo.h"
+#include "CConfigFile.h"
+#include "CDeviceManagement.h"
+#include "DevTestResult.h"
+#include "LeftBottomWidget.h"
+#include "LeftTopWidget.h"
+#include "MainLayout.h"
+#include "MainviewVideoWidget.h"
+#include "PlayerStatusInfo.h"
+#include "PresetCallEvent.h"
+#include "RightBottomWidget.h"
+#include "UploadTestResultDialog.h"
+#include "VantrelEvent.h"
+#include "WIFITestWidget.h"
+
+#include <QAbstractItemView>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QThread>
+#include <QTimer>
+
+#include <cstring>
+#include <thread>
+
+TempAppDir* MainWindowTest::s_dir = nullptr;
+BackendSimulator* MainWindowTest::s_sim = nullptr;
+
+namespace {
+
+qint64 Word(void* record)
+{
+    return qint64(reinterpret_cast<quintptr>(record));
+}
+
+char* Text(const char* text)
+{
+    char* copy = new char[strlen(text) + 1];
+    strcpy(copy, text);
+    return copy;
+}
+
+qint64 StatusRecord()
+{
+    auto* info = new AuxResponseInfo;
+    info->lLoginID = 77;
+    info->lStateCode = 1;
+    info->pResponse = Text("status data");
+    return Word(info);
+}
+
+qint64 ReplyRecord()
+{
+    auto* info = new AuxResponseInfo;
+    info->lLoginID = 77;
+    info->lStateCode = 1002;
+    info->pResponse = Text("<RESPONSE_PARAM Ret=\"0\" />");
+    return Word(info);
+}
+
+qint64 PlayerRecord()
+{
+    auto* status = new PlayerStatusInfo;
+    status->nPort = 3;
+    status->nEvent = 10;
+    return Word(status);
+}
+
+QPushButton* Button(Dravonix& w, const char* name)
+{
+    return w.findChild<QPushButton*>(name);
+}
+
+int AutoResultRows(Dravonix& w)
+{
+    auto* view = w.GetManualPanel()->findChild<QAbstractItemView*>("m_AutoTestLstView");
+    return view && view->model() ? view->model()->rowCount() : -1;
+}
+
+// What the routed events can change, for the codes that must change nothing.
+struct Fingerprint {
+    int testType, rows;
+    bool fullScreen, quitEnabled, configEnabled, searchEnabled, grabbed, wifiHidden;
+    QString quitTip;
+
+    static Fingerprint Of(Dravonix& w)
+    {
+        return {CurrentTestType.load(),
+                AutoResultRows(w),
+                w.VideoWindow()->IsFullScreen(),
+                Button(w, "m_btnQuit")->isEnabled(),
+                Button(w, "m_btnSystemConfig")->isEnabled(),
+                w.DeviceTable()->findChild<QPushButton*>("m_SearchDevBtn")->isEnabled(),
+                QWidget::keyboardGrabber() == w.VideoWindow(),
+                w.WifiPanel()->isHidden(),
+                Button(w, "m_btnQuit")->toolTip()};
+    }
+    bool operator==(const Fingerprint& o) const
+    {
+        return testType == o.testType && rows == o.rows && fullScreen == o.fullScreen && quitEnabled == o.quitEnabled
+            && configEnabled == o.configEnabled && searchEnabled == o.searchEnabled && grabbed == o.grabbed
+            && wifiHidden == o.wifiHidden && quitTip == o.quitTip;
+    }
+};
+
+struct RouteCase {
+    const char* name;
+    int code;
+    std::function<qint64()> word1;
+    qint64 word2;
+    std::function<void(Dravonix&)> before;   // may be empty
+    std::function<void(Dravonix&)> check;    // may be empty: the record is only freed
+};
+
+std::function<qint64()> Value(qint64 v)
+{
+    return [v] { return v; };
+}
+
+void Deliver(Dravonix& w, int code, qint64 word1, qint64 word2)
+{
+    QCoreApplication::postEvent(&w, new VantrelEvent(code, word1, word2));
+    QCoreApplication::sendPostedEvents(&w, code);
+}
+
+std::vector<RouteCase> RoutingTable()
+{
+    const QString busy = "Detecting, please stop first";
+    return {
+        {"1005 enters full screen", WM_FULL_SCREEN, Value(1), 0, nullptr,
+         [](Dravonix& w) { EXPECT_TRUE(w.VideoWindow()->IsFullScreen()); }},
+        {"1005 reads its flag from the low 32 bits", WM_FULL_SCREEN, Value(qint64(1) << 32), 0,
+         [](Dravonix& w) { w.VideoWindow()->SetFullScreen(true); },
+         [](Dravonix& w) { EXPECT_FALSE(w.VideoWindow()->IsFullScreen()); }},
+        {"1006 status record to the controller", WM_DEV_STATUS, StatusRecord, 0, nullptr, nullptr},
+        {"1006 without a record", WM_DEV_STATUS, Value(0), 0, nullptr, nullptr},
+        {"1010 reply record to the controller", WM_DEV_RESPONSE, ReplyRecord, 0, nullptr, nullptr},
+        {"1010 without a record", WM_DEV_RESPONSE, Value(0), 0, nullptr, nullptr},
+        {"1029 player record to the controller", WM_PLAYER_STATUS, PlayerRecord, 0, nullptr, nullptr},
+        {"1018 test type 2 hides the Wi-Fi panel", WM_TEST_TYPE_CHANGED, Value(2), 0, nullptr,
+         [](Dravonix& w) {
+             EXPECT_EQ(CurrentTestType.load(), 2);
+             EXPECT_TRUE(w.WifiPanel()->isHidden());
+         }},
+        {"1018 test type 0 shows it again", WM_TEST_TYPE_CHANGED, Value(0), 0,
+         [](Dravonix& w) { Deliver(w, WM_TEST_TYPE_CHANGED, 3, 0); },
+         [](Dravonix& w) {
+             EXPECT_EQ(CurrentTestType.load(), 0);
+             EXPECT_FALSE(w.WifiPanel()->isHidden());
+         }},
+        {"1019 auto play on disables the device table", WM_AUTO_PLAY_CHANGED, Value(1), 0, nullptr,
+         [](Dravonix& w) { EXPECT_FALSE(w.DeviceTable()->findChild<QPushButton*>("m_SearchDevBtn")->isEnabled()); }},
+        {"1019 auto play off enables it", WM_AUTO_PLAY_CHANGED, Value(0), 0,
+         [](Dravonix& w) { Deliver(w, WM_AUTO_PLAY_CHANGED, 1, 0); },
+         [](Dravonix& w) { EXPECT_TRUE(w.DeviceTable()->findChild<QPushButton*>("m_SearchDevBtn")->isEnabled()); }},
+        {"1021 clears the panels", WM_RESET_UI, Value(0), 0,
+         [](Dravonix& w) { w.GetManualPanel()->AddAutoTestResult("RTC Test:normal", 1); },
+         [](Dravonix& w) { EXPECT_EQ(AutoResultRows(w), 0); }},
+        {"1022 channel switch on a one-lens device does nothing", WM_MANUAL_TEST, Value(32), 1,
+         [](Dravonix& w) { w.GetManualPanel()->SetChannelInfo(0, 1, false); },
+         [](Dravonix& w) { EXPECT_FALSE(w.GetManualPanel()->IsMultiChannel()); }},
+        {"1022 ordinary item reaches the controller", WM_MANUAL_TEST, Value(0), 0, nullptr, nullptr},
+        {"1023 Wi-Fi verdict", WM_WIFI_TEST_FINISH, Value(0), 1, nullptr, nullptr},
+        {"1024 Wi-Fi data", WM_WIFI_TEST_DATA, Value(0), 0, nullptr, nullptr},
+        {"1026 hands out the stored configuration", WM_CONFIG_SAVED, Value(0), 0,
+         [](Dravonix&) {
+             SystemConfig config;
+             CConfigFile::GetInstance()->ReadConfig(config);
+             config.StreamJudgeTime = 4321;
+             ASSERT_EQ(CConfigFile::GetInstance()->WriteConfig(config), 0);
+         },
+         [](Dravonix& w) { EXPECT_EQ(w.GetController()->ConfigSnapshot().m_SystemConfig.StreamJudgeTime, 4321); }},
+        {"1027 running disables both title buttons", WM_RUN_STATE, Value(0), 0, nullptr,
+         [busy](Dravonix& w) {
+             for (const char* name : {"m_btnQuit", "m_btnSystemConfig"}) {
+                 EXPECT_FALSE(Button(w, name)->isEnabled()) << name;
+                 EXPECT_EQ(Button(w, name)->toolTip(), busy) << name;
+             }
+         }},
+        {"1027 idle (any bit of the 64) enables them", WM_RUN_STATE, Value(qint64(1) << 40), 0,
+         [](Dravonix& w) { Deliver(w, WM_RUN_STATE, 0, 0); },
+         [](Dravonix& w) {
+             for (const char* name : {"m_btnQuit", "m_btnSystemConfig"}) {
+                 EXPECT_TRUE(Button(w, name)->isEnabled()) << name;
+                 EXPECT_EQ(Button(w, name)->toolTip(), QString()) << name;
+             }
+         }},
+        {"1028 settings closed: the video window takes the keyboard", WM_CONFIG_CLOSED, Value(0), 1, nullptr,
+         [](Dravonix& w) { EXPECT_EQ(QWidget::keyboardGrabber(), w.VideoWindow()); }},
+        {"1028 with word2 0 releases it", WM_CONFIG_CLOSED, Value(0), 0,
+         [](Dravonix& w) { w.GrabVideoKeyboard(); },
+         [](Dravonix&) { EXPECT_EQ(QWidget::keyboardGrabber(), nullptr); }},
+        {"1028 with word1 set does nothing", WM_CONFIG_CLOSED, Value(1), 1, nullptr,
+         [](Dravonix&) { EXPECT_EQ(QWidget::keyboardGrabber(), nullptr); }},
+        {"1030 shows the sensor switch", WM_SENSOR_SWITCH_SUPPORT, Value(1), 0, nullptr,
+         [](Dravonix& w) { EXPECT_TRUE(w.GetManualPanel()->IsSwitchSensorVisible()); }},
+        {"1030 with 0 hides it", WM_SENSOR_SWITCH_SUPPORT, Value(0), 0,
+         [](Dravonix& w) { w.GetManualPanel()->ShowSensorSwitch(true); },
+         [](Dravonix& w) { EXPECT_FALSE(w.GetManualPanel()->IsSwitchSensorVisible()); }},
+        {"1031 disables the channel switch", WM_MANUAL_ITEM_ENABLE, Value(32), 0,
+         [](Dravonix& w) { w.GetManualPanel()->SetChannelInfo(0, 2, false); },
+         [](Dravonix& w) { EXPECT_FALSE(w.GetManualPanel()->IsSwitchChannelEnabled()); }},
+        {"1031 enables it again", WM_MANUAL_ITEM_ENABLE, Value(32), 1,
+         [](Dravonix& w) {
+             w.GetManualPanel()->SetChannelInfo(0, 2, false);
+             w.GetManualPanel()->SetItemEnabled(32, false);
+         },
+         [](Dravonix& w) { EXPECT_TRUE(w.GetManualPanel()->IsSwitchChannelEnabled()); }},
+    };
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, RoutesEveryCodeToItsPanelAndFreesEveryRecord)
+{
+    Make();
+    for (const RouteCase& c : RoutingTable()) {
+        SCOPED_TRACE(c.name);
+        if (c.before)
+            c.before(*window);
+        Deliver(*window, c.code, c.word1(), c.word2);
+        if (c.check)
+            c.check(*window);
+    }
+}
+
+TEST_F(MainWindowTest, CodesWithoutARowChangeNothing)
+{
+    Make();
+    const Fingerprint before = Fingerprint::Of(*window);
+    for (int code : {1004, 1007, 1008, 1009, 1011, 1012, 1013, 1014, 1015, 1016, 1017, 1020, 1025}) {
+        Deliver(*window, code, 1, 1);
+        EXPECT_TRUE(Fingerprint::Of(*window) == before) << code;
+    }
+}
+
+TEST_F(MainWindowTest, RecordsAreFreedWhenThePanelsAreGone)
+{
+    Make();
+    window->close();
+    ASSERT_EQ(window->GetController(), nullptr);
+    ASSERT_EQ(window->GetManualPanel(), nullptr);
+    for (const RouteCase& c : RoutingTable()) {
+        SCOPED_TRACE(c.name);
+        Deliver(*window, c.code, c.word1(), c.word2);
+    }
+    QCoreApplication::postEvent(window.get(), new PresetCallEvent(std::make_unique<PresetCallParam>()));
+    QCoreApplication::sendPostedEvents(window.get(), WM_MANUAL_TEST);
+}
+
+TEST_F(MainWindowTest, APresetRecordIsFreedWhenNoPanelRunsIt)
+{
+    Make();
+    // Taken by the panel and dropped (no preset control shown), and handled by
+    // the controller: either way the record goes exactly once.
+    for (int i = 0; i < 2; ++i) {
+        auto param = std::make_unique<PresetCallParam>();
+        param->preset = 7;
+        QCoreApplication::postEvent(window.get(), new PresetCallEvent(std::move(param)));
+        QCoreApplication::sendPostedEvents(window.get(), WM_MANUAL_TEST);
+    }
+}
+
+TEST_F(MainWindowTest, EventsStillQueuedWhenTheWindowGoesAreFreed)
+{
+    Make();
+    QCoreApplication::postEvent(window.get(), new VantrelEvent(WM_DEV_STATUS, StatusRecord(), 0));
+    QCoreApplication::postEvent(window.get(), new VantrelEvent(WM_DEV_RESPONSE, ReplyRecord(), 0));
+    QCoreApplication::postEvent(window.get(), new VantrelEvent(WM_PLAYER_STATUS, PlayerRecord(), 0));
+    window.reset();   // no event loop ran: the leak check at exit sees every record freed
+    EXPECT_EQ(MainWindowInstance.load(), nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Layout and screen factors
+
+TEST(MainLayoutTest, PlacesEveryPanelOnA1920By1040Area)
+{
+    const MainLayout l = MainLayout::Compute(1920, 1040, 1920, 1040);
+    const struct {
+        const char* name;
+        QRect actual, expected;
+    } rows[] = {
+        {"controller", l.controller, {2, 72, 480, 376}},
+        {"device table", l.deviceTable, {2, 490, 480, 208}},
+        {"Wi-Fi panel", l.wifiPanel, {2, 700, 480, 110}},
+        {"information panel", l.infoPanel, {2, 812, 480, 208}},
+        {"video window", l.videoWindow, {504, 32, 1406, 746}},
+        {"manual panel", l.manualPanel, {504, 780, 1406, 260}},
+        {"close", l.close, {1895, 0, 25, 25}},
+        {"minimize", l.minimize, {1860, 0, 25, 25}},
+        {"settings", l.systemConfig, {1825, 0, 25, 25}},
+        {"log-out menu", l.quit, {1790, 0, 25, 25}},
+        {"login", l.login, {965, 0, 200, 25}},
+        {"notice", l.upgradeTips, {1175, 0, 605, 30}},
+        {"company", l.companyName, {580, 0, 375, 25}},
+        {"title", l.title, {152, 22, 250, 25}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(row.actual, row.expected) << row.name;
+    EXPECT_EQ(l.titleLogo, QPoint(5, 7));
+}
+
+TEST(MainLayoutTest, OddSizesDivideTowardZero)
+{
+    const MainLayout l = MainLayout::Compute(1366, 738, 1366, 738);
+    EXPECT_EQ(l.controller, QRect(2, 72, 341, 255));      // 1366/4, 2*738/5 - 40
+    EXPECT_EQ(l.deviceTable, QRect(2, 369, 341, 147));
+    EXPECT_EQ(l.wifiPanel, QRect(2, 518, 341, 51));
+    EXPECT_EQ(l.infoPanel, QRect(2, 571, 341, 147));
+    EXPECT_EQ(l.videoWindow, QRect(365, 32, 991, 520));   // 738 - 738/4 - 34
+    EXPECT_EQ(l.manualPanel, QRect(365, 554, 991, 184));
+}
+
+TEST(ScreenFactorsTest, At96DpiAndWithoutAScreenSize)
+{
+    const struct {
+        int dpiX, dpiY;
+        double mmX, pxX, mmY, pxY;
+    } rows[] = {
+        {96, 96, 0.10583333333, 9.44881889764, 0.10583333333, 9.44881889764},
+        {120, 72, 0.08466666667, 11.81102362205, 0.14111111111, 7.08661417323},
+        {0, -5, 0.10583333333, 9.44881889764, 0.10583333333, 9.44881889764},
+    };
+    for (const auto& r : rows) {
+        const ScreenFactors f = ScreenFactors::FromDpi(r.dpiX, r.dpiY);
+        EXPECT_NEAR(f.mmScaleX, r.mmX, 1e-9) << r.dpiX;
+        EXPECT_NEAR(f.pxScaleX, r.pxX, 1e-9) << r.dpiX;
+        EXPECT_NEAR(f.mmScaleY, r.mmY, 1e-9) << r.dpiY;
+        EXPECT_NEAR(f.pxScaleY, r.pxY, 1e-9) << r.dpiY;
+        EXPECT_NEAR(f.mmScaleX * f.pxScaleX, 1.0, 1e-12);   // each pair is reciprocal
+    }
+}
+
+TEST_F(MainWindowTest, LaysItsPanelsOutOverTheScreensAvailableArea)
+{
+    Make();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    ASSERT_EQ(window->size(), area.size());
+    const MainLayout l = MainLayout::Compute(area.width(), area.height(), area.width(), area.height());
+    EXPECT_EQ(window->GetController()->geometry(), l.controller);
+    EXPECT_EQ(window->DeviceTable()->geometry(), l.deviceTable);
+    EXPECT_EQ(window->WifiPanel()->geometry(), l.wifiPanel);
+    EXPECT_EQ(window->GetInfoPanel()->geometry(), l.infoPanel);
+    EXPECT_EQ(window->GetManualPanel()->geometry(), l.manualPanel);
+    EXPECT_EQ(window->VideoWindow()->geometry(),
+              QRect(window->mapToGlobal(l.videoWindow.topLeft()), l.videoWindow.size()));
+    EXPECT_EQ(window->VideoWindow()->windowFlags() & (Qt::Dialog | Qt::FramelessWindowHint),
+              Qt::Dialog | Qt::FramelessWindowHint);
+
+    const ScreenFactors f = ScreenFactors::FromDpi(window->physicalDpiX(), window->physicalDpiY());
+    EXPECT_EQ(ScreenMmScaleX, f.mmScaleX);
+    EXPECT_EQ(ScreenPxScaleY, f.pxScaleY);
+}
+
+TEST_F(MainWindowTest, LoadsTheTranslationOfLanguageZeroOnly)
+{
+    Make();
+    EXPECT_EQ(window->Language(), 0);
+    window->LoadTranslator(7);   // no such language: nothing changes
+    EXPECT_EQ(window->Language(), 7);
+    window->LoadTranslator(1);
+    EXPECT_EQ(window->Language(), 1);
+}
+
+// ---------------------------------------------------------------------------
+// Services of the panels
+
+TEST_F(MainWindowTest, HandsACachedRecordToTheOfflineCache)
+{
+    Make();
+    DevTestResult record{};
+    strcpy(record.dev_sn, "VT21A00000000042");
+    record.total_result = 1;
+    window->AddCacheTestData(record);
+    const QString day = QDir(s_dir->file("CacheTestData")).entryList({"*.dat"}, QDir::Files).value(0);
+    ASSERT_FALSE(day.isEmpty());
+    const QByteArray bytes = s_dir->readFile("CacheTestData/" + day);
+    EXPECT_TRUE(bytes.contains("VT21A00000000042"));
+    EXPECT_EQ(bytes.size() % int(sizeof(DevTestResult)), 0);
+    QFile::remove(s_dir->file("CacheTestData/" + day));
+}
+
+TEST_F(MainWindowTest, TheDecodingFallbackReachesTheSettings)
+{
+    Make();
+    window->SetHardwareDecode(1);
+    ConfigInfo stored;
+    CConfigFile::GetInstance()->GetConfigInfo(stored);
+    EXPECT_EQ(stored.m_SystemConfig.HardwareAccelMode, 1);
+    window->SetHardwareDecode(0);
+    CConfigFile::GetInstance()->GetConfigInfo(stored);
+    EXPECT_EQ(stored.m_SystemConfig.HardwareAccelMode, 0);
+}
+
+TEST_F(MainWindowTest, PanelsReachEachOtherThroughTheWindow)
+{
+    Make();
+    EXPECT_EQ(window->GetCurVideoForm(), window->VideoWindow()->GetVideoForm());
+    EXPECT_EQ(window->MainVideoForm(), window->GetCurVideoForm());
+    EXPECT_EQ(window->GetController()->Host(), static_cast<ControllerHost*>(window.get()));
+    EXPECT_EQ(MainWindowInstance.load(), window.get());
+
+    // The result panel's commit goes through the window to the controller,
+    // and the channel switch from the manual panel to the controller.
+    QSignalSpy commits(window->ResultPanel(), &UploadTestResultDialog::sig_SaveManualTestResult);
+    window->SaveManualTestResult();
+    EXPECT_EQ(commits.count(), 1);
+    window->GetManualPanel()->SetChannelInfo(0, 2, false);
+    QSignalSpy switches(window->GetManualPanel(), &RightBottomWidget::signalSwitchChannel);
+    Deliver(*window, WM_MANUAL_TEST, 32, 1);
+    EXPECT_EQ(switches.count(), 1);
+}
+
+TEST_F(MainWindowTest, TheGunBallSignalSetsTheChannelsAndTheResultPanel)
+{
+    Make();
+    emit window->GetController()->signalGunBallDevice(true, 1);
+    EXPECT_TRUE(window->GetManualPanel()->IsMultiChannel());
+    emit window->GetController()->signalGunBallDevice(false, -1);
+    EXPECT_FALSE(window->GetManualPanel()->IsMultiChannel());
+    window->GetManualPanel()->SetChannelInfo(0, 2, false);
+    emit window->GetController()->siganlBeginManulTest(true);   // no channel switch while items run
+    EXPECT_FALSE(window->GetManualPanel()->IsSwitchChannelEnabled());
+    emit window->GetController()->siganlBeginManulTest(false);
+    EXPECT_TRUE(window->GetManualPanel()->IsSwitchChannelEnabled());
+}
+
+// ---------------------------------------------------------------------------
+// Heartbeat and notice
+
+TEST_F(MainWindowTest, AHeartbeatRestartFromAWorkerReachesTheTimerOnTheGuiThread)
+{
+    Make();
+    ASSERT_NE(HeartbeatTimer, nullptr);
+    EXPECT_FALSE(HeartbeatTimer->isActive());
+    std::thread worker([] { RestartHeartbeatTimer(); });
+    worker.join();
+    EXPECT_FALSE(HeartbeatTimer->isActive());   // queued, not started from the worker
+    ASSERT_TRUE(WaitFor([] { return HeartbeatTimer->isActive(); }));
+    EXPECT_EQ(HeartbeatTimer->interval(), HEARTBEAT_INTERVAL_MS);
+
+    window->OnHeartbeatTimer();
+    EXPECT_EQ(OperationCount("heartbeat"), 1);
+    EXPECT_TRUE(HeartbeatTimer->isActive());
+
+    // After the close sequence a late restart finds no timer.
+    window->close();
+    EXPECT_EQ(HeartbeatTimer, nullptr);
+    std::thread late([] { RestartHeartbeatTimer(); });
+    late.join();
+    Settle(50);
+}
+
+TEST_F(MainWindowTest, ANoticeScrollsOnlyWhenItIsWiderThanItsLabel)
+{
+    Make();
+    auto* label = window->findChild<QLabel*>("m_lbSystemUpgradeTips");
+    ASSERT_NE(label, nullptr);
+    NoticeText = "i";
+    ASSERT_GT(label->width(), QFontMetrics(label->font()).horizontalAdvance(NoticeText));
+    window->ApplyTestConfig(TestConfig(), QString(), QString());
+    EXPECT_EQ(label->text(), "i");
+    EXPECT_FALSE(window->MarqueeTimer()->isActive());
+    EXPECT_FALSE(ApplyingOrderConfig.load());
+
+    NoticeText = QString(400, QChar('n')) + "END";
+    window->ApplyTestConfig(TestConfig(), QString(), QString());
+    EXPECT_TRUE(window->MarqueeTimer()->isActive());
+    EXPECT_EQ(window->MarqueeTimer()->interval(), Dravonix::MARQUEE_INTERVAL_MS);
+    window->onTimerSystemUpgradeTips();
+    EXPECT_EQ(label->text(), NoticeText.mid(1));
+    for (int i = 1; i < NoticeText.size() - 1; ++i)
+        window->onTimerSystemUpgradeTips();
+    EXPECT_EQ(label->text(), "D");
+    window->onTimerSystemUpgradeTips();   // past the last character: from the start again
+    EXPECT_EQ(label->text(), NoticeText);
+}
