@@ -1,3 +1,26 @@
+# station_test_environment(<out-var> <gl>): the environment every test runs in
+# (sanitizer options and suppressions, the Qt platform); gl true for tests that
+# need the X server.
+function(station_test_environment out gl)
+  set(env
+    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1:detect_stack_use_after_return=0"
+    "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+    "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1"
+    "QT_LOGGING_RULES=qt.qpa.*=false"
+    "STATION_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  if(NOT gl)
+    list(APPEND env "QT_QPA_PLATFORM=offscreen")
+  else()
+    list(APPEND env "LIBGL_ALWAYS_SOFTWARE=1")
+    # libxkbcommon-x11 strndup()s keymap names that are not NUL-terminated
+    # inside their buffer; the strict check reports that on every X connection.
+    list(TRANSFORM env REPLACE "strict_string_checks=1" "strict_string_checks=0")
+    list(TRANSFORM env REPLACE "tests/lsan.supp" "tests/lsan-gl.supp")
+  endif()
+  set(${out} "${env}" PARENT_SCOPE)
+endfunction()
+
 # station_add_test(<name> SOURCES <files...> LIBS <targets...> [GL] [LABELS <labels...>] [RESOURCE_LOCK <locks...>])
 #
 # One GoogleTest executable registered as one CTest test. Widget tests run on the
@@ -8,22 +31,7 @@ function(station_add_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} station_test_support)
   add_test(NAME ${name} COMMAND ${name})
-  set(env
-    "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1:detect_stack_use_after_return=0"
-    "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
-    "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
-    "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1"
-    "QT_LOGGING_RULES=qt.qpa.*=false"
-    "STATION_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
-  if(NOT T_GL)
-    list(APPEND env "QT_QPA_PLATFORM=offscreen")
-  else()
-    list(APPEND env "LIBGL_ALWAYS_SOFTWARE=1")
-    # libxkbcommon-x11 strndup()s keymap names that are not NUL-terminated
-    # inside their buffer; the strict check reports that on every X connection.
-    list(TRANSFORM env REPLACE "strict_string_checks=1" "strict_string_checks=0")
-    list(TRANSFORM env REPLACE "tests/lsan.supp" "tests/lsan-gl.supp")
-  endif()
+  station_test_environment(env ${T_GL})
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 600)
   endif()
