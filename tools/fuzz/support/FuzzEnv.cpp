@@ -2,11 +2,13 @@
 
 #include "AppGlobals.h"
 #include "Log.h"
+#include "ModalHook.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
+#include <QApplication>
+#include <QDialog>
 #include <QTemporaryDir>
 
 #include <cstdarg>
@@ -34,9 +36,10 @@ void FuzzEnv::Init(int* argc, char*** argv, AppKind kind)
     // Qt keeps these for the application's lifetime.
     static int appArgc = 1;
     static char* appArgv[] = {argc && *argc > 0 ? (*argv)[0] : const_cast<char*>("fuzz"), nullptr};
-    if (kind == AppKind::Gui) {
+    if (kind == AppKind::Widgets) {
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        g_app = new QGuiApplication(appArgc, appArgv);
+        g_app = new QApplication(appArgc, appArgv);
+        ModalHook::Set([](QDialog*) { return int(QDialog::Rejected); });
     } else {
         g_app = new QCoreApplication(appArgc, appArgv);
     }

@@ -9,10 +9,11 @@
 // line formatting too, into /dev/null) and one Qt application object.
 namespace FuzzEnv {
 
-enum class AppKind { Core, Gui };
+enum class AppKind { Core, Widgets };
 
-// Once per process, from LLVMFuzzerInitialize; later calls do nothing. Gui runs
-// on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
+// Once per process, from LLVMFuzzerInitialize; later calls do nothing. Widgets
+// run on the offscreen platform unless QT_QPA_PLATFORM says otherwise, and
+// every modal box is closed at once as if cancelled.
 void Init(int* argc, char*** argv, AppKind kind);
 
 // The program folder (no trailing separator).
