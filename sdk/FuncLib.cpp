@@ -43,13 +43,14 @@ SimLan& Lan()
     return SimLan::Instance();
 }
 
-// A command whose body is a NUL-terminated text (or null) and whose third
-// argument is only logged.
-int SendCommand(const char* function, int64_t loginHandle, int command, int third, const char* body)
+// A command whose body is a NUL-terminated text (or null); the third argument
+// is logged, and is the camera's channel when the call has one.
+int SendCommand(const char* function, int64_t loginHandle, int command, int third, const char* body,
+                bool thirdIsChannel)
 {
     return Logged(function,
                   QStringLiteral("%1,%2,%3,%4").arg(Handle(loginHandle)).arg(command).arg(third).arg(Text(body)),
-                  Lan().Command(function, loginHandle, command, body, -1));
+                  Lan().Command(function, loginHandle, command, body, -1, thirdIsChannel ? third : 0));
 }
 
 }  // namespace
@@ -149,7 +150,7 @@ int FC_Loc_Logout(int64_t loginHandle)
 
 int FC_Loc_IoTSystemControl(int64_t loginHandle, int command, int channel, const char* body)
 {
-    return SendCommand("FC_Loc_IoTSystemControl", loginHandle, command, channel, body);
+    return SendCommand("FC_Loc_IoTSystemControl", loginHandle, command, channel, body, true);
 }
 
 int FC_Loc_IoTChannelControl(int64_t loginHandle, int command, int reserved, const char* body, int channelIndex)
@@ -161,17 +162,17 @@ int FC_Loc_IoTChannelControl(int64_t loginHandle, int command, int reserved, con
                       .arg(reserved)
                       .arg(Text(body))
                       .arg(channelIndex),
-                  Lan().Command("FC_Loc_IoTChannelControl", loginHandle, command, body, -1));
+                  Lan().Command("FC_Loc_IoTChannelControl", loginHandle, command, body, -1, channelIndex));
 }
 
 int FC_Loc_IoTQuery(int64_t loginHandle, int command, int reserved, const char* body)
 {
-    return SendCommand("FC_Loc_IoTQuery", loginHandle, command, reserved, body);
+    return SendCommand("FC_Loc_IoTQuery", loginHandle, command, reserved, body, false);
 }
 
 int FC_Loc_HardwareConfigGet(int64_t loginHandle, int command, int reserved, const char* body)
 {
-    return SendCommand("FC_Loc_HardwareConfigGet", loginHandle, command, reserved, body);
+    return SendCommand("FC_Loc_HardwareConfigGet", loginHandle, command, reserved, body, false);
 }
 
 int FC_Loc_IoTTextControl(int64_t loginHandle, int command, int reserved, const char* body, int length)
@@ -212,13 +213,15 @@ int FC_Loc_SetCompressFile(int64_t loginHandle, const char* path)
                   Lan().Upload(loginHandle, path, QStringLiteral("package"), 1));
 }
 
+// The call log keeps the stream selector and the channel of the parameter record.
 int64_t FC_Loc_RealPlayEx(int64_t loginHandle, const char* url, const char* user, const char* password,
                           FC_RealDataCallback callback, const FC_RealPlayParam* param)
 {
-    const QString args = QStringLiteral("%1,%2,%3,%4,%5")
+    const QString args = QStringLiteral("%1,%2,%3,%4,%5,%6")
                              .arg(Handle(loginHandle), Text(url), Text(user),
                                   password ? QStringLiteral("***") : QStringLiteral("(null)"))
-                             .arg(param ? param->nStreamSelector : -1);
+                             .arg(param ? param->nStreamSelector : -1)
+                             .arg(param ? param->nChannel : -1);
     return Logged("FC_Loc_RealPlayEx", args, Lan().RealPlay(loginHandle, url, user, password, callback, param));
 }
 

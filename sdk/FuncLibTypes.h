@@ -161,4 +161,5 @@ enum FcError : int {
     FC_ERR_NOT_FOUND = -3,       // no device answers at that address or index
     FC_ERR_STATE = -4,           // the call does not fit the current state
     FC_ERR_FILE = -5,            // a file could not be read
+    FC_ERR_SEND = -6,            // the command could not be sent to the device
 };

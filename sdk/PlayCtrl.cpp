@@ -27,7 +27,9 @@ PortTable& Table()
     return table;
 }
 
-PlayPort* TakenPort(int port)
+}  // namespace
+
+PlayPort* TakenPlayPort(int port)
 {
     if (port < 1 || port > PC_MAX_PORTS)
         return nullptr;
@@ -35,6 +37,8 @@ PlayPort* TakenPort(int port)
     std::lock_guard<std::mutex> guard(t.lock);
     return t.taken[port] ? t.ports[port].get() : nullptr;
 }
+
+namespace {
 
 int Logged(const char* function, const QString& arguments, int result)
 {
@@ -96,7 +100,7 @@ int PC_GetFreePort()
 
 int PC_OpenStream(int port, const char* header, int size, int kind, int bufferCount)
 {
-    PlayPort* p = TakenPort(port);
+    PlayPort* p = TakenPlayPort(port);
     const int result = p ? p->OpenStream(header, size, kind, bufferCount) : PC_ERR_PORT;
     return Logged("PC_OpenStream", QStringLiteral("%1,%2,%3,%4").arg(port).arg(size).arg(kind).arg(bufferCount),
                   result);
@@ -104,25 +108,25 @@ int PC_OpenStream(int port, const char* header, int size, int kind, int bufferCo
 
 int PC_SetHardwareDecode(int port, int mode)
 {
-    PlayPort* p = TakenPort(port);
+    PlayPort* p = TakenPlayPort(port);
     return Logged("PC_SetHardwareDecode", PortArgs(port, mode), p ? p->SetHardwareDecode(mode) : PC_ERR_PORT);
 }
 
 int PC_SetDecodeThreads(int port, int mode)
 {
-    PlayPort* p = TakenPort(port);
+    PlayPort* p = TakenPlayPort(port);
     return Logged("PC_SetDecodeThreads", PortArgs(port, mode), p ? p->SetDecodeThreads(mode) : PC_ERR_PORT);
 }
 
 int PC_SetPixelLayout(int port, int layout)
 {
-    PlayPort* p = TakenPort(port);
+    PlayPort* p = TakenPlayPort(port);
     return Logged("PC_SetPixelLayout", PortArgs(port, layout), p ? p->SetPixelLayout(layout) : PC_ERR_PORT);
 }
 
 int PC_SetDisplayCallback(int port, PC_DisplayCallback callback, void* user)
 {
-    PlayPort* p = TakenPort(port);
+    PlayPort* p = TakenPlayPort(port);
     if (p)
         p->SetDisplayCallback(callback, user);
     return Logged("PC_SetDisplayCallback", PortArgs(port, callback ? 1 : 0), p ? 0 : PC_ERR_PORT);
@@ -130,7 +134,7 @@ int PC_SetDisplayCallback(int port, PC_DisplayCallback callback, void* user)
 
 int PC_SetStatusCallback(int port, PC_StatusCallback callback, void* user)
 {
-    PlayPort* p = TakenPort(port);
+    PlayPort* p = TakenPlayPort(port);
     if (p)
         p->SetStatusCallback(callback, user);
     return Logged("PC_SetStatusCallback", PortArgs(port, callback ? 1 : 0), p ? 0 : PC_ERR_PORT);
@@ -138,27 +142,27 @@ int PC_SetStatusCallback(int port, PC_StatusCallback callback, void* user)
 
 int PC_Play(int port, int flag)
 {
-    PlayPort* p = TakenPort(port);
+    PlayPort* p = TakenPlayPort(port);
     return Logged("PC_Play", PortArgs(port, flag), p ? p->Play() : PC_ERR_PORT);
 }
 
 int PC_InputVideoData(int port, const char* buffer, int length, int frameType, int64_t timeStamp)
 {
     SdkCallLog::Instance().CountInput(true);
-    PlayPort* p = TakenPort(port);
+    PlayPort* p = TakenPlayPort(port);
     return p ? p->Input(true, buffer, length, frameType, timeStamp) : PC_ERR_PORT;
 }
 
 int PC_InputAudioData(int port, const char* buffer, int length, int64_t timeStamp)
 {
     SdkCallLog::Instance().CountInput(false);
-    PlayPort* p = TakenPort(port);
+    PlayPort* p = TakenPlayPort(port);
     return p ? p->Input(false, buffer, length, 0, timeStamp) : PC_ERR_PORT;
 }
 
 int PC_CloseStream(int port)
 {
-    PlayPort* p = TakenPort(port);
+    PlayPort* p = TakenPlayPort(port);
     if (p)
         p->CloseStream();
     return Logged("PC_CloseStream", QString::number(port), p ? 0 : PC_ERR_PORT);
@@ -166,7 +170,7 @@ int PC_CloseStream(int port)
 
 int PC_FreePort(int port)
 {
-    PlayPort* p = TakenPort(port);
+    PlayPort* p = TakenPlayPort(port);
     if (p) {
         p->Reset();
         std::lock_guard<std::mutex> guard(Table().lock);

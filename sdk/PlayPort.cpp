@@ -118,17 +118,41 @@ int PlayPort::Input(bool video, const char* buffer, int length, int frameType, i
     return 0;
 }
 
+int PlayPort::RequestEvent(int event, int64_t value, int value2)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (!m_playing)
+            return PC_ERR_STATE;
+        m_events.push_back(Event{event, value, value2});
+    }
+    m_wake.notify_one();
+    return 0;
+}
+
 void PlayPort::DecodeLoop(uint64_t generation)
 {
     for (;;) {
         Packet packet;
+        Event event;
+        bool isEvent = false;
         {
             std::unique_lock<std::mutex> lock(m_lock);
-            m_wake.wait(lock, [&] { return m_generation != generation || !m_queue.empty(); });
+            m_wake.wait(lock, [&] { return m_generation != generation || !m_queue.empty() || !m_events.empty(); });
             if (m_generation != generation)
                 return;
-            packet = std::move(m_queue.front());
-            m_queue.pop_front();
+            if (!m_events.empty()) {
+                event = m_events.front();
+                m_events.pop_front();
+                isEvent = true;
+            } else {
+                packet = std::move(m_queue.front());
+                m_queue.pop_front();
+            }
+        }
+        if (isEvent) {
+            ReportError(event.event, event.value, event.value2);
+            continue;
         }
         if (packet.video)
             DecodeVideo(packet);
@@ -192,6 +216,7 @@ void PlayPort::StopThread()
         ++m_generation;
         m_playing = false;
         m_queue.clear();
+        m_events.clear();
         if (m_thread.joinable() && m_thread.get_id() == std::this_thread::get_id())
             m_retired.push_back(std::move(m_thread));   // closed from its own callback: ends when it returns
         else

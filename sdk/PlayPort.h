@@ -36,6 +36,9 @@ public:
     void Reset();
 
     int FramesDecoded() const { return m_framesDecoded.load(); }
+    // Has the decode thread raise a player event through the status callback,
+    // ahead of the packets still queued; PC_ERR_STATE when the port is not playing.
+    int RequestEvent(int event, int64_t value, int value2);
 
 private:
     struct Packet {
@@ -43,6 +46,12 @@ private:
         int frameType = 0;
         int64_t timeStamp = 0;
         QByteArray data;
+    };
+
+    struct Event {
+        int event = 0;
+        int64_t value = 0;
+        int value2 = 0;
     };
 
     void DecodeLoop(uint64_t generation);
@@ -56,6 +65,7 @@ private:
     mutable std::mutex m_lock;
     std::condition_variable m_wake;
     std::deque<Packet> m_queue;
+    std::deque<Event> m_events;           // requested player events
     size_t m_capacity = 80;
     bool m_hasVideo = false;
     bool m_hasAudio = false;
@@ -76,3 +86,6 @@ private:
     CallbackGate<PC_StatusCallback> m_status;
     SynthVideoCodec::Picture m_picture;   // decode thread only
 };
+
+// The taken port with that number in the play library's table, or null.
+PlayPort* TakenPlayPort(int port);

@@ -14,6 +14,12 @@ const Yuv kBars[8] = {
     {84, 184, 198},  {65, 100, 212}, {35, 212, 114}, {16, 128, 128},
 };
 
+// The second lens: a grey ramp from white to black.
+const Yuv kGreyBars[8] = {
+    {235, 128, 128}, {204, 128, 128}, {173, 128, 128}, {141, 128, 128},
+    {110, 128, 128}, {79, 128, 128},  {47, 128, 128},  {16, 128, 128},
+};
+
 void Put16(QByteArray& b, int at, uint16_t v)
 {
     b[at] = char(v & 0xFF);
@@ -42,8 +48,9 @@ bool SynthVideoCodec::ValidSize(int width, int height)
            height % kBlock == 0;
 }
 
-QByteArray SynthVideoCodec::EncodeTestPicture(int width, int height, uint32_t frameNumber)
+QByteArray SynthVideoCodec::EncodeTestPicture(int width, int height, uint32_t frameNumber, int channel)
 {
+    const Yuv* bars = channel == 1 ? kGreyBars : kBars;
     if (!ValidSize(width, height))
         return QByteArray();
     const int bw = width / kBlock;
@@ -61,7 +68,7 @@ QByteArray SynthVideoCodec::EncodeTestPicture(int width, int height, uint32_t fr
     for (int by = 0; by < bh; ++by) {
         for (int bx = 0; bx < bw; ++bx) {
             const int bar = int(((bx + frameNumber) % uint32_t(bw)) * 8 / uint32_t(bw));
-            Yuv c = kBars[bar];
+            Yuv c = bars[bar];
             if (bx >= boxX && bx < boxX + boxSide && by >= boxY && by < boxY + boxSide)
                 c = Yuv{235, 128, 128};
             *out++ = char(c.y);

@@ -30,8 +30,10 @@ public:
     // True when the size can be coded: positive multiples of 8 up to kMaxSide.
     static bool ValidSize(int width, int height);
     // The moving test picture (colour bars drifting left, a white square
-    // travelling across) as a packet; empty for an invalid size.
-    static QByteArray EncodeTestPicture(int width, int height, uint32_t frameNumber);
+    // travelling across) as a packet; empty for an invalid size. Channel 1 (the
+    // second lens of a two-lens camera) draws grey bars instead: its picture
+    // has no colour, so U and V are 128 everywhere.
+    static QByteArray EncodeTestPicture(int width, int height, uint32_t frameNumber, int channel = 0);
     // Decodes a packet; false for a packet that is short, oversized or not ours.
     static bool Decode(const char* data, int length, bool semiPlanar, Picture* out);
 };

@@ -35,6 +35,27 @@ QString DeviceTime()
     return QString::asprintf("%04d%02d%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
 }
 
+QByteArray FourGReply(const SimCameraConfig& c)
+{
+    QList<QPair<const char*, QString>> a = {{"IMEI", "860000000000001"},
+                                            {"ModuleSN", "MSN0001"},
+                                            {"SoftVersion", "EC200A"},
+                                            {"SubVersion", "01"},
+                                            {"Err", "0"},
+                                            {"ICCID", c.iccid},
+                                            {"SignalStrength", "25"},
+                                            {"RSRQ", "-10"},
+                                            {"RSSI", "-70"},
+                                            {"SNR", "12"},
+                                            {"Operator", "CHN-CT"},
+                                            {"ConnectInternet", "1"}};
+    if (c.devType == 6) {
+        a += {{"Err2", "0"},          {"ICCID2", c.iccid2}, {"SignalStrength2", "23"}, {"RSRQ2", "-11"},
+              {"RSSI2", "-72"},       {"SNR2", "10"},       {"Operator2", "CHN-CM"},   {"ConnectInternet2", "1"}};
+    }
+    return Attributes("RESPONSE_PARAM", a);
+}
+
 }  // namespace
 
 SimCamera::SimCamera(const SimCameraConfig& config)
@@ -54,6 +75,21 @@ void SimCamera::SetAddress(const QString& address, const QString& netmask, const
     m_gateway = gateway;
 }
 
+bool SimCamera::FirstStream()
+{
+    const bool first = !m_streamed;
+    m_streamed = true;
+    return first;
+}
+
+bool SimCamera::FirstLeaveCommand(int code)
+{
+    if (code != m_config.leaveOnCommand || m_config.leaveOnCommand <= 0 || m_leaveCommandSeen)
+        return false;
+    m_leaveCommandSeen = true;
+    return true;
+}
+
 void SimCamera::FillEntry(IPCEntry* entry) const
 {
     memset(entry, 0, sizeof *entry);
@@ -68,13 +104,20 @@ void SimCamera::FillEntry(IPCEntry* entry) const
     CopyText(entry->szCloudId, sizeof entry->szCloudId, m_config.cloudId);
 }
 
-bool SimCamera::ReplyFor(int code, SimReply* reply) const
+bool SimCamera::ReplyFor(int code, SimReply* reply, const QByteArray& builtIn)
 {
     if (m_config.faults.noReply.contains(code))
         return false;
-    SimReply r = m_config.replies.value(code);
-    if (!m_config.replies.contains(code))
-        r.text = BuiltInReply(code, m_config.serial, m_hwCfgMd5, m_sysCfgMd5);
+    SimReply r;
+    const auto scripted = m_config.replies.constFind(code);
+    if (scripted != m_config.replies.constEnd() && !scripted->isEmpty()) {
+        int& used = m_replyUses[code];
+        r = scripted->at(qMin(used, scripted->size() - 1));
+        if (used < scripted->size())
+            ++used;
+    }
+    if (r.text.isNull())
+        r.text = builtIn.isNull() ? BuiltInReply(code) : builtIn;
     if (m_config.faults.wrongValue.contains(code))
         r.text = m_config.faults.wrongValue.value(code);
     if (r.delayMs < 0)
@@ -83,14 +126,25 @@ bool SimCamera::ReplyFor(int code, SimReply* reply) const
     return true;
 }
 
+void SimCamera::SetReplies(int code, const QVector<SimReply>& replies)
+{
+    m_config.replies.insert(code, replies);
+    m_replyUses.remove(code);
+}
+
 bool SimCamera::CredentialsMatch(const QString& user, const QString& password) const
 {
     return user == m_config.user && password == m_config.password;
 }
 
+void SimCamera::AddCommand(const SimCommand& command)
+{
+    AppendBounded(m_commands, command);
+}
+
 void SimCamera::AddUpload(const SimUpload& upload)
 {
-    m_uploads.push_back(upload);
+    AppendBounded(m_uploads, upload);
     if (upload.kind == QLatin1String("package")) {
         if (!m_config.uploadedHwCfgMd5.isEmpty())
             m_hwCfgMd5 = m_config.uploadedHwCfgMd5;
@@ -99,13 +153,19 @@ void SimCamera::AddUpload(const SimUpload& upload)
     }
 }
 
-void SimCamera::AddTalkFrame(int bytes)
+void SimCamera::AddTalkFrame(const SimTalkFrame& frame)
 {
+    AppendBounded(m_talkLog, frame);
     ++m_talkFrames;
-    m_talkBytes += bytes;
+    m_talkBytes += frame.length;
 }
 
-QByteArray SimCamera::BuiltInReply(int code, const QString& serial, const QString& hwMd5, const QString& sysMd5)
+void SimCamera::AddPtz(const QByteArray& xml)
+{
+    AppendBounded(m_ptz, xml);
+}
+
+QByteArray SimCamera::BuiltInReply(int code) const
 {
     switch (code) {
     case 1012:
@@ -115,15 +175,15 @@ QByteArray SimCamera::BuiltInReply(int code, const QString& serial, const QStrin
                                              {"FileSystemIdentify", "VT-FS-A1"},
                                              {"HardVersion", ""}});
     case 1019:
-        return Attributes("RESPONSE_PARAM", {{"SerialNumber", serial}});
+        return Attributes("RESPONSE_PARAM", {{"SerialNumber", m_config.serial}});
     case 1020:
         return Attributes("RESPONSE_PARAM", {{"Capability", "1"}});
     case 1030:
-        return Attributes("RESPONSE_PARAM", {{"IPC_Type", "IPC"},
-                                             {"DevMType", "1"},
-                                             {"DevType", "0"},
-                                             {"SDKType", "0"},
-                                             {"Feature", "0"}});
+        return Attributes("RESPONSE_PARAM", {{"IPC_Type", m_config.type},
+                                             {"DevMType", QString::number(m_config.devMType)},
+                                             {"DevType", QString::number(m_config.devType)},
+                                             {"SDKType", QString::number(m_config.sdkType)},
+                                             {"Feature", QString::number(m_config.feature)}});
     case 1105:
         return Attributes("RESPONSE_PARAM", {{"SDCardState", "0"}, {"CardInfo", "32"}, {"SDCardRemainSpace", "30"}});
     case 1106:
@@ -133,26 +193,16 @@ QByteArray SimCamera::BuiltInReply(int code, const QString& serial, const QStrin
     case 1204:
         return Attributes("REQUEST_PARAM", {{"Time", DeviceTime()}});
     case 1514:
-        return Attributes("REQUEST_PARAM", {{"HW_CFG_MD5", hwMd5}, {"SYS_CFG_MD5", sysMd5}});
+        return Attributes("REQUEST_PARAM", {{"HW_CFG_MD5", m_hwCfgMd5}, {"SYS_CFG_MD5", m_sysCfgMd5}});
     case 1526:
         return Attributes("RESPONSE_PARAM", {{"SignalLevel", "-45"}, {"Quality", "80"}});
     case 1532:
-        return Attributes("RESPONSE_PARAM", {{"IMEI", "860000000000001"},
-                                             {"ModuleSN", "MSN0001"},
-                                             {"SoftVersion", "EC200A"},
-                                             {"SubVersion", "01"},
-                                             {"Err", "0"},
-                                             {"ICCID", "89860312345678901234"},
-                                             {"SignalStrength", "25"},
-                                             {"RSRQ", "-10"},
-                                             {"RSSI", "-70"},
-                                             {"SNR", "12"},
-                                             {"Operator", "1"},
-                                             {"ConnectInternet", "1"}});
+        return FourGReply(m_config);
     case 1700:
         return Attributes("RESPONSE_PARAM", {{"FuncCode", ""}, {"RetCode", "0"}, {"SupportFuncCode", ""}});
     case 1750:
-        return Attributes("RESPONSE_PARAM", {{"AutorizationStatus", "1"}, {"UUID", ""}, {"Key", ""}});
+        return Attributes("RESPONSE_PARAM",
+                          {{"AutorizationStatus", "1"}, {"UUID", m_config.authUuid}, {"Key", m_config.authKey}});
     default:
         return Attributes("RESPONSE_PARAM", {});
     }

@@ -3,6 +3,7 @@
 #include "SimThroughputClient.h"
 
 #include "AppGlobals.h"
+#include "Clock.h"
 #include "HostAdapters.h"
 #include "Log.h"
 #include "SdkCallLog.h"
@@ -26,18 +27,23 @@ QString BoundedText(const char* text, size_t size)
     return QString::fromLatin1(text, int(strnlen(text, size)));
 }
 
+// A new address a camera takes: plain dotted decimal, nothing another parser reads otherwise.
 bool IsDottedIpv4(const QString& text)
 {
-    QHostAddress a;
-    return text.count('.') == 3 && a.setAddress(text) && a.protocol() == QAbstractSocket::IPv4Protocol;
+    return SimProfile::IsPlainIpv4(text);
 }
+
+// How long a live play with headerBeforeReturn waits for its header's callback.
+constexpr int kHeaderWaitMs = 2000;
 
 // Simulated cameras are reachable only on 127.0.0.0/8: the station sends real
 // traffic to a logged-in camera's address (the ID-service datagram), so a
 // session with any other address, whatever the profile's subnet, is refused.
 bool IsLoopbackIpv4(const QString& text)
 {
-    return IsDottedIpv4(text) && QHostAddress(text).isLoopback();
+    QHostAddress a;
+    return text.count('.') == 3 && a.setAddress(text) && a.protocol() == QAbstractSocket::IPv4Protocol &&
+           a.isLoopback();
 }
 
 quint32 Ipv4(const QString& text)
@@ -104,7 +110,9 @@ bool SimLan::LoadProfile(const SimProfile& profile)
     std::lock_guard<std::mutex> guard(m_lock);
     m_profile = profile;
     for (const SimCameraConfig& c : profile.cameras)
-        m_cameras[c.serial] = std::make_unique<SimCamera>(c);
+        AddCameraLocked(c);
+    for (int slot = 0; slot < profile.line.slotCount && slot < profile.line.count; ++slot)
+        m_dispatcher.Schedule(profile.line.joinAfterMs, [this] { JoinLineCamera(); });
     if (profile.hasAdapter)
         HostAdapters::SetSimulated(profile.adapter);
     return true;
@@ -120,6 +128,8 @@ void SimLan::Reset()
         m_searchTable.clear();
         m_searchSerials.clear();
         m_throughputRequests.clear();
+        m_lineNext = 0;
+        m_departed.clear();
     }
     HostAdapters::ClearSimulated();
     SdkCallLog::Instance().Clear();
@@ -128,19 +138,35 @@ void SimLan::Reset()
 bool SimLan::AddCamera(const SimCameraConfig& config)
 {
     std::lock_guard<std::mutex> guard(m_lock);
+    return AddCameraLocked(config);
+}
+
+bool SimLan::AddCameraLocked(const SimCameraConfig& config)
+{
     if (config.serial.isEmpty() || m_cameras.count(config.serial))
         return false;
-    m_cameras[config.serial] = std::make_unique<SimCamera>(config);
+    auto camera = std::make_unique<SimCamera>(config);
+    if (config.joinAfterMs > 0) {
+        camera->SetPlugged(false);
+        const QString serial = config.serial;
+        m_dispatcher.Schedule(config.joinAfterMs, [this, serial] { Replug(serial); });
+    }
+    m_cameras[config.serial] = std::move(camera);
     return true;
 }
 
 bool SimLan::SetReply(const QString& serial, int command, const SimReply& reply)
 {
+    return SetReplies(serial, command, {reply});
+}
+
+bool SimLan::SetReplies(const QString& serial, int command, const QVector<SimReply>& replies)
+{
     std::lock_guard<std::mutex> guard(m_lock);
     SimCamera* cam = CameraBySerial(serial);
-    if (!cam)
+    if (!cam || replies.isEmpty())
         return false;
-    cam->MutableConfig().replies.insert(command, reply);
+    cam->SetReplies(command, replies);
     return true;
 }
 
@@ -167,6 +193,19 @@ QStringList SimLan::Serials() const
     for (const auto& c : m_cameras)
         out << c.first;
     return out;
+}
+
+bool SimLan::IsPlugged(const QString& serial) const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    auto it = m_cameras.find(serial);
+    return it != m_cameras.end() && it->second->Plugged();
+}
+
+QStringList SimLan::DepartedSerials() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_departed;
 }
 
 QString SimLan::CameraAddress(const QString& serial) const
@@ -197,6 +236,13 @@ int SimLan::TalkFramesOf(const QString& serial) const
     return it == m_cameras.end() ? 0 : it->second->TalkFrames();
 }
 
+QVector<SimTalkFrame> SimLan::TalkFrameLogOf(const QString& serial) const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    auto it = m_cameras.find(serial);
+    return it == m_cameras.end() ? QVector<SimTalkFrame>() : it->second->TalkFrameLog();
+}
+
 QVector<QByteArray> SimLan::PtzOf(const QString& serial) const
 {
     std::lock_guard<std::mutex> guard(m_lock);
@@ -222,6 +268,12 @@ QVector<SimThroughputRequest> SimLan::ThroughputRequests() const
     return m_throughputRequests;
 }
 
+int SimLan::ThroughputThreads() const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    return int(m_throughputRuns.size());
+}
+
 // --- helpers -------------------------------------------------------------------
 
 SimCamera* SimLan::CameraBySerial(const QString& serial)
@@ -230,20 +282,33 @@ SimCamera* SimLan::CameraBySerial(const QString& serial)
     return it == m_cameras.end() ? nullptr : it->second.get();
 }
 
+// A plugged camera first: one that is away may share its address.
 SimCamera* SimLan::CameraByAddress(const QString& address)
 {
+    SimCamera* away = nullptr;
     for (auto& c : m_cameras) {
-        if (c.second->Address() == address)
+        if (c.second->Address() != address)
+            continue;
+        if (c.second->Plugged())
             return c.second.get();
+        if (!away)
+            away = c.second.get();
     }
-    return nullptr;
+    return away;
 }
 
-SimCamera* SimLan::CameraOfSession(int64_t loginHandle)
+SimCamera* SimLan::CameraOfSession(int64_t loginHandle, bool* dead)
 {
+    if (dead)
+        *dead = false;
     auto it = m_sessions.find(loginHandle);
     if (it == m_sessions.end() || !it->second.loggedIn)
         return nullptr;
+    if (it->second.dead) {
+        if (dead)
+            *dead = true;
+        return nullptr;
+    }
     return CameraBySerial(it->second.serial);
 }
 
@@ -273,9 +338,10 @@ void SimLan::PostReply(int delayMs, int64_t loginHandle, int command, const SimR
 {
     m_dispatcher.Schedule(delayMs, [this, loginHandle, command, reply] {
         {
-            // A session that ended meanwhile gets no reply.
+            // A session that ended, or whose camera went away, meanwhile gets no reply.
             std::lock_guard<std::mutex> guard(m_lock);
-            if (!m_sessions.count(loginHandle))
+            auto it = m_sessions.find(loginHandle);
+            if (it == m_sessions.end() || it->second.dead)
                 return;
         }
         const int state = FcMakeStateCode(command, reply.status);
@@ -408,11 +474,13 @@ int SimLan::StartSearch(const char* localIp)
     m_searching = true;
     const uint64_t generation = ++m_searchGeneration;
     for (const auto& c : m_cameras) {
+        if (!c.second->Plugged())
+            continue;
         const QString serial = c.first;
         m_dispatcher.Schedule(c.second->Config().searchDelayMs, [this, serial, generation] {
             std::lock_guard<std::mutex> inner(m_lock);
             SimCamera* cam = CameraBySerial(serial);
-            if (!cam || !m_searching || generation != m_searchGeneration)
+            if (!cam || !cam->Plugged() || !m_searching || generation != m_searchGeneration)
                 return;
             IPCEntry entry;
             cam->FillEntry(&entry);
@@ -463,7 +531,7 @@ int SimLan::ModifyAddress(int index, const IPCEntry* entry)
             return FC_ERR_NOT_FOUND;
         serial = m_searchSerials.at(index);
         SimCamera* cam = CameraBySerial(serial);
-        if (!cam)
+        if (!cam || !cam->Plugged())
             return FC_ERR_NOT_FOUND;
         cam->SetAddress(ip, mask, gateway);
     }
@@ -499,7 +567,7 @@ void SimLan::FinishLogin(int64_t loginHandle, const QString& ip, int port, const
         if (session == m_sessions.end())
             return;   // logged out before the answer
         SimCamera* cam = CameraByAddress(ip);
-        ok = cam && cam->Config().port == port && IsLoopbackIpv4(ip) && OnAdapterSubnet(ip) &&
+        ok = cam && cam->Plugged() && cam->Config().port == port && IsLoopbackIpv4(ip) && OnAdapterSubnet(ip) &&
              cam->CredentialsMatch(user, password) &&
              !cam->Config().faults.refuseLogin;
         if (ok) {
@@ -539,7 +607,7 @@ int SimLan::Logout(int64_t loginHandle)
     return 0;
 }
 
-int SimLan::Command(const char* via, int64_t loginHandle, int command, const char* body, int length)
+int SimLan::Command(const char* via, int64_t loginHandle, int command, const char* body, int length, int channel)
 {
     if (length > 0 && !body)
         return FC_ERR_PARAM;
@@ -550,20 +618,31 @@ int SimLan::Command(const char* via, int64_t loginHandle, int command, const cha
     }
     SimReply reply;
     bool answer = false;
+    bool leave = false;
     QString serial;
+    int leaveAfterMs = 0;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        SimCamera* cam = CameraOfSession(loginHandle);
+        bool dead = false;
+        SimCamera* cam = CameraOfSession(loginHandle, &dead);
+        if (dead)
+            return 0;   // sent into a link that is gone: nobody hears it
         if (!cam)
             return FC_ERR_HANDLE;
+        if (cam->Config().faults.sendFails.contains(command))
+            return FC_ERR_SEND;
         serial = cam->Config().serial;
-        cam->AddCommand(SimCommand{loginHandle, command, text, QString::fromLatin1(via)});
+        cam->AddCommand(SimCommand{loginHandle, command, text, QString::fromLatin1(via), channel});
         answer = cam->ReplyFor(command, &reply);
+        leave = cam->FirstLeaveCommand(command);
+        leaveAfterMs = cam->Config().leaveAfterCommandMs;
     }
     if (command == 1519)
         StartThroughput(serial, text);
     if (answer)
         PostReply(reply.delayMs, loginHandle, command, reply);
+    if (leave)
+        ScheduleLeave(serial, leaveAfterMs);
     return 0;
 }
 
@@ -572,7 +651,10 @@ int SimLan::Ptz(int64_t loginHandle, const char* xml)
     if (!xml)
         return FC_ERR_PARAM;
     std::lock_guard<std::mutex> guard(m_lock);
-    SimCamera* cam = CameraOfSession(loginHandle);
+    bool dead = false;
+    SimCamera* cam = CameraOfSession(loginHandle, &dead);
+    if (dead)
+        return 0;
     if (!cam)
         return FC_ERR_HANDLE;
     cam->AddPtz(QByteArray(xml, int(strnlen(xml, kMaxBodyBytes))));
@@ -590,16 +672,17 @@ int SimLan::Upload(int64_t loginHandle, const char* path, const QString& kind, i
     QString serial;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        SimCamera* cam = CameraOfSession(loginHandle);
-        if (!cam)
+        bool dead = false;
+        SimCamera* cam = CameraOfSession(loginHandle, &dead);
+        if (!cam && !dead)
             return FC_ERR_HANDLE;
         if (!file.isFile() || !file.isReadable())
             return FC_ERR_FILE;
+        if (dead)
+            return 0;
         cam->AddUpload(SimUpload{kind, file.absoluteFilePath(), file.size()});
         serial = cam->Config().serial;
-        answer = cam->ReplyFor(1001, &reply);
-        if (answer && !cam->Config().replies.contains(1001) && !cam->Config().faults.wrongValue.contains(1001))
-            reply.text = "<RESPONSE_PARAM\r\nType=\"" + QByteArray::number(replyType) + "\"\r\n/>";
+        answer = cam->ReplyFor(1001, &reply, "<RESPONSE_PARAM\r\nType=\"" + QByteArray::number(replyType) + "\"\r\n/>");
         if (kind == QLatin1String("package"))
             restartMs = cam->Config().restartAfterUploadMs;
     }
@@ -618,21 +701,45 @@ int64_t SimLan::RealPlay(int64_t loginHandle, const char* url, const char* user,
     QString address = BoundedText(url, 256);
     if (address.startsWith(QLatin1String("vlx://")))
         address = address.mid(6);
+    const int wanted = param ? param->nChannel : -1;
     std::shared_ptr<SimStream> stream;
+    bool early = false;
+    bool first = false;
+    QString serial;
+    int leaveAfterMs = 0;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        SimCamera* cam = CameraOfSession(loginHandle);
+        bool dead = false;
+        SimCamera* cam = CameraOfSession(loginHandle, &dead);
+        if (dead)
+            return FC_ERR_NOT_FOUND;   // nobody answers at that address any more
         if (!cam)
             return FC_ERR_HANDLE;
         if (address != cam->Address())
             return FC_ERR_NOT_FOUND;
         if (!cam->CredentialsMatch(BoundedText(user, 256), BoundedText(password, 256)))
             return FC_ERR_STATE;
+        if (wanted < -1 || wanted > (cam->Config().TwoLenses() ? 1 : 0))
+            return FC_ERR_PARAM;   // no such lens
         const int64_t handle = NextHandle();
         stream = std::make_shared<SimStream>(handle, loginHandle, cam->Config().media,
                                              cam->Config().faults.dropStreamAfterMs, callback,
-                                             param ? param->pUser : nullptr);
+                                             param ? param->pUser : nullptr, wanted < 0 ? 0 : wanted);
         m_streams[handle] = stream;
+        early = cam->Config().headerBeforeReturn;
+        if (early)
+            stream->Start();
+        first = cam->FirstStream();
+        serial = cam->Config().serial;
+        leaveAfterMs = cam->Config().leaveAfterStreamMs;
+    }
+    if (first && leaveAfterMs > 0)
+        ScheduleLeave(serial, leaveAfterMs);
+    if (early) {
+        // The header's callback runs on the stream's thread before the caller has the handle.
+        if (!stream->WaitHeaderDelivered(kHeaderWaitMs))
+            LogPrint(LOG_GENERAL, "SimLan::RealPlay() header callback still running after %d ms", kHeaderWaitMs);
+        return stream->Handle();
     }
     std::weak_ptr<SimStream> weak = stream;
     m_dispatcher.Schedule(kStreamStartDelayMs, [this, weak] {
@@ -664,7 +771,10 @@ int SimLan::StartSpeak(int64_t loginHandle)
     int delay = 0;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        SimCamera* cam = CameraOfSession(loginHandle);
+        bool dead = false;
+        SimCamera* cam = CameraOfSession(loginHandle, &dead);
+        if (dead)
+            return 0;
         if (!cam)
             return FC_ERR_HANDLE;
         const SimTalk& t = cam->Config().talk;
@@ -687,12 +797,23 @@ int SimLan::SendTalkFrame(int64_t loginHandle, const FC_TalkFrame* frame)
     if (!frame || frame->nLength < 0 || frame->nLength > 1024 * 1024 || (frame->nLength > 0 && !frame->pData))
         return FC_ERR_PARAM;
     std::lock_guard<std::mutex> guard(m_lock);
-    SimCamera* cam = CameraOfSession(loginHandle);
+    bool dead = false;
+    SimCamera* cam = CameraOfSession(loginHandle, &dead);
+    if (dead)
+        return 0;
     if (!cam)
         return FC_ERR_HANDLE;
     if (!m_sessions[loginHandle].talking)
         return FC_ERR_STATE;
-    cam->AddTalkFrame(frame->nLength);
+    SimTalkFrame received;
+    received.loginHandle = loginHandle;
+    received.length = frame->nLength;
+    received.timeStamp = frame->dwTimeStamp;
+    received.sequence = frame->wSequence;
+    received.sequence2 = frame->dwSequence;
+    received.arrivalTick = Clock::TickMs();
+    received.payload = QByteArray(frame->pData, frame->nLength);
+    cam->AddTalkFrame(received);
     return 0;
 }
 
@@ -701,7 +822,10 @@ int SimLan::StopSpeak(int64_t loginHandle)
     int delay = 0;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        SimCamera* cam = CameraOfSession(loginHandle);
+        bool dead = false;
+        SimCamera* cam = CameraOfSession(loginHandle, &dead);
+        if (dead)
+            return 0;
         if (!cam)
             return FC_ERR_HANDLE;
         m_sessions[loginHandle].talking = false;
@@ -733,23 +857,150 @@ void SimLan::StartThroughput(const QString& serial, const QByteArray& body)
         return;
     }
     request.address = target.toString();   // the form that was checked, whatever parses it next
+    JoinFinishedThroughput();
     std::lock_guard<std::mutex> guard(m_lock);
-    m_throughputRequests.push_back(request);
+    SimCamera::AppendBounded(m_throughputRequests, request);
     if (!m_throughputRunner)
         return;
     SimThroughputRunner runner = m_throughputRunner;
-    m_throughputThreads.emplace_back([runner, request, this] { runner(request, m_throughputStop); });
+    const uint64_t id = ++m_lastRun;
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    ThroughputRun& run = m_throughputRuns[id];
+    run.serial = serial;
+    run.stop = stop;
+    run.thread = std::thread([this, runner, request, stop, id] {
+        runner(request, *stop);
+        FinishThroughput(id);
+    });
+}
+
+// A run that has ended is joined from the message thread, so threads never pile up.
+void SimLan::FinishThroughput(uint64_t run)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        auto it = m_throughputRuns.find(run);
+        if (it == m_throughputRuns.end())
+            return;   // taken by StopThroughput, which joins it
+        it->second.finished = true;
+    }
+    m_dispatcher.Schedule(0, [this] { JoinFinishedThroughput(); });
+}
+
+void SimLan::JoinFinishedThroughput()
+{
+    std::vector<std::thread> done;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        for (auto it = m_throughputRuns.begin(); it != m_throughputRuns.end();) {
+            if (it->second.finished) {
+                done.push_back(std::move(it->second.thread));
+                it = m_throughputRuns.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (auto& t : done)
+        t.join();
 }
 
 void SimLan::StopThroughput()
 {
-    std::vector<std::thread> threads;
+    std::map<uint64_t, ThroughputRun> runs;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        threads.swap(m_throughputThreads);
-        m_throughputStop = true;
+        runs.swap(m_throughputRuns);
     }
-    for (auto& t : threads)
-        t.join();
-    m_throughputStop = false;
+    for (auto& r : runs)
+        *r.second.stop = true;
+    for (auto& r : runs)
+        r.second.thread.join();
+}
+
+// --- comings and goings ------------------------------------------------------------
+
+bool SimLan::Unplug(const QString& serial, int linkLossDelayMs)
+{
+    return Disconnect(serial, linkLossDelayMs, false);
+}
+
+bool SimLan::Leave(const QString& serial)
+{
+    return Disconnect(serial, -1, true);
+}
+
+bool SimLan::Replug(const QString& serial)
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    SimCamera* cam = CameraBySerial(serial);
+    if (!cam || cam->Plugged() || cam->Leaving())
+        return false;
+    cam->SetPlugged(true);
+    return true;
+}
+
+bool SimLan::Disconnect(const QString& serial, int linkLossDelayMs, bool leave)
+{
+    QVector<int64_t> handles;
+    int delay = 0;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        SimCamera* cam = CameraBySerial(serial);
+        if (!cam || cam->Leaving() || (!cam->Plugged() && !leave))
+            return false;
+        if (leave)
+            cam->SetLeaving();
+        cam->SetPlugged(false);
+        delay = linkLossDelayMs >= 0 ? linkLossDelayMs : cam->Config().linkLossDelayMs;
+        for (auto& s : m_sessions) {
+            if (s.second.serial == serial && !s.second.dead) {
+                s.second.dead = true;
+                handles.push_back(s.first);
+            }
+        }
+        for (auto& s : m_streams) {
+            if (handles.contains(s.second->LoginHandle()))
+                s.second->Silence();
+        }
+        for (auto& r : m_throughputRuns) {
+            if (r.second.serial == serial)
+                *r.second.stop = true;
+        }
+    }
+    m_dispatcher.Schedule(delay, [this, handles, serial, leave] {
+        DropSessions(handles, EVENT_CONNECTFAILED);
+        if (leave) {
+            std::lock_guard<std::mutex> guard(m_lock);
+            ForgetLocked(serial);
+        }
+    });
+    return true;
+}
+
+void SimLan::ForgetLocked(const QString& serial)
+{
+    if (!m_cameras.erase(serial))
+        return;
+    if (m_departed.size() >= kMaxDeparted)
+        m_departed.removeFirst();
+    m_departed.push_back(serial);
+    if (m_profile.line.Holds(serial) && m_lineNext < m_profile.line.count)
+        m_dispatcher.Schedule(m_profile.line.joinAfterMs, [this] { JoinLineCamera(); });
+}
+
+void SimLan::ScheduleLeave(const QString& serial, int delayMs)
+{
+    m_dispatcher.Schedule(delayMs, [this, serial] { Leave(serial); });
+}
+
+void SimLan::JoinLineCamera()
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    const SimLine& line = m_profile.line;
+    if (m_lineNext >= line.count)
+        return;
+    SimCameraConfig config = line.camera;
+    config.serial = line.SerialAt(m_lineNext++);
+    AddCameraLocked(config);
 }

@@ -39,35 +39,60 @@ using SimThroughputRunner = std::function<void(const SimThroughputRequest& reque
 // The first SDK call loads the profile named by STATION_SIM_PROFILE, else
 // "SimProfile.json" in the application folder; without one the LAN is empty.
 // Tests drive it directly: load a profile, add cameras, script replies and
-// faults, read what the cameras received.
+// faults, unplug cameras, read what the cameras received.
+//
+// Cameras come and go: an unplugged camera leaves the search, takes no login,
+// receives nothing (the SDK calls on its sessions still return 0; a live play
+// is refused) and its streams go silent at once; its logins and streams are
+// reported lost (EVENT_CONNECTFAILED, EVENT_CONNECTFAILED_STREAM) after its
+// linkLossDelayMs. A camera that leaves is unplugged the same way and, once
+// the loss is reported, forgotten with its logs. FC_Loc_Cleanup ends the
+// pending joins and leaves of the profile with the SDK's message thread.
 class SimLan {
 public:
     static SimLan& Instance();
     static constexpr const char* kProfileEnv = "STATION_SIM_PROFILE";
     static constexpr const char* kDefaultProfileName = "SimProfile.json";
+    static constexpr int kMaxDeparted = 1000;   // DepartedSerials() keeps the newest
 
     // --- set-up (tests, demo) ---
+    // Replaces the LAN: cameras with joinAfterMs join later, a line starts.
     bool LoadProfile(const SimProfile& profile);
     bool LoadProfileFile(const QString& path, QString* error);
-    // Ends sessions and streams, forgets the cameras, the adapter and the call log.
+    // Ends sessions and streams, forgets the cameras, the line, the adapter and the call log.
     void Reset();
+    // A camera with joinAfterMs is plugged in that long after it is added.
     bool AddCamera(const SimCameraConfig& config);
+    // Scripts one reply (SetReply) or a list used in order with the last one
+    // repeated (SetReplies) for a command; the count of replies used restarts.
     bool SetReply(const QString& serial, int command, const SimReply& reply);
+    bool SetReplies(const QString& serial, int command, const QVector<SimReply>& replies);
     bool SetFaults(const QString& serial, const SimFaults& faults);
     // Replaces what a camera runs for the throughput-test command; null restores
     // the camera's own throughput client.
     void SetThroughputRunner(SimThroughputRunner runner);
+    // Takes a camera off the LAN, and puts it back; linkLossDelayMs -1: the
+    // camera's own. False for an unknown camera or one already in that state.
+    // An unplug also stops the camera's throughput runs.
+    bool Unplug(const QString& serial, int linkLossDelayMs = -1);
+    bool Replug(const QString& serial);
+    // Unplugs the camera for good: it is forgotten once its loss is reported.
+    bool Leave(const QString& serial);
 
     // --- inspection (tests) ---
-    QStringList Serials() const;
+    QStringList Serials() const;         // every camera the LAN holds, plugged or not
+    bool IsPlugged(const QString& serial) const;
+    QStringList DepartedSerials() const; // cameras forgotten after leaving, oldest first
     QString CameraAddress(const QString& serial) const;
     QVector<SimCommand> CommandsOf(const QString& serial) const;
     QVector<SimUpload> UploadsOf(const QString& serial) const;
-    int TalkFramesOf(const QString& serial) const;
+    int TalkFramesOf(const QString& serial) const;                  // frames received in all
+    QVector<SimTalkFrame> TalkFrameLogOf(const QString& serial) const;   // the newest, whole
     QVector<QByteArray> PtzOf(const QString& serial) const;
     int LiveSessions() const;
     int LiveStreams() const;
-    QVector<SimThroughputRequest> ThroughputRequests() const;
+    QVector<SimThroughputRequest> ThroughputRequests() const;   // the newest kMaxLogEntries
+    int ThroughputThreads() const;       // runs started and not yet joined
 
     // --- the SDK's operations (FuncLib.cpp) ---
     int SetStatusCallback(FC_StatusCallback callback, void* user);
@@ -80,7 +105,7 @@ public:
     int ModifyAddress(int index, const IPCEntry* entry);
     int64_t Login(const char* ip, int port, const char* user, const char* password);
     int Logout(int64_t loginHandle);
-    int Command(const char* via, int64_t loginHandle, int command, const char* body, int length);
+    int Command(const char* via, int64_t loginHandle, int command, const char* body, int length, int channel = 0);
     int Ptz(int64_t loginHandle, const char* xml);
     int Upload(int64_t loginHandle, const char* path, const QString& kind, int replyType);
     int64_t RealPlay(int64_t loginHandle, const char* url, const char* user, const char* password,
@@ -97,13 +122,22 @@ private:
         QString serial;
         bool loggedIn = false;
         bool talking = false;
+        bool dead = false;       // its camera was unplugged; the loss is not reported yet
+    };
+
+    struct ThroughputRun {
+        QString serial;
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> stop;
+        bool finished = false;   // the runner has returned; the thread ends at once
     };
 
     SimLan();
     void LoadDefaultProfile();
     SimCamera* CameraBySerial(const QString& serial);
     SimCamera* CameraByAddress(const QString& address);
-    SimCamera* CameraOfSession(int64_t loginHandle);
+    // The camera of a live session; null otherwise, *dead telling an unplugged camera's.
+    SimCamera* CameraOfSession(int64_t loginHandle, bool* dead = nullptr);
     bool OnAdapterSubnet(const QString& address) const;
     int64_t NextHandle();
 
@@ -112,10 +146,20 @@ private:
     void DropSessionsOf(const QString& serial, int delayMs);
     void PostStatus(int delayMs, int64_t handle, int type, const QByteArray& data, bool hasData);
     void PostReply(int delayMs, int64_t loginHandle, int command, const SimReply& reply);
-    void StartThroughput(const QString& serial, const QByteArray& body);
     std::vector<std::shared_ptr<SimStream>> TakeStreams(const std::function<bool(const SimStream&)>& match);
     void StopStreams(std::vector<std::shared_ptr<SimStream>> streams);
     void JoinRetired();
+
+    // Comings and goings (m_lock held where the name ends in Locked).
+    bool AddCameraLocked(const SimCameraConfig& config);
+    bool Disconnect(const QString& serial, int linkLossDelayMs, bool leave);
+    void ForgetLocked(const QString& serial);
+    void ScheduleLeave(const QString& serial, int delayMs);
+    void JoinLineCamera();
+
+    void StartThroughput(const QString& serial, const QByteArray& body);
+    void FinishThroughput(uint64_t run);
+    void JoinFinishedThroughput();
     void StopThroughput();
 
     mutable std::mutex m_lock;   // guards everything below but the gates and the dispatcher
@@ -129,10 +173,12 @@ private:
     bool m_searching = false;
     uint64_t m_searchGeneration = 0;
     int64_t m_lastHandle = 0;
+    int m_lineNext = 0;          // index of the line's next camera
+    QStringList m_departed;
     SimThroughputRunner m_throughputRunner;
     QVector<SimThroughputRequest> m_throughputRequests;
-    std::vector<std::thread> m_throughputThreads;
-    std::atomic<bool> m_throughputStop{false};
+    std::map<uint64_t, ThroughputRun> m_throughputRuns;
+    uint64_t m_lastRun = 0;
 
     CallbackGate<FC_StatusCallback> m_statusGate;
     CallbackGate<FC_MessageCallback> m_messageGate;

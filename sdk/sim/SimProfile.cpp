@@ -3,7 +3,6 @@
 #include "SynthVideoCodec.h"
 
 #include <QFile>
-#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -42,9 +41,8 @@ public:
             return false;
         if (s.isEmpty() && out->isEmpty())
             return true;
-        QHostAddress a;
-        if (!a.setAddress(s) || a.protocol() != QAbstractSocket::IPv4Protocol || s.count('.') != 3)
-            return Fail(where + "." + key + ": not a dotted IPv4 address");
+        if (!SimProfile::IsPlainIpv4(s))
+            return Fail(where + "." + key + ": not a plain dotted IPv4 address");
         *out = s;
         return true;
     }
@@ -59,6 +57,18 @@ public:
         if (!v.isDouble() || d < low || d > high || d != double(qint64(d)))
             return Fail(QStringLiteral("%1.%2: not a whole number in %3..%4").arg(where, key).arg(low).arg(high));
         *out = int(d);
+        return true;
+    }
+
+    bool Int64(const QJsonObject& o, const char* key, qint64 high, qint64* out, const QString& where)
+    {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (v.isUndefined())
+            return true;
+        const double d = v.toDouble(-1);
+        if (!v.isDouble() || d < 0 || d > double(high) || d != double(qint64(d)))
+            return Fail(QStringLiteral("%1.%2: not a whole number in 0..%3").arg(where, key).arg(high));
+        *out = qint64(d);
         return true;
     }
 
@@ -80,6 +90,21 @@ public:
         if (!ok || code < 0 || code > 0xFFFFFF)
             return Fail(where + ": \"" + key + "\" is not a command number");
         *out = code;
+        return true;
+    }
+
+    bool CommandList(const QJsonObject& o, const char* key, QSet<int>* out, const QString& where)
+    {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (v.isUndefined())
+            return true;
+        if (!v.isArray())
+            return Fail(where + "." + key + ": not a list");
+        for (const QJsonValue& c : v.toArray()) {
+            if (!c.isDouble() || c.toDouble() < 0 || c.toDouble() > 0xFFFFFF || c.toDouble() != double(c.toInt()))
+                return Fail(where + "." + key + ": not a command number");
+            out->insert(c.toInt());
+        }
         return true;
     }
 
@@ -140,39 +165,55 @@ bool ParseMedia(Reader& r, const QJsonObject& o, SimMedia* m, const QString& whe
     return true;
 }
 
+bool ParseReply(Reader& r, const QJsonValue& value, SimReply* reply, const QString& at)
+{
+    if (!value.isObject())
+        return r.Fail(at + ": not an object");
+    const QJsonObject ro = value.toObject();
+    QString text;
+    if (!r.Text(ro, "text", 65535, &text, at) || !r.Int(ro, "status", -128, 255, &reply->status, at) ||
+        !r.Int(ro, "delayMs", 0, 60000, &reply->delayMs, at))
+        return false;
+    // A reply without a text keeps the built-in one (a null text); "" is an empty reply.
+    if (ro.contains(QLatin1String("text")))
+        reply->text = text.isEmpty() ? QByteArray("") : text.toLatin1();
+    return true;
+}
+
 bool ParseReplies(Reader& r, const QJsonObject& o, SimCameraConfig* c, const QString& where)
 {
+    constexpr int kMaxListed = 1000;
     for (auto it = o.begin(); it != o.end(); ++it) {
         int code = 0;
         if (!r.Command(it.key(), &code, where))
             return false;
         const QString at = where + "." + it.key();
-        if (!it.value().isObject())
-            return r.Fail(at + ": not an object");
-        const QJsonObject ro = it.value().toObject();
-        SimReply reply;
-        QString text;
-        if (!r.Text(ro, "text", 65535, &text, at) || !r.Int(ro, "status", -128, 255, &reply.status, at) ||
-            !r.Int(ro, "delayMs", 0, 60000, &reply.delayMs, at))
-            return false;
-        reply.text = text.toLatin1();
-        c->replies.insert(code, reply);
+        SimReplyList list;
+        if (it.value().isArray()) {
+            const QJsonArray items = it.value().toArray();
+            if (items.isEmpty() || items.size() > kMaxListed)
+                return r.Fail(at + QStringLiteral(": a list of 1..%1 replies").arg(kMaxListed));
+            for (int i = 0; i < items.size(); ++i) {
+                SimReply reply;
+                if (!ParseReply(r, items.at(i), &reply, at + QStringLiteral("[%1]").arg(i)))
+                    return false;
+                list.push_back(reply);
+            }
+        } else {
+            SimReply reply;
+            if (!ParseReply(r, it.value(), &reply, at))
+                return false;
+            list.push_back(reply);
+        }
+        c->replies.insert(code, list);
     }
     return true;
 }
 
 bool ParseFaults(Reader& r, const QJsonObject& o, SimFaults* f, const QString& where)
 {
-    const QJsonValue none = o.value(QLatin1String("noReply"));
-    if (!none.isUndefined()) {
-        if (!none.isArray())
-            return r.Fail(where + ".noReply: not a list");
-        for (const QJsonValue& v : none.toArray()) {
-            if (!v.isDouble() || v.toDouble() < 0 || v.toDouble() > 0xFFFFFF)
-                return r.Fail(where + ".noReply: not a command number");
-            f->noReply.insert(v.toInt());
-        }
-    }
+    if (!r.CommandList(o, "noReply", &f->noReply, where) || !r.CommandList(o, "sendFails", &f->sendFails, where))
+        return false;
     const QJsonValue wrong = o.value(QLatin1String("wrongValue"));
     if (!wrong.isUndefined()) {
         if (!wrong.isObject())
@@ -193,36 +234,99 @@ bool ParseFaults(Reader& r, const QJsonObject& o, SimFaults* f, const QString& w
            r.Bool(o, "refuseTalk", &f->refuseTalk, where);
 }
 
-bool ParseCamera(Reader& r, const QJsonObject& o, int index, SimCameraConfig* c)
+// An object member that must be an object when present.
+bool Member(Reader& r, const QJsonObject& o, const char* key, QJsonObject* out, const QString& where)
 {
-    const QString where = QStringLiteral("cameras[%1]").arg(index);
-    if (!r.Text(o, "serial", 31, &c->serial, where) || !r.Text(o, "type", 63, &c->type, where) ||
-        !r.Address(o, "address", &c->address, where) || !r.Address(o, "netmask", &c->netmask, where) ||
-        !r.Address(o, "gateway", &c->gateway, where) || !r.Int(o, "port", 1, 65535, &c->port, where) ||
-        !r.Int(o, "addressLock", 0, 1, &c->addressLock, where) || !r.Text(o, "cloudId", 63, &c->cloudId, where) ||
-        !r.Bool(o, "cloudIdValid", &c->cloudIdValid, where) || !r.Text(o, "user", 63, &c->user, where) ||
-        !r.Text(o, "password", 63, &c->password, where) || !r.Text(o, "hwCfgMd5", 63, &c->hwCfgMd5, where) ||
-        !r.Text(o, "sysCfgMd5", 63, &c->sysCfgMd5, where) ||
-        !r.Text(o, "uploadedHwCfgMd5", 63, &c->uploadedHwCfgMd5, where) ||
-        !r.Text(o, "uploadedSysCfgMd5", 63, &c->uploadedSysCfgMd5, where) ||
-        !r.Int(o, "restartAfterUploadMs", 0, 600000, &c->restartAfterUploadMs, where) ||
-        !r.Int(o, "searchDelayMs", 0, 60000, &c->searchDelayMs, where) ||
-        !r.Int(o, "loginDelayMs", 0, 60000, &c->loginDelayMs, where) ||
-        !r.Int(o, "replyDelayMs", 0, 60000, &c->replyDelayMs, where))
+    const QJsonValue v = o.value(QLatin1String(key));
+    if (v.isUndefined())
+        return true;
+    if (!v.isObject())
+        return r.Fail(where + "." + key + ": not an object");
+    *out = v.toObject();
+    return true;
+}
+
+bool ParseIdentity(Reader& r, const QJsonObject& o, SimCameraConfig* c, const QString& where)
+{
+    return r.Text(o, "type", 63, &c->type, where) && r.Address(o, "address", &c->address, where) &&
+           r.Address(o, "netmask", &c->netmask, where) && r.Address(o, "gateway", &c->gateway, where) &&
+           r.Int(o, "port", 1, 65535, &c->port, where) && r.Int(o, "addressLock", 0, 1, &c->addressLock, where) &&
+           r.Text(o, "cloudId", 63, &c->cloudId, where) && r.Bool(o, "cloudIdValid", &c->cloudIdValid, where) &&
+           r.Text(o, "user", 63, &c->user, where) && r.Text(o, "password", 63, &c->password, where) &&
+           r.Int(o, "devMType", 0, 1000000, &c->devMType, where) && r.Int(o, "devType", 0, 1000000, &c->devType, where) &&
+           r.Int(o, "sdkType", 0, 1000000, &c->sdkType, where) &&
+           r.Int64(o, "feature", qint64(1) << 53, &c->feature, where) &&
+           r.Text(o, "authUuid", 63, &c->authUuid, where) && r.Text(o, "authKey", 63, &c->authKey, where) &&
+           r.Text(o, "iccid", 31, &c->iccid, where) && r.Text(o, "iccid2", 31, &c->iccid2, where);
+}
+
+bool ParseBehaviour(Reader& r, const QJsonObject& o, SimCameraConfig* c, const QString& where)
+{
+    return r.Text(o, "hwCfgMd5", 63, &c->hwCfgMd5, where) && r.Text(o, "sysCfgMd5", 63, &c->sysCfgMd5, where) &&
+           r.Text(o, "uploadedHwCfgMd5", 63, &c->uploadedHwCfgMd5, where) &&
+           r.Text(o, "uploadedSysCfgMd5", 63, &c->uploadedSysCfgMd5, where) &&
+           r.Int(o, "restartAfterUploadMs", 0, 600000, &c->restartAfterUploadMs, where) &&
+           r.Int(o, "searchDelayMs", 0, 60000, &c->searchDelayMs, where) &&
+           r.Int(o, "loginDelayMs", 0, 60000, &c->loginDelayMs, where) &&
+           r.Int(o, "replyDelayMs", 0, 60000, &c->replyDelayMs, where) &&
+           r.Int(o, "linkLossDelayMs", 0, 600000, &c->linkLossDelayMs, where) &&
+           r.Bool(o, "headerBeforeReturn", &c->headerBeforeReturn, where) &&
+           r.Int(o, "leaveAfterStreamMs", 0, 3600000, &c->leaveAfterStreamMs, where) &&
+           r.Int(o, "leaveOnCommand", 0, 0xFFFFFF, &c->leaveOnCommand, where) &&
+           r.Int(o, "leaveAfterCommandMs", 0, 3600000, &c->leaveAfterCommandMs, where);
+}
+
+// A camera, or with lineTemplate a line's template (no serial, no join delay).
+bool ParseCamera(Reader& r, const QJsonObject& o, const QString& where, bool lineTemplate, SimCameraConfig* c)
+{
+    if (lineTemplate) {
+        if (o.contains(QLatin1String("serial")) || o.contains(QLatin1String("joinAfterMs")))
+            return r.Fail(where + ": a line sets serial and joinAfterMs itself");
+        c->address = QLatin1String(SimProfile::kFactoryAddress);
+    } else if (!r.Text(o, "serial", 31, &c->serial, where) ||
+               !r.Int(o, "joinAfterMs", 0, 3600000, &c->joinAfterMs, where)) {
         return false;
-    if (c->serial.isEmpty() || c->address.isEmpty())
+    }
+    if (!ParseIdentity(r, o, c, where) || !ParseBehaviour(r, o, c, where))
+        return false;
+    if ((!lineTemplate && c->serial.isEmpty()) || c->address.isEmpty())
         return r.Fail(where + ": serial and address are required");
     if (c->gateway.isEmpty())
         c->gateway = c->address.section('.', 0, 2) + ".1";
-    const QJsonObject media = o.value(QLatin1String("media")).toObject();
-    const QJsonObject talk = o.value(QLatin1String("talk")).toObject();
-    return ParseMedia(r, media, &c->media, where + ".media") &&
+    QJsonObject media, talk, replies, faults;
+    return Member(r, o, "media", &media, where) && Member(r, o, "talk", &talk, where) &&
+           Member(r, o, "replies", &replies, where) && Member(r, o, "faults", &faults, where) &&
+           ParseMedia(r, media, &c->media, where + ".media") &&
            r.Int(talk, "audioType", 0, 255, &c->talk.audioType, where + ".talk") &&
            r.Int(talk, "sampleRate", 4000, 48000, &c->talk.sampleRate, where + ".talk") &&
            r.Int(talk, "bits", 8, 16, &c->talk.bits, where + ".talk") &&
            r.Int(talk, "channels", 1, 2, &c->talk.channels, where + ".talk") &&
-           ParseReplies(r, o.value(QLatin1String("replies")).toObject(), c, where + ".replies") &&
-           ParseFaults(r, o.value(QLatin1String("faults")).toObject(), &c->faults, where + ".faults");
+           ParseReplies(r, replies, c, where + ".replies") && ParseFaults(r, faults, &c->faults, where + ".faults");
+}
+
+bool ParseLine(Reader& r, const QJsonObject& o, SimLine* line)
+{
+    const QString where = QStringLiteral("line");
+    QJsonObject camera;
+    if (!r.Int(o, "count", 1, 1000000, &line->count, where) || !r.Int(o, "slots", 1, 64, &line->slotCount, where) ||
+        !r.Int(o, "joinAfterMs", 0, 3600000, &line->joinAfterMs, where) ||
+        !r.Text(o, "serialPrefix", 15, &line->serialPrefix, where) ||
+        !r.Int(o, "firstNumber", 0, 999999999, &line->firstNumber, where) ||
+        !Member(r, o, "camera", &camera, where))
+        return false;
+    if (!o.contains(QLatin1String("count")))
+        return r.Fail("line.count: required");
+    if (line->serialPrefix.isEmpty())
+        return r.Fail("line.serialPrefix: empty");
+    const int digits = 16 - line->serialPrefix.size();
+    const QString last = QString::number(qint64(line->firstNumber) + line->count - 1);
+    if (last.size() > digits)
+        return r.Fail(QStringLiteral("line.count: numbers up to %1 do not fit %2 digits").arg(last).arg(digits));
+    if (!ParseCamera(r, camera, "line.camera", true, &line->camera))
+        return false;
+    if (line->camera.leaveAfterStreamMs == 0 && line->camera.leaveOnCommand == 0)
+        return r.Fail("line.camera: leaveAfterStreamMs or leaveOnCommand is required");
+    return true;
 }
 
 }  // namespace
@@ -238,18 +342,35 @@ bool SimProfile::Parse(const QByteArray& json, SimProfile* out, QString* error)
         return r.Fail("not a JSON object: " + pe.errorString());
     SimProfile p;
     const QJsonObject root = doc.object();
-    if (root.contains(QLatin1String("adapter")) && !ParseAdapter(r, root.value("adapter").toObject(), &p))
+    QJsonObject adapter, line;
+    if (!Member(r, root, "adapter", &adapter, "profile") || !Member(r, root, "line", &line, "profile"))
         return false;
-    const QJsonArray cams = root.value(QLatin1String("cameras")).toArray();
+    if (root.contains(QLatin1String("adapter")) && !ParseAdapter(r, adapter, &p))
+        return false;
+    const QJsonValue camsValue = root.value(QLatin1String("cameras"));
+    if (!camsValue.isUndefined() && !camsValue.isArray())
+        return r.Fail("cameras: not a list");
+    const QJsonArray cams = camsValue.toArray();
     QSet<QString> serials;
     for (int i = 0; i < cams.size(); ++i) {
+        const QString where = QStringLiteral("cameras[%1]").arg(i);
+        if (!cams.at(i).isObject())
+            return r.Fail(where + ": not an object");
         SimCameraConfig c;
-        if (!ParseCamera(r, cams.at(i).toObject(), i, &c))
+        if (!ParseCamera(r, cams.at(i).toObject(), where, false, &c))
             return false;
         if (serials.contains(c.serial))
             return r.Fail(QStringLiteral("cameras[%1]: serial %2 appears twice").arg(i).arg(c.serial));
         serials.insert(c.serial);
         p.cameras.push_back(c);
+    }
+    if (root.contains(QLatin1String("line"))) {
+        if (!ParseLine(r, line, &p.line))
+            return false;
+        for (const QString& serial : serials) {
+            if (p.line.Holds(serial))
+                return r.Fail("line: serial " + serial + " of a camera is also one of the line's");
+        }
     }
     *out = p;
     return true;
@@ -270,4 +391,37 @@ bool SimProfile::Load(const QString& path, SimProfile* out, QString* error)
         return false;
     }
     return Parse(bytes, out, error);
+}
+
+bool SimProfile::IsPlainIpv4(const QString& text)
+{
+    const QStringList parts = text.split('.');
+    if (parts.size() != 4)
+        return false;
+    for (const QString& p : parts) {
+        if (p.isEmpty() || p.size() > 3 || (p.size() > 1 && p.at(0) == '0'))
+            return false;
+        for (const QChar ch : p) {
+            if (ch < '0' || ch > '9')
+                return false;
+        }
+        if (p.toInt() > 255)
+            return false;
+    }
+    return true;
+}
+
+bool SimLine::Holds(const QString& serial) const
+{
+    if (count <= 0 || serial.size() != 16 || !serial.startsWith(serialPrefix))
+        return false;
+    bool ok = false;
+    const qint64 number = serial.mid(serialPrefix.size()).toLongLong(&ok);
+    return ok && number >= firstNumber && number < qint64(firstNumber) + count;
+}
+
+QString SimLine::SerialAt(int index) const
+{
+    const QString number = QString::number(qint64(firstNumber) + index);
+    return serialPrefix + number.rightJustified(16 - serialPrefix.size(), '0');
 }

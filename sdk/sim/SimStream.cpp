@@ -14,8 +14,13 @@ constexpr double kPi = 3.14159265358979323846;
 }  // namespace
 
 SimStream::SimStream(int64_t handle, int64_t loginHandle, const SimMedia& media, int dropAfterMs,
-                     FC_RealDataCallback callback, void* user)
-    : m_handle(handle), m_loginHandle(loginHandle), m_media(media), m_dropAfterMs(dropAfterMs), m_user(user)
+                     FC_RealDataCallback callback, void* user, int channel)
+    : m_handle(handle),
+      m_loginHandle(loginHandle),
+      m_media(media),
+      m_dropAfterMs(dropAfterMs),
+      m_channel(channel),
+      m_user(user)
 {
     m_gate.Set(callback, nullptr);
 }
@@ -54,6 +59,44 @@ bool SimStream::Join()
     }
     if (thread.joinable())
         thread.join();
+    return true;
+}
+
+void SimStream::Silence()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_silent = true;
+    }
+    m_wake.notify_all();
+}
+
+bool SimStream::WaitHeaderDelivered(int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    return m_wake.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return m_headerDone || m_stop; });
+}
+
+void SimStream::HeaderDone()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_headerDone = true;
+    }
+    m_wake.notify_all();
+}
+
+bool SimStream::WaitUntil(std::chrono::steady_clock::time_point due)
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_wake.wait_until(lock, due, [this] { return m_stop.load() || m_silent.load(); });
+    if (m_stop)
+        return false;
+    if (m_silent) {
+        // A silent stream stays open until it is stopped.
+        m_wake.wait(lock, [this] { return m_stop.load(); });
+        return false;
+    }
     return true;
 }
 
@@ -115,7 +158,9 @@ void SimStream::Run()
 {
     using Clock = std::chrono::steady_clock;
     const FC_MediaHeader header = MakeHeader(m_media);
-    Deliver(FC_STREAM_HEADER, QByteArray(reinterpret_cast<const char*>(&header), sizeof header), 0, 0.0);
+    if (!m_silent)
+        Deliver(FC_STREAM_HEADER, QByteArray(reinterpret_cast<const char*>(&header), sizeof header), 0, 0.0);
+    HeaderDone();
     const auto start = Clock::now();
     const auto videoStep = std::chrono::microseconds(1000000 / m_media.fps);
     const auto audioStep = std::chrono::milliseconds(kAudioPacketMs);
@@ -124,24 +169,22 @@ void SimStream::Run()
     auto nextAudio = start;
     uint32_t frame = 0;
     int64_t sample = 0;
+    const auto never = start + std::chrono::hours(24 * 365);
     for (;;) {
-        const auto due = (m_media.video && (!m_media.audio || nextVideo <= nextAudio)) ? nextVideo : nextAudio;
-        {
-            std::unique_lock<std::mutex> lock(m_lock);
-            m_wake.wait_until(lock, due, [this] { return m_stop.load(); });
-            if (m_stop)
-                return;
-        }
+        auto due = never;
+        if (m_media.video)
+            due = nextVideo;
+        if (m_media.audio && nextAudio < due)
+            due = nextAudio;
+        if (m_dropAfterMs > 0 && start + std::chrono::milliseconds(m_dropAfterMs) <= due)
+            Silence();   // a dropped stream stays open until it is stopped
+        if (!WaitUntil(due))
+            return;
         const auto now = Clock::now();
         const double ms = std::chrono::duration<double, std::milli>(now - start).count();
-        if (m_dropAfterMs > 0 && ms >= m_dropAfterMs) {
-            // A dropped stream goes silent but stays open until it is stopped.
-            std::unique_lock<std::mutex> lock(m_lock);
-            m_wake.wait(lock, [this] { return m_stop.load(); });
-            return;
-        }
         if (m_media.video && now >= nextVideo) {
-            Deliver(FC_STREAM_VIDEO, SynthVideoCodec::EncodeTestPicture(m_media.width, m_media.height, frame),
+            Deliver(FC_STREAM_VIDEO,
+                    SynthVideoCodec::EncodeTestPicture(m_media.width, m_media.height, frame, m_channel),
                     frame % 25 == 0 ? 1 : 0, ms);
             ++frame;
             ++m_videoPackets;
@@ -152,11 +195,6 @@ void SimStream::Run()
             sample += audioSamples;
             ++m_audioPackets;
             nextAudio += audioStep;
-        }
-        if (!m_media.video && !m_media.audio) {
-            std::unique_lock<std::mutex> lock(m_lock);
-            m_wake.wait(lock, [this] { return m_stop.load(); });
-            return;
         }
     }
 }

@@ -1,11 +1,13 @@
 // The work-order dialog against the back-end simulator, and the order detail reply.
 #include "AppGlobals.h"
 #include "BackendSimulator.h"
+#include "ConfigPackage.h"
 #include "DialogAnswers.h"
 #include "FakeDialogOwner.h"
 #include "OrderChooseDialog.h"
 #include "OrderDetail.h"
 #include "TempAppDir.h"
+#include "WorkOrderFiles.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -127,7 +129,7 @@ TEST(OrderDialogTest, EveryStepAgainstTheSimulator)
     EXPECT_EQ(b.dlg->result(), QDialog::Accepted);
     EXPECT_EQ(b.owner.calls, (QStringList{kApply, kCustom, kDisplay, kDetail}));
     EXPECT_EQ(FilesUnder(b.app.path()), kAllFiles);
-    EXPECT_EQ(b.app.readFile("config_raw_data.tgz"), QByteArray("fixture configuration archive of VC-200"));
+    EXPECT_EQ(b.app.readFile("config_raw_data.tgz"), ConfigPackage::Fixture().mid(CONFIG_PACKAGE_HEADER_SIZE));
     EXPECT_EQ(b.app.readFile("AudioAlarmFile/alarm_VC-200.mp3"), QByteArray("ID3 fixture alarm sound"));
     const QByteArray logo = b.app.readFile("LogoFile/factory_logo.png");
     EXPECT_TRUE(logo.startsWith("\x89PNG\r\n\x1a\n"));

@@ -320,7 +320,7 @@ TEST_F(LivePlayTest, StreamAddressAndSelectorFollowTheDeviceKind)
         EXPECT_EQ(LivePlayPath::StartRealPlay(&entry, render.get(), c.channel), 0);
         const QVector<SdkCall> plays = SdkCallLog::Instance().CallsOf("FC_Loc_RealPlayEx");
         ASSERT_EQ(plays.size(), 1);
-        EXPECT_EQ(plays[0].arguments, QString("42,%1,admin,***,%2").arg(c.url).arg(c.selector));
+        EXPECT_EQ(plays[0].arguments, QString("42,%1,admin,***,%2,-1").arg(c.url).arg(c.selector));
         EXPECT_TRUE(entry.channels[c.channel].bAttached);
         EXPECT_GT(entry.channels[c.channel].lPlayPort, 0);
         LivePlayPath::StopRealPlay(&entry, render.get(), c.channel);

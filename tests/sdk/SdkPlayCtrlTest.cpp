@@ -3,12 +3,14 @@
 #include "PlayCtrl.h"
 #include "SynthVideoCodec.h"
 #include "TalkCodec.h"
+#include "sim/SimPlayer.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -78,11 +80,13 @@ protected:
         return 0;
     }
 
-    static int OnStatus(int, int event, int64_t value, int, void* user)
+    static int OnStatus(int, int event, int64_t value, int value2, void* user)
     {
         auto* self = static_cast<PortFixture*>(user);
         std::lock_guard<std::mutex> guard(self->lock);
         self->events.push_back({event, value});
+        self->eventValue2.push_back(value2);
+        self->eventThreads.push_back(std::this_thread::get_id());
         return 0;
     }
 
@@ -104,6 +108,8 @@ protected:
     std::mutex lock;
     std::vector<Seen> frames;
     std::vector<std::pair<int, int64_t>> events;
+    std::vector<int> eventValue2;
+    std::vector<std::thread::id> eventThreads;
 };
 
 TEST_F(PortFixture, DecodesPlanarAndSemiPlanarPictures)
@@ -168,6 +174,45 @@ TEST_F(PortFixture, BadInputIsRefusedOrReportedAndNeverShown)
     ASSERT_EQ(events.size(), 4u);
     for (const auto& e : events)
         EXPECT_EQ(e.first, EVENT_PLAYER_STREAM_ERROR);
+}
+
+// A port raises player events 9 and 10 when a test asks: from its decode
+// thread, through the port's status callback, and decoding goes on.
+TEST_F(PortFixture, PlayerEventsAreRaisedOnRequest)
+{
+    EXPECT_EQ(SimPlayer::RaiseEvent(port, EVENT_PLAYER_VIDEO_DECODE_THREAD_ABNORMAL), PC_ERR_STATE);   // not playing
+    EXPECT_EQ(SimPlayer::RaiseEvent(0, EVENT_PLAYER_VIDEO_DECODE_THREAD_ABNORMAL), PC_ERR_PORT);
+    ASSERT_EQ(PC_Play(port, 0), 0);
+    ASSERT_EQ(SimPlayer::RaiseEvent(port, EVENT_PLAYER_VIDEO_DECODE_THREAD_ABNORMAL), 0);
+    ASSERT_EQ(SimPlayer::RaiseEvent(port, EVENT_HW_DECODE_PIX_FMT_NEGOTIATE_FAILED, 7, 8), 0);
+    const QByteArray picture = SynthVideoCodec::EncodeTestPicture(64, 32, 0);
+    ASSERT_EQ(PC_InputVideoData(port, picture.constData(), picture.size(), 1, 0), 0);
+    ASSERT_TRUE(WaitFrames(1));
+    std::lock_guard<std::mutex> guard(lock);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0], std::make_pair(int(EVENT_PLAYER_VIDEO_DECODE_THREAD_ABNORMAL), int64_t(0)));
+    EXPECT_EQ(events[1], std::make_pair(int(EVENT_HW_DECODE_PIX_FMT_NEGOTIATE_FAILED), int64_t(7)));
+    EXPECT_EQ(eventValue2[1], 8);
+    for (const std::thread::id& id : eventThreads)
+        EXPECT_NE(id, std::this_thread::get_id());
+}
+
+// Channel 1 (a second lens) draws the same moving picture without colour.
+TEST_F(PortFixture, SecondLensPictureHasNoColour)
+{
+    ASSERT_EQ(PC_Play(port, 0), 0);
+    for (int channel : {0, 1}) {
+        const QByteArray picture = SynthVideoCodec::EncodeTestPicture(64, 32, 5, channel);
+        ASSERT_EQ(PC_InputVideoData(port, picture.constData(), picture.size(), 1, 0), 0);
+    }
+    ASSERT_TRUE(WaitFrames(2));
+    std::lock_guard<std::mutex> guard(lock);
+    auto grey = [](const std::vector<uint8_t>& plane) {
+        return std::all_of(plane.begin(), plane.end(), [](uint8_t v) { return v == 128; });
+    };
+    EXPECT_FALSE(grey(frames[0].u) && grey(frames[0].v));
+    EXPECT_TRUE(grey(frames[1].u) && grey(frames[1].v));
+    EXPECT_NE(frames[0].y, frames[1].y);
 }
 
 TEST_F(PortFixture, AFullQueueDropsThePacketWithAnErrorCode)

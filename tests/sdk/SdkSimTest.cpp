@@ -18,21 +18,9 @@
 
 namespace {
 
-class SdkSimTest : public ::testing::Test {
+class SdkSimTest : public SimLanTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(LoadSimLan(ThreeCameraProfile()), QString());
-        recorder.Attach();
-    }
-
-    void TearDown() override
-    {
-        recorder.Detach();
-        FC_Loc_Cleanup();
-        PC_Cleanup();
-        SimLan::Instance().Reset();
-    }
+    void SetUp() override { Load(ThreeCameraProfile()); }
 
     // Searches and returns the entries by serial number.
     QMap<QString, QPair<int, IPCEntry>> Search()
@@ -48,88 +36,6 @@ protected:
             out.insert(QString::fromLatin1(e.ipc_sn), qMakePair(i, e));
         }
         return out;
-    }
-
-    // Logs in and waits for the outcome: the status type (4 ok, 5 failed), or 0.
-    int LoginOutcome(const char* ip, int port, const char* password, int64_t* handle)
-    {
-        *handle = FC_Loc_Login(ip, port, "admin", password, 0);
-        EXPECT_GT(*handle, 0);
-        const int64_t h = *handle;
-        SdkEvent e;
-        if (!recorder.WaitFor([h](const SdkEvent& ev) {
-                return !ev.reply && ev.handle == h && (ev.code == EVENT_LOGINOK || ev.code == EVENT_CONNECTFAILED_LOGIN);
-            }, 2000, &e))
-            return 0;
-        return e.code;
-    }
-
-    SdkEventRecorder recorder;
-};
-
-// The live-play rules of the station, in the small: header opens the port,
-// packets are fed in, frames come back on the decode thread.
-struct LivePlay {
-    std::atomic<int64_t> realHandle{0};
-    int port = 0;
-    std::atomic<int> headers{0};
-    std::atomic<int> videoFrames{0};
-    std::atomic<int> audioFrames{0};
-    std::atomic<int> inputErrors{0};
-    std::atomic<int> badFrames{0};
-    std::atomic<int> audioBytes{0};
-    std::atomic<bool> callbackOnCaller{false};
-    std::atomic<bool> tearingDown{false};   // inputs may fail once the port is closing
-    std::thread::id caller = std::this_thread::get_id();
-    int width = 0;
-    int height = 0;
-
-    static int OnData(int64_t handle, int type, const char* buffer, int size, const FC_PacketInfo* packet)
-    {
-        auto* self = static_cast<LivePlay*>(packet->pUser);
-        if (std::this_thread::get_id() == self->caller)
-            self->callbackOnCaller = true;
-        if (handle != self->realHandle.load())
-            return -2;
-        if (type == FC_STREAM_HEADER) {
-            EXPECT_EQ(size, FC_MEDIA_HEADER_SIZE);
-            FC_MediaHeader h;
-            memcpy(&h, buffer, sizeof h);
-            if (h.bHaveVideo) {
-                EXPECT_EQ(PC_OpenStream(self->port, buffer + FC_VIDEO_PART_OFFSET, FC_VIDEO_PART_SIZE, 0, 40), 0);
-            }
-            if (h.bHaveAudio) {
-                EXPECT_EQ(PC_OpenStream(self->port, buffer + FC_AUDIO_PART_OFFSET, FC_AUDIO_PART_SIZE, 1, 40), 0);
-            }
-            PC_SetDisplayCallback(self->port, &LivePlay::OnFrame, self);
-            PC_Play(self->port, 0);
-            ++self->headers;
-        } else if (type == FC_STREAM_VIDEO) {
-            if (PC_InputVideoData(self->port, buffer, size, packet->nFrameType, int64_t(packet->dTimeStamp)) != 0 &&
-                !self->tearingDown)
-                ++self->inputErrors;
-        } else if (type == FC_STREAM_AUDIO) {
-            if (PC_InputAudioData(self->port, buffer, size, int64_t(packet->dTimeStamp)) != 0 && !self->tearingDown)
-                ++self->inputErrors;
-        }
-        return 0;
-    }
-
-    static int OnFrame(int port, const PC_FrameInfo* frame, void* user)
-    {
-        auto* self = static_cast<LivePlay*>(user);
-        if (port != self->port)
-            ++self->badFrames;
-        if (frame->nType == PC_FRAME_AUDIO) {
-            ++self->audioFrames;
-            self->audioBytes += frame->nAudioLength;
-            return 0;
-        }
-        if (frame->nWidth != self->width || frame->nHeight != self->height || frame->nYPitch != frame->nWidth ||
-            frame->nUPitch != frame->nWidth / 2 || frame->nVPitch != frame->nWidth / 2 || !frame->pV)
-            ++self->badFrames;
-        ++self->videoFrames;
-        return 0;
     }
 };
 
@@ -646,7 +552,7 @@ TEST(SimLanStartTest, ChildFirstCallLoadsTheNamedProfile)
     EXPECT_EQ(FC_Loc_SetWorkMode(6), 0);
     EXPECT_TRUE(HostAdapters::HasSimulated());
     EXPECT_EQ(SimLan::Instance().Serials(),
-              QStringList({"VT21A0000001", "VT21A0000002", "VT21A0000003"}));
+              QStringList({"VT21A00000000001", "VT21A00000000002", "VT21A00000000003"}));
 }
 
 TEST(SimLanStartTest, LoadsTheProfileNamedByTheEnvironment)

@@ -1,29 +1,14 @@
 #include "BackendSimulator.h"
 
+#include "ConfigPackage.h"
 #include "SimServer.h"
 #include "SimShared.h"
 
-#include <QCryptographicHash>
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
 
 namespace {
-
-// A configuration package as the back-end serves it: a 384-byte text header
-// (decimal body length at byte 32, lower-case MD5 hex of the body at byte 320)
-// followed by the body.
-QByteArray MakePackage(const QByteArray& body)
-{
-    QByteArray head(384, '\0');
-    const QByteArray name = "backend-sim package";
-    memcpy(head.data(), name.constData(), size_t(name.size()));
-    const QByteArray length = QByteArray::number(body.size());
-    memcpy(head.data() + 32, length.constData(), size_t(length.size()));
-    const QByteArray md5 = QCryptographicHash::hash(body, QCryptographicHash::Md5).toHex();
-    memcpy(head.data() + 320, md5.constData(), size_t(md5.size()));
-    return head + body;
-}
 
 // The orders' logo: an 8 x 8 PNG.
 const char kLogoPng[] =
@@ -48,8 +33,7 @@ BackendSimulator::BackendSimulator()
     : m_shared(std::make_shared<Shared>())
 {
     for (const char* model : {"VC-200", "VC-310"}) {
-        m_shared->files[std::string("/files/config/") + model + ".tgz"] =
-            MakePackage(QByteArray("fixture configuration archive of ") + model);
+        m_shared->files[std::string("/files/config/") + model + ".tgz"] = ConfigPackage::Fixture();
         m_shared->files[std::string("/files/audio/alarm_") + model] = QByteArray("ID3 fixture alarm sound");
     }
     m_shared->files["/files/logo/factory_logo.png"] = QByteArray(kLogoPng, sizeof(kLogoPng) - 1);
@@ -183,6 +167,12 @@ void BackendSimulator::SetLoginCookie(const std::string& cookie)
 {
     std::lock_guard<std::mutex> lock(m_shared->mutex);
     m_shared->loginCookie = cookie;
+}
+
+void BackendSimulator::SetIccidInfoForm(IccidInfoForm form)
+{
+    std::lock_guard<std::mutex> lock(m_shared->mutex);
+    m_shared->iccidInfoForm = form;
 }
 
 std::vector<BackendSimulator::Request> BackendSimulator::Requests() const

@@ -30,6 +30,11 @@ public:
         Ret,           // status 200, {"ret":arg} (a refusal of the back-end's own)
     };
 
+    // How a two-card device/info/query reply names its cards in "iccid_info":
+    // an object with one member per ICCID ({"<iccid>": {"is_vrl", "card_status",
+    // "is_locked"}, ...}), or an array of two elements each naming its "iccid".
+    enum class IccidInfoForm { Object, Array };
+
     struct Request {
         std::string requestLine;   // "GET /api/whole/machine/login?u=.. HTTP/1.0"
         std::string method;
@@ -67,6 +72,9 @@ public:
     void SetFile(const std::string& path, const QByteArray& bytes);
     // The cookie the login reply sets.
     void SetLoginCookie(const std::string& cookie);
+    // The form of the two-card "iccid_info" (Object unless set). A one-card
+    // query is answered with the array of its ICCID and an empty second card.
+    void SetIccidInfoForm(IccidInfoForm form);
 
     std::vector<Request> Requests() const;
     size_t RequestCount() const;

@@ -88,6 +88,22 @@ const char kTestConfig[] =
     "\"upload_test_result_display\":\"0,1\","
     "\"customize_test_items\":[{\"id\":1,\"name\":\"Sticker\",\"mark\":\"sticker\"}]}";
 
+// "iccid_info" of a device/info/query reply for the ICCIDs of the query
+// ("A" or "A,B"): every card a VRL card, in service, not locked.
+std::string IccidInfo(const std::string& iccidQuery, BackendSimulator::IccidInfoForm form)
+{
+    const size_t comma = iccidQuery.find(',');
+    if (comma == std::string::npos)
+        return "[{\"iccid\":" + JsonText(iccidQuery) + ",\"is_vrl\":1},{\"iccid\":\"\",\"is_vrl\":0}]";
+    const std::string cards[2] = {iccidQuery.substr(0, comma), iccidQuery.substr(comma + 1)};
+    const std::string state = "\"is_vrl\":1,\"card_status\":1,\"is_locked\":0";
+    if (form == BackendSimulator::IccidInfoForm::Array) {
+        return "[{\"iccid\":" + JsonText(cards[0]) + "," + state + "},{\"iccid\":" + JsonText(cards[1]) + "," + state +
+               "}]";
+    }
+    return "{" + JsonText(cards[0]) + ":{" + state + "}," + JsonText(cards[1]) + ":{" + state + "}}";
+}
+
 }  // namespace
 
 SimServer::SimServer(std::shared_ptr<BackendSimulator::Shared> shared)
@@ -259,9 +275,11 @@ QByteArray SimServer::FixtureBody(const BackendSimulator::Request& request, QByt
     const std::string& op = request.operation;
     const std::string& q = request.query;
     std::string hostText;
+    BackendSimulator::IccidInfoForm iccidForm;
     {
         std::lock_guard<std::mutex> lock(m_shared->mutex);
         hostText = m_shared->hostText;
+        iccidForm = m_shared->iccidInfoForm;
         auto file = m_shared->files.find(request.operation);
         if (request.method == "GET" && file != m_shared->files.end()) {
             *cookie = QByteArray();
@@ -321,8 +339,8 @@ QByteArray SimServer::FixtureBody(const BackendSimulator::Request& request, QByt
         body = "{\"ret\":0,\"msg\":\"bind success\"}";
     } else if (op == "device/info/query") {
         body = "{\"ret\":0,\"msg\":\"ok\",\"bind\":1,\"is_vrl\":1,\"card_status\":1,\"is_locked\":0,"
-               "\"combo_name\":\"basic\",\"preferentialCheck\":0,\"iccid_info\":[{\"iccid\":"
-            + JsonText(QueryValue(q, "iccid")) + ",\"is_vrl\":1},{\"iccid\":\"\",\"is_vrl\":0}]}";
+               "\"combo_name\":\"basic\",\"preferentialCheck\":0,\"iccid_info\":"
+            + IccidInfo(QueryValue(q, "iccid"), iccidForm) + "}";
     } else if (op == "device/bind/info") {
         body = "{\"ret\":0,\"bind\":0,\"customer_name\":\"\",\"customer_id\":\"\"}";
     } else if (op == "device/bind/or/unbind" || op == "device/unbind/sub/dealer") {

@@ -25,6 +25,7 @@ struct BackendSimulator::Shared {
     QString resultsFile;
     std::string loginCookie = "JSESSIONID=sim-session-1; Path=/";
     std::string hostText;
+    IccidInfoForm iccidInfoForm = IccidInfoForm::Object;
 
     // Control of the server thread, which polls these (plain locks rather than
     // cross-thread Qt events, so that every hand-over is visible to race checkers).

@@ -1,0 +1,9 @@
+#include "SimPlayer.h"
+
+#include "PlayPort.h"
+
+int SimPlayer::RaiseEvent(int port, int event, int64_t value, int value2)
+{
+    PlayPort* p = TakenPlayPort(port);
+    return p ? p->RequestEvent(event, value, value2) : PC_ERR_PORT;
+}

@@ -1,0 +1,7 @@
+station_add_test(sdk_simprofile_test
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/SdkSimProfileTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/SdkTestSupport.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/SdkTestSupport.h
+  LIBS sdk
+  TIMEOUT 300)
