@@ -3,6 +3,10 @@
 
 #include "TempAppDir.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTextCodec>
 
@@ -115,4 +119,71 @@ TEST(IniText, ReadGivesTypedLookingValuesAsWritten)
         EXPECT_EQ(IniText::Read(s, "G/k"), QString::fromUtf8(c.text));
         EXPECT_EQ(IniText::Read(s, "G/missing"), QString());
     }
+}
+
+// QSettings decodes "@Variant(...)" items from binary data as it reads the
+// file; a "@" put before one whose type could make it allocate without bound
+// makes it read the text written there instead.
+TEST(IniText, VariantItemsOfUnboundedTypesGetAnAtBeforeThem)
+{
+    const struct {
+        const char* name;
+        QByteArray line;
+        QByteArray escaped;   // empty: left as it is
+    } cases[] = {
+        {"not a stream", "k=@Variant(abc)", "k=@@Variant(abc)"},
+        {"a list", "k=@Variant(\\0\\0\\0\\t\\0\\0\\0\\0)", "k=@@Variant(\\0\\0\\0\\t\\0\\0\\0\\0)"},
+        {"quoted", "k=\"@Variant(abc)\"", "k=@\"@Variant(abc)\""},
+        {"escaped at sign", "k=\\x40Variant(abc)", "k=@\\x40Variant(abc)"},
+        {"items of a list", "k=a,  @Variant(abc) ,@Variant(xyz)", "k=a,  @@Variant(abc) ,@@Variant(xyz)"},
+        {"blanks before", "k =   @Variant(abc)", "k =   @@Variant(abc)"},
+        {"a float, as earlier stations wrote", "k=@Variant(\\0\\0\\0\\x87\\x42\\xb4\\0\\0)", ""},
+        {"an int", "k=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)", ""},
+        {"too short for a type", "k=@Variant(\\0)", ""},
+        {"no closing parenthesis", "k=@Variant(abc", ""},
+        {"already doubled", "k=@@Variant(abc)", ""},
+        {"inside a text", "k=x@Variant(abc)", ""},
+        {"comma inside quotes", "k=\"a,@Variant(abc)\"", ""},
+        {"other typed value", "k=@Rect(1 2 3 4)", ""},
+        {"key", "@Variant(abc)=v", ""},
+        {"comment", ";k=@Variant(abc)", ""},
+    };
+    TempAppDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray ini = "[G]\n" + c.line + "\n[H]\nk=@Variant(wxyz)\n";
+        const QByteArray expected = "[G]\n" + (c.escaped.isEmpty() ? c.line : c.escaped) + "\n[H]\nk=@@Variant(wxyz)\n";
+        QByteArray bytes = ini;
+        EXPECT_TRUE(IniText::EscapeBinaryValues(&bytes, Gb2312()));
+        EXPECT_EQ(bytes, expected);
+        EXPECT_FALSE(IniText::EscapeBinaryValues(&bytes, Gb2312())) << "a second pass changes nothing";
+
+        // The same text before and after (the payloads here decode harmlessly). Qt
+        // keeps what it parsed by file name: each case has names of its own.
+        const QString before = QString("before-%1.ini").arg(&c - cases);
+        const QString after = QString("after-%1.ini").arg(&c - cases);
+        dir.writeFile(before, ini);
+        dir.writeFile(after, bytes);
+        const QSettings original(dir.file(before), QSettings::IniFormat);
+        const QSettings escaped(dir.file(after), QSettings::IniFormat);
+        EXPECT_EQ(IniText::Read(escaped, "G/k"), IniText::Read(original, "G/k"));
+        EXPECT_EQ(IniText::Read(escaped, "H/k"), "@Variant(wxyz)");
+    }
+}
+
+TEST(IniText, AFileIsRewrittenOnlyWhenItHoldsSuchItems)
+{
+    TempAppDir dir;
+    EXPECT_TRUE(IniText::EscapeBinaryValues(dir.file("missing.ini"), Gb2312()));
+    EXPECT_FALSE(QFile::exists(dir.file("missing.ini")));
+
+    dir.writeFile("plain.ini", "[G]\nk=@home\nf=@Variant(\\0\\0\\0\\x87\\x42\\xb4\\0\\0)\n");
+    const QDateTime written = QFileInfo(dir.file("plain.ini")).lastModified();
+    EXPECT_TRUE(IniText::EscapeBinaryValues(dir.file("plain.ini"), Gb2312()));
+    EXPECT_EQ(dir.readFile("plain.ini"), "[G]\nk=@home\nf=@Variant(\\0\\0\\0\\x87\\x42\\xb4\\0\\0)\n");
+    EXPECT_EQ(QFileInfo(dir.file("plain.ini")).lastModified(), written);
+
+    dir.writeFile("list.ini", "[G]\r\nk=@Variant(\\0\\0\\0\\t\\x10\\0\\0\\0)\r\n");
+    EXPECT_TRUE(IniText::EscapeBinaryValues(dir.file("list.ini"), Gb2312()));
+    EXPECT_EQ(dir.readFile("list.ini"), "[G]\r\nk=@@Variant(\\0\\0\\0\\t\\x10\\0\\0\\0)\r\n");
 }
