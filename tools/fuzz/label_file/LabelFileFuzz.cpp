@@ -1,9 +1,12 @@
 // A label template file (INI, GB2312; current or legacy layout): loaded,
-// printed, saved and loaded again. What a load reads must come back the same
-// from the file its save wrote, whatever texts the lines hold.
+// printed, saved and loaded again. A line loads as the file writes it, and
+// what a load reads must come back the same from the file its save wrote,
+// whatever texts the lines hold.
 #include "FuzzEnv.h"
 
 #include "AppGlobals.h"
+#include "IniText.h"
+#include "LabelLine.h"
 #include "LabelPaint.h"
 #include "LabelPrintConfig.h"
 #include "PrintTemplate.h"
@@ -31,6 +34,34 @@ bool Writable(const PrintTemplate& tpl)
             return false;
     }
     return true;
+}
+
+// The part of a line a legacy load keeps as it is (it renumbers the index).
+QString WithoutIndex(const QString& line)
+{
+    return line.left(line.lastIndexOf(','));
+}
+
+// A line among the first iSize numbers with a field Qt would take for one of
+// its typed values ("@...") is loaded as the file writes it.
+void CheckLinesAsWritten(const PrintTemplate& loaded, const QByteArray& file)
+{
+    static QTextCodec* const codec = QTextCodec::codecForName("GB2312");
+    QString text;
+    const bool legacy = !IniText::RawValue(file, "SN_INDENTIFY/bShowMac", codec, &text);
+    const int count = IniText::RawValue(file, "LABELS/iSize", codec, &text) ? text.toInt() : 0;
+    for (int k = 0; k < count && k < 1000; ++k) {
+        QString raw;
+        // Only such fields make the store read the file's text itself.
+        if (!IniText::RawValue(file, QString("LABELS/%1").arg(k), codec, &raw) || LabelLine::SplitFields(raw).isEmpty()
+            || !(raw.startsWith('@') || raw.contains(",@")))
+            continue;
+        bool found = false;
+        for (const QString& line : loaded.labels)
+            found = found || (legacy ? WithoutIndex(line) == WithoutIndex(raw) : line == raw);
+        if (!found)
+            FuzzEnv::Fail("line %d '%s' was not loaded", k, qPrintable(raw));
+    }
 }
 
 void CheckSame(const PrintTemplate& a, const PrintTemplate& b)
@@ -69,6 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         LabelPrintConfig store;
         whole = store.Load(loaded);
     }
+    if (whole)
+        CheckLinesAsWritten(loaded, QByteArray(reinterpret_cast<const char*>(data), int(size)));
     LabelPaint::Render(loaded);
 
     if (whole && Writable(loaded)) {
