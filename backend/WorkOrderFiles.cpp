@@ -40,53 +40,73 @@ bool EmptyFolder(const QString& folder)
 
 }  // namespace
 
-bool IsConfigPackageIntack(const QString& packagePath)
+ConfigPackageCheck CheckConfigPackage(const QString& packagePath)
 {
+    ConfigPackageCheck check;
     if (packagePath.isEmpty())
-        return false;
+        return check;
     QFile package(packagePath);
+    check.result = ConfigPackageCheck::OpenFailed;
     if (!package.open(QIODevice::ReadOnly))
-        return false;
+        return check;
     char header[CONFIG_PACKAGE_HEADER_SIZE];
     memset(header, 0, sizeof(header));
     if (package.read(header, sizeof(header)) < 0)
-        return false;
+        return check;
 
-    const QString bodyPath = AppDirPath() + "/config_raw_data.tgz";
-    QFile body(bodyPath);
+    check.bodyPath = AppDirPath() + "/config_raw_data.tgz";
+    QFile body(check.bodyPath);
+    check.result = ConfigPackageCheck::BodyFailed;
     if (!body.open(QIODevice::ReadWrite | QIODevice::Truncate))
-        return false;
+        return check;
     char chunk[65536];
     qint64 n;
     while ((n = package.read(chunk, sizeof(chunk))) > 0) {
-        if (body.write(chunk, n) != n) {
-            LogPrint(LOG_INFO, "OrderChooseDialog::IsConfigPackageIntack(), writing %s failed", qPrintable(bodyPath));
-            return false;
-        }
+        if (body.write(chunk, n) != n)
+            return check;
     }
     package.close();
     body.close();
-    const qint64 bodyLength = QFileInfo(bodyPath).size();
+    check.bodyLength = QFileInfo(check.bodyPath).size();
+    check.headerLength = HeaderText(header, LENGTH_FIELD_AT, LENGTH_FIELD_WIDTH);
+    check.headerMd5 = HeaderText(header, MD5_FIELD_AT, MD5_FIELD_WIDTH);
 
-    const QByteArray lengthText = HeaderText(header, LENGTH_FIELD_AT, LENGTH_FIELD_WIDTH);
-    const long headerLength = strtol(lengthText.constData(), nullptr, 10);
-    if (n < 0 || bodyLength != headerLength) {
+    const long headerLength = strtol(check.headerLength.constData(), nullptr, 10);
+    check.result = ConfigPackageCheck::LengthDiffers;
+    if (n < 0 || check.bodyLength != headerLength)
+        return check;
+    check.bodyMd5 = FileMd5Hex(check.bodyPath).toLatin1();
+    check.result = ConfigPackageCheck::Md5Differs;
+    if (check.headerMd5.isEmpty() || check.bodyMd5.isEmpty() || check.bodyMd5 != check.headerMd5)
+        return check;
+    check.result = ConfigPackageCheck::Intact;
+    return check;
+}
+
+bool IsConfigPackageIntack(const QString& packagePath)
+{
+    const ConfigPackageCheck check = CheckConfigPackage(packagePath);
+    switch (check.result) {
+    case ConfigPackageCheck::Intact:
+        return true;
+    case ConfigPackageCheck::BodyFailed:
+        LogPrint(LOG_INFO, "OrderChooseDialog::IsConfigPackageIntack(), writing %s failed", qPrintable(check.bodyPath));
+        return false;
+    case ConfigPackageCheck::LengthDiffers:
         LogPrint(LOG_INFO,
                  "OrderChooseDialog::IsConfigPackageIntack(), package file len not same,  lPackageLen=%d, "
                  "packageHead.szPackageLen=%s",
-                 int(bodyLength), lengthText.constData());
+                 int(check.bodyLength), check.headerLength.constData());
         return false;
-    }
-    const QByteArray headerMd5 = HeaderText(header, MD5_FIELD_AT, MD5_FIELD_WIDTH);
-    const QByteArray bodyMd5 = FileMd5Hex(bodyPath).toLatin1();
-    if (headerMd5.isEmpty() || bodyMd5.isEmpty() || bodyMd5 != headerMd5) {
+    case ConfigPackageCheck::Md5Differs:
         LogPrint(LOG_INFO,
                  "OrderChooseDialog::IsConfigPackageIntack(), package md5 not same ret,  szPachageHeadMD5=%s, "
                  "packageHead.szPackageMD5=%s",
-                 bodyMd5.constData(), headerMd5.constData());
+                 check.bodyMd5.constData(), check.headerMd5.constData());
+        return false;
+    default:
         return false;
     }
-    return true;
 }
 
 QString ConfigPackageFolderName(const QString& model)

@@ -3,6 +3,7 @@
 #include "FuncLib.h"
 #include "Log.h"
 
+#include <algorithm>
 #include <mutex>
 
 DevInfoLists::DevInfoLists()
@@ -28,28 +29,33 @@ int DevInfoLists::LogOutDev(DevInfo* dev)
     return 0;
 }
 
-int DevInfoLists::LogOutList(std::vector<DevInfo>& list, DevInfoLists* owner)
+void DevInfoLists::LogOutList(std::vector<DevInfo>& list, DevInfoLists* owner, std::vector<int64_t>& done)
 {
     for (DevInfo& dev : list) {
-        if (dev.lUserID > 0) {
+        if (dev.lUserID <= 0)
+            continue;
+        if (std::find(done.begin(), done.end(), dev.lUserID) == done.end()) {
+            done.push_back(dev.lUserID);
             owner->LogOutDev(&dev);
-            dev.lLoginStatus = -1;
         }
+        dev.lUserID = 0;
+        dev.lLoginStatus = -1;
     }
     list.clear();
-    return 0;
 }
 
 int DevInfoLists::LogOutAllDevs()
 {
     LogPrint(LOG_INFO, "Enter LeftTopWidget::LogOutAllDevs()");
+    std::vector<int64_t> done;
     {
         std::lock_guard<ListLock> guard(m_lockSearch);
-        LogOutList(m_vecSearchDevsInfo, this);
+        LogOutList(m_vecSearchDevsInfo, this, done);
+        LogOutList(m_vecUploadingDevsInfo, this, done);
     }
     {
         std::lock_guard<ListLock> guard(m_lockReady);
-        LogOutList(m_vecSearchReadyDevsInfo, this);
+        LogOutList(m_vecSearchReadyDevsInfo, this, done);
     }
     LogPrint(LOG_INFO, "Leave LeftTopWidget::LogOutAllDevs()");
     return 0;

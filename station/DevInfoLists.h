@@ -28,6 +28,9 @@ public:
     mutable ListLock m_lockSearch{ListLock::RANK_SEARCH, "search list"};
     std::vector<DevInfo> m_vecSearchDevsInfo;            // found by the current search cycle
     std::vector<DevInfo> m_vecUploadFileFinishDevsInfo;  // devices that took the package, with the time
+    // Devices sent the package whose upload has not reported back: they stay
+    // logged in after the search list moved on, until that report or the run's end.
+    std::vector<DevInfo> m_vecUploadingDevsInfo;
 
     // --- under m_lockReady ---
     mutable ListLock m_lockReady{ListLock::RANK_READY, "ready list"};
@@ -53,8 +56,9 @@ public:
     // Logs the device out when it is logged in (SDK logout, type entry removed,
     // lUserID 0); lLoginStatus is left alone. -1 for a null record, else 0.
     int LogOutDev(DevInfo* dev);
-    // Logs out every device of the search and ready lists (status -1) and
-    // empties both. The stream list and the current device are left alone.
+    // Logs out every device of the search, uploading and ready lists (status
+    // -1) and empties them; a login that two lists share is logged out once.
+    // The stream list and the current device are left alone.
     int LogOutAllDevs();
 
     // Membership by serial number, each under its list's own lock.
@@ -103,7 +107,8 @@ protected:
     virtual void OnGenerationChanged() {}
 
 private:
-    static int LogOutList(std::vector<DevInfo>& list, DevInfoLists* owner);
+    // Logs out the list's devices whose login is not in done, adds theirs to it, empties the list.
+    static void LogOutList(std::vector<DevInfo>& list, DevInfoLists* owner, std::vector<int64_t>& done);
 
     std::atomic<uint64_t> m_generation{0};
 };

@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -140,6 +141,8 @@ public:
     void ShowChildWindow(bool show);
     void RequestDevSN();
     void SwitchChannel(int channel);
+    // Posts WM_RESET_UI to the main window: the panels drop the last device's results.
+    void SetResetUI();
     void SaveManualTestResult(const DevTestResult& result, const QVector<CustomizeItem>& items);
     void SetWifiTestRunning();
     void SetWifiTestFinished(qint64 word1, qint64 word2);
@@ -199,6 +202,10 @@ public:
 
     // ----- search cycle (LeftTopWidgetSearch.cpp) -----
     void ExecuteAutoSearchDevThread();
+    // One cycle of the search thread (search, re-address, log in, package
+    // check and upload, hand-over); false once the run flag cleared during it.
+    // Tests run it from a thread of their own with the run flag set.
+    bool RunSearchCycle();
     void StartSearchDev(unsigned timeoutMs);
     void StopSearchDev();
     void GetAllSearachDevs();
@@ -213,6 +220,8 @@ public:
     void GetSearchDevsConfigFileCheck();
     void WaitSearchDevsConfigFileCheckReturn(unsigned timeoutMs);
     void WaitSearchDevsUploadConfigFileFinishReturn(unsigned timeoutMs);
+    // After the check wait: matching devices go to the ready list, differing ones get the package.
+    void DealSearchDevsConfigFileCheck();
 
     // ----- ID service (LeftTopWidgetIdService.cpp) -----
     void ExecuteGetIDServiceThread();
@@ -467,12 +476,14 @@ private:
     void FinishStop();
     void ApplyRunButtonState();
     void StopAfterNetworkAnomalies();
+    // Search cycle: polls the search list every 100 ms, under its lock, until
+    // no record is pending, timeoutMs passed (false) or the run ended (false).
+    bool WaitForSearchDevs(unsigned timeoutMs, const std::function<bool(const DevInfo&)>& pending);
     // Panel.
     void ApplyOptionRules();
     bool IsAlarmFileMissing() const;
     QString ChooseFile(const QString& filter);
     int ShowInformationBox(const QString& title, const QString& text);
-    void SetResetUI();
     void PostToMainWindow(int code, qint64 word1, qint64 word2);
 
     std::unique_ptr<Ui::LeftTopWidget> ui;

@@ -1,100 +1,591 @@
-// Device reply dispatch, reply parsers and status events. Still to be built.
+// Device reply dispatch, reply parsers, status events and the chain's start.
 #include "LeftTopWidget.h"
 
+#include "AppGlobals.h"
 #include "AuxResponseInfo.h"
+#include "Clock.h"
+#include "ControllerHost.h"
+#include "DevCommand.h"
+#include "FuncLib.h"
+#include "LeftBottomWidget.h"
 #include "Log.h"
+#include "ReplyDocument.h"
+#include "ReplyFields.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+constexpr int kLogoUploadType = 4;
+constexpr int kCustomMacFailure = 3;
+constexpr int kCountryCityFailure = 4;
+
+// A reply text for a log line: at most this many bytes of it.
+constexpr int kLoggedReply = 1024;
+
+const char* ReplyText(const AuxResponseInfo* info)
+{
+    return info->pResponse ? info->pResponse : "";
+}
+
+template <size_t N>
+void SetField(char (&field)[N], const QString& text)
+{
+    SetResultText(field, text.toLatin1().constData());
+}
+
+bool IsCurrent(LeftTopWidget& w, const AuxResponseInfo* info)
+{
+    return info->lLoginID > 0 && info->lLoginID == w.CurrentLoginHandle();
+}
+
+void SetReplyFlag(LeftTopWidget& w, AutoStep step, int value = 1)
+{
+    w.m_AutoSteps[step].iReplyFlag = value;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Dispatch
 
 void LeftTopWidget::onAuxResponse(AuxResponseInfo* info)
 {
     if (!info)
         return;
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::onAuxResponse() not built yet, msg_code=%d", AuxMessageCode(info->lStateCode));
+    const bool current = IsCurrent(*this, info);
+    if (current)
+        m_bCurDevAlive = true;
+    const int msgCode = AuxMessageCode(info->lStateCode);
+    const int status = AuxStatusByte(info->lStateCode);
+    LogPrint(LOG_INFO, "LeftTopWidget::onAuxResponse(), msg_code=%d", msgCode);
+    switch (msgCode) {
+    case CMD_SET_CUSTOM_MAC:
+    case CMD_SET_COUNTRY_CITY: {
+        if (!current)
+            break;
+        const bool mac = msgCode == CMD_SET_CUSTOM_MAC;
+        UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) {
+            int32_t& result = mac ? dev.TestRuslut.custom_mac_result : dev.TestRuslut.custom_country_result;
+            result = status == 0 ? 1 : -1;
+            if (status != 0)
+                AppendCustomizedCode(dev.TestRuslut.customized_items_result,
+                                     mac ? kCustomMacFailure : kCountryCityFailure);
+        });
+        SetReplyFlag(*this, mac ? STEP_CUSTOM_MAC : STEP_COUNTRY_CITY);
+        break;
+    }
+    case CMD_UPLOAD_FILE_FINISH:
+        dealUploadFileFinish(msgCode, info);
+        break;
+    case CMD_GET_SYS_VERSION:
+        dealGetSysVersion(msgCode, info);
+        break;
+    case CMD_GET_IPC_SERIALNUMBER:
+        dealGetSnInfo(msgCode, info);
+        break;
+    case CMD_GET_CAPABILITY: {
+        if (!current)
+            break;
+        const char* text = ReplyText(info);
+        m_bSupportSensorSwitch = std::strstr(text, "SupportSensorSwitch") != nullptr;
+        m_bSupportRestore = std::strstr(text, "support_maintian_restore") != nullptr;
+        m_bHwCfgInfoIot = std::strstr(text, "HWCFG_INFO_IOT") != nullptr;
+        SetReplyFlag(*this, STEP_CAPABILITY);
+        break;
+    }
+    case CMD_GET_DEV_TYPE:
+        dealGetDevType(msgCode, info);
+        break;
+    case CMD_GET_TF_CARD_INFO:
+        dealGetTFCard(msgCode, info);
+        break;
+    case CMD_FORMAT_SD_CARD:
+        dealFormatSDCard(msgCode, info);
+        break;
+    case CMD_HARDWARE_CONFIG_GET:
+        dealGetLightMode(msgCode, info);
+        break;
+    case CMD_GET_RTC:
+        dealGetRTC(msgCode, info);
+        break;
+    case CMD_IOT_CAMERA_GET_CONFIG_FILE_CHECK_NUM:
+        dealGetConfigFileCheckNum(msgCode, info);
+        break;
+    case CMD_GET_WIFI_SIGNAL:
+        dealGetWifiSignal(msgCode, info);
+        break;
+    case CMD_GET_4G_INFO:
+        if (status == 1) {
+            // Not ready yet: the step asks again on its next tick.
+            if (current)
+                SetReplyFlag(*this, STEP_4G, 2);
+            break;
+        }
+        dealGet4GDevInfo(msgCode, info);
+        break;
+    case CMD_GET_FACTORY_TEST_STATE:
+        if (!current)
+            break;
+        UpdateCurrentDevice(info->lLoginID,
+                            [&](DevInfo& dev) { dev.TestRuslut.factory_test_code = status == 0 ? 1 : status; });
+        SetReplyFlag(*this, STEP_FACTORY_STATE);
+        break;
+    case CMD_FUNCTION_CODE_CHECK:
+        dealGetFuntionCodeCheck(msgCode, info);
+        break;
+    case CMD_GET_AUTHORIZE_CODE_INFO:
+        dealGetAuthorizeCodeInfo(msgCode, info);
+        break;
+    default:
+        break;
+    }
 }
+
+// ---------------------------------------------------------------------------
+// Status events
 
 void LeftTopWidget::onStatusEvent(AuxResponseInfo* info)
 {
     if (!info)
         return;
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::onStatusEvent() not built yet, type=%lld", (long long)info->lStateCode);
+    const int64_t handle = info->lLoginID;
+    bool current = false;
+    ReadCurrentDevice([&](const DevInfo& dev) {
+        current = handle != 0 && (handle == dev.lUserID || handle == DevLoad(dev.lRealHandle));
+    });
+    if (current)
+        m_bCurDevAlive = true;
+    switch (info->lStateCode) {
+    case EVENT_CONNECTFAILED:
+    case EVENT_CONNECTFAILED_LOGIN:
+    case EVENT_CONNECTFAILED_STREAM:
+        if (current)
+            m_bCurDevAlive = false;
+        RemoveDevType(handle);
+        LogPrint(LOG_INFO, "LeftTopWidget::onStatusEvent() EVENT_CONNECTFAILED lLoginID=%lld, lStateCode=%lld ============",
+                 (long long)handle, (long long)info->lStateCode);
+        SetDevLoginStatus(handle, -1);
+        break;
+    case EVENT_LOGINOK:
+        LogPrint(LOG_INFO, "LeftTopWidget::onStatusEvent() EVENT_LOGINOK, lLoginID=%lld =============", (long long)handle);
+        SetDevLoginStatus(handle, 1);
+        FC_Loc_IoTSystemControl(handle, CMD_POST_LOGIN, 0, "");
+        break;
+    case EVENT_STARTAUDIOOK: {
+        LogPrint(LOG_INFO, "onStatusEvent() EVENT_STARTAUDIOOK");
+        auto* copy = new AuxResponseInfo(*info);
+        if (info->pResponse) {
+            const size_t n = std::strlen(info->pResponse);
+            copy->pResponse = new char[n + 1];
+            std::memcpy(copy->pResponse, info->pResponse, n + 1);
+        }
+        PostAuxJob(AUX_MSG_START_AUDIO_OK, copy, AUX_SOURCE_AUTO);
+        break;
+    }
+    case EVENT_STARTAUDIOFAILED:
+        LogPrint(LOG_INFO, "onStatusEvent() EVENT_STARTAUDIOFAILED");
+        break;
+    case EVENT_STOPAUDIOOK:
+        LogPrint(LOG_INFO, "onStatusEvent() EVENT_STOPAUDIOOK");
+        break;
+    case EVENT_STOPAUDIOFAILED:
+        LogPrint(LOG_INFO, "onStatusEvent() EVENT_STOPAUDIOFAILED");
+        break;
+    default:
+        break;
+    }
 }
+
+// ---------------------------------------------------------------------------
+// Start of the automatic chain
 
 void LeftTopWidget::dealBeginTestAutoItem()
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::dealBeginTestAutoItem() not built yet");
+    LogPrint(LOG_INFO, "##LeftTopWidget::dealBeginTestAutoItem() start auto test dev---->>");
+    const ConfigInfo config = ConfigSnapshot();
+    const int64_t login = CurrentLoginHandle();
+    if (config.m_AutoTest.bWifiSignal) {
+        m_dwWifiStartTick = uint32_t(Clock::TickMs());
+        if (CurrentTestType.load() == 0) {
+            UpdateCurrentDevice(login, [](DevInfo& dev) { dev.lWifiTesFinish = 1; });
+            SendDevCommand(login, CMD_WIFI_CONNECT,
+                           WifiConnectBody(config.m_SystemConfig.SSID.toLatin1(), config.m_SystemConfig.Password.toLatin1()));
+        }
+    }
+    const QByteArray orderNumber = m_strOrderNumber.toLatin1();
+    const QByteArray toolVersion = m_strToolVersion.toLatin1();
+    bool stopped = false;
+    UpdateCurrentDevice(login, [&](DevInfo& dev) {
+        SetResultText(dev.TestRuslut.check_machine_id, m_szLocalMac);
+        SetResultText(dev.TestRuslut.order_sn, orderNumber.constData());
+        SetResultText(dev.TestRuslut.software_version, toolVersion.constData());
+        dev.TestRuslut.software_type = 1;
+        stopped = DevLoad(dev.lStopFlag) != 0;
+    });
+    if (m_host)
+        m_host->ClearWifiTestResult();
+    m_bTestNormal = true;
+    m_bManualObservationTestNormal = true;
+    if (stopped)
+        return;
+    AutoStepSlot& slot = m_AutoSteps[STEP_SN];
+    slot.iReplyFlag = 0;
+    LogPrint(LOG_INFO, "LeftTopWidget::AutoTestSN(), begin Send CMD_GET_IPC_SERIALNUMBER");
+    SendDevCommand(login, CMD_GET_IPC_SERIALNUMBER, CommandBody::Empty());
+    slot.dwStartTick = uint32_t(Clock::TickMs());
+    if (slot.iTimerId != 0)
+        killTimer(slot.iTimerId);
+    slot.iTimerId = startTimer(100, Qt::CoarseTimer);
 }
 
-int LeftTopWidget::GetOperatorByICCID(const QString&)
+int LeftTopWidget::GetOperatorByICCID(const QString& iccid)
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::GetOperatorByICCID() not built yet");
+    if (iccid.size() <= 5)
+        return -1;
+    const QString code = iccid.mid(4, 2);
+    const struct {
+        int operatorClass;
+        QStringList codes;
+    } classes[] = {{0, {"03", "11"}}, {1, {"00", "02", "04", "07"}}, {2, {"01", "06", "09"}}};
+    for (const auto& c : classes) {
+        if (c.codes.contains(code))
+            return c.operatorClass;
+    }
     return -1;
 }
 
 void LeftTopWidget::AppendCustomizedItemsResult(int code)
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::AppendCustomizedItemsResult() not built yet, code=%d", code);
+    UpdateCurrentDevice(CurrentLoginHandle(),
+                        [&](DevInfo& dev) { AppendCustomizedCode(dev.TestRuslut.customized_items_result, code); });
 }
 
-void LeftTopWidget::dealUploadFileFinish(int msgCode, AuxResponseInfo*)
+// ---------------------------------------------------------------------------
+// Parsers
+
+void LeftTopWidget::dealUploadFileFinish(int, AuxResponseInfo* info)
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::dealUploadFileFinish() not built yet, msg_code=%d", msgCode);
+    const ReplyDocument reply(ReplyText(info));
+    if (!reply.IsElement("RESPONSE_PARAM")) {
+        LogPrint(LOG_INFO, "LeftTopWidget::dealUploadFileFinish() not a RESPONSE_PARAM reply, lLoginID=%lld",
+                 (long long)info->lLoginID);
+        return;
+    }
+    if (reply.Int("Type") == kLogoUploadType) {
+        if (UpdateCurrentDevice(info->lLoginID, [](DevInfo& dev) { dev.TestRuslut.custom_logo_result = 1; }))
+            SetReplyFlag(*this, STEP_LOGO);
+        return;
+    }
+    // The package was taken: whichever device it is, it sits out the next searches.
+    const int64_t now = WallClockMs(Clock::Now());
+    DevInfo pending;
+    bool loggedInAlone = false;
+    {
+        std::lock_guard<ListLock> guard(m_lockSearch);
+        bool booked = false;
+        for (DevInfo& dev : m_vecSearchDevsInfo) {
+            if (dev.lUserID != info->lLoginID)
+                continue;
+            dev.lConfigCheck = -1;
+            dev.iConfigUploadFinishFlag = 1;
+            dev.lConfigUploadFinishTime = now;
+            m_vecUploadFileFinishDevsInfo.push_back(CopyOfDevInfo(dev));
+            LogPrint(LOG_INFO, "#######dealUploadFileFinish() pDev->iConfigUploadFinishFlag=%lld ",
+                     (long long)dev.iConfigUploadFinishFlag);
+            booked = true;
+            break;
+        }
+        for (auto it = m_vecUploadingDevsInfo.begin(); it != m_vecUploadingDevsInfo.end(); ++it) {
+            if (it->lUserID != info->lLoginID)
+                continue;
+            it->iConfigUploadFinishFlag = 1;
+            it->lConfigUploadFinishTime = now;
+            if (!booked)
+                m_vecUploadFileFinishDevsInfo.push_back(CopyOfDevInfo(*it));
+            // Once the search list has moved on, nothing else holds this login.
+            loggedInAlone = !booked;
+            CopyDevInfo(pending, *it);
+            m_vecUploadingDevsInfo.erase(it);
+            break;
+        }
+    }
+    if (loggedInAlone)
+        LogOutDev(&pending);
 }
 
-void LeftTopWidget::dealGetSysVersion(int msgCode, AuxResponseInfo*)
+void LeftTopWidget::dealGetSysVersion(int, AuxResponseInfo* info)
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::dealGetSysVersion() not built yet, msg_code=%d", msgCode);
+    if (!IsCurrent(*this, info))
+        return;
+    const ReplyDocument reply(ReplyText(info));
+    if (!reply.IsElement("RESPONSE_PARAM"))
+        return;
+    if (!reply.Has("KernelVersion") || !reply.Has("FileSystemVersion")) {
+        LogPrint(LOG_INFO, "LeftTopWidget::dealGetSysVersion() KernelVersion or FileSystemVersion missing");
+        SetReplyFlag(*this, STEP_VERSION);
+        return;
+    }
+    const QString version = reply.Text("FileSystemVersion");
+    const QString hardVersion = reply.Text("HardVersion");
+    UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) {
+        SetField(dev.szFirmwareVersion, version);
+        SetField(dev.szFileSystemIdentify, reply.Text("FileSystemIdentify"));
+        SetField(dev.szDeviceIdentify, reply.Text("DeviceIdentify"));
+        if (!hardVersion.isEmpty())
+            SetField(dev.szModel, hardVersion);
+    });
+    if (hardVersion.isEmpty())
+        IsSpecialModel();
+    if (LeftBottomWidget* panel = m_host ? m_host->GetInfoPanel() : nullptr)
+        panel->SetVersionInfo(version);
+    SetReplyFlag(*this, STEP_VERSION);
 }
 
-void LeftTopWidget::dealGetSnInfo(int msgCode, AuxResponseInfo*)
+void LeftTopWidget::dealGetSnInfo(int, AuxResponseInfo* info)
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::dealGetSnInfo() not built yet, msg_code=%d", msgCode);
+    LogPrint(LOG_INFO, "LeftTopWidget::dealGetSnInfo()pInfo->pResponse = %.*s", kLoggedReply, ReplyText(info));
+    if (!IsCurrent(*this, info)) {
+        LogPrint(LOG_INFO, "LeftTopWidget::dealGetSnInfo() pInfo->lLoginID = %lld, m_PlayInfo.lUserID = %lld",
+                 (long long)info->lLoginID, (long long)CurrentLoginHandle());
+        return;
+    }
+    const ReplyDocument reply(ReplyText(info));
+    if (!reply.IsElement("RESPONSE_PARAM"))
+        return;
+    if (reply.Has("SerialNumber")) {
+        const QString sn = reply.Text("SerialNumber");
+        UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) { SetField(dev.TestRuslut.dev_sn, sn); });
+        if (LeftBottomWidget* panel = m_host ? m_host->GetInfoPanel() : nullptr)
+            panel->SetSN(sn.left(int(sizeof(DevTestResult::dev_sn)) - 1));
+    }
+    SetReplyFlag(*this, STEP_SN);
 }
 
-void LeftTopWidget::dealGetDevType(int msgCode, AuxResponseInfo*)
+void LeftTopWidget::dealGetDevType(int, AuxResponseInfo* info)
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::dealGetDevType() not built yet, msg_code=%d", msgCode);
+    if (LookupDevType(info->lLoginID, nullptr))
+        return;
+    const ReplyDocument reply(ReplyText(info));
+    if (!reply.IsElement("RESPONSE_PARAM"))
+        return;
+    DevTypeInfo type;
+    type.strResponse = QString::fromLatin1(ReplyText(info));
+    type.bFieldsMissing = !reply.Has("IPC_Type") || !reply.Has("DevMType") || !reply.Has("DevType");
+    if (reply.Has("IPC_Type"))
+        type.strIpcType = reply.Text("IPC_Type");
+    if (reply.Has("DevMType"))
+        type.eTypeDevMainType = reply.Int("DevMType");
+    if (reply.Has("DevType"))
+        type.eType = reply.Int("DevType");
+    if (reply.Has("SDKType"))
+        type.iSDKType = reply.Int("SDKType");
+    if (reply.Has("Feature"))
+        type.Feature = reply.Int64("Feature");
+    if (type.eTypeDevMainType == DevTypeInfo::kDefaultMainType && type.eType == 4)
+        type.eType = 0;
+    if (!InsertDevType(info->lLoginID, type) || !IsCurrent(*this, info))
+        return;
+    SetReplyFlag(*this, STEP_DEV_TYPE);
+    if (!m_bAutoPlay) {
+        SetCurrentDevType(type);
+        SwitchToSecondChannel();
+    }
 }
 
-void LeftTopWidget::dealGetTFCard(int msgCode, AuxResponseInfo*)
+void LeftTopWidget::dealGetTFCard(int, AuxResponseInfo* info)
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::dealGetTFCard() not built yet, msg_code=%d", msgCode);
+    if (!IsCurrent(*this, info))
+        return;
+    LogPrint(LOG_INFO, "dealGetTFCard(), pInfo->pResponse=%.*s", kLoggedReply, ReplyText(info));
+    const ReplyDocument reply(ReplyText(info));
+    if (!reply.IsElement("RESPONSE_PARAM"))
+        return;
+    int cardInfo = 0;
+    UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) {
+        DevTestResult& r = dev.TestRuslut;
+        r.tf_card_result = reply.Int("SDCardState") != 0 ? -1 : 1;
+        if (reply.Has("CardInfo")) {
+            r.card_info = std::max(reply.Int("CardInfo"), 0);
+            r.card_remain_space = std::max(reply.Int("SDCardRemainSpace"), 0);
+            cardInfo = r.card_info;
+        }
+    });
+    if (cardInfo > 0) {
+        if (LeftBottomWidget* panel = m_host ? m_host->GetInfoPanel() : nullptr)
+            panel->SetSDInfo(QString::number(cardInfo) + "GB");
+    }
+    SetReplyFlag(*this, STEP_TF_CARD);
 }
 
-void LeftTopWidget::dealFormatSDCard(int msgCode, AuxResponseInfo*)
+void LeftTopWidget::dealFormatSDCard(int, AuxResponseInfo* info)
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::dealFormatSDCard() not built yet, msg_code=%d", msgCode);
+    if (!IsCurrent(*this, info))
+        return;
+    const ReplyDocument reply(ReplyText(info));
+    if (!reply.IsElement("RESPONSE_PARAM"))
+        return;
+    if (reply.Has("Result"))
+        UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) { dev.iFormatResult = reply.Int("Result"); });
+    SetReplyFlag(*this, STEP_FORMAT);
 }
 
-void LeftTopWidget::dealGetLightMode(int msgCode, AuxResponseInfo*)
+void LeftTopWidget::dealGetLightMode(int msgCode, AuxResponseInfo* info)
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::dealGetLightMode() not built yet, msg_code=%d", msgCode);
+    if (!IsCurrent(*this, info))
+        return;
+    LogPrint(LOG_INFO, "#LeftTopWidget::dealGetLightMode() msg_code=%d, pInfo->pResponse=%.*s", msgCode, kLoggedReply,
+             ReplyText(info));
+    const ReplyDocument reply(ReplyText(info));
+    if (!reply.IsXml())
+        return;
+    int code = 0;
+    const char* name = nullptr;
+    if (reply.Has("LightMode") && LightModeOf(reply.Int("LightMode"), m_bHwCfgInfoIot, &code, &name)) {
+        UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) { dev.iLightMode = code; });
+        m_strLightModeName = QCoreApplication::translate("LeftTopWidget", name);
+    }
+    SetReplyFlag(*this, STEP_LIGHT_MODE);
 }
 
-void LeftTopWidget::dealGetRTC(int msgCode, AuxResponseInfo*)
+void LeftTopWidget::dealGetRTC(int, AuxResponseInfo* info)
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::dealGetRTC() not built yet, msg_code=%d", msgCode);
+    if (!IsCurrent(*this, info))
+        return;
+    LogPrint(LOG_INFO, "#######dealGetRTC(), response=%.*s", kLoggedReply, ReplyText(info));
+    const ReplyDocument reply(ReplyText(info));
+    if (!reply.IsElement("REQUEST_PARAM"))
+        return;
+    if (reply.Has("Time")) {
+        const bool sinceEpoch = ConfigSnapshot().m_SystemConfig.iTestMode == 1;
+        const int result = RtcResultOf(reply.Text("Time"), sinceEpoch, Clock::Now());
+        UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) { dev.TestRuslut.rtc_result = result; });
+    }
+    SetReplyFlag(*this, STEP_RTC);
 }
 
-void LeftTopWidget::dealGetConfigFileCheckNum(int msgCode, AuxResponseInfo*)
+void LeftTopWidget::dealGetConfigFileCheckNum(int, AuxResponseInfo* info)
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::dealGetConfigFileCheckNum() not built yet, msg_code=%d", msgCode);
+    const ReplyDocument reply(ReplyText(info));
+    if (!reply.IsElement("REQUEST_PARAM"))
+        return;
+    if (!reply.Has("HW_CFG_MD5") || !reply.Has("SYS_CFG_MD5")) {
+        LogPrint(LOG_INFO, "#######dealGetConfigFileCheckNum() 33333333 not find 'HW_CFG_MD5' or 'SYS_CFG_MD5' return;");
+        return;
+    }
+    const bool same = reply.Text("HW_CFG_MD5") == m_strHW_CFG_MD5 && reply.Text("SYS_CFG_MD5") == m_strSYS_CFG_MD5;
+    std::lock_guard<ListLock> guard(m_lockSearch);
+    for (DevInfo& dev : m_vecSearchDevsInfo) {
+        if (dev.lUserID != info->lLoginID)
+            continue;
+        dev.lConfigCheck = same ? 1 : -1;
+        LogPrint(LOG_INFO, "#######dealGetConfigFileCheckNum() 44444444 pDev->lConfigCheck=%lld ",
+                 (long long)dev.lConfigCheck);
+        break;
+    }
 }
 
-void LeftTopWidget::dealGetWifiSignal(int msgCode, AuxResponseInfo*)
+void LeftTopWidget::dealGetWifiSignal(int, AuxResponseInfo* info)
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::dealGetWifiSignal() not built yet, msg_code=%d", msgCode);
+    if (!IsCurrent(*this, info))
+        return;
+    LogPrint(LOG_INFO, "#######dealGetWifiSignal(), response=%.*s", kLoggedReply, ReplyText(info));
+    const ReplyDocument reply(ReplyText(info));
+    if (!reply.IsElement("RESPONSE_PARAM"))
+        return;
+    if (reply.Has("SignalLevel") && reply.Has("Quality")) {
+        const QString level = reply.Text("SignalLevel");
+        const QString quality = reply.Text("Quality");
+        UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) {
+            SetField(dev.szSignalLevel, level);
+            SetField(dev.TestRuslut.wifi_signal_level, level);
+            SetField(dev.szQuality, quality);
+            SetField(dev.TestRuslut.wifi_snr, quality);
+        });
+    }
+    SetReplyFlag(*this, STEP_WIFI_SIGNAL);
 }
 
-void LeftTopWidget::dealGet4GDevInfo(int msgCode, AuxResponseInfo*)
+void LeftTopWidget::dealGet4GDevInfo(int msgCode, AuxResponseInfo* info)
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::dealGet4GDevInfo() not built yet, msg_code=%d", msgCode);
+    if (!IsCurrent(*this, info))
+        return;
+    const ReplyDocument reply(ReplyText(info));
+    if (!reply.IsElement("RESPONSE_PARAM"))
+        return;
+    Dev4GInfo g;
+    g.IMEI = reply.Text("IMEI");
+    g.ModuleSN = reply.Text("ModuleSN");
+    g.SoftVersion = reply.Text("SoftVersion");
+    g.SubVersion = reply.Text("SubVersion");
+    if (!g.SoftVersion.isEmpty() && !g.SubVersion.isEmpty())
+        g.SoftVersion += "_" + g.SubVersion;
+    g.Err = reply.Text("Err");
+    g.ICCID = reply.Text("ICCID");
+    g.SignalStrength = reply.Int("SignalStrength");
+    g.RSRQ = reply.Int("RSRQ");
+    g.RSSI = reply.Int("RSSI");
+    g.SNR = reply.Int("SNR");
+    g.Operator = reply.Text("Operator");
+    g.ConnectInternet = reply.Int("ConnectInternet");
+    g.Err2 = reply.Text("Err2");
+    g.ICCID2 = reply.Text("ICCID2");
+    g.SignalStrength2 = reply.Int("SignalStrength2");
+    g.RSRQ2 = reply.Int("RSRQ2");
+    g.RSSI2 = reply.Int("RSSI2");
+    g.SNR2 = reply.Int("SNR2");
+    g.Operator2 = reply.Text("Operator2");
+    g.ConnectInternet2 = reply.Int("ConnectInternet2");
+    m_Dev4GInfo = g;
+    UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) {
+        SetField(dev.TestRuslut.iccid, g.ICCID);
+        SetField(dev.TestRuslut.iccid2, g.ICCID2);
+    });
+    SetReplyFlag(*this, STEP_4G);
+    LogPrint(LOG_INFO, "#LeftTopWidget::dealGet4GDevInfo() msg_code=%d, pInfo->pResponse=%.*s", msgCode, kLoggedReply,
+             ReplyText(info));
 }
 
-void LeftTopWidget::dealGetFuntionCodeCheck(int msgCode, AuxResponseInfo*)
+void LeftTopWidget::dealGetFuntionCodeCheck(int, AuxResponseInfo* info)
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::dealGetFuntionCodeCheck() not built yet, msg_code=%d", msgCode);
+    if (!IsCurrent(*this, info))
+        return;
+    LogPrint(LOG_INFO, "dealGetFuntionCodeCheck() response=%.*s", kLoggedReply, ReplyText(info));
+    const ReplyDocument reply(ReplyText(info));
+    if (!reply.IsXml()) {
+        LogPrint(LOG_INFO, "dealGetFuntionCodeCheck() setContent failed, return");
+        return;
+    }
+    if (!reply.IsElement("RESPONSE_PARAM")) {
+        LogPrint(LOG_INFO, "dealGetFuntionCodeCheck() find RESPONSE_PARAM failed, return");
+        return;
+    }
+    if (reply.Has("FuncCode") && reply.Has("RetCode")) {
+        UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) {
+            SetField(dev.szFuncCode, reply.Text("FuncCode"));
+            SetField(dev.szSupportFuncCode, reply.Text("SupportFuncCode"));
+            dev.iRetCode = reply.Int("RetCode");
+        });
+    } else {
+        LogPrint(LOG_INFO, "dealGetFuntionCodeCheck() find FuncCode or RetCode failed, return");
+    }
+    SetReplyFlag(*this, STEP_FUNCTION_CODE);
 }
 
-void LeftTopWidget::dealGetAuthorizeCodeInfo(int msgCode, AuxResponseInfo*)
+void LeftTopWidget::dealGetAuthorizeCodeInfo(int, AuxResponseInfo* info)
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::dealGetAuthorizeCodeInfo() not built yet, msg_code=%d", msgCode);
+    if (!IsCurrent(*this, info))
+        return;
+    const ReplyDocument reply(ReplyText(info));
+    if (!reply.IsElement("RESPONSE_PARAM"))
+        return;
+    m_iAuthorizeReplyStatus = 1;
+    m_iAutorizationStatus = reply.Int("AutorizationStatus");
+    m_strAuthorizeUUID = reply.Text("UUID");
+    m_strAuthorizeKey = reply.Text("Key");
+    SetReplyFlag(*this, STEP_AUTHORIZE);
 }

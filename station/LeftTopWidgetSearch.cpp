@@ -1,56 +1,557 @@
-// Search cycle: search, re-addressing, login. The cycle itself is still to be built.
+// Search cycle: search, re-addressing, login, hand-over to the stream-test thread.
 #include "LeftTopWidget.h"
 
+#include "Clock.h"
+#include "FuncLib.h"
+#include "HostAddressTable.h"
 #include "Log.h"
+#include "ReplyFields.h"
+
+#include <arpa/inet.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+constexpr uint64_t kCycleMs = 4000;
+constexpr unsigned kSearchMs = 2000;
+constexpr unsigned kLoginWaitMs = 3000;
+constexpr unsigned kUploadWaitMs = 3000;
+constexpr int64_t kHoldBackMs = 5000;
+constexpr char kFactoryIP[] = "192.168.0.123";
+constexpr char kUser[] = "admin";
+constexpr char kPassword[] = "580347";
+constexpr int kFirstFreeNumber = 3;
+constexpr int kLastFreeNumber = 254;
+constexpr int kFactoryNumber = 123;
+
+// A text field of a search entry, never read past its end.
+template <size_t N>
+QByteArray Field(const char (&field)[N])
+{
+    return QByteArray(field, int(strnlen(field, N)));
+}
+
+bool IsDottedIpv4(const QByteArray& text)
+{
+    in_addr address;
+    return inet_pton(AF_INET, text.constData(), &address) == 1;
+}
+
+// The text up to the last "." (the subnet of a /24 address); empty when there is none.
+QByteArray SubnetOf(const QByteArray& ip)
+{
+    const int dot = ip.lastIndexOf('.');
+    return dot < 0 ? QByteArray() : ip.left(dot);
+}
+
+// The number after the last "."; 0 when it is none.
+int LastNumber(const QByteArray& ip)
+{
+    return ip.mid(ip.lastIndexOf('.') + 1).toInt();
+}
+
+bool IsRecorderEntry(const IPCEntry& entry)
+{
+    const QByteArray type = Field(entry.szDevType);
+    return type.contains("NVR") || type.contains("DEC") || type.contains("DVS");
+}
+
+bool ListHasIP(const std::vector<DevInfo>& list, const QByteArray& ip)
+{
+    for (const DevInfo& dev : list) {
+        if (Field(dev.ipcEntry.szIP) == ip)
+            return true;
+    }
+    return false;
+}
+
+// The free-address search over a search list whose lock the caller holds.
+// Hands out neither the station's own number nor .123; tries from the number
+// after the one handed out last up to .254, then once from .3.
+int FindFreeIP(const std::vector<DevInfo>& list, const QByteArray& local, QByteArray* out)
+{
+    const QByteArray lastUse = LastUseIP();
+    if (lastUse.isEmpty()) {
+        LogPrint(LOG_INFO, "LeftTopWidget::GetNotUseIP() param error, g_szLastUseIP=%s", lastUse.constData());
+        return -2;
+    }
+    if (!IsDottedIpv4(local)) {
+        LogPrint(LOG_INFO, "LeftTopWidget::GetNotUseIP() szLoclaIP error, szLoclaIP=%.64s", local.constData());
+        return -3;
+    }
+    if (!lastUse.contains('.')) {
+        LogPrint(LOG_INFO, "LeftTopWidget::GetNotUseIP() g_szLastUseIP error, g_szLastUseIP=%s", lastUse.constData());
+        return -4;
+    }
+    const int own = LastNumber(local);
+    int start = LastNumber(lastUse);
+    if (start < 1 || start > kLastFreeNumber)
+        start = kFirstFreeNumber;
+    LogPrint(LOG_INFO, "GetNotUseIP() LocalIPLastSec=%d, IPlastField=%d", own, start);
+    const QByteArray subnet = SubnetOf(local);
+    const int ranges[2][2] = {{start, kLastFreeNumber}, {kFirstFreeNumber, start - 1}};
+    for (const auto& range : ranges) {
+        for (int candidate = range[0]; candidate <= range[1]; ++candidate) {
+            if (candidate == kFactoryNumber || candidate == own)
+                continue;
+            const QByteArray ip = subnet + '.' + QByteArray::number(candidate);
+            LogPrint(LOG_DEBUG0, "LeftTopWidget::GetNotUseIP() szIPTmp=%s", ip.constData());
+            if (ListHasIP(list, ip))
+                continue;
+            *out = ip;
+            SetLastUseIP(subnet + '.' + QByteArray::number(candidate + 1 > kLastFreeNumber ? kFirstFreeNumber
+                                                                                             : candidate + 1));
+            LogPrint(LOG_INFO, "LeftTopWidget::GetNotUseIP() get ip success, szOutIP=%s, g_szLastUseIP=%s",
+                     ip.constData(), LastUseIP().constData());
+            return 0;
+        }
+    }
+    LogPrint(LOG_INFO, "############## Leave GetNotUseIP() ###############");
+    return -3;
+}
+
+// Logs in one record; the caller holds the search-list lock, so a quick login
+// event finds the handle stored.
+int LoginRecord(DevInfo* dev)
+{
+    if (dev->lUserID > 0 || dev->lLoginStatus > 0) {
+        LogPrint(LOG_INFO, "LeftTopWidget::LoginDev() dev have login, return -2, lUserID=%lld, lLoginStatus=%lld",
+                 (long long)dev->lUserID, (long long)dev->lLoginStatus);
+        return -2;
+    }
+    FC_Loc_SetLoginOption(1, "");
+    const QByteArray ip = Field(dev->ipcEntry.szIP);
+    dev->lUserID = FC_Loc_Login(ip.constData(), dev->ipcEntry.nLoginPort, kUser, kPassword, 0);
+    return 0;
+}
+
+// Logins that a list other than the search list holds: those of the ready and
+// stream lists, the current device and the pending package uploads.
+std::vector<int64_t> LoginsHeldElsewhere(LeftTopWidget& w)
+{
+    std::vector<int64_t> held;
+    for (const DevInfo& dev : w.m_vecUploadingDevsInfo)
+        held.push_back(dev.lUserID);
+    {
+        std::lock_guard<ListLock> guard(w.m_lockReady);
+        for (const DevInfo& dev : w.m_vecSearchReadyDevsInfo)
+            held.push_back(dev.lUserID);
+    }
+    std::lock_guard<ListLock> guard(w.m_lockStream);
+    for (const DevInfo& dev : w.m_vecImageStreamTestDevsInfo)
+        held.push_back(dev.lUserID);
+    held.push_back(w.m_PlayInfo.lUserID);
+    return held;
+}
+
+bool Contains(const std::vector<int64_t>& handles, int64_t handle)
+{
+    return std::find(handles.begin(), handles.end(), handle) != handles.end();
+}
+
+// Empties the search list; the logins it alone held are logged out.
+void DropSearchDevs(LeftTopWidget& w)
+{
+    std::lock_guard<ListLock> guard(w.m_lockSearch);
+    const std::vector<int64_t> held = LoginsHeldElsewhere(w);
+    for (DevInfo& dev : w.m_vecSearchDevsInfo) {
+        if (dev.lUserID > 0 && !Contains(held, dev.lUserID))
+            w.LogOutDev(&dev);
+    }
+    w.m_vecSearchDevsInfo.clear();
+}
+
+// Devices whose package upload was reported less than 5000 ms ago sit this search out.
+void HoldBackUploadedDevs(LeftTopWidget& w)
+{
+    const int64_t now = WallClockMs(Clock::Now());
+    std::lock_guard<ListLock> guard(w.m_lockSearch);
+    auto& uploaded = w.m_vecUploadFileFinishDevsInfo;
+    for (auto it = uploaded.begin(); it != uploaded.end();) {
+        const int64_t age = now - it->lConfigUploadFinishTime;
+        if (age >= 0 && age <= kHoldBackMs) {
+            ++it;
+            continue;
+        }
+        LogPrint(LOG_INFO, "LeftTopWidget::GetAllSearachDevs() more than 5s, m_vecUploadFileFinishDevsInfo.erase(), SN=%.32s, IP=%.256s",
+                 it->ipcEntry.ipc_sn, it->ipcEntry.szIP);
+        it = uploaded.erase(it);
+    }
+    auto& searched = w.m_vecSearchDevsInfo;
+    for (auto it = searched.begin(); it != searched.end();) {
+        const bool held = std::any_of(uploaded.begin(), uploaded.end(),
+                                      [&](const DevInfo& entry) { return SameSerial(entry, *it); });
+        if (!held) {
+            ++it;
+            continue;
+        }
+        LogPrint(LOG_INFO, "LeftTopWidget::GetAllSearachDevs() less than 5s, m_vecSearchDevsInfo.erase(), SN=%.32s, IP=%.256s",
+                 it->ipcEntry.ipc_sn, it->ipcEntry.szIP);
+        it = searched.erase(it);
+    }
+}
+
+// Gives a device that must move a free address on the station's subnet. The
+// caller holds the search-list lock.
+void ReaddressDev(LeftTopWidget& w, DevInfo& dev, const QByteArray& local)
+{
+    dev.lLoginStatus = -2;
+    if (w.IsDevInImageStreamTestDevsInfo(dev)) {
+        LogPrint(LOG_INFO, "LeftTopWidget::LoginSearchDevs(), IsDevInImageStreamTestDevsInfo() return true, continue");
+        return;
+    }
+    QByteArray ip;
+    if (FindFreeIP(w.m_vecSearchDevsInfo, local, &ip) != 0) {
+        LogPrint(LOG_INFO, "LeftTopWidget::LoginSearchDevs(), GetNotUseIP return failed, contiue");
+        return;
+    }
+    const QByteArray subnet = SubnetOf(local);
+    if (subnet.isEmpty()) {
+        LogPrint(LOG_INFO, "LeftTopWidget::LoginSearchDevs(), szIPAddress find failed, contiue");
+        return;
+    }
+    const QByteArray gateway = subnet + ".1";
+    SetResultText(dev.ipcEntry.szIP, ip.constData());
+    SetResultText(dev.ipcEntry.szNetmask, "255.255.255.0");
+    SetResultText(dev.ipcEntry.szGateway, gateway.constData());
+    LogPrint(LOG_INFO, "LeftTopWidget::LoginSearchDevs(), FC_Loc_ModifyIPCEx(), szIP=%s, szGateway=%s, szNetmask=%s",
+             ip.constData(), gateway.constData(), "255.255.255.0");
+    FC_Loc_ModifyIPCEx(dev.iSearchIndex, &dev.ipcEntry, 1);
+}
+
+// Re-addresses or logs in the record at index; false when it is gone.
+bool LoginSearchDevAt(LeftTopWidget& w, size_t index, const ConfigInfo& config, const QByteArray& local)
+{
+    std::lock_guard<ListLock> guard(w.m_lockSearch);
+    if (index >= w.m_vecSearchDevsInfo.size())
+        return false;
+    DevInfo& dev = w.m_vecSearchDevsInfo[index];
+    const QByteArray ip = Field(dev.ipcEntry.szIP);
+    if (!config.m_IpSection.bUseIpSection) {
+        LogPrint(LOG_INFO, "LeftTopWidget::LoginSearchDevs(), m_bIpSection=false, IP=%s, SN=%.32s", ip.constData(),
+                 dev.ipcEntry.ipc_sn);
+        const bool taken = DevInfoLists::ListHasOtherWithIP(w.m_vecSearchDevsInfo, dev);
+        const bool sameSubnet = !SubnetOf(ip).isEmpty() && SubnetOf(ip) == SubnetOf(local);
+        const bool factory = ip == kFactoryIP;
+        if (factory)
+            LogPrint(LOG_INFO, "LeftTopWidget::LoginSearchDevs(), m_bIpSection=false, bCustMainNeedModifyIP=true,  IP=%s, SN=%.32s",
+                     ip.constData(), dev.ipcEntry.ipc_sn);
+        if ((taken || !sameSubnet || factory) && dev.ipcEntry.nAddressLock == 0) {
+            LogPrint(LOG_INFO, "LeftTopWidget::LoginSearchDevs(), 111111, bExitDevByIp=%d, bIsSameIPSection=%d", taken,
+                     sameSubnet);
+            ReaddressDev(w, dev, local);
+            return true;
+        }
+    } else {
+        LogPrint(LOG_INFO, "LeftTopWidget::LoginSearchDevs(), m_bIpSection=true, IP=%s, SN=%.32s", ip.constData(),
+                 dev.ipcEntry.ipc_sn);
+        if (!w.IsDevInSpecIpSegment(&dev)) {
+            dev.lLoginStatus = -2;
+            LogPrint(LOG_INFO, "LeftTopWidget::LoginSearchDevs(), bInSpecIpSegment=false, dev is not in test ip section, contiue, SN=%.32s, IP=%s",
+                     dev.ipcEntry.ipc_sn, ip.constData());
+            return true;
+        }
+    }
+    if (w.IsDevInSearchReadyDevsInfo(dev)) {
+        dev.lLoginStatus = -2;
+        LogPrint(LOG_INFO, "LeftTopWidget::LoginSearchDevs(), 222222, Dev In VecReadDevs, IP=%s, SN=%.32s",
+                 ip.constData(), dev.ipcEntry.ipc_sn);
+        return true;
+    }
+    LogPrint(LOG_INFO, "LeftTopWidget::LoginSearchDevs(), 333333, LoginDev, IP=%s, SN=%.32s", ip.constData(),
+             dev.ipcEntry.ipc_sn);
+    LoginRecord(&dev);
+    return true;
+}
+
+// Without the package check every logged-in device is ready; the others are logged out.
+void MoveLoggedInDevsToReady(LeftTopWidget& w)
+{
+    LogPrint(LOG_INFO, "LeftTopWidget::ExecuteAutoSearchDevThread() Enter Not AutoUploadConfig");
+    std::lock_guard<ListLock> guard(w.m_lockSearch);
+    for (DevInfo& dev : w.m_vecSearchDevsInfo) {
+        if (dev.lUserID <= 0)
+            continue;
+        if (dev.lLoginStatus == 1) {
+            LogPrint(LOG_INFO, "LeftTopWidget::ExecuteAutoSearchDevThread() m_vecSearchReadyDevsInfo.push_back(), IP=%.256s, SN=%.32s",
+                     dev.ipcEntry.szIP, dev.ipcEntry.ipc_sn);
+            std::lock_guard<ListLock> ready(w.m_lockReady);
+            w.m_vecSearchReadyDevsInfo.push_back(CopyOfDevInfo(dev));
+        } else {
+            LogPrint(LOG_INFO, "LeftTopWidget::ExecuteAutoSearchDevThread() dev login failed, logout the dev, IP=%.256s, SN=%.32s",
+                     dev.ipcEntry.szIP, dev.ipcEntry.ipc_sn);
+            w.LogOutDev(&dev);
+            dev.lLoginStatus = -1;
+        }
+    }
+}
+
+// Removes from the ready list what lost its login and what the stream-test
+// thread finished, logging each out. False when the run ended meanwhile.
+bool RemoveFinishedReadyDevs(LeftTopWidget& w, std::vector<int64_t>* loggedOut)
+{
+    std::lock_guard<ListLock> guard(w.m_lockReady);
+    auto& ready = w.m_vecSearchReadyDevsInfo;
+    auto drop = [&](std::vector<DevInfo>::iterator it) {
+        loggedOut->push_back(it->lUserID);
+        w.LogOutDev(&*it);
+        return ready.erase(it);
+    };
+    for (auto it = ready.begin(); it != ready.end();) {
+        if (!w.IsRunning())
+            return false;
+        if (it->lLoginStatus == 1) {
+            ++it;
+            continue;
+        }
+        LogPrint(LOG_INFO, "LeftTopWidget::ExecuteAutoSearchDevThread() Dev login statuse is not DEV_LOGIN_SUCCEED, delete this Dev!!!, IP=%.256s, SN=%.32s",
+                 it->ipcEntry.szIP, it->ipcEntry.ipc_sn);
+        it = drop(it);
+    }
+    std::lock_guard<ListLock> stream(w.m_lockStream);
+    if (w.m_lDelReadyDev.empty())
+        return true;
+    LogPrint(LOG_INFO, "LeftTopWidget::ExecuteAutoSearchDevThread() m_lDelReadyDev.size > 0");
+    for (auto it = ready.begin(); it != ready.end();) {
+        if (!w.IsRunning())
+            return false;
+        if (!Contains(w.m_lDelReadyDev, it->lUserID)) {
+            ++it;
+            continue;
+        }
+        LogPrint(LOG_INFO, "LeftTopWidget::ExecuteAutoSearchDevThread() Dev In m_lDelReadyDev, delete this Dev!!!, IP=%.256s, SN=%.32s",
+                 it->ipcEntry.szIP, it->ipcEntry.ipc_sn);
+        it = drop(it);
+    }
+    LogPrint(LOG_INFO, "LeftTopWidget::ExecuteAutoSearchDevThread() cleare m_lDelReadyDev");
+    return true;
+}
+
+// Search records that shared a login with a removed ready record no longer hold it.
+void ForgetLogins(LeftTopWidget& w, const std::vector<int64_t>& handles)
+{
+    if (handles.empty())
+        return;
+    std::lock_guard<ListLock> guard(w.m_lockSearch);
+    for (DevInfo& dev : w.m_vecSearchDevsInfo) {
+        if (dev.lUserID > 0 && Contains(handles, dev.lUserID))
+            dev.lUserID = 0;
+    }
+}
+
+// The stream-test thread's working copy becomes the ready list.
+void CopyReadyDevsToStreamList(LeftTopWidget& w)
+{
+    std::lock_guard<ListLock> ready(w.m_lockReady);
+    std::lock_guard<ListLock> stream(w.m_lockStream);
+    w.m_lDelReadyDev.clear();
+    w.m_vecImageStreamTestDevsInfo.clear();
+    LogPrint(LOG_INFO, "LeftTopWidget::ExecuteAutoSearchDevThread() Begin Copy ,m_vecImageStreamTestDevsInfo Update, m_vecSearchReadyDevsInfo.size()=%d !!!!!!",
+             int(w.m_vecSearchReadyDevsInfo.size()));
+    for (const DevInfo& dev : w.m_vecSearchReadyDevsInfo)
+        w.m_vecImageStreamTestDevsInfo.push_back(CopyOfDevInfo(dev));
+    w.m_bImageStreamTestDevsInfoUpdate = true;
+}
+
+}  // namespace
 
 void LeftTopWidget::ExecuteAutoSearchDevThread()
 {
     LogPrint(LOG_INFO, "++++++++++++++ Enter LeftTopWidget::ExecuteAutoSearchDevThread() ++++++++++++++++");
-    // Without a search cycle the thread only waits for the end of the run.
-    while (m_workers.SleepWhileRunning(300)) {
+    bool first = true;
+    uint64_t cycleStart = 0;
+    while (m_workers.RunFlag()) {
+        if (first || Clock::TickMs() - cycleStart > kCycleMs) {
+            first = false;
+            cycleStart = Clock::TickMs();
+            if (!RunSearchCycle())
+                break;
+        } else {
+            m_workers.SleepWhileRunning(300);
+        }
     }
+    // Every way out, a stop inside a wait included, leaves no login behind.
+    LogOutAllDevs();
     LogPrint(LOG_INFO, "++++++++++++++ Leave LeftTopWidget::ExecuteAutoSearchDevThread() ++++++++++++++++");
+}
+
+bool LeftTopWidget::RunSearchCycle()
+{
+    LogPrint(LOG_INFO, "LeftTopWidget::ExecuteAutoSearchDevThread() Starting search after 4 seconds");
+    FC_Loc_SetLoginOption(1, "");
+    StartSearchDev(kSearchMs);
+    if (!m_workers.RunFlag())
+        return false;
+    GetAllSearachDevs();
+    StopSearchDev();
+    LoginSearchDevs();
+    WaitSearchDevsLoginReturn(kLoginWaitMs);
+    if (!m_workers.RunFlag())
+        return false;
+    if (m_bAutoUpgradeConfig.load()) {
+        LogPrint(LOG_INFO, "LeftTopWidget::ExecuteAutoSearchDevThread() Enter AutoUploadConfig");
+        GetSearchDevsConfigFileCheck();
+        WaitSearchDevsConfigFileCheckReturn(2000);
+        if (!m_workers.RunFlag())
+            return false;
+        DealSearchDevsConfigFileCheck();
+    } else {
+        MoveLoggedInDevsToReady(*this);
+    }
+    WaitSearchDevsUploadConfigFileFinishReturn(kUploadWaitMs);
+    if (!m_workers.RunFlag())
+        return false;
+    std::vector<int64_t> loggedOut;
+    const bool running = RemoveFinishedReadyDevs(*this, &loggedOut);
+    ForgetLogins(*this, loggedOut);
+    if (!running)
+        return false;
+    CopyReadyDevsToStreamList(*this);
+    return m_workers.RunFlag();
 }
 
 void LeftTopWidget::StartSearchDev(unsigned timeoutMs)
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::StartSearchDev() not built yet, dwTimeout=%u", timeoutMs);
+    LogPrint(LOG_INFO, "Enter LeftTopWidget::StartSearchDev() dwTimeout=%u", timeoutMs);
+    DropSearchDevs(*this);
+    const QByteArray local = CurrentIP().toLatin1();
+    LogPrint(LOG_INFO, "LeftTopWidget::StartSearchDev() Start Search IPC, m_qstrCurrentIP=%s", local.constData());
+    FC_Loc_StartSearchIPC(local.constData());
+    if (timeoutMs > 0) {
+        const uint64_t deadline = Clock::TickMs() + timeoutMs;
+        while (Clock::TickMs() < deadline && m_workers.SleepWhileRunning(100)) {
+        }
+    }
+    LogPrint(LOG_INFO, "Leave LeftTopWidget::StartSearchDev() dwTimeout=%u", timeoutMs);
 }
 
 void LeftTopWidget::StopSearchDev()
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::StopSearchDev() not built yet");
+    FC_Loc_StopSearchIPC();
+    LogPrint(LOG_INFO, "LeftTopWidget::StopSearchDev() stop search");
 }
 
 void LeftTopWidget::GetAllSearachDevs()
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::GetAllSearachDevs() not built yet");
+    const int count = FC_Loc_GetSearchIPCCount();
+    LogPrint(LOG_INFO, "LeftTopWidget::GetAllSearachDevs() FC_Loc_GetSearchIPCCount, Search Devs Num=%d", count);
+    // The pane belongs to the GUI thread: the search thread asks it there.
+    VideoForm* pane = nullptr;
+    if (m_handOffs.IsGuiThread())
+        pane = GetCurVideoForm();
+    else
+        m_handOffs.Call([&] { pane = GetCurVideoForm(); });
+    for (int i = 0; i < count; ++i) {
+        DevInfo dev;
+        ZeroDevInfo(dev);
+        if (FC_Loc_GetSearchIPCInfo(i, &dev.ipcEntry) != 0 || IsRecorderEntry(dev.ipcEntry))
+            continue;
+        dev.iSearchIndex = i;
+        dev.widget = pane;
+        ReadCurrentDevice([&](const DevInfo& current) {
+            if (current.ipcEntry.ipc_sn[0] != '\0' && SameSerial(current, dev))
+                m_bCurDevAlive = true;
+        });
+        std::lock_guard<ListLock> guard(m_lockSearch);
+        m_vecSearchDevsInfo.push_back(dev);
+        LogPrint(LOG_INFO, "LeftTopWidget::GetAllSearachDevs() m_vecSearchDevsInfo.push_back(), SN=%.32s, IP=%.256s",
+                 dev.ipcEntry.ipc_sn, dev.ipcEntry.szIP);
+    }
+    HoldBackUploadedDevs(*this);
 }
 
 void LeftTopWidget::LoginSearchDevs()
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::LoginSearchDevs() not built yet");
+    {
+        std::lock_guard<ListLock> guard(m_lockSearch);
+        LogPrint(LOG_INFO, "#########Enter LeftTopWidget::LoginSearchDevs(), m_vecSearchDevsInfo.size()=%d  #########",
+                 int(m_vecSearchDevsInfo.size()));
+    }
+    if (Field(g_DifNetWorkcardIp[0].m_szLocalIpList[0]).isEmpty()) {
+        LogPrint(LOG_INFO, "LeftTopWidget::LoginSearchDevs(), g_DifNetWorkcardIp[0].m_szLocalIpList[0] is NULL, return;");
+        return;
+    }
+    const ConfigInfo config = ConfigSnapshot();
+    const QByteArray local = CurrentIP().toLatin1();
+    for (size_t i = 0; LoginSearchDevAt(*this, i, config, local); ++i) {
+    }
+    LogPrint(LOG_INFO, "#########Leave LeftTopWidget::LoginSearchDevs() #########");
 }
 
 int LeftTopWidget::LoginDev(DevInfo* dev)
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::LoginDev() not built yet");
-    return dev ? -2 : -1;
+    if (!dev)
+        return -1;
+    if (m_lockSearch.RankHeldByThisThread())
+        return LoginRecord(dev);
+    std::lock_guard<ListLock> guard(m_lockSearch);
+    return LoginRecord(dev);
 }
 
 bool LeftTopWidget::IsDevInSpecIpSegment(const DevInfo* dev)
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::IsDevInSpecIpSegment() not built yet");
-    return dev != nullptr;
+    if (!dev)
+        return false;
+    const IpSectionConfig section = ConfigSnapshot().m_IpSection;
+    if (!section.bUseIpSection)
+        return true;
+    const int number = LastNumber(Field(dev->ipcEntry.szIP));
+    return number >= LastNumber(section.StartIp.toLatin1()) && number <= LastNumber(section.EndIP.toLatin1());
 }
 
 int LeftTopWidget::GetNotUseIP(char* outIP, const char* localIP)
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::GetNotUseIP() not built yet");
-    return (outIP && localIP) ? -3 : -1;
+    LogPrint(LOG_INFO, "############## Enter GetNotUseIP() ###############");
+    if (!outIP || !localIP) {
+        LogPrint(LOG_INFO, "LeftTopWidget::GetNotUseIP() param error, szOutIP=%p, in_szLoclaIP=%p",
+                 static_cast<void*>(outIP), static_cast<const void*>(localIP));
+        return -1;
+    }
+    QByteArray ip;
+    int result;
+    if (m_lockSearch.RankHeldByThisThread()) {
+        result = FindFreeIP(m_vecSearchDevsInfo, QByteArray(localIP, int(strnlen(localIP, 64))), &ip);
+    } else {
+        std::lock_guard<ListLock> guard(m_lockSearch);
+        result = FindFreeIP(m_vecSearchDevsInfo, QByteArray(localIP, int(strnlen(localIP, 64))), &ip);
+    }
+    if (result == 0)
+        memcpy(outIP, ip.constData(), size_t(ip.size()) + 1);
+    return result;
+}
+
+bool LeftTopWidget::WaitForSearchDevs(unsigned timeoutMs, const std::function<bool(const DevInfo&)>& pending)
+{
+    const uint64_t deadline = Clock::TickMs() + timeoutMs;
+    for (;;) {
+        {
+            std::lock_guard<ListLock> guard(m_lockSearch);
+            if (std::none_of(m_vecSearchDevsInfo.begin(), m_vecSearchDevsInfo.end(), pending))
+                return true;
+        }
+        if (Clock::TickMs() >= deadline || !m_workers.SleepWhileRunning(100))
+            return false;
+    }
 }
 
 void LeftTopWidget::WaitSearchDevsLoginReturn(unsigned timeoutMs)
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::WaitSearchDevsLoginReturn() not built yet, dwTimeout=%u", timeoutMs);
+    {
+        std::lock_guard<ListLock> guard(m_lockSearch);
+        LogPrint(LOG_INFO, "#########Enter LeftTopWidget::WaitSearchDevsLoginReturn(), dwTimeout=%u, m_vecSearchDevsInfo.size()=%d #########",
+                 timeoutMs, int(m_vecSearchDevsInfo.size()));
+    }
+    const bool all = WaitForSearchDevs(timeoutMs, [](const DevInfo& dev) {
+        const bool waiting = dev.lUserID > 0 && dev.lLoginStatus == 0;
+        if (!waiting)
+            LogPrint(LOG_DEBUG0, "LeftTopWidget::WaitSearchDevsLoginReturn() IP=%.256s, lUserID=%lld, lLoginStatus=%lld",
+                     dev.ipcEntry.szIP, (long long)dev.lUserID, (long long)dev.lLoginStatus);
+        return waiting;
+    });
+    if (all)
+        LogPrint(LOG_INFO, "LeftTopWidget::WaitSearchDevsLoginReturn(), all dev login ok, break");
+    LogPrint(LOG_INFO, "#########Leave LeftTopWidget::WaitSearchDevsLoginReturn() #########");
 }

@@ -41,17 +41,9 @@ protected:
     }
 
     // No write can reach config.ini: a folder stands in its place.
-    static void BreakConfigFile()
-    {
-        QFile::remove(s_appDir->configPath());
-        ASSERT_TRUE(QDir().mkpath(s_appDir->configPath()));
-    }
+    static void BreakConfigFile() { ASSERT_TRUE(s_appDir->blockConfigFile()); }
 
-    static void Mend()
-    {
-        if (QFileInfo(s_appDir->configPath()).isDir())
-            QDir(s_appDir->configPath()).removeRecursively();
-    }
+    static void Mend() { s_appDir->unblockConfigFile(); }
 
     static QByteArray ConfigBytes() { return s_appDir->readFile("config.ini"); }
 

@@ -2,6 +2,8 @@
 // starts and joins the workers, login states under the list locks, hand-offs.
 #include "ControllerFixture.h"
 
+#include "ConfigPackage.h"
+
 #include "AuxResponseInfo.h"
 #include "BoxRecorder.h"
 #include "CheckQRCodeDlg.h"
@@ -148,9 +150,9 @@ TEST_F(ControllerTest, BeginRunStartsOnlyWhatItMay)
              Child<QCheckBox>(w, "check_AutoUploadAudioWarnFile")->setChecked(true);
          },
          nullptr, true, true},
-        {"a package path that opens",
+        {"a package that unpacks",
          [&](LeftTopWidget* w) {
-             s_dir->writeFile("order.tgz", "x");
+             s_dir->writeFile("order.tgz", ConfigPackage::Fixture());
              Child<QLineEdit>(w, "le_SelectConfigFile")->setText(package);
          },
          nullptr, true, true},
@@ -484,7 +486,10 @@ TEST_F(ControllerTest, BeginAutoTestClearsTheStepTimersOfALoggedInDevice)
     QCoreApplication::sendPostedEvents(widget.get());
     EXPECT_NE(widget->m_AutoSteps[STEP_SN].iTimerId, 0) << "no device is logged in";
 
-    widget->SetCurrentDevice(MakeDevice("VT1000000000001", "127.0.2.1", 51, 1));
+    // A stopped device: the chain's start sends nothing and starts no step.
+    DevInfo stopped = MakeDevice("VT1000000000001", "127.0.2.1", 51, 1);
+    DevStore(stopped.lStopFlag, int64_t(1));
+    widget->SetCurrentDevice(stopped);
     QCoreApplication::postEvent(widget.get(), new VantrelEvent(WM_BEGIN_AUTO_TEST, 0, 0));
     QCoreApplication::sendPostedEvents(widget.get());
     for (const AutoStepSlot& slot : widget->m_AutoSteps)

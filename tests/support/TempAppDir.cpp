@@ -45,3 +45,15 @@ bool TempAppDir::writeFile(const QString& relative, const QByteArray& bytes) con
         return false;
     return f.write(bytes) == bytes.size();
 }
+
+bool TempAppDir::blockConfigFile() const
+{
+    QFile::remove(configPath());
+    return QDir().mkpath(configPath());
+}
+
+void TempAppDir::unblockConfigFile() const
+{
+    if (QFileInfo(configPath()).isDir())
+        QDir(configPath()).removeRecursively();
+}

@@ -19,6 +19,10 @@ public:
     QString configPath() const;
     QByteArray readFile(const QString& relative) const;
     bool writeFile(const QString& relative, const QByteArray& bytes) const;
+    // No write reaches config.ini while a folder stands in its place (its bytes go).
+    bool blockConfigFile() const;
+    // Removes that folder, if any.
+    void unblockConfigFile() const;
 
 private:
     QTemporaryDir m_dir;

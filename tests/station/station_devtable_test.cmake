@@ -1,0 +1,10 @@
+station_add_test(station_devtable_test
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/DevTableTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ControllerFixture.h
+    ${CMAKE_CURRENT_LIST_DIR}/LanProfiles.h
+    ${CMAKE_CURRENT_LIST_DIR}/SdkEventRouter.h
+    ${CMAKE_CURRENT_LIST_DIR}/../sdk/SdkTestSupport.cpp
+  LIBS station
+  TIMEOUT 600)
+target_include_directories(station_devtable_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../sdk)
