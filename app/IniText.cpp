@@ -19,9 +19,11 @@ struct IniLine {
     int equals = -1;
 };
 
+// What QSettings passes over before a key: a vertical tab or form feed there
+// is part of the key.
 bool IsBlank(char c)
 {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
 bool IsHex(char c)

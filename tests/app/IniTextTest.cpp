@@ -84,6 +84,9 @@ TEST(IniText, RawValueFindsTheKeyLikeQSettings)
         {"missing key", "[G]\nj=1\n", "G/k", nullptr},
         {"key of another group", "[H]\nk=1\n", "G/k", nullptr},
         {"no equals sign", "[G]\nk\n", "G/k", nullptr},
+        {"vertical tab before a key is part of it", "[G]\nk=1\n\vk=2\n", "G/k", "1"},
+        {"form feed before a key is part of it", "[G]\nk=1\n\fk=2\n", "G/k", "1"},
+        {"tab before a key is not", "[G]\nk=1\n\tk=2\n", "G/k", "2"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
