@@ -5,9 +5,11 @@
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -79,6 +81,32 @@ bool TputFuzzServer::Start(bool udp)
 uint16_t TputFuzzServer::Port()
 {
     return g_port;
+}
+
+int TputFuzzServer::Connect(int type)
+{
+    const int fd = socket(AF_INET, type | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(g_port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int error = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 ? 0 : errno;
+    if (error == EINTR) {
+        pollfd p{fd, POLLOUT, 0};
+        while (poll(&p, 1, 10000) < 0 && errno == EINTR) {
+        }
+        socklen_t length = sizeof error;
+        if (!(p.revents & POLLOUT) || getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+            error = ETIMEDOUT;
+    }
+    if (error != 0) {
+        close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
 }
 
 bool TputFuzzServer::Restart(bool cleanup)

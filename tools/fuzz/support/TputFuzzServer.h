@@ -9,6 +9,10 @@ namespace TputFuzzServer {
 // Starts the server (UDP when udp) and waits until it listens; false when it does not.
 bool Start(bool udp);
 uint16_t Port();
+// A socket connected to the server on 127.0.0.1 (SOCK_STREAM or SOCK_DGRAM); -1
+// with errno on failure. A connect that the fuzzer's timer signal cuts short
+// goes on by itself and is waited for.
+int Connect(int type);
 // Stops the server (cleanup: frees all the library holds too) while runs may
 // still be going, then starts it again on the same port.
 bool Restart(bool cleanup);

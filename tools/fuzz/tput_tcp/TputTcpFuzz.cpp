@@ -98,32 +98,6 @@ void Tame(std::string& bytes)
     tputlib_header_to_wire(header, h);
 }
 
-// The fuzzer's own timer signal interrupts blocking calls on this thread: a
-// connect it cuts short goes on by itself and is waited for.
-int Connect()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(TputFuzzServer::Port());
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int error = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 ? 0 : errno;
-    if (error == EINTR) {
-        pollfd p{fd, POLLOUT, 0};
-        while (poll(&p, 1, 10000) < 0 && errno == EINTR) {
-        }
-        socklen_t length = sizeof error;
-        if (!(p.revents & POLLOUT) || getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
-            error = ETIMEDOUT;
-    }
-    if (error != 0) {
-        close(fd);
-        errno = error;
-        return -1;
-    }
-    return fd;
-}
-
 void SendAll(int fd, const std::string& bytes)
 {
     size_t sent = 0;
@@ -171,7 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Tame(bytes);
 
     const uint64_t finals = TputFuzzServer::Finals();
-    const int fd = Connect();
+    const int fd = TputFuzzServer::Connect(SOCK_STREAM);
     if (fd < 0)
         FuzzEnv::Fail("can't connect to the throughput server: %s", strerror(errno));
     SendAll(fd, bytes);

@@ -25,20 +25,6 @@ constexpr int kPeers = 3;
 constexpr int kAnswerAttempts = 100;
 constexpr int kAnswerWaitMs = 100;
 
-int Open()
-{
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(TputFuzzServer::Port());
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 // Sends final datagrams until the answer comes; checks the statistics it carries.
 void Finish(int fd)
 {
@@ -82,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     int peers[kPeers];
     bool opened[kPeers] = {};   // the server keeps a record of this peer
     for (int& fd : peers) {
-        fd = Open();
+        fd = TputFuzzServer::Connect(SOCK_DGRAM);
         if (fd < 0)
             FuzzEnv::Fail("no UDP socket");
     }
