@@ -280,6 +280,8 @@ bool IniText::RawValue(const QByteArray& ini, const QString& key, QTextCodec* co
         for (QString& item : items) {
             if (item.startsWith(QLatin1String("@@")))
                 item.remove(0, 1);
+            else if (item.startsWith(QLatin1String("@String(")) && item.endsWith(QLatin1Char(')')))
+                item = item.mid(8, item.size() - 9);   // how QSettings writes a text holding a NUL
         }
         *text = items.join(',');
         found = true;   // a later line of the same key wins, as in QSettings

@@ -21,8 +21,9 @@ public:
 
     // The last value of key ("GROUP/name") in the bytes of an INI file, read as
     // QSettings reads its lines: quotes, escapes and trailing blanks undone, items
-    // of an unquoted list joined by ",", each item's doubled leading "@" made one.
-    // Nothing else is taken for a type. False when the file has no such key.
+    // of an unquoted list joined by ",", each item's doubled leading "@" made one
+    // and "@String(text)" (QSettings' own form of a text holding a NUL) read as
+    // the text. Nothing else is taken for a type. False when the file has no such key.
     static bool RawValue(const QByteArray& ini, const QString& key, QTextCodec* codec, QString* text);
 
     // While it reads a file, QSettings decodes every value item of the form

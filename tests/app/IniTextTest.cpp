@@ -124,6 +124,24 @@ TEST(IniText, ReadGivesTypedLookingValuesAsWritten)
     }
 }
 
+TEST(IniText, AListItemHoldingANulReadsTheSameAfterQSettingsRewritesTheFile)
+{
+    // QSettings writes such an item back as "@String(...)", which it then
+    // takes for a typed value: the list is read from the file's text.
+    TempAppDir dir;
+    dir.writeFile("list.ini", "[G]\nk=a\\0b, c\n");
+    const QString written = QString("a") + QChar(0) + "b,c";
+    {
+        QSettings s(dir.file("list.ini"), QSettings::IniFormat);
+        EXPECT_EQ(IniText::Read(s, "G/k"), written);
+        s.setValue("G/other", 1);
+    }
+    ASSERT_TRUE(dir.readFile("list.ini").contains("k=@String(a\\0\\x62), c"));
+    QFile::copy(dir.file("list.ini"), dir.file("fresh.ini"));   // Qt keeps what it parsed by name
+    const QSettings fresh(dir.file("fresh.ini"), QSettings::IniFormat);
+    EXPECT_EQ(IniText::Read(fresh, "G/k"), written);
+}
+
 // QSettings decodes "@Variant(...)" items from binary data as it reads the
 // file; a "@" put before one whose type could make it allocate without bound
 // makes it read the text written there instead.
