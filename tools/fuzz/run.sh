@@ -5,7 +5,7 @@
 #   tools/fuzz/run.sh [seconds] [driver...]
 #
 # Builds the drivers with clang 14 in build-fuzz/ (FUZZ_BUILD_DIR), installing
-# clang first when it is missing. Each driver grows its own corpus in
+# clang and its sanitizer and libFuzzer runtimes from Debian when missing. Each driver grows its own corpus in
 # build-fuzz/fuzz/corpus/<driver>/, starting from tools/fuzz/<driver>/seeds and
 # crashers, with its dictionary. A driver that crashes, hangs or leaks is
 # started again for the rest of its time, so every failing input is kept:
@@ -24,7 +24,7 @@ BUILD=${FUZZ_BUILD_DIR:-build-fuzz}
 PARALLEL=${FUZZ_PARALLEL:-2}
 HANG_SECONDS=${FUZZ_HANG_SECONDS:-60}
 
-tools/fuzz/install-deps.sh
+scripts/install-deps.sh clang-14 libclang-rt-14-dev
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
   -DSTATION_FUZZ=ON -DSTATION_TESTS=OFF >/dev/null
 cmake --build "$BUILD" -j "${JOBS:-2}" --target fuzz_all
