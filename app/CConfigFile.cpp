@@ -306,6 +306,22 @@ int CConfigFile::WriteFunctionCode(const int codes[FUNCODE_COUNT])
     return Commit();
 }
 
+int CConfigFile::WriteVersionPromptAnswer(bool remind, const QString* version)
+{
+    if (!IsOpen())
+        return -1;
+    SettingWrites w;
+    w.append({"TIPS/bVesionInfo", remind});
+    if (version)
+        w.append({"UIVersion/szVersion", *version});
+    if (!Put(w))
+        return -1;
+    m_info.m_Tips.bVesionInfo = remind;
+    if (version)
+        m_info.m_UIVerion.strVersion = *version;
+    return Commit();
+}
+
 int CConfigFile::LoadAll(ConfigInfo& info)
 {
     if (!IsOpen())

@@ -51,6 +51,9 @@ public:
     int WriteManualTestItemDisplay(const ManualItemDisplayFlags& flags);
     int ReadFunctionCode(int codes[FUNCODE_COUNT]);
     int WriteFunctionCode(const int codes[FUNCODE_COUNT]);
+    // The configuration-version prompt's answer: TIPS/bVesionInfo and, with a
+    // version, UIVersion/szVersion. No other key is written.
+    int WriteVersionPromptAnswer(bool remind, const QString* version);
 
     // True for a script key that may name a settings entry.
     static bool IsValidScriptKey(const QString& key);

@@ -4,6 +4,7 @@
 #include "DevInfo.h"
 #include "DevTypeInfo.h"
 
+#include <QStringList>
 #include <QtGlobal>
 
 #include <cstring>
@@ -74,6 +75,20 @@ const char* TestModelMismatchText(int devType, int testType)
     default:
         return nullptr;
     }
+}
+
+bool ParseManualAutoStep(const QString& step, QString* key, int* seconds)
+{
+    const QStringList parts = step.split(QLatin1Char(':'));
+    if (parts.size() != 2)
+        return false;
+    bool ok = false;
+    const int value = parts[1].trimmed().toInt(&ok);
+    if (!ok || value < 0 || value > 3600)
+        return false;
+    *key = parts[0];
+    *seconds = value;
+    return true;
 }
 
 bool DevTypeSupportsPrint(const DevTypeInfo& info)

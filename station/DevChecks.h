@@ -21,6 +21,10 @@ int GetAuthorizeSign(const QString& first, const QString& second, QString& sign)
 // context), or null when a device of this type may be tested under testType.
 const char* TestModelMismatchText(int devType, int testType);
 
+// One step of a manual script, "key:seconds": true with both parts when there
+// are exactly two and seconds is a whole number from 0 to 3600.
+bool ParseManualAutoStep(const QString& step, QString* key, int* seconds);
+
 // Labels can be printed for main type 101 with a type of 1 to 6.
 bool DevTypeSupportsPrint(const DevTypeInfo& info);
 

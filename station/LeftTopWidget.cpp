@@ -98,12 +98,12 @@ LeftTopWidget::~LeftTopWidget()
     }
     if (m_bStopping)
         FinishStop();
-    for (StationWorkers::Worker worker : {StationWorkers::IdService, StationWorkers::Aux}) {
-        if (m_workers.IsAlive(worker)) {
-            m_workers.RequestStop(worker);
-            m_workers.Join(worker, kServiceJoinWarnMs);
-        }
+    KillAllStepTimers();
+    if (m_workers.IsAlive(StationWorkers::IdService)) {
+        m_workers.RequestStop(StationWorkers::IdService);
+        m_workers.Join(StationWorkers::IdService, kServiceJoinWarnMs);
     }
+    StopAuxThread();
     if (m_pCheckQRCodeDlg)
         m_pCheckQRCodeDlg->removeEventFilter(this);
 }
@@ -378,6 +378,7 @@ void LeftTopWidget::customEvent(QEvent* event)
     if (CurrentLoginHandle() <= 0)
         return;
     KillAllStepTimers();
+    BeginChain();
     if (m_bManalAutoTesting.load())
         m_bManualAutoStopRequest = true;
     dealBeginTestAutoItem();

@@ -18,11 +18,14 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 class CheckQRCodeDlg;
+class CommandBody;
+struct JudgeVerdict;
 class ControllerHost;
 class JTimer;
 class LeftBottomWidget;
@@ -71,6 +74,7 @@ struct AutoStepSlot {
     std::atomic<int32_t> iReplyFlag{0};  // 0 waiting, 1 reply stored (4G: 2 ask again)
     uint32_t dwStartTick = 0;            // Clock::TickMs at the send, low 32 bits
     int32_t iTimerId = 0;                // Qt timer id; 0 when none runs
+    ChainToken token;                    // whose step it is (StartStep, BeginChain)
 };
 
 // The card's state reported by the back-end's SIM query.
@@ -189,8 +193,11 @@ public:
     // ----- workers and hand-offs -----
     StationWorkers& Workers() { return m_workers; }
     HandOffQueue& HandOffs() { return m_handOffs; }
-    // Posts a job to the auxiliary thread; a post that fails frees the job (false).
+    // Posts a job (the record of message, owned from here) to the auxiliary
+    // thread with the context of this moment (GUI thread). A post that fails
+    // frees the job (false).
     bool PostAuxJob(uint32_t message, void* job, int source);
+    AuxJobContext MakeAuxJobContext(int source) const;
     // Posts an ID-service request with its own copy of the address.
     bool PostIdServiceRequest(const QByteArray& ip);
     // Copies for workers: the configuration and the chosen local address.
@@ -245,6 +252,29 @@ public:
     void AppendCustomizedItemsResult(int code);
 
     // ----- automatic chain (LeftTopWidgetChain.cpp) -----
+    // A new chain for the current camera (event 1020, before dealBeginTestAutoItem):
+    // a new generation, every slot stamped with it, the previous camera's
+    // custom MAC, authorization words, UUID and key emptied, and the device
+    // type this camera reported taken (else the default). A channel switch of
+    // the same camera must not make a new current device: that ends its chain.
+    void BeginChain();
+    // The chain in progress and the token of this moment.
+    const ChainToken& Chain() const { return m_chain; }
+    ChainToken CurrentChainToken() const;
+    // True while token's chain, camera and run are those of now. Every tick,
+    // single shot, job end and return from a nested loop of the chain asks first.
+    bool IsChainCurrent(const ChainToken& token) const;
+    // Starts a step (also for the manual items): clears its reply flag, stamps
+    // it with the token of now, remembers the tick and starts its poll timer
+    // (pollMs 0: the step's own, 100 ms; 4G 1000 ms).
+    void StartStep(AutoStep step, int pollMs = 0);
+    static int StepTimeoutMs(AutoStep step);
+    // The current device's stop word is set: no sender sends.
+    bool IsCurrentDevStopped() const;
+    // 2000 ms after a channel or sensor switch, the main window re-enables that
+    // manual control (event 1031; the channel's not during a manual script run).
+    void ChannelSwitchDoneLater();
+    void SensorSwitchDoneLater(int item);
     void AutoTestSN();
     void AutoGetFactoryTestState();
     void AutoGetCapability();
@@ -271,15 +301,22 @@ public:
     void onTimerCheckFunctionCode();
     void JudgeAutoWifiSignal();
 
-    // ----- auxiliary thread (LeftTopWidgetJobs.cpp) -----
+    // ----- auxiliary thread (LeftTopWidgetJobs.cpp; the mechanism: AuxJobs.h) -----
     void ExecuteAuxFuncThread();
+    // Ends the chain, cuts the running job's back-end requests short, frees the
+    // queued jobs and joins the thread.
+    void StopAuxThread();
+    // Runs body in place of message's own (null restores it). Tests.
+    void SetAuxJobBody(uint32_t message, AuxJobBody body);
 
-    // ----- provisioning (LeftTopWidgetProvision.cpp; auxiliary thread) -----
-    void do4GDevInfoTest(Dev4GInfo* info, int source);
-    void DoPrintQRCodeJob(AuxPrintQRCodeMsg* job, int source);
-    void DoCheckQRCodeJob(AuxPrintQRCodeMsg* job, int source);
-    void DoBindDevJob(DevBindJob* job, int source);
-    void DoAuthorizeCheckJob(AuxAuthorizeCheckMsg* job, int source);
+    // ----- provisioning (LeftTopWidgetProvision.cpp) -----
+    // Job bodies, run on the auxiliary thread on their record and run.Context()
+    // only; they fill run.Result() (AuxJobs.h).
+    static void do4GDevInfoTest(const Dev4GInfo& info, AuxJobRun& run);
+    static void DoPrintQRCodeJob(const AuxPrintQRCodeMsg& job, AuxJobRun& run);
+    static void DoCheckQRCodeJob(const AuxPrintQRCodeMsg& job, AuxJobRun& run);
+    static void DoBindDevJob(const DevBindJob& job, AuxJobRun& run);
+    static void DoAuthorizeCheckJob(const AuxAuthorizeCheckMsg& job, AuxJobRun& run);
     int BindSNAndICCID(const QString& sn, const QString& iccid, int subType);
     int QueryDevInfo(const QString& sn, const QString& iccid, SimState& state, int subType);
     int QueryDevIsBindShareBenefit(const QString& sn, bool& bound, QString& customerName, QString& customerId);
@@ -300,7 +337,8 @@ public:
     static int RealDataCallBackFunc(int64_t realHandle, int dataType, const char* buffer, int size,
                                     const FC_PacketInfo* packet);
     static int DecDataCallBackFunc(int port, const PC_FrameInfo* frame, void* user);
-    int dealStartAduioOk(AuxResponseInfo* info);
+    // Job 1124 on the auxiliary thread; run tells its camera (Context().token) and the stop.
+    int dealStartAduioOk(AuxResponseInfo* info, AuxJobRun& run);
 
     // ----- manual items (LeftTopWidgetManual.cpp, LeftTopWidgetManualRun.cpp) -----
     int ManualBindDev();
@@ -423,7 +461,7 @@ signals:
     void sig_UploadDataNetworkAnomalies();
     void signalGunBallDevice(bool isGunBall, int chanelIdx);
     void siganlBeginManulTest(bool begin);
-    // The run or the current device changed; emitted on the GUI thread.
+    // The run, the current device or the chain changed; emitted on the GUI thread.
     void generationChanged();
 
 public slots:
@@ -485,6 +523,30 @@ private:
     QString ChooseFile(const QString& filter);
     int ShowInformationBox(const QString& title, const QString& text);
     void PostToMainWindow(int code, qint64 word1, qint64 word2);
+    // The step machine (LeftTopWidgetChain.cpp).
+    void HandleStepTick(AutoStep step);
+    void FinishStep(AutoStep step, bool replied);
+    void SendStepCommand(int code, const CommandBody& body);
+    void NextCustomizationStep(AutoStep after);
+    void JudgeDevTypeStep();
+    void ChoiceAfterTFCard();
+    void AfterAuthorization();
+    void StartWifiSignalAfterConnect();
+    void FinishFormatStep();
+    void PostBindJob();
+    void PostAuthorizeJob();
+    void Post4GJob();
+    void PostQRCodeJob(uint32_t message);
+    // Judges' verdicts (LeftTopWidgetJudges.cpp): shows the lines and, with
+    // field, writes the result word into the chain's camera.
+    void ApplyVerdict(const JudgeVerdict& verdict, int32_t DevTestResult::*field);
+    void JudgeLightModeStep(bool replied);
+    void JudgeCustomizationStep(AutoStep step);
+    void JudgeTFCardStep();
+    bool ShowVersionPrompt(const QString& configured, const QString& device);
+    // The auxiliary thread (LeftTopWidgetJobs.cpp).
+    void RunAuxJob(const AuxJobEnvelope& job);
+    void ApplyAuxJobEnd(uint32_t message, const AuxJobContext& context, const AuxJobResult& result);
 
     std::unique_ptr<Ui::LeftTopWidget> ui;
     ControllerHost* m_host = nullptr;
@@ -494,6 +556,11 @@ private:
     mutable ListLock m_lockCurrentIP{ListLock::RANK_LEAF, "current address"};
     bool m_bApplyingConfig = false;          // ApplyTestConfig sets the boxes
     bool m_bStopping = false;                // a stop waits for its joins
+    ChainToken m_chain;                      // the chain in progress
+    uint64_t m_uChainGeneration = 0;         // bumped by BeginChain and StopAuxThread
+    AuxJobCancel m_auxCancel;                // the auxiliary thread's stop of its running job
+    std::mutex m_auxBodiesLock;              // guards m_auxBodies (read by the auxiliary thread)
+    std::map<uint32_t, AuxJobBody> m_auxBodies;
     HandOffQueue m_handOffs;                 // before m_workers: outlives their joins
     StationWorkers m_workers{&m_handOffs};
 

@@ -1,18 +1,758 @@
-// Automatic step machine and item commands. Still to be built but for the
-// nested wait and the timer clean-up that the frame needs.
+// The automatic step machine, the item commands and the chain's nested wait.
+// A chain belongs to one camera and one run (ChainToken): every tick, single
+// shot, job end and return from a nested loop asks IsChainCurrent first, and a
+// chain that lost its camera stops without sending anything more.
 #include "LeftTopWidget.h"
 
+#include "AppGlobals.h"
+#include "Clock.h"
 #include "ControllerHost.h"
+#include "DevChecks.h"
+#include "DevCommand.h"
+#include "EnumClass.h"
+#include "FuncLib.h"
+#include "HttpClient.h"
+#include "ItemJudges.h"
 #include "JTimer.h"
+#include "JsonReply.h"
 #include "Log.h"
+#include "RightBottomWidget.h"
+#include "VantrelEvent.h"
 #include "VideoForm.h"
 
 #include <QEventLoop>
+#include <QFile>
+#include <QTimer>
 #include <QTimerEvent>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr int kPollMs = 100;
+constexpr int k4GPollMs = 1000;
+constexpr uint32_t kWifiConnectSettleMs = 8000;
+constexpr int kTFCardQueryPauseMs = 300;
+constexpr int kUploadPathMax = 259;      // bytes the SDK's path buffer holds before its NUL
+constexpr uint16_t kBackendPort = 80;
+constexpr int kSwitchSettleMs = 2000;
+
+template <size_t N>
+QByteArray Field(const char (&field)[N])
+{
+    return QByteArray(field, int(strnlen(field, N)));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Chain identity
+
+void LeftTopWidget::BeginChain()
+{
+    ++m_uChainGeneration;
+    m_chain = CurrentChainToken();
+    for (AutoStepSlot& slot : m_AutoSteps)
+        slot.token = m_chain;
+    // Nothing of the previous camera may reach this one's label or jobs.
+    m_strCustomMac.clear();
+    m_iAuthorizeReplyStatus = 0;
+    m_iAutorizationStatus = 0;
+    m_strAuthorizeUUID.clear();
+    m_strAuthorizeKey.clear();
+    DevTypeInfo cached;
+    if (LookupDevType(m_chain.login, &cached))
+        SetCurrentDevType(cached);
+    else
+        ResetCurrentDevType();
+    LogPrint(LOG_INFO, "LeftTopWidget::BeginChain() chain %llu, lUserID=%lld, SN=%s",
+             (unsigned long long)m_chain.chain, (long long)m_chain.login, m_chain.sn.constData());
+    // A nested wait of the previous chain ends now.
+    emit generationChanged();
+}
+
+ChainToken LeftTopWidget::CurrentChainToken() const
+{
+    ChainToken token;
+    token.chain = m_uChainGeneration;
+    token.device = Generation();
+    ReadCurrentDevice([&](const DevInfo& dev) {
+        token.login = dev.lUserID;
+        token.sn = Field(dev.ipcEntry.ipc_sn);
+    });
+    return token;
+}
+
+bool LeftTopWidget::IsChainCurrent(const ChainToken& token) const
+{
+    return token.login > 0 && token == CurrentChainToken();
+}
+
+bool LeftTopWidget::IsCurrentDevStopped() const
+{
+    int64_t stop = 0;
+    ReadCurrentDevice([&](const DevInfo& dev) { stop = DevLoad(dev.lStopFlag); });
+    return stop != 0;
+}
+
+// ---------------------------------------------------------------------------
+// Steps and the poll rule
+
+int LeftTopWidget::StepTimeoutMs(AutoStep step)
+{
+    switch (step) {
+    case STEP_TF_CARD: return 5000;
+    case STEP_4G: return 90000;
+    case STEP_FORMAT: return 18000;
+    case STEP_LOGO: return 6000;
+    default: return 3000;
+    }
+}
+
+void LeftTopWidget::StartStep(AutoStep step, int pollMs)
+{
+    AutoStepSlot& slot = m_AutoSteps[step];
+    if (slot.iTimerId != 0)
+        killTimer(slot.iTimerId);
+    slot.iReplyFlag = 0;
+    slot.token = CurrentChainToken();
+    slot.dwStartTick = uint32_t(Clock::TickMs());
+    if (pollMs <= 0)
+        pollMs = step == STEP_4G ? k4GPollMs : kPollMs;
+    slot.iTimerId = startTimer(pollMs, Qt::CoarseTimer);
+}
+
+void LeftTopWidget::KillAllStepTimers()
+{
+    for (AutoStepSlot& slot : m_AutoSteps) {
+        if (slot.iTimerId != 0)
+            killTimer(slot.iTimerId);
+        slot.iTimerId = 0;
+    }
+}
+
+void LeftTopWidget::timerEvent(QTimerEvent* event)
+{
+    for (int i = 0; i < AUTO_STEP_COUNT; ++i) {
+        if (m_AutoSteps[i].iTimerId == event->timerId()) {
+            HandleStepTick(AutoStep(i));
+            return;
+        }
+    }
+    QWidget::timerEvent(event);
+}
+
+void LeftTopWidget::HandleStepTick(AutoStep step)
+{
+    AutoStepSlot& slot = m_AutoSteps[step];
+    auto endStep = [&] {
+        killTimer(slot.iTimerId);
+        slot.iTimerId = 0;
+        slot.dwStartTick = 0;
+        slot.iReplyFlag = 0;
+    };
+    if (!IsChainCurrent(slot.token)) {
+        endStep();
+        LogPrint(LOG_INFO, "LeftTopWidget::timerEvent() step %d of SN=%s lost its camera, no judge, nothing sent",
+                 int(step), slot.token.sn.constData());
+        return;
+    }
+    const int flag = slot.iReplyFlag.load();
+    const uint32_t elapsed = uint32_t(Clock::TickMs()) - slot.dwStartTick;
+    if (flag != 1 && elapsed < uint32_t(StepTimeoutMs(step))) {
+        // The module said "not ready": ask again on every tick.
+        if (step == STEP_4G && flag == 2 && !IsCurrentDevStopped())
+            SendStepCommand(CMD_GET_4G_INFO, CommandBody::None());
+        return;
+    }
+    endStep();
+    FinishStep(step, flag == 1);
+}
+
+void LeftTopWidget::FinishStep(AutoStep step, bool replied)
+{
+    switch (step) {
+    case STEP_SN:
+        onTimerSerialNumber();
+        AutoGetFactoryTestState();
+        break;
+    case STEP_FACTORY_STATE:
+        AutoGetCapability();
+        break;
+    case STEP_CAPABILITY:
+        PostToMainWindow(WM_SENSOR_SWITCH_SUPPORT, m_bSupportSensorSwitch ? 1 : 0, 0);
+        AutoGetSysVersion();
+        break;
+    case STEP_VERSION: {
+        const ChainToken token = m_chain;
+        onTimerCheckVersion();
+        if (IsChainCurrent(token))
+            NextCustomizationStep(STEP_VERSION);
+        break;
+    }
+    case STEP_COUNTRY_CITY:
+    case STEP_CUSTOM_MAC:
+    case STEP_LOGO:
+        JudgeCustomizationStep(step);
+        NextCustomizationStep(step);
+        break;
+    case STEP_DEV_TYPE:
+        JudgeDevTypeStep();
+        break;
+    case STEP_LIGHT_MODE:
+        JudgeLightModeStep(replied);
+        PostBindJob();
+        break;
+    case STEP_AUTHORIZE:
+        PostAuthorizeJob();
+        break;
+    case STEP_FUNCTION_CODE:
+        onTimerCheckFunctionCode();
+        if (m_iManualFunctionCode == 0)
+            AutoTestFinalSteps();
+        break;
+    case STEP_RTC: {
+        int rtc = 0;
+        ReadCurrentDevice([&](const DevInfo& dev) { rtc = dev.TestRuslut.rtc_result; });
+        ApplyVerdict(JudgeRtc(rtc), &DevTestResult::rtc_result);
+        AutoTestTFCard();
+        break;
+    }
+    case STEP_TF_CARD:
+        JudgeTFCardStep();
+        if (m_iManualTFCard == 0)
+            ChoiceAfterTFCard();
+        break;
+    case STEP_WIFI_SIGNAL:
+        if (m_iManualWifiSignal != 0) {
+            JudgeManualWifiSignal();
+            break;
+        }
+        JudgeAutoWifiSignal();
+        if (LoggedIn.load())
+            PostQRCodeJob(AUX_MSG_PRINT_QRCODE);
+        else
+            AutoTestFinish();
+        break;
+    case STEP_4G:
+        Post4GJob();
+        break;
+    case STEP_FORMAT:
+        FinishFormatStep();
+        break;
+    default:
+        break;
+    }
+}
+
+void LeftTopWidget::SendStepCommand(int code, const CommandBody& body)
+{
+    const int64_t login = CurrentLoginHandle();
+    const int ret = SendDevCommand(login, code, body);
+    if (ret < 0)
+        LogPrint(LOG_DEBUG0, "LeftTopWidget: command %d to lUserID=%lld not sent, ret=%d", code, (long long)login, ret);
+}
+
+// ---------------------------------------------------------------------------
+// What follows a step
+
+void LeftTopWidget::NextCustomizationStep(AutoStep after)
+{
+    // Country/city, custom MAC, logo, then the device type; each only when the order asks for it.
+    const AutoStep order[] = {STEP_COUNTRY_CITY, STEP_CUSTOM_MAC, STEP_LOGO, STEP_DEV_TYPE};
+    bool past = after == STEP_VERSION;
+    for (AutoStep step : order) {
+        if (!past) {
+            past = step == after;
+            continue;
+        }
+        switch (step) {
+        case STEP_COUNTRY_CITY:
+            if (m_strCountryCity.isEmpty())
+                continue;
+            AutoModifyCountryCity();
+            return;
+        case STEP_CUSTOM_MAC:
+            if (m_iCustomMac != 1)
+                continue;
+            AutoModifyMac();
+            return;
+        case STEP_LOGO:
+            if (m_strLogoFileSavePath.isEmpty())
+                continue;
+            AutoUploadLogoFile();
+            return;
+        default:
+            AutoGetDevType();
+            return;
+        }
+    }
+}
+
+void LeftTopWidget::JudgeDevTypeStep()
+{
+    static const char* const kLoginFirst[] = {
+        QT_TR_NOOP("wifi device test need login first"),
+        QT_TR_NOOP("wire wifi device test need login first"),
+        QT_TR_NOOP("4G device test need login first"),
+    };
+    // The camera's own reply, whichever way it came.
+    DevTypeInfo reply;
+    if (LookupDevType(m_chain.login, &reply))
+        SetCurrentDevType(reply);
+    const int testType = CurrentTestType.load();
+    if (testType >= 0 && testType <= 2 && !LoggedIn.load())
+        AddAutoTestItem(tr(kLoginFirst[testType]), false);
+    JudgeTestModel(CurrentDevType());
+    if (ConfigSnapshot().m_LightMode.bUseLightModeTest)
+        AutoGetLightMode();
+    else
+        PostBindJob();
+}
+
+void LeftTopWidget::AfterAuthorization()
+{
+    if (ConfigSnapshot().m_AutoTest.bFunctionCode)
+        AutoTestFunctionCode();
+    else
+        AutoTestFinalSteps();
+}
+
+void LeftTopWidget::ChoiceAfterTFCard()
+{
+    switch (CurrentTestType.load()) {
+    case 0:
+        if (ConfigSnapshot().m_AutoTest.bWifiSignal) {
+            StartWifiSignalAfterConnect();
+            return;
+        }
+        [[fallthrough]];
+    case 1:
+        if (LoggedIn.load())
+            PostQRCodeJob(AUX_MSG_PRINT_QRCODE);
+        else
+            AutoTestFinish();
+        return;
+    case 2:
+        Auto4GTestItem();
+        return;
+    default:
+        AutoTestFinish();
+        return;
+    }
+}
+
+void LeftTopWidget::StartWifiSignalAfterConnect()
+{
+    // The camera needs time to join the network the chain's start told it.
+    const uint32_t elapsed = uint32_t(Clock::TickMs()) - m_dwWifiStartTick;
+    const int delay = elapsed < kWifiConnectSettleMs ? int(kWifiConnectSettleMs - elapsed) : 0;
+    const ChainToken token = m_chain;
+    QTimer::singleShot(delay, this, [this, token] {
+        if (!IsChainCurrent(token)) {
+            LogPrint(LOG_INFO, "LeftTopWidget::onTimerAutoTestWifiSignal() the chain of SN=%s ended, nothing sent",
+                     token.sn.constData());
+            return;
+        }
+        onTimerAutoTestWifiSignal();
+    });
+}
+
+void LeftTopWidget::onTimerAutoTestWifiSignal()
+{
+    AutoTestWifiSignal();
+}
+
+void LeftTopWidget::FinishFormatStep()
+{
+    VideoForm* pane = GetCurVideoForm();
+    if (!pane)
+        return;
+    int formatResult = -1;
+    ReadCurrentDevice([&](const DevInfo& dev) { formatResult = dev.iFormatResult; });
+    const JudgeVerdict verdict = JudgeFormat(formatResult);
+    const QString text = verdict.lines.value(0).text;
+    const bool ok = verdict.result == 1;
+    if (RightBottomWidget* panel = m_host ? m_host->GetManualPanel() : nullptr)
+        panel->SetFormatResult(text, ok);
+    pane->SetTestResultText(VideoForm::RESULT_MANUAL, text, ok);
+    AddAutoTestItem(text, ok);
+    if (!ok || IsCurrentDevStopped())
+        return;
+    m_iManualTFCard = 1;
+    SendStepCommand(CMD_GET_TF_CARD_INFO, CommandBody::None());
+    StartStep(STEP_TF_CARD);
+}
+
+void LeftTopWidget::ChannelSwitchDoneLater()
+{
+    QTimer::singleShot(kSwitchSettleMs, this, [this] {
+        if (!m_bManalAutoTesting.load())
+            PostToMainWindow(WM_MANUAL_ITEM_ENABLE, EnumClass::MANUAL_SWITCH_CHANNEL, 1);
+    });
+}
+
+void LeftTopWidget::SensorSwitchDoneLater(int item)
+{
+    QTimer::singleShot(kSwitchSettleMs, this, [this, item] { PostToMainWindow(WM_MANUAL_ITEM_ENABLE, item, 1); });
+}
+
+// ---------------------------------------------------------------------------
+// Jobs the chain posts
+
+void LeftTopWidget::PostBindJob()
+{
+    auto* job = new DevBindJob;
+    job->devType = CurrentDevType();
+    ReadCurrentDevice([&](const DevInfo& dev) {
+        job->strSN = QString::fromLatin1(Field(dev.ipcEntry.ipc_sn));
+        job->szModel = QString::fromLatin1(Field(dev.szModel));
+    });
+    job->strMacAddr = QString::fromLatin1(Field(m_szLocalMac));
+    PostAuxJob(AUX_MSG_BIND_DEV, job, AUX_SOURCE_AUTO);
+}
+
+void LeftTopWidget::PostAuthorizeJob()
+{
+    auto* job = new AuxAuthorizeCheckMsg;
+    job->iReplyStatus = m_iAuthorizeReplyStatus;
+    job->iAutorizationStatus = m_iAutorizationStatus;
+    job->strUUID = m_strAuthorizeUUID;
+    job->strKey = m_strAuthorizeKey;
+    ReadCurrentDevice([&](const DevInfo& dev) {
+        job->strSN = QString::fromLatin1(Field(dev.ipcEntry.ipc_sn));
+        job->strModel = QString::fromLatin1(Field(dev.szModel));
+    });
+    job->iType = 1;
+    const QByteArray uuid = m_strAuthorizeUUID.toUtf8();
+    UpdateCurrentDevice(m_chain.login, [&](DevInfo& dev) { SetResultText(dev.TestRuslut.tuya_uuid, uuid.constData()); });
+    PostAuxJob(AUX_MSG_AUTHORIZE_CHECK, job, AUX_SOURCE_AUTO);
+}
+
+void LeftTopWidget::Post4GJob()
+{
+    PostAuxJob(AUX_MSG_4G_INFO_TEST, new Dev4GInfo(m_Dev4GInfo), m_iManual4G);
+}
+
+void LeftTopWidget::PostQRCodeJob(uint32_t message)
+{
+    const DevTypeInfo type = CurrentDevType();
+    auto* job = new AuxPrintQRCodeMsg;
+    job->eType = type.eType;
+    job->iSDKType = type.iSDKType;
+    ReadCurrentDevice([&](const DevInfo& dev) { job->strDevSN = QString::fromLatin1(Field(dev.ipcEntry.ipc_sn)); });
+    job->strMac = m_strCustomMac;
+    job->strUUID = m_strAuthorizeUUID;
+    PostAuxJob(message, job, AUX_SOURCE_AUTO);
+}
+
+// ---------------------------------------------------------------------------
+// Senders. Each does nothing while the current device is stopped.
+
+void LeftTopWidget::AutoTestSN()
+{
+    if (IsCurrentDevStopped())
+        return;
+    m_bTestNormal = true;
+    LogPrint(LOG_INFO, "LeftTopWidget::AutoTestSN(), begin Send CMD_GET_IPC_SERIALNUMBER");
+    SendStepCommand(CMD_GET_IPC_SERIALNUMBER, CommandBody::Empty());
+    StartStep(STEP_SN);
+}
+
+void LeftTopWidget::AutoGetFactoryTestState()
+{
+    if (IsCurrentDevStopped())
+        return;
+    SendStepCommand(CMD_GET_FACTORY_TEST_STATE, CommandBody::Empty());
+    StartStep(STEP_FACTORY_STATE);
+}
+
+void LeftTopWidget::AutoGetCapability()
+{
+    if (IsCurrentDevStopped())
+        return;
+    // The sensor-switch byte keeps its value until a reply sets it.
+    m_bHwCfgInfoIot = false;
+    m_bSupportRestore = false;
+    SendStepCommand(CMD_GET_CAPABILITY, CommandBody::None());
+    StartStep(STEP_CAPABILITY);
+}
+
+void LeftTopWidget::AutoGetSysVersion()
+{
+    if (IsCurrentDevStopped())
+        return;
+    SendStepCommand(CMD_GET_SYS_VERSION, CommandBody::Empty());
+    StartStep(STEP_VERSION);
+}
+
+void LeftTopWidget::AutoGetDevType()
+{
+    if (IsCurrentDevStopped())
+        return;
+    LogPrint(LOG_INFO, "LeftTopWidget::AutoGetDevType() Enter");
+    DevTypeInfo cached;
+    if (LookupDevType(CurrentLoginHandle(), &cached)) {
+        // The type this camera reported earlier; never the previous camera's.
+        SetCurrentDevType(cached);
+        StartStep(STEP_DEV_TYPE);
+        m_AutoSteps[STEP_DEV_TYPE].iReplyFlag = 1;
+        return;
+    }
+    ResetCurrentDevType();
+    SendStepCommand(CMD_GET_DEV_TYPE, CommandBody::None());
+    StartStep(STEP_DEV_TYPE);
+}
+
+void LeftTopWidget::AutoGetLightMode()
+{
+    if (IsCurrentDevStopped())
+        return;
+    m_strLightModeName.clear();
+    SendStepCommand(CMD_HARDWARE_CONFIG_GET, CommandBody::None());
+    StartStep(STEP_LIGHT_MODE);
+}
+
+void LeftTopWidget::AutoModifyCountryCity()
+{
+    if (IsCurrentDevStopped())
+        return;
+    const QStringList parts = m_strCountryCity.split(QLatin1Char(';'));
+    if (parts.size() == 2)
+        SendStepCommand(CMD_SET_COUNTRY_CITY, CountryCityBody(parts[0].toUtf8(), parts[1].toUtf8()));
+    else
+        LogPrint(LOG_GENERAL, "LeftTopWidget::AutoModifyCountryCity() '%s' is no country;city pair, nothing sent",
+                 m_strCountryCity.toUtf8().constData());
+    StartStep(STEP_COUNTRY_CITY);
+}
+
+void LeftTopWidget::AutoModifyMac()
+{
+    if (IsCurrentDevStopped())
+        return;
+    m_strCustomMac.clear();
+    const QByteArray sn = m_chain.sn;
+    std::vector<char> reply(HttpClient::BUFFER_SIZE, '\0');
+    int replyLen = 0;
+    HttpClient client;
+    const int ret = client.HttpGetCustomMacAddress(ServerHost.toUtf8().constData(), kBackendPort,
+                                                   m_strOrderNumber.toUtf8().constData(), sn.constData(),
+                                                   reply.data(), int(reply.size()), &replyLen);
+    Json::Value root;
+    std::string mac;
+    bool macOk = false;
+    if (ret == 0 && JsonReply::ParseObject(reply.data(), strnlen(reply.data(), reply.size()), &root)) {
+        const Json::Value& data = JsonReply::Member(root, "data", Json::objectValue, &macOk);
+        macOk = macOk && JsonReply::ReadString(data, "mac", &mac);
+    }
+    if (!macOk || mac.empty()) {
+        LogPrint(LOG_GENERAL, "LeftTopWidget::AutoModifyMac() no MAC from the back-end for SN=%s, ret=%d",
+                 sn.constData(), ret);
+    } else {
+        const QByteArray macText = QByteArray::fromStdString(mac);
+        const CommandBody body = CustomMacBody(macText, QByteArray());
+        if (body.IsRefused()) {
+            LogPrint(LOG_GENERAL, "LeftTopWidget::AutoModifyMac() the back-end's MAC for SN=%s is refused", sn.constData());
+        } else {
+            m_strCustomMac = QString::fromUtf8(macText);
+            SendStepCommand(CMD_SET_CUSTOM_MAC, body);
+        }
+    }
+    StartStep(STEP_CUSTOM_MAC);
+}
+
+void LeftTopWidget::AutoUploadLogoFile()
+{
+    if (IsCurrentDevStopped())
+        return;
+    if (m_strLogoFileSavePath.isEmpty()) {
+        LogPrint(LOG_GENERAL, "LeftTopWidget::AutoUploadLogoFile() no logo file");
+        return;
+    }
+    // A cut path would name another file: a path the call cannot hold is refused.
+    const QByteArray path = QFile::encodeName(m_strLogoFileSavePath);
+    if (path.size() > kUploadPathMax) {
+        LogPrint(LOG_GENERAL, "LeftTopWidget::AutoUploadLogoFile() the logo path has %d bytes, more than %d; not sent",
+                 int(path.size()), kUploadPathMax);
+    } else {
+        const int ret = FC_Loc_UploadLogo(CurrentLoginHandle(), path.constData());
+        LogPrint(LOG_INFO, "LeftTopWidget::AutoUploadLogoFile() FC_Loc_UploadLogo ret=%d", ret);
+    }
+    StartStep(STEP_LOGO);
+}
+
+void LeftTopWidget::AutoGetAuthorizeCodeInfo()
+{
+    if (IsCurrentDevStopped())
+        return;
+    m_iAuthorizeReplyStatus = 0;
+    m_iAutorizationStatus = 0;
+    m_strAuthorizeUUID.clear();
+    m_strAuthorizeKey.clear();
+    SendStepCommand(CMD_GET_AUTHORIZE_CODE_INFO, CommandBody::None());
+    StartStep(STEP_AUTHORIZE);
+}
+
+void LeftTopWidget::AutoTestFunctionCode()
+{
+    if (IsCurrentDevStopped())
+        return;
+    UpdateCurrentDevice(CurrentLoginHandle(), [](DevInfo& dev) {
+        dev.iRetCode = 300;
+        SetResultText(dev.szFuncCode, "");
+        SetResultText(dev.szSupportFuncCode, "");
+    });
+    m_iManualFunctionCode = 0;
+    SendStepCommand(CMD_FUNCTION_CODE_CHECK, CommandBody::Empty());
+    StartStep(STEP_FUNCTION_CODE);
+}
+
+void LeftTopWidget::AutoTestRTC()
+{
+    if (IsCurrentDevStopped())
+        return;
+    if (!ConfigSnapshot().m_AutoTest.bRTC) {
+        AutoTestTFCard();
+        return;
+    }
+    SendStepCommand(CMD_GET_RTC, CommandBody::None());
+    StartStep(STEP_RTC);
+}
+
+void LeftTopWidget::AutoTestTFCard()
+{
+    if (IsCurrentDevStopped())
+        return;
+    if (!ConfigSnapshot().m_AutoTest.bTFCard) {
+        ChoiceAfterTFCard();
+        return;
+    }
+    m_iManualTFCard = 0;
+    SendStepCommand(CMD_PRE_TF_CARD_QUERY, CommandBody::None());
+    m_AutoSteps[STEP_TF_CARD].iReplyFlag = 0;
+    // The card answers 1105 only once 1505 has woken it.
+    const ChainToken token = m_chain;
+    QTimer::singleShot(kTFCardQueryPauseMs, this, [this, token] {
+        if (!IsChainCurrent(token) || IsCurrentDevStopped()) {
+            LogPrint(LOG_INFO, "LeftTopWidget::AutoTestTFCard() the chain of SN=%s ended, 1105 not sent",
+                     token.sn.constData());
+            return;
+        }
+        SendStepCommand(CMD_GET_TF_CARD_INFO, CommandBody::None());
+        StartStep(STEP_TF_CARD);
+    });
+}
+
+void LeftTopWidget::AutoTestWifiSignal()
+{
+    if (IsCurrentDevStopped())
+        return;
+    m_iManualWifiSignal = 0;
+    SendStepCommand(CMD_GET_WIFI_SIGNAL, CommandBody::None());
+    StartStep(STEP_WIFI_SIGNAL);
+}
+
+void LeftTopWidget::Auto4GTestItem()
+{
+    if (IsCurrentDevStopped())
+        return;
+    m_iManual4G = 0;
+    m_Dev4GInfo.ICCID.clear();
+    m_Dev4GInfo.Operator.clear();
+    m_Dev4GInfo.SoftVersion.clear();
+    m_Dev4GInfo.SignalStrength = 0;
+    m_Dev4GInfo.ConnectInternet = 0;
+    if (CurrentDevType().eType == 6)
+        AddAutoTestItem(tr("Obtaining dual 4G card information, please wait..."), true);
+    SendStepCommand(CMD_GET_4G_INFO, CommandBody::None());
+    StartStep(STEP_4G);
+}
+
+// ---------------------------------------------------------------------------
+// The tail of the chain
+
+void LeftTopWidget::AutoTestFinalSteps()
+{
+    if (IsCurrentDevStopped())
+        return;
+    const ChainToken token = m_chain;
+    const ConfigInfo config = ConfigSnapshot();
+    if (config.m_SystemConfig.iTestMode == 1) {
+        QByteArray ip;
+        ReadCurrentDevice([&](const DevInfo& dev) { ip = Field(dev.ipcEntry.szIP); });
+        PostIdServiceRequest(ip);
+    }
+    if (!WaitWithEventLoop() || !IsChainCurrent(token)) {
+        LogPrint(LOG_INFO, "LeftTopWidget::AutoTestFinalSteps() the chain of SN=%s ended during the picture wait",
+                 token.sn.constData());
+        return;
+    }
+    if (m_bLockParameter && !IsCurrentDevStopped()) {
+        const CommandBody body = LockParameterBody(1);
+        const int ret = SendDevCommand(CurrentLoginHandle(), CMD_IOT_CAMERA_LOCK_PARAMETER, body);
+        LogPrint(LOG_INFO, "LeftTopWidget::AutoTestFinalSteps() lock parameter %s, ret=%d", body.Bytes().constData(),
+                 ret);
+    }
+    if (m_bAutoUploadAudio) {
+        ManualTestUploadAlarmFile();
+        if (!IsChainCurrent(token))
+            return;
+    }
+    const int testType = CurrentTestType.load();
+    if (testType >= 0 && testType <= 2) {
+        if (config.m_AutoTest.bPTZ) {
+            dealManualTest(EnumClass::MANUAL_PTZ_RESET, 0);
+            if (!IsChainCurrent(token))
+                return;
+        }
+        AutoTestRTC();
+        return;
+    }
+    if (testType == 3 && CurrentDevType().eType == 5 && LoggedIn.load()) {
+        PostQRCodeJob(AUX_MSG_PRINT_QRCODE);
+        return;
+    }
+    AutoTestFinish();
+}
+
+void LeftTopWidget::AutoTestFinish()
+{
+    LogPrint(LOG_INFO, "LeftTopWidget::AutoTestFinish() SN=%s", m_chain.sn.constData());
+    if (ConfigSnapshot().m_ManualAutoTest.bAutoBeginRun) {
+        if (m_bManalAutoTesting.load()) {
+            m_bManualAutoStopRequest = true;
+            m_ElapsedTimer.start();
+            m_pWaitTimer->start();
+            return;
+        }
+        if (!IsCurrentDevStopped()) {
+            m_bManalAutoTesting = true;
+            m_iCurManualAutoIndex = 0;
+            m_iChannelSwitchCount = 0;
+            QString key;
+            int seconds = 0;
+            if (ParseManualAutoStep(m_qstrlManualAutomation.value(0), &key, &seconds)) {
+                emit siganlBeginManulTest(true);
+                if (startManual(key, 0, true))
+                    m_pManualAutoTimer->start(seconds * 1000);
+                return;
+            }
+            m_bManalAutoTesting = false;
+        }
+    }
+    bool streaming = false;
+    ReadCurrentDevice([&](const DevInfo& dev) { streaming = DevLoad(dev.lPlayID) > 0 && DevLoad(dev.lRealHandle) > 0; });
+    if (streaming && !m_bManualTipShown.exchange(true))
+        AddAutoTestItem(tr("Please Begin Manual Test"), true);
+}
+
+// ---------------------------------------------------------------------------
+// The nested wait of the final steps
 
 bool LeftTopWidget::WaitWithEventLoop()
 {
-    const uint64_t generation = Generation();
+    const ChainToken token = CurrentChainToken();
     const bool twoLenses = m_SvrRetDevTypeInfo.IsMultiChannel();
     const bool gunLens = twoLenses && m_lCurrentChannel.load() == 0;
     int videoResult = 0;
@@ -29,115 +769,10 @@ bool LeftTopWidget::WaitWithEventLoop()
         connect(pane, &OpenglRender::signalUpdateView, &loop, &QEventLoop::quit);
     connect(&limit, &JTimer::signalTimeout, &loop, &QEventLoop::quit);
     connect(this, &LeftTopWidget::generationChanged, &loop, &QEventLoop::quit);
-    // A run stop or a new device before the connections were made.
-    if (Generation() != generation)
+    // A run stop, a new device or a new chain before the connections were made.
+    if (CurrentChainToken() != token)
         return false;
     limit.start();
     loop.exec();
-    return Generation() == generation;
-}
-
-void LeftTopWidget::KillAllStepTimers()
-{
-    for (AutoStepSlot& slot : m_AutoSteps) {
-        if (slot.iTimerId != 0)
-            killTimer(slot.iTimerId);
-        slot.iTimerId = 0;
-    }
-}
-
-void LeftTopWidget::timerEvent(QTimerEvent* event)
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::timerEvent() step machine not built yet, timer %d", event->timerId());
-    QWidget::timerEvent(event);
-}
-
-void LeftTopWidget::AutoTestSN()
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::AutoTestSN() not built yet");
-}
-
-void LeftTopWidget::AutoGetFactoryTestState()
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::AutoGetFactoryTestState() not built yet");
-}
-
-void LeftTopWidget::AutoGetCapability()
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::AutoGetCapability() not built yet");
-}
-
-void LeftTopWidget::AutoGetSysVersion()
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::AutoGetSysVersion() not built yet");
-}
-
-void LeftTopWidget::AutoGetDevType()
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::AutoGetDevType() not built yet");
-}
-
-void LeftTopWidget::AutoGetLightMode()
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::AutoGetLightMode() not built yet");
-}
-
-void LeftTopWidget::AutoModifyCountryCity()
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::AutoModifyCountryCity() not built yet");
-}
-
-void LeftTopWidget::AutoModifyMac()
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::AutoModifyMac() not built yet");
-}
-
-void LeftTopWidget::AutoUploadLogoFile()
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::AutoUploadLogoFile() not built yet");
-}
-
-void LeftTopWidget::AutoGetAuthorizeCodeInfo()
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::AutoGetAuthorizeCodeInfo() not built yet");
-}
-
-void LeftTopWidget::AutoTestFunctionCode()
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::AutoTestFunctionCode() not built yet");
-}
-
-void LeftTopWidget::AutoTestRTC()
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::AutoTestRTC() not built yet");
-}
-
-void LeftTopWidget::AutoTestTFCard()
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::AutoTestTFCard() not built yet");
-}
-
-void LeftTopWidget::AutoTestWifiSignal()
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::AutoTestWifiSignal() not built yet");
-}
-
-void LeftTopWidget::Auto4GTestItem()
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::Auto4GTestItem() not built yet");
-}
-
-void LeftTopWidget::AutoTestFinalSteps()
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::AutoTestFinalSteps() not built yet");
-}
-
-void LeftTopWidget::AutoTestFinish()
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::AutoTestFinish() not built yet");
-}
-
-void LeftTopWidget::onTimerAutoTestWifiSignal()
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::onTimerAutoTestWifiSignal() not built yet");
+    return CurrentChainToken() == token;
 }

@@ -1,14 +1,31 @@
-// Item judges, result lines and the pass rule. The judges are still to be built.
+// Result lines, the judges' verdicts on the chain's camera, the video judges,
+// the version prompt and the pass rule. The verdicts themselves are ItemJudges.
 #include "LeftTopWidget.h"
 
 #include "AppGlobals.h"
 #include "ControllerHost.h"
 #include "DevChecks.h"
+#include "ItemJudges.h"
+#include "JTimer.h"
 #include "Log.h"
+#include "ModalHook.h"
 #include "RightBottomWidget.h"
+#include "VersionInfoTips.h"
 #include "VideoForm.h"
 
 #include <QCoreApplication>
+
+#include <cstring>
+
+namespace {
+
+template <size_t N>
+QByteArray Field(const char (&field)[N])
+{
+    return QByteArray(field, int(strnlen(field, N)));
+}
+
+}  // namespace
 
 void LeftTopWidget::AddAutoTestItem(const QString& strText, bool bNormal)
 {
@@ -60,48 +77,192 @@ int LeftTopWidget::IsSpecialModel()
     return result;
 }
 
+void LeftTopWidget::ApplyVerdict(const JudgeVerdict& verdict, int32_t DevTestResult::*field)
+{
+    if (field)
+        UpdateCurrentDevice(CurrentLoginHandle(), [&](DevInfo& dev) { dev.TestRuslut.*field = verdict.result; });
+    for (const JudgeLine& line : verdict.lines)
+        AddAutoTestItem(line.text, line.normal);
+}
+
 void LeftTopWidget::onTimerSerialNumber()
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::onTimerSerialNumber() not built yet");
+    const DevInfo dev = CurrentDevice();
+    ApplyVerdict(JudgeSerialNumber(Field(dev.TestRuslut.dev_sn), Field(dev.ipcEntry.ipc_sn)),
+                 &DevTestResult::sn_result);
+}
+
+bool LeftTopWidget::ShowVersionPrompt(const QString& configured, const QString& device)
+{
+    VersionInfoTips tips(this);
+    tips.SetConfigVersion(configured);
+    tips.SetEquipVersion(device);
+    tips.InitUI();
+    return ModalHook::Exec(&tips) == QDialog::Accepted;
 }
 
 void LeftTopWidget::onTimerCheckVersion()
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::onTimerCheckVersion() not built yet");
+    if (!GetCurVideoForm())
+        return;
+    const DevInfo dev = CurrentDevice();
+    const QString version = QString::fromLatin1(Field(dev.szFirmwareVersion));
+    const ConfigInfo config = ConfigSnapshot();
+    const VersionVerdict verdict =
+        JudgeVersion(version, config.m_UIVerion, config.m_Tips.bVesionInfo, WholeMachineTestMode.load());
+    if (verdict.prompt) {
+        const ChainToken token = m_chain;
+        ShowVersionPrompt(config.m_UIVerion.strVersion, version);
+        // The prompt's loop may have seen the next camera's event 1020.
+        if (!IsChainCurrent(token)) {
+            LogPrint(LOG_INFO, "LeftTopWidget::onTimerCheckVersion() the chain of SN=%s ended during the prompt",
+                     token.sn.constData());
+            return;
+        }
+    }
+    VideoForm* pane = GetCurVideoForm();
+    if (!pane)
+        return;
+    if (config.m_UIVerion.bUseVersion)
+        pane->SetTestResultText(VideoForm::RESULT_VERSION, version, verdict.result == 1);
+    for (const JudgeLine& line : verdict.lines)
+        AddAutoTestItem(line.text, line.normal);
+    UpdateCurrentDevice(CurrentLoginHandle(), [&](DevInfo& d) {
+        SetResultText(d.TestRuslut.m_szVersion, Field(dev.szFirmwareVersion).constData());
+        SetResultText(d.TestRuslut.m_szDeviceIdentify, Field(dev.szDeviceIdentify).constData());
+        SetResultText(d.TestRuslut.m_szModel, Field(dev.szModel).constData());
+        d.TestRuslut.m_iTestVersion = verdict.result;
+    });
 }
 
 void LeftTopWidget::onTimerCheckFunctionCode()
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::onTimerCheckFunctionCode() not built yet");
+    const DevInfo dev = CurrentDevice();
+    UpdateCurrentDevice(CurrentLoginHandle(), [&](DevInfo& d) {
+        SetResultText(d.TestRuslut.authorized_func_code, Field(dev.szFuncCode).constData());
+        SetResultText(d.TestRuslut.support_func_code, Field(dev.szSupportFuncCode).constData());
+    });
+    const ConfigInfo config = ConfigSnapshot();
+    const JudgeVerdict verdict =
+        JudgeFunctionCode(dev.iRetCode, Field(dev.szFuncCode), Field(dev.szSupportFuncCode), config.m_FunCode);
+    ApplyVerdict(verdict, &DevTestResult::func_code_result);
+    if (m_iManualFunctionCode == 1)
+        SetFunctionCodeResultText(verdict.lines.value(0).text, verdict.result == 1);
 }
 
 void LeftTopWidget::JudgeAutoWifiSignal()
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::JudgeAutoWifiSignal() not built yet");
+    const ConfigInfo config = ConfigSnapshot();
+    if (!config.m_AutoTest.bWifiSignal)
+        return;
+    const DevInfo dev = CurrentDevice();
+    ApplyVerdict(JudgeWifiSignal(Field(dev.szSignalLevel), Field(dev.szQuality), config.m_SystemConfig),
+                 &DevTestResult::wifi_signal_result);
 }
 
-void LeftTopWidget::SetFunctionCodeResultText(const QString&, bool)
+void LeftTopWidget::JudgeLightModeStep(bool replied)
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::SetFunctionCodeResultText() not built yet");
+    int mode = 0;
+    ReadCurrentDevice([&](const DevInfo& dev) { mode = dev.iLightMode; });
+    ApplyVerdict(JudgeLightMode(replied, mode, m_strLightModeName, ConfigSnapshot().m_LightMode),
+                 &DevTestResult::lamp_panel_result);
 }
 
-void LeftTopWidget::SetWifiSignalResultText(const QString&, bool)
+void LeftTopWidget::JudgeCustomizationStep(AutoStep step)
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::SetWifiSignalResultText() not built yet");
+    const DevInfo dev = CurrentDevice();
+    if (step == STEP_COUNTRY_CITY) {
+        ApplyVerdict(JudgeCustomization(CustomItem::CountryCity, dev.TestRuslut.custom_country_result), nullptr);
+    } else if (step == STEP_CUSTOM_MAC) {
+        ApplyVerdict(JudgeCustomization(CustomItem::Mac, dev.TestRuslut.custom_mac_result), nullptr);
+    } else {
+        const JudgeVerdict verdict = JudgeCustomization(CustomItem::Logo, dev.TestRuslut.custom_logo_result);
+        if (verdict.result == 1) {
+            ApplyVerdict(verdict, nullptr);
+            return;
+        }
+        ApplyVerdict(verdict, &DevTestResult::custom_logo_result);
+        AppendCustomizedItemsResult(2);
+    }
+}
+
+void LeftTopWidget::JudgeTFCardStep()
+{
+    const DevInfo dev = CurrentDevice();
+    const DevTestResult& r = dev.TestRuslut;
+    if (m_iManualTFCard == 0) {
+        ApplyVerdict(JudgeTFCard(r.tf_card_result, r.card_info), &DevTestResult::tf_card_result);
+        return;
+    }
+    // After a successful format: the card's sizes go to the panel only.
+    RightBottomWidget* panel = m_host ? m_host->GetManualPanel() : nullptr;
+    if (r.tf_card_result == 1 && panel)
+        panel->SetSDCardInfo(tr("card capacity:%1GB").arg(r.card_info), tr("card space:%1GB").arg(r.card_remain_space));
+}
+
+void LeftTopWidget::SetFunctionCodeResultText(const QString& text, bool ok)
+{
+    VideoForm* pane = GetCurVideoForm();
+    if (!pane)
+        return;
+    if (RightBottomWidget* panel = m_host->GetManualPanel())
+        panel->SetFunctionCodeResult(text, ok);
+    pane->SetTestResultText(VideoForm::RESULT_MANUAL, text, ok);
+}
+
+void LeftTopWidget::SetWifiSignalResultText(const QString& text, bool ok)
+{
+    VideoForm* pane = GetCurVideoForm();
+    if (!pane)
+        return;
+    if (RightBottomWidget* panel = m_host->GetManualPanel())
+        panel->SetWifiSignalResult(text, ok);
+    pane->SetTestResultText(VideoForm::RESULT_MANUAL, text, ok);
 }
 
 void LeftTopWidget::slotUpdateView()
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::slotUpdateView() not built yet");
+    if (!IsCurrentDevStopped())
+        m_pVideoTimer->stop();
+    int32_t DevTestResult::*field = &DevTestResult::m_iTestVideo;
+    const char* text = QT_TR_NOOP("Video information:normal");
+    if (CurrentDevType().IsMultiChannel()) {
+        const bool ball = m_lCurrentChannel.load() == 1;
+        field = ball ? &DevTestResult::m_iTestVideo : &DevTestResult::video_result2;
+        text = ball ? QT_TR_NOOP("Ball Video information:normal") : QT_TR_NOOP("Gun Video information:normal");
+    }
+    bool changed = false;
+    UpdateCurrentDevice(CurrentLoginHandle(), [&](DevInfo& dev) {
+        if (dev.TestRuslut.*field == 1)
+            return;
+        dev.TestRuslut.*field = 1;
+        changed = true;
+    });
+    if (changed)
+        AddAutoTestItem(tr(text), true);
 }
 
 void LeftTopWidget::slotVideoTestTimeout()
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::slotVideoTestTimeout() not built yet");
+    int32_t DevTestResult::*field = &DevTestResult::m_iTestVideo;
+    const char* text = QT_TR_NOOP("Video information:abnormal");
+    if (CurrentDevType().IsMultiChannel()) {
+        const int64_t lens = m_lCurrentChannel.load();
+        if (lens == 1) {
+            text = QT_TR_NOOP("Ball Video information:abnormal");
+        } else if (lens == 0) {
+            field = &DevTestResult::video_result2;
+            text = QT_TR_NOOP("Gun Video information:abnormal");
+        } else {
+            return;
+        }
+    }
+    if (UpdateCurrentDevice(CurrentLoginHandle(), [&](DevInfo& dev) { dev.TestRuslut.*field = -1; }))
+        AddAutoTestItem(tr(text), false);
 }
 
 bool LeftTopWidget::IsTestResultPass()
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::IsTestResultPass() not built yet");
-    return false;
+    const DevInfo dev = CurrentDevice();
+    return IsResultPass(dev.TestRuslut, CurrentDevType().eType, ConfigSnapshot().m_AutoTest.bWifiSignal);
 }

@@ -44,7 +44,7 @@ void LeftTopWidget::onPcStatusEvent(PlayerStatusInfo*)
     LogPrint(LOG_DEBUG0, "LeftTopWidget::onPcStatusEvent() not built yet");
 }
 
-int LeftTopWidget::dealStartAduioOk(AuxResponseInfo* info)
+int LeftTopWidget::dealStartAduioOk(AuxResponseInfo* info, AuxJobRun&)
 {
     LogPrint(LOG_DEBUG0, "LeftTopWidget::dealStartAduioOk() not built yet");
     return info ? 0 : -1;

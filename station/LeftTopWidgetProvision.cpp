@@ -4,29 +4,36 @@
 
 #include "Log.h"
 
-void LeftTopWidget::do4GDevInfoTest(Dev4GInfo*, int)
+// Until the bodies are built each job reports that it did nothing; the chain
+// goes on without its results.
+void LeftTopWidget::do4GDevInfoTest(const Dev4GInfo&, AuxJobRun& run)
 {
     LogPrint(LOG_DEBUG0, "LeftTopWidget::do4GDevInfoTest() not built yet");
+    run.Result() = AuxJobResult::NotDone();
 }
 
-void LeftTopWidget::DoPrintQRCodeJob(AuxPrintQRCodeMsg*, int)
+void LeftTopWidget::DoPrintQRCodeJob(const AuxPrintQRCodeMsg&, AuxJobRun& run)
 {
     LogPrint(LOG_DEBUG0, "LeftTopWidget::DoPrintQRCodeJob() not built yet");
+    run.Result() = AuxJobResult::NotDone();
 }
 
-void LeftTopWidget::DoCheckQRCodeJob(AuxPrintQRCodeMsg*, int)
+void LeftTopWidget::DoCheckQRCodeJob(const AuxPrintQRCodeMsg&, AuxJobRun& run)
 {
     LogPrint(LOG_DEBUG0, "LeftTopWidget::DoCheckQRCodeJob() not built yet");
+    run.Result() = AuxJobResult::NotDone();
 }
 
-void LeftTopWidget::DoBindDevJob(DevBindJob*, int)
+void LeftTopWidget::DoBindDevJob(const DevBindJob&, AuxJobRun& run)
 {
     LogPrint(LOG_DEBUG0, "LeftTopWidget::DoBindDevJob() not built yet");
+    run.Result() = AuxJobResult::NotDone();
 }
 
-void LeftTopWidget::DoAuthorizeCheckJob(AuxAuthorizeCheckMsg*, int)
+void LeftTopWidget::DoAuthorizeCheckJob(const AuxAuthorizeCheckMsg&, AuxJobRun& run)
 {
     LogPrint(LOG_DEBUG0, "LeftTopWidget::DoAuthorizeCheckJob() not built yet");
+    run.Result() = AuxJobResult::NotDone();
 }
 
 int LeftTopWidget::BindSNAndICCID(const QString&, const QString&, int)

@@ -50,26 +50,31 @@ public:
     int logOuts = 0;
     std::function<void()> onLogOut;
 
-    // Events posted to the main window, as (code, word1).
+    // Events posted to the main window, as (code, word1), and their second words.
     std::vector<std::pair<int, qint64>> events;
+    std::vector<qint64> secondWords;
 
 protected:
     void customEvent(QEvent* event) override
     {
-        if (auto* e = dynamic_cast<VantrelEvent*>(event))
+        if (auto* e = dynamic_cast<VantrelEvent*>(event)) {
             events.emplace_back(int(e->code), e->word1);
+            secondWords.push_back(e->word2);
+        }
     }
 };
 
-// One application folder for the process (the configuration store is made
-// once), a host adapter list of our own and a fake main window.
-class ControllerTest : public ::testing::Test {
+// An application folder per test suite (Self::s_dir; the configuration store
+// is made once, over the first one), a host adapter list of our own and a host
+// that stands in for the main window.
+template <class Host, class Self>
+class ControllerTestBase : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { s_dir = new TempAppDir(QByteArray("[CONFIG]\niLogSwitch=1\n")); }
+    static void SetUpTestSuite() { Self::s_dir = new TempAppDir(QByteArray("[CONFIG]\niLogSwitch=1\n")); }
     static void TearDownTestSuite()
     {
-        delete s_dir;
-        s_dir = nullptr;
+        delete Self::s_dir;
+        Self::s_dir = nullptr;
     }
 
     void SetUp() override
@@ -119,6 +124,7 @@ protected:
     {
         QCoreApplication::sendPostedEvents(&host);
         host.events.clear();
+        host.secondWords.clear();
     }
 
     std::vector<int> EventCodes() const
@@ -141,7 +147,11 @@ protected:
         return true;
     }
 
-    static TempAppDir* s_dir;
-    FakeHost host;
+    Host host;
     std::unique_ptr<LeftTopWidget> widget;
+};
+
+class ControllerTest : public ControllerTestBase<FakeHost, ControllerTest> {
+public:
+    static TempAppDir* s_dir;
 };

@@ -507,6 +507,8 @@ TEST_F(ControllerTest, AWaitForThePictureTellsWhetherItStillServesTheSameDevice)
     widget->UpdateCurrentDevice(61, [](DevInfo& dev) { dev.TestRuslut.m_iTestVideo = 0; });
     widget->m_pVideoTimer->start(1);
     EXPECT_TRUE(widget->WaitWithEventLoop()) << "ended by the video time-out, same device";
+    EXPECT_EQ(widget->CurrentDevice().TestRuslut.m_iTestVideo, -1) << "the time-out judged the video";
+    widget->UpdateCurrentDevice(61, [](DevInfo& dev) { dev.TestRuslut.m_iTestVideo = 0; });
 
     // Once the wait runs, the stream-test thread moves on to the next device.
     std::thread next;
