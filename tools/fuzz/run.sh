@@ -12,8 +12,8 @@
 # build-fuzz/fuzz/findings/<date-time>/<driver>/ (crash-*, leak-*, timeout-*,
 # oom-*), with the log in build-fuzz/fuzz/logs/<driver>.log. Once a fault is mended, move
 # its input into tools/fuzz/<driver>/crashers/ so that the replay test keeps it
-# mended. Prints each driver's executions, coverage and findings; exits 1 when
-# there was any finding.
+# mended. Prints each driver's executions, coverage (edges cov, features ft)
+# and findings; exits 1 when there was any finding.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 ROOT=$PWD
@@ -78,15 +78,16 @@ wait || true
 
 set +e +o pipefail
 status=0
-printf '\n%-16s %12s %8s %8s %8s %8s\n' driver executions coverage crashes hangs reports
+printf '\n%-16s %12s %8s %8s %8s %8s %8s\n' driver executions cov ft crashes hangs reports
 for name in "${DRIVERS[@]}"; do
   log=$OUT/logs/$name.log findings=$FINDINGS/$name
   execs=$(grep -h '^stat::number_of_executed_units:' "$log" | awk '{s += $2} END {print s + 0}')
   cov=$(grep -ho 'cov: [0-9]*' "$log" | tail -1 | awk '{print $2 + 0}')
+  ft=$(grep -ho 'ft: [0-9]*' "$log" | tail -1 | awk '{print $2 + 0}')
   crashes=$(find "$findings" -type f \( -name 'crash-*' -o -name 'leak-*' -o -name 'oom-*' \) | wc -l)
   hangs=$(find "$findings" -type f -name 'timeout-*' | wc -l)
   reports=$(grep -cE 'ERROR: (Address|Leak|Undefined|Thread)Sanitizer|runtime error:|ERROR: libFuzzer' "$log")
-  printf '%-16s %12s %8s %8s %8s %8s\n' "$name" "$execs" "${cov:-0}" "$crashes" "$hangs" "$reports"
+  printf '%-16s %12s %8s %8s %8s %8s %8s\n' "$name" "$execs" "${cov:-0}" "${ft:-0}" "$crashes" "$hangs" "$reports"
   if [ "$crashes" -gt 0 ] || [ "$hangs" -gt 0 ] || [ "$reports" -gt 0 ]; then
     status=1
   fi

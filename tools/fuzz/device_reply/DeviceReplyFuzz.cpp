@@ -12,6 +12,7 @@
 #include "AuxResponseInfo.h"
 #include "DevCommand.h"
 #include "FuncLibTypes.h"
+#include "ItemJudges.h"
 #include "LeftTopWidget.h"
 
 #include <cstring>
@@ -50,12 +51,58 @@ void FillLists(LeftTopWidget& w)
     w.m_vecUploadFileFinishDevsInfo.clear();
 }
 
+template <size_t N>
+QByteArray Field(const char (&field)[N])
+{
+    return QByteArray(field, int(strnlen(field, N)));
+}
+
+// Every judge that reads a stored reply field is on, with limits to compare against.
+void TurnJudgesOn(LeftTopWidget& w)
+{
+    ConfigInfo config = w.ConfigSnapshot();
+    config.m_AutoTest.bWifiSignal = true;
+    config.m_SystemConfig.WifiSignal = "-70";
+    config.m_SystemConfig.WifiQuality = "20";
+    config.m_UIVerion.bUseVersion = true;
+    config.m_UIVerion.strVersion = "V1.2.3";
+    for (int i = 0; i < FUNCODE_COUNT; ++i)
+        config.m_FunCode[i] = i % 3 == 0;
+    w.SetConfig(config);
+}
+
+void CheckVerdict(const char* judge, int result, int lines)
+{
+    if ((result != 1 && result != -1) || lines == 0)
+        FuzzEnv::Fail("the %s judge gave result %d with %d lines", judge, result, lines);
+}
+
+// The judges of the chain's steps over what the parsers stored.
+void JudgeStored(LeftTopWidget& w)
+{
+    w.onTimerSerialNumber();
+    w.onTimerCheckFunctionCode();
+    w.JudgeAutoWifiSignal();
+    const DevInfo dev = w.CurrentDevice();
+    const DevTestResult& r = dev.TestRuslut;
+    CheckVerdict("serial number", r.sn_result, 1);
+    CheckVerdict("function code", r.func_code_result, 1);
+    CheckVerdict("Wi-Fi signal", r.wifi_signal_result, 1);
+    const ConfigInfo config = w.ConfigSnapshot();
+    const VersionVerdict version =
+        JudgeVersion(QString::fromLatin1(Field(dev.szFirmwareVersion)), config.m_UIVerion, true, false);
+    CheckVerdict("version", version.result, version.lines.size());
+    const JudgeVerdict signal = JudgeWifiSignal(Field(dev.szSignalLevel), Field(dev.szQuality), config.m_SystemConfig);
+    if (signal.result != r.wifi_signal_result)
+        FuzzEnv::Fail("the Wi-Fi signal judge gave %d, then %d", r.wifi_signal_result, signal.result);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     FuzzEnv::Init(argc, argv, FuzzEnv::AppKind::Widgets);
-    ControllerHarness::Controller();
+    TurnJudgesOn(ControllerHarness::Controller());
     return 0;
 }
 
@@ -90,6 +137,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     else
         w.onStatusEvent(info);
     FreeAuxResponseInfo(info);
+    ControllerHarness::Settle();
+    JudgeStored(w);
     ControllerHarness::Settle();
     return 0;
 }
