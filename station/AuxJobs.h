@@ -71,6 +71,16 @@ struct Dev4GInfo {
     int SNR2 = 0;
     QString Operator2;
     int ConnectInternet2 = 0;
+
+    // Forgets what a new query replaces: card, operator, version, signal, connection.
+    void ClearQueried()
+    {
+        ICCID.clear();
+        Operator.clear();
+        SoftVersion.clear();
+        SignalStrength = 0;
+        ConnectInternet = 0;
+    }
 };
 
 // Device binding at the back-end (1128).

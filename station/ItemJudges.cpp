@@ -154,6 +154,19 @@ JudgeVerdict JudgeWifiSignal(const QByteArray& signalLevel, const QByteArray& qu
     return JudgeVerdict::Of(pass ? 1 : -1, {{Tr(format).arg(levelText, snrText), pass}});
 }
 
+QString WifiSignalCaption(const QByteArray& signalLevel, const QByteArray& quality)
+{
+    float level = 0;
+    float snr = 0;
+    QString levelText = QString::fromLatin1(signalLevel);
+    QString snrText = QString::fromLatin1(quality);
+    if (FiniteNumber(signalLevel, &level))
+        levelText = QString::number(double(level > 0 ? level - 100 : level), 'g', 6);
+    if (FiniteNumber(quality, &snr))
+        snrText = QString::number(double(snr), 'g', 6);
+    return Tr("Signal:") + levelText + QLatin1Char('\n') + Tr("Quality:") + snrText;
+}
+
 JudgeVerdict JudgeFunctionCode(int retCode, const QByteArray& authorized, const QByteArray& supported,
                                const int selection[FUNCODE_COUNT])
 {

@@ -53,6 +53,9 @@ JudgeVerdict JudgeTFCard(int tfCardResult, int cardInfo);
 // Wi-Fi signal: SignalLevel and Quality texts against CONFIG/WifiSignal and
 // CONFIG/WifiQuality. A text that is not a finite number fails.
 JudgeVerdict JudgeWifiSignal(const QByteArray& signalLevel, const QByteArray& quality, const SystemConfig& config);
+// The manual reading's caption, "Signal:" level (less 100 when above 0), a
+// line break, "Quality:" quality; a text that is not a finite number as it came.
+QString WifiSignalCaption(const QByteArray& signalLevel, const QByteArray& quality);
 
 // Function codes: RetCode 0 is a usable reply; 300 means none came. Each code
 // 1..20 selected in selection must be supported and authorized; an unselected

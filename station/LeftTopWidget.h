@@ -7,7 +7,6 @@
 #include "ManualTestController.h"
 #include "StationWorkers.h"
 
-#include <QElapsedTimer>
 #include <QMetaEnum>
 #include <QPointer>
 #include <QString>
@@ -344,6 +343,8 @@ public:
     int ManualBindDev();
     int ManualPrintQRCode();
     int ManualQRCodeCheck();
+    // The alarm-file upload: -1 no file chosen, -2 neither .pcm nor .mp3, -3 a
+    // path longer than the SDK call holds, else the conversion's or the upload's result.
     int ManualTestUploadAlarmFile();
     int ManualTestWIFI();
     int ManualTestWIFISignal();
@@ -351,6 +352,11 @@ public:
     void dealWithManualAuto();
     bool startManual(const QString& key, qint64 value, bool list);
     void ShowBeginManualTestTip();
+    // Leaves the camera's manual script run: a running one ends at once (both
+    // its timers, its state; siganlBeginManulTest(false)), a pending restart is
+    // dropped and the next camera gets its own "Please Begin Manual Test". GUI
+    // thread: the stream-test thread reaches it by a queued invoke when it moves on.
+    void StopManualAutomation();
 
     // =====================================================================
     // Shared state. Unless noted, GUI thread only.
@@ -401,9 +407,10 @@ public:
     std::atomic<bool> m_bManalAutoTesting{false};
     bool m_bManualAutoStopRequest = false;
     int m_iChannelSwitchCount = 0;
-    QTimer* m_pManualAutoTimer = nullptr;    // step timer
+    QTimer* m_pManualAutoTimer = nullptr;    // step timer: polls for the step's end
+    uint64_t m_uManualStepDueTick = 0;       // Clock::TickMs at which the current step ends
     QTimer* m_pWaitTimer = nullptr;          // 500 ms wait for a stopping run
-    QElapsedTimer m_ElapsedTimer;
+    uint64_t m_uWaitLastStopTick = 0;        // Clock::TickMs at which that wait began
     int m_iPtzSpeed = 5;
 
     // Work order and customisation (SetOrderDetail, SetOrderCustomization, SetCurrentCompany).
@@ -534,9 +541,34 @@ private:
     void StartWifiSignalAfterConnect();
     void FinishFormatStep();
     void PostBindJob();
+    DevBindJob* NewBindJob() const;
     void PostAuthorizeJob();
     void Post4GJob();
-    void PostQRCodeJob(uint32_t message);
+    // The QR label job of message (1125 print, 1126 check) for the current camera.
+    bool PostQRCodeJob(uint32_t message, int source = AUX_SOURCE_AUTO);
+    // Manual items (LeftTopWidgetManual.cpp): each returns the SDK's result
+    // (negative results are logged by dealManualTest).
+    int RunManualItem(int item, qint64 param, RightBottomWidget* panel);
+    int SendManualCommand(int code, const CommandBody& body, int genericChannel = 0);
+    int SendManualPtz(int item, qint64 param);
+    int ManualRestoreFactory(RightBottomWidget* panel);
+    int ManualFunctionCode();
+    int ManualFormatSDCard(RightBottomWidget* panel);
+    int Manual4GTest();
+    int ManualSwitchSensor(qint64 sensorId);
+    // The manual script run (LeftTopWidgetManualRun.cpp).
+    enum class ManualStep { Played, Skipped, Stopped };
+    ManualStep PlayManualStep(const QString& key, qint64 value, bool list);
+    // Starts the script from its first step; false, nothing started, when that step is malformed.
+    bool StartManualAutomation();
+    void PlayCurrentManualStep();
+    // Moves to the next step; false, and the run ended, past the last step or on a stop request.
+    bool AdvanceManualAutomation();
+    void StartManualStepTimer(int seconds);
+    void ReleaseManualStepKey(const QString& step);
+    void EndManualAutomation(bool showTip);
+    // Asks a running script to stop and starts a new one once it has (MANUAL_AUTO, the chain's end).
+    void RequestManualAutoRestart();
     // Judges' verdicts (LeftTopWidgetJudges.cpp): shows the lines and, with
     // field, writes the result word into the chain's camera.
     void ApplyVerdict(const JudgeVerdict& verdict, int32_t DevTestResult::*field);

@@ -403,6 +403,11 @@ void LeftTopWidget::SensorSwitchDoneLater(int item)
 
 void LeftTopWidget::PostBindJob()
 {
+    PostAuxJob(AUX_MSG_BIND_DEV, NewBindJob(), AUX_SOURCE_AUTO);
+}
+
+DevBindJob* LeftTopWidget::NewBindJob() const
+{
     auto* job = new DevBindJob;
     job->devType = CurrentDevType();
     ReadCurrentDevice([&](const DevInfo& dev) {
@@ -410,7 +415,7 @@ void LeftTopWidget::PostBindJob()
         job->szModel = QString::fromLatin1(Field(dev.szModel));
     });
     job->strMacAddr = QString::fromLatin1(Field(m_szLocalMac));
-    PostAuxJob(AUX_MSG_BIND_DEV, job, AUX_SOURCE_AUTO);
+    return job;
 }
 
 void LeftTopWidget::PostAuthorizeJob()
@@ -435,16 +440,17 @@ void LeftTopWidget::Post4GJob()
     PostAuxJob(AUX_MSG_4G_INFO_TEST, new Dev4GInfo(m_Dev4GInfo), m_iManual4G);
 }
 
-void LeftTopWidget::PostQRCodeJob(uint32_t message)
+bool LeftTopWidget::PostQRCodeJob(uint32_t message, int source)
 {
     const DevTypeInfo type = CurrentDevType();
     auto* job = new AuxPrintQRCodeMsg;
     job->eType = type.eType;
     job->iSDKType = type.iSDKType;
     ReadCurrentDevice([&](const DevInfo& dev) { job->strDevSN = QString::fromLatin1(Field(dev.ipcEntry.ipc_sn)); });
-    job->strMac = m_strCustomMac;
+    if (message == AUX_MSG_PRINT_QRCODE)
+        job->strMac = m_strCustomMac;
     job->strUUID = m_strAuthorizeUUID;
-    PostAuxJob(message, job, AUX_SOURCE_AUTO);
+    return PostAuxJob(message, job, source);
 }
 
 // ---------------------------------------------------------------------------
@@ -658,11 +664,7 @@ void LeftTopWidget::Auto4GTestItem()
     if (IsCurrentDevStopped())
         return;
     m_iManual4G = 0;
-    m_Dev4GInfo.ICCID.clear();
-    m_Dev4GInfo.Operator.clear();
-    m_Dev4GInfo.SoftVersion.clear();
-    m_Dev4GInfo.SignalStrength = 0;
-    m_Dev4GInfo.ConnectInternet = 0;
+    m_Dev4GInfo.ClearQueried();
     if (CurrentDevType().eType == 6)
         AddAutoTestItem(tr("Obtaining dual 4G card information, please wait..."), true);
     SendStepCommand(CMD_GET_4G_INFO, CommandBody::None());
@@ -721,25 +723,11 @@ void LeftTopWidget::AutoTestFinish()
     LogPrint(LOG_INFO, "LeftTopWidget::AutoTestFinish() SN=%s", m_chain.sn.constData());
     if (ConfigSnapshot().m_ManualAutoTest.bAutoBeginRun) {
         if (m_bManalAutoTesting.load()) {
-            m_bManualAutoStopRequest = true;
-            m_ElapsedTimer.start();
-            m_pWaitTimer->start();
+            RequestManualAutoRestart();
             return;
         }
-        if (!IsCurrentDevStopped()) {
-            m_bManalAutoTesting = true;
-            m_iCurManualAutoIndex = 0;
-            m_iChannelSwitchCount = 0;
-            QString key;
-            int seconds = 0;
-            if (ParseManualAutoStep(m_qstrlManualAutomation.value(0), &key, &seconds)) {
-                emit siganlBeginManulTest(true);
-                if (startManual(key, 0, true))
-                    m_pManualAutoTimer->start(seconds * 1000);
-                return;
-            }
-            m_bManalAutoTesting = false;
-        }
+        if (!IsCurrentDevStopped() && StartManualAutomation())
+            return;
     }
     bool streaming = false;
     ReadCurrentDevice([&](const DevInfo& dev) { streaming = DevLoad(dev.lPlayID) > 0 && DevLoad(dev.lRealHandle) > 0; });

@@ -16,6 +16,18 @@
 namespace {
 constexpr int kTestTypeExtremeIpc = 4;
 constexpr int kOrderTextMax = 63;
+
+// The fixed widths suit the narrow Windows dialog font; with a wider font a
+// caption would be cut, so a caption may grow to its text up to the group's
+// right edge.
+void FitCaption(QWidget* caption, int rightEdge)
+{
+    const QRect at = caption->geometry();
+    const int room = rightEdge - at.x();
+    const int wanted = caption->sizeHint().width();
+    if (wanted > at.width() && room > at.width())
+        caption->resize(qMin(wanted, room), at.height());
+}
 }  // namespace
 
 void LeftTopWidget::InitNetworkCardBox()
@@ -67,6 +79,11 @@ void LeftTopWidget::InitComboBoxStyle()
           static_cast<QWidget*>(ui->check_AutoUpgradeConfigFile), static_cast<QWidget*>(ui->lb_SelectConfigFile),
           static_cast<QWidget*>(ui->le_SelectConfigFile), static_cast<QWidget*>(ui->btn_SelectConfigFile)})
         control->show();
+    const int groupRight = w - 20;
+    for (QWidget* caption : {static_cast<QWidget*>(ui->check_LockParameter), static_cast<QWidget*>(ui->check_AutoPlayVideo),
+                             static_cast<QWidget*>(ui->check_AutoUpgradeConfigFile),
+                             static_cast<QWidget*>(ui->lb_SelectConfigFile)})
+        FitCaption(caption, groupRight);
 
     QWidget* alarm[] = {ui->check_AutoUploadAudioWarnFile, ui->lb_SelectAudioFWarnFile, ui->le_SelectAudioWarnFile,
                         ui->btn_SelectAudioWarnFile};
@@ -82,6 +99,8 @@ void LeftTopWidget::InitComboBoxStyle()
     ui->btn_SelectAudioWarnFile->setGeometry(w - 35, 207, 22, 22);
     for (QWidget* control : alarm)
         control->show();
+    FitCaption(ui->check_AutoUploadAudioWarnFile, w - 20);
+    FitCaption(ui->lb_SelectAudioFWarnFile, w - 20);
 }
 
 // ---------------------------------------------------------------------------

@@ -264,8 +264,11 @@ TEST_F(SimCameraTest, FinishedThroughputRunsAreJoinedAsTheyEnd)
     const long after = VirtualKb();
     EXPECT_EQ(runs.load(), 320);
     ASSERT_GT(before, 0);
-    // Unjoined, 300 threads keep about 2.4 GB of stacks; joined, the size stays put.
-    EXPECT_LT(after - before, 256 * 1024) << before << " kB -> " << after << " kB";
+    // Unjoined, 300 threads keep about 2.4 GB of stacks. Joined, what remains is
+    // the allocator's own bookkeeping for the threads that ran at once, which
+    // grows with the machine's load (a few hundred MB under the sanitizer on a
+    // busy machine), so the bound sits well between the two.
+    EXPECT_LT(after - before, 1024 * 1024) << before << " kB -> " << after << " kB";
     SimLan::Instance().SetThroughputRunner(nullptr);
 }
 

@@ -63,6 +63,16 @@ public:
 
     VideoForm* pane;
     RightBottomWidget* panel;
+    // Hands WM_MANUAL_TEST to the panel's routing, as the main window does.
+    bool routeManualTests = false;
+
+protected:
+    void customEvent(QEvent* event) override
+    {
+        FakeHost::customEvent(event);
+        if (routeManualTests)
+            panel->RouteManualTest(event);
+    }
 };
 
 template <size_t N>

@@ -30,7 +30,7 @@ public:
     LeftTopWidget* GetController() const override { return controller; }
     void GrabVideoKeyboard() override { ++grabs; }
     void ReleaseVideoKeyboard() override { ++releases; }
-    void BeginWifiTest() override {}
+    void BeginWifiTest() override { ++wifiTestsBegun; }
     void ClearWifiTestResult() override {}
     void SetHardwareDecode(int) override {}
     void SaveManualTestResult() override { ++manualSaves; }
@@ -48,6 +48,7 @@ public:
     int releases = 0;
     int manualSaves = 0;
     int logOuts = 0;
+    int wifiTestsBegun = 0;
     std::function<void()> onLogOut;
 
     // Events posted to the main window, as (code, word1), and their second words.

@@ -354,6 +354,13 @@ TEST_F(ControllerTest, ThePanelLayoutFollowsItsSizeAndTestType)
     EXPECT_EQ(Child<QLineEdit>(widget.get(), "le_SelectConfigFile")->geometry(), QRect(10, 132, 430, 22));
     EXPECT_EQ(Child<QPushButton>(widget.get(), "btn_SelectAudioWarnFile")->geometry(), QRect(445, 207, 22, 22));
     EXPECT_FALSE(Child<QWidget>(widget.get(), "le_SelectAudioWarnFile")->isHidden());
+    // Captions are never cut, whatever the font's width.
+    for (const char* name : {"check_LockParameter", "check_AutoPlayVideo", "check_AutoUpgradeConfigFile",
+                             "lb_SelectConfigFile", "check_AutoUploadAudioWarnFile", "lb_SelectAudioFWarnFile"}) {
+        const QWidget* caption = Child<QWidget>(widget.get(), name);
+        EXPECT_GE(caption->width(), caption->sizeHint().width()) << name;
+        EXPECT_LE(caption->geometry().right(), 460) << name;
+    }
 
     Child<QComboBox>(widget.get(), "cbx_DevType")->setCurrentIndex(4);
     widget->InitComboBoxStyle();

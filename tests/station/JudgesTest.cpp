@@ -121,6 +121,25 @@ TEST(JudgesTest, WifiSignal)
     }
 }
 
+TEST(JudgesTest, WifiSignalCaption)
+{
+    struct Case {
+        const char* level;
+        const char* quality;
+        const char* caption;
+    };
+    const Case cases[] = {
+        {"40", "30", "Signal:-60\nQuality:30"},     // a level above 0 is shown less 100
+        {"-45", "80", "Signal:-45\nQuality:80"},
+        {"40.1", "29.25", "Signal:-59.9\nQuality:29.25"},
+        {"0", "0", "Signal:0\nQuality:0"},
+        {"", "", "Signal:\nQuality:"},
+        {"nan", "strong", "Signal:nan\nQuality:strong"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(WifiSignalCaption(c.level, c.quality), QString(c.caption)) << c.level << " / " << c.quality;
+}
+
 TEST(JudgesTest, FunctionCodes)
 {
     int selection[FUNCODE_COUNT] = {};
