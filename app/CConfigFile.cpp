@@ -355,6 +355,7 @@ int CConfigFile::LoadAll(ConfigInfo& info)
     CurrentPrintConfigPath = info.m_PrintConfigFilePath;
     info.m_PrintQrCode.bAutoPrint = ReadBool("PRINT_QRCODE_CONFIG/bAutoPrint");
     info.m_PrintQrCode.bCheckQRCode = ReadBool("PRINT_QRCODE_CONFIG/bCheckQRCode");
+    info.m_PrintQrCode.szAppDownloadHost = ReadText("PRINT_QRCODE_CONFIG/szAppDownloadHost").trimmed();
     info.m_LightMode.iLightMode = ReadInt("LIGHT_MODE/iLightMode");
     info.m_LightMode.bUseLightModeTest = ReadBool("LIGHT_MODE/bUseLightModeTest");
     ReadManualTestItemDisplay(info.m_ManualItemDisplay);

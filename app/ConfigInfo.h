@@ -72,6 +72,9 @@ struct ManualAutoTestConfig {            // MANUAL_AUTO_TEST
 struct PrintQrCodeConfig {               // PRINT_QRCODE_CONFIG (switches)
     bool bAutoPrint = false;
     bool bCheckQRCode = false;
+    // Host of the label's app-download address (key szAppDownloadHost). Read
+    // only: set by hand in config.ini, never written by the store.
+    QString szAppDownloadHost;
 };
 
 struct IpSectionConfig {                 // IP

@@ -170,6 +170,9 @@ struct AuxJobContext {
     QString strCustomerName;
     QStringList mobileOperators;
     QStringList telecomOperators;
+    // Any thread: has the GUI thread restart the main window's heartbeat timer
+    // (a back-end call counts as activity). Empty: nothing to restart.
+    std::function<void()> restartHeartbeat;
 };
 
 struct AuxJobLine {

@@ -101,7 +101,8 @@ struct SimState {
 //   LeftTopWidgetChain.cpp     step machine, item commands, nested waits
 //   LeftTopWidgetJudges.cpp    judges, result lines, pass rule
 //   LeftTopWidgetJobs.cpp      auxiliary thread and its job mechanism
-//   LeftTopWidgetProvision.cpp 4G / SIM, binding, authorization, QR label
+//   LeftTopWidgetProvision.cpp 4G / SIM, binding, authorization
+//   LeftTopWidgetLabel.cpp     QR label print and check
 //   LeftTopWidgetSubmit.cpp    result submission and order refresh
 //   LeftTopWidgetStream.cpp    stream-test thread
 //   LeftTopWidgetPlay.cpp      live play, decode path, talk-back
@@ -308,23 +309,35 @@ public:
     // Runs body in place of message's own (null restores it). Tests.
     void SetAuxJobBody(uint32_t message, AuxJobBody body);
 
-    // ----- provisioning (LeftTopWidgetProvision.cpp) -----
+    // ----- provisioning (LeftTopWidgetProvision.cpp, LeftTopWidgetLabel.cpp) -----
     // Job bodies, run on the auxiliary thread on their record and run.Context()
-    // only; they fill run.Result() (AuxJobs.h).
+    // only; they fill run.Result() (AuxJobs.h). The back-end requests below are
+    // theirs: each reads the job's context, writes lines and results into
+    // run.Result(), and is cut short by the thread's stop.
     static void do4GDevInfoTest(const Dev4GInfo& info, AuxJobRun& run);
     static void DoPrintQRCodeJob(const AuxPrintQRCodeMsg& job, AuxJobRun& run);
     static void DoCheckQRCodeJob(const AuxPrintQRCodeMsg& job, AuxJobRun& run);
     static void DoBindDevJob(const DevBindJob& job, AuxJobRun& run);
     static void DoAuthorizeCheckJob(const AuxAuthorizeCheckMsg& job, AuxJobRun& run);
-    int BindSNAndICCID(const QString& sn, const QString& iccid, int subType);
-    int QueryDevInfo(const QString& sn, const QString& iccid, SimState& state, int subType);
-    int QueryDevIsBindShareBenefit(const QString& sn, bool& bound, QString& customerName, QString& customerId);
-    int DevBindOrUnbind(const QString& mainType, int subType, const QString& sn, const QString& mac,
-                        const QString& model);
-    int CheckTuyaAuthorizeCodeInfoMatch(const QString& sn, const QString& key, const QString& uuid,
-                                        const QString& model, int type, int pid, int userType);
-    void GetIndentifyCode(int subType, const QString& sn, int sdkType, const QString& uuid, QString& strQRCode,
-                          QString& strQRCodeIndentifyPart, QString& strIndentifyCode);
+    static int BindSNAndICCID(AuxJobRun& run, const QString& sn, const QString& iccid, int subType);
+    // 0; -3 the card is not one of ours; another "ret" of the back-end; -2 a
+    // failed request (no JSON, a member of the wrong kind, cards not named).
+    static int QueryDevInfo(AuxJobRun& run, const QString& sn, const QString& iccid, SimState& state, int subType);
+    // 0 with the binding; -1 a failed query (no JSON, "ret" not 0, a member of the wrong kind).
+    static int QueryDevIsBindShareBenefit(AuxJobRun& run, const QString& sn, bool& bound, QString& customerName,
+                                          QString& customerId);
+    static int DevBindOrUnbind(AuxJobRun& run, const QString& mainType, int subType, const QString& sn,
+                               const QString& mac, const QString& model);
+    static int CheckTuyaAuthorizeCodeInfoMatch(AuxJobRun& run, const QString& sn, const QString& key,
+                                               const QString& uuid, const QString& model, int type, int pid,
+                                               int userType);
+    // Empties the three texts, then fills them from a good reply; every failure
+    // leaves them empty and empties the controller's last identify code.
+    static void GetIndentifyCode(AuxJobRun& run, int subType, const QString& sn, int sdkType, const QString& uuid,
+                                 QString& strQRCode, QString& strQRCodeIndentifyPart, QString& strIndentifyCode);
+    // The host of the label's app-download address: PRINT_QRCODE_CONFIG/szAppDownloadHost,
+    // or the back-end host when that is empty.
+    static QString AppDownloadHost(const AuxJobContext& context);
 
     // ----- stream-test thread (LeftTopWidgetStream.cpp) -----
     void ExecuteImageStreamTestThread();
@@ -391,6 +404,7 @@ public:
     // Submission (written by the GUI thread, read by the stream-test thread).
     std::atomic<int32_t> UploadFailureCount{0};
     std::atomic<int32_t> m_iUploadDone{0};
+    bool m_bUploading = false;               // a submission runs (its boxes may nest event loops)
 
     // Stream-test thread's state (read by the GUI thread).
     std::atomic<int64_t> m_lLastItem{-1};
@@ -449,6 +463,7 @@ public:
     // QR label dialogs.
     QPointer<CheckQRCodeDlg> m_pCheckQRCodeDlg;
     bool m_bCheckQRCodeDlgOpen = false;
+    ChainToken m_QRCodeCheckToken;           // the camera the scan dialog was opened for
     QPointer<QDialog> m_pQRCodePrintSetting; // hidden template dialog, owned as a child
 
     JTimer* m_pVideoTimer = nullptr;         // 5000 ms video time-out

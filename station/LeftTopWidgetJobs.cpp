@@ -6,6 +6,9 @@
 #include "AppGlobals.h"
 #include "AuxResponseInfo.h"
 #include "Log.h"
+#include "Login_Dlg.h"
+
+#include <QTimer>
 
 #include <cstring>
 #include <memory>
@@ -57,6 +60,13 @@ bool LeftTopWidget::PostAuxJob(uint32_t message, void* job, int source)
     }
     auto envelope = std::make_unique<AuxJobEnvelope>(message, job);
     envelope->context = MakeAuxJobContext(source);
+    // The hand-off queue outlives the auxiliary thread's join.
+    envelope->context.restartHeartbeat = [queue = &m_handOffs] {
+        queue->Post([] {
+            if (HeartbeatTimer)
+                HeartbeatTimer->start(Login_Dlg::HEARTBEAT_INTERVAL_MS);
+        });
+    };
     ThreadMessageQueue* queue = m_workers.Queue(StationWorkers::Aux);
     if (!queue || !queue->Post(message, reinterpret_cast<uintptr_t>(envelope.get()), source)) {
         LogPrint(LOG_GENERAL, "LeftTopWidget::PostAuxJob() the auxiliary thread takes no job, message %u freed",

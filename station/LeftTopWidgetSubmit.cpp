@@ -1,16 +1,148 @@
-// Result submission and order refresh. Still to be built; the stream-test
-// thread waits for m_iUploadDone, so the stub sets it.
+// Result submission and order refresh, on the GUI thread. The stream-test
+// thread waits in its hand-off until a submission is over (m_iUploadDone) and
+// reads UploadFailureCount afterwards.
 #include "LeftTopWidget.h"
 
+#include "AppGlobals.h"
+#include "CommonHelpers.h"
+#include "ControllerHost.h"
+#include "HttpClient.h"
+#include "JsonReply.h"
+#include "LeftBottomWidget.h"
 #include "Log.h"
+#include "ModalHook.h"
+#include "OrderDetail.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr uint16_t kBackendPort = 80;
+// From this many transport failures in a row the station stops asking.
+constexpr int kSilentFailures = 5;
+
+// Transport failures as the request operation reports them. A positive value
+// with a JSON object in the buffer is the back-end's own "ret", a refusal.
+bool IsTransportFailure(int value, bool replyIsJson)
+{
+    return (value > 0 && !replyIsJson) || value == -98 || value == -1;
+}
+
+}  // namespace
 
 void LeftTopWidget::slot_UploadCurrentDevTestResult()
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::UploadCurrentDevTestResult() not built yet");
+    LogPrint(LOG_INFO, "LeftTopWidget::UploadCurrentDevTestResult() Enter");
+    // The retry box runs an event loop that may bring a second request: the
+    // running submission is the one that ends m_iUploadDone's wait.
+    if (m_bUploading) {
+        LogPrint(LOG_GENERAL, "LeftTopWidget::UploadCurrentDevTestResult() a submission runs, this one is refused");
+        return;
+    }
+    m_bUploading = true;
+    m_iUploadDone = 0;
+
+    const bool pass = m_bManualObservationTestNormal && IsTestResultPass();
+    DevTestResult record{};
+    int64_t login = 0;
+    ReadCurrentDevice([&](const DevInfo& dev) {
+        record = dev.TestRuslut;
+        login = dev.lUserID;
+    });
+    record.total_result = pass ? 1 : -1;
+    UpdateCurrentDevice(login, [&](DevInfo& dev) { dev.TestRuslut.total_result = record.total_result; });
+    const QString resultText = (pass ? tr("Test result: passed") : tr("Test result: failed")) + "\n";
+    auto cache = [&] {
+        if (pass && m_host)
+            m_host->AddCacheTestData(record);
+    };
+
+    const QByteArray host = ServerHost.toUtf8();
+    std::vector<char> reply(HttpClient::BUFFER_SIZE, '\0');
+    HttpClient client;
+    for (;;) {
+        std::fill(reply.begin(), reply.end(), '\0');
+        int length = 0;
+        const int value = client.HttpUploadDevTestResult(host.constData(), kBackendPort, record, reply.data(),
+                                                         int(reply.size()), &length);
+        const size_t bodyLength = strnlen(reply.data(), reply.size());
+        Json::Value root;
+        const bool json = JsonReply::ParseObject(reply.data(), bodyLength, &root);
+        if (!IsTransportFailure(value, json)) {
+            LogPrint(LOG_INFO,
+                     "#LeftTopWidget::UploadCurrentDevTestResult() HttpUploadDevTestResult failed, ret=%d, szRecvBuf=%s",
+                     value, reply.data());
+            UploadFailureCount = 0;
+            int ret = value;
+            std::string msg;
+            JsonReply::ReadInt(root, "ret", &ret);
+            JsonReply::ReadString(root, "msg", &msg);
+            if (ret == 0) {
+                emit addItemText(QString::fromStdString(msg), true);
+            } else {
+                const QString error = tr("Upload result:failed, %1").arg(QString::fromStdString(msg));
+                emit addItemText(error, false);
+                ShowInformationBox(tr("Hint"), resultText + error);
+            }
+            break;
+        }
+        const int failures = ++UploadFailureCount;
+        LogPrint(LOG_GENERAL, "LeftTopWidget::UploadCurrentDevTestResult() transport failure %d, %d in a row", value,
+                 failures);
+        if (failures >= kSilentFailures) {
+            cache();
+            break;
+        }
+        const QString error = tr("Upload result:failed, %1").arg(GetSocketErrorMessage(value));
+        if (value == 100) {
+            emit addItemText(error, false);
+            cache();
+            ShowInformationBox(tr("Hint"), resultText + error);
+            break;
+        }
+        QMessageBox box(QMessageBox::Information, tr("Hint"),
+                        resultText + error + "\n"
+                            + tr("Data upload failed, do you want to upload again? (Select No, the data that passed "
+                                 "the test will be uploaded to the background, and the data that failed the test "
+                                 "will be discarded)"),
+                        QMessageBox::Yes | QMessageBox::No, this, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+        box.button(QMessageBox::Yes)->setText(tr("Yes"));
+        box.button(QMessageBox::No)->setText(tr("No"));
+        if (ModalHook::Exec(&box) != QMessageBox::No)
+            continue;
+        cache();
+        emit addItemText(error, false);
+        break;
+    }
     m_iUploadDone = 1;
+    m_bUploading = false;
 }
 
 void LeftTopWidget::slot_RefreshOrderInfo()
 {
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::slot_RefreshOrderInfo() not built yet");
+    const QByteArray host = ServerHost.toUtf8();
+    const QByteArray order = m_strOrderNumber.toUtf8();
+    std::vector<char> reply(HttpClient::BUFFER_SIZE, '\0');
+    int length = 0;
+    HttpClient client;
+    const int ret = client.HttpGetCurrentOrderInfo(host.constData(), kBackendPort, order.constData(), reply.data(),
+                                                   int(reply.size()), &length);
+    LogPrint(LOG_INFO, "LeftTopWidget::getCurrentOrderInfo(), ret = %d, nRevBufLen = %d, szRecvBuf = %s", ret, length,
+             reply.data());
+    if (ret != 0)
+        return;
+    OrderDetail detail;
+    QString error;
+    if (!ParseOrderDetail(reply.data(), &detail, &error)) {
+        LogPrint(LOG_GENERAL, "LeftTopWidget::getCurrentOrderInfo() the reply's %s is unusable",
+                 error.toUtf8().constData());
+        return;
+    }
+    if (LeftBottomWidget* panel = m_host ? m_host->GetInfoPanel() : nullptr)
+        panel->SetOrderDataDisplay(OrderDataText(detail));
 }

@@ -286,6 +286,29 @@ TEST(ConfigFile, HandWrittenFileReadsOnlyWhatItHolds)
     EXPECT_EQ(Dump(info), Dump(expected));
 }
 
+TEST(ConfigFile, TheAppDownloadHostIsReadButNeverWritten)
+{
+    const QByteArray ini = "[PRINT_QRCODE_CONFIG]\nbAutoPrint=true\nszAppDownloadHost= app.example.test:8080 \n";
+    TempAppDir dir(ini);
+    {
+        CConfigFile store(dir.configPath());
+        ConfigInfo info;
+        store.GetConfigInfo(info);
+        EXPECT_EQ(info.m_PrintQrCode.szAppDownloadHost, "app.example.test:8080");
+        EXPECT_TRUE(info.m_PrintQrCode.bAutoPrint);
+        info.m_PrintQrCode.szAppDownloadHost = "changed.example.test";
+        ASSERT_EQ(store.SaveAll(info), 0);
+    }
+    // The hand-set line stays as it stood; every other key is written as before.
+    const QByteArray file = dir.readFile("config.ini");
+    EXPECT_TRUE(file.contains("szAppDownloadHost=app.example.test:8080\n")) << file.toStdString();
+    EXPECT_FALSE(file.contains("changed.example.test"));
+    TempAppDir empty("[CONFIG]\niLogSwitch=1\n");
+    CConfigFile store(empty.configPath());
+    ASSERT_EQ(store.SaveAll(ConfigInfo()), 0);
+    EXPECT_FALSE(empty.readFile("config.ini").contains("szAppDownloadHost")) << "no key is added";
+}
+
 TEST(ConfigFile, ScriptKeysWithAnEmptyPartAreSkipped)
 {
     TempAppDir dir("[MANUAL_AUTO_TEST]\nAllKeyName=\"1,,2\"\n1=\"a#A:1\"\n2=\"b#B:2\"\n");

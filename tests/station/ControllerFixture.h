@@ -34,7 +34,7 @@ public:
     void ClearWifiTestResult() override {}
     void SetHardwareDecode(int) override {}
     void SaveManualTestResult() override { ++manualSaves; }
-    void AddCacheTestData(const DevTestResult&) override {}
+    void AddCacheTestData(const DevTestResult& record) override { cached.push_back(record); }
     void LogOut() override
     {
         ++logOuts;
@@ -50,6 +50,7 @@ public:
     int logOuts = 0;
     int wifiTestsBegun = 0;
     std::function<void()> onLogOut;
+    std::vector<DevTestResult> cached;       // records handed to the offline cache
 
     // Events posted to the main window, as (code, word1), and their second words.
     std::vector<std::pair<int, qint64>> events;
