@@ -15,12 +15,18 @@ namespace {
 struct Link {
     int fd = -1;                  // the real socket standing for it
     const uint8_t* data = nullptr;
-    size_t size = 0;
+    size_t size = 0;              // where the current connection's bytes end
     size_t pos = 0;
+    size_t whole = 0;             // the script's length
+    bool perConnection = false;   // each connection ends at kConnectionEnd
+    size_t next = 0;              // then: where the next connection's bytes start
     uint32_t state = 0;           // 0: the whole rest arrives at the first receive
     size_t piece = 0;             // bytes the next receive may take
     bool failNextReceive = false;
 };
+
+constexpr char kConnectionEnd[] = "\n==next==\n";
+constexpr size_t kConnectionEndLength = sizeof kConnectionEnd - 1;
 
 Link g_link;
 bool g_armed = false;
@@ -73,6 +79,17 @@ int NextReadEvent(int timeoutMs)
     return 1;
 }
 
+// Per connection: the bytes up to the next end marker (past the current one).
+void NextConnection()
+{
+    g_link.pos = g_link.next;
+    const uint8_t* end = g_link.data + g_link.whole;
+    const uint8_t* marker = std::search(g_link.data + g_link.pos, end, kConnectionEnd,
+                                        kConnectionEnd + kConnectionEndLength);
+    g_link.size = size_t(marker - g_link.data);
+    g_link.next = std::min(g_link.size + kConnectionEndLength, g_link.whole);
+}
+
 }  // namespace
 
 extern "C" {
@@ -87,8 +104,11 @@ int __real_close(int fd);
 int __wrap_socket(int domain, int type, int protocol)
 {
     const int fd = __real_socket(domain, type, protocol);
-    if (g_armed && fd >= 0 && g_link.fd < 0)
+    if (g_armed && fd >= 0 && g_link.fd < 0) {
         g_link.fd = fd;
+        if (g_link.perConnection)
+            NextConnection();
+    }
     return fd;
 }
 
@@ -161,8 +181,15 @@ void ScriptedSocket::Arm(const uint8_t* data, size_t size, uint8_t schedule)
     g_link = Link();
     g_link.data = data;
     g_link.size = size;
+    g_link.whole = size;
     g_link.state = schedule == 0 ? 0 : 0x9E3779B9u * schedule;
     g_armed = true;
+}
+
+void ScriptedSocket::ArmPerConnection(const uint8_t* data, size_t size, uint8_t schedule)
+{
+    Arm(data, size, schedule);
+    g_link.perConnection = true;
 }
 
 bool ScriptedSocket::Disarm()

@@ -17,6 +17,10 @@ namespace ScriptedSocket {
 void Init();
 // schedule 0: everything arrives at the first receive.
 void Arm(const uint8_t* data, size_t size, uint8_t schedule);
+// As Arm, but each connection gets only its own bytes: the script's parts
+// between "\n==next==\n" markers, one per connection in turn (none left: an
+// empty reply).
+void ArmPerConnection(const uint8_t* data, size_t size, uint8_t schedule);
 // Ends the script; false when the client left its connection open.
 bool Disarm();
 
