@@ -172,6 +172,11 @@ void DeviceEventBridge::PlayAudioFrame(const PC_FrameInfo* frame)
     WithAudio([frame](AudioPlayer* audio) { audio->AppendAudioData(kAudioIdentity, frame); });
 }
 
+void DeviceEventBridge::InitAudioFormat(int sampleRate, int bitsPerSample, int channels)
+{
+    WithAudio([=](AudioPlayer* audio) { audio->InitAudioFormat(sampleRate, bitsPerSample, channels); });
+}
+
 void DeviceEventBridge::StartAudioPlay()
 {
     WithAudio([](AudioPlayer* audio) { emit audio->startPlay(kAudioIdentity); });

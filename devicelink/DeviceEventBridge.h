@@ -53,6 +53,8 @@ public:
     // Audio shortcuts of the live-play path, identity 1; they fit
     // LivePlayPath::SetAudioOutput.
     static void PlayAudioFrame(const PC_FrameInfo* frame);
+    // The live audio output's format from a media header (stream thread).
+    static void InitAudioFormat(int sampleRate, int bitsPerSample, int channels);
     static void StartAudioPlay();
     static void StopAudioPlay();
 

@@ -278,23 +278,31 @@ int LivePlayPath::OnStreamData(int64_t realHandle, int dataType, const char* buf
             entry->channels[index].bPlayerStarted = true;
         break;
     }
-    case FC_STREAM_VIDEO: {
-        const int error = PC_InputVideoData(port, buffer, size, packet->nFrameType, TimeValue(packet->dTimeStamp));
-        if (error != 0)
-            LogPrint(LOG_MAJOR, "PC_InputVideoData return error code=%d==lPlayPort=%d,", error, port);
+    case FC_STREAM_VIDEO:
+        InputVideo(port, buffer, size, *packet);
         break;
-    }
     case FC_STREAM_AUDIO:
-        if (audioOn) {
-            const int error = PC_InputAudioData(port, buffer, size, TimeValue(packet->dTimeStamp));
-            if (error != 0)
-                LogPrint(LOG_MAJOR, "PC_InputAudioData return error code=%d,", error);
-        }
+        if (audioOn)
+            InputAudio(port, buffer, size, *packet);
         break;
     default:
         break;
     }
     return 0;
+}
+
+void LivePlayPath::InputVideo(int port, const char* buffer, int size, const FC_PacketInfo& packet)
+{
+    const int error = PC_InputVideoData(port, buffer, size, packet.nFrameType, TimeValue(packet.dTimeStamp));
+    if (error != 0)
+        LogPrint(LOG_MAJOR, "PC_InputVideoData return error code=%d==lPlayPort=%d,", error, port);
+}
+
+void LivePlayPath::InputAudio(int port, const char* buffer, int size, const FC_PacketInfo& packet)
+{
+    const int error = PC_InputAudioData(port, buffer, size, TimeValue(packet.dTimeStamp));
+    if (error != 0)
+        LogPrint(LOG_MAJOR, "PC_InputAudioData return error code=%d,", error);
 }
 
 int LivePlayPath::OnDecodedFrame(int port, const PC_FrameInfo* frame, void* user)

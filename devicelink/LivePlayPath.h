@@ -31,6 +31,11 @@ public:
     // Display callback: 0, or -1 on a null argument or a port of no slot.
     static int OnDecodedFrame(int port, const PC_FrameInfo* frame, void* user);
 
+    // One packet into a playing port (any time stamp: one out of range counts
+    // as 0); an input error is logged and the packet dropped.
+    static void InputVideo(int port, const char* buffer, int size, const FC_PacketInfo& packet);
+    static void InputAudio(int port, const char* buffer, int size, const FC_PacketInfo& packet);
+
     // Plane layout of a decoded picture: 0 semi-planar when the Y and U pitches
     // are positive and the V pitch is 0, else 1 planar.
     static int ChooseLayout(const PC_FrameInfo& frame);

@@ -124,6 +124,14 @@ inline DevInfo CopyOfDevInfo(const DevInfo& from)
     return to;
 }
 
+// The play port of a record handed to a library as its user pointer: the
+// reader the device-event bridge uses to refuse player events of a port the
+// record no longer holds.
+inline int64_t PlayIdOfDevice(const void* device)
+{
+    return device ? DevLoad(static_cast<const DevInfo*>(device)->lPlayID) : 0;
+}
+
 // The serial number, read within its field.
 inline bool SameSerial(const DevInfo& a, const DevInfo& b)
 {

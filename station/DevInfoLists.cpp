@@ -111,10 +111,12 @@ void DevInfoLists::BumpGeneration()
     OnGenerationChanged();
 }
 
-void DevInfoLists::SetCurrentDevice(const DevInfo& dev)
+void DevInfoLists::SetCurrentDevice(const DevInfo& dev, const std::function<void(DevInfo& previous)>& retire)
 {
     {
         std::lock_guard<ListLock> guard(m_lockStream);
+        if (retire)
+            retire(m_PlayInfo);
         CopyDevInfo(m_PlayInfo, dev);
     }
     BumpGeneration();

@@ -71,8 +71,10 @@ public:
     static bool ListHasOtherWithIP(const std::vector<DevInfo>& list, const DevInfo& dev);
 
     // The current device.
-    // A new current device (a new generation). Stream-test thread.
-    void SetCurrentDevice(const DevInfo& dev);
+    // A new current device (a new generation). Stream-test thread. retire,
+    // when given, runs on the device that goes, under the same lock before the
+    // copy (its play is torn down there, so no library callback outlives it).
+    void SetCurrentDevice(const DevInfo& dev, const std::function<void(DevInfo& previous)>& retire = nullptr);
     // Zeroes the current device (a new generation).
     void ClearCurrentDevice();
     // A consistent copy.

@@ -4,6 +4,7 @@
 #include "AppGlobals.h"
 #include "CConfigFile.h"
 #include "CheckQRCodeDlg.h"
+#include "DeviceEventBridge.h"
 #include "ControllerHost.h"
 #include "EnumClass.h"
 #include "FuncLib.h"
@@ -45,6 +46,7 @@ LeftTopWidget::LeftTopWidget(QWidget* parent, ControllerHost* host)
 {
     ui->setupUi(this);
     m_pHintBox = new QMessageBox(this);
+    DeviceEventBridge::SetPlayIdReader(&PlayIdOfDevice);
     m_pVideoTimer = new JTimer(5000, this);
 
     CConfigFile::GetInstance()->GetConfigInfo(m_IniCfgFile);
@@ -309,6 +311,8 @@ void LeftTopWidget::FinishStop()
     }
     m_workers.Join(StationWorkers::Search, kSearchJoinWarnMs);
     m_workers.Join(StationWorkers::StreamTest, kStreamJoinWarnMs);
+    // What the workers posted just before they ended.
+    m_handOffs.RunPending();
     // Only now is no thread left that could play the current device again.
     stopPlay(&m_PlayInfo);
     ResetRunCounters();

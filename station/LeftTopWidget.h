@@ -105,7 +105,8 @@ struct SimState {
 //   LeftTopWidgetLabel.cpp     QR label print and check
 //   LeftTopWidgetSubmit.cpp    result submission and order refresh
 //   LeftTopWidgetStream.cpp    stream-test thread
-//   LeftTopWidgetPlay.cpp      live play, decode path, talk-back
+//   LeftTopWidgetPlay.cpp      live play, decode path, player status
+//   LeftTopWidgetTalk.cpp      speaker test talk-back
 //   LeftTopWidgetManual.cpp    manual item handler
 //   LeftTopWidgetManualRun.cpp manual automation run
 //
@@ -144,7 +145,8 @@ public:
     int CheckAutoUploadWarnFile();
     void ShowChildWindow(bool show);
     void RequestDevSN();
-    void SwitchChannel(int channel);
+    // Plays the current device again on channel (-1, 0 or 1): playVideo's result.
+    int SwitchChannel(int channel);
     // Posts WM_RESET_UI to the main window: the panels drop the last device's results.
     void SetResetUI();
     void SaveManualTestResult(const DevTestResult& result, const QVector<CustomizeItem>& items);
@@ -343,9 +345,14 @@ public:
     void ExecuteImageStreamTestThread();
     void SwitchToSecondChannel();
 
-    // ----- live play and talk-back (LeftTopWidgetPlay.cpp) -----
+    // ----- live play and talk-back (LeftTopWidgetPlay.cpp, LeftTopWidgetTalk.cpp) -----
+    // Any thread. On m_PlayInfo both work under the stream-list lock; the GUI
+    // steps they leave run on the GUI thread (at once, or as a hand-off).
     int playVideo(DevInfo* dev);
     int stopPlay(DevInfo* dev);
+    // Tears down the play of a record leaving the current-device slot (the
+    // retire step of SetCurrentDevice, under the stream-list lock).
+    void RetirePlay(DevInfo& previous);
     static int RealDataCallBackFunc(int64_t realHandle, int dataType, const char* buffer, int size,
                                     const FC_PacketInfo* packet);
     static int DecDataCallBackFunc(int port, const PC_FrameInfo* frame, void* user);

@@ -1,51 +1,469 @@
-// Live play of the current device, its decode path, and the speaker test's
-// talk-back. Still to be built but for the serial-number refresh.
+// Live play of the current device and its decode path.
+//
+// Who touches what:
+// - playVideo, stopPlay, SwitchChannel and the second-lens switch change
+//   m_PlayInfo's port and stream under the stream-list lock (the stream-test
+//   thread and the GUI thread both call them), so a port or handle is never
+//   freed twice and never set on a record that is being replaced. What they
+//   leave for the GUI thread (signals, lines, the device type, the QR dialog)
+//   runs after the lock is released, through a hand-off when called off it.
+// - The SDK's stream thread (RealDataCallBackFunc) and the play library's
+//   decode thread (DecDataCallBackFunc) touch only the record's atomic fields
+//   and its pane. The port lock below serialises a port's opening from the
+//   media header and its feeding with its tear-down: once the tear-down
+//   has freed the port, no packet reaches it.
 #include "LeftTopWidget.h"
 
+#include "AppGlobals.h"
+#include "ControllerHost.h"
+#include "CheckQRCodeDlg.h"
+#include "DecodeModes.h"
 #include "DevCommand.h"
+#include "DeviceEventBridge.h"
+#include "EnumClass.h"
+#include "FuncLib.h"
+#include "JTimer.h"
+#include "LivePlayPath.h"
 #include "Log.h"
+#include "PlayCtrl.h"
+#include "PlayerStatusInfo.h"
+#include "VantrelEvent.h"
+#include "VideoForm.h"
+
+#include <QMessageBox>
+
+#include <cstring>
+#include <limits>
+#include <mutex>
+
+namespace {
+
+constexpr int kStreamBuffers = 40;
+constexpr char kStreamUser[] = "admin";
+constexpr char kStreamPassword[] = "580347";
+// lRealHandle while FC_Loc_RealPlayEx has not returned: the first packet,
+// which may come before the call returns, takes its handle as the record's.
+constexpr int64_t kHandlePending = std::numeric_limits<int64_t>::min();
+
+std::mutex& PortLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+template <size_t N>
+QByteArray Field(const char (&field)[N])
+{
+    return QByteArray(field, int(strnlen(field, N)));
+}
+
+// True when realHandle is the record's stream (adopting it while the request is pending).
+bool IsRecordStream(DevInfo& dev, int64_t realHandle)
+{
+    int64_t current = DevLoad(dev.lRealHandle);
+    if (current == kHandlePending && realHandle > 0 &&
+        __atomic_compare_exchange_n(&dev.lRealHandle, &current, realHandle, false, __ATOMIC_ACQ_REL,
+                                    __ATOMIC_ACQUIRE))
+        return true;
+    return realHandle > 0 && current == realHandle;
+}
+
+// Opens the port from a media header; the caller holds the port lock.
+void OpenPortFromHeader(DevInfo& dev, int port, const char* buffer)
+{
+    FC_MediaHeader header;
+    std::memcpy(&header, buffer, sizeof header);
+    LogPrint(LOG_INFO, "LeftTopWidget::RealDataCallBackFunc(), dwDataType = 2, bHaveVideo=%d, bHaveAudio=%d",
+             int(header.bHaveVideo), int(header.bHaveAudio));
+    if (header.bHaveVideo)
+        PC_OpenStream(port, buffer + FC_VIDEO_PART_OFFSET, FC_VIDEO_PART_SIZE, PC_STREAM_VIDEO, kStreamBuffers);
+    if (header.bHaveAudio) {
+        DeviceEventBridge::InitAudioFormat(header.nSampleRate, header.nBitsPerSample, header.nChannels);
+        DeviceEventBridge::StartAudioPlay();
+        PC_OpenStream(port, buffer + FC_AUDIO_PART_OFFSET, FC_AUDIO_PART_SIZE, PC_STREAM_AUDIO, kStreamBuffers);
+    }
+    LivePlayPath::SetPortHardwareDecode(port, HardwareDecodeMode.load());
+    LivePlayPath::SetPortMultiThreadDecode(port, MultiThreadDecodeMode.load());
+    PC_SetStatusCallback(port, &DeviceEventBridge::OnPlayStreamEvent, &dev);
+    PC_SetDisplayCallback(port, &LeftTopWidget::DecDataCallBackFunc, &dev);
+    PC_SetPixelLayout(port, PC_LAYOUT_SEMI_PLANAR);
+    PC_Play(port, 0);
+}
+
+// Closes the record's port (display callback off, stream closed, port freed)
+// and stops its SDK stream. stopFlag: the play of the device ends (a running
+// speaker test ends with it); a channel switch keeps it clear.
+void CloseRecordPlay(DevInfo& dev, bool stopFlag)
+{
+    {
+        std::lock_guard<std::mutex> guard(PortLock());
+        const int64_t port = DevLoad(dev.lPlayID);
+        if (port > 0) {
+            if (stopFlag)
+                DevStore(dev.lStopFlag, int64_t(1));
+            PC_SetDisplayCallback(int(port), nullptr, nullptr);
+            PC_CloseStream(int(port));
+            PC_FreePort(int(port));
+            DevStore(dev.lPlayID, int64_t(0));
+        }
+    }
+    // Outside the port lock: the stop waits for a data callback that may wait for that lock.
+    const int64_t handle = __atomic_exchange_n(&dev.lRealHandle, int64_t(0), __ATOMIC_ACQ_REL);
+    if (handle > 0)
+        FC_Loc_StopRealPlay(handle);
+}
+
+// GUI work a play start or stop leaves behind, run once the stream-list lock
+// is released: at once on the GUI thread, else as one hand-off (in order with
+// the calling thread's other hand-offs).
+class GuiAfter {
+public:
+    void Add(std::function<void()> job) { m_jobs.push_back(std::move(job)); }
+    void Run(LeftTopWidget& w)
+    {
+        if (m_jobs.empty())
+            return;
+        auto jobs = std::move(m_jobs);
+        m_jobs.clear();
+        auto all = [jobs] {
+            for (const auto& job : jobs)
+                job();
+        };
+        if (w.HandOffs().IsGuiThread())
+            all();
+        else if (!w.HandOffs().Post(all))
+            LogPrint(LOG_GENERAL, "LeftTopWidget: the controller closes, %d GUI steps of a play change dropped",
+                     int(jobs.size()));
+    }
+
+private:
+    std::vector<std::function<void()>> m_jobs;
+};
+
+// Runs change on dev: under the stream-list lock when dev is the current device.
+template <typename Change>
+auto WithPlayRecord(LeftTopWidget& w, DevInfo* dev, Change change)
+{
+    if (dev == &w.m_PlayInfo) {
+        std::lock_guard<ListLock> guard(w.m_lockStream);
+        return change(w.m_PlayInfo);
+    }
+    return change(*dev);
+}
+
+int PlayRecord(LeftTopWidget& w, DevInfo& dev, GuiAfter& after);
+
+// The second-lens choice for dev (null: no record to replay) of device type type.
+void ChooseSecondChannel(LeftTopWidget& w, DevInfo* dev, const DevTypeInfo& type, GuiAfter& after)
+{
+    if (w.m_lCurrentChannel.load() == -1 && type.bFieldsMissing) {
+        LogPrint(LOG_MAJOR, "LeftTopWidget::ExecuteImageStreamTestThread() device type info(%s) miss some field",
+                 type.strIpcType.toLatin1().constData());
+        LeftTopWidget* self = &w;
+        after.Add([self] {
+            self->AddAutoTestItem(LeftTopWidget::tr("The device type field is missing. Please confirm the firmware version"),
+                                  true);
+        });
+    }
+    LeftTopWidget* self = &w;
+    if (!type.IsMultiChannel()) {
+        const int channel = int(w.m_lCurrentChannel.load());
+        after.Add([self, channel] { emit self->signalGunBallDevice(false, channel); });
+        return;
+    }
+    if (w.m_lCurrentChannel.load() != -1)
+        return;
+    w.m_lCurrentChannel = 1;
+    if (dev && DevLoad(dev->lRealHandle) > 0) {
+        CloseRecordPlay(*dev, false);
+        if (PlayRecord(w, *dev, after) == 0 && !w.m_bManalAutoTesting.load()) {
+            after.Add([self] {
+                PostVantrelEvent(MainWindowInstance.load(), WM_MANUAL_ITEM_ENABLE, EnumClass::MANUAL_SWITCH_CHANNEL, 0);
+                self->ChannelSwitchDoneLater();
+            });
+        }
+    }
+    after.Add([self] { emit self->signalGunBallDevice(true, 1); });
+}
+
+// Asks the SDK for dev's stream on channel (-1: the device's default) into a new port.
+void OpenRecordStream(LeftTopWidget& w, DevInfo& dev, int channel)
+{
+    const int port = PC_GetFreePort();
+    DevStore(dev.lPlayID, int64_t(port));
+    FC_RealPlayParam param{};
+    param.nStreamPort = dev.ipcEntry.nLoginPort;
+    param.nConstOne = 1;
+    param.pUser = &dev;
+    param.nChannel = channel;
+    const QByteArray url = "vlx://" + Field(dev.ipcEntry.szIP);
+    w.m_pVideoTimer->stop();
+    DevStore(dev.lRealHandle, kHandlePending);
+    const int64_t handle = FC_Loc_RealPlayEx(dev.lUserID, url.constData(), kStreamUser, kStreamPassword,
+                                             &LeftTopWidget::RealDataCallBackFunc, &param);
+    int64_t expected = kHandlePending;
+    if (!__atomic_compare_exchange_n(&dev.lRealHandle, &expected, handle, false, __ATOMIC_ACQ_REL,
+                                     __ATOMIC_ACQUIRE) &&
+        expected != handle)
+        LogPrint(LOG_GENERAL, "LeftTopWidget::playVideo() the stream took handle %lld, FC_Loc_RealPlayEx returned %lld",
+                 (long long)expected, (long long)handle);
+    LogPrint(LOG_INFO, "LeftTopWidget::playVideo() FC_Loc_RealPlayEx, lUserID=%lld, Ip=%s, channel=%d, lPlayID=%d, lRealHandle=%lld",
+             (long long)dev.lUserID, url.constData(), channel, port, (long long)DevLoad(dev.lRealHandle));
+}
+
+int PlayRecord(LeftTopWidget& w, DevInfo& dev, GuiAfter& after)
+{
+    if (!dev.widget) {
+        LogPrint(LOG_INFO, "LeftTopWidget::playVideo(), pDevInfo->widget == NULL, return -2;");
+        return -2;
+    }
+    LeftTopWidget* self = &w;
+    DevTypeInfo type;
+    const bool typeKnown = w.LookupDevType(dev.lUserID, &type);
+    if (!typeKnown) {
+        w.m_lCurrentChannel = -1;
+        w.m_lLastCount = 0;
+        w.m_lCurrentCount = 0;
+        after.Add([self] {
+            self->ResetCurrentDevType();
+            emit self->signalGunBallDevice(false, -1);
+        });
+    } else {
+        after.Add([self, type] {
+            if (self->CurrentDevType().strIpcType.isEmpty())
+                self->SetCurrentDevType(type);
+        });
+        ChooseSecondChannel(w, &dev, type, after);
+    }
+    if (dev.lUserID <= 0 || dev.lLoginStatus != 1) {
+        LogPrint(LOG_INFO, "LeftTopWidget::playVideo(), pDevInfo->lUserID = %lld, pDevInfo->lLoginStatus =%lld",
+                 (long long)dev.lUserID, (long long)dev.lLoginStatus);
+        return 0;
+    }
+    const int64_t realHandle = DevLoad(dev.lRealHandle);
+    LogPrint(LOG_INFO, "LeftTopWidget::playVideo() start play dev, lRealHandle=%lld", (long long)realHandle);
+    if (realHandle > 0) {
+        LogPrint(LOG_INFO, "LeftTopWidget::playVideo(), pDevInfo->lRealHandle = %lld, not real stream",
+                 (long long)realHandle);
+        return 0;
+    }
+    const bool twoLenses = typeKnown && type.IsMultiChannel();
+    const int channel = twoLenses ? int(w.m_lCurrentChannel.load()) : -1;
+    OpenRecordStream(w, dev, channel);
+    // The result of the lens now played: the gun lens (0) of a two-lens device has its own.
+    const int32_t seen = twoLenses && channel == 0 ? dev.TestRuslut.video_result2 : dev.TestRuslut.m_iTestVideo;
+    if (seen == 0)
+        w.m_pVideoTimer->start(-1);
+    return 0;
+}
+
+int StopRecord(LeftTopWidget& w, DevInfo& dev, bool current, GuiAfter& after)
+{
+    LogPrint(LOG_INFO, "Enter LeftTopWidget::stopPlay() lPlayID=%lld, lRealHandle=%lld",
+             (long long)DevLoad(dev.lPlayID), (long long)DevLoad(dev.lRealHandle));
+    if (!dev.widget) {
+        LogPrint(LOG_INFO, "LeftTopWidget::stopPlay() pDevinfo->widget = null, return");
+        return -2;
+    }
+    if (current) {
+        w.m_lLastCount = 0;
+        w.m_lCurrentCount = 0;
+        w.m_lCurrentChannel = -1;
+        w.m_pVideoTimer->stop();
+        LeftTopWidget* self = &w;
+        after.Add([self] {
+            self->ResetCurrentDevType();
+            if (CheckQRCodeDlg* dialog = self->m_pCheckQRCodeDlg.data()) {
+                dialog->removeEventFilter(self);
+                dialog->deleteLater();
+            }
+            self->m_pCheckQRCodeDlg = nullptr;
+            self->m_bCheckQRCodeDlgOpen = false;
+            emit self->signalGunBallDevice(false, -1);
+        });
+    }
+    CloseRecordPlay(dev, true);
+    LogPrint(LOG_INFO, "Leave LeftTopWidget::stopPlay() lPlayID=%lld, lRealHandle=%lld",
+             (long long)DevLoad(dev.lPlayID), (long long)DevLoad(dev.lRealHandle));
+    return 0;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Starting and stopping
+
+int LeftTopWidget::playVideo(DevInfo* dev)
+{
+    if (!dev) {
+        LogPrint(LOG_INFO, "LeftTopWidget::playVideo(), pDevInfo == NULL, return -1;");
+        return -1;
+    }
+    GuiAfter after;
+    const int result = WithPlayRecord(*this, dev, [&](DevInfo& record) { return PlayRecord(*this, record, after); });
+    after.Run(*this);
+    return result;
+}
+
+int LeftTopWidget::stopPlay(DevInfo* dev)
+{
+    if (!dev) {
+        LogPrint(LOG_INFO, "LeftTopWidget::stopPlay() pDevinfo = null, return");
+        return -1;
+    }
+    GuiAfter after;
+    const int result = WithPlayRecord(*this, dev, [&](DevInfo& record) {
+        // Another record is the current device's only when it shares its login.
+        const bool current = record.lUserID > 0 &&
+                             (&record == &m_PlayInfo || record.lUserID == CurrentLoginHandle());
+        return StopRecord(*this, record, current, after);
+    });
+    after.Run(*this);
+    return result;
+}
+
+// Ends the play of the record that the stream-test thread replaces; the caller
+// holds the stream-list lock.
+void LeftTopWidget::RetirePlay(DevInfo& previous)
+{
+    if (DevLoad(previous.lPlayID) > 0 || DevLoad(previous.lRealHandle) != 0)
+        CloseRecordPlay(previous, true);
+}
+
+int LeftTopWidget::SwitchChannel(int channel)
+{
+    LogPrint(LOG_INFO, "LeftTopWidget::SwitchChannel() channel=%d", channel);
+    GuiAfter after;
+    int result = 0;
+    const bool current = UpdateCurrentDevice(CurrentLoginHandle(), [&](DevInfo& dev) {
+        CloseRecordPlay(dev, false);
+        m_lCurrentChannel = channel;
+        result = PlayRecord(*this, dev, after);
+    });
+    after.Run(*this);
+    if (!current) {
+        m_lCurrentChannel = channel;
+        result = playVideo(&m_PlayInfo);
+    }
+    if (result == 0 && !m_bManalAutoTesting.load()) {
+        PostToMainWindow(WM_MANUAL_ITEM_ENABLE, EnumClass::MANUAL_SWITCH_CHANNEL, 0);
+        ChannelSwitchDoneLater();
+    }
+    return result;
+}
+
+void LeftTopWidget::SwitchToSecondChannel()
+{
+    const DevTypeInfo type = CurrentDevType();
+    GuiAfter after;
+    if (!UpdateCurrentDevice(CurrentLoginHandle(), [&](DevInfo& dev) { ChooseSecondChannel(*this, &dev, type, after); }))
+        ChooseSecondChannel(*this, nullptr, type, after);
+    after.Run(*this);
+}
+
+// ---------------------------------------------------------------------------
+// Library callbacks
+
+int LeftTopWidget::RealDataCallBackFunc(int64_t realHandle, int dataType, const char* buffer, int size,
+                                        const FC_PacketInfo* packet)
+{
+    auto* dev = packet ? static_cast<DevInfo*>(packet->pUser) : nullptr;
+    if (!dev) {
+        LogPrint(LOG_INFO, "LeftTopWidget::RealDataCallBackFunc(), pDevInfo is null, return");
+        return -1;
+    }
+    if (!IsRecordStream(*dev, realHandle)) {
+        LogPrint(LOG_INFO, "LeftTopWidget::RealDataCallBackFunc(), lRealHandle is not match, lRealHandle=%lld, pDevInfo->lRealHandle=%lld",
+                 (long long)realHandle, (long long)DevLoad(dev->lRealHandle));
+        return -2;
+    }
+    if (!buffer) {
+        LogPrint(LOG_INFO, "LeftTopWidget::RealDataCallBackFunc(), pBuffer is null, lRealHandle=%lld, IP=%.256s",
+                 (long long)realHandle, dev->ipcEntry.szIP);
+        return -3;
+    }
+    if (dataType == FC_STREAM_VIDEO)
+        DevAdd(dev->lFrameCount, int64_t(1));
+    std::lock_guard<std::mutex> guard(PortLock());
+    const int port = int(DevLoad(dev->lPlayID));
+    if (port <= 0)
+        return 0;   // torn down, or no port could be had
+    switch (dataType) {
+    case FC_STREAM_HEADER:
+        if (size < FC_MEDIA_HEADER_SIZE) {
+            LogPrint(LOG_MAJOR, "LeftTopWidget::RealDataCallBackFunc() media header of %d bytes ignored (need %d), IP=%.256s",
+                     size, FC_MEDIA_HEADER_SIZE, dev->ipcEntry.szIP);
+            break;
+        }
+        OpenPortFromHeader(*dev, port, buffer);
+        break;
+    case FC_STREAM_VIDEO:
+        LivePlayPath::InputVideo(port, buffer, size, *packet);
+        break;
+    case FC_STREAM_AUDIO:
+        LivePlayPath::InputAudio(port, buffer, size, *packet);
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+int LeftTopWidget::DecDataCallBackFunc(int port, const PC_FrameInfo* frame, void* user)
+{
+    auto* dev = static_cast<DevInfo*>(user);
+    if (!dev || !frame) {
+        LogPrint(LOG_INFO, "LeftTopWidget::DecDataCallBackFunc(), param is error, pDevInfo=%p, pFrameInfo=%p",
+                 static_cast<void*>(dev), static_cast<const void*>(frame));
+        return -1;
+    }
+    const int64_t playId = DevLoad(dev->lPlayID);
+    if (port != playId) {
+        LogPrint(LOG_INFO, "LeftTopWidget::DecDataCallBackFunc(), nPort is not match, nPort=%d, pDevInfo->lPlayID=%lld",
+                 port, (long long)playId);
+        return -2;
+    }
+    if (frame->nType == PC_FRAME_AUDIO) {
+        DeviceEventBridge::PlayAudioFrame(frame);
+        return 0;
+    }
+    if (VideoForm* pane = dev->widget)
+        pane->InputFrame(frame, LivePlayPath::ChooseLayout(*frame));
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Player status (GUI thread)
+
+void LeftTopWidget::onPcStatusEvent(PlayerStatusInfo* info)
+{
+    if (!info || !info->pDevice)
+        return;
+    QString text;
+    switch (info->nEvent) {
+    case EVENT_PLAYER_VIDEO_DECODE_THREAD_ABNORMAL:
+        LogPrint(LOG_INFO, "onPcStatusEvent() EVENT_PLAYER_VIDEO_DECODE_THREAD_ABNORMAL, recover software decode");
+        text = tr("The performance of the current graphics card may be too low, hardware acceleration has been disabled, please restart the test");
+        break;
+    case EVENT_HW_DECODE_PIX_FMT_NEGOTIATE_FAILED:
+        LogPrint(LOG_INFO, "onPcStatusEvent() EVENT_HW_DECODE_PIX_FMT_NEGOTIATE_FAILED, recover software decode");
+        text = tr("Hardware decode pixmap format negotiation failed, recover software decode");
+        break;
+    default:
+        return;
+    }
+    if (m_pHintBox) {
+        m_pHintBox->setWindowTitle(tr("Hint"));
+        m_pHintBox->setText(text);
+        m_pHintBox->show();
+    }
+    if (m_host)
+        m_host->SetHardwareDecode(0);
+}
 
 void LeftTopWidget::RequestDevSN()
 {
     const int64_t login = CurrentLoginHandle();
     const int ret = SendDevCommand(login, CMD_GET_IPC_SERIALNUMBER, CommandBody::None());
     LogPrint(LOG_INFO, "LeftTopWidget::RequestDevSN() lUserID=%lld, ret=%d", (long long)login, ret);
-}
-
-int LeftTopWidget::RealDataCallBackFunc(int64_t, int, const char*, int, const FC_PacketInfo*)
-{
-    return -1;
-}
-
-int LeftTopWidget::DecDataCallBackFunc(int, const PC_FrameInfo*, void*)
-{
-    return -1;
-}
-
-int LeftTopWidget::playVideo(DevInfo* dev)
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::playVideo() not built yet");
-    return dev ? 0 : -1;
-}
-
-int LeftTopWidget::stopPlay(DevInfo* dev)
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::stopPlay() not built yet");
-    return dev ? 0 : -1;
-}
-
-void LeftTopWidget::SwitchChannel(int)
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::SwitchChannel() not built yet");
-}
-
-void LeftTopWidget::onPcStatusEvent(PlayerStatusInfo*)
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::onPcStatusEvent() not built yet");
-}
-
-int LeftTopWidget::dealStartAduioOk(AuxResponseInfo* info, AuxJobRun&)
-{
-    LogPrint(LOG_DEBUG0, "LeftTopWidget::dealStartAduioOk() not built yet");
-    return info ? 0 : -1;
 }

@@ -240,7 +240,11 @@ QVector<SimTalkFrame> SimLan::TalkFrameLogOf(const QString& serial) const
 {
     std::lock_guard<std::mutex> guard(m_lock);
     auto it = m_cameras.find(serial);
-    return it == m_cameras.end() ? QVector<SimTalkFrame>() : it->second->TalkFrameLog();
+    if (it == m_cameras.end())
+        return QVector<SimTalkFrame>();
+    // A copy of its own: a shared one is read outside the lock while the camera appends.
+    const QVector<SimTalkFrame>& log = it->second->TalkFrameLog();
+    return QVector<SimTalkFrame>(log.begin(), log.end());
 }
 
 QVector<QByteArray> SimLan::PtzOf(const QString& serial) const
