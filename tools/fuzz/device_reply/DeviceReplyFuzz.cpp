@@ -14,6 +14,7 @@
 #include "FuncLibTypes.h"
 #include "ItemJudges.h"
 #include "LeftTopWidget.h"
+#include "TalkAudioParams.h"
 
 #include <cstring>
 #include <iterator>
@@ -132,10 +133,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             memcpy(info->pResponse, text.c_str(), text.size() + 1);
         }
     }
-    if (reply)
+    if (reply) {
         w.onAuxResponse(info);
-    else
+    } else {
+        if (info->lStateCode == EVENT_STARTAUDIOOK) {
+            TalkAudioParams params;
+            TalkAudioParams::Parse(info->pResponse, &params);
+        }
         w.onStatusEvent(info);
+    }
     FreeAuxResponseInfo(info);
     ControllerHarness::Settle();
     JudgeStored(w);
