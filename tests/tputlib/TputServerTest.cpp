@@ -387,16 +387,24 @@ TEST_F(TputServer, SlowReporterLosesNoByte)
 
 namespace {
 
+// Starts the library's UDP server on a free port and waits until it runs; its
+// port, or 0 when it does not run.
+uint16_t StartUdpServer(TputResultCollector& collector)
+{
+    setenv("TPUT_UDP", "1", 1);
+    const uint16_t port = TputFreePort();
+    tputlib_start_server(1, port, &TputResultCollector::Callback, &collector);
+    unsetenv("TPUT_UDP");
+    return TputWaitUntil([] { return tputlib_running(); }, 10s) ? port : 0;
+}
+
 // UDP is never chosen by the station but the library serves it: the library's
 // own UDP client against its UDP server, both on loopback.
 TEST_F(TputServer, UdpTestIsPrintedAndAnswered)
 {
-    setenv("TPUT_UDP", "1", 1);
-    const uint16_t port = TputFreePort();
     ::testing::internal::CaptureStdout();
-    tputlib_start_server(1, port, &TputResultCollector::Callback, &collector);
-    unsetenv("TPUT_UDP");
-    ASSERT_TRUE(TputWaitUntil([] { return tputlib_running(); }, 10s));
+    const uint16_t port = StartUdpServer(collector);
+    ASSERT_NE(port, 0);
 
     TputSettings* client = new TputSettings;
     tputlib_settings_init(client);
@@ -437,14 +445,11 @@ TEST_F(TputServer, UdpTestIsPrintedAndAnswered)
 // statistics nor stop the server from answering the final datagram.
 TEST_F(TputServer, UdpExtremeDatagramIdsAreAnswered)
 {
-    setenv("TPUT_UDP", "1", 1);
     ::testing::internal::CaptureStdout();
-    const uint16_t port = TputFreePort();
-    tputlib_start_server(1, port, &TputResultCollector::Callback, &collector);
-    unsetenv("TPUT_UDP");
     // Datagrams sent before the socket is bound are lost, and the batch the
     // server then sees may start after the out-of-order one.
-    ASSERT_TRUE(TputWaitUntil([] { return tputlib_running(); }, 10s));
+    const uint16_t port = StartUdpServer(collector);
+    ASSERT_NE(port, 0);
 
     const int fd = TputConnect(port, SOCK_DGRAM);
     ASSERT_GE(fd, 0);
@@ -474,12 +479,9 @@ TEST_F(TputServer, UdpExtremeDatagramIdsAreAnswered)
 // (a camera testing again) gets the answer of its own run, not the old one.
 TEST_F(TputServer, UdpNewRunFromAFinishedPeersPortIsServed)
 {
-    setenv("TPUT_UDP", "1", 1);
     ::testing::internal::CaptureStdout();
-    const uint16_t port = TputFreePort();
-    tputlib_start_server(1, port, &TputResultCollector::Callback, &collector);
-    unsetenv("TPUT_UDP");
-    ASSERT_TRUE(TputWaitUntil([] { return tputlib_running(); }, 10s));
+    const uint16_t port = StartUdpServer(collector);
+    ASSERT_NE(port, 0);
 
     // One run of `count` datagrams from local port `from` (0: any), until the answer.
     auto run = [&](uint16_t from, int32_t count, uint16_t* used, TputServerStats* stats) {
@@ -548,12 +550,9 @@ class TputUdpExtremes : public TputServer, public ::testing::WithParamInterface<
 TEST_P(TputUdpExtremes, StayInRange)
 {
     const UdpExtremeCase& c = GetParam();
-    setenv("TPUT_UDP", "1", 1);
     TputOutputTap out(1);
-    const uint16_t port = TputFreePort();
-    tputlib_start_server(1, port, &TputResultCollector::Callback, &collector);
-    unsetenv("TPUT_UDP");
-    ASSERT_TRUE(TputWaitUntil([] { return tputlib_running(); }, 10s));
+    const uint16_t port = StartUdpServer(collector);
+    ASSERT_NE(port, 0);
 
     auto datagram = [](int fd, uint32_t id, uint32_t sec) {
         uint8_t bytes[64] = {};

@@ -4,9 +4,12 @@
 #include "ControllerHost.h"
 #include "HostAdapters.h"
 #include "LeftTopWidget.h"
+#include "SdkCallLog.h"
 
 #include <QCoreApplication>
 #include <QWidget>
+
+#include <cstdlib>
 
 namespace {
 
@@ -31,6 +34,19 @@ public:
 
 QuietHost* g_host = nullptr;
 
+// The controller's threads end before the program's static objects do: a job
+// still running at exit (a talk-back closing its channel) would log its SDK
+// call into a log already destroyed.
+void EndController()
+{
+    if (!g_host)
+        return;
+    delete g_host->controller;
+    delete g_host;
+    g_host = nullptr;
+    MainWindowInstance = nullptr;
+}
+
 }  // namespace
 
 LeftTopWidget& ControllerHarness::Controller()
@@ -40,6 +56,10 @@ LeftTopWidget& ControllerHarness::Controller()
         g_host = new QuietHost;
         MainWindowInstance = g_host;
         g_host->controller = new LeftTopWidget(nullptr, g_host);
+        // Registered after the SDK's call log exists, so that it runs before the
+        // log is destroyed.
+        SdkCallLog::Instance();
+        atexit(EndController);
     }
     return *g_host->controller;
 }
