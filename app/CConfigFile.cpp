@@ -29,7 +29,9 @@ CConfigFile* CConfigFile::GetInstance()
 CConfigFile::CConfigFile(const QString& iniPath)
     : m_iniPath(iniPath)
 {
-    OpenSettings();
+    // A file that could crash QSettings stays closed: every read and write then fails.
+    if (IniText::EscapeBinaryValues(m_iniPath, QTextCodec::codecForName("GB2312")))
+        OpenSettings();
     LoadAll(m_info);
 }
 

@@ -1,10 +1,14 @@
 #include "IniText.h"
 
+#include "Log.h"
+
 #include <QFile>
+#include <QSaveFile>
 #include <QSettings>
 #include <QStringList>
 #include <QTextCodec>
 #include <QVariant>
+#include <QVector>
 
 namespace {
 
@@ -15,9 +19,11 @@ struct IniLine {
     int equals = -1;
 };
 
+// What QSettings passes over before a key: a vertical tab or form feed there
+// is part of the key.
 bool IsBlank(char c)
 {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
 bool IsHex(char c)
@@ -167,8 +173,9 @@ void ReadEscape(const QByteArray& d, int* i, int to, QString* out)
         ++*i;   // a continued line
 }
 
-// The items of a value, read as QSettings reads them.
-QStringList ValueItems(const QByteArray& d, int from, int to, QTextCodec* codec)
+// The items of a value, read as QSettings reads them; *starts (when given)
+// receives where each item's first byte lies in d.
+QStringList ValueItems(const QByteArray& d, int from, int to, QTextCodec* codec, QVector<int>* starts = nullptr)
 {
     QStringList items;
     QString item;
@@ -183,6 +190,8 @@ QStringList ValueItems(const QByteArray& d, int from, int to, QTextCodec* codec)
         keep = item.size();
     };
     skipBlanks();
+    if (starts)
+        starts->append(i);
     while (i < to) {
         const char c = d[i];
         if (c == '\\') {
@@ -206,6 +215,8 @@ QStringList ValueItems(const QByteArray& d, int from, int to, QTextCodec* codec)
             quoted = false;
             ++i;
             skipBlanks();
+            if (starts)
+                starts->append(i);
         } else {
             int j = i + 1;
             while (j < to && d[j] != '\\' && d[j] != '"' && d[j] != ',')
@@ -218,6 +229,31 @@ QStringList ValueItems(const QByteArray& d, int from, int to, QTextCodec* codec)
         ChopBlanks(&item, keep);
     items << item;
     return items;
+}
+
+// Type ids of a "@Variant(" payload (numbered as in Qt 4, the stream version
+// QSettings reads it with) whose decoding reads a fixed size or no more than
+// the data holds: numbers, characters, texts, byte arrays, dates and times,
+// and the geometry types. Earlier stations stored floats this way.
+bool BoundedVariantType(quint32 id)
+{
+    return id <= 7 || id == 10 || id == 12 || (id >= 14 && id <= 16) || (id >= 19 && id <= 26)
+        || (id >= 129 && id <= 135);
+}
+
+// Whether QSettings would decode the item as a variant of another type: a
+// container (it believes the element count before it reads a single element),
+// a picture or other GUI type, or one of the program's own types.
+bool UnboundedVariant(const QString& item)
+{
+    if (!item.startsWith(QLatin1String("@Variant(")) || !item.endsWith(QLatin1Char(')')))
+        return false;
+    const QByteArray payload = item.toLatin1().mid(9);
+    if (payload.size() < 4)
+        return false;   // too short for a type: decodes as nothing
+    const auto* b = reinterpret_cast<const uchar*>(payload.constData());
+    const quint32 id = (quint32(b[0]) << 24) | (quint32(b[1]) << 16) | (quint32(b[2]) << 8) | b[3];
+    return !BoundedVariantType(id);
 }
 
 }  // namespace
@@ -244,6 +280,8 @@ bool IniText::RawValue(const QByteArray& ini, const QString& key, QTextCodec* co
         for (QString& item : items) {
             if (item.startsWith(QLatin1String("@@")))
                 item.remove(0, 1);
+            else if (item.startsWith(QLatin1String("@String(")) && item.endsWith(QLatin1Char(')')))
+                item = item.mid(8, item.size() - 9);   // how QSettings writes a text holding a NUL
         }
         *text = items.join(',');
         found = true;   // a later line of the same key wins, as in QSettings
@@ -266,4 +304,45 @@ QString IniText::Read(const QSettings& settings, const QString& key)
     if (!file.open(QIODevice::ReadOnly) || !RawValue(file.readAll(), key, settings.iniCodec(), &text))
         return v.toString();
     return text;
+}
+
+bool IniText::EscapeBinaryValues(QByteArray* ini, QTextCodec* codec)
+{
+    QVector<int> inserts;
+    int pos = 0;
+    IniLine line;
+    while (NextLine(*ini, &pos, &line)) {
+        if (ini->at(line.start) == '[' || line.equals < 0)
+            continue;
+        QVector<int> starts;
+        const QStringList items = ValueItems(*ini, line.equals + 1, line.end, codec, &starts);
+        for (int k = 0; k < items.size() && k < starts.size(); ++k) {
+            if (UnboundedVariant(items[k]))
+                inserts.append(starts[k]);
+        }
+    }
+    for (int k = inserts.size(); k-- > 0;)
+        ini->insert(inserts[k], '@');
+    return !inserts.isEmpty();
+}
+
+bool IniText::EscapeBinaryValues(const QString& path, QTextCodec* codec)
+{
+    QFile file(path);
+    // What can't be read here, QSettings can't read either.
+    if (!file.open(QIODevice::ReadOnly))
+        return true;
+    QByteArray ini = file.readAll();
+    file.close();
+    if (!EscapeBinaryValues(&ini, codec))
+        return true;
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(ini) != ini.size() || !out.commit()) {
+        LogPrint(LOG_MAJOR, "IniText: %s holds values Qt would decode without bound and can't be rewritten; not opened",
+                 qPrintable(path));
+        return false;
+    }
+    LogPrint(LOG_GENERAL, "IniText: %s: values Qt would decode without bound are kept as the texts written there",
+             qPrintable(path));
+    return true;
 }

@@ -21,7 +21,22 @@ public:
 
     // The last value of key ("GROUP/name") in the bytes of an INI file, read as
     // QSettings reads its lines: quotes, escapes and trailing blanks undone, items
-    // of an unquoted list joined by ",", each item's doubled leading "@" made one.
-    // Nothing else is taken for a type. False when the file has no such key.
+    // of an unquoted list joined by ",", each item's doubled leading "@" made one
+    // and "@String(text)" (QSettings' own form of a text holding a NUL) read as
+    // the text. Nothing else is taken for a type. False when the file has no such key.
     static bool RawValue(const QByteArray& ini, const QString& key, QTextCodec* codec, QString* text);
+
+    // While it reads a file, QSettings decodes every value item of the form
+    // "@Variant(...)" (once quotes and escapes are undone) from binary data,
+    // whichever key is asked for. For a list or map it believes the element
+    // count before it reads an element: crafted data makes it allocate without
+    // bound, and the std::bad_alloc ends the program. Call this before a file is
+    // opened: it puts a "@" before every such item whose type is not one that
+    // decodes within its data (numbers, texts, dates, geometry), so that Qt reads
+    // the text written there. True when the file can't be read (QSettings
+    // can't either), needs nothing or was rewritten; false (logged) when it
+    // needs rewriting and can't be.
+    static bool EscapeBinaryValues(const QString& path, QTextCodec* codec);
+    // The same on a file's bytes; true when they changed.
+    static bool EscapeBinaryValues(QByteArray* ini, QTextCodec* codec);
 };

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QTextCodec>
 #include <QSettings>
 
 #include <algorithm>
@@ -103,6 +104,9 @@ void LabelPrintConfig::SetDefaults()
 void LabelPrintConfig::OpenSettings()
 {
     m_settings.reset();  // writes what the previous object still held
+    // A file that could crash QSettings stays closed: loads and saves then fail.
+    if (!IniText::EscapeBinaryValues(CurrentPrintConfigPath, QTextCodec::codecForName("GB2312")))
+        return;
     m_settings = std::make_unique<QSettings>(CurrentPrintConfigPath, QSettings::IniFormat);
     m_settings->setIniCodec("GB2312");
 }

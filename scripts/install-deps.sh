@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the station, its tests and its tools use.
+# Installs every Debian package the station, its tests and its tools use, and
+# the packages named as arguments (a tool's own, such as the fuzz build's clang).
 # Safe to run again: it only installs what is missing.
 set -euo pipefail
 
@@ -13,6 +14,7 @@ PACKAGES=(
   xvfb xauth xdotool libgl1-mesa-dri libglx-mesa0 libgl-dev
   fonts-wqy-zenhei fonts-dejavu-core
 )
+PACKAGES+=("$@")
 
 missing=()
 for p in "${PACKAGES[@]}"; do

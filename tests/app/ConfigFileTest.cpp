@@ -559,6 +559,20 @@ TEST(ConfigFile, ValuesBeginningWithAtReadAsWrittenAndSurviveASave)
     EXPECT_EQ(Dump(again), Dump(loaded));
 }
 
+TEST(ConfigFile, AValueQtWouldDecodeAsAHugeListLoadsAsItsText)
+{
+    // Read by QSettings alone, the list count 0x10000000 makes it allocate
+    // gigabytes and end the program with std::bad_alloc, whichever key is read.
+    TempAppDir dir("[CONFIG]\r\nSSID=@Variant(\\0\\0\\0\\t\\x10\\0\\0\\0)\r\nPassword=kept\r\n");
+    CConfigFile store(dir.configPath());
+    ASSERT_TRUE(store.IsOpen());
+    ConfigInfo loaded;
+    store.GetConfigInfo(loaded);
+    EXPECT_EQ(loaded.m_SystemConfig.SSID, QString::fromLatin1("@Variant(\0\0\0\t\x10\0\0\0)", 18));
+    EXPECT_EQ(loaded.m_SystemConfig.Password, "kept");
+    EXPECT_TRUE(dir.readFile("config.ini").contains("SSID=@@Variant("));
+}
+
 TEST(ConfigFile, TheProcessStoreIsOneInstance)
 {
     TempAppDir dir;

@@ -3,6 +3,10 @@
 
 #include "TempAppDir.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTextCodec>
 
@@ -80,6 +84,9 @@ TEST(IniText, RawValueFindsTheKeyLikeQSettings)
         {"missing key", "[G]\nj=1\n", "G/k", nullptr},
         {"key of another group", "[H]\nk=1\n", "G/k", nullptr},
         {"no equals sign", "[G]\nk\n", "G/k", nullptr},
+        {"vertical tab before a key is part of it", "[G]\nk=1\n\vk=2\n", "G/k", "1"},
+        {"form feed before a key is part of it", "[G]\nk=1\n\fk=2\n", "G/k", "1"},
+        {"tab before a key is not", "[G]\nk=1\n\tk=2\n", "G/k", "2"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -115,4 +122,89 @@ TEST(IniText, ReadGivesTypedLookingValuesAsWritten)
         EXPECT_EQ(IniText::Read(s, "G/k"), QString::fromUtf8(c.text));
         EXPECT_EQ(IniText::Read(s, "G/missing"), QString());
     }
+}
+
+TEST(IniText, AListItemHoldingANulReadsTheSameAfterQSettingsRewritesTheFile)
+{
+    // QSettings writes such an item back as "@String(...)", which it then
+    // takes for a typed value: the list is read from the file's text.
+    TempAppDir dir;
+    dir.writeFile("list.ini", "[G]\nk=a\\0b, c\n");
+    const QString written = QString("a") + QChar(0) + "b,c";
+    {
+        QSettings s(dir.file("list.ini"), QSettings::IniFormat);
+        EXPECT_EQ(IniText::Read(s, "G/k"), written);
+        s.setValue("G/other", 1);
+    }
+    ASSERT_TRUE(dir.readFile("list.ini").contains("k=@String(a\\0\\x62), c"));
+    QFile::copy(dir.file("list.ini"), dir.file("fresh.ini"));   // Qt keeps what it parsed by name
+    const QSettings fresh(dir.file("fresh.ini"), QSettings::IniFormat);
+    EXPECT_EQ(IniText::Read(fresh, "G/k"), written);
+}
+
+// QSettings decodes "@Variant(...)" items from binary data as it reads the
+// file; a "@" put before one whose type could make it allocate without bound
+// makes it read the text written there instead.
+TEST(IniText, VariantItemsOfUnboundedTypesGetAnAtBeforeThem)
+{
+    const struct {
+        const char* name;
+        QByteArray line;
+        QByteArray escaped;   // empty: left as it is
+    } cases[] = {
+        {"not a stream", "k=@Variant(abc)", "k=@@Variant(abc)"},
+        {"a list", "k=@Variant(\\0\\0\\0\\t\\0\\0\\0\\0)", "k=@@Variant(\\0\\0\\0\\t\\0\\0\\0\\0)"},
+        {"quoted", "k=\"@Variant(abc)\"", "k=@\"@Variant(abc)\""},
+        {"escaped at sign", "k=\\x40Variant(abc)", "k=@\\x40Variant(abc)"},
+        {"items of a list", "k=a,  @Variant(abc) ,@Variant(xyz)", "k=a,  @@Variant(abc) ,@@Variant(xyz)"},
+        {"blanks before", "k =   @Variant(abc)", "k =   @@Variant(abc)"},
+        {"a float, as earlier stations wrote", "k=@Variant(\\0\\0\\0\\x87\\x42\\xb4\\0\\0)", ""},
+        {"an int", "k=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\x5)", ""},
+        {"too short for a type", "k=@Variant(\\0)", ""},
+        {"no closing parenthesis", "k=@Variant(abc", ""},
+        {"already doubled", "k=@@Variant(abc)", ""},
+        {"inside a text", "k=x@Variant(abc)", ""},
+        {"comma inside quotes", "k=\"a,@Variant(abc)\"", ""},
+        {"other typed value", "k=@Rect(1 2 3 4)", ""},
+        {"key", "@Variant(abc)=v", ""},
+        {"comment", ";k=@Variant(abc)", ""},
+    };
+    TempAppDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray ini = "[G]\n" + c.line + "\n[H]\nk=@Variant(wxyz)\n";
+        const QByteArray expected = "[G]\n" + (c.escaped.isEmpty() ? c.line : c.escaped) + "\n[H]\nk=@@Variant(wxyz)\n";
+        QByteArray bytes = ini;
+        EXPECT_TRUE(IniText::EscapeBinaryValues(&bytes, Gb2312()));
+        EXPECT_EQ(bytes, expected);
+        EXPECT_FALSE(IniText::EscapeBinaryValues(&bytes, Gb2312())) << "a second pass changes nothing";
+
+        // The same text before and after (the payloads here decode harmlessly). Qt
+        // keeps what it parsed by file name: each case has names of its own.
+        const QString before = QString("before-%1.ini").arg(&c - cases);
+        const QString after = QString("after-%1.ini").arg(&c - cases);
+        dir.writeFile(before, ini);
+        dir.writeFile(after, bytes);
+        const QSettings original(dir.file(before), QSettings::IniFormat);
+        const QSettings escaped(dir.file(after), QSettings::IniFormat);
+        EXPECT_EQ(IniText::Read(escaped, "G/k"), IniText::Read(original, "G/k"));
+        EXPECT_EQ(IniText::Read(escaped, "H/k"), "@Variant(wxyz)");
+    }
+}
+
+TEST(IniText, AFileIsRewrittenOnlyWhenItHoldsSuchItems)
+{
+    TempAppDir dir;
+    EXPECT_TRUE(IniText::EscapeBinaryValues(dir.file("missing.ini"), Gb2312()));
+    EXPECT_FALSE(QFile::exists(dir.file("missing.ini")));
+
+    dir.writeFile("plain.ini", "[G]\nk=@home\nf=@Variant(\\0\\0\\0\\x87\\x42\\xb4\\0\\0)\n");
+    const QDateTime written = QFileInfo(dir.file("plain.ini")).lastModified();
+    EXPECT_TRUE(IniText::EscapeBinaryValues(dir.file("plain.ini"), Gb2312()));
+    EXPECT_EQ(dir.readFile("plain.ini"), "[G]\nk=@home\nf=@Variant(\\0\\0\\0\\x87\\x42\\xb4\\0\\0)\n");
+    EXPECT_EQ(QFileInfo(dir.file("plain.ini")).lastModified(), written);
+
+    dir.writeFile("list.ini", "[G]\r\nk=@Variant(\\0\\0\\0\\t\\x10\\0\\0\\0)\r\n");
+    EXPECT_TRUE(IniText::EscapeBinaryValues(dir.file("list.ini"), Gb2312()));
+    EXPECT_EQ(dir.readFile("list.ini"), "[G]\r\nk=@@Variant(\\0\\0\\0\\t\\x10\\0\\0\\0)\r\n");
 }

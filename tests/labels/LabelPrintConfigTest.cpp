@@ -318,6 +318,17 @@ TEST_F(TemplateFileTest, LineTextsBeginningWithAtLoadAsWrittenAndSurviveASave)
     EXPECT_EQ(m_store.Template().labels, written);
 }
 
+TEST_F(TemplateFileTest, AFieldQtWouldDecodeAsAHugeListLoadsAsItsText)
+{
+    // Read by QSettings alone, the list count 0x10000000 ends the program with std::bad_alloc.
+    WriteTemplate("[SN_INDENTIFY]\nbShowMac=true\n[LABELS]\niSize=1\n"
+                  "0=0,1,2,3,4,5,@Variant(\\0\\0\\0\\t\\x10\\0\\0\\0),,7\n");
+    PrintTemplate t;
+    ASSERT_TRUE(m_store.Load(t));
+    EXPECT_EQ(t.labels, QStringList{"0,1,2,3,4,5," + QString::fromLatin1("@Variant(\0\0\0\t\x10\0\0\0)", 18) + ",,7"});
+    EXPECT_TRUE(ReadTemplate().contains(",@@Variant("));
+}
+
 TEST_F(TemplateFileTest, CurrentFormatSkipsShortLinesAndReadsUnquotedOnes)
 {
     WriteTemplate("[SN_INDENTIFY]\nbShowMac=true\n[LABELS]\niSize=4\n"

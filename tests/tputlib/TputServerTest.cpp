@@ -387,16 +387,24 @@ TEST_F(TputServer, SlowReporterLosesNoByte)
 
 namespace {
 
+// Starts the library's UDP server on a free port and waits until it runs; its
+// port, or 0 when it does not run.
+uint16_t StartUdpServer(TputResultCollector& collector)
+{
+    setenv("TPUT_UDP", "1", 1);
+    const uint16_t port = TputFreePort();
+    tputlib_start_server(1, port, &TputResultCollector::Callback, &collector);
+    unsetenv("TPUT_UDP");
+    return TputWaitUntil([] { return tputlib_running(); }, 10s) ? port : 0;
+}
+
 // UDP is never chosen by the station but the library serves it: the library's
 // own UDP client against its UDP server, both on loopback.
 TEST_F(TputServer, UdpTestIsPrintedAndAnswered)
 {
-    setenv("TPUT_UDP", "1", 1);
-    const uint16_t port = TputFreePort();
     ::testing::internal::CaptureStdout();
-    tputlib_start_server(1, port, &TputResultCollector::Callback, &collector);
-    unsetenv("TPUT_UDP");
-    ASSERT_TRUE(TputWaitUntil([] { return tputlib_running(); }, 10s));
+    const uint16_t port = StartUdpServer(collector);
+    ASSERT_NE(port, 0);
 
     TputSettings* client = new TputSettings;
     tputlib_settings_init(client);
@@ -437,14 +445,11 @@ TEST_F(TputServer, UdpTestIsPrintedAndAnswered)
 // statistics nor stop the server from answering the final datagram.
 TEST_F(TputServer, UdpExtremeDatagramIdsAreAnswered)
 {
-    setenv("TPUT_UDP", "1", 1);
     ::testing::internal::CaptureStdout();
-    const uint16_t port = TputFreePort();
-    tputlib_start_server(1, port, &TputResultCollector::Callback, &collector);
-    unsetenv("TPUT_UDP");
     // Datagrams sent before the socket is bound are lost, and the batch the
     // server then sees may start after the out-of-order one.
-    ASSERT_TRUE(TputWaitUntil([] { return tputlib_running(); }, 10s));
+    const uint16_t port = StartUdpServer(collector);
+    ASSERT_NE(port, 0);
 
     const int fd = TputConnect(port, SOCK_DGRAM);
     ASSERT_GE(fd, 0);
@@ -470,6 +475,60 @@ TEST_F(TputServer, UdpExtremeDatagramIdsAreAnswered)
     EXPECT_GE(stats.outOfOrder, 1);
 }
 
+// A peer that starts a new run from the port of a run that ended moments ago
+// (a camera testing again) gets the answer of its own run, not the old one.
+TEST_F(TputServer, UdpNewRunFromAFinishedPeersPortIsServed)
+{
+    ::testing::internal::CaptureStdout();
+    const uint16_t port = StartUdpServer(collector);
+    ASSERT_NE(port, 0);
+
+    // One run of `count` datagrams from local port `from` (0: any), until the answer.
+    auto run = [&](uint16_t from, int32_t count, uint16_t* used, TputServerStats* stats) {
+        const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+        const int on = 1;
+        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        local.sin_port = htons(from);
+        sockaddr_in server = local;
+        server.sin_port = htons(port);
+        socklen_t length = sizeof local;
+        bool answered = false;
+        if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0
+            && connect(fd, reinterpret_cast<sockaddr*>(&server), sizeof server) == 0
+            && getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) == 0) {
+            *used = ntohs(local.sin_port);
+            uint8_t datagram[64] = {};
+            for (int32_t id = 0; id < count; ++id) {
+                tputlib_datagram_write(datagram, TputDatagramHeader{id, 0, 0});
+                send(fd, datagram, sizeof datagram, 0);
+            }
+            tputlib_datagram_write(datagram, TputDatagramHeader{-count, 0, 0});
+            uint8_t answer[128];
+            for (int attempt = 0; attempt < 50 && !answered; ++attempt) {
+                send(fd, datagram, sizeof datagram, 0);
+                pollfd p{fd, POLLIN, 0};
+                answered = poll(&p, 1, 200) == 1 && recv(fd, answer, sizeof answer, 0) == ssize_t(kTputAckSize);
+                if (answered)
+                    *stats = tputlib_stats_read(answer + kTputDatagramHeaderSize);
+            }
+        }
+        close(fd);
+        return answered;
+    };
+    uint16_t peerPort = 0;
+    TputServerStats first{};
+    TputServerStats second{};
+    ASSERT_TRUE(run(0, 3, &peerPort, &first));
+    EXPECT_TRUE(run(peerPort, 7, &peerPort, &second)) << "the second run was answered";
+    tputlib_cleanup();
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(first.datagrams, 3);
+    EXPECT_EQ(second.datagrams, 7) << "the answer counts the second run's own datagrams";
+}
+
 // Datagram ids and send times are whatever a peer sends. Two source ports of
 // one host sending the highest id make the group's sums overflow an int; send
 // times jumping between the ends of the 32-bit range make the jitter larger
@@ -491,12 +550,9 @@ class TputUdpExtremes : public TputServer, public ::testing::WithParamInterface<
 TEST_P(TputUdpExtremes, StayInRange)
 {
     const UdpExtremeCase& c = GetParam();
-    setenv("TPUT_UDP", "1", 1);
     TputOutputTap out(1);
-    const uint16_t port = TputFreePort();
-    tputlib_start_server(1, port, &TputResultCollector::Callback, &collector);
-    unsetenv("TPUT_UDP");
-    ASSERT_TRUE(TputWaitUntil([] { return tputlib_running(); }, 10s));
+    const uint16_t port = StartUdpServer(collector);
+    ASSERT_NE(port, 0);
 
     auto datagram = [](int fd, uint32_t id, uint32_t sec) {
         uint8_t bytes[64] = {};

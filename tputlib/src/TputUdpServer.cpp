@@ -149,9 +149,14 @@ void tputlib_udp_single_server(TputSettings* listener)
         const TputDatagramHeader header = tputlib_datagram_read(buffer.data());
         PeerSlot* slot = FindSlot(slots, from);
         if (slot && slot->finished) {
-            if (header.id < 0)
+            if (header.id < 0) {
                 Answer(listener->sock, *slot); // our answer was lost: send it again
-            continue;
+                continue;
+            }
+            // Data from a finished peer's port is a new run (a peer testing
+            // again): it gets its own record and answer, not the old one's.
+            slots.remove_if([slot](const PeerSlot& s) { return &s == slot; });
+            slot = nullptr;
         }
         if (!slot) {
             if (header.id < 0)

@@ -1,0 +1,170 @@
+// The throughput library's TCP server on loopback: a connection sends the
+// input (a client header, then data) and ends; the server reads the header,
+// runs the test back it asks for and reports. Each input waits until every
+// thread it set off has ended, so a hang or a thread left behind shows up.
+//
+// Input: a control byte, then the bytes the connection sends. Control bit 0:
+// end with a reset instead of a close; bit 1: half-close and wait for the
+// server's close; bit 2 (with bit 3: a cleanup): stop the server while the
+// run back may still be going, then start it again.
+//
+// A test back connects to the peer's address and the port in the header: the
+// driver points every port the server would accept at a sink of its own and
+// keeps runs short, so no other program on this machine gets its traffic.
+#include "FuzzEnv.h"
+#include "FuzzInput.h"
+#include "TputFuzzServer.h"
+
+#include "TputClientHeader.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <atomic>
+#include <netinet/in.h>
+#include <poll.h>
+#include <string>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int32_t kLongestBackHundredths = 20;   // time-limited runs back: 0.2 s
+constexpr int32_t kLargestBackBytes = 256 * 1024;
+
+// Accepts the runs back and reads them to their end.
+class BackSink {
+public:
+    bool Start()
+    {
+        m_listen = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof addr;
+        if (bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(m_listen, 64) != 0
+            || getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &length) != 0)
+            return false;
+        m_port = ntohs(addr.sin_port);
+        std::thread([this] { Loop(); }).detach();
+        return true;
+    }
+    uint16_t Port() const { return m_port; }
+
+private:
+    void Loop()
+    {
+        std::vector<pollfd> fds{{m_listen, POLLIN, 0}};
+        std::vector<char> buffer(65536);
+        for (;;) {
+            if (poll(fds.data(), fds.size(), -1) < 0)
+                continue;
+            for (size_t i = fds.size(); i-- > 1;) {
+                if (fds[i].revents && recv(fds[i].fd, buffer.data(), buffer.size(), 0) <= 0) {
+                    close(fds[i].fd);
+                    fds.erase(fds.begin() + long(i));
+                }
+            }
+            if (fds[0].revents & POLLIN) {
+                const int fd = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+                if (fd >= 0)
+                    fds.push_back({fd, POLLIN, 0});
+            }
+        }
+    }
+
+    int m_listen = -1;
+    uint16_t m_port = 0;
+};
+
+BackSink g_sink;
+
+// Keeps a header's run back on the sink and short; values the server refuses stay as they are.
+void Tame(std::string& bytes)
+{
+    if (bytes.size() < kTputHeaderSize)
+        return;
+    uint8_t* h = reinterpret_cast<uint8_t*>(&bytes[0]);
+    TputClientHeader header;
+    tputlib_header_from_wire(h, &header);
+    if (header.port > 0 && header.port <= 65535)
+        header.port = g_sink.Port();
+    if (header.amount < 0 && header.amount < -kLongestBackHundredths)
+        header.amount = -kLongestBackHundredths;
+    else if (header.amount > kLargestBackBytes)
+        header.amount = kLargestBackBytes;
+    tputlib_header_to_wire(header, h);
+}
+
+void SendAll(int fd, const std::string& bytes)
+{
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        sent += size_t(n);
+    }
+}
+
+void WaitForClose(int fd)
+{
+    char buffer[4096];
+    pollfd p{fd, POLLIN, 0};
+    for (;;) {
+        const int ready = poll(&p, 1, 15000);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        const ssize_t n = ready > 0 ? recv(fd, buffer, sizeof buffer, 0) : 0;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    FuzzEnv::Init(argc, argv, FuzzEnv::AppKind::Core);
+    if (!g_sink.Start() || !TputFuzzServer::Start(false))
+        FuzzEnv::Fail("the throughput server does not listen");
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    FuzzInput in(data, size);
+    const uint8_t control = in.Byte();
+    std::string bytes = in.Rest();
+    Tame(bytes);
+
+    const uint64_t finals = TputFuzzServer::Finals();
+    const int fd = TputFuzzServer::Connect(SOCK_STREAM);
+    if (fd < 0)
+        FuzzEnv::Fail("can't connect to the throughput server: %s", strerror(errno));
+    SendAll(fd, bytes);
+    if (control & 1) {
+        const linger reset{1, 0};
+        setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    } else if (control & 2) {
+        shutdown(fd, SHUT_WR);
+        WaitForClose(fd);
+    }
+    close(fd);
+    if (control & 4) {
+        if (!TputFuzzServer::Restart(control & 8))
+            FuzzEnv::Fail("the throughput server does not listen after a restart");
+    } else if (!TputFuzzServer::WaitFinals(finals + 1, 20)) {
+        // Until then the connection may not even have been accepted.
+        FuzzEnv::Fail("no final report 20 s after the connection ended");
+    }
+    if (!TputFuzzServer::WaitIdle(20))
+        FuzzEnv::Fail("threads of the throughput library still run 20 s after the connection ended");
+    return 0;
+}
