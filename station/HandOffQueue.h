@@ -39,7 +39,9 @@ public:
     // Any thread: queues job for the GUI thread and returns. False once closed.
     bool Post(std::function<void()> job);
 
-    // GUI thread: runs every pending job.
+    // GUI thread: runs the oldest pending job; false when there was none.
+    bool RunOne();
+    // GUI thread: runs every pending job, also those queued while it runs.
     void RunPending();
     // GUI thread: runs pending jobs until done() is true; done is checked after
     // every Wake and every job. Returns false when deadlineMs (> 0, real time)
@@ -62,7 +64,6 @@ private:
         bool done = false;
     };
     bool Enqueue(const std::shared_ptr<Job>& job);
-    bool RunOne();
 
     const std::thread::id m_guiThread;
     std::unique_ptr<GuiWakeup> m_waker;      // lives on the GUI thread
