@@ -59,7 +59,7 @@ QByteArray ReadAll(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// The child's wall clock, as a UTC-spec value for plain comparisons.
+// The child's wall clock, in UTC for plain comparisons.
 QDateTime ChildNow()
 {
     return QDateTime::currentDateTimeUtc().addSecs(kChildUtcOffsetSeconds);
