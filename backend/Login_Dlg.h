@@ -1,5 +1,7 @@
 #pragma once
 
+#include "AppGlobals.h"
+
 #include <QByteArray>
 #include <QDialog>
 #include <QString>
@@ -25,7 +27,7 @@ constexpr char AFTER_SALES_BACKEND_HOST_STANDBY[] = "aftersales-standby.tolvane.
 class Login_Dlg : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int HEARTBEAT_INTERVAL_MS = 1200000;
+    static constexpr int HEARTBEAT_INTERVAL_MS = ::HEARTBEAT_INTERVAL_MS;
     static constexpr const char* TOOL_VERSION = "V1.0.6.4";
 
     // owner receives `login` and is closed by Cancel; may be null. store: the

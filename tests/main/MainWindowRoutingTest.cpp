@@ -47,22 +47,23 @@ char* Text(const char* text)
     return copy;
 }
 
-qint64 StatusRecord()
+qint64 AuxRecord(int64_t stateCode, const char* response)
 {
     auto* info = new AuxResponseInfo;
     info->lLoginID = 77;
-    info->lStateCode = 1;
-    info->pResponse = Text("status data");
+    info->lStateCode = stateCode;
+    info->pResponse = Text(response);
     return Word(info);
+}
+
+qint64 StatusRecord()
+{
+    return AuxRecord(1, "status data");
 }
 
 qint64 ReplyRecord()
 {
-    auto* info = new AuxResponseInfo;
-    info->lLoginID = 77;
-    info->lStateCode = 1002;
-    info->pResponse = Text("<RESPONSE_PARAM Ret=\"0\" />");
-    return Word(info);
+    return AuxRecord(1002, "<RESPONSE_PARAM Ret=\"0\" />");
 }
 
 qint64 PlayerRecord()

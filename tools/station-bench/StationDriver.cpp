@@ -194,13 +194,32 @@ bool StationDriver::Click(const QString& window, QPoint at)
 
 bool StationDriver::PickOrder(int row, int timeoutMs)
 {
-    const QString dialog = WaitWindow(kOrderTitle, timeoutMs);
-    if (dialog.isEmpty())
-        return false;
     static const OrderDialogPoints points = MeasureOrderDialog();
     if (points.rowHeight <= 0)
         return false;
-    return Click(dialog, points.row0 + QPoint(0, row * points.rowHeight)) && Click(dialog, points.nextStep);
+    QElapsedTimer t;
+    t.start();
+    // On a busy machine a click can reach the dialog before it takes input; the
+    // row is then not selected and "Next Step" asks for one in a box. Such a
+    // box is closed and the pick made again until the dialog goes.
+    for (;;) {
+        const int left = timeoutMs - int(t.elapsed());
+        const QString dialog = left > 0 ? WaitWindow(kOrderTitle, left) : QString();
+        if (dialog.isEmpty())
+            return false;
+        if (!Click(dialog, points.row0 + QPoint(0, row * points.rowHeight)) || !Click(dialog, points.nextStep))
+            return false;
+        QStringList boxes;
+        WaitUntil([&] {
+            boxes = Windows(kErrorTitle);
+            return !boxes.isEmpty() || Windows(kOrderTitle).isEmpty();
+        }, qMax(0, timeoutMs - int(t.elapsed())), 20);
+        if (boxes.isEmpty())
+            return Windows(kOrderTitle).isEmpty();
+        for (const QString& box : boxes)
+            RunXdotool({"key", "--window", box, "Return"});
+        WaitUntil([&] { return Windows(kErrorTitle).isEmpty(); }, 10000, 20);
+    }
 }
 
 bool StationDriver::BeginRun(const QString& mainWindow)

@@ -73,6 +73,7 @@ public:
 
     static constexpr const char* kMainTitle = "^Tolvane$";
     static constexpr const char* kOrderTitle = "^OrderChooseDialog$";
+    static constexpr const char* kErrorTitle = "^Error$";
     static constexpr const char* kLoginTitle = "login$";
 
 private:
