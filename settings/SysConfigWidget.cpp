@@ -15,6 +15,7 @@
 #include "QRCodePrintSetting.h"
 #include "TestConfig.h"
 #include "VantrelEvent.h"
+#include "WifiSettingCheck.h"
 
 #include <QCloseEvent>
 #include <QIcon>
@@ -419,6 +420,15 @@ void SysConfigWidget::RunSaveSequence()
 {
     CConfigFile* store = CConfigFile::GetInstance();
     store->GetConfigInfo(m_config);
+    // The network goes to config.ini and to every camera, in either mode:
+    // a value that can't is refused here, with its reason.
+    const QString wifiProblem = WifiSettingProblem(ui->le_SSID->text(), ui->le_Password->text());
+    if (!wifiProblem.isEmpty()) {
+        m_closeTimer->stop();
+        LogPrint(LOG_GENERAL, "SysConfigWidget::onSaveBtnClicked() not saved: %s", wifiProblem.toUtf8().constData());
+        ShowTipsText(ui->lb_Tips, wifiProblem);
+        return;
+    }
     // The whole-machine mode writes what the order set, unchecked.
     if (!WholeMachineTestMode.load()) {
         ui->lb_Tips->clear();

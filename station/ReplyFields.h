@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -26,3 +27,7 @@ bool LightModeOf(int lightMode, bool iotDevice, int* code, const char** name);
 // between 1970-01-01 00:00:00 and it, else 1 when it is at most 5 whole hours
 // from now, either way. -1 otherwise, also for a text that is no such time.
 int RtcResultOf(const QString& timeText, bool sinceEpochMode, const WallTime& now);
+
+// The UTF-8 bytes of text, at most maxBytes of them, cut before a character
+// that would not fit whole.
+QByteArray Utf8Within(const QString& text, int maxBytes);
