@@ -115,6 +115,8 @@ void SysConfigWidget::InitForm()
     ui->le_Signal->setPlaceholderText(tr("Range:-30~-120"));
     ui->le_Quality->setPlaceholderText(tr("Range:0.0~1.0"));
     ShowTipsText(ui->lb_Tips, QString());
+    // A refused Wi-Fi network's reason is longer than the bar is wide.
+    ui->lb_Tips->setWordWrap(true);
     for (QLineEdit* edit : {ui->le_DurationTime, ui->le_AveSpeed, ui->le_SSID, ui->le_Password, ui->le_TestMode,
                             ui->le_Version, ui->le_Signal, ui->le_Quality})
         edit->setContextMenuPolicy(Qt::NoContextMenu);
