@@ -9,6 +9,7 @@
 #include "JTimer.h"
 #include "Log.h"
 #include "ModalHook.h"
+#include "ReplyFields.h"
 #include "RightBottomWidget.h"
 #include "VersionInfoTips.h"
 #include "VideoForm.h"
@@ -175,9 +176,11 @@ void LeftTopWidget::JudgeCustomizationStep(AutoStep step)
         int32_t DevTestResult::*field;
         int failureCode;                 // its mark in customized_items_result
     };
-    const Item item = step == STEP_COUNTRY_CITY ? Item{CustomItem::CountryCity, &DevTestResult::custom_country_result, 4}
-                      : step == STEP_CUSTOM_MAC ? Item{CustomItem::Mac, &DevTestResult::custom_mac_result, 3}
-                                                : Item{CustomItem::Logo, &DevTestResult::custom_logo_result, 2};
+    Item item{CustomItem::Logo, &DevTestResult::custom_logo_result, CUSTOM_LOGO_FAILURE};
+    if (step == STEP_COUNTRY_CITY)
+        item = {CustomItem::CountryCity, &DevTestResult::custom_country_result, CUSTOM_COUNTRY_CITY_FAILURE};
+    else if (step == STEP_CUSTOM_MAC)
+        item = {CustomItem::Mac, &DevTestResult::custom_mac_result, CUSTOM_MAC_FAILURE};
     const JudgeVerdict verdict = JudgeCustomization(item.item, CurrentDevice().TestRuslut.*item.field);
     if (verdict.result == 1) {
         ApplyVerdict(verdict, nullptr);

@@ -21,8 +21,6 @@
 namespace {
 
 constexpr int kLogoUploadType = 4;
-constexpr int kCustomMacFailure = 3;
-constexpr int kCountryCityFailure = 4;
 
 // A reply text for a log line: at most this many bytes of it.
 constexpr int kLoggedReply = 1024;
@@ -101,7 +99,7 @@ void LeftTopWidget::onAuxResponse(AuxResponseInfo* info)
             result = status == 0 ? 1 : -1;
             if (status != 0)
                 AppendCustomizedCode(dev.TestRuslut.customized_items_result,
-                                     mac ? kCustomMacFailure : kCountryCityFailure);
+                                     mac ? CUSTOM_MAC_FAILURE : CUSTOM_COUNTRY_CITY_FAILURE);
         });
         SetReplyFlag(*this, mac ? STEP_CUSTOM_MAC : STEP_COUNTRY_CITY);
         break;

@@ -12,6 +12,11 @@
 // Milliseconds since 1970 of a local wall time (Clock::Now()).
 int64_t WallClockMs(const WallTime& time);
 
+// The codes of failed customisations in customized_items_result.
+constexpr int CUSTOM_LOGO_FAILURE = 2;
+constexpr int CUSTOM_MAC_FAILURE = 3;
+constexpr int CUSTOM_COUNTRY_CITY_FAILURE = 4;
+
 // Appends a failed customisation code to the comma list of a result record
 // (customized_items_result): "3", then "3,4". A code already listed is not
 // repeated; a code that would not fit with its NUL is left out. False when
