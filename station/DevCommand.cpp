@@ -77,7 +77,6 @@ QByteArray EscapedAttributeValue(const QByteArray& utf8)
         case '&': out += "&amp;"; break;
         case '"': out += "&quot;"; break;
         case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
         default: out += c; break;
         }
     }

@@ -73,9 +73,10 @@ constexpr int TIME_BODY_BUFFER = 256;
 // True when value may stand inside an attribute: no '"', '<', CR, LF or NUL.
 bool IsSafeAttributeValue(const QByteArray& value);
 
-// The Wi-Fi network's name and key go to the camera exactly: UTF-8, with '&',
-// '"', '<' and '>' written as XML entities. A control character (below 0x20)
-// has no place in an XML attribute and can't be carried.
+// The Wi-Fi network's name and key go to the camera exactly: UTF-8, with the
+// characters a quoted XML attribute can't hold as they are ('&', '"', '<')
+// written as entities. A control character (below 0x20) has no place in an
+// XML attribute and can't be carried.
 QByteArray EscapedAttributeValue(const QByteArray& utf8);
 bool HasControlCharacter(const QByteArray& value);
 // The longest station address the throughput body carries.

@@ -214,7 +214,7 @@ TEST_F(CommandProtocolTest, TheWifiNetworkReachesTheCameraExactlyOrNotAtAll)
     };
     const Case cases[] = {
         {"plain", "line-ap", "pa55word", "line-ap", "pa55word"},
-        {"XML's own characters", "a&b", "pw\"<x>&amp;", "a&amp;b", "pw&quot;&lt;x&gt;&amp;amp;"},
+        {"XML's own characters", "a&b", "pw\"<x>&amp;", "a&amp;b", "pw&quot;&lt;x>&amp;amp;"},
         {"not ASCII", QString::fromUtf8("\xe5\xb7\xa5\xe5\x8e\x82-AP caf\xc3\xa9"), QString::fromUtf8("\xc3\xbc\xe2\x82\xac"),
          "\xe5\xb7\xa5\xe5\x8e\x82-AP caf\xc3\xa9", "\xc3\xbc\xe2\x82\xac"},
         {"a tab", "line\tap", "pw", nullptr, nullptr},
