@@ -15,6 +15,7 @@
 #include "QRCodePrintSetting.h"
 #include "TestConfig.h"
 #include "VantrelEvent.h"
+#include "WifiSettingCheck.h"
 
 #include <QCloseEvent>
 #include <QIcon>
@@ -114,6 +115,8 @@ void SysConfigWidget::InitForm()
     ui->le_Signal->setPlaceholderText(tr("Range:-30~-120"));
     ui->le_Quality->setPlaceholderText(tr("Range:0.0~1.0"));
     ShowTipsText(ui->lb_Tips, QString());
+    // A refused Wi-Fi network's reason is longer than the bar is wide.
+    ui->lb_Tips->setWordWrap(true);
     for (QLineEdit* edit : {ui->le_DurationTime, ui->le_AveSpeed, ui->le_SSID, ui->le_Password, ui->le_TestMode,
                             ui->le_Version, ui->le_Signal, ui->le_Quality})
         edit->setContextMenuPolicy(Qt::NoContextMenu);
@@ -419,6 +422,15 @@ void SysConfigWidget::RunSaveSequence()
 {
     CConfigFile* store = CConfigFile::GetInstance();
     store->GetConfigInfo(m_config);
+    // The network goes to config.ini and to every camera, in either mode:
+    // a value that can't is refused here, with its reason.
+    const QString wifiProblem = WifiSettingProblem(ui->le_SSID->text(), ui->le_Password->text());
+    if (!wifiProblem.isEmpty()) {
+        m_closeTimer->stop();
+        LogPrint(LOG_GENERAL, "SysConfigWidget::onSaveBtnClicked() not saved: %s", wifiProblem.toUtf8().constData());
+        ShowTipsText(ui->lb_Tips, wifiProblem);
+        return;
+    }
     // The whole-machine mode writes what the order set, unchecked.
     if (!WholeMachineTestMode.load()) {
         ui->lb_Tips->clear();

@@ -47,6 +47,16 @@ QByteArray Number(int value)
     return QByteArray::number(value);
 }
 
+// False (logged) when the Wi-Fi name or key holds a character no attribute can carry.
+bool WifiValuesSendable(int code, const QByteArray& ssid, const QByteArray& password)
+{
+    if (!HasControlCharacter(ssid) && !HasControlCharacter(password))
+        return true;
+    LogPrint(LOG_GENERAL, "DevCommand: body of command %d refused, the Wi-Fi SSID or password holds a control character",
+             code);
+    return false;
+}
+
 }  // namespace
 
 bool IsSafeAttributeValue(const QByteArray& value)
@@ -56,6 +66,37 @@ bool IsSafeAttributeValue(const QByteArray& value)
             return false;
     }
     return true;
+}
+
+QByteArray EscapedAttributeValue(const QByteArray& utf8)
+{
+    QByteArray out;
+    out.reserve(utf8.size());
+    for (char c : utf8) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '"': out += "&quot;"; break;
+        case '<': out += "&lt;"; break;
+        default: out += c; break;
+        }
+    }
+    return out;
+}
+
+bool HasControlCharacter(const QByteArray& value)
+{
+    for (char c : value) {
+        if (uchar(c) < 0x20)
+            return true;
+    }
+    return false;
+}
+
+bool WifiValuesFit(const QByteArray& ssid, const QByteArray& password)
+{
+    const QByteArray longestIp(THROUGHPUT_IP_MAX, '0');
+    return !WifiConnectBody(ssid, password).IsRefused() &&
+           !ThroughputBody(longestIp, 65535, 10, 18, ssid, password).IsRefused();
 }
 
 CommandBody CustomMacBody(const QByteArray& mac1, const QByteArray& mac2)
@@ -101,16 +142,24 @@ CommandBody LockParameterBody(int enable)
 CommandBody ThroughputBody(const QByteArray& ip, int port, int duration, int maxThroughput, const QByteArray& ssid,
                            const QByteArray& password)
 {
+    if (!WifiValuesSendable(CMD_WIFI_THROUGHPUT_TEST, ssid, password))
+        return CommandBody::Refused();
+    const QByteArray escapedSsid = EscapedAttributeValue(ssid);
+    const QByteArray escapedPassword = EscapedAttributeValue(password);
     const QByteArray text = "<REQUEST_PARAM\r\nIP=\"" + ip + "\"\r\nPort=\"" + Number(port) + "\"\r\nDuration=\"" +
                             Number(duration) + "\"\r\nMaxThroughput=\"" + Number(maxThroughput) + "\"\r\nSSID=\"" +
-                            ssid + "\"\r\nPassword=\"" + password + "\"/>";
-    return Finish(CMD_WIFI_THROUGHPUT_TEST, text, BODY_BUFFER, {&ip, &ssid, &password});
+                            escapedSsid + "\"\r\nPassword=\"" + escapedPassword + "\"/>";
+    return Finish(CMD_WIFI_THROUGHPUT_TEST, text, BODY_BUFFER, {&ip, &escapedSsid, &escapedPassword});
 }
 
 CommandBody WifiConnectBody(const QByteArray& essid, const QByteArray& psk)
 {
-    const QByteArray text = "<REQUEST_PARAM\r\nESSID=\"" + essid + "\"\r\nPSK=\"" + psk + "\"\r\n/>";
-    return Finish(CMD_WIFI_CONNECT, text, BODY_BUFFER, {&essid, &psk});
+    if (!WifiValuesSendable(CMD_WIFI_CONNECT, essid, psk))
+        return CommandBody::Refused();
+    const QByteArray escapedEssid = EscapedAttributeValue(essid);
+    const QByteArray escapedPsk = EscapedAttributeValue(psk);
+    const QByteArray text = "<REQUEST_PARAM\r\nESSID=\"" + escapedEssid + "\"\r\nPSK=\"" + escapedPsk + "\"\r\n/>";
+    return Finish(CMD_WIFI_CONNECT, text, BODY_BUFFER, {&escapedEssid, &escapedPsk});
 }
 
 CommandBody SensorSwitchBody(int sensorId)

@@ -73,8 +73,22 @@ constexpr int TIME_BODY_BUFFER = 256;
 // True when value may stand inside an attribute: no '"', '<', CR, LF or NUL.
 bool IsSafeAttributeValue(const QByteArray& value);
 
+// The Wi-Fi network's name and key go to the camera exactly: UTF-8, with the
+// characters a quoted XML attribute can't hold as they are ('&', '"', '<')
+// written as entities. A control character (below 0x20) has no place in an
+// XML attribute and can't be carried.
+QByteArray EscapedAttributeValue(const QByteArray& utf8);
+bool HasControlCharacter(const QByteArray& value);
+// The longest station address the throughput body carries.
+constexpr int THROUGHPUT_IP_MAX = 63;
+// True when a name and key without control characters fit both bodies that
+// carry them (1525, and 1519 with the longest station address).
+bool WifiValuesFit(const QByteArray& ssid, const QByteArray& password);
+
 // Attribute-form bodies. Each refuses (logged) a value that is not safe or a
-// body that would not fit its buffer.
+// body that would not fit its buffer. The Wi-Fi bodies (1519, 1525) take the
+// name and key as UTF-8 and escape them; only a control character or the
+// length refuses those.
 CommandBody CustomMacBody(const QByteArray& mac1, const QByteArray& mac2);          // 337
 CommandBody CountryCityBody(const QByteArray& country, const QByteArray& city);     // 1117
 CommandBody WhiteLightBody(int lightStatus);                                        // 1501

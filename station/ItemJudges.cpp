@@ -118,8 +118,8 @@ JudgeVerdict JudgeCustomization(CustomItem item, int result)
     }
     if (result == 1)
         return JudgeVerdict::Of(1, {{Tr(pass), true}});
-    // The result word stays the parser's; only the logo judge writes -1.
-    return JudgeVerdict::Of(item == CustomItem::Logo ? -1 : result, {{Tr(fail), false}});
+    // Not sent, not answered or refused: each fails the record alike.
+    return JudgeVerdict::Of(-1, {{Tr(fail), false}});
 }
 
 JudgeVerdict JudgeRtc(int rtcResult)

@@ -43,7 +43,8 @@ VersionVerdict JudgeVersion(const QString& deviceVersion, const UIVersionConfig&
 JudgeVerdict JudgeLightMode(bool replied, int deviceMode, const QString& modeName, const LightModeConfig& config);
 
 enum class CustomItem { CountryCity, Mac, Logo };
-// The customisation results the reply parsers set (1 means the device took it).
+// The customisation results the reply parsers set (1 means the device took it);
+// anything else fails with -1, to be written into the record.
 JudgeVerdict JudgeCustomization(CustomItem item, int result);
 
 JudgeVerdict JudgeRtc(int rtcResult);

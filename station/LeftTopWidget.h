@@ -74,6 +74,12 @@ struct AutoStepSlot {
     uint32_t dwStartTick = 0;            // Clock::TickMs at the send, low 32 bits
     int32_t iTimerId = 0;                // Qt timer id; 0 when none runs
     ChainToken token;                    // whose step it is (StartStep, BeginChain)
+    // The step's judge has run: its reply, should one still come, is too late
+    // and leaves the record as the judge wrote it. StartStep and a new chain clear it.
+    bool bJudged = false;
+    // The automatic chain goes on from this step when it ends, whoever started
+    // the step last (a manual item may run on the same slot meanwhile).
+    bool bChainWaits = false;
 };
 
 // The card's state reported by the back-end's SIM query.
@@ -268,8 +274,15 @@ public:
     bool IsChainCurrent(const ChainToken& token) const;
     // Starts a step (also for the manual items): clears its reply flag, stamps
     // it with the token of now, remembers the tick and starts its poll timer
-    // (pollMs 0: the step's own, 100 ms; 4G 1000 ms).
+    // (pollMs 0: the step's own, 100 ms; 4G 1000 ms). A step the chain waits
+    // for keeps the chain waiting when a manual item starts it again.
     void StartStep(AutoStep step, int pollMs = 0);
+    // The chain's own start of a step it goes on from (function code, TF card,
+    // Wi-Fi signal, 4G: the slots the manual items share).
+    void StartChainStep(AutoStep step);
+    // True (logged) when a reply of the current camera comes for a step whose
+    // judge has already run: the reply must not touch the record.
+    bool IsLateReply(AutoStep step, int msgCode) const;
     static int StepTimeoutMs(AutoStep step);
     // The current device's stop word is set: no sender sends.
     bool IsCurrentDevStopped() const;
@@ -554,7 +567,8 @@ private:
     void PostToMainWindow(int code, qint64 word1, qint64 word2);
     // The step machine (LeftTopWidgetChain.cpp).
     void HandleStepTick(AutoStep step);
-    void FinishStep(AutoStep step, bool replied);
+    // chainWaits: the chain goes on from this step (the slot's bChainWaits as it ended).
+    void FinishStep(AutoStep step, bool replied, bool chainWaits);
     void SendStepCommand(int code, const CommandBody& body);
     void NextCustomizationStep(AutoStep after);
     void JudgeDevTypeStep();
@@ -565,7 +579,7 @@ private:
     void PostBindJob();
     DevBindJob* NewBindJob() const;
     void PostAuthorizeJob();
-    void Post4GJob();
+    void Post4GJob(bool chainWaits);
     // The QR label job of message (1125 print, 1126 check) for the current camera.
     bool PostQRCodeJob(uint32_t message, int source = AUX_SOURCE_AUTO);
     // Manual items (LeftTopWidgetManual.cpp): each returns the SDK's result
@@ -596,7 +610,8 @@ private:
     void ApplyVerdict(const JudgeVerdict& verdict, int32_t DevTestResult::*field);
     void JudgeLightModeStep(bool replied);
     void JudgeCustomizationStep(AutoStep step);
-    void JudgeTFCardStep();
+    // chainWaits: the chain's own verdict is due, besides a manual reading's panel text.
+    void JudgeTFCardStep(bool chainWaits);
     bool ShowVersionPrompt(const QString& configured, const QString& device);
     // The auxiliary thread (LeftTopWidgetJobs.cpp).
     void RunAuxJob(const AuxJobEnvelope& job);

@@ -113,14 +113,33 @@ int LeftTopWidget::StepTimeoutMs(AutoStep step)
 void LeftTopWidget::StartStep(AutoStep step, int pollMs)
 {
     AutoStepSlot& slot = m_AutoSteps[step];
+    // A manual item that starts the chain's running step again must not strand the chain.
+    const bool chainWaits = slot.iTimerId != 0 && slot.bChainWaits;
     if (slot.iTimerId != 0)
         killTimer(slot.iTimerId);
     slot.iReplyFlag = 0;
     slot.token = CurrentChainToken();
     slot.dwStartTick = uint32_t(Clock::TickMs());
+    slot.bJudged = false;
+    slot.bChainWaits = chainWaits;
     if (pollMs <= 0)
         pollMs = step == STEP_4G ? k4GPollMs : kPollMs;
     slot.iTimerId = startTimer(pollMs, Qt::CoarseTimer);
+}
+
+void LeftTopWidget::StartChainStep(AutoStep step)
+{
+    StartStep(step);
+    m_AutoSteps[step].bChainWaits = true;
+}
+
+bool LeftTopWidget::IsLateReply(AutoStep step, int msgCode) const
+{
+    if (!m_AutoSteps[step].bJudged)
+        return false;
+    LogPrint(LOG_INFO, "LeftTopWidget::onAuxResponse() reply %d of lUserID=%lld came after its step was judged, dropped",
+             msgCode, (long long)CurrentLoginHandle());
+    return true;
 }
 
 void LeftTopWidget::KillAllStepTimers()
@@ -129,6 +148,8 @@ void LeftTopWidget::KillAllStepTimers()
         if (slot.iTimerId != 0)
             killTimer(slot.iTimerId);
         slot.iTimerId = 0;
+        slot.bJudged = false;
+        slot.bChainWaits = false;
     }
 }
 
@@ -146,11 +167,13 @@ void LeftTopWidget::timerEvent(QTimerEvent* event)
 void LeftTopWidget::HandleStepTick(AutoStep step)
 {
     AutoStepSlot& slot = m_AutoSteps[step];
+    const bool chainWaits = slot.bChainWaits;
     auto endStep = [&] {
         killTimer(slot.iTimerId);
         slot.iTimerId = 0;
         slot.dwStartTick = 0;
         slot.iReplyFlag = 0;
+        slot.bChainWaits = false;
     };
     if (!IsChainCurrent(slot.token)) {
         endStep();
@@ -167,10 +190,11 @@ void LeftTopWidget::HandleStepTick(AutoStep step)
         return;
     }
     endStep();
-    FinishStep(step, flag == 1);
+    slot.bJudged = true;
+    FinishStep(step, flag == 1, chainWaits);
 }
 
-void LeftTopWidget::FinishStep(AutoStep step, bool replied)
+void LeftTopWidget::FinishStep(AutoStep step, bool replied, bool chainWaits)
 {
     switch (step) {
     case STEP_SN:
@@ -209,7 +233,7 @@ void LeftTopWidget::FinishStep(AutoStep step, bool replied)
         break;
     case STEP_FUNCTION_CODE:
         onTimerCheckFunctionCode();
-        if (m_iManualFunctionCode == 0)
+        if (chainWaits)
             AutoTestFinalSteps();
         break;
     case STEP_RTC: {
@@ -220,23 +244,24 @@ void LeftTopWidget::FinishStep(AutoStep step, bool replied)
         break;
     }
     case STEP_TF_CARD:
-        JudgeTFCardStep();
-        if (m_iManualTFCard == 0)
+        JudgeTFCardStep(chainWaits);
+        if (chainWaits)
             ChoiceAfterTFCard();
         break;
     case STEP_WIFI_SIGNAL:
-        if (m_iManualWifiSignal != 0) {
+        if (m_iManualWifiSignal != 0)
             JudgeManualWifiSignal();
+        else
+            JudgeAutoWifiSignal();
+        if (!chainWaits)
             break;
-        }
-        JudgeAutoWifiSignal();
         if (LoggedIn.load())
             PostQRCodeJob(AUX_MSG_PRINT_QRCODE);
         else
             AutoTestFinish();
         break;
     case STEP_4G:
-        Post4GJob();
+        Post4GJob(chainWaits);
         break;
     case STEP_FORMAT:
         FinishFormatStep();
@@ -435,9 +460,10 @@ void LeftTopWidget::PostAuthorizeJob()
     PostAuxJob(AUX_MSG_AUTHORIZE_CHECK, job, AUX_SOURCE_AUTO);
 }
 
-void LeftTopWidget::Post4GJob()
+void LeftTopWidget::Post4GJob(bool chainWaits)
 {
-    PostAuxJob(AUX_MSG_4G_INFO_TEST, new Dev4GInfo(m_Dev4GInfo), m_iManual4G);
+    // The job's source decides whether its end goes on with the chain.
+    PostAuxJob(AUX_MSG_4G_INFO_TEST, new Dev4GInfo(m_Dev4GInfo), chainWaits ? AUX_SOURCE_AUTO : m_iManual4G);
 }
 
 bool LeftTopWidget::PostQRCodeJob(uint32_t message, int source)
@@ -609,9 +635,11 @@ void LeftTopWidget::AutoTestFunctionCode()
         SetResultText(dev.szFuncCode, "");
         SetResultText(dev.szSupportFuncCode, "");
     });
-    m_iManualFunctionCode = 0;
+    // A manual check still in flight keeps its marker: its result goes to the panel too.
+    if (m_AutoSteps[STEP_FUNCTION_CODE].iTimerId == 0)
+        m_iManualFunctionCode = 0;
     SendStepCommand(CMD_FUNCTION_CODE_CHECK, CommandBody::Empty());
-    StartStep(STEP_FUNCTION_CODE);
+    StartChainStep(STEP_FUNCTION_CODE);
 }
 
 void LeftTopWidget::AutoTestRTC()
@@ -634,7 +662,8 @@ void LeftTopWidget::AutoTestTFCard()
         ChoiceAfterTFCard();
         return;
     }
-    m_iManualTFCard = 0;
+    if (m_AutoSteps[STEP_TF_CARD].iTimerId == 0)
+        m_iManualTFCard = 0;
     SendStepCommand(CMD_PRE_TF_CARD_QUERY, CommandBody::None());
     m_AutoSteps[STEP_TF_CARD].iReplyFlag = 0;
     // The card answers 1105 only once 1505 has woken it.
@@ -646,7 +675,7 @@ void LeftTopWidget::AutoTestTFCard()
             return;
         }
         SendStepCommand(CMD_GET_TF_CARD_INFO, CommandBody::None());
-        StartStep(STEP_TF_CARD);
+        StartChainStep(STEP_TF_CARD);
     });
 }
 
@@ -654,21 +683,23 @@ void LeftTopWidget::AutoTestWifiSignal()
 {
     if (IsCurrentDevStopped())
         return;
-    m_iManualWifiSignal = 0;
+    if (m_AutoSteps[STEP_WIFI_SIGNAL].iTimerId == 0)
+        m_iManualWifiSignal = 0;
     SendStepCommand(CMD_GET_WIFI_SIGNAL, CommandBody::None());
-    StartStep(STEP_WIFI_SIGNAL);
+    StartChainStep(STEP_WIFI_SIGNAL);
 }
 
 void LeftTopWidget::Auto4GTestItem()
 {
     if (IsCurrentDevStopped())
         return;
-    m_iManual4G = 0;
+    if (m_AutoSteps[STEP_4G].iTimerId == 0)
+        m_iManual4G = 0;
     m_Dev4GInfo.ClearQueried();
     if (CurrentDevType().eType == 6)
         AddAutoTestItem(tr("Obtaining dual 4G card information, please wait..."), true);
     SendStepCommand(CMD_GET_4G_INFO, CommandBody::None());
-    StartStep(STEP_4G);
+    StartChainStep(STEP_4G);
 }
 
 // ---------------------------------------------------------------------------

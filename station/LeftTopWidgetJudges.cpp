@@ -9,6 +9,7 @@
 #include "JTimer.h"
 #include "Log.h"
 #include "ModalHook.h"
+#include "ReplyFields.h"
 #include "RightBottomWidget.h"
 #include "VersionInfoTips.h"
 #include "VideoForm.h"
@@ -170,34 +171,37 @@ void LeftTopWidget::JudgeLightModeStep(bool replied)
 
 void LeftTopWidget::JudgeCustomizationStep(AutoStep step)
 {
-    const DevInfo dev = CurrentDevice();
-    if (step == STEP_COUNTRY_CITY) {
-        ApplyVerdict(JudgeCustomization(CustomItem::CountryCity, dev.TestRuslut.custom_country_result), nullptr);
-    } else if (step == STEP_CUSTOM_MAC) {
-        ApplyVerdict(JudgeCustomization(CustomItem::Mac, dev.TestRuslut.custom_mac_result), nullptr);
-    } else {
-        const JudgeVerdict verdict = JudgeCustomization(CustomItem::Logo, dev.TestRuslut.custom_logo_result);
-        if (verdict.result == 1) {
-            ApplyVerdict(verdict, nullptr);
-            return;
-        }
-        ApplyVerdict(verdict, &DevTestResult::custom_logo_result);
-        AppendCustomizedItemsResult(2);
+    struct Item {
+        CustomItem item;
+        int32_t DevTestResult::*field;
+        int failureCode;                 // its mark in customized_items_result
+    };
+    Item item{CustomItem::Logo, &DevTestResult::custom_logo_result, CUSTOM_LOGO_FAILURE};
+    if (step == STEP_COUNTRY_CITY)
+        item = {CustomItem::CountryCity, &DevTestResult::custom_country_result, CUSTOM_COUNTRY_CITY_FAILURE};
+    else if (step == STEP_CUSTOM_MAC)
+        item = {CustomItem::Mac, &DevTestResult::custom_mac_result, CUSTOM_MAC_FAILURE};
+    const JudgeVerdict verdict = JudgeCustomization(item.item, CurrentDevice().TestRuslut.*item.field);
+    if (verdict.result == 1) {
+        ApplyVerdict(verdict, nullptr);
+        return;
     }
+    // Nothing sent, no answer or a refusal: the record fails as the screen does.
+    ApplyVerdict(verdict, item.field);
+    AppendCustomizedItemsResult(item.failureCode);
 }
 
-void LeftTopWidget::JudgeTFCardStep()
+void LeftTopWidget::JudgeTFCardStep(bool chainWaits)
 {
     const DevInfo dev = CurrentDevice();
     const DevTestResult& r = dev.TestRuslut;
-    if (m_iManualTFCard == 0) {
-        ApplyVerdict(JudgeTFCard(r.tf_card_result, r.card_info), &DevTestResult::tf_card_result);
-        return;
-    }
-    // After a successful format: the card's sizes go to the panel only.
+    // After a successful format: the card's sizes go to the panel.
     RightBottomWidget* panel = m_host ? m_host->GetManualPanel() : nullptr;
-    if (r.tf_card_result == 1 && panel)
+    if (m_iManualTFCard == 1 && r.tf_card_result == 1 && panel)
         panel->SetSDCardInfo(tr("card capacity:%1GB").arg(r.card_info), tr("card space:%1GB").arg(r.card_remain_space));
+    // The chain's step gets its verdict also when a format's reading ran on it.
+    if (chainWaits)
+        ApplyVerdict(JudgeTFCard(r.tf_card_result, r.card_info), &DevTestResult::tf_card_result);
 }
 
 void LeftTopWidget::SetFunctionCodeResultText(const QString& text, bool ok)

@@ -35,7 +35,6 @@ constexpr int kTickPollMs = 100;
 constexpr int kThroughputPort = 3600;
 constexpr int kThroughputSeconds = 10;
 constexpr int kThroughputMaxMbps = 18;
-constexpr int kStationIpMax = 63;
 constexpr int kPtzSpeedMin = 1;
 constexpr int kPtzSpeedMax = 10;
 constexpr int kFunctionCodeNoReply = 300;
@@ -415,9 +414,9 @@ int LeftTopWidget::ManualTestWIFI()
     const SystemConfig config = ConfigSnapshot().m_SystemConfig;
     UpdateCurrentDevice(CurrentLoginHandle(), [](DevInfo& dev) { dev.lWifiTesFinish = 1; });
     const int ret = SendManualCommand(
-        CMD_WIFI_THROUGHPUT_TEST, ThroughputBody(CurrentIP().left(kStationIpMax).toLatin1(), kThroughputPort,
-                                                 kThroughputSeconds, kThroughputMaxMbps, config.SSID.toLatin1(),
-                                                 config.Password.toLatin1()));
+        CMD_WIFI_THROUGHPUT_TEST, ThroughputBody(CurrentIP().left(THROUGHPUT_IP_MAX).toLatin1(), kThroughputPort,
+                                                 kThroughputSeconds, kThroughputMaxMbps, config.SSID.toUtf8(),
+                                                 config.Password.toUtf8()));
     AddAutoTestItem(tr("Begin WIFI Test 10s"), true);
     return ret;
 }
@@ -428,7 +427,7 @@ int LeftTopWidget::ManualTestWIFISignal()
     const SystemConfig config = ConfigSnapshot().m_SystemConfig;
     UpdateCurrentDevice(CurrentLoginHandle(), [](DevInfo& dev) { dev.lWifiTesFinish = 1; });
     const int ret =
-        SendManualCommand(CMD_WIFI_CONNECT, WifiConnectBody(config.SSID.toLatin1(), config.Password.toLatin1()));
+        SendManualCommand(CMD_WIFI_CONNECT, WifiConnectBody(config.SSID.toUtf8(), config.Password.toUtf8()));
     // The reading is this camera's: another one, or this one's next test, takes none of it.
     const ChainToken token = CurrentChainToken();
     AfterTicks(this, kWifiConnectSettleMs, [this, token] {

@@ -21,8 +21,6 @@
 namespace {
 
 constexpr int kLogoUploadType = 4;
-constexpr int kCustomMacFailure = 3;
-constexpr int kCountryCityFailure = 4;
 
 // A reply text for a log line: at most this many bytes of it.
 constexpr int kLoggedReply = 1024;
@@ -48,6 +46,28 @@ void SetReplyFlag(LeftTopWidget& w, AutoStep step, int value = 1)
     w.m_AutoSteps[step].iReplyFlag = value;
 }
 
+// The step a reply answers, for the replies that write what a judge reads;
+// AUTO_STEP_COUNT for the others (the serial number and the logo upload are
+// sorted out by their parsers).
+AutoStep StepOfReply(int msgCode)
+{
+    switch (msgCode) {
+    case CMD_SET_CUSTOM_MAC: return STEP_CUSTOM_MAC;
+    case CMD_SET_COUNTRY_CITY: return STEP_COUNTRY_CITY;
+    case CMD_GET_FACTORY_TEST_STATE: return STEP_FACTORY_STATE;
+    case CMD_GET_SYS_VERSION: return STEP_VERSION;
+    case CMD_GET_TF_CARD_INFO: return STEP_TF_CARD;
+    case CMD_FORMAT_SD_CARD: return STEP_FORMAT;
+    case CMD_HARDWARE_CONFIG_GET: return STEP_LIGHT_MODE;
+    case CMD_GET_RTC: return STEP_RTC;
+    case CMD_GET_WIFI_SIGNAL: return STEP_WIFI_SIGNAL;
+    case CMD_GET_4G_INFO: return STEP_4G;
+    case CMD_FUNCTION_CODE_CHECK: return STEP_FUNCTION_CODE;
+    case CMD_GET_AUTHORIZE_CODE_INFO: return STEP_AUTHORIZE;
+    default: return AUTO_STEP_COUNT;
+    }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -63,6 +83,11 @@ void LeftTopWidget::onAuxResponse(AuxResponseInfo* info)
     const int msgCode = AuxMessageCode(info->lStateCode);
     const int status = AuxStatusByte(info->lStateCode);
     LogPrint(LOG_INFO, "LeftTopWidget::onAuxResponse(), msg_code=%d", msgCode);
+    // A step is judged once: what its reply would write after that is dropped,
+    // so the record keeps what the screen shows.
+    const AutoStep step = StepOfReply(msgCode);
+    if (current && step != AUTO_STEP_COUNT && IsLateReply(step, msgCode))
+        return;
     switch (msgCode) {
     case CMD_SET_CUSTOM_MAC:
     case CMD_SET_COUNTRY_CITY: {
@@ -74,7 +99,7 @@ void LeftTopWidget::onAuxResponse(AuxResponseInfo* info)
             result = status == 0 ? 1 : -1;
             if (status != 0)
                 AppendCustomizedCode(dev.TestRuslut.customized_items_result,
-                                     mac ? kCustomMacFailure : kCountryCityFailure);
+                                     mac ? CUSTOM_MAC_FAILURE : CUSTOM_COUNTRY_CITY_FAILURE);
         });
         SetReplyFlag(*this, mac ? STEP_CUSTOM_MAC : STEP_COUNTRY_CITY);
         break;
@@ -219,10 +244,11 @@ void LeftTopWidget::dealBeginTestAutoItem()
         if (CurrentTestType.load() == 0) {
             UpdateCurrentDevice(login, [](DevInfo& dev) { dev.lWifiTesFinish = 1; });
             SendDevCommand(login, CMD_WIFI_CONNECT,
-                           WifiConnectBody(config.m_SystemConfig.SSID.toLatin1(), config.m_SystemConfig.Password.toLatin1()));
+                           WifiConnectBody(config.m_SystemConfig.SSID.toUtf8(), config.m_SystemConfig.Password.toUtf8()));
         }
     }
-    const QByteArray orderNumber = m_strOrderNumber.toLatin1();
+    // The form reads the order number as UTF-8: whole characters only.
+    const QByteArray orderNumber = Utf8Within(m_strOrderNumber, int(sizeof(DevTestResult::order_sn)) - 1);
     const QByteArray toolVersion = m_strToolVersion.toLatin1();
     bool stopped = false;
     UpdateCurrentDevice(login, [&](DevInfo& dev) {
@@ -240,6 +266,7 @@ void LeftTopWidget::dealBeginTestAutoItem()
         return;
     AutoStepSlot& slot = m_AutoSteps[STEP_SN];
     slot.iReplyFlag = 0;
+    slot.bJudged = false;
     LogPrint(LOG_INFO, "LeftTopWidget::AutoTestSN(), begin Send CMD_GET_IPC_SERIALNUMBER");
     SendDevCommand(login, CMD_GET_IPC_SERIALNUMBER, CommandBody::Empty());
     slot.dwStartTick = uint32_t(Clock::TickMs());
@@ -282,6 +309,8 @@ void LeftTopWidget::dealUploadFileFinish(int, AuxResponseInfo* info)
         return;
     }
     if (reply.Int("Type") == kLogoUploadType) {
+        if (IsCurrent(*this, info) && IsLateReply(STEP_LOGO, CMD_UPLOAD_FILE_FINISH))
+            return;
         if (UpdateCurrentDevice(info->lLoginID, [](DevInfo& dev) { dev.TestRuslut.custom_logo_result = 1; }))
             SetReplyFlag(*this, STEP_LOGO);
         return;
@@ -362,13 +391,18 @@ void LeftTopWidget::dealGetSnInfo(int, AuxResponseInfo* info)
     const ReplyDocument reply(ReplyText(info));
     if (!reply.IsElement("RESPONSE_PARAM"))
         return;
+    // The panel's refresh may ask after the step was judged: the panel takes
+    // that answer, the record keeps the judged one.
+    const bool late = IsLateReply(STEP_SN, CMD_GET_IPC_SERIALNUMBER);
     if (reply.Has("SerialNumber")) {
         const QString sn = reply.Text("SerialNumber");
-        UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) { SetField(dev.TestRuslut.dev_sn, sn); });
+        if (!late)
+            UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) { SetField(dev.TestRuslut.dev_sn, sn); });
         if (LeftBottomWidget* panel = m_host ? m_host->GetInfoPanel() : nullptr)
             panel->SetSN(sn.left(int(sizeof(DevTestResult::dev_sn)) - 1));
     }
-    SetReplyFlag(*this, STEP_SN);
+    if (!late)
+        SetReplyFlag(*this, STEP_SN);
 }
 
 void LeftTopWidget::dealGetDevType(int, AuxResponseInfo* info)

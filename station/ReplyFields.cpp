@@ -92,3 +92,16 @@ int RtcResultOf(const QString& timeText, bool sinceEpochMode, const WallTime& no
         return hours > 3 ? 1 : -1;
     return hours <= 5 ? 1 : -1;
 }
+
+QByteArray Utf8Within(const QString& text, int maxBytes)
+{
+    QByteArray bytes = text.toUtf8();
+    if (bytes.size() <= maxBytes)
+        return bytes;
+    int end = qMax(maxBytes, 0);
+    // Back off over continuation bytes (10xxxxxx) to the start of the cut character.
+    while (end > 0 && (uchar(bytes.at(end)) & 0xC0) == 0x80)
+        --end;
+    bytes.truncate(end);
+    return bytes;
+}

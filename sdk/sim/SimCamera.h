@@ -37,6 +37,12 @@ struct SimTalkFrame {
     QByteArray payload;          // the nLength bytes at pData
 };
 
+// The Wi-Fi network a camera was told to join.
+struct SimWifiNetwork {
+    QString ssid;
+    QString password;
+};
+
 // One simulated camera: its profile and what has happened to it. Not locked
 // itself: the simulated LAN guards every camera with its own lock. Its logs
 // keep the newest kMaxLogEntries entries each, so a long run stays flat.
@@ -94,6 +100,8 @@ public:
     const QVector<SimTalkFrame>& TalkFrameLog() const { return m_talkLog; }
     void AddPtz(const QByteArray& xml);
     const QVector<QByteArray>& Ptz() const { return m_ptz; }
+    void SetWifiNetwork(const SimWifiNetwork& network) { m_wifi = network; }
+    const SimWifiNetwork& WifiNetwork() const { return m_wifi; }
     QString HwCfgMd5() const { return m_hwCfgMd5; }
     QString SysCfgMd5() const { return m_sysCfgMd5; }
 
@@ -116,6 +124,7 @@ private:
     QVector<SimUpload> m_uploads;
     QVector<QByteArray> m_ptz;
     QVector<SimTalkFrame> m_talkLog;
+    SimWifiNetwork m_wifi;
     int m_talkFrames = 0;
     qint64 m_talkBytes = 0;
 };

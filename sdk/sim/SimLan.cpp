@@ -11,7 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
-#include <QRegularExpression>
+#include <QXmlStreamReader>
 
 #include <cstring>
 
@@ -51,14 +51,24 @@ quint32 Ipv4(const QString& text)
     return QHostAddress(text).toIPv4Address();
 }
 
+// The attributes of a request body as a camera's XML parser reads them: UTF-8,
+// entities decoded. A body that is not one well-formed element yields none.
 QMap<QString, QString> BodyAttributes(const QByteArray& body)
 {
     QMap<QString, QString> out;
-    static const QRegularExpression re(QStringLiteral("(\\w+)=\"([^\"]*)\""));
-    auto it = re.globalMatch(QString::fromLatin1(body));
-    while (it.hasNext()) {
-        const auto m = it.next();
-        out.insert(m.captured(1), m.captured(2));
+    QXmlStreamReader reader(body);
+    while (!reader.atEnd() && reader.readNext() != QXmlStreamReader::StartElement) {
+    }
+    if (reader.tokenType() != QXmlStreamReader::StartElement)
+        return out;
+    for (const QXmlStreamAttribute& a : reader.attributes())
+        out.insert(a.name().toString(), a.value().toString());
+    while (!reader.atEnd())
+        reader.readNext();
+    if (reader.hasError()) {
+        LogPrint(LOG_GENERAL, "SimLan: a request body that is no well-formed element, ignored: %s",
+                 reader.errorString().toUtf8().constData());
+        out.clear();
     }
     return out;
 }
@@ -264,6 +274,13 @@ int SimLan::LiveStreams() const
 {
     std::lock_guard<std::mutex> guard(m_lock);
     return int(m_streams.size());
+}
+
+SimWifiNetwork SimLan::WifiNetworkOf(const QString& serial) const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    auto it = m_cameras.find(serial);
+    return it == m_cameras.end() ? SimWifiNetwork{} : it->second->WifiNetwork();
 }
 
 QVector<SimThroughputRequest> SimLan::ThroughputRequests() const
@@ -643,6 +660,8 @@ int SimLan::Command(const char* via, int64_t loginHandle, int command, const cha
     }
     if (command == 1519)
         StartThroughput(serial, text);
+    if (command == 1525)
+        JoinWifi(serial, text);
     if (answer)
         PostReply(reply.delayMs, loginHandle, command, reply);
     if (leave)
@@ -840,6 +859,14 @@ int SimLan::StopSpeak(int64_t loginHandle)
 }
 
 // --- throughput hook ---------------------------------------------------------------
+
+void SimLan::JoinWifi(const QString& serial, const QByteArray& body)
+{
+    const QMap<QString, QString> a = BodyAttributes(body);
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (SimCamera* cam = CameraBySerial(serial))
+        cam->SetWifiNetwork(SimWifiNetwork{a.value(QStringLiteral("ESSID")), a.value(QStringLiteral("PSK"))});
+}
 
 void SimLan::StartThroughput(const QString& serial, const QByteArray& body)
 {

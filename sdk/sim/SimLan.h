@@ -92,6 +92,8 @@ public:
     int LiveSessions() const;
     int LiveStreams() const;
     QVector<SimThroughputRequest> ThroughputRequests() const;   // the newest kMaxLogEntries
+    // The network the camera was last told to join (1525), as it read the body.
+    SimWifiNetwork WifiNetworkOf(const QString& serial) const;
     int ThroughputThreads() const;       // runs started and not yet joined
 
     // --- the SDK's operations (FuncLib.cpp) ---
@@ -157,6 +159,8 @@ private:
     void ScheduleLeave(const QString& serial, int delayMs);
     void JoinLineCamera();
 
+    // The camera takes the network of a Wi-Fi connect body (1525).
+    void JoinWifi(const QString& serial, const QByteArray& body);
     void StartThroughput(const QString& serial, const QByteArray& body);
     void FinishThroughput(uint64_t run);
     void JoinFinishedThroughput();

@@ -122,6 +122,52 @@ TEST_F(SysConfigTest, ChecksRunInOrderAndAFailureWritesNothing)
     }
 }
 
+TEST_F(SysConfigTest, AWifiNetworkTheFileOrTheCameraCannotTakeIsRefusedWithItsReason)
+{
+    struct Case {
+        const char* what;
+        QString ssid;
+        QString password;
+        const char* message;             // null: saved
+    };
+    const QString hangul = QString::fromUtf8("\xea\xb3\xb5\xec\x9e\xa5");   // no GB2312 bytes for these
+    const Case cases[] = {
+        {"an SSID config.ini can't store", hangul + "-AP", "pa55word",
+         "SSID holds \"\xea\xb3\xb5\xec\x9e\xa5\", which config.ini can't store: please use other characters"},
+        {"a password with a tab", "line-ap", "pa55\tword",
+         "Password holds a control character the camera can't receive: please remove it"},
+        {"longer than the camera's command holds", QString(500, 'S'), QString(500, 'P'),
+         "SSID and Password are too long for the camera: please shorten them"},
+        {"Chinese and XML's own characters", QString::fromUtf8("\xe5\xb7\xa5\xe5\x8e\x82-AP"), "pa<\"&>ss", nullptr},
+    };
+    for (bool wholeMachine : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + (wholeMachine ? ", whole-machine mode" : ""));
+            Seed(ValidConfig());
+            WholeMachineTestMode = wholeMachine;
+            MakeForm();
+            form->ShowWidget();
+            Edit("le_SSID")->setText(c.ssid);
+            Edit("le_Password")->setText(c.password);
+            const QByteArray before = ConfigBytes();
+            Save();
+            if (c.message) {
+                EXPECT_EQ(Tips(), QString::fromUtf8(c.message));
+                EXPECT_EQ(ConfigBytes(), before);
+                EXPECT_FALSE(CloseTimer()->isActive()) << "the form stays open";
+                EXPECT_TRUE(receiver->Events().isEmpty());
+            } else {
+                EXPECT_EQ(Tips(), "Save succeed!");
+                EXPECT_EQ(ReadAfresh().m_SystemConfig.SSID, c.ssid);
+                EXPECT_EQ(ReadAfresh().m_SystemConfig.Password, c.password);
+            }
+            delete form;
+            receiver->Forget();
+        }
+    }
+    WholeMachineTestMode = false;
+}
+
 TEST_F(SysConfigTest, AnUnchangedSaveWritesNothingAndOnlyCloses)
 {
     const QByteArray before = ConfigBytes();

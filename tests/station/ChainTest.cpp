@@ -265,13 +265,17 @@ TEST_F(ChainTest, EveryStepTimesOutOnItsOwnTimeAndALateReplyFindsNoTimer)
         if (c.nextJob != 0)
             EXPECT_TRUE(WaitFor([&] { return posted(c.nextJob); })) << "the chain went on";
         ASSERT_TRUE(WaitFor([&] { return Finished(); }, 20000)) << host.Lines().join(" | ").toStdString();
-        // The reply that comes now finds no timer: nothing is judged twice.
+        // The reply that comes now finds no timer: nothing is judged twice,
+        // and the record keeps what the judge wrote and the screen shows.
         replies->Speak(c.code);
         const QStringList atEnd = host.Lines();
+        const DevTestResult recordAtEnd = widget->CurrentDevice().TestRuslut;
         ReplyRouter::Pass(*widget, cam, c.code);
         for (int i = 0; i < 3; ++i)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         EXPECT_EQ(host.Lines(), atEnd);
+        const DevTestResult recordNow = widget->CurrentDevice().TestRuslut;
+        EXPECT_EQ(std::memcmp(&recordNow, &recordAtEnd, sizeof recordNow), 0) << "the late reply changed the record";
     }
 }
 
@@ -554,6 +558,85 @@ TEST_F(ChainTest, TheBackEndsMacGoesOutOnlyAsASafeValueAndOnlyToItsCamera)
     EXPECT_EQ(widget->m_iAutorizationStatus, 0);
     ASSERT_TRUE(WaitFor([&] { return Finished(); }));
     EXPECT_EQ(macOfTheLabel, "");
+}
+
+TEST_F(ChainTest, AFailedCustomisationFailsTheRecordAsItFailsTheScreen)
+{
+    BackendSimulator backend;
+    ASSERT_TRUE(backend.Start());
+    ServerHost = QString::fromStdString(backend.HostText());
+    widget->m_strOrderNumber = "ORD-0001";
+    CurrentTestType = 1;
+    cam = Camera(WIRED);
+    const SimReply refused{"<RESPONSE_PARAM\r\n/>", 1, -1};
+    struct Case {
+        const char* name;
+        const char* countryCity;         // empty: no country step
+        bool customMac;
+        std::function<void()> camera;    // how the camera and the back-end behave
+        std::vector<AutoStep> timeOuts;  // steps left to their time-out, in order
+        int countryResult;
+        int macResult;
+        const char* failedCodes;
+        QStringList lines;
+    };
+    const auto asBuilt = [this, &backend] {
+        backend.SetReply("download/mac", R"({"ret":0,"data":{"mac":"00:1A:2B:3C:4D:5E"}})");
+        SimLan::Instance().SetReplies(QString::fromLatin1(cam.sn), 1117, {});
+        SimLan::Instance().SetReplies(QString::fromLatin1(cam.sn), 337, {});
+    };
+    const Case cases[] = {
+        {"both taken", "CN;Shenzhen", true, asBuilt, {}, 1, 1, "",
+         {"Custom Country-City Test:normal", "Custom Mac Test:normal"}},
+        {"no country;city pair: nothing sent", "CN", false, asBuilt, {STEP_COUNTRY_CITY}, -1, 0, "4",
+         {"!Custom Country-City Test:abnormal"}},
+        {"the country is not answered", "CN;Shenzhen", false, [&] { asBuilt(); replies->Silence(1117); },
+         {STEP_COUNTRY_CITY}, -1, 0, "4", {"!Custom Country-City Test:abnormal"}},
+        {"the camera refuses the country", "CN;Shenzhen", false,
+         [&] {
+             asBuilt();
+             SimLan::Instance().SetReply(QString::fromLatin1(cam.sn), 1117, refused);
+         },
+         {}, -1, 0, "4", {"!Custom Country-City Test:abnormal"}},
+        {"no MAC from the back-end", "", true,
+         [&] {
+             asBuilt();
+             backend.SetReply("download/mac", R"({"ret":0,"data":{"mac":""}})");
+         },
+         {STEP_CUSTOM_MAC}, 0, -1, "3", {"!Custom Mac Test:abnormal"}},
+        {"both fail", "CN", true,
+         [&] {
+             asBuilt();
+             SimLan::Instance().SetReply(QString::fromLatin1(cam.sn), 337, refused);
+         },
+         {STEP_COUNTRY_CITY}, -1, -1, "4,3", {"!Custom Country-City Test:abnormal", "!Custom Mac Test:abnormal"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        replies->Speak(1117);
+        c.camera();
+        widget->m_strCountryCity = QString::fromLatin1(c.countryCity);
+        widget->m_iCustomMac = c.customMac ? 1 : 0;
+        host.panel->ClearAutoTestResults();
+        StartChain(cam);
+        for (AutoStep step : c.timeOuts) {
+            ASSERT_TRUE(WaitStepRunning(step));
+            Advance(3000);
+        }
+        ASSERT_TRUE(WaitFor([&] { return Finished(); })) << host.Lines().join(" | ").toStdString();
+        QStringList customLines;
+        for (const QString& line : host.Lines()) {
+            if (line.contains("Custom"))
+                customLines << line;
+        }
+        EXPECT_EQ(customLines, c.lines);
+        const DevTestResult r = widget->CurrentDevice().TestRuslut;
+        EXPECT_EQ(r.custom_country_result, c.countryResult);
+        EXPECT_EQ(r.custom_mac_result, c.macResult);
+        EXPECT_EQ(TextOf(r.customized_items_result), c.failedCodes);
+        EXPECT_EQ(widget->IsTestResultPass(), c.lines.filter("!").isEmpty());
+    }
+    replies->Speak(1117);
 }
 
 TEST_F(ChainTest, ALogoPathTheUploadCannotHoldIsRefusedNotCut)

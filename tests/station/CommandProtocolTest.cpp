@@ -197,12 +197,57 @@ TEST_F(CommandProtocolTest, AValueThatWouldLeaveItsAttributeIsRefusedAndNothingI
         EXPECT_TRUE(body.IsRefused());
         EXPECT_EQ(SendDevCommand(login, CMD_SET_COUNTRY_CITY, body), SEND_REFUSED);
         EXPECT_TRUE(CustomMacBody("AA", value).IsRefused());
-        EXPECT_TRUE(WifiConnectBody(value, "p").IsRefused());
-        EXPECT_TRUE(ThroughputBody("127.0.0.5", 3600, 10, 18, "lab", value).IsRefused());
         EXPECT_EQ(CommandCount(), before);
     }
     // Blanks, '>' and non-ASCII bytes stay inside the quotes and pass.
     EXPECT_TRUE(IsSafeAttributeValue("Hong Kong > Macau \xe4\xb8\xad"));
+}
+
+TEST_F(CommandProtocolTest, TheWifiNetworkReachesTheCameraExactlyOrNotAtAll)
+{
+    struct Case {
+        const char* name;
+        QString ssid;
+        QString password;
+        const char* essidText;           // as it stands in the connect body; null: refused
+        const char* pskText;
+    };
+    const Case cases[] = {
+        {"plain", "line-ap", "pa55word", "line-ap", "pa55word"},
+        {"XML's own characters", "a&b", "pw\"<x>&amp;", "a&amp;b", "pw&quot;&lt;x>&amp;amp;"},
+        {"not ASCII", QString::fromUtf8("\xe5\xb7\xa5\xe5\x8e\x82-AP caf\xc3\xa9"), QString::fromUtf8("\xc3\xbc\xe2\x82\xac"),
+         "\xe5\xb7\xa5\xe5\x8e\x82-AP caf\xc3\xa9", "\xc3\xbc\xe2\x82\xac"},
+        {"a tab", "line\tap", "pw", nullptr, nullptr},
+        {"a line break", "line-ap", "pw\r\n", nullptr, nullptr},
+        {"a NUL", "line-ap", QString(QChar(0)), nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray ssid = c.ssid.toUtf8();
+        const QByteArray password = c.password.toUtf8();
+        const CommandBody connect = WifiConnectBody(ssid, password);
+        const CommandBody throughput = ThroughputBody("127.0.0.5", 3600, 10, 18, ssid, password);
+        if (!c.essidText) {
+            EXPECT_TRUE(connect.IsRefused());
+            EXPECT_TRUE(throughput.IsRefused());
+            EXPECT_FALSE(WifiValuesFit(ssid, password));
+            continue;
+        }
+        EXPECT_TRUE(WifiValuesFit(ssid, password));
+        EXPECT_EQ(connect.Bytes(), "<REQUEST_PARAM\r\nESSID=\"" + QByteArray(c.essidText) + "\"\r\nPSK=\"" +
+                                       QByteArray(c.pskText) + "\"\r\n/>");
+        EXPECT_TRUE(throughput.Bytes().endsWith("\"\r\nSSID=\"" + QByteArray(c.essidText) + "\"\r\nPassword=\"" +
+                                                QByteArray(c.pskText) + "\"/>"));
+        // The camera reads the values back as they were set.
+        ASSERT_EQ(SendDevCommand(login, CMD_WIFI_CONNECT, connect), 0);
+        const SimWifiNetwork joined = SimLan::Instance().WifiNetworkOf(kSerial);
+        EXPECT_EQ(joined.ssid, c.ssid);
+        EXPECT_EQ(joined.password, c.password);
+    }
+    // The length limit counts the escaped bytes of both bodies.
+    const int room = BODY_BUFFER - 1 - ThroughputBody(QByteArray(THROUGHPUT_IP_MAX, '0'), 65535, 10, 18, "", "").Bytes().size();
+    EXPECT_TRUE(WifiValuesFit(QByteArray(room, 'a'), ""));
+    EXPECT_FALSE(WifiValuesFit(QByteArray(room - 4, 'a') + "&", ""));
 }
 
 TEST_F(CommandProtocolTest, ABodyMustFitItsBufferWithItsTerminator)

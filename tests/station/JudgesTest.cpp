@@ -186,7 +186,8 @@ TEST(JudgesTest, ClockCardFormatAndCustomisation)
     EXPECT_EQ(JudgeFormat(0), V(1, {{"format succeed", true}}));
     EXPECT_EQ(JudgeFormat(-1), V(-1, {{"format failed", false}}));
     EXPECT_EQ(JudgeCustomization(CustomItem::CountryCity, 1), V(1, {{"Custom Country-City Test:normal", true}}));
-    EXPECT_EQ(JudgeCustomization(CustomItem::CountryCity, 0), V(0, {{"Custom Country-City Test:abnormal", false}}));
+    EXPECT_EQ(JudgeCustomization(CustomItem::CountryCity, 0), V(-1, {{"Custom Country-City Test:abnormal", false}}));
+    EXPECT_EQ(JudgeCustomization(CustomItem::Mac, 0), V(-1, {{"Custom Mac Test:abnormal", false}}));
     EXPECT_EQ(JudgeCustomization(CustomItem::Mac, -1), V(-1, {{"Custom Mac Test:abnormal", false}}));
     EXPECT_EQ(JudgeCustomization(CustomItem::Mac, 1), V(1, {{"Custom Mac Test:normal", true}}));
     EXPECT_EQ(JudgeCustomization(CustomItem::Logo, 0), V(-1, {{"Custom Logo File Test:abnormal", false}}));

@@ -441,6 +441,75 @@ TEST_F(ManualTest, AFunctionCodeCheckIsJudgedForThePanelAndTheChainStaysWhereItW
     EXPECT_EQ(SentSince(cam, commands), (SentList{{1700, "", kQuery, 0}})) << "the final steps are the chain's";
 }
 
+// A manual item that runs on the slot of the chain's step in progress.
+struct SharedSlotCase {
+    const char* name;
+    ChainTestBase::TypedCamera camera;
+    int testType;
+    AutoStep step;
+    int code;                            // the step's command, left unanswered
+    // Presses the item while the chain's step waits, then lets the step time out.
+    std::function<void(const SimCam& cam)> manualRun;
+};
+
+TEST_F(ManualTest, AManualRunOnTheChainsStepLetsTheChainFinish)
+{
+    const auto pressDuring = [this](AutoStep step, int item, int code, uint64_t timeoutMs) {
+        return [=](const SimCam& cam) {
+            ASSERT_TRUE(WaitFor([&] { return widget->m_AutoSteps[step].iTimerId != 0 && Count(cam, code) == 1; }));
+            widget->dealManualTest(item, 0);
+            ASSERT_EQ(Count(cam, code), 2) << "the manual run sent its own command";
+            Advance(timeoutMs);
+        };
+    };
+    const SharedSlotCase cases[] = {
+        {"function code", WIRED, 1, STEP_FUNCTION_CODE, CMD_FUNCTION_CODE_CHECK,
+         pressDuring(STEP_FUNCTION_CODE, EnumClass::MANUAL_FUNCTION_CODE, CMD_FUNCTION_CODE_CHECK, 3000)},
+        {"4G", LTE, 2, STEP_4G, CMD_GET_4G_INFO,
+         pressDuring(STEP_4G, EnumClass::MANUAL_4GTEST, CMD_GET_4G_INFO, 90000)},
+        {"the card read after a format", WIRED, 1, STEP_TF_CARD, CMD_GET_TF_CARD_INFO,
+         [this](const SimCam& cam) {
+             ASSERT_TRUE(WaitFor([&] { return widget->m_AutoSteps[STEP_TF_CARD].iTimerId != 0; }));
+             widget->dealManualTest(EnumClass::MANUAL_FORMAT_SDCARD, 0);
+             ASSERT_TRUE(WaitFor([&] { return Count(cam, CMD_GET_TF_CARD_INFO) == 2; }));
+             Advance(5000);
+         }},
+        {"Wi-Fi signal", WIFI, 0, STEP_WIFI_SIGNAL, CMD_GET_WIFI_SIGNAL,
+         [this](const SimCam& cam) {
+             // The reading comes 8000 ms after the press: the chain reaches its
+             // step 6000 ms after the press and waits there 3000 ms.
+             ASSERT_TRUE(WaitFor([&] { return jobs.IsHeld(); }));
+             widget->dealManualTest(EnumClass::MANUAL_WIFI_SIGNAL_TEST, 0);
+             Advance(6000);
+             jobs.Release();
+             ASSERT_TRUE(WaitFor([&] {
+                 return widget->m_AutoSteps[STEP_WIFI_SIGNAL].iTimerId != 0 && Count(cam, CMD_GET_WIFI_SIGNAL) == 1;
+             }));
+             Advance(2000);
+             ASSERT_TRUE(WaitFor([&] { return Count(cam, CMD_GET_WIFI_SIGNAL) == 2; }));
+             Advance(3000);
+         }},
+    };
+    for (const SharedSlotCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        CurrentTestType = c.testType;
+        SimCam kind;
+        kind.config = profile.cameras.value(c.camera);
+        const SimCam cam = Twin(kind, int(&c - cases) + 1);
+        replies->Silence(c.code);
+        if (c.step == STEP_WIFI_SIGNAL)
+            jobs.Hold(AUX_MSG_BIND_DEV, cam.sn,
+                      [](AuxJobRun& run) { run.Result().SetWord(&DevTestResult::bind_result, 1); });
+        host.panel->ClearAutoTestResults();
+        StartChain(cam);
+        c.manualRun(cam);
+        ASSERT_TRUE(WaitFor([&] { return Finished(); }, 20000)) << host.Lines().join(" | ").toStdString();
+        const std::vector<uint32_t> posted = jobs.MessagesOf(cam.sn);
+        EXPECT_GE(std::count(posted.begin(), posted.end(), AUX_MSG_CHECK_QRCODE), 1) << "the label was printed and checked";
+        replies->Speak(c.code);
+    }
+}
+
 TEST_F(ManualTest, The4GItemAsksUntilTheModuleIsReadyAndPostsAManualJob)
 {
     CurrentTestType = 2;
@@ -481,24 +550,37 @@ TEST_F(ManualTest, TheThroughputItemStartsThePanelAndTheCamera)
     CurrentTestType = 0;
     const SimCam cam = Camera(WIFI);
     MakeCurrent(cam);
-    SetConfig([](ConfigInfo& c) {
-        c.m_SystemConfig.SSID = "line-ap";
-        c.m_SystemConfig.Password = "pa55";
+    // A network name and key that are neither ASCII nor free of XML's own characters.
+    const QString ssid = QString::fromUtf8("\xe5\xb7\xa5\xe5\x8e\x82-ap");
+    const QString password = QString::fromUtf8("pa<5\"5\xc3\xa9");
+    SetConfig([&](ConfigInfo& c) {
+        c.m_SystemConfig.SSID = ssid;
+        c.m_SystemConfig.Password = password;
     });
     const int commands = CommandCount(cam);
     widget->dealManualTest(EnumClass::MANUAL_WIFI_TEST, 0);
     EXPECT_EQ(host.wifiTestsBegun, 1);
     EXPECT_TRUE(widget->m_bWifiThroughputBegun.load());
     EXPECT_EQ(widget->CurrentDevice().lWifiTesFinish, 1);
-    const QByteArray body = ThroughputBody(widget->CurrentIP().toLatin1(), 3600, 10, 18, "line-ap", "pa55").Bytes();
+    const QByteArray body =
+        ThroughputBody(widget->CurrentIP().toLatin1(), 3600, 10, 18, ssid.toUtf8(), password.toUtf8()).Bytes();
     EXPECT_EQ(SentSince(cam, commands), (SentList{{1519, body, kGeneric, 0}}));
     EXPECT_EQ(host.Lines(), QStringList{"Begin WIFI Test 10s"});
     EXPECT_EQ(Caption(), "Wifi Test");
+    const QVector<SimThroughputRequest> asked = SimLan::Instance().ThroughputRequests();
+    ASSERT_FALSE(asked.isEmpty());
+    EXPECT_EQ(asked.last().ssid, ssid);
+    EXPECT_EQ(asked.last().password, password);
 
     widget->UpdateCurrentDevice(cam.login, [](DevInfo& d) { DevStore(d.lStopFlag, int64_t(1)); });
     widget->dealManualTest(EnumClass::MANUAL_WIFI_TEST, 0);
     EXPECT_EQ(host.wifiTestsBegun, 1);
     EXPECT_EQ(CommandCount(cam), commands + 1);
+
+    // The signal item's connect carries them as exactly.
+    widget->dealManualTest(EnumClass::MANUAL_WIFI_SIGNAL_TEST, 0);
+    EXPECT_EQ(SimLan::Instance().WifiNetworkOf(QString::fromLatin1(cam.sn)).ssid, ssid);
+    EXPECT_EQ(SimLan::Instance().WifiNetworkOf(QString::fromLatin1(cam.sn)).password, password);
 }
 
 TEST_F(ManualTest, TheWifiSignalReadingWaitsForTheConnectAndJudgesOnlyItsOwnReply)

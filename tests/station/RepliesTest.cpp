@@ -6,12 +6,14 @@
 #include "AuxResponseInfo.h"
 #include "DevCommand.h"
 #include "FuncLib.h"
+#include "HttpClient.h"
 #include "LeftBottomWidget.h"
 #include "ReplyDocument.h"
 #include "ReplyFields.h"
 #include "SdkCallLog.h"
 
 #include <QLineEdit>
+#include <QUrl>
 
 #include <cstddef>
 #include <cstring>
@@ -432,7 +434,7 @@ TEST_F(RepliesTest, TheChainStartsWithTheStationsIdentityAndTheSerialNumber)
 {
     ConfigInfo config = widget->ConfigSnapshot();
     config.m_AutoTest.bWifiSignal = true;
-    config.m_SystemConfig.SSID = "factory-ap";
+    config.m_SystemConfig.SSID = QString::fromUtf8("\xe5\xb7\xa5\xe5\x8e\x82-ap");
     config.m_SystemConfig.Password = "pw\"x";
     widget->SetConfig(config);
     widget->SetOrderDetail("ORD-7", "M1", "A1");
@@ -449,7 +451,10 @@ TEST_F(RepliesTest, TheChainStartsWithTheStationsIdentityAndTheSerialNumber)
     EXPECT_EQ(d.TestRuslut.software_type, 1);
     EXPECT_EQ(d.lWifiTesFinish, 1);
     EXPECT_TRUE(widget->m_bTestNormal);
-    EXPECT_TRUE(SdkCallsOf("FC_Loc_IoTSystemControl").isEmpty()) << "a password with a quote is never sent";
+    // The network goes out as UTF-8, the quote escaped.
+    EXPECT_EQ(SdkCallsOf("FC_Loc_IoTSystemControl"),
+              QStringList{"51,1525,0," + QString::fromLatin1("<REQUEST_PARAM\r\nESSID=\"\xe5\xb7\xa5\xe5\x8e\x82-ap\"\r\n"
+                                                             "PSK=\"pw&quot;x\"\r\n/>")});
     EXPECT_EQ(SdkCallsOf("FC_Loc_IoTQuery"), QStringList{"51,1019,0,"});
     EXPECT_EQ(Flag(STEP_SN), 0);
     EXPECT_NE(widget->m_AutoSteps[STEP_SN].iTimerId, 0);
@@ -460,6 +465,31 @@ TEST_F(RepliesTest, TheChainStartsWithTheStationsIdentityAndTheSerialNumber)
     widget->dealBeginTestAutoItem();
     ASSERT_EQ(SdkCallsOf("FC_Loc_IoTSystemControl").size(), 1);
     EXPECT_TRUE(SdkCallsOf("FC_Loc_IoTSystemControl")[0].startsWith("51,1525,0,")) << "the Wi-Fi connect";
+    widget->KillAllStepTimers();
+}
+
+TEST_F(RepliesTest, TheOrderNumberIsStoredAsWholeUtf8Characters)
+{
+    const QString zhong = QString::fromUtf8("\xe4\xb8\xad");   // three bytes in UTF-8
+    const struct {
+        QString order;
+        QByteArray stored;
+    } cases[] = {
+        {"ORD-7", "ORD-7"},
+        {QString::fromUtf8("WO-\xe4\xb8\xad\xe6\x96\x87-01"), "WO-\xe4\xb8\xad\xe6\x96\x87-01"},
+        {"A" + zhong.repeated(42), "A" + zhong.repeated(42).toUtf8()},          // 127 bytes: it fits
+        {"AB" + zhong.repeated(42), "AB" + zhong.repeated(41).toUtf8()},        // the last one would be cut
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.order.toStdString());
+        widget->SetOrderDetail(c.order, "M1", "A1");
+        widget->dealBeginTestAutoItem();
+        const DevInfo d = Current();
+        EXPECT_EQ(QByteArray(d.TestRuslut.order_sn), c.stored);
+        const std::string form = HttpClient::BuildTestDataForm(d.TestRuslut);
+        const std::string expected = "order_sn=" + QUrl::toPercentEncoding(QString::fromUtf8(c.stored)).toStdString() + "&";
+        EXPECT_EQ(form.rfind(expected, 0), 0u) << form.substr(0, 200);
+    }
     widget->KillAllStepTimers();
 }
 
