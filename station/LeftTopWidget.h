@@ -551,6 +551,8 @@ private:
     bool IsAlarmFileMissing() const;
     QString ChooseFile(const QString& filter);
     int ShowInformationBox(const QString& title, const QString& text);
+    // The retry box of a failed submission; true unless the operator answers No.
+    bool AskToUploadAgain(const QString& failure);
     void PostToMainWindow(int code, qint64 word1, qint64 word2);
     // The step machine (LeftTopWidgetChain.cpp).
     void HandleStepTick(AutoStep step);
