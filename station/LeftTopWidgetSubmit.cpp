@@ -98,13 +98,7 @@ void LeftTopWidget::slot_UploadCurrentDevTestResult()
                      "#LeftTopWidget::UploadCurrentDevTestResult() HttpUploadDevTestResult failed, ret=%d, szRecvBuf=%s",
                      value, reply.data());
             UploadFailureCount = 0;
-            if (value == 0) {
-                emit addItemText(QString::fromStdString(msg), true);
-            } else {
-                const QString error = tr("Upload result:failed, %1").arg(QString::fromStdString(msg));
-                emit addItemText(error, false);
-                ShowInformationBox(tr("Hint"), resultText + error);
-            }
+            ShowBackendAnswer(value, QString::fromStdString(msg), resultText);
             break;
         }
         const int failures = ++UploadFailureCount;
@@ -133,6 +127,17 @@ void LeftTopWidget::slot_UploadCurrentDevTestResult()
     }
     m_iUploadDone = 1;
     m_bUploading = false;
+}
+
+void LeftTopWidget::ShowBackendAnswer(int ret, const QString& msg, const QString& resultText)
+{
+    if (ret == 0) {
+        emit addItemText(msg, true);
+        return;
+    }
+    const QString error = tr("Upload result:failed, %1").arg(msg);
+    emit addItemText(error, false);
+    ShowInformationBox(tr("Hint"), resultText + error);
 }
 
 bool LeftTopWidget::AskToUploadAgain(const QString& failure)
