@@ -527,8 +527,10 @@ bool HttpClient::SplitHostPort(const char* hostText, uint16_t defaultPort, std::
 }
 
 int HttpClient::SocketPost(const char* host, uint16_t port, const char* request, size_t requestLen,
-                           char* reply, int* replySize, int* httpStatus, int deadlineMs)
+                           char* reply, int* replySize, int* httpStatus, int deadlineMs, bool* sentWhole)
 {
+    if (sentWhole)
+        *sentWhole = false;
     if (m_exit.load()) {
         LogPrint(LOG_INFO, "#HttpClient::SocketPost() exit");
         return 3;
@@ -546,6 +548,8 @@ int HttpClient::SocketPost(const char* host, uint16_t port, const char* request,
         return opened;
     if (!SendWhole(sock.fd(), request, requestLen))
         return 6;
+    if (sentWhole)
+        *sentWhole = true;
 
     const size_t capacity = size_t(*replySize);
     memset(reply, 0, capacity);
@@ -733,17 +737,20 @@ std::string HttpClient::BuildPostRequest(const std::string& path, const std::str
         + body;
 }
 
-int HttpClient::Request(const char* host, uint16_t port, const std::string& request,
+int HttpClient::Request(const char* host, uint16_t port, const std::string& request, Repeat repeat,
                         char* recvBuf, int recvCap, int* recvLen, int* httpStatus)
 {
     if (!recvBuf || recvCap < 1 || !BuffersPresent())
         return 11;
     int status = 0;
     int size = BUFFER_SIZE;
+    bool sentWhole = false;
     memset(m_reply, 0, BUFFER_SIZE);
     int code = SocketPost(host, port, request.data(), request.size(), m_reply, &size, &status,
-                          REQUEST_DEADLINE_MS);
-    if (code != 0 && code != 100) {
+                          REQUEST_DEADLINE_MS, &sentWhole);
+    if (code != 0 && code != 100 && sentWhole && repeat == Repeat::OnlyUnsent) {
+        LogPrint(LOG_INFO, "#HttpClient::Request() code %d after the whole request went out, not sent again", code);
+    } else if (code != 0 && code != 100) {
         size = BUFFER_SIZE;
         memset(m_reply, 0, BUFFER_SIZE);
         code = SocketPost(host, port, request.data(), request.size(), m_reply, &size, &status,
@@ -773,12 +780,12 @@ int HttpClient::Request(const char* host, uint16_t port, const std::string& requ
 }
 
 int HttpClient::Get(const char* host, uint16_t port, const std::string& pathAndQuery,
-                    char* recvBuf, int recvCap, int* recvLen, int* httpStatus)
+                    char* recvBuf, int recvCap, int* recvLen, int* httpStatus, Repeat repeat)
 {
     if (!recvBuf || recvCap < 1 || !BuffersPresent())
         return 11;
     const std::string request = BuildGetRequest(pathAndQuery, host, BackendCookie());
-    return Request(host, port, request, recvBuf, recvCap, recvLen, httpStatus);
+    return Request(host, port, request, repeat, recvBuf, recvCap, recvLen, httpStatus);
 }
 
 int HttpClient::HttpLogin(const char* host, uint16_t port, const char* user, const char* password,
@@ -852,7 +859,7 @@ int HttpClient::HttpBindSnIccid(const char* host, uint16_t port, const char* sn,
                                 char* recvBuf, int recvCap, int* recvLen)
 {
     const std::string query = "sn=" + Enc(sn) + "&iccid=" + Enc(iccid) + "&subtype=" + std::to_string(subtype);
-    return Get(host, port, "sn/bind/iccid?" + query, recvBuf, recvCap, recvLen);
+    return Get(host, port, "sn/bind/iccid?" + query, recvBuf, recvCap, recvLen, nullptr, Repeat::OnlyUnsent);
 }
 
 int HttpClient::HttpQueryDeviceInfo(const char* host, uint16_t port, const char* sn, const char* iccid,
@@ -877,7 +884,7 @@ int HttpClient::HttpBindOrUnbindDevice(const char* host, uint16_t port, const ch
     const std::string query = "main_type=" + Raw(mainType) + "&sub_type=" + std::to_string(subType) + "&sn="
         + Raw(sn) + "&check_machine_id=" + Enc(checkMachineId) + "&model=" + Raw(model);
     int status = 0;
-    const int ret = Get(host, port, path + "?" + query, recvBuf, recvCap, recvLen, &status);
+    const int ret = Get(host, port, path + "?" + query, recvBuf, recvCap, recvLen, &status, Repeat::OnlyUnsent);
     if (ret == 100 && status == 404 && !common)
         return HttpBindOrUnbindDevice(host, port, mainType, subType, sn, checkMachineId, model, recvBuf, recvCap,
                                       recvLen, true);
@@ -905,7 +912,7 @@ int HttpClient::HttpUploadDevTestResult(const char* host, uint16_t port, const D
     const std::string body = BuildTestDataForm(result);
     LogPrint(LOG_INFO, "#HttpClient::HttpUploadDevTestResult() strXml=%s", body.c_str());
     const std::string request = BuildPostRequest("test/data/submit", body, host, BackendCookie());
-    return Request(host, port, request, recvBuf, recvCap, recvLen);
+    return Request(host, port, request, Repeat::OnlyUnsent, recvBuf, recvCap, recvLen);
 }
 
 std::string HttpClient::BuildTestDataForm(const DevTestResult& result)

@@ -22,6 +22,10 @@ struct DevTestResult;
 //   peer closed early, 11 a buffer is missing, 13 login without user or password,
 //   100 HTTP status other than 200; 101-103 are download codes.
 //
+// A failed exchange is sent once more, except after 100 and except that the
+// submission and the two binding requests are never sent again once the whole
+// request went out (the back-end may have taken it; only its reply was lost).
+//
 // The host text may carry a port ("host:port"); it then overrides the port argument.
 // Every operation copies the reply body into the caller's buffer, bounded by its
 // capacity and always NUL-terminated, and stores the raw reply size in *recvLen.
@@ -47,8 +51,10 @@ public:
 
     // One exchange. *replySize: in the capacity of reply, out the bytes received.
     // *httpStatus receives the status of the reply's status line when one arrived.
+    // *sentWhole tells whether the whole request went out (the back-end may have
+    // acted on it even when no reply came back).
     int SocketPost(const char* host, uint16_t port, const char* request, size_t requestLen,
-                   char* reply, int* replySize, int* httpStatus, int deadlineMs);
+                   char* reply, int* replySize, int* httpStatus, int deadlineMs, bool* sentWhole = nullptr);
 
     // Copies the text after the first "\r\n\r\n" into body (at most bodyCap - 1
     // bytes, NUL-terminated). 0, -1 for a null pointer, -2 when there is no blank line.
@@ -130,12 +136,18 @@ public:
                                         const std::string& cookie);
 
 private:
-    // Sends request (retrying once after a transport failure other than 100),
-    // hands the body to the caller and reads "ret". *httpStatus: the last status seen.
-    int Request(const char* host, uint16_t port, const std::string& request,
+    // When a failed exchange is sent once more. A request that changes something at
+    // the back-end (the submission, a binding) is repeated only when it did not go
+    // out whole: after a whole send the back-end may have acted on it already.
+    enum class Repeat { AfterAnyFailure, OnlyUnsent };
+
+    // Sends request (once more after a transport failure other than 100, as the rule
+    // allows), hands the body to the caller and reads "ret". *httpStatus: the last status seen.
+    int Request(const char* host, uint16_t port, const std::string& request, Repeat repeat,
                 char* recvBuf, int recvCap, int* recvLen, int* httpStatus = nullptr);
     int Get(const char* host, uint16_t port, const std::string& pathAndQuery,
-            char* recvBuf, int recvCap, int* recvLen, int* httpStatus = nullptr);
+            char* recvBuf, int recvCap, int* recvLen, int* httpStatus = nullptr,
+            Repeat repeat = Repeat::AfterAnyFailure);
     bool BuffersPresent() const;
 
     char* m_reply = nullptr;

@@ -48,6 +48,22 @@ void TestDataManageDialog::AddCacheTestData(const DevTestResult& record)
     emit sig_start_upload_cache_data(QString(), QString());
 }
 
+uint64_t TestDataManageDialog::HoldCacheTestData(const DevTestResult& record)
+{
+    return m_thread->HoldRecord(record);
+}
+
+void TestDataManageDialog::ReleaseCacheTestData(uint64_t id, bool upload)
+{
+    if (!m_thread->ReleaseRecord(id, upload)) {
+        LogPrint(LOG_GENERAL, "TestDataManageDialog::ReleaseCacheTestData() no held record %llu",
+                 static_cast<unsigned long long>(id));
+        return;
+    }
+    if (upload)
+        emit sig_start_upload_cache_data(QString(), QString());
+}
+
 void TestDataManageDialog::StopUploadCacheData()
 {
     emit sig_stop_upload_cache_data();

@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QString>
 
+#include <cstdint>
+
 class UploadCacheDataThread;
 
 // Owner of the offline result cache and its upload thread; never shown. The cache
@@ -22,6 +24,12 @@ public:
     // Hands a copy of a record to the cache (it is on disk when this returns) and
     // starts the upload.
     void AddCacheTestData(const DevTestResult& record);
+    // For a submission that is still being retried: the record is on disk when this
+    // returns, so it survives a crash, but is not posted until it is released.
+    uint64_t HoldCacheTestData(const DevTestResult& record);
+    // upload true: hands the held record to the upload; false: drops it (the
+    // submission settled it with the back-end).
+    void ReleaseCacheTestData(uint64_t id, bool upload);
     void StopUploadCacheData();
 
     QString CacheFolder() const { return m_cacheFolder; }

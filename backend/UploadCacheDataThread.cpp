@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <map>
@@ -59,7 +60,7 @@ UploadCacheDataThread::Step UploadCacheDataThread::NextStep(int ret, int failure
         // A failed device's record is given up after its fourth failure in a row; a
         // passed one is kept until the back-end takes it, but a record the back-end
         // refuses for good must not hold up the ones behind it: it goes to the tail.
-        // The count stays, so a back-end that is down is still asked once a minute.
+        // Alone at the head it keeps its count, so it is asked once a minute.
         const bool drop = count == 4 && totalResult == -1;
         const bool toTail = count == 4 && !drop && othersPending;
         return {drop, toTail, drop ? 0 : count, waits[count - 1]};
@@ -69,13 +70,44 @@ UploadCacheDataThread::Step UploadCacheDataThread::NextStep(int ret, int failure
 
 void UploadCacheDataThread::AddRecord(const DevTestResult& record)
 {
+    AddEntry(record, false);
+}
+
+uint64_t UploadCacheDataThread::HoldRecord(const DevTestResult& record)
+{
+    return AddEntry(record, true);
+}
+
+uint64_t UploadCacheDataThread::AddEntry(const DevTestResult& record, bool held)
+{
     std::lock_guard<std::mutex> files(m_fileLock);
-    AdoptTodayLocked();
+    AdoptTodayLocked(Clock::Now());
+    uint64_t id;
     {
         std::lock_guard<std::mutex> list(m_listLock);
-        m_pending.push_back(record);
+        id = ++m_lastId;
+        m_pending.push_back(Entry{id, record, held});
     }
     MirrorLocked();
+    return id;
+}
+
+bool UploadCacheDataThread::ReleaseRecord(uint64_t id, bool upload)
+{
+    std::lock_guard<std::mutex> files(m_fileLock);
+    {
+        std::lock_guard<std::mutex> list(m_listLock);
+        auto it = std::find_if(m_pending.begin(), m_pending.end(), [id](const Entry& e) { return e.id == id; });
+        if (it == m_pending.end())
+            return false;
+        if (upload) {
+            it->held = false;
+            return true;   // on disk already
+        }
+        m_pending.erase(it);
+    }
+    MirrorLocked();
+    return true;
 }
 
 void UploadCacheDataThread::LoadCacheFiles(const QStringList& paths)
@@ -95,32 +127,59 @@ bool UploadCacheDataThread::LoadFileLocked(const QString& path)
         LogPrint(LOG_GENERAL, "UploadCacheDataThread::LoadFileLocked() can't read %s, kept", qPrintable(path));
         return false;
     }
+    std::vector<DevTestResult> damaged;
     int added = 0;
     {
         std::lock_guard<std::mutex> list(m_listLock);
         std::map<std::string, int> held;
-        for (const DevTestResult& r : m_pending)
-            ++held[RecordKey(r)];
-        for (const DevTestResult& r : records) {
+        for (const Entry& e : m_pending)
+            ++held[RecordKey(e.record)];
+        for (size_t i = 0; i < records.size(); ++i) {
+            const DevTestResult& r = records[i];
+            if (const char* damage = CacheFileStore::RecordDamage(r)) {
+                LogPrint(LOG_GENERAL, "UploadCacheDataThread::LoadFileLocked() %s: record %d is damaged (%s), set aside",
+                         qPrintable(path), int(i + 1), damage);
+                damaged.push_back(r);
+                continue;
+            }
             auto it = held.find(RecordKey(r));
             if (it != held.end() && it->second > 0) {
                 --it->second;
                 continue;
             }
-            m_pending.push_back(r);
+            m_pending.push_back(Entry{++m_lastId, r, false});
             ++added;
         }
     }
     LogPrint(LOG_INFO, "UploadCacheDataThread::LoadFileLocked() %s: %d records, %d new", qPrintable(path),
              int(records.size()), added);
+    if (!damaged.empty())
+        SetAsideLocked(path, damaged);
     m_ownFiles.insert(QFileInfo(path).fileName());
     return true;
+}
+
+void UploadCacheDataThread::SetAsideLocked(const QString& path, const std::vector<DevTestResult>& damaged)
+{
+    const QString aside = m_cacheFolder + "/" + CacheFileStore::DAMAGED_FILE_NAME;
+    if (CacheFileStore::AppendRecords(aside, damaged)) {
+        LogPrint(LOG_GENERAL, "UploadCacheDataThread::SetAsideLocked() %d damaged records of %s kept in %s",
+                 int(damaged.size()), qPrintable(path), qPrintable(aside));
+        return;
+    }
+    // They stay in the day file only; the next mirror writes the list without them.
+    LogPrint(LOG_MAJOR, "UploadCacheDataThread::SetAsideLocked() %d damaged records of %s could not be kept in %s",
+             int(damaged.size()), qPrintable(path), qPrintable(aside));
 }
 
 std::vector<DevTestResult> UploadCacheDataThread::Pending() const
 {
     std::lock_guard<std::mutex> list(m_listLock);
-    return std::vector<DevTestResult>(m_pending.begin(), m_pending.end());
+    std::vector<DevTestResult> out;
+    out.reserve(m_pending.size());
+    for (const Entry& e : m_pending)
+        out.push_back(e.record);
+    return out;
 }
 
 bool UploadCacheDataThread::OwnsFile(const QString& fileName) const
@@ -129,40 +188,58 @@ bool UploadCacheDataThread::OwnsFile(const QString& fileName) const
     return m_ownFiles.contains(fileName);
 }
 
-bool UploadCacheDataThread::AdoptTodayLocked()
+void UploadCacheDataThread::AdoptTodayLocked(const WallTime& now)
 {
-    // Today's file may hold records of an earlier run that no start-up scan has
+    // Today's files may hold records of an earlier run that no start-up scan has
     // read yet (after-sales mode, or a save before any scan): they are taken in,
-    // ahead of new ones, rather than overwritten.
-    const QString today = CacheFileStore::DayFileName(Clock::Now());
-    const QString path = m_cacheFolder + "/" + today;
-    if (m_ownFiles.contains(today) || !QFileInfo::exists(path))
-        return true;
-    return LoadFileLocked(path);
+    // ahead of new ones, rather than overwritten. One that can't be read stays
+    // someone else's and is never written over.
+    for (int spare = 0; spare <= CacheFileStore::SPARE_NAMES; ++spare) {
+        const QString name = CacheFileStore::DayFileName(now, spare);
+        if (!m_ownFiles.contains(name) && QFileInfo::exists(m_cacheFolder + "/" + name))
+            LoadFileLocked(m_cacheFolder + "/" + name);
+    }
+}
+
+QString UploadCacheDataThread::WriteTodayLocked(const WallTime& now, const std::vector<DevTestResult>& snapshot)
+{
+    for (int spare = 0; spare <= CacheFileStore::SPARE_NAMES; ++spare) {
+        const QString name = CacheFileStore::DayFileName(now, spare);
+        const QString path = m_cacheFolder + "/" + name;
+        if (!m_ownFiles.contains(name) && QFileInfo::exists(path))
+            continue;   // not ours (a folder, a file we could not read)
+        if (CacheFileStore::WriteRecords(path, snapshot)) {
+            if (spare > 0)
+                LogPrint(LOG_GENERAL, "UploadCacheDataThread::MirrorLocked() %s can't be written, the records are in %s",
+                         qPrintable(CacheFileStore::DayFileName(now)), qPrintable(name));
+            return name;
+        }
+    }
+    return QString();
 }
 
 bool UploadCacheDataThread::MirrorLocked()
 {
     if (!QDir().mkpath(m_cacheFolder))
         return false;
-    const QString today = CacheFileStore::DayFileName(Clock::Now());
-    if (!AdoptTodayLocked())
-        return false;
+    const WallTime now = Clock::Now();
+    AdoptTodayLocked(now);
     std::vector<DevTestResult> snapshot = Pending();
     if (snapshot.empty() && m_ownFiles.isEmpty())
         return true;   // nothing of this object's on disk, nothing to write
-    if (!CacheFileStore::WriteRecords(m_cacheFolder + "/" + today, snapshot)) {
+    const QString written = WriteTodayLocked(now, snapshot);
+    if (written.isEmpty()) {
         LogPrint(LOG_MAJOR, "UploadCacheDataThread::MirrorLocked() %d pending records not saved", int(snapshot.size()));
         return false;
     }
-    // Only now that today's file holds every pending record may older ones go.
+    // Only now that one file holds every pending record may the others go.
     for (const QString& name : m_ownFiles) {
-        if (name != today)
+        if (name != written)
             QFile::remove(m_cacheFolder + "/" + name);
     }
     m_ownFiles.clear();
     if (!snapshot.empty())
-        m_ownFiles.insert(today);
+        m_ownFiles.insert(written);
     return true;
 }
 
@@ -199,10 +276,15 @@ void UploadCacheDataThread::slot_stop_upload_cache_data()
     JoinWorker();
 }
 
-bool UploadCacheDataThread::ListEmptyOrLeave()
+std::deque<UploadCacheDataThread::Entry>::iterator UploadCacheDataThread::NextPostableLocked()
+{
+    return std::find_if(m_pending.begin(), m_pending.end(), [](const Entry& e) { return !e.held; });
+}
+
+bool UploadCacheDataThread::NothingToPostOrLeave()
 {
     std::lock_guard<std::mutex> list(m_listLock);
-    if (m_pending.empty() || !m_run || !WholeMachineTestMode) {
+    if (NextPostableLocked() == m_pending.end() || !m_run || !WholeMachineTestMode) {
         m_leaving = true;
         return true;
     }
@@ -235,45 +317,43 @@ void UploadCacheDataThread::run()
         return;
     }
     LogPrint(LOG_INFO, "UploadCacheDataThread::run() start");
-    while (!ListEmptyOrLeave()) {
+    while (!NothingToPostOrLeave()) {
         std::lock_guard<std::mutex> upload(m_uploadLock);
         if (!m_run)
             continue;   // the stop slot has saved the list; the loop head ends it
         memset(m_recvBuf.get(), 0, RECV_BUFFER_SIZE);
-        DevTestResult head;
+        Entry head{};
         std::string host;
         bool othersPending = false;
         {
             std::lock_guard<std::mutex> list(m_listLock);
-            if (m_pending.empty())
+            auto it = NextPostableLocked();
+            if (it == m_pending.end())
                 continue;
-            head = m_pending.front();
-            othersPending = m_pending.size() > 1;
+            head = *it;
+            othersPending = std::any_of(m_pending.begin(), m_pending.end(),
+                                        [&head](const Entry& e) { return !e.held && e.id != head.id; });
             host = m_host;
         }
+        if (head.id != m_failuresOf) {
+            m_failuresOf = head.id;
+            m_failures = 0;
+        }
         int len = 0;
-        const int ret = m_client.HttpUploadDevTestResult(host.c_str(), 80, head, m_recvBuf.get(), RECV_BUFFER_SIZE,
-                                                         &len);
+        const int ret = m_client.HttpUploadDevTestResult(host.c_str(), 80, head.record, m_recvBuf.get(),
+                                                         RECV_BUFFER_SIZE, &len);
         if (ret != 0 && !m_run)
             continue;   // the stop cut this post short: not the back-end's verdict
-        const Step step = NextStep(ret, m_failures, head.total_result, othersPending);
+        const Step step = NextStep(ret, m_failures, head.record.total_result, othersPending);
         m_failures = step.failures;
         if (ret != 0)
             LogPrint(LOG_INFO, "UploadCacheDataThread::run() upload failed, ret=%d, szRecvBuf=%s", ret,
                      m_recvBuf.get());
         if (step.removeHead || step.moveHeadToTail) {
-            // Only this thread takes records off the list, so the head is still the one posted.
-            std::lock_guard<std::mutex> files(m_fileLock);
-            {
-                std::lock_guard<std::mutex> list(m_listLock);
-                m_pending.pop_front();
-                if (step.moveHeadToTail)
-                    m_pending.push_back(head);
-            }
-            MirrorLocked();
+            ApplyStep(head.id, step);
             if (step.moveHeadToTail)
                 LogPrint(LOG_GENERAL, "UploadCacheDataThread::run() %.*s failed 4 times in a row, moved behind the others",
-                         int(strnlen(head.dev_sn, sizeof(head.dev_sn))), head.dev_sn);
+                         int(ResultTextLength(head.record.dev_sn)), head.record.dev_sn);
         }
         if (step.waitMs > 0) {
             LogPrint(LOG_INFO, "UploadCacheDataThread::run() upload failed count = %d, delayTime=%d", step.failures,
@@ -284,4 +364,21 @@ void UploadCacheDataThread::run()
     LogPrint(LOG_INFO, "UploadCacheDataThread::run() end");
     std::lock_guard<std::mutex> list(m_listLock);
     m_leaving = true;
+}
+
+void UploadCacheDataThread::ApplyStep(uint64_t id, const Step& step)
+{
+    std::lock_guard<std::mutex> files(m_fileLock);
+    {
+        std::lock_guard<std::mutex> list(m_listLock);
+        // Only this thread takes records that are not held off the list: it is still there.
+        auto it = std::find_if(m_pending.begin(), m_pending.end(), [id](const Entry& e) { return e.id == id; });
+        if (it == m_pending.end())
+            return;
+        const Entry entry = *it;
+        m_pending.erase(it);
+        if (step.moveHeadToTail)
+            m_pending.push_back(entry);
+    }
+    MirrorLocked();
 }

@@ -17,13 +17,19 @@
 #include <vector>
 
 class TestDataManageDialog;
+struct WallTime;
 
 // Posts cached test-result records to the back-end, oldest first, with back-off.
 // The pending list is mirrored to today's cache file after every change, so a
 // record handed to the cache survives a crash; a passed device's record leaves the
 // list only when the back-end has taken it. After its fourth failure in a row it
 // moves behind the other pending records, so one the back-end refuses for good
-// holds up no other.
+// holds up no other. The failure count belongs to the record posted: it starts
+// again at 0 whenever another record comes to the head.
+//
+// A held record is on disk like any other but is not posted: the live submission
+// still owns it (its retry box is open) and releases it when it is done. Records
+// read from a file that are damaged are set aside, never posted.
 //
 // Locks, always taken in this order: upload lock (a whole post cycle, or the stop
 // slot's save), file lock (a list change and its mirror write), list lock.
@@ -43,6 +49,11 @@ public:
 
     // Appends a copy and mirrors the list to today's file.
     void AddRecord(const DevTestResult& record);
+    // As AddRecord, but the record is held: not posted until it is released. Returns its id.
+    uint64_t HoldRecord(const DevTestResult& record);
+    // upload true: a held record may be posted now; false: it leaves the list (and the
+    // file). False when no record has that id.
+    bool ReleaseRecord(uint64_t id, bool upload);
     // Loads whole day files (paths), skipping records that an earlier file already
     // held (a crash between writing today's file and removing the old ones leaves
     // both), mirrors the list, and only then removes the loaded files.
@@ -65,14 +76,32 @@ protected:
     void run() override;
 
 private:
-    // Caller holds the file lock.
+    struct Entry {
+        uint64_t id;
+        DevTestResult record;
+        bool held;
+    };
+
+    uint64_t AddEntry(const DevTestResult& record, bool held);
+    // Writes the list to today's file, or to a spare name of today when that can't
+    // be written; then removes the other files this object holds. Caller holds the file lock.
     bool MirrorLocked();
-    // Appends the records of one day file that the list does not hold yet; caller holds the file lock.
+    // Writes the snapshot to the first of today's names that is free or this object's;
+    // the name written, empty when none could be. Caller holds the file lock.
+    QString WriteTodayLocked(const WallTime& now, const std::vector<DevTestResult>& snapshot);
+    // Appends the sound records of one day file that the list does not hold yet and
+    // sets the damaged ones aside; caller holds the file lock.
     bool LoadFileLocked(const QString& path);
-    // Loads today's file when it exists and this object has not read it; caller holds the file lock.
-    bool AdoptTodayLocked();
+    void SetAsideLocked(const QString& path, const std::vector<DevTestResult>& damaged);
+    // Loads today's files (its own name and the spares) that exist and this object has
+    // not read; caller holds the file lock.
+    void AdoptTodayLocked(const WallTime& now);
     void BackoffWait(int waitMs);
-    bool ListEmptyOrLeave();
+    // The first record that may be posted; caller holds the list lock. end() when none.
+    std::deque<Entry>::iterator NextPostableLocked();
+    bool NothingToPostOrLeave();
+    // After a post: takes the record off the list or moves it to the tail.
+    void ApplyStep(uint64_t id, const Step& step);
     // wait() for run() to end, then synchronise with its last writes.
     void JoinWorker();
     // Clears the run flag, aborts the post in progress and ends a back-off wait.
@@ -80,7 +109,8 @@ private:
 
     TestDataManageDialog* m_owner;
     QString m_cacheFolder;
-    std::deque<DevTestResult> m_pending;
+    std::deque<Entry> m_pending;
+    uint64_t m_lastId = 0;         // under the list lock
     mutable std::mutex m_listLock;
     std::mutex m_uploadLock;
     mutable std::mutex m_fileLock;
@@ -92,5 +122,6 @@ private:
     std::atomic<bool> m_run{false};
     bool m_leaving = false;        // under the list lock: run() has decided to end
     std::string m_host;            // under the list lock; copied from ServerHost on the GUI thread
-    int m_failures = 0;            // worker only
+    int m_failures = 0;            // worker only: failures in a row of record m_failuresOf
+    uint64_t m_failuresOf = 0;
 };

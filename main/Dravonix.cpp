@@ -366,6 +366,17 @@ void Dravonix::AddCacheTestData(const DevTestResult& record)
         m_pTestDataManageDialog->AddCacheTestData(record);
 }
 
+uint64_t Dravonix::HoldCacheTestData(const DevTestResult& record)
+{
+    return m_pTestDataManageDialog ? m_pTestDataManageDialog->HoldCacheTestData(record) : 0;
+}
+
+void Dravonix::ReleaseCacheTestData(uint64_t id, bool upload)
+{
+    if (m_pTestDataManageDialog)
+        m_pTestDataManageDialog->ReleaseCacheTestData(id, upload);
+}
+
 int Dravonix::StartUploadCacheData()
 {
     if (m_pTestDataManageDialog)

@@ -76,6 +76,8 @@ public:
     void SaveManualTestResult(const DevTestResult& result, const QVector<CustomizeItem>& items);
     int UploadCurrentDevTestResult();
     void AddCacheTestData(const DevTestResult& record) override;
+    uint64_t HoldCacheTestData(const DevTestResult& record) override;
+    void ReleaseCacheTestData(uint64_t id, bool upload) override;
     void GrabVideoKeyboard() override;
     void ReleaseVideoKeyboard() override;
     void ResetChildWidgets();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 struct DevTestResult;
 class LeftBottomWidget;
 class LeftTopWidget;
@@ -37,6 +39,13 @@ public:
     virtual void SaveManualTestResult() = 0;
     // Hands a copy of a passed record that could not be submitted to the offline cache.
     virtual void AddCacheTestData(const DevTestResult& record) = 0;
+    // While the operator decides on a retry: a copy goes to the offline cache, on
+    // disk when this returns, but is not uploaded until it is released. Returns its
+    // id; 0 when there is no cache.
+    virtual uint64_t HoldCacheTestData(const DevTestResult& record) = 0;
+    // upload true: the cache uploads the held record; false: it is dropped (the
+    // submission settled it with the back-end).
+    virtual void ReleaseCacheTestData(uint64_t id, bool upload) = 0;
     // The operator is logged out (the main window's log-out).
     virtual void LogOut() = 0;
 };

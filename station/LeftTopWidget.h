@@ -564,6 +564,11 @@ private:
     bool IsAlarmFileMissing() const;
     QString ChooseFile(const QString& filter);
     int ShowInformationBox(const QString& title, const QString& text);
+    // The back-end's own answer to a submission: 0 took the record, any other
+    // value refused it for good.
+    void ShowBackendAnswer(int ret, const QString& msg, const QString& resultText);
+    // The retry box of a failed submission; true unless the operator answers No.
+    bool AskToUploadAgain(const QString& failure);
     void PostToMainWindow(int code, qint64 word1, qint64 word2);
     // The step machine (LeftTopWidgetChain.cpp).
     void HandleStepTick(AutoStep step);

@@ -366,8 +366,9 @@ int LeftTopWidget::DevBindOrUnbind(AuxJobRun& run, const QString& mainType, int 
                               });
     };
     JobReply reply = send();
-    // The client has already sent a request twice after any other network
-    // failure; an HTTP error status is the one it leaves to us.
+    // The client has already sent a request again that did not go out whole, and
+    // sends none again that did: the back-end may have bound the camera and only
+    // its reply was lost. An HTTP error status is an answer, the one left to us.
     if (reply.code == 100 && !run.IsStopped()) {
         LogPrint(LOG_GENERAL, "LeftTopWidget::DevBindOrUnbind() SN=%s answered with an error status, asking once more",
                  snText.constData());

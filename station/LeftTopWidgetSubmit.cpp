@@ -26,11 +26,12 @@ constexpr uint16_t kBackendPort = 80;
 // From this many transport failures in a row the station stops asking.
 constexpr int kSilentFailures = 5;
 
-// Transport failures as the request operation reports them. A positive value
-// with a JSON object in the buffer is the back-end's own "ret", a refusal.
-bool IsTransportFailure(int value, bool replyIsJson)
+// Failures the operator may retry and the cache posts again later. Callers tell
+// them from the back-end's refusals by the value alone: a positive value is one
+// even when the back-end sent it as its "ret".
+bool IsTransportFailure(int value)
 {
-    return (value > 0 && !replyIsJson) || value == -98 || value == -1;
+    return value > 0 || value == -98 || value == -1;
 }
 
 }  // namespace
@@ -57,9 +58,24 @@ void LeftTopWidget::slot_UploadCurrentDevTestResult()
     record.total_result = pass ? 1 : -1;
     UpdateCurrentDevice(login, [&](DevInfo& dev) { dev.TestRuslut.total_result = record.total_result; });
     const QString resultText = (pass ? tr("Test result: passed") : tr("Test result: failed")) + "\n";
+
+    // While the operator decides on a retry a passed record waits in the cache,
+    // held: on disk, so a crash meanwhile loses nothing, but posted from there only
+    // once this submission gives it up, so it never reaches the back-end twice.
+    uint64_t held = 0;
     auto cache = [&] {
-        if (pass && m_host)
-            m_host->AddCacheTestData(record);
+        if (pass && m_host) {
+            if (held != 0)
+                m_host->ReleaseCacheTestData(held, true);
+            else
+                m_host->AddCacheTestData(record);
+        }
+        held = 0;
+    };
+    auto settled = [&] {   // the back-end has answered for the record: the held copy goes
+        if (held != 0 && m_host)
+            m_host->ReleaseCacheTestData(held, false);
+        held = 0;
     };
 
     const QByteArray host = ServerHost.toUtf8();
@@ -73,22 +89,16 @@ void LeftTopWidget::slot_UploadCurrentDevTestResult()
         const size_t bodyLength = strnlen(reply.data(), reply.size());
         Json::Value root;
         const bool json = JsonReply::ParseObject(reply.data(), bodyLength, &root);
-        if (!IsTransportFailure(value, json)) {
+        std::string msg;
+        if (json)
+            JsonReply::ReadString(root, "msg", &msg);
+        if (!IsTransportFailure(value)) {
+            settled();
             LogPrint(LOG_INFO,
                      "#LeftTopWidget::UploadCurrentDevTestResult() HttpUploadDevTestResult failed, ret=%d, szRecvBuf=%s",
                      value, reply.data());
             UploadFailureCount = 0;
-            int ret = value;
-            std::string msg;
-            JsonReply::ReadInt(root, "ret", &ret);
-            JsonReply::ReadString(root, "msg", &msg);
-            if (ret == 0) {
-                emit addItemText(QString::fromStdString(msg), true);
-            } else {
-                const QString error = tr("Upload result:failed, %1").arg(QString::fromStdString(msg));
-                emit addItemText(error, false);
-                ShowInformationBox(tr("Hint"), resultText + error);
-            }
+            ShowBackendAnswer(value, QString::fromStdString(msg), resultText);
             break;
         }
         const int failures = ++UploadFailureCount;
@@ -98,22 +108,18 @@ void LeftTopWidget::slot_UploadCurrentDevTestResult()
             cache();
             break;
         }
-        const QString error = tr("Upload result:failed, %1").arg(GetSocketErrorMessage(value));
+        // A back-end that refused with a positive "ret" says why in its "msg".
+        const QString cause = msg.empty() ? GetSocketErrorMessage(value) : QString::fromStdString(msg);
+        const QString error = tr("Upload result:failed, %1").arg(cause);
         if (value == 100) {
             emit addItemText(error, false);
             cache();
             ShowInformationBox(tr("Hint"), resultText + error);
             break;
         }
-        QMessageBox box(QMessageBox::Information, tr("Hint"),
-                        resultText + error + "\n"
-                            + tr("Data upload failed, do you want to upload again? (Select No, the data that passed "
-                                 "the test will be uploaded to the background, and the data that failed the test "
-                                 "will be discarded)"),
-                        QMessageBox::Yes | QMessageBox::No, this, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-        box.button(QMessageBox::Yes)->setText(tr("Yes"));
-        box.button(QMessageBox::No)->setText(tr("No"));
-        if (ModalHook::Exec(&box) != QMessageBox::No)
+        if (pass && m_host && held == 0)
+            held = m_host->HoldCacheTestData(record);
+        if (AskToUploadAgain(resultText + error))
             continue;
         cache();
         emit addItemText(error, false);
@@ -121,6 +127,30 @@ void LeftTopWidget::slot_UploadCurrentDevTestResult()
     }
     m_iUploadDone = 1;
     m_bUploading = false;
+}
+
+void LeftTopWidget::ShowBackendAnswer(int ret, const QString& msg, const QString& resultText)
+{
+    if (ret == 0) {
+        emit addItemText(msg, true);
+        return;
+    }
+    const QString error = tr("Upload result:failed, %1").arg(msg);
+    emit addItemText(error, false);
+    ShowInformationBox(tr("Hint"), resultText + error);
+}
+
+bool LeftTopWidget::AskToUploadAgain(const QString& failure)
+{
+    QMessageBox box(QMessageBox::Information, tr("Hint"),
+                    failure + "\n"
+                        + tr("Data upload failed, do you want to upload again? (Select No, the data that passed "
+                             "the test will be uploaded to the background, and the data that failed the test "
+                             "will be discarded)"),
+                    QMessageBox::Yes | QMessageBox::No, this, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    box.button(QMessageBox::Yes)->setText(tr("Yes"));
+    box.button(QMessageBox::No)->setText(tr("No"));
+    return ModalHook::Exec(&box) != QMessageBox::No;
 }
 
 void LeftTopWidget::slot_RefreshOrderInfo()

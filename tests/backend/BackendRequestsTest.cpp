@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -158,6 +161,56 @@ TEST_F(BackendRequestsTest, RetryRules)
     sim.SetFault("heartbeat", Fault::CloseEarly, 0, 1);
     EXPECT_EQ(client.HttpHeartbeat(host.c_str(), 80, buf.data(), int(buf.size()), &len), 0);
     EXPECT_EQ(sim.RequestCount(), 2u);
+}
+
+TEST_F(BackendRequestsTest, ChangesAreSentAgainOnlyWhenTheyDidNotGoOutWhole)
+{
+    // A name the test resolves to 127.0.0.1, failing the first look-up of each case:
+    // that exchange ends before anything is sent.
+    auto failLookups = std::make_shared<std::atomic<int>>(0);
+    HttpClient::SetNameLookup([failLookups](const std::string&, in_addr* address) {
+        if (failLookups->load() > 0) {
+            --*failLookups;
+            return false;
+        }
+        return inet_pton(AF_INET, "127.0.0.1", address) == 1;
+    });
+    const std::string named = "backend.results.test:" + std::to_string(sim.Port());
+    const DevTestResult record{};
+    using Op = std::function<int(HttpClient&, const char*, char*, int, int*)>;
+    const struct {
+        const char* name;
+        Op op;
+        bool readOnly;
+    } ops[] = {
+        {"heartbeat", [](HttpClient& c, const char* h, char* b, int n, int* l) { return c.HttpHeartbeat(h, 80, b, n, l); },
+         true},
+        {"submission", [&record](HttpClient& c, const char* h, char* b, int n, int* l) {
+             return c.HttpUploadDevTestResult(h, 80, record, b, n, l);
+         }, false},
+        {"device bind", [](HttpClient& c, const char* h, char* b, int n, int* l) {
+             return c.HttpBindOrUnbindDevice(h, 80, "IPC", 1, "SN1", "AA", "VC", b, n, l, false);
+         }, false},
+        {"sn and iccid bind", [](HttpClient& c, const char* h, char* b, int n, int* l) {
+             return c.HttpBindSnIccid(h, 80, "SN1", "8986", 3, b, n, l);
+         }, false},
+    };
+    for (const auto& op : ops) {
+        SCOPED_TRACE(op.name);
+        // Not sent: every operation sends it again, and the back-end gets it once.
+        sim.ClearFaults();
+        sim.ClearRequests();
+        *failLookups = 1;
+        EXPECT_EQ(op.op(client, named.c_str(), buf.data(), int(buf.size()), &len), 0);
+        EXPECT_EQ(sim.RequestCount(), 1u);
+
+        // Sent whole, the reply cut short: only a read is asked again.
+        sim.ClearRequests();
+        sim.SetFault("", Fault::CloseEarly, 0, 1);
+        EXPECT_EQ(op.op(client, host.c_str(), buf.data(), int(buf.size()), &len), op.readOnly ? 0 : 8);
+        EXPECT_EQ(sim.RequestCount(), op.readOnly ? 2u : 1u);
+    }
+    HttpClient::SetNameLookup(nullptr);
 }
 
 TEST_F(BackendRequestsTest, RetValueIsTypeChecked)

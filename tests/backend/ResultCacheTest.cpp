@@ -2,6 +2,7 @@
 #include "AppGlobals.h"
 #include "BackendSimulator.h"
 #include "CacheFileStore.h"
+#include "CacheRecordFixture.h"
 #include "Clock.h"
 #include "HttpClient.h"
 #include "StalledListener.h"
@@ -39,7 +40,8 @@ WallTime TestNow()
 }
 
 // A record whose every byte is set, the reserved word and the bytes behind each
-// text's terminator included, so a round trip shows any byte that changed.
+// text's terminator included, so a round trip shows any byte that changed; its
+// results are ones the cache posts.
 DevTestResult Record(int serial, int32_t total = 1)
 {
     DevTestResult r;
@@ -48,6 +50,7 @@ DevTestResult Record(int serial, int32_t total = 1)
         bytes[i] = static_cast<unsigned char>(i * 31 + serial);
     snprintf(r.dev_sn, sizeof(r.dev_sn), "SN%06d", serial);
     SetResultText(r.custom_manual_items, "sticker=1");
+    SetSoundResults(r, serial);
     r.total_result = total;
     return r;
 }
@@ -247,7 +250,12 @@ TEST_F(ResultCacheTest, OldDayFilesStayUntilTodaysFileIsWritten)
 {
     WholeMachineTestMode = false;
     CacheFileStore::WriteRecords(Day(3), {Record(1)});
-    ASSERT_TRUE(QDir().mkpath(Day(5) + ".tmp"));   // today's file can't be written
+    // None of today's names can be written: folders where their temporary files go.
+    QStringList blocked;
+    for (int spare = 0; spare <= CacheFileStore::SPARE_NAMES; ++spare)
+        blocked << folder + "/" + CacheFileStore::DayFileName(TestNow(), spare) + ".tmp";
+    for (const QString& path : blocked)
+        ASSERT_TRUE(QDir().mkpath(path));
     TestDataManageDialog cache;
     cache.StartUploadCacheData();
     EXPECT_EQ(cache.UploadThread()->Pending().size(), 1u);
@@ -255,10 +263,136 @@ TEST_F(ResultCacheTest, OldDayFilesStayUntilTodaysFileIsWritten)
     EXPECT_EQ(FileRecords(Day(3)).size(), 1u);
 
     // Once today's file can be written the move completes.
-    ASSERT_TRUE(QDir(Day(5) + ".tmp").removeRecursively());
+    for (const QString& path : blocked)
+        ASSERT_TRUE(QDir(path).removeRecursively());
     cache.AddCacheTestData(Record(2));
     EXPECT_FALSE(QFileInfo::exists(Day(3)));
     EXPECT_EQ(FileRecords(Day(5)).size(), 2u);
+}
+
+TEST_F(ResultCacheTest, ADayFileThatCannotBeWrittenLeavesTheRecordsInASpareName)
+{
+    const QString spare = folder + "/" + CacheFileStore::DayFileName(TestNow(), 1);
+    const struct {
+        const char* name;
+        QString blocked;   // a folder made here
+    } cases[] = {{"a folder where today's file goes", Day(5)},
+                 {"a folder where its temporary file goes", Day(5) + ".tmp"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim.ClearRequests();
+        ASSERT_TRUE(QDir().mkpath(c.blocked));
+        WholeMachineTestMode = false;
+        {
+            TestDataManageDialog cache;
+            cache.AddCacheTestData(Record(1));
+            cache.AddCacheTestData(Record(2));
+            EXPECT_EQ(FileRecords(spare).size(), 2u);
+        }
+        const auto saved = FileRecords(spare);
+        ASSERT_EQ(saved.size(), 2u) << "the day's records survive the exit";
+        EXPECT_EQ(Serial(saved[1]), 2);
+
+        // The next start reads the spare name like a day file and posts its records.
+        WholeMachineTestMode = true;
+        TestDataManageDialog cache;
+        cache.StartUploadCacheData();
+        ASSERT_TRUE(WaitFor([&] { return SubmitCount() == 2 && !QFileInfo::exists(spare); }));
+        ASSERT_TRUE(QDir(c.blocked).removeRecursively());
+    }
+    EXPECT_EQ(CacheFileStore::DayFiles(folder), QStringList());
+    EXPECT_EQ(CacheFileStore::DayFiles(app.path() + "/none"), QStringList());
+    // Spare names sort after their day's own file and before the next day.
+    app.writeFile("CacheTestData/2024-03-04-1.dat", "");
+    app.writeFile("CacheTestData/2024-03-04.dat", "");
+    app.writeFile("CacheTestData/2024-03-03-2.dat", "");
+    EXPECT_EQ(CacheFileStore::DayFiles(folder),
+              (QStringList{"2024-03-03-2.dat", "2024-03-04.dat", "2024-03-04-1.dat"}));
+}
+
+TEST_F(ResultCacheTest, DamagedRecordsInAFileAreSetAsideNotPosted)
+{
+    DevTestResult unterminated = Record(3);
+    memset(unterminated.dev_sn, 'S', sizeof(unterminated.dev_sn));
+    DevTestResult control = Record(4);
+    control.dev_sn[3] = '\x01';
+    DevTestResult highBit = Record(5);
+    highBit.dev_sn[0] = char(0xC8);
+    DevTestResult rtcOutOfRange = Record(6);
+    rtcOutOfRange.rtc_result = 7;
+    DevTestResult totalOutOfRange = Record(7);
+    totalOutOfRange.total_result = 2;
+    DevTestResult lastResultOutOfRange = Record(8);
+    lastResultOutOfRange.ircut_night_result2 = -2;
+    DevTestResult noise;
+    for (size_t i = 0; i < sizeof(noise); ++i)
+        reinterpret_cast<unsigned char*>(&noise)[i] = static_cast<unsigned char>((i * 2654435761u) >> 13);
+    // Words that are no results take any value.
+    DevTestResult codes = Record(2);
+    codes.result_4g = 13;
+    codes.card_info = 64;
+    codes.card_remain_space = -5;
+    codes.software_type = 1;
+    const std::vector<DevTestResult> damaged = {unterminated, control, highBit, rtcOutOfRange, totalOutOfRange,
+                                                lastResultOutOfRange, noise};
+    std::vector<DevTestResult> file = {Record(1)};
+    file.insert(file.end(), damaged.begin(), damaged.end());
+    file.push_back(codes);
+    ASSERT_TRUE(CacheFileStore::WriteRecords(Day(3), file));
+
+    TestDataManageDialog cache;
+    cache.StartUploadCacheData();
+    ASSERT_TRUE(WaitFor([&] { return cache.UploadThread()->Pending().empty() && !cache.UploadThread()->isRunning(); }));
+    const auto results = sim.Results();
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_TRUE(results[0] == HttpClient::BuildTestDataForm(Record(1)));
+    EXPECT_TRUE(results[1] == HttpClient::BuildTestDataForm(codes));
+    const auto aside = FileRecords(folder + "/" + CacheFileStore::DAMAGED_FILE_NAME);
+    ASSERT_EQ(aside.size(), damaged.size());
+    for (size_t i = 0; i < damaged.size(); ++i)
+        EXPECT_EQ(memcmp(&aside[i], &damaged[i], sizeof(DevTestResult)), 0) << i;
+    EXPECT_TRUE(CacheFileStore::DayFiles(folder).isEmpty());
+}
+
+TEST_F(ResultCacheTest, AHeldRecordIsOnDiskButPostedOnlyOnceReleasedForUpload)
+{
+    uint64_t held = 0;
+    {
+        TestDataManageDialog cache;
+        cache.AddCacheTestData(Record(1));
+        held = cache.HoldCacheTestData(Record(2));
+        EXPECT_EQ(FileRecords(Day(5)).size(), 2u) << "on disk when the call returns";
+        cache.AddCacheTestData(Record(3));
+        // The others go; the held one stays, on disk.
+        ASSERT_TRUE(WaitFor([&] { return sim.Results().size() == 2 && !cache.UploadThread()->isRunning(); }));
+        EXPECT_EQ(SubmitCount(), 2);
+        EXPECT_EQ(sim.Results().back(), HttpClient::BuildTestDataForm(Record(3)));
+        ASSERT_EQ(FileRecords(Day(5)).size(), 1u);
+        EXPECT_EQ(Serial(FileRecords(Day(5))[0]), 2);
+
+        cache.ReleaseCacheTestData(held, true);
+        ASSERT_TRUE(WaitFor([&] { return sim.Results().size() == 3 && !QFileInfo::exists(Day(5)); }));
+        EXPECT_EQ(sim.Results().back(), HttpClient::BuildTestDataForm(Record(2)));
+
+        // Released as settled elsewhere: it leaves the file and is never posted.
+        held = cache.HoldCacheTestData(Record(4));
+        EXPECT_EQ(FileRecords(Day(5)).size(), 1u);
+        cache.ReleaseCacheTestData(held, false);
+        EXPECT_FALSE(QFileInfo::exists(Day(5)));
+        EXPECT_TRUE(cache.UploadThread()->Pending().empty());
+        cache.ReleaseCacheTestData(held, true);   // no such record any more: nothing happens
+
+        // Never released (the program ended while its box waited): saved at exit.
+        held = cache.HoldCacheTestData(Record(5));
+    }
+    EXPECT_EQ(SubmitCount(), 3);
+    ASSERT_EQ(FileRecords(Day(5)).size(), 1u);
+    // The next start owns nothing of the last one: the record is posted, once.
+    TestDataManageDialog cache;
+    cache.StartUploadCacheData();
+    ASSERT_TRUE(WaitFor([&] { return !QFileInfo::exists(Day(5)) && !cache.UploadThread()->isRunning(); }));
+    EXPECT_EQ(SubmitCount(), 4);
+    EXPECT_EQ(sim.Results().back(), HttpClient::BuildTestDataForm(Record(5)));
 }
 
 TEST_F(ResultCacheTest, NothingPendingMakesNoFile)
@@ -373,6 +507,24 @@ TEST_F(ResultCacheTest, ARecordRefusedForGoodMovesBehindTheOthers)
         EXPECT_EQ(memcmp(&saved[0], &first, sizeof(first)), 0);
         ASSERT_TRUE(QFile::remove(Day(5)));
     }
+}
+
+TEST_F(ResultCacheTest, EachRecordAtTheHeadCountsItsOwnFailures)
+{
+    // A passed record fails four times and moves behind a failed device's record,
+    // which then gets its own four tries before it is given up.
+    sim.SetFault("test/data/submit", Fault::HttpStatus, 503, 8);
+    TestDataManageDialog cache;
+    cache.AddCacheTestData(Record(1, 1));
+    cache.AddCacheTestData(Record(2, -1));
+    ASSERT_TRUE(WaitFor([&] { return cache.UploadThread()->Pending().empty(); }, 20000));
+    const auto requests = sim.Requests();
+    std::vector<int> serials;
+    for (const auto& r : requests)
+        serials.push_back(r.body.find("dev_sn=SN000001&") != std::string::npos ? 1 : 2);
+    EXPECT_EQ(serials, (std::vector<int>{1, 1, 1, 1, 2, 2, 2, 2, 1}));
+    ASSERT_EQ(sim.Results().size(), 1u);
+    EXPECT_TRUE(sim.Results()[0] == HttpClient::BuildTestDataForm(Record(1, 1)));
 }
 
 TEST_F(ResultCacheTest, PassedRecordIsRetriedUntilTaken)

@@ -146,3 +146,119 @@ TEST(StationEndToEnd, ThreeCamerasAreTestedAndSubmittedAndTheCloseButtonEndsTheP
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// A submission the back-end does not take at once: one camera on the line, the
+// back-end simulator failing its first submission, the operator's answer to
+// the retry box, the offline cache.
+
+namespace {
+
+constexpr int kOneCameraMs = 300000;   // one chain, sanitized, on a busy machine
+constexpr int kUploadMs = 60000;       // a cached record's first post
+const char kRetrySerial[] = "VT21E00000000004";
+
+QByteArray OneCameraProfile()
+{
+    return R"({"adapter": {"name": "Simulated LAN", "address": "127.0.0.5", "netmask": "255.255.255.0",
+                           "mac": "02:56:54:00:00:05"},
+               "cameras": [)"
+           + Camera(kRetrySerial, "127.0.0.24", "127.0.0.1", "{}") + "]}";
+}
+
+// The serials of the forms the back-end took.
+std::multiset<QString> SubmittedSerials(const BackendSimulator& sim)
+{
+    std::multiset<QString> serials;
+    for (const std::string& form : sim.Results())
+        serials.insert(FormFields(form)["dev_sn"]);
+    return serials;
+}
+
+bool CacheFolderHoldsNoDayFile(const QString& appDir)
+{
+    return QDir(appDir + "/CacheTestData").entryList({"*.dat"}, QDir::Files).isEmpty();
+}
+
+// A station in its own folder under tmp, on the one-camera line, with the order
+// picked and the run begun; the window's X id in *window.
+void StartOneCameraRun(BackendSimulator& sim, const QTemporaryDir& tmp, StationDriver& station, QString* window)
+{
+    const QByteArray testConfig = DemoTestConfig();
+    ASSERT_FALSE(testConfig.isEmpty()) << "scripts/demo/TestConfig.json not found";
+    sim.SetReply("init/test/config", testConfig.toStdString());
+    ASSERT_TRUE(sim.Start());
+    StationDriver::Layout layout;
+    layout.executable = STATION_PROGRAM;
+    layout.appDir = tmp.filePath("station");
+    layout.profile = OneCameraProfile();
+    layout.serviceHost = QString::fromStdString(sim.HostText());
+    QString error;
+    ASSERT_TRUE(StationDriver::LayOut(layout, &error)) << qPrintable(error);
+    ASSERT_TRUE(QDir().mkpath(tmp.filePath("sanitizer")));
+    ASSERT_TRUE(station.Start(StationEnvironment(tmp.filePath("sanitizer"))));
+    ASSERT_TRUE(station.PickOrder(0, kDialogMs)) << station.Output().constData();
+    *window = station.WaitMainWindow(kDialogMs);
+    ASSERT_FALSE(window->isEmpty()) << station.Output().constData();
+    ASSERT_TRUE(station.BeginRun(*window));
+}
+
+TEST(StationEndToEnd, ARefusalWithRet1IsCachedOnNoAndUploadedLaterOnce)
+{
+    BackendSimulator sim;
+    sim.SetFault("test/data/submit", BackendSimulator::Fault::Ret, 1, 1);
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString appDir = tmp.filePath("station");
+    StationDriver station(appDir);
+    QString window;
+    StartOneCameraRun(sim, tmp, station, &window);
+    if (HasFatalFailure())
+        return;
+
+    ASSERT_TRUE(station.AnswerRetryBox(false, kOneCameraMs)) << "no retry box after the refusal";
+    ASSERT_TRUE(StationDriver::WaitUntil([&] { return !sim.Results().empty(); }, kUploadMs, 100))
+        << "the cached record never reached the back-end";
+    // Once the cache has no file left nothing can post the record again.
+    ASSERT_TRUE(StationDriver::WaitUntil([&] { return CacheFolderHoldsNoDayFile(appDir); }, kUploadMs, 100));
+    EXPECT_EQ(SubmittedSerials(sim), std::multiset<QString>{kRetrySerial});
+    EXPECT_EQ(FormFields(sim.Results().front())["total_result"], "1");
+
+    ASSERT_TRUE(station.CloseByButton(window));
+    ASSERT_TRUE(station.WaitFinished(120000)) << "the station did not end after its close button";
+    EXPECT_EQ(station.ExitCode(), 0) << station.Output().constData();
+    EXPECT_EQ(SubmittedSerials(sim).size(), 1u);
+    EXPECT_EQ(SanitizerReports(tmp.filePath("sanitizer")), QString());
+}
+
+TEST(StationEndToEnd, AResultWhoseRetryBoxWaitedWhenTheStationWasKilledIsUploadedOnceAfterTheRestart)
+{
+    BackendSimulator sim;
+    sim.SetFault("test/data/submit", BackendSimulator::Fault::NotJson);
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString appDir = tmp.filePath("station");
+    {
+        StationDriver station(appDir);
+        QString window;
+        StartOneCameraRun(sim, tmp, station, &window);
+        if (HasFatalFailure())
+            return;
+        ASSERT_FALSE(station.WaitWindow(StationDriver::kHintTitle, kOneCameraMs).isEmpty())
+            << "no retry box after the failed submission";
+        station.Kill();
+    }
+    EXPECT_TRUE(sim.Results().empty());
+
+    // The next start finds the result in the cache and uploads it.
+    sim.ClearFaults();
+    StationDriver again(appDir);
+    ASSERT_TRUE(again.Start(StationEnvironment(tmp.filePath("sanitizer"))));
+    ASSERT_TRUE(StationDriver::WaitUntil([&] { return !sim.Results().empty(); }, kDialogMs + kUploadMs, 100))
+        << "the result never reached the back-end";
+    ASSERT_TRUE(StationDriver::WaitUntil([&] { return CacheFolderHoldsNoDayFile(appDir); }, kUploadMs, 100));
+    EXPECT_EQ(SubmittedSerials(sim), std::multiset<QString>{kRetrySerial});
+    again.Kill();
+}
+
+}  // namespace

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -35,6 +36,20 @@ public:
     void SetHardwareDecode(int) override {}
     void SaveManualTestResult() override { ++manualSaves; }
     void AddCacheTestData(const DevTestResult& record) override { cached.push_back(record); }
+    uint64_t HoldCacheTestData(const DevTestResult& record) override
+    {
+        held[++lastHeld] = record;
+        return lastHeld;
+    }
+    void ReleaseCacheTestData(uint64_t id, bool upload) override
+    {
+        auto it = held.find(id);
+        if (it == held.end())
+            return;
+        if (upload)
+            cached.push_back(it->second);
+        held.erase(it);
+    }
     void LogOut() override
     {
         ++logOuts;
@@ -50,7 +65,9 @@ public:
     int logOuts = 0;
     int wifiTestsBegun = 0;
     std::function<void()> onLogOut;
-    std::vector<DevTestResult> cached;       // records handed to the offline cache
+    std::vector<DevTestResult> cached;       // records handed to the offline cache for upload
+    std::map<uint64_t, DevTestResult> held;  // records in the cache, held back by the submission
+    uint64_t lastHeld = 0;
 
     // Events posted to the main window, as (code, word1), and their second words.
     std::vector<std::pair<int, qint64>> events;

@@ -345,10 +345,14 @@ TEST_F(FinishTest, ASubmissionIsAcceptedRefusedRetriedOrCached)
     const SubmitCase cases[] = {
         {"accepted", none, true, {}, 2, {"submit success"}, {}, 1, 0, 0},
         {"accepted, failed device", none, false, {}, 0, {"submit success"}, {}, 1, 0, 0},
-        {"refused with a positive ret: the back-end's refusal", [](BackendSimulator& b) {
+        {"refused with a positive ret: failed as in transport, its msg shown, answered No", [](BackendSimulator& b) {
              b.SetFault("test/data/submit", BackendSimulator::Fault::Ret, 5);
          },
-         true, {}, 3, {"!" + refusedByBackEnd}, {passed + refusedByBackEnd}, 1, 0, 0},
+         true, {B::No}, 3, {"!" + refusedByBackEnd}, {passed + refusedByBackEnd + "\n" + kRetryQuestion}, 1, 1, 4},
+        {"refused with ret 1 at the fifth failure in a row: silently cached", [](BackendSimulator& b) {
+             b.SetFault("test/data/submit", BackendSimulator::Fault::Ret, 1);
+         },
+         true, {}, 4, {}, {}, 1, 1, 5},
         {"refused with a negative ret", [](BackendSimulator& b) {
              b.SetFault("test/data/submit", BackendSimulator::Fault::Ret, -7);
          },
@@ -428,6 +432,66 @@ TEST_F(FinishTest, AnUnreachableBackEndAnsweredYesYesNoPostsThreeTimesAndCachesO
     EXPECT_EQ(widget->m_iUploadDone.load(), 1);
     EXPECT_EQ(host.Lines().size(), 1);
     backend.SetRefusing(false);
+}
+
+TEST_F(FinishTest, APassedRecordIsHeldInTheCacheWhileTheRetryBoxIsOpen)
+{
+    using B = QMessageBox;
+    using F = BackendSimulator::Fault;
+    const auto none = [](BackendSimulator&) {};
+    const struct {
+        const char* name;
+        std::function<void(BackendSimulator&)> later;   // the posts after the first, which fails with -1
+        bool pass;
+        std::deque<int> answers;
+        std::vector<size_t> heldWhileOpen;
+        int posts;
+        size_t cached;   // handed to the upload in the end
+    } cases[] = {
+        {"No: the held copy is uploaded", none, true, {B::No}, {1}, 1, 1},
+        {"Yes, Yes, No: one copy, held throughout",
+         [](BackendSimulator& b) { b.SetFault("test/data/submit", F::NotJson); }, true, {B::Yes, B::Yes, B::No},
+         {1, 1, 1}, 3, 1},
+        {"Yes, then accepted: the held copy is dropped", none, true, {B::Yes}, {1}, 2, 0},
+        {"Yes, then refused with -2: the held copy is dropped",
+         [](BackendSimulator& b) { b.SetFault("test/data/submit", F::Ret, -2); }, true, {B::Yes}, {1}, 2, 0},
+        {"Yes, then HTTP 500: the held copy is uploaded",
+         [](BackendSimulator& b) { b.SetFault("test/data/submit", F::HttpStatus, 500); }, true, {B::Yes}, {1}, 2, 1},
+        {"a failed device: nothing held", none, false, {B::No}, {0}, 1, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        backend.ClearRequests();
+        backend.ClearFaults();
+        backend.SetFault("test/data/submit", F::NotJson, 0, 1);
+        c.later(backend);
+        DevTestResult record = PassingRecord(kSn);
+        if (!c.pass)
+            record.bind_result = -1;
+        MakeCurrent(kSn, 91, record);
+        host.cached.clear();
+        host.held.clear();
+        const uint64_t holdsBefore = host.lastHeld;
+        widget->UploadFailureCount = 0;
+        BoxAnswers boxes;
+        boxes.answers = c.answers;
+        std::vector<size_t> heldWhileOpen;
+        boxes.whileOpen = [&] {
+            if (!boxes.texts.last().endsWith(kRetryQuestion))
+                return;
+            heldWhileOpen.push_back(host.held.size());
+            for (const auto& h : host.held) {
+                EXPECT_EQ(TextOf(h.second.dev_sn), kSn);
+                EXPECT_EQ(h.second.total_result, 1);
+            }
+        };
+        SubmitFromWorker();
+        EXPECT_EQ(heldWhileOpen, c.heldWhileOpen);
+        EXPECT_EQ(SubmitRequests(), c.posts);
+        EXPECT_EQ(host.lastHeld - holdsBefore, c.pass ? 1u : 0u) << "one copy per submission";
+        EXPECT_TRUE(host.held.empty()) << "every held copy is released";
+        EXPECT_EQ(host.cached.size(), c.cached);
+    }
 }
 
 TEST_F(FinishTest, TheOrderTextComesFromAGoodReplyOnly)

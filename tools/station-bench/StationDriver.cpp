@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableView>
@@ -74,6 +75,33 @@ OrderDialogPoints MeasureOrderDialog()
     points.rowHeight = r0.height();
     points.nextStep = next->mapTo(&dialog, next->rect().center());
     dialog.hide();
+    return points;
+}
+
+// Where the retry box has its buttons, from its bottom-right corner: the same
+// box laid out here. Its buttons sit at the bottom right whatever its text.
+struct RetryBoxPoints {
+    QPoint yesFromCorner;
+    QPoint noFromCorner;
+};
+
+RetryBoxPoints MeasureRetryBox()
+{
+    QMessageBox box(QMessageBox::Information, "Hint",
+                    "Test result: passed\nUpload result:failed, Unknown reason error\nData upload failed, do you want "
+                    "to upload again?",
+                    QMessageBox::Yes | QMessageBox::No, nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    box.button(QMessageBox::Yes)->setText("Yes");
+    box.button(QMessageBox::No)->setText("No");
+    box.setAttribute(Qt::WA_DontShowOnScreen);
+    box.show();
+    QCoreApplication::processEvents();
+    const QPoint corner(box.width(), box.height());
+    auto fromCorner = [&](QAbstractButton* button) {
+        return corner - button->mapTo(&box, button->rect().center());
+    };
+    RetryBoxPoints points{fromCorner(box.button(QMessageBox::Yes)), fromCorner(box.button(QMessageBox::No))};
+    box.hide();
     return points;
 }
 
@@ -235,6 +263,40 @@ bool StationDriver::CloseByButton(const QString& mainWindow)
     if (!ok || !width.hasMatch())
         return false;
     return Click(mainWindow, QPoint(width.captured(1).toInt() - kCloseButtonInset, kCloseButtonInset));
+}
+
+bool StationDriver::AnswerRetryBox(bool uploadAgain, int timeoutMs)
+{
+    static const RetryBoxPoints points = MeasureRetryBox();
+    QElapsedTimer t;
+    t.start();
+    // A click that comes before the box takes input is lost: click until it goes.
+    for (;;) {
+        const int left = timeoutMs - int(t.elapsed());
+        const QString box = left > 0 ? WaitWindow(kHintTitle, left) : QString();
+        if (box.isEmpty())
+            return false;
+        bool ok = false;
+        const QByteArray shell = RunXdotool({"getwindowgeometry", "--shell", box}, &ok);
+        const QString text = QString::fromLatin1(shell);
+        const QRegularExpressionMatch width = QRegularExpression("WIDTH=(\\d+)").match(text);
+        const QRegularExpressionMatch height = QRegularExpression("HEIGHT=(\\d+)").match(text);
+        if (!ok || !width.hasMatch() || !height.hasMatch())
+            return false;
+        const QPoint corner(width.captured(1).toInt(), height.captured(1).toInt());
+        if (!Click(box, corner - (uploadAgain ? points.yesFromCorner : points.noFromCorner)))
+            return false;
+        if (WaitUntil([&] { return !Windows(kHintTitle).contains(box); }, 2000, 20))
+            return true;
+    }
+}
+
+void StationDriver::Kill()
+{
+    if (!Running())
+        return;
+    m_process.kill();
+    m_process.waitForFinished(30000);
 }
 
 bool StationDriver::WaitFinished(int timeoutMs)

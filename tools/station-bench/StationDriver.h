@@ -55,6 +55,11 @@ public:
     bool BeginRun(const QString& mainWindow);
     // The title bar's close button.
     bool CloseByButton(const QString& mainWindow);
+    // The retry box of a failed submission: waits for it and clicks "Yes" (upload
+    // again) or "No" until it goes. False when none came or it stayed.
+    bool AnswerRetryBox(bool uploadAgain, int timeoutMs);
+    // Ends the station at once with SIGKILL, as a power cut would, and waits for it.
+    void Kill();
 
     bool WaitFinished(int timeoutMs);
     bool Running() const { return m_process.state() != QProcess::NotRunning; }
@@ -75,6 +80,7 @@ public:
     static constexpr const char* kOrderTitle = "^OrderChooseDialog$";
     static constexpr const char* kErrorTitle = "^Error$";
     static constexpr const char* kLoginTitle = "login$";
+    static constexpr const char* kHintTitle = "^Hint$";
 
 private:
     QStringList Windows(const QString& titleRegex) const;

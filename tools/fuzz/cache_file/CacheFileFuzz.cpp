@@ -1,7 +1,7 @@
 // The offline cache's day files: two files of raw result records loaded as
 // the upload thread loads them at start-up (the later one without the records
-// the earlier one held), mirrored to today's file, and each record turned into
-// the test-data form it is posted as.
+// the earlier one held, damaged records set aside), mirrored to today's file,
+// and each record turned into the test-data form it is posted as.
 //
 // Input: a flags byte (1: the second file is today's), the first file's length
 // (two bytes, big-endian, taken modulo what is left), the first file, the second.
@@ -34,11 +34,22 @@ WallTime Today()
     return t;
 }
 
-std::vector<std::string> Records(const std::string& file)
+bool Damaged(const std::string& bytes)
+{
+    DevTestResult r;
+    memcpy(&r, bytes.data(), sizeof r);
+    return CacheFileStore::RecordDamage(r) != nullptr;
+}
+
+// The whole records of a file, sound ones only, or damaged ones only.
+std::vector<std::string> Records(const std::string& file, bool damaged = false)
 {
     std::vector<std::string> out;
-    for (size_t at = 0; at + sizeof(DevTestResult) <= file.size(); at += sizeof(DevTestResult))
-        out.push_back(file.substr(at, sizeof(DevTestResult)));
+    for (size_t at = 0; at + sizeof(DevTestResult) <= file.size(); at += sizeof(DevTestResult)) {
+        const std::string record = file.substr(at, sizeof(DevTestResult));
+        if (Damaged(record) == damaged)
+            out.push_back(record);
+    }
     return out;
 }
 
@@ -47,7 +58,7 @@ std::string Bytes(const DevTestResult& r)
     return std::string(reinterpret_cast<const char*>(&r), sizeof r);
 }
 
-// The records of earlier, then those of later that earlier did not hold (as many times as it held them).
+// The sound records of earlier, then those of later that earlier did not hold (as many times as it held them).
 std::vector<std::string> Expected(const std::string& earlier, const std::string& later)
 {
     std::vector<std::string> out = Records(earlier);
@@ -130,5 +141,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FuzzEnv::Fail("today's file holds %zu records, %zu pending", saved.size(), pending.size());
     if (QFile::exists(earlierPath) || ((flags & 1) == 0 && QFile::exists(laterPath)))
         FuzzEnv::Fail("a loaded day file was left behind");
+
+    // Every damaged record, in file order, is kept aside and nowhere else.
+    std::vector<DevTestResult> aside;
+    std::string asideBytes;
+    const QString asidePath = folder + "/" + CacheFileStore::DAMAGED_FILE_NAME;
+    if (QFile::exists(asidePath) && !CacheFileStore::ReadRecords(asidePath, &aside))
+        FuzzEnv::Fail("the damaged records' file can't be read");
+    for (const DevTestResult& r : aside)
+        asideBytes += Bytes(r);
+    std::string damaged;
+    for (const std::string& r : Records(earlier, true))
+        damaged += r;
+    for (const std::string& r : Records(later, true))
+        damaged += r;
+    if (asideBytes != damaged)
+        FuzzEnv::Fail("%zu records set aside, %zu damaged", aside.size(), damaged.size() / sizeof(DevTestResult));
     return 0;
 }

@@ -27,6 +27,8 @@ public:
     void SetHardwareDecode(int) override {}
     void SaveManualTestResult() override {}
     void AddCacheTestData(const DevTestResult&) override {}
+    uint64_t HoldCacheTestData(const DevTestResult&) override { return 0; }
+    void ReleaseCacheTestData(uint64_t, bool) override {}
     void LogOut() override {}
 
     LeftTopWidget* controller = nullptr;
