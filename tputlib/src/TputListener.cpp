@@ -225,7 +225,6 @@ void tputlib_listener_run(TputSettings* listener)
         // The client header is read on the connection's own thread: a peer
         // that sends nothing must not hold up the next accept.
         server->sock = fd;
-        server->initialBytes = 0;
         if (!tputlib_thread_start(server)) {
             // No thread for this connection: drop it, keep serving others.
             tputlib_peer_remove(server->peer);
@@ -248,7 +247,6 @@ TputSettings* tputlib_settings_from_header(const TputSettings* server, const Tpu
     c->flags |= kTputFlagCompat;
     c->threadId = 0;
     c->sock = -1;
-    c->initialBytes = 0;
     c->port = static_cast<uint16_t>(header.port);
     c->threads = header.threads;
     if (header.bufferLength != 0)
