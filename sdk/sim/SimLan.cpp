@@ -624,6 +624,7 @@ int SimLan::Command(const char* via, int64_t loginHandle, int command, const cha
     bool answer = false;
     bool leave = false;
     QString serial;
+    QString cameraAddress;
     int leaveAfterMs = 0;
     {
         std::lock_guard<std::mutex> guard(m_lock);
@@ -636,13 +637,14 @@ int SimLan::Command(const char* via, int64_t loginHandle, int command, const cha
         if (cam->Config().faults.sendFails.contains(command))
             return FC_ERR_SEND;
         serial = cam->Config().serial;
+        cameraAddress = cam->Address();
         cam->AddCommand(SimCommand{loginHandle, command, text, QString::fromLatin1(via), channel});
         answer = cam->ReplyFor(command, &reply);
         leave = cam->FirstLeaveCommand(command);
         leaveAfterMs = cam->Config().leaveAfterCommandMs;
     }
     if (command == 1519)
-        StartThroughput(serial, text);
+        StartThroughput(serial, cameraAddress, text);
     if (answer)
         PostReply(reply.delayMs, loginHandle, command, reply);
     if (leave)
@@ -841,11 +843,13 @@ int SimLan::StopSpeak(int64_t loginHandle)
 
 // --- throughput hook ---------------------------------------------------------------
 
-void SimLan::StartThroughput(const QString& serial, const QByteArray& body)
+void SimLan::StartThroughput(const QString& serial, const QString& cameraAddress, const QByteArray& body)
 {
     const QMap<QString, QString> a = BodyAttributes(body);
     SimThroughputRequest request;
     request.serial = serial;
+    // A camera off loopback sends from wherever the host routes it.
+    request.cameraAddress = IsLoopbackIpv4(cameraAddress) ? cameraAddress : QString();
     request.address = a.value(QStringLiteral("IP"));
     request.port = a.value(QStringLiteral("Port")).toInt();
     request.durationSec = a.value(QStringLiteral("Duration")).toInt();

@@ -23,6 +23,7 @@
 // What a camera was asked to do by the throughput-test command (1519).
 struct SimThroughputRequest {
     QString serial;
+    QString cameraAddress;       // where the camera's client sends from
     QString address;             // the station's throughput server (127.0.0.0/8 only)
     int port = 0;
     int durationSec = 0;
@@ -157,7 +158,7 @@ private:
     void ScheduleLeave(const QString& serial, int delayMs);
     void JoinLineCamera();
 
-    void StartThroughput(const QString& serial, const QByteArray& body);
+    void StartThroughput(const QString& serial, const QString& cameraAddress, const QByteArray& body);
     void FinishThroughput(uint64_t run);
     void JoinFinishedThroughput();
     void StopThroughput();

@@ -30,7 +30,12 @@ public:
     LeftTopWidget* GetController() const override { return controller; }
     void GrabVideoKeyboard() override { ++grabs; }
     void ReleaseVideoKeyboard() override { ++releases; }
-    void BeginWifiTest() override { ++wifiTestsBegun; }
+    void BeginWifiTest(const QString& cameraAddress, int durationSeconds) override
+    {
+        ++wifiTestsBegun;
+        wifiTestCamera = cameraAddress;
+        wifiTestSeconds = durationSeconds;
+    }
     void ClearWifiTestResult() override {}
     void SetHardwareDecode(int) override {}
     void SaveManualTestResult() override { ++manualSaves; }
@@ -49,6 +54,8 @@ public:
     int manualSaves = 0;
     int logOuts = 0;
     int wifiTestsBegun = 0;
+    QString wifiTestCamera;
+    int wifiTestSeconds = 0;
     std::function<void()> onLogOut;
     std::vector<DevTestResult> cached;       // records handed to the offline cache
 
