@@ -42,6 +42,10 @@ using SimThroughputRunner = std::function<void(const SimThroughputRequest& reque
 // Tests drive it directly: load a profile, add cameras, script replies and
 // faults, unplug cameras, read what the cameras received.
 //
+// Every camera is addressed by its name (SimCameraConfig::name: its serial,
+// or "<serial>#2" for a second camera with that serial); the serial
+// parameters below take it.
+//
 // Cameras come and go: an unplugged camera leaves the search, takes no login,
 // receives nothing (the SDK calls on its sessions still return 0; a live play
 // is refused) and its streams go silent at once; its logins and streams are
@@ -81,7 +85,7 @@ public:
     bool Leave(const QString& serial);
 
     // --- inspection (tests) ---
-    QStringList Serials() const;         // every camera the LAN holds, plugged or not
+    QStringList Serials() const;         // the names of every camera the LAN holds, plugged or not
     bool IsPlugged(const QString& serial) const;
     QStringList DepartedSerials() const; // cameras forgotten after leaving, oldest first
     QString CameraAddress(const QString& serial) const;
@@ -120,14 +124,14 @@ public:
 
 private:
     struct Session {
-        QString serial;
+        QString name;            // its camera's
         bool loggedIn = false;
         bool talking = false;
         bool dead = false;       // its camera was unplugged; the loss is not reported yet
     };
 
     struct ThroughputRun {
-        QString serial;
+        QString name;            // its camera's
         std::thread thread;
         std::shared_ptr<std::atomic<bool>> stop;
         bool finished = false;   // the runner has returned; the thread ends at once
@@ -135,7 +139,7 @@ private:
 
     SimLan();
     void LoadDefaultProfile();
-    SimCamera* CameraBySerial(const QString& serial);
+    SimCamera* CameraByName(const QString& name);
     SimCamera* CameraByAddress(const QString& address);
     // The camera of a live session; null otherwise, *dead telling an unplugged camera's.
     SimCamera* CameraOfSession(int64_t loginHandle, bool* dead = nullptr);
@@ -144,7 +148,7 @@ private:
 
     void FinishLogin(int64_t loginHandle, const QString& ip, int port, const QString& user, const QString& password);
     void DropSessions(const QVector<int64_t>& loginHandles, int statusType);
-    void DropSessionsOf(const QString& serial, int delayMs);
+    void DropSessionsOf(const QString& name, int delayMs);
     void PostStatus(int delayMs, int64_t handle, int type, const QByteArray& data, bool hasData);
     void PostReply(int delayMs, int64_t loginHandle, int command, const SimReply& reply);
     std::vector<std::shared_ptr<SimStream>> TakeStreams(const std::function<bool(const SimStream&)>& match);
@@ -153,12 +157,13 @@ private:
 
     // Comings and goings (m_lock held where the name ends in Locked).
     bool AddCameraLocked(const SimCameraConfig& config);
-    bool Disconnect(const QString& serial, int linkLossDelayMs, bool leave);
-    void ForgetLocked(const QString& serial);
-    void ScheduleLeave(const QString& serial, int delayMs);
+    bool Disconnect(const QString& name, int linkLossDelayMs, bool leave);
+    void ForgetLocked(const QString& name);
+    void ScheduleLeave(const QString& name, int delayMs);
     void JoinLineCamera();
 
-    void StartThroughput(const QString& serial, const QString& cameraAddress, const QByteArray& body);
+    void StartThroughput(const QString& name, const QString& serial, const QString& cameraAddress,
+                         const QByteArray& body);
     void FinishThroughput(uint64_t run);
     void JoinFinishedThroughput();
     void StopThroughput();
@@ -170,7 +175,7 @@ private:
     std::map<int64_t, std::shared_ptr<SimStream>> m_streams;
     std::vector<std::shared_ptr<SimStream>> m_retired;   // stopped from their own thread
     QVector<IPCEntry> m_searchTable;
-    QVector<QString> m_searchSerials;
+    QVector<QString> m_searchNames;   // the camera of each search entry
     bool m_searching = false;
     uint64_t m_searchGeneration = 0;
     int64_t m_lastHandle = 0;

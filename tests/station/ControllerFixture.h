@@ -25,7 +25,7 @@
 class FakeHost : public QWidget, public ControllerHost {
 public:
     VideoForm* GetCurVideoForm() const override { return nullptr; }
-    RightBottomWidget* GetManualPanel() const override { return nullptr; }
+    RightBottomWidget* GetManualPanel() const override { return manualPanel; }
     LeftBottomWidget* GetInfoPanel() const override { return infoPanel; }
     LeftTopWidget* GetController() const override { return controller; }
     void GrabVideoKeyboard() override { ++grabs; }
@@ -48,6 +48,7 @@ public:
     }
 
     LeftBottomWidget* infoPanel = nullptr;
+    RightBottomWidget* manualPanel = nullptr;
     LeftTopWidget* controller = nullptr;
     int grabs = 0;
     int releases = 0;
