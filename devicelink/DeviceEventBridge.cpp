@@ -139,16 +139,21 @@ int DeviceEventBridge::OnPlayStreamEvent(int port, int event, int64_t value, int
         if (reader(user) != port)
             return -2;
     }
+    PostPlayerStatus(port, event, value, value2, user);
+    return 0;
+}
+
+void DeviceEventBridge::PostPlayerStatus(int port, int event, int64_t value, int value2, void* device)
+{
     auto* info = new PlayerStatusInfo;
     info->nPort = port;
     info->nEvent = event;
     info->lValue = value;
     info->nValue2 = value2;
     info->nReserved = 0;
-    info->pDevice = user;
+    info->pDevice = device;
     if (!PostVantrelEvent(MainWindowInstance, WM_PLAYER_STATUS, qint64(reinterpret_cast<quintptr>(info)), 0))
         delete info;
-    return 0;
 }
 
 void DeviceEventBridge::SetPlayIdReader(PlayIdReader reader)

@@ -49,6 +49,10 @@ public:
     // record's type belongs to the controller). Without a reader no port is refused.
     using PlayIdReader = int64_t (*)(const void* device);
     static void SetPlayIdReader(PlayIdReader reader);
+    // Posts a player status of a port that the caller found to be the
+    // device's current one as event 1029 to the main window; with no main
+    // window the record is dropped.
+    static void PostPlayerStatus(int port, int event, int64_t value, int value2, void* device);
 
     // Audio shortcuts of the live-play path, identity 1; they fit
     // LivePlayPath::SetAudioOutput.

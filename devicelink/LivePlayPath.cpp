@@ -96,15 +96,25 @@ void LivePlayPath::ClosePort(int port)
     PC_FreePort(port);
 }
 
-// The player-status events of the bridge's own path are logged only: the
-// station's status handler expects the controller's device record as user
-// pointer, which this path does not have.
+// A decoding failure on a pane's port reaches the controller like one on its
+// own: its handler only needs to know that a device is behind the status, and
+// switches the station to software decoding.
 int LivePlayPath::OnPlayerStatus(int port, int event, int64_t value, int value2, void* user)
 {
     if (!user)
         return -1;
+    auto* entry = static_cast<DeviceEntry*>(user);
+    bool current = false;
+    {
+        std::lock_guard<std::mutex> lock(entry->mutex);
+        for (const DeviceEntry::Slot& slot : entry->channels)
+            current = current || (port > 0 && slot.lPlayPort == port);
+    }
+    if (!current)
+        return -2;
     LogPrint(LOG_GENERAL, "LivePlayPath::OnPlayerStatus() port=%d event=%d value=%lld value2=%d", port, event,
              static_cast<long long>(value), value2);
+    DeviceEventBridge::PostPlayerStatus(port, event, value, value2, entry);
     return 0;
 }
 

@@ -30,6 +30,9 @@ public:
                             const FC_PacketInfo* packet);
     // Display callback: 0, or -1 on a null argument or a port of no slot.
     static int OnDecodedFrame(int port, const PC_FrameInfo* frame, void* user);
+    // Player status callback: posts event 1029 to the main window and
+    // returns 0; -1 no device entry, -2 a port of no slot.
+    static int OnPlayerStatus(int port, int event, int64_t value, int value2, void* user);
 
     // One packet into a playing port (any time stamp: one out of range counts
     // as 0); an input error is logged and the packet dropped.
@@ -51,6 +54,5 @@ public:
 private:
     static void OpenPort(DeviceEntry* entry, int port, const FC_MediaHeader& header);
     static void ClosePort(int port);
-    static int OnPlayerStatus(int port, int event, int64_t value, int value2, void* user);
     static int FindSlotByHandle(DeviceEntry* entry, int64_t realHandle);
 };

@@ -9,6 +9,9 @@ struct PlayerStatusInfo {
     int64_t lValue = 0;
     int32_t nValue2 = 0;
     int32_t nReserved = 0;       // always 0
-    void* pDevice = nullptr;     // the device record registered as the callback's user pointer
+    // The device behind the port, as registered with the callback: the
+    // controller's DevInfo, or the DeviceEntry of a pane's own play path. The
+    // receiver only tests it; it never reads through it.
+    void* pDevice = nullptr;
 };
 static_assert(sizeof(PlayerStatusInfo) == 32, "PlayerStatusInfo layout");

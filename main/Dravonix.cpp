@@ -311,10 +311,10 @@ void Dravonix::ReleaseVideoKeyboard()
         m_pMainviewVideoWidget->releaseKeyboard();
 }
 
-void Dravonix::BeginWifiTest()
+void Dravonix::BeginWifiTest(const QString& cameraAddress, int durationSeconds)
 {
     if (m_pWIFITestWidget)
-        m_pWIFITestWidget->BeginTest();
+        m_pWIFITestWidget->BeginTest(cameraAddress, durationSeconds);
 }
 
 void Dravonix::ClearWifiTestResult()

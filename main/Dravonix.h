@@ -90,7 +90,7 @@ public:
     RightBottomWidget* GetManualPanel() const override { return m_pRightBottomWidget; }
     LeftBottomWidget* GetInfoPanel() const override { return m_pLeftBottomWidget; }
     LeftTopWidget* GetController() const override { return m_pLeftTopWidget; }
-    void BeginWifiTest() override;
+    void BeginWifiTest(const QString& cameraAddress, int durationSeconds) override;
     void ClearWifiTestResult() override;
     void SetHardwareDecode(int mode) override;
     void SaveManualTestResult() override { slot_SaveManualTestResult(); }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+class QString;
 struct DevTestResult;
 class LeftBottomWidget;
 class LeftTopWidget;
@@ -28,8 +29,9 @@ public:
     virtual void GrabVideoKeyboard() = 0;
     virtual void ReleaseVideoKeyboard() = 0;
 
-    // The Wi-Fi throughput panel.
-    virtual void BeginWifiTest() = 0;
+    // The Wi-Fi throughput panel: a test of the camera at cameraAddress,
+    // told to send for durationSeconds.
+    virtual void BeginWifiTest(const QString& cameraAddress, int durationSeconds) = 0;
     virtual void ClearWifiTestResult() = 0;
     // The settings form's hardware-decoding choice (0 software, 1 hardware), saved.
     virtual void SetHardwareDecode(int mode) = 0;

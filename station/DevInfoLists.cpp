@@ -4,6 +4,7 @@
 #include "Log.h"
 
 #include <algorithm>
+#include <functional>
 #include <mutex>
 
 DevInfoLists::DevInfoLists()
@@ -72,8 +73,15 @@ bool DevInfoLists::ListHasSerial(const std::vector<DevInfo>& list, const DevInfo
 
 bool DevInfoLists::ListHasOtherWithIP(const std::vector<DevInfo>& list, const DevInfo& dev)
 {
+    // A record of the list is told from the others by its place, so another
+    // camera with its serial (a duplicate) at its address counts; a record
+    // from elsewhere is the entry with its serial.
+    const bool inList = !list.empty() && std::less_equal<const DevInfo*>()(list.data(), &dev) &&
+                        std::less<const DevInfo*>()(&dev, list.data() + list.size());
     for (const DevInfo& other : list) {
-        if (!SameSerial(other, dev) && SameIP(other, dev))
+        if (&other == &dev || !SameIP(other, dev))
+            continue;
+        if (inList || !SameSerial(other, dev))
             return true;
     }
     return false;

@@ -3,6 +3,7 @@
 #include "AuxJobs.h"
 #include "ConfigInfo.h"
 #include "DevInfoLists.h"
+#include "DuplicateSerials.h"
 #include "HandOffQueue.h"
 #include "ManualTestController.h"
 #include "StationWorkers.h"
@@ -434,6 +435,7 @@ public:
     std::atomic<bool> m_bWifiThroughputBegun{false};
     std::atomic<bool> m_bManualTipShown{false};
     QString m_strLastTestSN;                 // stream-test thread only
+    DuplicateSerials m_duplicateSerials;     // search thread only
 
     // Manual automation.
     QStringList m_qstrlManualAutomation;

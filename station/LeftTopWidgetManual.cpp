@@ -409,8 +409,11 @@ int LeftTopWidget::ManualTestWIFI()
         return -1;
     LogPrint(LOG_INFO, "###Begin ManualTestWIFI()");
     m_bWifiThroughputBegun = true;
-    if (m_host)
-        m_host->BeginWifiTest();
+    if (m_host) {
+        QByteArray camera;
+        ReadCurrentDevice([&](const DevInfo& dev) { camera = Field(dev.ipcEntry.szIP); });
+        m_host->BeginWifiTest(QString::fromLatin1(camera), kThroughputSeconds);
+    }
     const SystemConfig config = ConfigSnapshot().m_SystemConfig;
     UpdateCurrentDevice(CurrentLoginHandle(), [](DevInfo& dev) { dev.lWifiTesFinish = 1; });
     const int ret = SendManualCommand(

@@ -2,10 +2,13 @@
 #include "LeftTopWidget.h"
 
 #include "Clock.h"
+#include "ControllerHost.h"
+#include "DuplicateSerials.h"
 #include "FuncLib.h"
 #include "HostAddressTable.h"
 #include "Log.h"
 #include "ReplyFields.h"
+#include "RightBottomWidget.h"
 
 #include <arpa/inet.h>
 
@@ -222,8 +225,49 @@ void ReaddressDev(LeftTopWidget& w, DevInfo& dev, const QByteArray& local)
     FC_Loc_ModifyIPCEx(dev.iSearchIndex, &dev.ipcEntry, 1);
 }
 
+// The cameras the station serves already: the current device and the ready list.
+std::vector<DevInfo> ServedDevs(LeftTopWidget& w)
+{
+    std::vector<DevInfo> served;
+    {
+        std::lock_guard<ListLock> guard(w.m_lockReady);
+        for (const DevInfo& dev : w.m_vecSearchReadyDevsInfo)
+            served.push_back(CopyOfDevInfo(dev));
+    }
+    served.push_back(w.CurrentDevice());
+    return served;
+}
+
+// A camera whose serial another camera holds is left alone: logged, and told
+// on screen once per appearance. The caller holds the search-list lock.
+bool SkipDuplicate(LeftTopWidget& w, DevInfo& dev, const std::vector<DevInfo>& served)
+{
+    const QByteArray holder = DuplicateSerials::HolderOf(dev, served, w.m_vecSearchDevsInfo);
+    if (holder.isEmpty())
+        return false;
+    dev.lLoginStatus = -2;
+    const QByteArray sn = Field(dev.ipcEntry.ipc_sn);
+    const QByteArray ip = Field(dev.ipcEntry.szIP);
+    LogPrint(LOG_GENERAL, "LeftTopWidget::LoginSearchDevs() duplicate SN=%s at IP=%s: the camera at IP=%s has it, not tested",
+             sn.constData(), ip.constData(), holder.constData());
+    if (w.m_duplicateSerials.Note(dev)) {
+        LeftTopWidget* self = &w;
+        const QString text = LeftTopWidget::tr("Duplicate SN %1 at %2: the camera at %3 has the same SN, not tested")
+                                 .arg(QString::fromLatin1(sn), QString::fromLatin1(ip), QString::fromLatin1(holder));
+        // Straight into the result list: a failed result line would fail the camera under test.
+        const bool posted = w.HandOffs().Post([self, text] {
+            if (RightBottomWidget* panel = self->Host() ? self->Host()->GetManualPanel() : nullptr)
+                panel->AddAutoTestResult(text, 0);
+        });
+        if (!posted)
+            LogPrint(LOG_GENERAL, "LeftTopWidget::LoginSearchDevs() the controller closes, the duplicate is not shown");
+    }
+    return true;
+}
+
 // Re-addresses or logs in the record at index; false when it is gone.
-bool LoginSearchDevAt(LeftTopWidget& w, size_t index, const ConfigInfo& config, const QByteArray& local)
+bool LoginSearchDevAt(LeftTopWidget& w, size_t index, const ConfigInfo& config, const QByteArray& local,
+                      const std::vector<DevInfo>& served)
 {
     std::lock_guard<ListLock> guard(w.m_lockSearch);
     if (index >= w.m_vecSearchDevsInfo.size())
@@ -255,6 +299,8 @@ bool LoginSearchDevAt(LeftTopWidget& w, size_t index, const ConfigInfo& config, 
             return true;
         }
     }
+    if (SkipDuplicate(w, dev, served))
+        return true;
     if (w.IsDevInSearchReadyDevsInfo(dev)) {
         dev.lLoginStatus = -2;
         LogPrint(LOG_INFO, "LeftTopWidget::LoginSearchDevs(), 222222, Dev In VecReadDevs, IP=%s, SN=%.32s",
@@ -451,8 +497,9 @@ void LeftTopWidget::GetAllSearachDevs()
             continue;
         dev.iSearchIndex = i;
         dev.widget = pane;
+        // By address too: a camera that shares the serial says nothing of this one.
         ReadCurrentDevice([&](const DevInfo& current) {
-            if (current.ipcEntry.ipc_sn[0] != '\0' && SameSerial(current, dev))
+            if (current.ipcEntry.ipc_sn[0] != '\0' && SameSerial(current, dev) && SameIP(current, dev))
                 m_bCurDevAlive = true;
         });
         std::lock_guard<ListLock> guard(m_lockSearch);
@@ -476,7 +523,9 @@ void LeftTopWidget::LoginSearchDevs()
     }
     const ConfigInfo config = ConfigSnapshot();
     const QByteArray local = CurrentIP().toLatin1();
-    for (size_t i = 0; LoginSearchDevAt(*this, i, config, local); ++i) {
+    const std::vector<DevInfo> served = ServedDevs(*this);
+    m_duplicateSerials.NextSearch();
+    for (size_t i = 0; LoginSearchDevAt(*this, i, config, local, served); ++i) {
     }
     LogPrint(LOG_INFO, "#########Leave LeftTopWidget::LoginSearchDevs() #########");
 }

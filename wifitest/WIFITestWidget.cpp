@@ -2,6 +2,7 @@
 #include "ui_WIFITestWidget.h"
 
 #include "CConfigFile.h"
+#include "Clock.h"
 #include "CommonHelpers.h"
 #include "DeviceEntry.h"
 #include "FuncLib.h"
@@ -11,7 +12,9 @@
 #include "WIFITestOwner.h"
 
 #include <QHeaderView>
+#include <QLabel>
 #include <QStandardItemModel>
+#include <QTimer>
 #include <QTimerEvent>
 
 #include <cstdio>
@@ -21,6 +24,9 @@
 namespace {
 
 constexpr int kMaxLocalIps = 32;
+// How often the panel asks whether the server took its port (the library
+// tries again every 2 s), until it has.
+constexpr int kServerCheckMs = 1000;
 
 // The panel that runs the process's throughput server. The reporter thread
 // reaches a panel only through it, so no report, not even one from a thread
@@ -92,6 +98,11 @@ WIFITestWidget::WIFITestWidget(QWidget* owner)
     tputlib_init();
     // The library binds the port on its own thread and keeps trying while it is taken.
     tputlib_start_server(WIFI_TEST_REPORT_INTERVAL, WIFI_TEST_PORT, &WIFITestWidget::OnTputResult, this);
+    // A timer object of its own, so that the panel's own timers stay the test tick alone.
+    m_serverCheck = new QTimer(this);
+    m_serverCheck->setInterval(kServerCheckMs);
+    connect(m_serverCheck, &QTimer::timeout, this, &WIFITestWidget::CheckServer);
+    m_serverCheck->start();
 }
 
 WIFITestWidget::~WIFITestWidget()
@@ -118,12 +129,25 @@ void WIFITestWidget::InitTableView()
     m_header = view->horizontalHeader();
     m_header->setSectionsClickable(true);
     m_model->setHorizontalHeaderLabels({tr("Total bytes"), tr("Real Rate"), tr("Average rate"), tr("Result")});
+
+    m_serverState = new QLabel(this);
+    m_serverState->setObjectName(QStringLiteral("m_lb_ServerState"));
+    m_serverState->setWordWrap(true);
+    m_serverState->setStyleSheet(QStringLiteral("color: red;"));
+    m_serverState->hide();
 }
 
 void WIFITestWidget::UpdateLayout()
 {
     ui->m_lb_WIFITest->setGeometry(0, 0, 120, 22);
-    ui->m_WIFITableView->setGeometry(0, 24, width() - 2, height() - 26);
+    // The server's trouble, when there is any, goes between the title and the table.
+    int top = 24;
+    if (!m_serverState->isHidden()) {
+        const int stateHeight = m_serverState->heightForWidth(width() - 2);
+        m_serverState->setGeometry(0, top, width() - 2, stateHeight);
+        top += stateHeight + 2;
+    }
+    ui->m_WIFITableView->setGeometry(0, top, width() - 2, height() - top - 2);
     ui->m_WIFITableView->setColumnWidth(0, 80);
     ui->m_WIFITableView->setColumnWidth(1, 100);
     ui->m_WIFITableView->setColumnWidth(2, 100);
@@ -140,29 +164,40 @@ void WIFITestWidget::ClearResult()
     m_model->removeRows(0, m_model->rowCount());
 }
 
-void WIFITestWidget::BeginTest()
+void WIFITestWidget::BeginTest(const QString& cameraAddress, int durationSeconds)
 {
     ClearResult();
-    StartTest();
+    StartTest(cameraAddress, durationSeconds);
 }
 
 void WIFITestWidget::onWIFITestBtnClicked()
 {
     ClearResult();
+    DeviceEntry* device = nullptr;
+    const QString camera = GetCurDevice(device) == 0
+                               ? QString::fromLatin1(device->szAddress, int(strnlen(device->szAddress, sizeof device->szAddress)))
+                               : QString();
     SendWifiTestCmd();
-    StartTest();
+    StartTest(camera, m_config.m_WifiNet.iDurationTime);
 }
 
-void WIFITestWidget::StartTest()
+void WIFITestWidget::StartTest(const QString& cameraAddress, int durationSeconds)
 {
+    const WifiReportCheck check(cameraAddress, durationSeconds, Clock::TickMs());
     {
         // The reporter copies under the same mutex, so it never writes into
         // a record that is being cleared.
         std::lock_guard<std::mutex> lock(m_statsMutex);
         m_testing = 1;
+        m_check = check;
         m_latest = TputResult{};
         m_newData = 0;
     }
+    if (!check.HasCamera())
+        LogPrint(LOG_GENERAL, "WIFITestWidget::BeginTest() no camera address (\"%s\"): no report will be judged",
+                 qPrintable(cameraAddress.left(64)));
+    else
+        LogPrint(LOG_INFO, "WIFITestWidget::BeginTest() camera %s, %d s", qPrintable(cameraAddress), durationSeconds);
     // One tick per test: a timer of an earlier start would show this test twice.
     if (m_timerId != 0)
         killTimer(m_timerId);
@@ -213,10 +248,48 @@ int WIFITestWidget::OnTputResult(TputResult* result, double /*intervalLength*/)
     auto* panel = static_cast<WIFITestWidget*>(result->context);
     if (panel != g_serverPanel || panel->m_testing.load() == 0)
         return 0;
-    std::lock_guard<std::mutex> lock(panel->m_statsMutex);
-    panel->m_latest = *result;
-    panel->m_newData = 1;
+    WifiReportFate fate;
+    {
+        // Checked before the copy: a stray report must not replace one of the
+        // camera's that the tick has not shown yet.
+        std::lock_guard<std::mutex> lock(panel->m_statsMutex);
+        fate = panel->m_check.Check(*result, Clock::TickMs());
+        if (fate == WifiReportFate::Take) {
+            panel->m_latest = *result;
+            panel->m_newData = 1;
+        }
+    }
+    if (fate != WifiReportFate::Take)
+        LogPrint(LOG_GENERAL, "WIFITestWidget::OnTputResult() %s report of %.64s, %.3f s, %.0f bits, ignored: %s",
+                 result->finalReport ? "final" : "interval", result->peerAddress, result->intervalLength, result->bits,
+                 WifiReportCheck::Why(fate));
     return 0;
+}
+
+void WIFITestWidget::CheckServer()
+{
+    if (tputlib_running()) {
+        if (!m_serverState->isHidden()) {
+            LogPrint(LOG_GENERAL, "WIFITestWidget::CheckServer() the throughput server listens on port %d", WIFI_TEST_PORT);
+            m_serverState->hide();
+            UpdateLayout();
+        }
+        m_serverCheck->stop();
+        return;
+    }
+    char why[128];
+    if (!tputlib_listen_failure(why, sizeof why))
+        return;   // not tried yet
+    const QString text = tr("The throughput server is not listening on port %1 (%2): no Wi-Fi test can get a result")
+                             .arg(WIFI_TEST_PORT)
+                             .arg(QString::fromLatin1(why));
+    if (text == m_serverState->text() && !m_serverState->isHidden())
+        return;
+    LogPrint(LOG_MAJOR, "WIFITestWidget::CheckServer() the throughput server is not listening on port %d: %s",
+             WIFI_TEST_PORT, why);
+    m_serverState->setText(text);
+    m_serverState->show();
+    UpdateLayout();
 }
 
 void WIFITestWidget::timerEvent(QTimerEvent* event)

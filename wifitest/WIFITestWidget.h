@@ -2,6 +2,7 @@
 
 #include "ConfigInfo.h"
 #include "TputLib.h"
+#include "WifiReportCheck.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -10,7 +11,9 @@
 #include <mutex>
 
 class QHeaderView;
+class QLabel;
 class QStandardItemModel;
+class QTimer;
 class QTimerEvent;
 struct DeviceEntry;
 
@@ -34,8 +37,11 @@ int GetLocalIpInSameSubnet(char* localIp, const DeviceEntry* device);
 // server listening on port 3600; while a test runs it shows the latest report
 // of the server in a one-row table, judges the final average rate against
 // WIFINet/iAveSpeed and posts WM_WIFI_TEST_DATA and WM_WIFI_TEST_FINISH to its
-// owner. The library is process-wide, so only the first panel of a process
-// runs the server; a later one, while the first lives, shows nothing.
+// owner. Only the reports of the camera under test count, and only a final
+// report over the whole test is judged. While the server cannot take its
+// port the panel says so. The library is process-wide, so only the first
+// panel of a process runs the server; a later one, while the first lives,
+// shows nothing.
 class WIFITestWidget : public QWidget {
     Q_OBJECT
 
@@ -49,8 +55,10 @@ public:
     void SetConfig(const ConfigInfo& config);
     // Removes the table's row; a running test goes on.
     void ClearResult();
-    // Starts showing the server's reports; sends nothing to the device.
-    void BeginTest();
+    // Starts showing the server's reports of the camera at cameraAddress and
+    // judges its final report once that covers durationSeconds, the time the
+    // camera was told to send for; sends nothing to the camera.
+    void BeginTest(const QString& cameraAddress, int durationSeconds);
 
     // 0 and the device bound to the main video pane's form; -1 no owner (or
     // one that offers no video pane), -2 no video form, -3 no device bound.
@@ -68,7 +76,9 @@ private slots:
 private:
     void InitTableView();
     void SendWifiTestCmd();
-    void StartTest();
+    void StartTest(const QString& cameraAddress, int durationSeconds);
+    // Shows why the server does not listen on its port, until it does.
+    void CheckServer();
     void ShowLatestResult();
     bool JudgeFinalReport(double megabitsPerSecond);
     void PostToOwner(int code, qint64 word2);
@@ -77,14 +87,17 @@ private:
     QPointer<QWidget> m_owner;          // not owned
     QStandardItemModel* m_model = nullptr;
     QHeaderView* m_header = nullptr;
+    QLabel* m_serverState = nullptr;    // why the server does not listen; hidden while it does
+    QTimer* m_serverCheck = nullptr;    // runs until the server listens
     int m_timerId = 0;
     ConfigInfo m_config;
     bool m_ownsServer = false;          // this panel started the process's throughput server
     std::atomic<int> m_testing{0};      // read by the reporter thread before it takes the mutex
 
-    // Guards the two below. A std::mutex, not a QMutex, so that the thread
+    // Guards the three below. A std::mutex, not a QMutex, so that the thread
     // sanitizer sees the reporter's copy ordered against the GUI thread.
     std::mutex m_statsMutex;
+    WifiReportCheck m_check;            // which reports belong to the test under way
     TputResult m_latest{};
     int m_newData = 0;
 };

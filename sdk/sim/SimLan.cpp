@@ -136,7 +136,7 @@ void SimLan::Reset()
         m_cameras.clear();
         m_profile = SimProfile();
         m_searchTable.clear();
-        m_searchSerials.clear();
+        m_searchNames.clear();
         m_throughputRequests.clear();
         m_lineNext = 0;
         m_departed.clear();
@@ -151,17 +151,20 @@ bool SimLan::AddCamera(const SimCameraConfig& config)
     return AddCameraLocked(config);
 }
 
-bool SimLan::AddCameraLocked(const SimCameraConfig& config)
+bool SimLan::AddCameraLocked(const SimCameraConfig& given)
 {
-    if (config.serial.isEmpty() || m_cameras.count(config.serial))
+    SimCameraConfig config = given;
+    if (config.name.isEmpty())
+        config.name = config.serial;
+    if (config.serial.isEmpty() || m_cameras.count(config.name))
         return false;
     auto camera = std::make_unique<SimCamera>(config);
     if (config.joinAfterMs > 0) {
         camera->SetPlugged(false);
-        const QString serial = config.serial;
-        m_dispatcher.Schedule(config.joinAfterMs, [this, serial] { Replug(serial); });
+        const QString name = config.name;
+        m_dispatcher.Schedule(config.joinAfterMs, [this, name] { Replug(name); });
     }
-    m_cameras[config.serial] = std::move(camera);
+    m_cameras[config.name] = std::move(camera);
     return true;
 }
 
@@ -173,7 +176,7 @@ bool SimLan::SetReply(const QString& serial, int command, const SimReply& reply)
 bool SimLan::SetReplies(const QString& serial, int command, const QVector<SimReply>& replies)
 {
     std::lock_guard<std::mutex> guard(m_lock);
-    SimCamera* cam = CameraBySerial(serial);
+    SimCamera* cam = CameraByName(serial);
     if (!cam || replies.isEmpty())
         return false;
     cam->SetReplies(command, replies);
@@ -183,7 +186,7 @@ bool SimLan::SetReplies(const QString& serial, int command, const QVector<SimRep
 bool SimLan::SetFaults(const QString& serial, const SimFaults& faults)
 {
     std::lock_guard<std::mutex> guard(m_lock);
-    SimCamera* cam = CameraBySerial(serial);
+    SimCamera* cam = CameraByName(serial);
     if (!cam)
         return false;
     cam->MutableConfig().faults = faults;
@@ -297,9 +300,9 @@ int SimLan::ThroughputThreads() const
 
 // --- helpers -------------------------------------------------------------------
 
-SimCamera* SimLan::CameraBySerial(const QString& serial)
+SimCamera* SimLan::CameraByName(const QString& name)
 {
-    auto it = m_cameras.find(serial);
+    auto it = m_cameras.find(name);
     return it == m_cameras.end() ? nullptr : it->second.get();
 }
 
@@ -330,7 +333,7 @@ SimCamera* SimLan::CameraOfSession(int64_t loginHandle, bool* dead)
             *dead = true;
         return nullptr;
     }
-    return CameraBySerial(it->second.serial);
+    return CameraByName(it->second.name);
 }
 
 bool SimLan::OnAdapterSubnet(const QString& address) const
@@ -436,14 +439,14 @@ void SimLan::DropSessions(const QVector<int64_t>& loginHandles, int statusType)
         PostStatus(0, h, EVENT_CONNECTFAILED_STREAM, QByteArray(), false);
 }
 
-void SimLan::DropSessionsOf(const QString& serial, int delayMs)
+void SimLan::DropSessionsOf(const QString& name, int delayMs)
 {
-    m_dispatcher.Schedule(delayMs, [this, serial] {
+    m_dispatcher.Schedule(delayMs, [this, name] {
         QVector<int64_t> handles;
         {
             std::lock_guard<std::mutex> guard(m_lock);
             for (const auto& s : m_sessions) {
-                if (s.second.serial == serial)
+                if (s.second.name == name)
                     handles.push_back(s.first);
             }
         }
@@ -491,22 +494,22 @@ int SimLan::StartSearch(const char* localIp)
         return FC_ERR_PARAM;
     std::lock_guard<std::mutex> guard(m_lock);
     m_searchTable.clear();
-    m_searchSerials.clear();
+    m_searchNames.clear();
     m_searching = true;
     const uint64_t generation = ++m_searchGeneration;
     for (const auto& c : m_cameras) {
         if (!c.second->Plugged())
             continue;
-        const QString serial = c.first;
-        m_dispatcher.Schedule(c.second->Config().searchDelayMs, [this, serial, generation] {
+        const QString name = c.first;
+        m_dispatcher.Schedule(c.second->Config().searchDelayMs, [this, name, generation] {
             std::lock_guard<std::mutex> inner(m_lock);
-            SimCamera* cam = CameraBySerial(serial);
+            SimCamera* cam = CameraByName(name);
             if (!cam || !cam->Plugged() || !m_searching || generation != m_searchGeneration)
                 return;
             IPCEntry entry;
             cam->FillEntry(&entry);
             m_searchTable.push_back(entry);
-            m_searchSerials.push_back(serial);
+            m_searchNames.push_back(name);
         });
     }
     return 0;
@@ -545,18 +548,18 @@ int SimLan::ModifyAddress(int index, const IPCEntry* entry)
     const QString gateway = BoundedText(entry->szGateway, sizeof entry->szGateway);
     if (!IsDottedIpv4(ip) || !IsDottedIpv4(mask) || (!gateway.isEmpty() && !IsDottedIpv4(gateway)))
         return FC_ERR_PARAM;
-    QString serial;
+    QString name;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        if (index < 0 || index >= m_searchSerials.size())
+        if (index < 0 || index >= m_searchNames.size())
             return FC_ERR_NOT_FOUND;
-        serial = m_searchSerials.at(index);
-        SimCamera* cam = CameraBySerial(serial);
+        name = m_searchNames.at(index);
+        SimCamera* cam = CameraByName(name);
         if (!cam || !cam->Plugged())
             return FC_ERR_NOT_FOUND;
         cam->SetAddress(ip, mask, gateway);
     }
-    DropSessionsOf(serial, 0);   // a camera that moves loses its links
+    DropSessionsOf(name, 0);   // a camera that moves loses its links
     return 0;
 }
 
@@ -592,7 +595,7 @@ void SimLan::FinishLogin(int64_t loginHandle, const QString& ip, int port, const
              cam->CredentialsMatch(user, password) &&
              !cam->Config().faults.refuseLogin;
         if (ok) {
-            session->second.serial = cam->Config().serial;
+            session->second.name = cam->Config().name;
             session->second.loggedIn = true;
             lostAfter = cam->Config().faults.lostConnectionAfterMs;
             link.lHandle = loginHandle;
@@ -640,7 +643,9 @@ int SimLan::Command(const char* via, int64_t loginHandle, int command, const cha
     SimReply reply;
     bool answer = false;
     bool leave = false;
+    QString name;
     QString serial;
+    QString cameraAddress;
     int leaveAfterMs = 0;
     {
         std::lock_guard<std::mutex> guard(m_lock);
@@ -652,20 +657,22 @@ int SimLan::Command(const char* via, int64_t loginHandle, int command, const cha
             return FC_ERR_HANDLE;
         if (cam->Config().faults.sendFails.contains(command))
             return FC_ERR_SEND;
+        name = cam->Config().name;
         serial = cam->Config().serial;
+        cameraAddress = cam->Address();
         cam->AddCommand(SimCommand{loginHandle, command, text, QString::fromLatin1(via), channel});
         answer = cam->ReplyFor(command, &reply);
         leave = cam->FirstLeaveCommand(command);
         leaveAfterMs = cam->Config().leaveAfterCommandMs;
     }
     if (command == 1519)
-        StartThroughput(serial, text);
+        StartThroughput(name, serial, cameraAddress, text);
     if (command == 1525)
-        JoinWifi(serial, text);
+        JoinWifi(name, text);
     if (answer)
         PostReply(reply.delayMs, loginHandle, command, reply);
     if (leave)
-        ScheduleLeave(serial, leaveAfterMs);
+        ScheduleLeave(name, leaveAfterMs);
     return 0;
 }
 
@@ -692,7 +699,7 @@ int SimLan::Upload(int64_t loginHandle, const char* path, const QString& kind, i
     SimReply reply;
     bool answer = false;
     int restartMs = 0;
-    QString serial;
+    QString name;
     {
         std::lock_guard<std::mutex> guard(m_lock);
         bool dead = false;
@@ -704,7 +711,7 @@ int SimLan::Upload(int64_t loginHandle, const char* path, const QString& kind, i
         if (dead)
             return 0;
         cam->AddUpload(SimUpload{kind, file.absoluteFilePath(), file.size()});
-        serial = cam->Config().serial;
+        name = cam->Config().name;
         answer = cam->ReplyFor(1001, &reply, "<RESPONSE_PARAM\r\nType=\"" + QByteArray::number(replyType) + "\"\r\n/>");
         if (kind == QLatin1String("package"))
             restartMs = cam->Config().restartAfterUploadMs;
@@ -712,7 +719,7 @@ int SimLan::Upload(int64_t loginHandle, const char* path, const QString& kind, i
     if (answer)
         PostReply(reply.delayMs, loginHandle, 1001, reply);
     if (restartMs > 0)
-        DropSessionsOf(serial, reply.delayMs + restartMs);
+        DropSessionsOf(name, reply.delayMs + restartMs);
     return 0;
 }
 
@@ -728,7 +735,7 @@ int64_t SimLan::RealPlay(int64_t loginHandle, const char* url, const char* user,
     std::shared_ptr<SimStream> stream;
     bool early = false;
     bool first = false;
-    QString serial;
+    QString name;
     int leaveAfterMs = 0;
     {
         std::lock_guard<std::mutex> guard(m_lock);
@@ -753,11 +760,11 @@ int64_t SimLan::RealPlay(int64_t loginHandle, const char* url, const char* user,
         if (early)
             stream->Start();
         first = cam->FirstStream();
-        serial = cam->Config().serial;
+        name = cam->Config().name;
         leaveAfterMs = cam->Config().leaveAfterStreamMs;
     }
     if (first && leaveAfterMs > 0)
-        ScheduleLeave(serial, leaveAfterMs);
+        ScheduleLeave(name, leaveAfterMs);
     if (early) {
         // The header's callback runs on the stream's thread before the caller has the handle.
         if (!stream->WaitHeaderDelivered(kHeaderWaitMs))
@@ -860,19 +867,22 @@ int SimLan::StopSpeak(int64_t loginHandle)
 
 // --- throughput hook ---------------------------------------------------------------
 
-void SimLan::JoinWifi(const QString& serial, const QByteArray& body)
+void SimLan::JoinWifi(const QString& name, const QByteArray& body)
 {
     const QMap<QString, QString> a = BodyAttributes(body);
     std::lock_guard<std::mutex> guard(m_lock);
-    if (SimCamera* cam = CameraBySerial(serial))
+    if (SimCamera* cam = CameraByName(name))
         cam->SetWifiNetwork(SimWifiNetwork{a.value(QStringLiteral("ESSID")), a.value(QStringLiteral("PSK"))});
 }
 
-void SimLan::StartThroughput(const QString& serial, const QByteArray& body)
+void SimLan::StartThroughput(const QString& name, const QString& serial, const QString& cameraAddress,
+                             const QByteArray& body)
 {
     const QMap<QString, QString> a = BodyAttributes(body);
     SimThroughputRequest request;
     request.serial = serial;
+    // A camera off loopback sends from wherever the host routes it.
+    request.cameraAddress = IsLoopbackIpv4(cameraAddress) ? cameraAddress : QString();
     request.address = a.value(QStringLiteral("IP"));
     request.port = a.value(QStringLiteral("Port")).toInt();
     request.durationSec = a.value(QStringLiteral("Duration")).toInt();
@@ -897,7 +907,7 @@ void SimLan::StartThroughput(const QString& serial, const QByteArray& body)
     const uint64_t id = ++m_lastRun;
     auto stop = std::make_shared<std::atomic<bool>>(false);
     ThroughputRun& run = m_throughputRuns[id];
-    run.serial = serial;
+    run.name = name;
     run.stop = stop;
     run.thread = std::thread([this, runner, request, stop, id] {
         runner(request, *stop);
@@ -951,33 +961,33 @@ void SimLan::StopThroughput()
 
 // --- comings and goings ------------------------------------------------------------
 
-bool SimLan::Unplug(const QString& serial, int linkLossDelayMs)
+bool SimLan::Unplug(const QString& name, int linkLossDelayMs)
 {
-    return Disconnect(serial, linkLossDelayMs, false);
+    return Disconnect(name, linkLossDelayMs, false);
 }
 
-bool SimLan::Leave(const QString& serial)
+bool SimLan::Leave(const QString& name)
 {
-    return Disconnect(serial, -1, true);
+    return Disconnect(name, -1, true);
 }
 
-bool SimLan::Replug(const QString& serial)
+bool SimLan::Replug(const QString& name)
 {
     std::lock_guard<std::mutex> guard(m_lock);
-    SimCamera* cam = CameraBySerial(serial);
+    SimCamera* cam = CameraByName(name);
     if (!cam || cam->Plugged() || cam->Leaving())
         return false;
     cam->SetPlugged(true);
     return true;
 }
 
-bool SimLan::Disconnect(const QString& serial, int linkLossDelayMs, bool leave)
+bool SimLan::Disconnect(const QString& name, int linkLossDelayMs, bool leave)
 {
     QVector<int64_t> handles;
     int delay = 0;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        SimCamera* cam = CameraBySerial(serial);
+        SimCamera* cam = CameraByName(name);
         if (!cam || cam->Leaving() || (!cam->Plugged() && !leave))
             return false;
         if (leave)
@@ -985,7 +995,7 @@ bool SimLan::Disconnect(const QString& serial, int linkLossDelayMs, bool leave)
         cam->SetPlugged(false);
         delay = linkLossDelayMs >= 0 ? linkLossDelayMs : cam->Config().linkLossDelayMs;
         for (auto& s : m_sessions) {
-            if (s.second.serial == serial && !s.second.dead) {
+            if (s.second.name == name && !s.second.dead) {
                 s.second.dead = true;
                 handles.push_back(s.first);
             }
@@ -995,34 +1005,34 @@ bool SimLan::Disconnect(const QString& serial, int linkLossDelayMs, bool leave)
                 s.second->Silence();
         }
         for (auto& r : m_throughputRuns) {
-            if (r.second.serial == serial)
+            if (r.second.name == name)
                 *r.second.stop = true;
         }
     }
-    m_dispatcher.Schedule(delay, [this, handles, serial, leave] {
+    m_dispatcher.Schedule(delay, [this, handles, name, leave] {
         DropSessions(handles, EVENT_CONNECTFAILED);
         if (leave) {
             std::lock_guard<std::mutex> guard(m_lock);
-            ForgetLocked(serial);
+            ForgetLocked(name);
         }
     });
     return true;
 }
 
-void SimLan::ForgetLocked(const QString& serial)
+void SimLan::ForgetLocked(const QString& name)
 {
-    if (!m_cameras.erase(serial))
+    if (!m_cameras.erase(name))
         return;
     if (m_departed.size() >= kMaxDeparted)
         m_departed.removeFirst();
-    m_departed.push_back(serial);
-    if (m_profile.line.Holds(serial) && m_lineNext < m_profile.line.count)
+    m_departed.push_back(name);
+    if (m_profile.line.Holds(name) && m_lineNext < m_profile.line.count)
         m_dispatcher.Schedule(m_profile.line.joinAfterMs, [this] { JoinLineCamera(); });
 }
 
-void SimLan::ScheduleLeave(const QString& serial, int delayMs)
+void SimLan::ScheduleLeave(const QString& name, int delayMs)
 {
-    m_dispatcher.Schedule(delayMs, [this, serial] { Leave(serial); });
+    m_dispatcher.Schedule(delayMs, [this, name] { Leave(name); });
 }
 
 void SimLan::JoinLineCamera()

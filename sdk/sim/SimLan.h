@@ -23,6 +23,7 @@
 // What a camera was asked to do by the throughput-test command (1519).
 struct SimThroughputRequest {
     QString serial;
+    QString cameraAddress;       // where the camera's client sends from
     QString address;             // the station's throughput server (127.0.0.0/8 only)
     int port = 0;
     int durationSec = 0;
@@ -40,6 +41,10 @@ using SimThroughputRunner = std::function<void(const SimThroughputRequest& reque
 // "SimProfile.json" in the application folder; without one the LAN is empty.
 // Tests drive it directly: load a profile, add cameras, script replies and
 // faults, unplug cameras, read what the cameras received.
+//
+// Every camera is addressed by its name (SimCameraConfig::name: its serial,
+// or "<serial>#2" for a second camera with that serial); the serial
+// parameters below take it.
 //
 // Cameras come and go: an unplugged camera leaves the search, takes no login,
 // receives nothing (the SDK calls on its sessions still return 0; a live play
@@ -80,7 +85,7 @@ public:
     bool Leave(const QString& serial);
 
     // --- inspection (tests) ---
-    QStringList Serials() const;         // every camera the LAN holds, plugged or not
+    QStringList Serials() const;         // the names of every camera the LAN holds, plugged or not
     bool IsPlugged(const QString& serial) const;
     QStringList DepartedSerials() const; // cameras forgotten after leaving, oldest first
     QString CameraAddress(const QString& serial) const;
@@ -121,14 +126,14 @@ public:
 
 private:
     struct Session {
-        QString serial;
+        QString name;            // its camera's
         bool loggedIn = false;
         bool talking = false;
         bool dead = false;       // its camera was unplugged; the loss is not reported yet
     };
 
     struct ThroughputRun {
-        QString serial;
+        QString name;            // its camera's
         std::thread thread;
         std::shared_ptr<std::atomic<bool>> stop;
         bool finished = false;   // the runner has returned; the thread ends at once
@@ -136,7 +141,7 @@ private:
 
     SimLan();
     void LoadDefaultProfile();
-    SimCamera* CameraBySerial(const QString& serial);
+    SimCamera* CameraByName(const QString& name);
     SimCamera* CameraByAddress(const QString& address);
     // The camera of a live session; null otherwise, *dead telling an unplugged camera's.
     SimCamera* CameraOfSession(int64_t loginHandle, bool* dead = nullptr);
@@ -145,7 +150,7 @@ private:
 
     void FinishLogin(int64_t loginHandle, const QString& ip, int port, const QString& user, const QString& password);
     void DropSessions(const QVector<int64_t>& loginHandles, int statusType);
-    void DropSessionsOf(const QString& serial, int delayMs);
+    void DropSessionsOf(const QString& name, int delayMs);
     void PostStatus(int delayMs, int64_t handle, int type, const QByteArray& data, bool hasData);
     void PostReply(int delayMs, int64_t loginHandle, int command, const SimReply& reply);
     std::vector<std::shared_ptr<SimStream>> TakeStreams(const std::function<bool(const SimStream&)>& match);
@@ -154,14 +159,15 @@ private:
 
     // Comings and goings (m_lock held where the name ends in Locked).
     bool AddCameraLocked(const SimCameraConfig& config);
-    bool Disconnect(const QString& serial, int linkLossDelayMs, bool leave);
-    void ForgetLocked(const QString& serial);
-    void ScheduleLeave(const QString& serial, int delayMs);
+    bool Disconnect(const QString& name, int linkLossDelayMs, bool leave);
+    void ForgetLocked(const QString& name);
+    void ScheduleLeave(const QString& name, int delayMs);
     void JoinLineCamera();
 
     // The camera takes the network of a Wi-Fi connect body (1525).
-    void JoinWifi(const QString& serial, const QByteArray& body);
-    void StartThroughput(const QString& serial, const QByteArray& body);
+    void JoinWifi(const QString& name, const QByteArray& body);
+    void StartThroughput(const QString& name, const QString& serial, const QString& cameraAddress,
+                         const QByteArray& body);
     void FinishThroughput(uint64_t run);
     void JoinFinishedThroughput();
     void StopThroughput();
@@ -173,7 +179,7 @@ private:
     std::map<int64_t, std::shared_ptr<SimStream>> m_streams;
     std::vector<std::shared_ptr<SimStream>> m_retired;   // stopped from their own thread
     QVector<IPCEntry> m_searchTable;
-    QVector<QString> m_searchSerials;
+    QVector<QString> m_searchNames;   // the camera of each search entry
     bool m_searching = false;
     uint64_t m_searchGeneration = 0;
     int64_t m_lastHandle = 0;

@@ -351,7 +351,7 @@ bool SimProfile::Parse(const QByteArray& json, SimProfile* out, QString* error)
     if (!camsValue.isUndefined() && !camsValue.isArray())
         return r.Fail("cameras: not a list");
     const QJsonArray cams = camsValue.toArray();
-    QSet<QString> serials;
+    QMap<QString, int> serials;   // cameras per serial so far
     for (int i = 0; i < cams.size(); ++i) {
         const QString where = QStringLiteral("cameras[%1]").arg(i);
         if (!cams.at(i).isObject())
@@ -359,15 +359,15 @@ bool SimProfile::Parse(const QByteArray& json, SimProfile* out, QString* error)
         SimCameraConfig c;
         if (!ParseCamera(r, cams.at(i).toObject(), where, false, &c))
             return false;
-        if (serials.contains(c.serial))
-            return r.Fail(QStringLiteral("cameras[%1]: serial %2 appears twice").arg(i).arg(c.serial));
-        serials.insert(c.serial);
+        const int count = ++serials[c.serial];
+        if (count > 1)
+            c.name = c.serial + QStringLiteral("#%1").arg(count);
         p.cameras.push_back(c);
     }
     if (root.contains(QLatin1String("line"))) {
         if (!ParseLine(r, line, &p.line))
             return false;
-        for (const QString& serial : serials) {
+        for (const QString& serial : serials.keys()) {
             if (p.line.Holds(serial))
                 return r.Fail("line: serial " + serial + " of a camera is also one of the line's");
         }

@@ -61,6 +61,8 @@
 //                                           "leaveAfterStreamMs" or "leaveOnCommand" is required
 //   }
 // }
+// Cameras may share a serial; the second of one is named "<serial>#2" on the
+// LAN (SimCameraConfig::name), the third "<serial>#3", and so on.
 // Values in brackets are the defaults; a command without a scripted reply
 // gets a built-in answer that passes. A scripted reply without "text" carries
 // the built-in text with its own status and delay ("replies": {"1532":
@@ -120,6 +122,11 @@ struct SimTalk {
 
 struct SimCameraConfig {
     QString serial;
+    // The camera's name on the simulated LAN, by which tests and the LAN's
+    // own calls address it: empty for its serial. Cameras may share a serial
+    // (factory-default serials happen); a profile names the second one of a
+    // serial "<serial>#2", the third "<serial>#3" and so on.
+    QString name;
     QString type = QStringLiteral("IPC");
     QString address;
     QString netmask = QStringLiteral("255.255.255.0");

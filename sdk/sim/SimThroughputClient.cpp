@@ -10,6 +10,7 @@ void RunSimThroughputClient(const SimThroughputRequest& request, const std::atom
 {
     TputClientOptions options;
     options.address = request.address.toStdString();   // already checked to be on loopback
+    options.localAddress = request.cameraAddress.toStdString();   // the station tells cameras by their address
     options.port = uint16_t(request.port);
     options.durationSeconds = request.durationSec;
     options.rateBitsPerSecond = request.maxThroughput > 0 ? request.maxThroughput * 1e6 : 0;

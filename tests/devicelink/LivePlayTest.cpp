@@ -4,15 +4,19 @@
 #include "DeviceEntry.h"
 #include "LivePlayPath.h"
 #include "OpenglRender.h"
+#include "PlayerStatusInfo.h"
 #include "TestPictures.h"
 #include "VideoForm.h"
 
+#include "AppGlobals.h"
 #include "FuncLib.h"
 #include "Log.h"
 #include "PlayCtrl.h"
 #include "SdkCallLog.h"
 #include "TempAppDir.h"
+#include "VantrelEvent.h"
 #include "sim/SimLan.h"
+#include "sim/SimPlayer.h"
 
 #include <gtest/gtest.h>
 
@@ -241,6 +245,50 @@ TEST_F(LivePlayTest, DecodedFramesReachTheRenderersOfTheirPort)
     EXPECT_EQ(LivePlayPath::OnDecodedFrame(port, &audio, &entry), 0);
     EXPECT_EQ(g_audioFrames, 1);
     EXPECT_EQ(updates.count(), 2);
+}
+
+// Stands in for the main window: keeps the player status records it receives.
+class StatusReceiver : public QObject {
+public:
+    QVector<PlayerStatusInfo> got;
+
+protected:
+    void customEvent(QEvent* event) override
+    {
+        auto* e = static_cast<VantrelEvent*>(event);
+        if (e->code != WM_PLAYER_STATUS)
+            return;
+        auto* info = reinterpret_cast<PlayerStatusInfo*>(quintptr(e->word1));
+        got.push_back(*info);
+        delete info;
+    }
+};
+
+// A decoding failure on a pane's port reaches the main window as event 1029,
+// as one on the controller's own ports does; a status of no slot's port or
+// without a device goes nowhere.
+TEST_F(LivePlayTest, PlayerStatusOfAPanesPortGoesToTheMainWindow)
+{
+    StatusReceiver receiver;
+    QObject* previous = MainWindowInstance.exchange(&receiver);
+    StreamingSlot();
+    const int port = entry.channels[0].lPlayPort;
+    const QByteArray header = Header(true, false);
+    ASSERT_EQ(LivePlayPath::OnStreamData(kHandle, FC_STREAM_HEADER, header.constData(), header.size(), &packet), 0);
+    EXPECT_EQ(LivePlayPath::OnPlayerStatus(port + 1, EVENT_HW_DECODE_PIX_FMT_NEGOTIATE_FAILED, 0, 0, &entry), -2);
+    EXPECT_EQ(LivePlayPath::OnPlayerStatus(port, EVENT_HW_DECODE_PIX_FMT_NEGOTIATE_FAILED, 0, 0, nullptr), -1);
+    ASSERT_EQ(SimPlayer::RaiseEvent(port, EVENT_HW_DECODE_PIX_FMT_NEGOTIATE_FAILED, 7, 8), 0);
+    const bool arrived = QTest::qWaitFor([&] { return !receiver.got.isEmpty(); }, 10000);
+    MainWindowInstance = previous;
+    ASSERT_TRUE(arrived);
+    ASSERT_EQ(receiver.got.size(), 1);
+    const PlayerStatusInfo& status = receiver.got[0];
+    EXPECT_EQ(status.nPort, port);
+    EXPECT_EQ(status.nEvent, int(EVENT_HW_DECODE_PIX_FMT_NEGOTIATE_FAILED));
+    EXPECT_EQ(status.lValue, 7);
+    EXPECT_EQ(status.nValue2, 8);
+    EXPECT_EQ(status.nReserved, 0);
+    EXPECT_EQ(status.pDevice, &entry);
 }
 
 TEST_F(LivePlayTest, TearDownWithoutPortStillStopsTheStream)

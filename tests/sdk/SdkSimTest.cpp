@@ -396,10 +396,48 @@ TEST_F(SdkSimTest, ThroughputCommandRunsTheCameraClientAgainstTheStationServer)
     ASSERT_TRUE(finished);
 
     const TputResult final = collector.Finals().at(0);
-    EXPECT_STREQ(final.peerAddress, "127.0.0.1");
+    EXPECT_STREQ(final.peerAddress, "127.0.0.21") << "the camera sends from its own address";
     // Two seconds paced to 18 Mbit/s; loose bounds for a loaded machine.
     EXPECT_GT(final.bitsPerSecond, 18e6 * 0.7);
     EXPECT_LT(final.bitsPerSecond, 18e6 * 1.3);
+}
+
+// Two cameras with one serial (factory-default serials happen) are two
+// cameras: each answers the search at its own address, takes its own logins
+// and commands, and leaves alone; the LAN names the second "<serial>#2".
+TEST_F(SdkSimTest, CamerasSharingASerialAreTwoCameras)
+{
+    Load("{\"adapter\": {\"address\": \"127.0.0.5\", \"netmask\": \"255.255.255.0\"}, \"cameras\": ["
+         "{\"serial\": \"VTD0000000000009\", \"address\": \"127.0.0.31\", \"loginDelayMs\": 5},"
+         "{\"serial\": \"VTD0000000000009\", \"address\": \"127.0.0.32\", \"loginDelayMs\": 5}]}");
+    const QString first = "VTD0000000000009";
+    const QString second = "VTD0000000000009#2";
+    EXPECT_EQ(SimLan::Instance().Serials(), (QStringList{first, second}));
+    EXPECT_EQ(SimLan::Instance().CameraAddress(second), "127.0.0.32");
+
+    ASSERT_EQ(FC_Loc_StartSearchIPC("127.0.0.5"), 0);
+    ASSERT_TRUE(WaitUntil([] { return FC_Loc_GetSearchIPCCount() == 2; }, 5000));
+    FC_Loc_StopSearchIPC();
+    QStringList found;
+    for (int i = 0; i < 2; ++i) {
+        IPCEntry e;
+        memset(&e, 0, sizeof e);
+        ASSERT_EQ(FC_Loc_GetSearchIPCInfo(i, &e), 0);
+        found << QString::fromLatin1(e.ipc_sn) + "@" + QString::fromLatin1(e.szIP);
+    }
+    found.sort();
+    EXPECT_EQ(found, (QStringList{first + "@127.0.0.31", first + "@127.0.0.32"}));
+
+    const int64_t handle = LoggedIn("127.0.0.32");
+    ASSERT_GT(handle, 0);
+    ASSERT_EQ(FC_Loc_IoTQuery(handle, 1019, 0, ""), 0);
+    EXPECT_EQ(SimLan::Instance().CommandsOf(second).size(), 1);
+    EXPECT_TRUE(SimLan::Instance().CommandsOf(first).isEmpty());
+
+    ASSERT_TRUE(SimLan::Instance().Leave(second));
+    ASSERT_TRUE(WaitUntil([&] { return SimLan::Instance().Serials() == QStringList{first}; }, 5000));
+    EXPECT_EQ(SimLan::Instance().DepartedSerials(), QStringList{second});
+    EXPECT_EQ(SimLan::Instance().CameraAddress(first), "127.0.0.31");
 }
 
 TEST_F(SdkSimTest, PackageUploadChangesTheDigestsAndRestartsTheCamera)
@@ -580,7 +618,6 @@ TEST(SimProfileTest, RejectsBadProfilesWithTheFieldNamed)
         {R"({"adapter": {"address": "192.168.1.5", "netmask": "255.255.255.0"}})", "adapter.address"},
         {R"({"adapter": {"address": "127.0.0.5", "netmask": "255.255.255.0", "mac": "zz"}})", "adapter.mac"},
         {R"({"cameras": [{"serial": "A", "address": "300.1.1.1"}]})", "cameras[0].address"},
-        {R"({"cameras": [{"serial": "A", "address": "1.2.3.4"}, {"serial": "A", "address": "1.2.3.5"}]})", "twice"},
         {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "media": {"width": 642}}]})", "cameras[0].media"},
         {R"({"cameras": [{"serial": "A", "address": "1.2.3.4", "replies": {"abc": {}}}]})", "not a command"},
         {R"({"cameras": [{"serial": "0123456789012345678901234567890123", "address": "1.2.3.4"}]})", "serial"},

@@ -26,12 +26,17 @@
 class FakeHost : public QWidget, public ControllerHost {
 public:
     VideoForm* GetCurVideoForm() const override { return nullptr; }
-    RightBottomWidget* GetManualPanel() const override { return nullptr; }
+    RightBottomWidget* GetManualPanel() const override { return manualPanel; }
     LeftBottomWidget* GetInfoPanel() const override { return infoPanel; }
     LeftTopWidget* GetController() const override { return controller; }
     void GrabVideoKeyboard() override { ++grabs; }
     void ReleaseVideoKeyboard() override { ++releases; }
-    void BeginWifiTest() override { ++wifiTestsBegun; }
+    void BeginWifiTest(const QString& cameraAddress, int durationSeconds) override
+    {
+        ++wifiTestsBegun;
+        wifiTestCamera = cameraAddress;
+        wifiTestSeconds = durationSeconds;
+    }
     void ClearWifiTestResult() override {}
     void SetHardwareDecode(int) override {}
     void SaveManualTestResult() override { ++manualSaves; }
@@ -58,12 +63,15 @@ public:
     }
 
     LeftBottomWidget* infoPanel = nullptr;
+    RightBottomWidget* manualPanel = nullptr;
     LeftTopWidget* controller = nullptr;
     int grabs = 0;
     int releases = 0;
     int manualSaves = 0;
     int logOuts = 0;
     int wifiTestsBegun = 0;
+    QString wifiTestCamera;
+    int wifiTestSeconds = 0;
     std::function<void()> onLogOut;
     std::vector<DevTestResult> cached;       // records handed to the offline cache for upload
     std::map<uint64_t, DevTestResult> held;  // records in the cache, held back by the submission

@@ -560,6 +560,9 @@ TEST_F(ManualTest, TheThroughputItemStartsThePanelAndTheCamera)
     const int commands = CommandCount(cam);
     widget->dealManualTest(EnumClass::MANUAL_WIFI_TEST, 0);
     EXPECT_EQ(host.wifiTestsBegun, 1);
+    // The panel judges only this camera's run, over the 10 s it is told.
+    EXPECT_EQ(host.wifiTestCamera, QString::fromLatin1(cam.ip));
+    EXPECT_EQ(host.wifiTestSeconds, 10);
     EXPECT_TRUE(widget->m_bWifiThroughputBegun.load());
     EXPECT_EQ(widget->CurrentDevice().lWifiTesFinish, 1);
     const QByteArray body =

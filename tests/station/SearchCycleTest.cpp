@@ -10,7 +10,9 @@
 #include "AuxResponseInfo.h"
 #include "FuncLib.h"
 #include "HostAddressTable.h"
+#include "Log.h"
 #include "ReplyFields.h"
+#include "RightBottomWidget.h"
 #include "SdkCallLog.h"
 #include "sim/SimLan.h"
 
@@ -18,6 +20,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QLineEdit>
+#include <QListView>
 
 #include <cstring>
 #include <mutex>
@@ -149,6 +152,15 @@ protected:
     {
         std::lock_guard<ListLock> guard(widget->m_lockReady);
         return Serials(widget->m_vecSearchReadyDevsInfo);
+    }
+
+    QStringList ReadyAddresses() const
+    {
+        QStringList addresses;
+        std::lock_guard<ListLock> guard(widget->m_lockReady);
+        for (const DevInfo& dev : widget->m_vecSearchReadyDevsInfo)
+            addresses << QString::fromLatin1(dev.ipcEntry.szIP);
+        return addresses;
     }
 
     static int64_t LoginOf(const char* address)
@@ -435,6 +447,92 @@ TEST_F(SearchCycleTest, ACameraTakingThePackageStaysLoggedInUntilItsReport)
         EXPECT_EQ(Serials(widget->m_vecUploadFileFinishDevsInfo), QStringList{"VTU0000000000001"});
     }
     EXPECT_EQ(SimLan::Instance().LiveSessions(), 0);
+    EndCycles();
+}
+
+// The lines of the manual panel's automatic-result list.
+QStringList ResultLines(const RightBottomWidget& panel)
+{
+    QStringList lines;
+    const auto* view = panel.findChild<QListView*>(QStringLiteral("m_AutoTestLstView"));
+    const QAbstractItemModel* model = view ? view->model() : nullptr;
+    for (int row = 0; model && row < model->rowCount(); ++row)
+        lines << model->data(model->index(row, 0)).toString();
+    return lines;
+}
+
+// Two cameras with one serial: the station serves one of them at a time, the
+// one it holds or else the first found. The other is never logged in, so
+// nothing of it reaches the first one's record, and it is logged as a
+// duplicate every search and shown once; the current camera's serial on it
+// does not keep the current camera alive. Once the serial is free, it is served.
+TEST_F(SearchCycleTest, CamerasSharingASerialAreServedOneAtATime)
+{
+    const char* sn = "VTD0000000000009";
+    RightBottomWidget panel(&host, &host, 1920);
+    host.manualPanel = &panel;
+    Start(Profile({Camera(sn, "127.0.0.31"), Camera(sn, "127.0.0.32", "", 40)}));
+    const QString logFile = s_dir->file("Log_Dir/duplicates.log");
+    const int level = LogLevel();
+    LogInit(LOG_ALLLOG, logFile);
+    SetAutoUpgrade(false);
+    EXPECT_TRUE(Cycle());
+    EXPECT_EQ(ReadyAddresses(), QStringList{"127.0.0.31"});
+    EXPECT_TRUE(Cycle());
+    EXPECT_EQ(ReadyAddresses(), QStringList{"127.0.0.31"});
+    EXPECT_EQ(LoginOf("127.0.0.32"), 0) << "the duplicate is never logged in";
+    const QString shown = "Duplicate SN VTD0000000000009 at 127.0.0.32: the camera at 127.0.0.31 has the same SN, not tested";
+    EXPECT_TRUE(WaitFor([&] { return ResultLines(panel).contains(shown); }));
+    EXPECT_EQ(ResultLines(panel), QStringList{shown}) << "shown once, not every search";
+
+    // The current camera leaves.
+    DevInfo first;
+    {
+        std::lock_guard<ListLock> guard(widget->m_lockReady);
+        ASSERT_EQ(widget->m_vecSearchReadyDevsInfo.size(), 1u);
+        first = CopyOfDevInfo(widget->m_vecSearchReadyDevsInfo[0]);
+    }
+    widget->SetCurrentDevice(first);
+    ASSERT_TRUE(SimLan::Instance().Leave(sn));
+    ASSERT_TRUE(WaitFor([&] {
+        std::lock_guard<ListLock> guard(widget->m_lockReady);
+        return widget->m_vecSearchReadyDevsInfo.at(0).lLoginStatus != 1;
+    }));
+    widget->m_bCurDevAlive = false;
+    EXPECT_TRUE(Cycle());
+    EXPECT_FALSE(widget->m_bCurDevAlive.load()) << "the other camera of the serial says nothing of the current one";
+    EXPECT_EQ(LoginOf("127.0.0.32"), 0) << "still the current camera's serial";
+
+    // Another camera is under test: the serial is free for the second one.
+    widget->ClearCurrentDevice();
+    EXPECT_TRUE(Cycle());
+    EXPECT_EQ(ReadyAddresses(), QStringList{"127.0.0.32"});
+    EXPECT_GT(LoginOf("127.0.0.32"), 0);
+    EndCycles();
+
+    LogInit(level, QString());
+    QFile file(logFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray log = file.readAll();
+    EXPECT_EQ(log.count("duplicate SN=VTD0000000000009 at IP=127.0.0.32: the camera at IP=127.0.0.31 has it"), 3)
+        << "one line per search while it is a duplicate";
+    host.manualPanel = nullptr;
+}
+
+// Two cameras with one serial at one address are two cameras there, as two
+// of different serials are: the first moves, and the second stays a duplicate.
+TEST_F(SearchCycleTest, TwoCamerasOfOneSerialAtOneAddressAreTwo)
+{
+    const QString sn = "VTD0000000000008";
+    Start(Profile({Camera("VTD0000000000008", "127.0.0.30"), Camera("VTD0000000000008", "127.0.0.30", "", 40)}));
+    SetAutoUpgrade(false);
+    EXPECT_TRUE(Cycle());
+    EXPECT_EQ(SdkCallsOf("FC_Loc_ModifyIPCEx").size(), 1);
+    EXPECT_EQ(SimLan::Instance().CameraAddress(sn), "127.0.0.6");
+    EXPECT_EQ(SimLan::Instance().CameraAddress(sn + "#2"), "127.0.0.30");
+    EXPECT_TRUE(Cycle());
+    EXPECT_EQ(ReadyAddresses(), QStringList{"127.0.0.6"});
+    EXPECT_EQ(LoginOf("127.0.0.30"), 0);
     EndCycles();
 }
 

@@ -75,7 +75,8 @@ TEST_F(TputServer, OpeningBytesOfAConnection)
 {
     const OpeningCase cases[] = {
         {"header flags 0 is not counted", 24, 100000, 800000},
-        {"a short header is data", 10, 0, 80},
+        {"a header cut short is not data", 10, 0, 0},
+        {"three bytes and close", 3, 0, 0},
         {"connect and close at once", 0, 0, 0},
     };
     const uint16_t port = Start(2);
@@ -254,12 +255,17 @@ TEST_F(TputServer, BusyPortIsRetriedUntilItFrees)
     tputlib_start_server(1, port, &TputResultCollector::Callback, &collector);
     ASSERT_TRUE(err.WaitFor("bind failed: Address already in use\n", 10s)) << err.Text();
     EXPECT_FALSE(tputlib_running());
+    char why[128];
+    EXPECT_TRUE(tputlib_listen_failure(why, sizeof why));
+    EXPECT_STREQ(why, "bind failed: Address already in use");
     // Long enough for a retry; a slow machine makes fewer, never more.
     std::this_thread::sleep_for(2500ms);
     EXPECT_FALSE(tputlib_running());
     close(taken);
 
     ASSERT_TRUE(TputWaitUntil([] { return tputlib_running(); }, 10s));
+    EXPECT_FALSE(tputlib_listen_failure(why, sizeof why)) << "listening: nothing to tell";
+    EXPECT_STREQ(why, "");
     const TputClientResult sent = RunClient(port, 0.2, 8e6);
     ASSERT_EQ(sent.error, 0);
     ASSERT_TRUE(collector.WaitForFinals(1, 10s));

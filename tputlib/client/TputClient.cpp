@@ -66,9 +66,21 @@ int TputClient::Connect()
         errno = EINVAL;
         return -1;
     }
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    if (!m_options.localAddress.empty() && inet_pton(AF_INET, m_options.localAddress.c_str(), &local.sin_addr) != 1) {
+        errno = EINVAL;
+        return -1;
+    }
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0)
         return -1;
+    if (!m_options.localAddress.empty() && bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) < 0) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+        return -1;
+    }
     const int flags = fcntl(fd, F_GETFL, 0);
     fcntl(fd, F_SETFL, flags | O_NONBLOCK);
     int rc = connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);

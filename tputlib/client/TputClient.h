@@ -11,6 +11,8 @@
 struct TputClientOptions {
     std::string address = "127.0.0.1";
     uint16_t port = 3600;
+    // The address to send from (a simulated camera's own); empty: any.
+    std::string localAddress;
     double durationSeconds = 10.0;
     double rateBitsPerSecond = 0; // 0: as fast as the connection takes it
     bool sendHeader = true;

@@ -103,6 +103,7 @@ int tputlib_start_server(int interval, int port, TputResultCallback callback, vo
     tputlib_interrupt_reset();
     tputlib_reporter_reset();
     tputlib_thread_block_starts(false);
+    tputlib_listener_clear_failure();
 
     TputSettings* listener = new TputSettings;
     tputlib_settings_init(listener);
@@ -154,4 +155,14 @@ int tputlib_cleanup()
 bool tputlib_running()
 {
     return g_started.load() && tputlib_listener_active();
+}
+
+bool tputlib_listen_failure(char* text, size_t size)
+{
+    if (!g_started.load() || tputlib_listener_active()) {
+        if (text && size > 0)
+            text[0] = '\0';
+        return false;
+    }
+    return tputlib_listener_failure(text, size);
 }

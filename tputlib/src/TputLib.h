@@ -40,5 +40,10 @@ int tputlib_set_result_callback(TputResultCallback callback, void* context);
 // tries again every few seconds) and after a stop.
 bool tputlib_running();
 
+// Why a started server does not listen: its last failed try to take the port
+// ("bind failed: Address already in use") into text. False, with an empty
+// text, while it listens, before a try failed and when it is not started.
+bool tputlib_listen_failure(char* text, size_t size);
+
 // The callback in force and its context (read by the reporter).
 TputResultCallback tputlib_result_callback(void** context);

@@ -16,7 +16,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
@@ -33,6 +35,19 @@ constexpr int kListenRetryMs = 2000;
 
 // Listeners that hold their socket.
 std::atomic<int> g_listening{0};
+
+// Why the last try to take the port failed; empty once a listener holds it.
+std::mutex g_failureLock;
+char g_failure[128];
+
+void SetListenFailure(const char* operation, int error)
+{
+    std::lock_guard<std::mutex> lk(g_failureLock);
+    if (operation)
+        snprintf(g_failure, sizeof g_failure, "%s failed: %s", operation, tputlib_error_text(error));
+    else
+        g_failure[0] = '\0';
+}
 
 void CloseKeepingErrno(int fd)
 {
@@ -94,9 +109,12 @@ int ListenUntilItWorks(TputSettings* s)
     for (;;) {
         const char* operation = nullptr;
         const int fd = tputlib_listen(s, &operation);
-        if (fd >= 0)
+        if (fd >= 0) {
+            SetListenFailure(nullptr, 0);
             return fd;
+        }
         const int error = errno;
+        SetListenFailure(operation, error);
         if (operation != lastOperation || error != lastError) {
             tputlib_warn_errno(operation);
             fprintf(stderr, "WARNING: port %u is not served yet, trying again every %d seconds\n", s->port,
@@ -178,6 +196,20 @@ bool tputlib_listener_active()
     return g_listening.load() > 0;
 }
 
+bool tputlib_listener_failure(char* text, size_t size)
+{
+    if (!text || size == 0)
+        return false;
+    std::lock_guard<std::mutex> lk(g_failureLock);
+    snprintf(text, size, "%s", g_failure);
+    return g_failure[0] != '\0';
+}
+
+void tputlib_listener_clear_failure()
+{
+    SetListenFailure(nullptr, 0);
+}
+
 void tputlib_listener_run(TputSettings* listener)
 {
     const bool counted = listener->threads != 0;
@@ -225,7 +257,6 @@ void tputlib_listener_run(TputSettings* listener)
         // The client header is read on the connection's own thread: a peer
         // that sends nothing must not hold up the next accept.
         server->sock = fd;
-        server->initialBytes = 0;
         if (!tputlib_thread_start(server)) {
             // No thread for this connection: drop it, keep serving others.
             tputlib_peer_remove(server->peer);
@@ -248,7 +279,6 @@ TputSettings* tputlib_settings_from_header(const TputSettings* server, const Tpu
     c->flags |= kTputFlagCompat;
     c->threadId = 0;
     c->sock = -1;
-    c->initialBytes = 0;
     c->port = static_cast<uint16_t>(header.port);
     c->threads = header.threads;
     if (header.bufferLength != 0)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 struct TputSettings;
 struct TputClientHeader;
 
@@ -13,6 +15,11 @@ int tputlib_listen(TputSettings* listener, const char** failedOperation);
 
 // Whether a listener has its socket and serves.
 bool tputlib_listener_active();
+
+// The last failed try to take the listening port ("bind failed: Address
+// already in use") into text; false (and an empty text) when there is none.
+bool tputlib_listener_failure(char* text, size_t size);
+void tputlib_listener_clear_failure();
 
 // Accept loop; ends when the library is interrupted or a counted run is done.
 void tputlib_listener_run(TputSettings* listener);

@@ -72,9 +72,6 @@ struct TputSettings {
     socklen_t localLength;
     uint32_t threadId;
     void* threadHandle;
-    // Bytes a connection received before its data phase (a short header read
-    // is data, not a header), counted into its report.
-    uint32_t initialBytes;
     // A stream of a run back that a peer asked for: counted against the cap
     // of such streams until the record is freed. Never copied.
     bool backStream;

@@ -22,7 +22,7 @@ public:
     LeftTopWidget* GetController() const override { return controller; }
     void GrabVideoKeyboard() override {}
     void ReleaseVideoKeyboard() override {}
-    void BeginWifiTest() override {}
+    void BeginWifiTest(const QString&, int) override {}
     void ClearWifiTestResult() override {}
     void SetHardwareDecode(int) override {}
     void SaveManualTestResult() override {}
