@@ -66,7 +66,7 @@ constexpr int kCyclesBeforeReady = 3;
 constexpr int kWifiSignalCommand = 1526;
 constexpr int kRtcCommand = 1204;   // the last command of a wired chain
 constexpr int kStationMs = 60000;   // for a window, a cycle or a close
-constexpr int kStayMs = 3600000;   // a camera that stays (the longest stay a profile takes)
+constexpr int kStayMs = 3600000;    // a camera that stays (the longest stay a profile takes)
 
 struct Options {
     QString program;
@@ -81,8 +81,8 @@ struct Options {
     QString keep;
 };
 
-// count cameras of the kind the test type expects; each leaves holdMs after the
-// chain's last command, or stays when holdMs is kStayMs.
+// A line of `count` cameras of the kind the test type expects; each leaves
+// holdMs after the chain's last command, or stays when holdMs is kStayMs.
 QByteArray LineProfile(const Options& o, int count, int holdMs)
 {
     const int lastCommand = o.testType == 0 ? kWifiSignalCommand : kRtcCommand;
@@ -130,11 +130,6 @@ double Mean(const std::vector<double>& v)
     for (double x : v)
         s += x;
     return v.empty() ? 0 : s / double(v.size());
-}
-
-int CountOf(const QByteArray& log, const char* text)
-{
-    return log.count(text);
 }
 
 class Bench {
@@ -294,22 +289,22 @@ private:
         int cycles = 0;
         const bool settled = StationDriver::WaitUntil([&] {
             const QByteArray log = station.Log();
-            if (CountOf(log, ready) == 0)
+            if (log.count(ready) == 0)
                 return false;
             if (cycles == 0)
-                cycles = CountOf(log, cycle);
-            return CountOf(log, cycle) > cycles || !station.Running();
+                cycles = log.count(cycle);
+            return log.count(cycle) > cycles || !station.Running();
         }, 3 * kStationMs, 100);
         if (!settled || !station.Running())
             return Fail(name + ": the station did not reach its state to measure");
-        const int cyclesBefore = CountOf(station.Log(), cycle);
+        const int cyclesBefore = station.Log().count(cycle);
         const double cpuBefore = station.CpuSeconds();
         QElapsedTimer wall;
         wall.start();
         StationDriver::WaitUntil([] { return false; }, m_o.cpuMs, 50);
         const double cpu = station.CpuSeconds() - cpuBefore;
         const double seconds = double(wall.nsecsElapsed()) / 1e9;
-        const int cyclesDuring = CountOf(station.Log(), cycle) - cyclesBefore;
+        const int cyclesDuring = station.Log().count(cycle) - cyclesBefore;
         if (cpuBefore < 0 || cpu < 0)
             return Fail(name + ": the station ended while measured");
         *percent = 100.0 * cpu / seconds;
