@@ -58,7 +58,8 @@ const char* const kFragmentShader =
 const GLfloat kVertices[] = {-1.0f, 1.0f, -1.0f, -1.0f, 1.0f, 1.0f, 1.0f, -1.0f};
 const GLfloat kTexCoords[] = {0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 0.0f, 1.0f, 1.0f};
 
-// Repaint period while playing, so that a stalled stream brings up the wait image.
+// Repaint period while pictures are shown, so that a stalled stream brings up
+// the wait image. Once it is up the poll rests: the next picture repaints.
 constexpr int WAIT_POLL_MS = 500;
 
 bool Fits(const FrameBuffer& buffer, int offset, int bytes, int available)
@@ -110,6 +111,12 @@ bool OpenglRender::IsWaitShown() const
     return !m_waitLabel->isHidden();
 }
 
+bool OpenglRender::IsReceiving() const
+{
+    const int64_t last = m_lastInputMs;
+    return !m_stopped && last >= 0 && int64_t(Clock::TickMs()) - last <= WAIT_AFTER_MS;
+}
+
 void OpenglRender::InputFrame(const PC_FrameInfo* frame, int style)
 {
     if (!frame)
@@ -142,13 +149,17 @@ void OpenglRender::InputFrame(const PlaneSource& frame, int style)
     if (!buffer)
         return;
     const bool packed = PlanePacker::Pack(frame, style, *buffer);
-    m_queue.EndFill(buffer, packed, [this] { emit signalUpdateView(); });
+    m_queue.EndFill(buffer, packed, [this] {
+        m_lastInputMs = int64_t(Clock::TickMs());
+        emit signalUpdateView();
+    });
 }
 
 void OpenglRender::SetStopRender(bool stop)
 {
     m_stopped = stop;
     m_resumeOnInit = false;
+    m_lastInputMs = -1;
     if (stop) {
         ShowWait(false);
         m_waitPoll->stop();
@@ -343,8 +354,11 @@ void OpenglRender::paintGL()
         if (IsWaitShown())
             ShowWait(false);
         m_lastPictureMs = now;
+        if (!m_waitPoll->isActive())
+            m_waitPoll->start();
     } else if (!IsWaitShown() && now - m_lastPictureMs > uint64_t(WAIT_AFTER_MS)) {
         ShowWait(true);
+        m_waitPoll->stop();
     }
     DrawFrameLines();
 }

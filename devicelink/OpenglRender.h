@@ -41,6 +41,9 @@ public:
     int DisplayFlag() const { return m_displayFlag; }
     int CurrentYuvStyle() const { return m_yuvStyle; }
     bool IsWaitShown() const;
+    // True while a stream feeds the pane: a picture came in since rendering
+    // last started or stopped, no more than WAIT_AFTER_MS ago.
+    bool IsReceiving() const;
 
 signals:
     void signalUpdateView();
@@ -84,5 +87,6 @@ private:
     QMovie* m_waitMovie = nullptr;
     QTimer* m_waitPoll = nullptr;
     uint64_t m_lastPictureMs = 0;
+    std::atomic<int64_t> m_lastInputMs{-1};    // tick of the last picture queued; -1: none since start or stop
     std::atomic<unsigned> m_dropped{0};
 };

@@ -31,7 +31,10 @@ MainviewVideoWidget::MainviewVideoWidget(QWidget* owner)
     setWindowTitle(QCoreApplication::translate("MainviewVideoWidget", "Form"));
     setAcceptDrops(false);
     m_pVideoForm = new VideoForm(this);
-    startTimer(REPAINT_INTERVAL_MS, Qt::CoarseTimer);
+    // The controller feeds the pane without binding it: its first picture
+    // starts the refresh. Queued, as pictures come on the decode thread.
+    QObject::connect(m_pVideoForm, &OpenglRender::signalUpdateView, this, [this] { FollowStream(); },
+                     Qt::QueuedConnection);
 }
 
 MainviewVideoWidget::~MainviewVideoWidget()
@@ -83,6 +86,7 @@ int MainviewVideoWidget::PlayDevice(DeviceEntry* device)
         m_pVideoForm->UnbindDevice();
     }
     m_pVideoForm->BindDevice(device, kChannel);
+    FollowStream();
     return 0;
 }
 
@@ -92,6 +96,7 @@ void MainviewVideoWidget::StopPlay()
         return;
     m_pVideoForm->UnbindDevice();
     m_pVideoForm->repaint();
+    FollowStream();
 }
 
 VideoForm* MainviewVideoWidget::GetVideoForm() const
@@ -110,9 +115,30 @@ void MainviewVideoWidget::ShowResultPanelOnTop()
         m_pResultPanel->ShowOnTop(false);
 }
 
-void MainviewVideoWidget::timerEvent(QTimerEvent* /*event*/)
+bool MainviewVideoWidget::StreamFeedsPane() const
 {
-    m_pVideoForm->update();
+    return m_pVideoForm->IsBind() || m_pVideoForm->IsReceiving();
+}
+
+void MainviewVideoWidget::FollowStream()
+{
+    if (!StreamFeedsPane())
+        m_refreshTimer.stop();
+    else if (!m_refreshTimer.isActive())
+        m_refreshTimer.start(REPAINT_INTERVAL_MS, Qt::CoarseTimer, this);
+}
+
+void MainviewVideoWidget::timerEvent(QTimerEvent* event)
+{
+    if (event->timerId() != m_refreshTimer.timerId()) {
+        QWidget::timerEvent(event);
+        return;
+    }
+    // A stream that ended or stalled leaves its last paint; the renderer
+    // brings up its wait image by itself.
+    FollowStream();
+    if (m_refreshTimer.isActive())
+        m_pVideoForm->update();
 }
 
 void MainviewVideoWidget::customEvent(QEvent* event)

@@ -3,6 +3,7 @@
 #include "ConfigInfo.h"
 #include "VideoPaneHost.h"
 
+#include <QBasicTimer>
 #include <QPointer>
 #include <QSet>
 #include <QWidget>
@@ -19,6 +20,8 @@ struct DeviceEntry;
 // to a device itself.
 class MainviewVideoWidget : public QWidget, public VideoPaneHost {
 public:
+    // The pane's refresh while a stream feeds it; without one it is repainted
+    // only when something on it changes.
     static constexpr int REPAINT_INTERVAL_MS = 40;
 
     // owner: the main window, parent of this window and receiver of its events.
@@ -52,6 +55,9 @@ protected:
 
 private:
     void PostManualTest(int item, qint64 param);
+    bool StreamFeedsPane() const;
+    // Runs the refresh timer exactly while a stream feeds the pane.
+    void FollowStream();
 
     QPointer<QWidget> m_pOwner;
     VideoForm* m_pVideoForm = nullptr;
@@ -59,4 +65,5 @@ private:
     ConfigInfo m_ConfigInfo;
     QPointer<UploadTestResultDialog> m_pResultPanel;
     QSet<int> m_heldItems;   // press-and-hold items whose press was posted
+    QBasicTimer m_refreshTimer;
 };

@@ -4,6 +4,7 @@
 #include "TestPictures.h"
 
 #include "Clock.h"
+#include "RunningTimers.h"
 #include "TempAppDir.h"
 
 #include <gtest/gtest.h>
@@ -142,6 +143,19 @@ TEST_F(RenderTest, WaitImageAfterThreeSecondsWithoutAPicture)
     // A stall brings the wait image up without anyone else repainting.
     g_fakeTick += OpenglRender::WAIT_AFTER_MS + 1;
     EXPECT_TRUE(QTest::qWaitFor([this] { return render->IsWaitShown(); }, 10000));
+}
+
+TEST_F(RenderTest, NothingPollsOnceTheWaitImageIsUp)
+{
+    // Rendering runs with no picture, as between two cameras: one paint shows the wait image.
+    Paint();
+    ASSERT_TRUE(render->IsWaitShown());
+    EXPECT_TRUE(RunningTimers(render.get()).isEmpty()) << "a pane with nothing new to show keeps polling";
+    SolidPicture picture(32, 32, kY, kU, kV, FRAME_STYLE_PLANAR);
+    render->InputFrame(picture.Source(), FRAME_STYLE_PLANAR);
+    Paint();
+    EXPECT_FALSE(render->IsWaitShown());
+    EXPECT_FALSE(RunningTimers(render.get()).isEmpty()) << "a shown picture is watched for a stall";
 }
 
 TEST_F(RenderTest, StoppingBlanksAndDropsQueuedPictures)

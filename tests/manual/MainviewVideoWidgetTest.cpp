@@ -1,11 +1,15 @@
 // The main video window: its keyboard surface (presses and releases to
 // WM_MANUAL_TEST, auto-repeat, Ctrl keys to the result panel, Esc), the pane's
-// layout and overlay switches, and playing a simulated camera into the pane.
+// layout and overlay switches, playing a simulated camera into the pane, and
+// the pane's refresh, which runs only while a stream feeds it.
 #include "MainviewVideoWidget.h"
 #include "UploadTestResultDialog.h"
 
+#include "Clock.h"
 #include "DeviceEntry.h"
 #include "EnumClass.h"
+#include "PlanePacker.h"
+#include "RunningTimers.h"
 #include "SdkCallLog.h"
 #include "SimCameraLogin.h"
 #include "TempAppDir.h"
@@ -20,7 +24,10 @@
 #include <QLabel>
 #include <QTest>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -242,6 +249,103 @@ TEST_F(VideoWindowTest, APaneClickBringsTheResultPanelBack)
     EXPECT_TRUE(panel.windowFlags() & Qt::WindowStaysOnTopHint);
 }
 
+// True when the window's own 40 ms refresh is running.
+bool Refreshing(MainviewVideoWidget* window)
+{
+    const auto timers = QAbstractEventDispatcher::instance()->registeredTimers(window);
+    return std::any_of(timers.begin(), timers.end(), [](const QAbstractEventDispatcher::TimerInfo& t) {
+        return t.interval == MainviewVideoWidget::REPAINT_INTERVAL_MS;
+    });
+}
+
+uint64_t g_tick = 0;
+uint64_t FakeTick()
+{
+    return g_tick;
+}
+
+// Counts the paints an object receives.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+// The window shown with its pane ready to draw, on a tick that only the test moves.
+class VideoWindowRefreshTest : public VideoWindowTest {
+protected:
+    void SetUp() override
+    {
+        VideoWindowTest::SetUp();
+        g_tick = 100000;
+        Clock::SetTickSource(&FakeTick);
+        window->resize(320, 240);
+        window->LayoutVideo();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        pane = window->GetVideoForm();
+        pane->grabFramebuffer();   // builds the shaders
+        ASSERT_TRUE(pane->IsInitialised());
+        pane->installEventFilter(&counter);
+    }
+
+    void TearDown() override { Clock::SetTickSource(nullptr); }
+
+    // One decoded picture, as the controller's decode callback hands it over.
+    void Feed()
+    {
+        constexpr int kSide = 32;
+        static const std::vector<uint8_t> luma(kSide * kSide, 128), chroma(kSide * kSide / 4, 128);
+        PlaneSource source;
+        source.width = source.height = kSide;
+        source.pitches[0] = kSide;
+        source.pitches[1] = source.pitches[2] = kSide / 2;
+        source.planes[0] = luma.data();
+        source.planes[1] = source.planes[2] = chroma.data();
+        pane->InputFrame(source, FRAME_STYLE_PLANAR);
+    }
+
+    bool Until(const std::function<bool()>& cond) { return QTest::qWaitFor(cond, 10000); }
+
+    VideoForm* pane = nullptr;
+    PaintCounter counter;
+};
+
+TEST_F(VideoWindowRefreshTest, AnIdlePaneWakesNothingAndAFedOneIsRefreshed)
+{
+    EXPECT_FALSE(Refreshing(window)) << "refreshed with no stream";
+    // Rendering started with no camera, as after Begin Run: the wait image
+    // comes up, and then nothing polls.
+    pane->SetStopRender(false);
+    EXPECT_TRUE(Until([&] { return pane->IsWaitShown(); }));
+    EXPECT_TRUE(Until([&] { return RunningTimers(window).isEmpty(); }))
+        << RunningTimers(window).size() << " timers run on an idle window";
+
+    // The controller's stream feeds the pane without binding it.
+    Feed();
+    EXPECT_TRUE(Until([&] { return Refreshing(window); }));
+    const int paints = counter.paints;
+    EXPECT_TRUE(Until([&] { return counter.paints >= paints + 3; })) << "the refresh does not repaint";
+    EXPECT_FALSE(pane->IsWaitShown());
+
+    // The stream stalls: both the refresh and the wait poll end.
+    g_tick += OpenglRender::WAIT_AFTER_MS + 1;
+    EXPECT_TRUE(Until([&] { return pane->IsWaitShown() && RunningTimers(window).isEmpty(); }));
+
+    // A new picture brings the refresh back; stopping the rendering ends it.
+    Feed();
+    EXPECT_TRUE(Until([&] { return Refreshing(window); }));
+    pane->SetStopRender(true);
+    EXPECT_TRUE(Until([&] { return RunningTimers(window).isEmpty(); }));
+}
+
 // A simulated camera logged in, ready to be played into the window's pane.
 class VideoWindowPlayTest : public VideoWindowTest {
 protected:
@@ -301,6 +405,17 @@ TEST_F(VideoWindowPlayTest, TheSameCameraOnChannelZeroKeepsItsStream)
     EXPECT_EQ(Calls("FC_Loc_StopRealPlay"), 1);
     window->StopPlay();   // unbound: nothing
     EXPECT_EQ(Calls("FC_Loc_StopRealPlay"), 1);
+}
+
+TEST_F(VideoWindowPlayTest, ABoundPaneIsRefreshedUntilItsStreamStops)
+{
+    EXPECT_FALSE(Refreshing(window));
+    ASSERT_EQ(window->PlayDevice(&entry), 0);
+    EXPECT_TRUE(Refreshing(window)) << "bound, before its first picture";
+    EXPECT_TRUE(QTest::qWaitFor([this] { return window->GetVideoForm()->IsReceiving(); }, 10000)) << "no picture came";
+    window->StopPlay();
+    EXPECT_FALSE(Refreshing(window));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return RunningTimers(window).isEmpty(); }, 10000));
 }
 
 TEST_F(VideoWindowPlayTest, AnotherChannelOrCameraRestartsOnChannelZero)

@@ -235,7 +235,10 @@ bool StationDriver::PickOrder(int row, int timeoutMs)
         const QString dialog = left > 0 ? WaitWindow(kOrderTitle, left) : QString();
         if (dialog.isEmpty())
             return false;
-        if (!Click(dialog, points.row0 + QPoint(0, row * points.rowHeight)) || !Click(dialog, points.nextStep))
+        if (!Click(dialog, points.row0 + QPoint(0, row * points.rowHeight)))
+            return false;
+        m_nextStepClickedMs = QDateTime::currentMSecsSinceEpoch();
+        if (!Click(dialog, points.nextStep))
             return false;
         QStringList boxes;
         WaitUntil([&] {
@@ -334,6 +337,24 @@ long StationDriver::ResidentKiB() const
             return line.mid(6).trimmed().split(' ').value(0).toLong();
     }
     return -1;
+}
+
+double StationDriver::CpuSeconds() const
+{
+    if (!Running())
+        return -1;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(m_process.processId()));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    // The command name may hold blanks: the fields are counted after its ')'.
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    constexpr int kUtime = 11;   // field 14 of proc(5), counted from field 3
+    constexpr int kStime = 12;
+    if (fields.size() <= kStime)
+        return -1;
+    const double ticks = double(fields[kUtime].toLongLong() + fields[kStime].toLongLong());
+    return ticks / double(sysconf(_SC_CLK_TCK));
 }
 
 QDateTime StationLogTime(const QByteArray& line, const QDateTime& reference)

@@ -49,6 +49,8 @@ public:
 
     // The work-order dialog: waits for it, clicks the row and "Next Step".
     bool PickOrder(int row, int timeoutMs);
+    // When PickOrder last clicked "Next Step" (ms since the epoch), -1 before any.
+    qint64 NextStepClickedMs() const { return m_nextStepClickedMs; }
     // The main window: its X id once shown.
     QString WaitMainWindow(int timeoutMs) { return WaitWindow(kMainTitle, timeoutMs); }
     // Starts the automatic run with the controller's run button.
@@ -72,6 +74,9 @@ public:
     QByteArray Log() const;
     // Resident set size of the station in KiB (from /proc), -1 when not running.
     long ResidentKiB() const;
+    // CPU seconds the station has used so far, user and system (from /proc),
+    // -1 when not running.
+    double CpuSeconds() const;
 
     // Polls cond (processing the caller's events) until it holds or timeoutMs passed.
     static bool WaitUntil(const std::function<bool()>& cond, int timeoutMs, int stepMs = 20);
@@ -89,6 +94,7 @@ private:
     QProcess m_process;
     QByteArray m_output;
     QDateTime m_startedAt;
+    qint64 m_nextStepClickedMs = -1;
 };
 
 // Wall-clock time of a station log line (" [Info][dd/MM hh:mm:ss.zzz]..."),
