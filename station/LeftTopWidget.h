@@ -543,6 +543,8 @@ private:
     void FinishStop();
     void ApplyRunButtonState();
     void StopAfterNetworkAnomalies();
+    // False, with a box saying why, when the test address range is on and unusable.
+    bool IsTestIpRangeUsable();
     // Search cycle: polls the search list every 100 ms, under its lock, until
     // no record is pending, timeoutMs passed (false) or the run ended (false).
     bool WaitForSearchDevs(unsigned timeoutMs, const std::function<bool(const DevInfo&)>& pending);
