@@ -573,6 +573,8 @@ private:
     // Manual items (LeftTopWidgetManual.cpp): each returns the SDK's result
     // (negative results are logged by dealManualTest).
     int RunManualItem(int item, qint64 param, RightBottomWidget* panel);
+    // A failed result line: the item needs a logged-in camera, and there is none.
+    void TellNoCamera(int item);
     int SendManualCommand(int code, const CommandBody& body, int genericChannel = 0);
     int SendManualPtz(int item, qint64 param);
     int ManualRestoreFactory(RightBottomWidget* panel);
