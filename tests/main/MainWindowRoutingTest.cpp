@@ -505,18 +505,31 @@ TEST_F(MainWindowTest, AModalBoxOverTheStationTakesTheKeyboardAndGivesItBack)
         EXPECT_EQ(QWidget::keyboardGrabber(), video);
     }
 
-    // Given up while a box is up (the settings form opened), the grab stays given up.
-    ModalHook::Set([&](QDialog* dialog) {
-        dialog->setWindowModality(Qt::ApplicationModal);
-        dialog->show();
-        window->ReleaseVideoKeyboard();
-        dialog->hide();
-        return 0;
-    });
-    QNvrWebMessageBox box(window.get());
-    box.exec();
-    ModalHook::Clear();
-    EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
+    // Asked for while a box is up (the QR check dialog losing the focus to
+    // it), the grab waits for the box; given up meanwhile, it stays given up.
+    struct Turn {
+        bool wanted;
+        QWidget* after;
+    };
+    for (const Turn& t : {Turn{true, video}, Turn{false, nullptr}}) {
+        QWidget* meanwhile = video;
+        ModalHook::Set([&](QDialog* dialog) {
+            dialog->setWindowModality(Qt::ApplicationModal);
+            dialog->show();
+            if (t.wanted)
+                window->GrabVideoKeyboard();
+            else
+                window->ReleaseVideoKeyboard();
+            meanwhile = QWidget::keyboardGrabber();
+            dialog->hide();
+            return 0;
+        });
+        QNvrWebMessageBox box(window.get());
+        box.exec();
+        ModalHook::Clear();
+        EXPECT_EQ(meanwhile, nullptr) << t.wanted;
+        EXPECT_EQ(QWidget::keyboardGrabber(), t.after) << t.wanted;
+    }
 }
 
 TEST_F(MainWindowTest, TheGunBallSignalSetsTheChannelsAndTheResultPanel)
