@@ -194,6 +194,11 @@ int CConfigFile::ReadConfig(SystemConfig& c)
     c.SSID = ReadText("CONFIG/SSID");
     c.Password = ReadText("CONFIG/Password");
     c.StreamJudgeTime = ReadInt("CONFIG/StreamJudgeTime");
+    if (c.StreamJudgeTime < STREAM_JUDGE_TIME_MIN_MS) {
+        LogPrint(LOG_GENERAL, "CConfigFile::ReadConfig() CONFIG/StreamJudgeTime=%d would cut healthy streams, %d is used",
+                 c.StreamJudgeTime, STREAM_JUDGE_TIME_MIN_MS);
+        c.StreamJudgeTime = STREAM_JUDGE_TIME_MIN_MS;
+    }
     c.WifiSignal = ReadText("CONFIG/WifiSignal");
     c.WifiQuality = ReadText("CONFIG/WifiQuality");
     c.HardwareAccelMode = ReadInt("CONFIG/HardwareAccelMode");

@@ -24,6 +24,14 @@ struct WifiNetConfig {                   // WIFINet
     int iAveSpeed = 0;                   // Mbit/s
 };
 
+// Least stream judge time (CONFIG/StreamJudgeTime, ms). The stream-test thread
+// finishes a camera when its frame counter did not move between two checks at
+// least this far apart; the checks run every 100 ms. The slowest stream the
+// station plays sends a frame a second, and one late or lost frame doubles that
+// gap, so a healthy stream is never cut from 2000 ms on. Shorter values drop
+// every camera before its record can be submitted.
+constexpr int STREAM_JUDGE_TIME_MIN_MS = 2000;
+
 struct SystemConfig {                    // CONFIG
     int iLogSwitch = 0;
     int iSingleFixedIPTestMode = 0;

@@ -17,7 +17,8 @@ using Answer = std::function<int(QDialog* dialog)>;
 void Set(Answer answer);
 void Clear();
 bool IsSet();
-// The hook's answer when one is set, else dialog->exec().
+// The hook's answer when one is set, else dialog->exec(). A message box's
+// buttons whose captions were replaced get Alt and their first letter first.
 int Exec(QDialog* dialog);
 
 // Pop-up menus run their own modal loop too. The answer receives the menu (its

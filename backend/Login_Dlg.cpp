@@ -30,6 +30,7 @@
 namespace {
 
 constexpr int CUT_OFF_TIME_DIGITS = 9;   // always within int range
+constexpr int CUT_OFF_TIME_MAX_MS = 999999999;
 
 const char kWholeMachineRight[] = "WholeMachineTest";
 const char kAfterSalesRight[] = "AfterSalesMaintenanceTest";
@@ -164,6 +165,10 @@ bool Login_Dlg::CheckInput()
     }
     if (ui->le_CutOffTime->text().isEmpty()) {
         ShowError(tr("Cut-off judgment time is empty!"));
+        return false;
+    }
+    if (ui->le_CutOffTime->text().toInt() < STREAM_JUDGE_TIME_MIN_MS) {
+        ShowError(tr("Cut-off judgment time must be %1 to %2 ms!").arg(STREAM_JUDGE_TIME_MIN_MS).arg(CUT_OFF_TIME_MAX_MS));
         return false;
     }
     return true;

@@ -167,7 +167,7 @@ void Dravonix::InitData()
     ResizeLayout();
     StartDeviceEventBridge();
     if (m_pMainviewVideoWidget)
-        m_pMainviewVideoWidget->releaseKeyboard();
+        m_pMainviewVideoWidget->SetKeyboardGrab(false);
 }
 
 void Dravonix::CreateChildWidgets()
@@ -302,13 +302,13 @@ VideoForm* Dravonix::GetCurVideoForm() const
 void Dravonix::GrabVideoKeyboard()
 {
     if (m_pMainviewVideoWidget)
-        m_pMainviewVideoWidget->grabKeyboard();
+        m_pMainviewVideoWidget->SetKeyboardGrab(true);
 }
 
 void Dravonix::ReleaseVideoKeyboard()
 {
     if (m_pMainviewVideoWidget)
-        m_pMainviewVideoWidget->releaseKeyboard();
+        m_pMainviewVideoWidget->SetKeyboardGrab(false);
 }
 
 void Dravonix::BeginWifiTest(const QString& cameraAddress, int durationSeconds)

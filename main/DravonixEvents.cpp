@@ -76,9 +76,9 @@ void Dravonix::customEvent(QEvent* event)
     case WM_CONFIG_CLOSED:
         if (Low32(e->word1) == 0 && m_pMainviewVideoWidget) {
             if (e->word2 != 0)
-                m_pMainviewVideoWidget->grabKeyboard();
+                m_pMainviewVideoWidget->SetKeyboardGrab(true);
             else
-                m_pMainviewVideoWidget->releaseKeyboard();
+                m_pMainviewVideoWidget->SetKeyboardGrab(false);
         }
         break;
     case WM_SENSOR_SWITCH_SUPPORT:

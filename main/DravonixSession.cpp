@@ -220,7 +220,7 @@ void Dravonix::ShowStation()
     show();
     if (m_pMainviewVideoWidget) {
         m_pMainviewVideoWidget->show();
-        m_pMainviewVideoWidget->grabKeyboard();
+        m_pMainviewVideoWidget->SetKeyboardGrab(true);
     }
 }
 
@@ -247,7 +247,7 @@ void Dravonix::HideForDialogs()
     if (m_pUploadTestResultDialog)
         m_pUploadTestResultDialog->hide();
     if (m_pMainviewVideoWidget) {
-        m_pMainviewVideoWidget->releaseKeyboard();
+        m_pMainviewVideoWidget->SetKeyboardGrab(false);
         m_pMainviewVideoWidget->hide();
     }
     hide();

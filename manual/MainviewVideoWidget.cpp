@@ -115,6 +115,36 @@ void MainviewVideoWidget::ShowResultPanelOnTop()
         m_pResultPanel->ShowOnTop(false);
 }
 
+void MainviewVideoWidget::SetKeyboardGrab(bool grab)
+{
+    m_bGrabWanted = grab;
+    if (!grab)
+        releaseKeyboard();
+    else if (!m_bBlockedByModal)
+        grabKeyboard();
+}
+
+bool MainviewVideoWidget::event(QEvent* event)
+{
+    // Qt hands every key to the grabbing widget, even one a modal window
+    // blocks: while a box is up it would swallow Enter, Esc and the box's
+    // letters, and turn them into manual items.
+    switch (event->type()) {
+    case QEvent::WindowBlocked:
+        m_bBlockedByModal = true;
+        releaseKeyboard();
+        break;
+    case QEvent::WindowUnblocked:
+        m_bBlockedByModal = false;
+        if (m_bGrabWanted)
+            grabKeyboard();
+        break;
+    default:
+        break;
+    }
+    return QWidget::event(event);
+}
+
 bool MainviewVideoWidget::StreamFeedsPane() const
 {
     return m_pVideoForm->IsBind() || m_pVideoForm->IsReceiving();

@@ -47,7 +47,13 @@ public:
     void SetResultPanel(UploadTestResultDialog* panel);
     void ShowResultPanelOnTop() override;
 
+    // Holds (true) or gives up the keyboard grab. A modal box or dialog takes
+    // the keyboard while it is shown, and the grab comes back when the last one
+    // has gone, as long as it is still wanted.
+    void SetKeyboardGrab(bool grab);
+
 protected:
+    bool event(QEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void customEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -66,4 +72,6 @@ private:
     QPointer<UploadTestResultDialog> m_pResultPanel;
     QSet<int> m_heldItems;   // press-and-hold items whose press was posted
     QBasicTimer m_refreshTimer;
+    bool m_bGrabWanted = false;
+    bool m_bBlockedByModal = false;
 };

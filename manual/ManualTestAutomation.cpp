@@ -279,6 +279,13 @@ bool ManualTestAutomation::BuildScriptText(const QString& name, QString* text)
     for (int i = 0; i < ROW_COUNT; ++i) {
         const QString keyName = m_rows[i].combo->currentData().toString();
         const QString secondsText = m_rows[i].seconds->text();
+        if (!keyName.isEmpty() && secondsText.isEmpty()) {
+            // Dropping the step would run a script the operator did not write.
+            ShowTipsText(ui->m_lbTips, tr("row %1: enter the seconds of %2, or empty the row")
+                                           .arg(i + 1)
+                                           .arg(m_rows[i].combo->currentText()));
+            return false;
+        }
         if (keyName.isEmpty() || secondsText.isEmpty())
             continue;
         int seconds = 0;

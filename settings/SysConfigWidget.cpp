@@ -14,6 +14,7 @@
 #include "ModalHook.h"
 #include "QRCodePrintSetting.h"
 #include "TestConfig.h"
+#include "TestIpRange.h"
 #include "VantrelEvent.h"
 #include "WifiSettingCheck.h"
 
@@ -403,7 +404,8 @@ QString SysConfigWidget::FirstFailedCheck() const
         {ui->le_Password->text().isEmpty(), QT_TR_NOOP("Password empty input!")},
         {IsMissing(ui->le_DurationTime), QT_TR_NOOP("DurationTime empty input!")},
         {IsMissing(ui->le_AveSpeed), QT_TR_NOOP("AveSpeed empty input!")},
-        {IsMissing(ui->le_TestMode), QT_TR_NOOP("TestMode empty input!")},
+        {ui->le_TestMode->text().isEmpty(), QT_TR_NOOP("TestMode empty input!")},
+        {IsMissing(ui->le_TestMode), QT_TR_NOOP("TestMode must be 0 or 1!")},
         {IsMissing(ui->le_Signal), QT_TR_NOOP("wifi Signal empty input!")},
         {IsMissing(ui->le_Quality), QT_TR_NOOP("wifi Quality empty input!")},
         {ui->le_4GSignal->text().isEmpty(), QT_TR_NOOP("4G Signal empty input!")},
@@ -415,7 +417,21 @@ QString SysConfigWidget::FirstFailedCheck() const
         if (check.failed)
             return tr(check.message);
     }
-    return QString();
+    return RangeProblem();
+}
+
+QString SysConfigWidget::RangeProblem() const
+{
+    if (!ui->ckb_IPSection->isChecked())
+        return QString();
+    return TestIpRange::Problem(ui->le_StartIP->text(), ui->le_EndIP->text());
+}
+
+void SysConfigWidget::RefuseSave(const QString& why)
+{
+    m_closeTimer->stop();
+    ShowTipsText(ui->lb_Tips, why);
+    LogPrint(LOG_GENERAL, "SysConfigWidget::onSaveBtnClicked() not saved: %s", qPrintable(why));
 }
 
 void SysConfigWidget::RunSaveSequence()
@@ -426,18 +442,23 @@ void SysConfigWidget::RunSaveSequence()
     // a value that can't is refused here, with its reason.
     const QString wifiProblem = WifiSettingProblem(ui->le_SSID->text(), ui->le_Password->text());
     if (!wifiProblem.isEmpty()) {
-        m_closeTimer->stop();
-        LogPrint(LOG_GENERAL, "SysConfigWidget::onSaveBtnClicked() not saved: %s", wifiProblem.toUtf8().constData());
-        ShowTipsText(ui->lb_Tips, wifiProblem);
+        RefuseSave(wifiProblem);
         return;
     }
-    // The whole-machine mode writes what the order set, unchecked.
-    if (!WholeMachineTestMode.load()) {
+    // The whole-machine mode writes what the order set, unchecked; but an order
+    // never sets the address range, and a range the search cannot use would
+    // skip every camera.
+    if (WholeMachineTestMode.load()) {
+        const QString range = RangeProblem();
+        if (!range.isEmpty()) {
+            RefuseSave(range);
+            return;
+        }
+    } else {
         ui->lb_Tips->clear();
         const QString failed = FirstFailedCheck();
         if (!failed.isEmpty()) {
-            m_closeTimer->stop();
-            ShowTipsText(ui->lb_Tips, failed);
+            RefuseSave(failed);
             return;
         }
         ConfigInfo edited = m_config;

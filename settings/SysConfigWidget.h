@@ -82,6 +82,10 @@ private:
     void TrustCurrentTexts();
     // The first failed check's message; empty when every check passes.
     QString FirstFailedCheck() const;
+    // What is wrong with the address range while it is in use; empty when nothing.
+    QString RangeProblem() const;
+    // Ends a Save that wrote nothing, with why on the form and in the log.
+    void RefuseSave(const QString& why);
     // Empty, or holding a text its validator does not accept (one that came
     // from the store or an order is taken as it is).
     bool IsMissing(const QLineEdit* edit) const;

@@ -13,6 +13,7 @@
 #include "LivePlayPath.h"
 #include "Log.h"
 #include "QRCodePrintSetting.h"
+#include "TestIpRange.h"
 #include "VantrelEvent.h"
 #include "VideoForm.h"
 #include "ui_LeftTopWidget.h"
@@ -198,6 +199,8 @@ void LeftTopWidget::onBeginRunBtnClicked()
         return;
     const bool starting = !IsRunning();
     if (starting) {
+        if (!IsTestIpRangeUsable())
+            return;
         if (m_bAutoPlay && ui->check_AutoUpgradeConfigFile->isChecked()) {
             const QString path = ConfigFilePathText();
             if (path.isEmpty()) {
@@ -223,6 +226,23 @@ void LeftTopWidget::onBeginRunBtnClicked()
     if (!WholeMachineTestMode.load())
         SetControlsEnabled(!IsRunning());
     PostToMainWindow(WM_RUN_STATE, IsRunning() ? 0 : 1, 0);
+}
+
+// A range the search cannot judge by would skip every camera in silence.
+bool LeftTopWidget::IsTestIpRangeUsable()
+{
+    const IpSectionConfig range = ConfigSnapshot().m_IpSection;
+    if (!range.bUseIpSection)
+        return true;
+    const QString problem = TestIpRange::Problem(range.StartIp, range.EndIP);
+    if (problem.isEmpty())
+        return true;
+    LogPrint(LOG_GENERAL, "LeftTopWidget::onBeginRunBtnClicked() test ip section %s - %s refused: %s",
+             qPrintable(range.StartIp), qPrintable(range.EndIP), qPrintable(problem));
+    ShowInformationBox(tr("Error"), tr("The test IP range of the settings cannot be used: %1. Correct it in the "
+                                       "settings, then press Begin Run again.")
+                                        .arg(problem));
+    return false;
 }
 
 void LeftTopWidget::StopRun()

@@ -558,6 +558,8 @@ private:
     void FinishStop();
     void ApplyRunButtonState();
     void StopAfterNetworkAnomalies();
+    // False, with a box saying why, when the test address range is on and unusable.
+    bool IsTestIpRangeUsable();
     // Search cycle: polls the search list every 100 ms, under its lock, until
     // no record is pending, timeoutMs passed (false) or the run ended (false).
     bool WaitForSearchDevs(unsigned timeoutMs, const std::function<bool(const DevInfo&)>& pending);
@@ -592,6 +594,8 @@ private:
     // Manual items (LeftTopWidgetManual.cpp): each returns the SDK's result
     // (negative results are logged by dealManualTest).
     int RunManualItem(int item, qint64 param, RightBottomWidget* panel);
+    // A failed result line: the item needs a logged-in camera, and there is none.
+    void TellNoCamera(int item);
     int SendManualCommand(int code, const CommandBody& body, int genericChannel = 0);
     int SendManualPtz(int item, qint64 param);
     int ManualRestoreFactory(RightBottomWidget* panel);

@@ -117,6 +117,15 @@ void AfterTicks(QObject* owner, uint64_t ms, const std::function<void()>& action
     poll->start(kTickPollMs);
 }
 
+// Items that set the station waiting on the camera's answer: the speaker's
+// talk-back, the throughput panel, the signal reading 8 s on. Without a camera
+// they would wait for nothing, so the operator is told instead.
+bool NeedsCameraFirst(int item)
+{
+    return item == EnumClass::MANUAL_TRUMPET || item == EnumClass::MANUAL_WIFI_TEST
+        || item == EnumClass::MANUAL_WIFI_SIGNAL_TEST;
+}
+
 template <size_t N>
 QByteArray Field(const char (&field)[N])
 {
@@ -146,10 +155,25 @@ void LeftTopWidget::dealManualTest(int item, qint64 param)
         LogPrint(LOG_GENERAL, "LeftTopWidget::dealManualTest() MANUAL_CALL_PRESET without its record, dropped");
         return;
     }
+    if (NeedsCameraFirst(item) && CurrentLoginHandle() <= 0) {
+        TellNoCamera(item);
+        return;
+    }
     const int ret = RunManualItem(item, param, panel);
     if (ret < 0)
         LogPrint(LOG_INFO, "######### dealManualTest() loginID = %lld, Test=%s, ret=%d ##########",
                  (long long)CurrentLoginHandle(), name, ret);
+    // The camera on screen has left or logged out since it played.
+    if (ret == FC_ERR_HANDLE && NeedsCameraFirst(item))
+        TellNoCamera(item);
+}
+
+void LeftTopWidget::TellNoCamera(int item)
+{
+    LogPrint(LOG_INFO, "LeftTopWidget::dealManualTest() %s: no camera is logged in", m_metaManualEnum.valueToKey(item));
+    AddAutoTestItem(tr("%1: no camera is logged in. Wait until a camera plays, then press the key again")
+                        .arg(tr(kCaptions[item])),
+                    false);
 }
 
 int LeftTopWidget::RunManualItem(int item, qint64 param, RightBottomWidget* panel)

@@ -61,7 +61,7 @@ void PostToGui(LeftTopWidget& w, std::function<void()> job)
 Judged JudgeCurrentDevice(LeftTopWidget& w, StreamPass& pass)
 {
     const uint64_t now = Clock::TickMs();
-    const int judgeMs = std::max(w.ConfigSnapshot().m_SystemConfig.StreamJudgeTime, 0);
+    const int judgeMs = std::max(w.ConfigSnapshot().m_SystemConfig.StreamJudgeTime, STREAM_JUDGE_TIME_MIN_MS);
     if (now - pass.progressTick <= uint64_t(judgeMs))
         return Judged::Wait;
     int64_t count = 0;

@@ -81,7 +81,7 @@ ConfigInfo DistinctRecord()
     c.m_LoginInfo = {"127.0.0.1", QString::fromUtf8("操作员"), "p@ss=;word", true, true};
     c.m_UIVerion = {true, "V2.3.4"};
     c.m_WifiNet = {30, 18};
-    c.m_SystemConfig = {1, 2, 3, QString::fromUtf8("工厂WiFi"), "pw,with,commas", 7, "-60", "55", 1, 1};
+    c.m_SystemConfig = {1, 2, 3, QString::fromUtf8("工厂WiFi"), "pw,with,commas", 7000, "-60", "55", 1, 1};
     c.m_Config4G = {"-90", "20", "EC25"};
     c.m_FullOsd = {true, false, true};
     c.m_AutoTest = {true, false, true, false, true};
@@ -141,7 +141,7 @@ TEST(ConfigFile, SaveAllWritesEveryGroupAndKeyByName)
         "MultiThreadDecode=1\n"
         "Password=\"pw,with,commas\"\n"
         "SSID=\xB9\xA4\xB3\xA7WiFi\n"
-        "StreamJudgeTime=7\n"
+        "StreamJudgeTime=7000\n"
         "WifiQuality=55\n"
         "WifiSignal=-60\n"
         "iLogSwitch=1\n"
@@ -262,7 +262,9 @@ TEST(ConfigFile, MissingFileReadsAsEmptyZeroFalse)
     CConfigFile store(dir.configPath());
     ConfigInfo info;
     store.GetConfigInfo(info);
-    EXPECT_EQ(Dump(info), Dump(ConfigInfo()));
+    ConfigInfo expected;
+    expected.m_SystemConfig.StreamJudgeTime = STREAM_JUDGE_TIME_MIN_MS;   // the one number raised on reading
+    EXPECT_EQ(Dump(info), Dump(expected));
     ManualAutoTestConfig manual;
     EXPECT_EQ(store.ReadManualAutoTest(manual), -2);
 }
@@ -281,9 +283,42 @@ TEST(ConfigFile, HandWrittenFileReadsOnlyWhatItHolds)
 
     ConfigInfo expected;
     expected.m_SystemConfig.iLogSwitch = 1;
+    expected.m_SystemConfig.StreamJudgeTime = STREAM_JUDGE_TIME_MIN_MS;
     expected.m_FunCode[6] = 1;
     expected.m_ManualAutoTest.AllKeyName = "1,2,3";
     EXPECT_EQ(Dump(info), Dump(expected));
+}
+
+TEST(ConfigFile, AStreamJudgeTimeBelowTheFloorIsRaisedWhenRead)
+{
+    struct Case {
+        const char* stored;   // null: no key
+        int read;
+        bool logged;
+    } cases[] = {
+        {nullptr, 2000, true}, {"0", 2000, true}, {"1", 2000, true}, {"-5", 2000, true},
+        {"1999", 2000, true},  {"2000", 2000, false}, {"4500", 4500, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored ? c.stored : "no key");
+        TempAppDir dir(c.stored ? QByteArray("[CONFIG]\nStreamJudgeTime=") + c.stored + "\n" : QByteArray());
+        const QString logFile = dir.file("Log_Dir/config.log");
+        const int level = LogLevel();
+        LogInit(LOG_GENERAL, logFile);
+        ConfigInfo loaded;
+        SystemConfig read;
+        {
+            CConfigFile store(dir.configPath());
+            store.GetConfigInfo(loaded);
+            EXPECT_EQ(store.ReadConfig(read), 0);
+        }
+        LogInit(level, QStringLiteral(""));
+        EXPECT_EQ(loaded.m_SystemConfig.StreamJudgeTime, c.read);
+        EXPECT_EQ(read.StreamJudgeTime, c.read);
+        QFile log(logFile);
+        const QByteArray lines = log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+        EXPECT_EQ(lines.contains("CONFIG/StreamJudgeTime="), c.logged) << lines.constData();
+    }
 }
 
 TEST(ConfigFile, TheAppDownloadHostIsReadButNeverWritten)

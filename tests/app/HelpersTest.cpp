@@ -3,6 +3,7 @@
 #include "HostAdapters.h"
 #include "ModalHook.h"
 #include "QNvrWebMessageBox.h"
+#include "TestIpRange.h"
 #include "VantrelEvent.h"
 
 #include "TempAppDir.h"
@@ -97,6 +98,26 @@ struct BoxCase {
     const char* name;
     QString text;
 };
+
+TEST(Helpers, OnlyAPlainDottedIpv4AddressEndsATestRange)
+{
+    const struct {
+        const char* text;
+        bool address;
+    } table[] = {
+        {"192.168.1.100", true}, {"0.0.0.0", true},      {"255.255.255.255", true}, {"10.0.0", false},
+        {"abc.999.1", false},    {"1.2.3.256", false},   {"1.2.3.4.5", false},      {"1.2..4", false},
+        {"1.2.3.04", false},     {" 1.2.3.4", false},    {"1.2.3.4 ", false},       {"1.2.3.+4", false},
+        {"", false},             {"1.2.3.\xd9\xa4", false},
+    };
+    for (const auto& row : table)
+        EXPECT_EQ(TestIpRange::IsDottedIpv4(QString::fromUtf8(row.text)), row.address) << row.text;
+    // Ends that pass are judged together: the search compares last numbers only.
+    EXPECT_EQ(TestIpRange::Problem("127.0.0.10", "127.0.0.10"), QString());
+    EXPECT_EQ(TestIpRange::Problem("127.0.0.9", "127.0.0.10"), QString()) << "numbers, not texts";
+    EXPECT_EQ(TestIpRange::Problem("127.0.0.10", "127.0.1.20"),
+              "start ip and end ip must differ only in the last number");
+}
 
 TEST(MessageBox, SizeFollowsTheTextWidth)
 {

@@ -22,6 +22,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -222,20 +223,26 @@ TEST_F(LoginTest, InputCheckComesBeforeAnyRequest)
 {
     QTimer heartbeat;
     HeartbeatTimer = &heartbeat;
+    // A cut-off time under the floor would drop every camera before its record is submitted.
+    const char* tooShort = "Error|Cut-off judgment time must be 2000 to 999999999 ms!";
     struct Case {
         const char* field;
+        const char* text;
         const char* box;
     } cases[] = {
-        {"le_User", "Error|user or password is empty!"},
-        {"le_Password", "Error|user or password is empty!"},
-        {"le_DomainName", "Error|Domain name is empty!"},
-        {"le_CutOffTime", "Error|Cut-off judgment time is empty!"},
+        {"le_User", "", "Error|user or password is empty!"},
+        {"le_Password", "", "Error|user or password is empty!"},
+        {"le_DomainName", "", "Error|Domain name is empty!"},
+        {"le_CutOffTime", "", "Error|Cut-off judgment time is empty!"},
+        {"le_CutOffTime", "1", tooShort},
+        {"le_CutOffTime", "0", tooShort},
+        {"le_CutOffTime", "1999", tooShort},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.field);
+        SCOPED_TRACE(std::string(c.field) + "=" + c.text);
         answers.boxes.clear();
         Make();
-        Edit(c.field)->clear();
+        Edit(c.field)->setText(c.text);
         Click("btn_Login");
         EXPECT_EQ(answers.boxes, QStringList{c.box});
         EXPECT_FALSE(heartbeat.isActive());
@@ -246,6 +253,7 @@ TEST_F(LoginTest, InputCheckComesBeforeAnyRequest)
     // An attempt that passes the check starts the heartbeat, even when it fails.
     sim.SetRefusing(true);
     Make();
+    Edit("le_CutOffTime")->setText("2000");
     Click("btn_Login");
     EXPECT_TRUE(heartbeat.isActive());
     EXPECT_EQ(heartbeat.interval(), 1200000);

@@ -12,6 +12,7 @@
 #include "MainviewVideoWidget.h"
 #include "PlayerStatusInfo.h"
 #include "PresetCallEvent.h"
+#include "QNvrWebMessageBox.h"
 #include "RightBottomWidget.h"
 #include "UploadTestResultDialog.h"
 #include "VantrelEvent.h"
@@ -20,7 +21,9 @@
 #include <QAbstractItemView>
 #include <QDir>
 #include <QGuiApplication>
+#include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QStandardItemModel>
@@ -418,6 +421,115 @@ TEST_F(MainWindowTest, PanelsReachEachOtherThroughTheWindow)
     QSignalSpy switches(window->GetManualPanel(), &RightBottomWidget::signalSwitchChannel);
     Deliver(*window, WM_MANUAL_TEST, 32, 1);
     EXPECT_EQ(switches.count(), 1);
+}
+
+// Counts the key presses that reach a widget (a key let go after its box has
+// closed goes to the grab again, as it should).
+struct KeyCounter : QObject {
+    int presses = 0;
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        presses += e->type() == QEvent::KeyPress ? 1 : 0;
+        return false;
+    }
+};
+
+// The boxes that come up over the running station: the submission's retry
+// question (its captions set in place of the standard ones) and the station's
+// message box. The answer shows each one modal, as exec() does, and types.
+TEST_F(MainWindowTest, AModalBoxOverTheStationTakesTheKeyboardAndGivesItBack)
+{
+    Make();
+    window->ShowStation();
+    MainviewVideoWidget* video = window->VideoWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(video));
+    ASSERT_EQ(QWidget::keyboardGrabber(), video);
+    KeyCounter reached;
+    video->installEventFilter(&reached);
+
+    struct Case {
+        const char* name;
+        bool retryBox;   // else the station's message box
+        Qt::Key key;
+        Qt::KeyboardModifiers mods;
+        int answer;
+    };
+    const Case cases[] = {
+        {"Enter takes the default button", true, Qt::Key_Return, Qt::NoModifier, QMessageBox::Yes},
+        {"Space presses the button with focus", true, Qt::Key_Space, Qt::NoModifier, QMessageBox::Yes},
+        {"Esc says No", true, Qt::Key_Escape, Qt::NoModifier, QMessageBox::No},
+        {"Alt+Y", true, Qt::Key_Y, Qt::AltModifier, QMessageBox::Yes},
+        {"Alt+N", true, Qt::Key_N, Qt::AltModifier, QMessageBox::No},
+        {"N alone", true, Qt::Key_N, Qt::NoModifier, QMessageBox::No},
+        {"Enter on the message box", false, Qt::Key_Return, Qt::NoModifier, QDialog::Accepted},
+        {"Esc on the message box", false, Qt::Key_Escape, Qt::NoModifier, QDialog::Rejected},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool grabbedMeanwhile = true;
+        ModalHook::Set([&](QDialog* dialog) {
+            dialog->setWindowModality(Qt::ApplicationModal);
+            dialog->show();
+            grabbedMeanwhile = QWidget::keyboardGrabber() != nullptr;
+            // Typed once the box is the focus window with a button in focus,
+            // as the operator sees it.
+            if (!WaitFor([dialog] {
+                    return QGuiApplication::focusWindow() == dialog->windowHandle()
+                        && dialog->isAncestorOf(QApplication::focusWidget());
+                }))
+                return -1;
+            QTest::keyClick(dialog->windowHandle(), c.key, c.mods);
+            if (!WaitFor([dialog] { return !dialog->isVisible(); }, 5000))
+                return -1;
+            return dialog->result();
+        });
+        int answer = -1;
+        if (c.retryBox) {
+            QMessageBox box(QMessageBox::Information, "Hint", "Upload result:failed\nupload again?",
+                            QMessageBox::Yes | QMessageBox::No, window->GetController(),
+                            Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+            box.button(QMessageBox::Yes)->setText("Yes");
+            box.button(QMessageBox::No)->setText("No");
+            answer = ModalHook::Exec(&box);
+            EXPECT_EQ(box.button(QMessageBox::Yes)->text(), "Yes") << "the caption stays as it was set";
+        } else {
+            QNvrWebMessageBox box(window->DeviceTable());
+            box.SetMessage("Device offline");
+            box.ShowCancelButton(true);
+            answer = box.exec();
+        }
+        ModalHook::Clear();
+        EXPECT_EQ(answer, c.answer);
+        EXPECT_FALSE(grabbedMeanwhile);
+        EXPECT_EQ(reached.presses, 0) << "no key reached the video window";
+        EXPECT_EQ(QWidget::keyboardGrabber(), video);
+    }
+
+    // Asked for while a box is up (the QR check dialog losing the focus to
+    // it), the grab waits for the box; given up meanwhile, it stays given up.
+    struct Turn {
+        bool wanted;
+        QWidget* after;
+    };
+    for (const Turn& t : {Turn{true, video}, Turn{false, nullptr}}) {
+        QWidget* meanwhile = video;
+        ModalHook::Set([&](QDialog* dialog) {
+            dialog->setWindowModality(Qt::ApplicationModal);
+            dialog->show();
+            if (t.wanted)
+                window->GrabVideoKeyboard();
+            else
+                window->ReleaseVideoKeyboard();
+            meanwhile = QWidget::keyboardGrabber();
+            dialog->hide();
+            return 0;
+        });
+        QNvrWebMessageBox box(window.get());
+        box.exec();
+        ModalHook::Clear();
+        EXPECT_EQ(meanwhile, nullptr) << t.wanted;
+        EXPECT_EQ(QWidget::keyboardGrabber(), t.after) << t.wanted;
+    }
 }
 
 TEST_F(MainWindowTest, TheGunBallSignalSetsTheChannelsAndTheResultPanel)

@@ -181,9 +181,17 @@ TEST_F(ScriptEditorTest, ASavedScriptReadsBackThroughTheSettingsFile)
     EXPECT_EQ(Scripts()->currentData().toString(), QString("1"));
     SetRow(0, "Q", "5");
     SetRow(2, "I", "1");   // row 1 stays empty and is skipped
-    SetRow(3, "Up", "");   // no seconds: skipped
+    SetRow(3, "Up", "");   // an item without seconds is refused, not dropped
     Child<QCheckBox>("m_chkAutoBeginRun")->setChecked(true);
     EXPECT_EQ(controller.autoBegin, std::vector<bool>{true});
+    const QByteArray before = ConfigBytes();
+    Click("m_btnSave");
+    EXPECT_EQ(Tips(), QString("row 4: enter the seconds of PTZ Up, or empty the row"));
+    EXPECT_EQ(ConfigBytes(), before);
+    EXPECT_TRUE(controller.steps.empty());
+    EXPECT_FALSE(CloseTimer()->isActive());
+
+    RowCombos().at(3)->setCurrentIndex(0);
     Click("m_btnSave");
 
     EXPECT_EQ(Tips(), QString("save succeed"));

@@ -53,6 +53,12 @@ public:
     QComboBox* Combo(const char* name) const { return Child<QComboBox>(name); }
     QString Tips() const { return Child<QLabel>("lb_Tips")->text(); }
     QTimer* CloseTimer() const { return form->findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly); }
+    void UseRange(const char* start, const char* end) const
+    {
+        Box("ckb_IPSection")->setChecked(true);
+        Edit("le_StartIP")->setText(start);
+        Edit("le_EndIP")->setText(end);
+    }
     void Save() const { QTest::mouseClick(Child<QPushButton>("btn_Save"), Qt::LeftButton); }
 
     // Lets the close timer run out.
@@ -106,6 +112,20 @@ TEST_F(SysConfigTest, ChecksRunInOrderAndAFailureWritesNothing)
              t.Edit("le_EndIP")->clear();
          },
          "start ip or end ip is empty"},
+        {"test mode out of range",
+         [](SysConfigTest& t) {
+             t.Edit("le_TestMode")->clear();
+             QTest::keyClicks(t.Edit("le_TestMode"), "2");
+         },
+         "TestMode must be 0 or 1!"},
+        {"start address no address", [](SysConfigTest& t) { t.UseRange("abc.999.1", "10.0.0"); },
+         "start ip is not an IPv4 address like 192.168.1.100"},
+        {"end address no address", [](SysConfigTest& t) { t.UseRange("10.0.0.1", "10.0.0"); },
+         "end ip is not an IPv4 address like 192.168.1.200"},
+        {"ends in two subnets", [](SysConfigTest& t) { t.UseRange("192.168.1.100", "192.168.2.50"); },
+         "start ip and end ip must differ only in the last number"},
+        {"start above end", [](SysConfigTest& t) { t.UseRange("127.0.0.20", "127.0.0.10"); },
+         "start ip must not be above end ip"},
     };
     const QByteArray before = ConfigBytes();
     for (const CheckCase& c : cases) {
@@ -224,6 +244,24 @@ TEST_F(SysConfigTest, TheWholeMachineModeWritesWithoutChecks)
     EXPECT_EQ(ReadAfresh().m_SystemConfig.SSID, "");
     EXPECT_EQ(ReadAfresh().m_SystemConfig.WifiSignal, "-");
     EXPECT_EQ(receiver->Events(), QVector<Posted>{kSaved});
+}
+
+TEST_F(SysConfigTest, TheWholeMachineModeStillRefusesAnUnusableRange)
+{
+    WholeMachineTestMode = true;
+    const QByteArray before = ConfigBytes();
+    MakeForm();
+    UseRange("abc.999.1", "10.0.0");
+    Save();
+    EXPECT_EQ(Tips(), "start ip is not an IPv4 address like 192.168.1.100");
+    EXPECT_EQ(ConfigBytes(), before);
+    EXPECT_TRUE(receiver->Events().isEmpty());
+
+    UseRange("127.0.0.30", "127.0.0.40");
+    Save();
+    EXPECT_EQ(Tips(), "Save succeed!");
+    EXPECT_TRUE(ReadAfresh().m_IpSection.bUseIpSection);
+    EXPECT_EQ(ReadAfresh().m_IpSection.EndIP, "127.0.0.40");
 }
 
 TEST_F(SysConfigTest, AnUncheckedRangeSavesEmptyAddresses)

@@ -150,6 +150,23 @@ TEST_F(ControllerTest, BeginRunStartsOnlyWhatItMay)
              Child<QCheckBox>(w, "check_AutoUploadAudioWarnFile")->setChecked(true);
          },
          nullptr, true, true},
+        {"a test range the search cannot use",
+         [](LeftTopWidget* w) {
+             ConfigInfo config = w->ConfigSnapshot();
+             config.m_IpSection = {true, "abc.999.1", "10.0.0"};
+             w->SetConfig(config);
+         },
+         "Error|The test IP range of the settings cannot be used: start ip is not an IPv4 address like "
+         "192.168.1.100. Correct it in the settings, then press Begin Run again.",
+         false, false},
+        {"a usable test range",
+         [](LeftTopWidget* w) {
+             ConfigInfo config = w->ConfigSnapshot();
+             config.m_IpSection = {true, "127.0.0.10", "127.0.0.20"};
+             w->SetConfig(config);
+             Child<QCheckBox>(w, "check_AutoUpgradeConfigFile")->setChecked(false);
+         },
+         nullptr, true, true},
         {"a package that unpacks",
          [&](LeftTopWidget* w) {
              s_dir->writeFile("order.tgz", ConfigPackage::Fixture());

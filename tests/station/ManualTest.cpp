@@ -586,6 +586,40 @@ TEST_F(ManualTest, TheThroughputItemStartsThePanelAndTheCamera)
     EXPECT_EQ(SimLan::Instance().WifiNetworkOf(QString::fromLatin1(cam.sn)).password, password);
 }
 
+TEST_F(ManualTest, SpeakerAndWifiKeysWithoutACameraSaySoAndStartNothing)
+{
+    CurrentTestType = 0;
+    struct Case {
+        int item;
+        const char* line;
+    } cases[] = {
+        {EnumClass::MANUAL_TRUMPET, "!Trumpet: no camera is logged in. Wait until a camera plays, then press the key again"},
+        {EnumClass::MANUAL_WIFI_TEST,
+         "!Wifi Test: no camera is logged in. Wait until a camera plays, then press the key again"},
+        {EnumClass::MANUAL_WIFI_SIGNAL_TEST,
+         "!Wifi Signal test: no camera is logged in. Wait until a camera plays, then press the key again"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        // None on screen: nothing reaches the library, the panel does not start.
+        widget->ClearCurrentDevice();
+        host.panel->ClearAutoTestResults();
+        SdkCallLog::Instance().Clear();
+        const int begun = host.wifiTestsBegun;
+        widget->dealManualTest(c.item, 0);
+        EXPECT_EQ(host.Lines(), QStringList{c.line});
+        EXPECT_TRUE(SdkCallLog::Instance().CallsOf("FC_Loc_StartSpeak").isEmpty());
+        EXPECT_TRUE(SdkCallLog::Instance().CallsOf("FC_Loc_IoTSystemControl").isEmpty());
+        EXPECT_EQ(host.wifiTestsBegun, begun);
+
+        // One that has logged out since it played: the library refuses its handle.
+        widget->SetCurrentDevice(MakeDevice("GONE0001", "127.0.0.99", 987654, 1));
+        host.panel->ClearAutoTestResults();
+        widget->dealManualTest(c.item, 0);
+        EXPECT_EQ(host.Lines().filter("no camera is logged in"), QStringList{c.line});
+    }
+}
+
 TEST_F(ManualTest, TheWifiSignalReadingWaitsForTheConnectAndJudgesOnlyItsOwnReply)
 {
     struct Case {

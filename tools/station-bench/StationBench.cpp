@@ -73,7 +73,7 @@ struct Options {
     int startupRuns = 5;
     int cpuMs = 20000;
     int cameras = 100;
-    int judgeMs = 1000;
+    int judgeMs = 2000;   // the least the station takes
     int holdMs = 500;
     int linkLossMs = 100;
     int lineSlots = 1;
@@ -469,7 +469,7 @@ int main(int argc, char** argv)
     parser.addOption({"startup-runs", "Start-up runs (0: none).", "n", "5"});
     parser.addOption({"cpu-ms", "Wall time over which idle and playing CPU are measured (0: none).", "ms", "20000"});
     parser.addOption({"cameras", "Cameras on the line (0: no line).", "n", "100"});
-    parser.addOption({"judge-ms", "StreamJudgeTime of the station.", "ms", "1000"});
+    parser.addOption({"judge-ms", "StreamJudgeTime of the station (2000 at least).", "ms", "2000"});
     parser.addOption({"hold-ms", "How long a camera stays after the chain's last command.", "ms", "500"});
     parser.addOption({"link-loss-ms", "How long the SDK takes to report a camera gone.", "ms", "100"});
     parser.addOption({"slots", "Cameras on the line at once.", "n", "1"});
