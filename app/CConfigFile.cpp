@@ -119,21 +119,14 @@ bool CConfigFile::IsValidScriptKey(const QString& key)
 
 bool CConfigFile::Fits(const SettingWrites& writes) const
 {
-    // QSettings writes a character GB2312 has no bytes for as "?" and reports
-    // success; such a write is refused whole, before any of it is made.
+    // A write with a character GB2312 has no bytes for is refused whole, before any of it is made.
     const QTextCodec* codec = m_settings->iniCodec();
     bool fits = true;
     for (const auto& w : writes) {
-        if (w.second.type() != QVariant::String)
-            continue;
-        const QString text = w.second.toString();
-        for (const QChar c : text) {
-            if (c.unicode() >= 0x7F && !codec->canEncode(c)) {
-                LogPrint(LOG_GENERAL, "CConfigFile: %s not saved, it holds characters config.ini (GB2312) can't store",
-                         qPrintable(w.first));
-                fits = false;
-                break;
-            }
+        if (w.second.type() == QVariant::String && !IniText::CanStore(w.second.toString(), codec)) {
+            LogPrint(LOG_GENERAL, "CConfigFile: %s not saved, it holds characters config.ini (GB2312) can't store",
+                     qPrintable(w.first));
+            fits = false;
         }
     }
     return fits;

@@ -309,6 +309,15 @@ bool IniText::RawValue(const QByteArray& ini, const QString& key, QTextCodec* co
     return found;
 }
 
+bool IniText::CanStore(const QString& text, const QTextCodec* codec)
+{
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x7F && !codec->canEncode(c))
+            return false;
+    }
+    return true;
+}
+
 QVariant IniText::Value(const QSettings& settings, const QString& key)
 {
     const QVariant v = settings.value(key);

@@ -17,6 +17,10 @@ class QTextCodec;
 // doubles a leading "@" and quotes a text holding commas.
 class IniText {
 public:
+    // Whether codec has bytes for every character of text. QSettings writes a
+    // character it has none for as "?" and reports success.
+    static bool CanStore(const QString& text, const QTextCodec* codec);
+
     // settings.value(key), also for a key that a section such as "[G/]" hides
     // from Qt's lookup; invalid only for a key the file does not hold.
     static QVariant Value(const QSettings& settings, const QString& key);

@@ -1,6 +1,7 @@
 #include "CustomContentDlg.h"
 
 #include "FileDialogHook.h"
+#include "IniText.h"
 #include "LabelLine.h"
 #include "ModalHook.h"
 
@@ -10,6 +11,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegExpValidator>
+#include <QTextCodec>
 
 #include <vector>
 
@@ -120,6 +122,18 @@ bool CustomContentDlg::CheckInput()
                                           {f.leBarCode, "Barcode content cannot contain a comma"}};
     for (const Required& r : stored) {
         if (!r.edit->isHidden() && !LabelLine::IsStorableField(r.edit->text())) {
+            ShowMessage(r.message);
+            return false;
+        }
+    }
+    // Template files are GB2312: a character it has no bytes for would be saved as "?".
+    const QTextCodec* codec = QTextCodec::codecForName("GB2312");
+    const std::vector<Required> encodable = {
+        {f.leText, "Text holds characters a template file (GB2312) cannot store"},
+        {f.lePicturePath, "Image path holds characters a template file (GB2312) cannot store"},
+        {f.leBarCode, "Barcode content holds characters a template file (GB2312) cannot store"}};
+    for (const Required& r : encodable) {
+        if (!r.edit->isHidden() && !IniText::CanStore(r.edit->text(), codec)) {
             ShowMessage(r.message);
             return false;
         }

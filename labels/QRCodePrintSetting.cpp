@@ -578,6 +578,13 @@ void QRCodePrintSetting::onQRCodeSettingSaveBtnClicked()
 {
     if (!CheckInput())
         return;
+    const PrintTemplate tpl = TemplateFromForm();
+    const int unstorable = LabelPrintConfig::UnstorableLine(tpl);
+    if (unstorable >= 0) {
+        ShowError(tr("A label item holds characters the template file (GB2312) cannot store:\n%1")
+                      .arg(tpl.labels.at(unstorable)));
+        return;
+    }
     QString path =
         FileDialogHook::GetSaveFileName(this, tr("save print config file"), TemplateFolder(), kTemplateFilter);
     if (path.isEmpty())
@@ -586,7 +593,7 @@ void QRCodePrintSetting::onQRCodeSettingSaveBtnClicked()
         path += ".ini";
     const QString former = CurrentPrintConfigPath;
     CurrentPrintConfigPath = path;
-    if (!LabelPrintConfig::Instance()->Save(TemplateFromForm())) {
+    if (!LabelPrintConfig::Instance()->Save(tpl)) {
         // The station must not print from a file that was not written.
         CurrentPrintConfigPath = former;
         LogPrint(LOG_MAJOR, "QRCodePrintSetting: template %s could not be written", qPrintable(path));

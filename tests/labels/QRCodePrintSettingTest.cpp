@@ -14,6 +14,7 @@
 #include "ui_QRCodePrintSetting.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QImage>
 #include <QMenu>
 #include <QMouseEvent>
@@ -332,6 +333,25 @@ TEST_F(EditorTest, SavedTemplateLoadsBackUnchangedAndSavesToTheSameBytes)
         delete first;
         delete second;
     }
+}
+
+TEST_F(EditorTest, AnItemTextTheTemplateFileCannotHoldIsRefusedAtSave)
+{
+    QRCodePrintSetting* editor = NewEditor();
+    AddItem(editor, 0, [](Ui::AddCustomContentDlg* f) { f->le_Text->setText("note"); f->le_FontSize->setText("2"); });
+    CustomLabel* note = editor->Labels().last();
+    LabelItemEditParam edit{0, 0, 2.0f, QString::fromUtf8("n\xC3\xB6te"), QString()};
+    LabelItemCoordinate at{1.0f, 1.0f};
+    note->onChangedSignalEmit(&edit, &at);
+    m_hooks.boxes.clear();
+    EXPECT_FALSE(Save(editor, "refused.ini"));
+    ASSERT_EQ(m_hooks.boxes.size(), 1);
+    EXPECT_TRUE(m_hooks.boxes[0].startsWith("error|A label item holds characters the template file (GB2312) cannot "
+                                            "store:"))
+        << qPrintable(m_hooks.boxes[0]);
+    EXPECT_TRUE(m_hooks.fileRequests.isEmpty()) << "no file is asked for";
+    EXPECT_FALSE(QFile::exists(TemplatePath("refused.ini")));
+    delete editor;
 }
 
 TEST_F(EditorTest, NewItemsGetAnIndexAboveEveryLoadedOneAndNeverBelowSeven)
