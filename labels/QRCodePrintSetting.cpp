@@ -622,7 +622,10 @@ void QRCodePrintSetting::onBtnClicked()
     job.strMac = SampleMac;
     job.printTemplate = TemplateFromForm();
     LabelPrinter* printer = LabelPrinter::Instance();
-    if (!printer || printer->PrintLabel(&job) != 0)
+    const int printed = printer ? printer->PrintLabel(&job) : -1;
+    if (printed == LabelPrinter::CodeNotDrawn)
+        ShowError(tr("The test label was printed without a code that could not be drawn"));
+    else if (printed != 0)
         ShowError(tr("The test label could not be printed"));
 }
 
