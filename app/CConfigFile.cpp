@@ -4,6 +4,9 @@
 #include "IniText.h"
 #include "Log.h"
 
+#include <QFile>
+#include <QSaveFile>
+#include <QSet>
 #include <QSettings>
 #include <QVariant>
 #include <QVector>
@@ -54,11 +57,43 @@ void CConfigFile::GetConfigInfo(ConfigInfo& info) const { info = m_info; }
 
 QString CConfigFile::ReadText(const QString& key) const { return IniText::Read(*m_settings, key); }
 
-int CConfigFile::ReadInt(const QString& key) const { return m_settings->value(key).toInt(); }
+int CConfigFile::ReadInt(const QString& key) const { return IniText::Value(*m_settings, key).toInt(); }
 
-bool CConfigFile::ReadBool(const QString& key) const { return m_settings->value(key).toBool(); }
+bool CConfigFile::ReadBool(const QString& key) const { return IniText::Value(*m_settings, key).toBool(); }
 
-int CConfigFile::Commit()
+int CConfigFile::Commit(const SettingWrites& writes)
+{
+    QFile file(m_iniPath);
+    const QByteArray before = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    file.close();
+    if (Sync() != 0)
+        return -1;
+    return before.isEmpty() ? 0 : KeepUnwritten(before, writes);
+}
+
+int CConfigFile::KeepUnwritten(const QByteArray& before, const SettingWrites& writes)
+{
+    QFile file(m_iniPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray after = file.readAll();
+    file.close();
+    QSet<QString> keys;
+    for (const auto& w : writes)
+        keys.insert(w.first);
+    const QByteArray kept = IniText::KeepUnwritten(before, after, keys, m_settings->iniCodec());
+    if (kept == after)
+        return 0;
+    QSaveFile out(m_iniPath);
+    if (!out.open(QIODevice::WriteOnly) || out.write(kept) != kept.size() || !out.commit()) {
+        LogPrint(LOG_GENERAL, "config.ini: values this save did not write could not be put back as they stood");
+        return -1;
+    }
+    OpenSettings();   // reads what is on disk now
+    return 0;
+}
+
+int CConfigFile::Sync()
 {
     m_settings->sync();
     const QSettings::Status status = m_settings->status();
@@ -84,21 +119,14 @@ bool CConfigFile::IsValidScriptKey(const QString& key)
 
 bool CConfigFile::Fits(const SettingWrites& writes) const
 {
-    // QSettings writes a character GB2312 has no bytes for as "?" and reports
-    // success; such a write is refused whole, before any of it is made.
+    // A write with a character GB2312 has no bytes for is refused whole, before any of it is made.
     const QTextCodec* codec = m_settings->iniCodec();
     bool fits = true;
     for (const auto& w : writes) {
-        if (w.second.type() != QVariant::String)
-            continue;
-        const QString text = w.second.toString();
-        for (const QChar c : text) {
-            if (c.unicode() >= 0x7F && !codec->canEncode(c)) {
-                LogPrint(LOG_GENERAL, "CConfigFile: %s not saved, it holds characters config.ini (GB2312) can't store",
-                         qPrintable(w.first));
-                fits = false;
-                break;
-            }
+        if (w.second.type() == QVariant::String && !IniText::CanStore(w.second.toString(), codec)) {
+            LogPrint(LOG_GENERAL, "CConfigFile: %s not saved, it holds characters config.ini (GB2312) can't store",
+                     qPrintable(w.first));
+            fits = false;
         }
     }
     return fits;
@@ -181,7 +209,7 @@ int CConfigFile::WriteLoginInfo(LoginInfo info)
     if (!Put(w))
         return -1;
     m_info.m_LoginInfo = info;
-    return Commit();
+    return Commit(w);
 }
 
 int CConfigFile::ReadConfig(SystemConfig& c)
@@ -215,7 +243,7 @@ int CConfigFile::WriteConfig(SystemConfig c)
     if (!Put(w))
         return -1;
     m_info.m_SystemConfig = c;
-    return Commit();
+    return Commit(w);
 }
 
 int CConfigFile::ReadManualAutoTest(ManualAutoTestConfig& config)
@@ -252,7 +280,7 @@ int CConfigFile::WriteManualAutoTest(ManualAutoTestConfig config)
     if (!Put(w))
         return -1;
     m_info.m_ManualAutoTest = config;
-    return Commit();
+    return Commit(w);
 }
 
 int CConfigFile::RemoveManualAutoTestConfig(QString key, ManualAutoTestConfig config)
@@ -268,7 +296,7 @@ int CConfigFile::RemoveManualAutoTestConfig(QString key, ManualAutoTestConfig co
     m_settings->remove(kManualGroup + key);
     Put(w);
     m_info.m_ManualAutoTest = config;
-    return Commit();
+    return Commit(w);
 }
 
 int CConfigFile::ReadManualTestItemDisplay(ManualItemDisplayFlags& flags)
@@ -288,7 +316,7 @@ int CConfigFile::WriteManualTestItemDisplay(const ManualItemDisplayFlags& flags)
     AddDisplayFlags(flags, w);
     Put(w);
     m_info.m_ManualItemDisplay = flags;
-    return Commit();
+    return Commit(w);
 }
 
 int CConfigFile::ReadFunctionCode(int codes[FUNCODE_COUNT])
@@ -308,7 +336,7 @@ int CConfigFile::WriteFunctionCode(const int codes[FUNCODE_COUNT])
     AddFunctionCodes(codes, w);
     Put(w);
     std::copy(codes, codes + FUNCODE_COUNT, m_info.m_FunCode);
-    return Commit();
+    return Commit(w);
 }
 
 int CConfigFile::WriteVersionPromptAnswer(bool remind, const QString* version)
@@ -324,7 +352,7 @@ int CConfigFile::WriteVersionPromptAnswer(bool remind, const QString* version)
     m_info.m_Tips.bVesionInfo = remind;
     if (version)
         m_info.m_UIVerion.strVersion = *version;
-    return Commit();
+    return Commit(w);
 }
 
 int CConfigFile::LoadAll(ConfigInfo& info)
@@ -408,6 +436,6 @@ int CConfigFile::SaveAll(ConfigInfo info)
     if (!Put(w))
         return -1;
     m_info = info;
-    const int status = Commit();
+    const int status = Commit(w);
     return manualOk ? status : -1;
 }

@@ -73,7 +73,10 @@ private:
     bool Fits(const SettingWrites& writes) const;
     // Sets every value, or none when they don't all fit: false then.
     bool Put(const SettingWrites& writes);
-    int Commit();
+    // Writes what was set to disk; keys the write did not set stay as they stood.
+    int Commit(const SettingWrites& writes);
+    int Sync();
+    int KeepUnwritten(const QByteArray& before, const SettingWrites& writes);
     void OpenSettings();
 
     ConfigInfo m_info;

@@ -3,6 +3,7 @@
 #include "Log.h"
 
 #include <QFile>
+#include <QHash>
 #include <QSaveFile>
 #include <QSettings>
 #include <QStringList>
@@ -258,10 +259,13 @@ bool UnboundedVariant(const QString& item)
 
 }  // namespace
 
-bool IniText::RawValue(const QByteArray& ini, const QString& key, QTextCodec* codec, QString* text)
+namespace {
+
+// Calls f(key, line) for every key line of the file, the key with its section.
+template <class F>
+void ForEachKeyLine(const QByteArray& ini, F f)
 {
     QString section;
-    bool found = false;
     int pos = 0;
     IniLine line;
     while (NextLine(ini, &pos, &line)) {
@@ -274,24 +278,61 @@ bool IniText::RawValue(const QByteArray& ini, const QString& key, QTextCodec* co
         int keyEnd = line.equals;
         while (keyEnd > line.start && (ini[keyEnd - 1] == ' ' || ini[keyEnd - 1] == '\t'))
             --keyEnd;
-        if (section + UnescapeName(ini, line.start, keyEnd) != key)
-            continue;
-        QStringList items = ValueItems(ini, line.equals + 1, line.end, codec);
-        for (QString& item : items) {
-            if (item.startsWith(QLatin1String("@@")))
-                item.remove(0, 1);
-            else if (item.startsWith(QLatin1String("@String(")) && item.endsWith(QLatin1Char(')')))
-                item = item.mid(8, item.size() - 9);   // how QSettings writes a text holding a NUL
-        }
-        *text = items.join(',');
-        found = true;   // a later line of the same key wins, as in QSettings
+        f(section + UnescapeName(ini, line.start, keyEnd), line);
     }
+}
+
+// The text of a key line's value, as RawValue gives it.
+QString LineText(const QByteArray& ini, const IniLine& line, QTextCodec* codec)
+{
+    QStringList items = ValueItems(ini, line.equals + 1, line.end, codec);
+    for (QString& item : items) {
+        if (item.startsWith(QLatin1String("@@")))
+            item.remove(0, 1);
+        else if (item.startsWith(QLatin1String("@String(")) && item.endsWith(QLatin1Char(')')))
+            item = item.mid(8, item.size() - 9);   // how QSettings writes a text holding a NUL
+    }
+    return items.join(',');
+}
+
+}  // namespace
+
+bool IniText::RawValue(const QByteArray& ini, const QString& key, QTextCodec* codec, QString* text)
+{
+    bool found = false;
+    ForEachKeyLine(ini, [&](const QString& name, const IniLine& line) {
+        if (name != key)
+            return;
+        *text = LineText(ini, line, codec);
+        found = true;   // a later line of the same key wins, as in QSettings
+    });
     return found;
+}
+
+bool IniText::CanStore(const QString& text, const QTextCodec* codec)
+{
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x7F && !codec->canEncode(c))
+            return false;
+    }
+    return true;
+}
+
+QVariant IniText::Value(const QSettings& settings, const QString& key)
+{
+    const QVariant v = settings.value(key);
+    if (v.isValid())
+        return v;
+    // Until every section is parsed, Qt looks a key up only in the section whose
+    // name sorts last before the key: "[G/]" sorts between "[G]" and "G/k" and
+    // hides k. Listing the keys parses them all.
+    (void)settings.allKeys();
+    return settings.value(key);
 }
 
 QString IniText::Read(const QSettings& settings, const QString& key)
 {
-    const QVariant v = settings.value(key);
+    const QVariant v = Value(settings, key);
     if (v.type() == QVariant::String)
         return v.toString();
     // An unquoted value with commas reads as a list; it was meant as one text.
@@ -304,6 +345,35 @@ QString IniText::Read(const QSettings& settings, const QString& key)
     if (!file.open(QIODevice::ReadOnly) || !RawValue(file.readAll(), key, settings.iniCodec(), &text))
         return v.toString();
     return text;
+}
+
+QByteArray IniText::KeepUnwritten(const QByteArray& before, const QByteArray& after, const QSet<QString>& written,
+                                  QTextCodec* codec)
+{
+    struct Stood {
+        QString text;
+        QByteArray value;   // the bytes after "="
+    };
+    QHash<QString, Stood> stood;
+    ForEachKeyLine(before, [&](const QString& key, const IniLine& line) {
+        stood[key] = {LineText(before, line, codec), before.mid(line.equals + 1, line.end - line.equals - 1)};
+    });
+    struct Patch {
+        int from;
+        int to;
+        QByteArray bytes;
+    };
+    QVector<Patch> patches;
+    ForEachKeyLine(after, [&](const QString& key, const IniLine& line) {
+        const auto it = stood.constFind(key);
+        if (written.contains(key) || it == stood.constEnd() || LineText(after, line, codec) == it->text)
+            return;
+        patches.append({line.equals + 1, line.end, it->value});
+    });
+    QByteArray out = after;
+    for (int k = patches.size(); k-- > 0;)
+        out.replace(patches[k].from, patches[k].to - patches[k].from, patches[k].bytes);
+    return out;
 }
 
 bool IniText::EscapeBinaryValues(QByteArray* ini, QTextCodec* codec)

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
+#include <QVariant>
 
 class QSettings;
 class QTextCodec;
@@ -15,6 +17,14 @@ class QTextCodec;
 // doubles a leading "@" and quotes a text holding commas.
 class IniText {
 public:
+    // Whether codec has bytes for every character of text. QSettings writes a
+    // character it has none for as "?" and reports success.
+    static bool CanStore(const QString& text, const QTextCodec* codec);
+
+    // settings.value(key), also for a key that a section such as "[G/]" hides
+    // from Qt's lookup; invalid only for a key the file does not hold.
+    static QVariant Value(const QSettings& settings, const QString& key);
+
     // The text of key: what QSettings gives when it reads a text or a list of texts
     // (items joined by ","); otherwise the value as it stands in the file.
     static QString Read(const QSettings& settings, const QString& key);
@@ -25,6 +35,13 @@ public:
     // and "@String(text)" (QSettings' own form of a text holding a NUL) read as
     // the text. Nothing else is taken for a type. False when the file has no such key.
     static bool RawValue(const QByteArray& ini, const QString& key, QTextCodec* codec, QString* text);
+
+    // QSettings writes back every key of a file from what it parsed, which is
+    // not always what stood there (an invalid GB2312 byte comes back as "?").
+    // The file after a write (after) with each key that is not in written and
+    // whose text changed given its value bytes from before.
+    static QByteArray KeepUnwritten(const QByteArray& before, const QByteArray& after, const QSet<QString>& written,
+                                    QTextCodec* codec);
 
     // While it reads a file, QSettings decodes every value item of the form
     // "@Variant(...)" (once quotes and escapes are undone) from binary data,

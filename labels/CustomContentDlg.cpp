@@ -1,6 +1,7 @@
 #include "CustomContentDlg.h"
 
 #include "FileDialogHook.h"
+#include "IniText.h"
 #include "LabelLine.h"
 #include "ModalHook.h"
 
@@ -10,6 +11,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegExpValidator>
+#include <QTextCodec>
 
 #include <vector>
 
@@ -20,9 +22,21 @@ const char* const CustomContentDlg::PositionPattern = "[0-9]{1,2}[.][0-9]";
 
 namespace {
 
+// What a size field takes, in millimetres, and the text that says so.
+struct Range {
+    const char* text = nullptr;
+    float min = 0;
+    float max = 0;
+};
+
+const Range kWidthRange{"Allowed width: 0.3 to 90.0 mm", 0.3f, 90.0f};
+const Range kHeightRange{"Allowed height: 0.3 to 90.0 mm", 0.3f, 90.0f};
+const Range kFontRange{"Allowed font size: 1.0 to 5.0 mm", 1.0f, 5.0f};
+
 struct Required {
     QLineEdit* edit;
     const char* message;
+    Range range = {};
 };
 
 bool IsSized(int type)
@@ -98,47 +112,96 @@ void CustomContentDlg::InstallValidators()
 
 bool CustomContentDlg::CheckInput()
 {
+    return CheckRequired() && CheckRanges() && CheckStorable() && CheckPosition();
+}
+
+bool CustomContentDlg::CheckRequired()
+{
     const Fields& f = m_fields;
     std::vector<Required> required;
     if (m_iType == LabelLine::Text)
-        required = {{f.leText, "Text cannot be empty"}, {f.leFontSize, "Font size cannot be empty"}};
+        required = {{f.leText, "Text cannot be empty"}, {f.leFontSize, "Font size cannot be empty", kFontRange}};
     if (IsSized(m_iType))
-        required = {{f.leHeight, "Height cannot be empty"}, {f.leWidth, "Width cannot be empty"}};
+        required = {{f.leHeight, "Height cannot be empty", kHeightRange},
+                    {f.leWidth, "Width cannot be empty", kWidthRange}};
     if (m_iType == LabelLine::Picture)
         required.push_back({f.lePicturePath, "Image path cannot be empty"});
     if (m_iType == LabelLine::Barcode)
         required.push_back({f.leBarCode, "Text cannot be empty"});
     for (const Required& r : required) {
         if (r.edit->text().isEmpty()) {
-            ShowMessage(r.message);
-            return false;
-        }
-    }
-    // A template line has no quoting: a comma would split the field.
-    const std::vector<Required> stored = {{f.leText, "Text cannot contain a comma"},
-                                          {f.lePicturePath, "Image path cannot contain a comma"},
-                                          {f.leBarCode, "Barcode content cannot contain a comma"}};
-    for (const Required& r : stored) {
-        if (!r.edit->isHidden() && !LabelLine::IsStorableField(r.edit->text())) {
-            ShowMessage(r.message);
-            return false;
-        }
-    }
-    if (!m_bWithPosition)
-        return true;
-    for (const Required& r : std::vector<Required>{{f.lePosX, "coordinate X cannot be empty"},
-                                                  {f.lePosY, "coordinate Y cannot be empty"}}) {
-        if (r.edit->text().isEmpty()) {
-            ShowMessage(r.message);
+            ShowMessage(r.range.text ? Tr(r.message) + "\n" + Tr(r.range.text) : Tr(r.message));
             return false;
         }
     }
     return true;
 }
 
-void CustomContentDlg::ShowMessage(const char* text)
+bool CustomContentDlg::CheckRanges()
 {
-    QMessageBox box(QMessageBox::Information, Tr("error"), Tr(text), QMessageBox::NoButton, this,
+    // A value the validator lets through unfinished ("0", "0.") reads as a number out of range.
+    const Fields& f = m_fields;
+    std::vector<Required> sized;
+    if (m_iType == LabelLine::Text)
+        sized = {{f.leFontSize, nullptr, kFontRange}};
+    if (IsSized(m_iType))
+        sized = {{f.leHeight, nullptr, kHeightRange}, {f.leWidth, nullptr, kWidthRange}};
+    constexpr float kSlack = 0.001f;   // the edits hold one decimal
+    for (const Required& r : sized) {
+        const float value = r.edit->text().toFloat();
+        if (!(value >= r.range.min - kSlack && value <= r.range.max + kSlack)) {
+            ShowMessage(Tr(r.range.text));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CustomContentDlg::CheckStorable()
+{
+    const Fields& f = m_fields;
+    // A template line has no quoting: a comma would split the field.
+    const std::vector<Required> stored = {{f.leText, "Text cannot contain a comma"},
+                                          {f.lePicturePath, "Image path cannot contain a comma"},
+                                          {f.leBarCode, "Barcode content cannot contain a comma"}};
+    for (const Required& r : stored) {
+        if (!r.edit->isHidden() && !LabelLine::IsStorableField(r.edit->text())) {
+            ShowMessage(Tr(r.message));
+            return false;
+        }
+    }
+    // Template files are GB2312: a character it has no bytes for would be saved as "?".
+    const QTextCodec* codec = QTextCodec::codecForName("GB2312");
+    const std::vector<Required> encodable = {
+        {f.leText, "Text holds characters a template file (GB2312) cannot store"},
+        {f.lePicturePath, "Image path holds characters a template file (GB2312) cannot store"},
+        {f.leBarCode, "Barcode content holds characters a template file (GB2312) cannot store"}};
+    for (const Required& r : encodable) {
+        if (!r.edit->isHidden() && !IniText::CanStore(r.edit->text(), codec)) {
+            ShowMessage(Tr(r.message));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CustomContentDlg::CheckPosition()
+{
+    if (!m_bWithPosition)
+        return true;
+    for (const Required& r : std::vector<Required>{{m_fields.lePosX, "coordinate X cannot be empty"},
+                                                  {m_fields.lePosY, "coordinate Y cannot be empty"}}) {
+        if (r.edit->text().isEmpty()) {
+            ShowMessage(Tr(r.message));
+            return false;
+        }
+    }
+    return true;
+}
+
+void CustomContentDlg::ShowMessage(const QString& text)
+{
+    QMessageBox box(QMessageBox::Information, Tr("error"), text, QMessageBox::NoButton, this,
                     Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     box.addButton(Tr("ok"), QMessageBox::AcceptRole);
     ModalHook::Exec(&box);

@@ -61,8 +61,8 @@ protected:
     // Window flags, the fields of the type (and the position rows when asked),
     // validators, the cancel and browse buttons, focus on OK.
     void InitFields(const Fields& fields, bool withPosition);
-    // The first required field that is empty, or a text that cannot be stored,
-    // shows its message; false then.
+    // The first required field that is empty, a size out of its range or a text
+    // that cannot be stored shows its message; false then.
     bool CheckInput();
     // The shown fields' values; the others stay 0 or empty.
     LabelItemEditParam ReadValues() const;
@@ -77,7 +77,11 @@ private slots:
 private:
     void ShowTypeFields();
     void InstallValidators();
-    void ShowMessage(const char* text);
+    bool CheckRequired();
+    bool CheckRanges();
+    bool CheckStorable();
+    bool CheckPosition();
+    void ShowMessage(const QString& text);
     QString Tr(const char* text) const;
 
     Fields m_fields{};

@@ -177,6 +177,12 @@ bool LabelPrintConfig::Save(PrintTemplate tpl)
     OpenSettings();
     if (!m_settings)
         return false;
+    const int unstorable = UnstorableLine(tpl);
+    if (unstorable >= 0) {
+        LogPrint(LOG_MAJOR, "LabelPrintConfig::Save() %s not written: line %d holds characters GB2312 can't store",
+                 qPrintable(CurrentPrintConfigPath), unstorable);
+        return false;
+    }
     QSettings& s = *m_settings;
     s.clear();
     s.setValue("VERINFO/ver", "V1.0.6.4");
@@ -205,6 +211,16 @@ bool LabelPrintConfig::Save(PrintTemplate tpl)
     Load(fresh);
     m_template = fresh;
     return true;
+}
+
+int LabelPrintConfig::UnstorableLine(const PrintTemplate& tpl)
+{
+    const QTextCodec* codec = QTextCodec::codecForName("GB2312");
+    for (int i = 0; i < tpl.labels.size(); ++i) {
+        if (!IniText::CanStore(tpl.labels.at(i), codec))
+            return i;
+    }
+    return -1;
 }
 
 void LabelPrintConfig::Reload()

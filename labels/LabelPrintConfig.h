@@ -28,7 +28,8 @@ public:
     // which); a missing file is read as empty and gives true.
     bool Load(PrintTemplate& tpl);
     // Writes the whole file from tpl and reads it back into the store's own record.
-    // False when the file could not be written.
+    // False when the file could not be written, or when a line holds a character
+    // GB2312 cannot store (UnstorableLine); the file is then left as it was.
     bool Save(PrintTemplate tpl);
     // Reads the current file into the store's own record.
     void Reload();
@@ -37,6 +38,9 @@ public:
     LoadStatus LastLoadStatus() const { return m_lastLoadStatus; }
     const PrintTemplate& Template() const { return m_template; }
 
+    // The first label line holding a character a template file (GB2312) cannot
+    // store, or -1.
+    static int UnstorableLine(const PrintTemplate& tpl);
     // Shows the operator box for a failed load; nothing for LoadOk. Call it outside any lock.
     static void ShowLoadError(LoadStatus status);
     // The value written to VERINFO/buildTime: the program's build date and time.

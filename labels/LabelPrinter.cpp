@@ -88,5 +88,10 @@ int LabelPrinter::PrintLabel(LabelPrintJob* job)
         LogPrint(LOG_MAJOR, "LabelPrinter::PrintLabel() the printer reported an error");
         return -1;
     }
+    if (renderer.UndrawnCodes() > 0) {
+        LogPrint(LOG_MAJOR, "LabelPrinter::PrintLabel() SN=%s: %d code(s) of the label could not be drawn",
+                 job->strDevSN.toUtf8().constData(), renderer.UndrawnCodes());
+        return CodeNotDrawn;
+    }
     return 0;
 }

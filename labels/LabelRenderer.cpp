@@ -75,6 +75,15 @@ void LabelRenderer::PrepareItems()
             if (!shown)
                 continue;
             item.barcode = BarcodeGenerator().EncodeCode128(content);
+            if (item.barcode.isEmpty()) {
+                LogPrint(LOG_GENERAL, "LabelPrinter: the barcode of label line %d cannot be drawn", i);
+                ++m_undrawnCodes;
+            }
+        }
+        if (item.line.type == LabelLine::QrCode && !m_symbol->IsValid()) {
+            LogPrint(LOG_GENERAL, "LabelPrinter: the QR code of label line %d cannot be drawn (%d characters)", i,
+                     int(m_qrText.size()));
+            ++m_undrawnCodes;
         }
         (item.line.type == LabelLine::Picture ? pictures : others).append(item);
     }

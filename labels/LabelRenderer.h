@@ -36,6 +36,9 @@ public:
     // The text the QR items carry: with the app-download prefix or the bare bind text.
     const QString& QrText() const { return m_qrText; }
     const QrSymbol& Symbol() const { return *m_symbol; }
+    // Codes of the label (barcodes shown, QR items) that paint only their white box:
+    // a content the encoder refused or a QR text without a symbol.
+    int UndrawnCodes() const { return m_undrawnCodes; }
 
     // Paints on an active painter; dpi is the device's dots per inch. Nothing is
     // painted for a template without a printable paper size or a dpi beyond 10000.
@@ -60,4 +63,5 @@ private:
     QString m_qrText;
     std::unique_ptr<QrSymbol> m_symbol;
     QVector<Item> m_items;   // pictures first, so they lie under everything else
+    int m_undrawnCodes = 0;
 };

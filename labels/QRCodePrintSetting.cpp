@@ -209,37 +209,108 @@ void QRCodePrintSetting::ConnectSignals()
     connect(ui->cmb_PrintMode, SIGNAL(currentIndexChanged(int)), this, SLOT(onCurrentIndexChanged(int)));
 }
 
-bool QRCodePrintSetting::CheckInput()
+std::vector<QRCodePrintSetting::SizeField> QRCodePrintSetting::SizeFields() const
 {
     const bool anyStationText = ui->ckb_showSN->isChecked() || ui->ckb_showIndentifyCode->isChecked()
                                 || ui->ckb_showTimeDate->isChecked() || ui->ckb_showMac->isChecked();
-    const bool doubleColumn = ui->cmb_PrintMode->currentIndex() == 1;
-    struct Required {
-        bool missing;
-        QString message;
+    return {
+        {ui->le_BasePictureWidth, true, tr("base picture width can't is empty"),
+         tr("Allowed base width: 1.0 to 90.0 mm"), 1.0f, 90.0f},
+        {ui->le_BasePictureHeight, true, tr("base picture height can't is empty"),
+         tr("Allowed base height: 1.0 to 40.0 mm"), 1.0f, 40.0f},
+        {ui->le_QRCodeWidth, true, tr("QRCode width height can't is empty"),
+         tr("Allowed QR code size: 1.0 to 30.0 mm"), 1.0f, 30.0f},
+        {ui->le_SNFontSize, anyStationText, tr("SN font size can't is empty"),
+         tr("Allowed font size: 1.0 to 5.0 mm"), 1.0f, 5.0f},
     };
-    const std::vector<Required> checks = {
-        {ui->le_BasePictureWidth->text().isEmpty(), tr("base picture width can't is empty")},
-        {ui->le_BasePictureHeight->text().isEmpty(), tr("base picture height can't is empty")},
-        {ui->le_QRCodeWidth->text().isEmpty(), tr("QRCode width height can't is empty")},
-        {anyStationText && ui->le_SNFontSize->text().isEmpty(), tr("SN font size can't is empty")},
-        {doubleColumn && ui->le_PrintPaperSpacing->text().isEmpty(),
-         tr("The print mode is double-column printing, and the paper interval cannot be empty")},
-    };
-    for (const Required& check : checks) {
-        if (!check.missing)
-            continue;
-        QMessageBox box(QMessageBox::Information, tr("error"), check.message, QMessageBox::NoButton);
-        box.addButton(tr("OK"), QMessageBox::AcceptRole);
-        ModalHook::Exec(&box);
+}
+
+bool QRCodePrintSetting::CheckInput()
+{
+    for (const SizeField& f : SizeFields()) {
+        if (f.needed && f.edit->text().isEmpty()) {
+            ShowInputError(f.emptyMessage + "\n" + f.range);
+            return false;
+        }
+    }
+    if (ui->cmb_PrintMode->currentIndex() == 1 && ui->le_PrintPaperSpacing->text().isEmpty()) {
+        ShowInputError(tr("The print mode is double-column printing, and the paper interval cannot be empty"));
         return false;
     }
     return true;
 }
 
+bool QRCodePrintSetting::CheckRanges()
+{
+    // A thousandth of a millimetre: the edits hold one decimal.
+    constexpr float kSlack = 0.001f;
+    for (const SizeField& f : SizeFields()) {
+        const float value = f.edit->text().toFloat();
+        if (f.needed && !(value >= f.min - kSlack && value <= f.max + kSlack)) {
+            ShowInputError(f.range);
+            return false;
+        }
+    }
+    return true;
+}
+
+QString QRCodePrintSetting::ItemName(const CustomLabel* item)
+{
+    switch (item->index) {
+    case LabelLine::QrCodeItem: return tr("QR code");
+    case LabelLine::SnText: return tr("SN text");
+    case LabelLine::SnBarcode: return tr("SN barcode");
+    case LabelLine::IndentifyText: return tr("verification code");
+    case LabelLine::DateText: return tr("date");
+    case LabelLine::MacText: return tr("MAC text");
+    case LabelLine::MacBarcode: return tr("MAC barcode");
+    default: break;
+    }
+    const QStringList kinds = {tr("text"), tr("horizontal line"), tr("vertical line"), tr("picture"), tr("barcode")};
+    const QString kind = kinds.value(item->type, tr("item"));
+    return item->labelText.isEmpty() ? kind : QString("%1 \"%2\"").arg(kind, item->labelText);
+}
+
+QStringList QRCodePrintSetting::ItemsOutsideLabel() const
+{
+    const float width = ui->le_BasePictureWidth->text().toFloat();
+    const float height = ui->le_BasePictureHeight->text().toFloat();
+    // Positions come from whole preview pixels: one pixel is not yet outside.
+    const double slackX = ScreenMmScaleX;
+    const double slackY = ScreenMmScaleY;
+    QStringList outside;
+    for (const LabelEntry& entry : m_vecLabels) {
+        const CustomLabel* item = entry.item;
+        if (!item || item->isHidden())
+            continue;
+        if (item->mmX < -slackX || item->mmY < -slackY || item->mmX + item->mmWidth > width + slackX
+            || item->mmY + item->mmHeight > height + slackY)
+            outside << ItemName(item);
+    }
+    return outside;
+}
+
+void QRCodePrintSetting::WarnItemsOutsideLabel()
+{
+    const QStringList outside = ItemsOutsideLabel();
+    if (outside.isEmpty())
+        return;
+    LogPrint(LOG_INFO, "QRCodePrintSetting: %d item(s) reach beyond the label", int(outside.size()));
+    ShowError(tr("These items reach beyond the label (%1 x %2 mm) and would be cut off:\n%3")
+                  .arg(ui->le_BasePictureWidth->text(), ui->le_BasePictureHeight->text(), outside.join("\n")));
+}
+
+bool QRCodePrintSetting::RefreshForOperator()
+{
+    if (!CheckInput() || !CheckRanges() || !RefreshPreview())
+        return false;
+    WarnItemsOutsideLabel();
+    return true;
+}
+
 void QRCodePrintSetting::onRefreshPreviewBtnClicked()
 {
-    RefreshPreview();
+    RefreshForOperator();
 }
 
 bool QRCodePrintSetting::RefreshPreview()
@@ -576,8 +647,16 @@ PrintTemplate QRCodePrintSetting::TemplateFromForm()
 
 void QRCodePrintSetting::onQRCodeSettingSaveBtnClicked()
 {
-    if (!CheckInput())
+    if (!CheckInput() || !CheckRanges())
         return;
+    WarnItemsOutsideLabel();
+    const PrintTemplate tpl = TemplateFromForm();
+    const int unstorable = LabelPrintConfig::UnstorableLine(tpl);
+    if (unstorable >= 0) {
+        ShowError(tr("A label item holds characters the template file (GB2312) cannot store:\n%1")
+                      .arg(tpl.labels.at(unstorable)));
+        return;
+    }
     QString path =
         FileDialogHook::GetSaveFileName(this, tr("save print config file"), TemplateFolder(), kTemplateFilter);
     if (path.isEmpty())
@@ -586,7 +665,7 @@ void QRCodePrintSetting::onQRCodeSettingSaveBtnClicked()
         path += ".ini";
     const QString former = CurrentPrintConfigPath;
     CurrentPrintConfigPath = path;
-    if (!LabelPrintConfig::Instance()->Save(TemplateFromForm())) {
+    if (!LabelPrintConfig::Instance()->Save(tpl)) {
         // The station must not print from a file that was not written.
         CurrentPrintConfigPath = former;
         LogPrint(LOG_MAJOR, "QRCodePrintSetting: template %s could not be written", qPrintable(path));
@@ -605,7 +684,7 @@ void QRCodePrintSetting::onCloseQRCodePrintSettingWidget()
 
 void QRCodePrintSetting::onBtnClicked()
 {
-    if (!RefreshPreview())
+    if (!RefreshForOperator())
         return;
     LabelPrintJob job;
     job.strQRCode = SampleAppPayload();
@@ -615,7 +694,10 @@ void QRCodePrintSetting::onBtnClicked()
     job.strMac = SampleMac;
     job.printTemplate = TemplateFromForm();
     LabelPrinter* printer = LabelPrinter::Instance();
-    if (!printer || printer->PrintLabel(&job) != 0)
+    const int printed = printer ? printer->PrintLabel(&job) : -1;
+    if (printed == LabelPrinter::CodeNotDrawn)
+        ShowError(tr("The test label was printed without a code that could not be drawn"));
+    else if (printed != 0)
         ShowError(tr("The test label could not be printed"));
 }
 
@@ -637,6 +719,13 @@ void QRCodePrintSetting::NotifyOwner()
 {
     if (m_pOwner && m_pOwner->metaObject()->indexOfSlot("onPrintConfigClose()") >= 0)
         QMetaObject::invokeMethod(m_pOwner, "onPrintConfigClose", Qt::QueuedConnection);
+}
+
+void QRCodePrintSetting::ShowInputError(const QString& text)
+{
+    QMessageBox box(QMessageBox::Information, tr("error"), text, QMessageBox::NoButton);
+    box.addButton(tr("OK"), QMessageBox::AcceptRole);
+    ModalHook::Exec(&box);
 }
 
 void QRCodePrintSetting::ShowError(const QString& text)

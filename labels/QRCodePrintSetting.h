@@ -8,12 +8,15 @@
 #include <QStringList>
 #include <QVector>
 
+#include <vector>
+
 namespace Ui {
 class QRCodePrintSetting;
 }
 
 class AddCustomContentDlg;
 class CustomLabel;
+class QLineEdit;
 class QTimer;
 
 // The label template editor: base size, QR size, which device texts show, column
@@ -75,10 +78,31 @@ private:
         QString keptLine;
     };
 
+    // A size edit of the form, the message when it is empty and the range it takes.
+    struct SizeField {
+        QLineEdit* edit;
+        bool needed;
+        QString emptyMessage;
+        QString range;
+        float min;
+        float max;
+    };
+
     void InitUi();
     void CreateDefaultLabels();
     void SetDefaultValues();
+    std::vector<SizeField> SizeFields() const;
+    // Every needed field filled; a box names the first that is not.
     bool CheckInput();
+    // Every needed size within its range (the operator's actions only: a template
+    // loaded while the station builds this dialog must not bring up a box).
+    bool CheckRanges();
+    static QString ItemName(const CustomLabel* item);
+    // The shown items that reach beyond the label's base size.
+    QStringList ItemsOutsideLabel() const;
+    void WarnItemsOutsideLabel();
+    // The refresh of the operator's buttons: checks, preview, and the warning.
+    bool RefreshForOperator();
     void ClearLabels();
     void SerializeLabels();
     static QString SerializeLine(const CustomLabel* item);
@@ -97,6 +121,7 @@ private:
     int FreeIndexFrom(qint64 from) const;
     qint64 LargestIndex() const;
     void ShowError(const QString& text);
+    void ShowInputError(const QString& text);
     void NotifyOwner();
     QString TemplateFolder() const;
 

@@ -16,7 +16,7 @@ JOBS=${JOBS:-$(nproc)}
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTATION_TESTS=OFF >/dev/null
 cmake --build "$BUILD_DIR" -j "$JOBS" --target dravonix backend-sim
 
-app="$BUILD_DIR/station-app"   # the build lays out Skin/ and the translation here
+app="$BUILD_DIR/station-app"   # the build lays out Skin/, the translation and the speaker sound here
 cp sdk/sim/SimLineProfile.json "$app/SimProfile.json"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then

@@ -7,6 +7,7 @@
 #include "HandOffQueue.h"
 #include "ManualTestController.h"
 #include "StationWorkers.h"
+#include "TalkBackClaims.h"
 
 #include <QMetaEnum>
 #include <QPointer>
@@ -481,6 +482,7 @@ public:
     // Talk-back work buffers (auxiliary thread).
     std::vector<char> m_talkInput;
     std::vector<char> m_talkOutput;
+    TalkBackClaims m_talkClaims;             // devices whose speaker sound is queued or playing
 
     // QR label dialogs.
     QPointer<CheckQRCodeDlg> m_pCheckQRCodeDlg;

@@ -127,7 +127,7 @@ void LeftTopWidget::RunAuxJob(const AuxJobEnvelope& job)
         switch (job.message) {
         case AUX_MSG_START_AUDIO_OK:
             dealStartAduioOk(static_cast<AuxResponseInfo*>(job.record), run);
-            return;  // the talk-back has no end signal
+            break;
         case AUX_MSG_PRINT_QRCODE:
             DoPrintQRCodeJob(*static_cast<const AuxPrintQRCodeMsg*>(job.record), run);
             break;
@@ -147,8 +147,12 @@ void LeftTopWidget::RunAuxJob(const AuxJobEnvelope& job)
             return;
         }
     }
-    if (job.message == AUX_MSG_START_AUDIO_OK)
+    if (job.message == AUX_MSG_START_AUDIO_OK) {
+        // Its channel is closed now: the device may be pressed again. No end signal.
+        if (const auto* info = static_cast<const AuxResponseInfo*>(job.record))
+            m_talkClaims.Release(info->lLoginID);
         return;
+    }
     // The end goes to the GUI thread with its own copies; the envelope dies here.
     const uint32_t message = job.message;
     auto context = std::make_shared<AuxJobContext>(job.context);

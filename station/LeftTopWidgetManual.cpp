@@ -192,6 +192,10 @@ int LeftTopWidget::RunManualItem(int item, qint64 param, RightBottomWidget* pane
 
     switch (item) {
     case EnumClass::MANUAL_TRUMPET:
+        if (m_talkClaims.IsClaimed(CurrentLoginHandle())) {
+            LogPrint(LOG_INFO, "LeftTopWidget::dealManualTest() MANUAL_TRUMPET: the sound still plays, press passed over");
+            return 0;
+        }
         LogPrint(LOG_INFO, "###Begin ManualTestTrumpet(), FC_Loc_StartSpeak()###");
         return FC_Loc_StartSpeak(CurrentLoginHandle(), 0);
     case EnumClass::MANUAL_MIC_TEST:

@@ -208,13 +208,20 @@ void LeftTopWidget::onStatusEvent(AuxResponseInfo* info)
         break;
     case EVENT_STARTAUDIOOK: {
         LogPrint(LOG_INFO, "onStatusEvent() EVENT_STARTAUDIOOK");
+        // The job that plays closes the channel when it ends: a second one would stream into it closed.
+        if (!m_talkClaims.Claim(handle)) {
+            LogPrint(LOG_INFO, "onStatusEvent() EVENT_STARTAUDIOOK lLoginID=%lld: its sound is already playing, passed over",
+                     (long long)handle);
+            break;
+        }
         auto* copy = new AuxResponseInfo(*info);
         if (info->pResponse) {
             const size_t n = std::strlen(info->pResponse);
             copy->pResponse = new char[n + 1];
             std::memcpy(copy->pResponse, info->pResponse, n + 1);
         }
-        PostAuxJob(AUX_MSG_START_AUDIO_OK, copy, AUX_SOURCE_AUTO);
+        if (!PostAuxJob(AUX_MSG_START_AUDIO_OK, copy, AUX_SOURCE_AUTO))
+            m_talkClaims.Release(handle);
         break;
     }
     case EVENT_STARTAUDIOFAILED:

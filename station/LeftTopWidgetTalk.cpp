@@ -127,7 +127,13 @@ int LeftTopWidget::dealStartAduioOk(AuxResponseInfo* info, AuxJobRun& run)
         frame.wSequence = uint16_t(sequence);
         frame.dwSequence = sequence;
         frame.pData = out;
-        FC_Loc_SendTalkFrame(login, &frame);
+        // A refused frame means the channel is gone: nothing more would be heard.
+        const int sent = FC_Loc_SendTalkFrame(login, &frame);
+        if (sent != 0) {
+            LogPrint(LOG_GENERAL, "LeftTopWidget::dealStartAduioOk() frame %u refused (%d), streaming ends", sequence,
+                     sent);
+            break;
+        }
         if (m_workers.SleepUnlessStopped(StationWorkers::Aux, kFramePauseMs))
             break;
     }

@@ -608,6 +608,74 @@ TEST(ConfigFile, AValueQtWouldDecodeAsAHugeListLoadsAsItsText)
     EXPECT_TRUE(dir.readFile("config.ini").contains("SSID=@@Variant("));
 }
 
+// Qt looks a key up only in the section whose name sorts last before it: a
+// header "[G/]" sorts between "[G]" and G's keys and hides them from a lookup.
+TEST(ConfigFile, KeysBesideASectionWithATrailingSlashReadAsTheFileHoldsThem)
+{
+    const QByteArray ini = "[4G_CONFIG]\nSoftVersion=V2\n4GSignal=-90\n[4G_CONFIG/]\nnote=1\n"
+                           "[CONFIG]\niLogSwitch=1\nSSID=line\n[CONFIG/]\nnote=1\n"
+                           "[FULL_OSD]\nbAutoTest=true\n[FULL_OSD/]\nnote=1\n";
+    TempAppDir dir(ini);
+    {
+        CConfigFile store(dir.configPath());
+        ConfigInfo info;
+        store.GetConfigInfo(info);
+        EXPECT_EQ(info.m_Config4G.SoftVersion, "V2");
+        EXPECT_EQ(info.m_Config4G.Signal4G, "-90");
+        EXPECT_EQ(info.m_SystemConfig.iLogSwitch, 1);
+        EXPECT_EQ(info.m_SystemConfig.SSID, "line");
+        EXPECT_TRUE(info.m_FullOsd.bAutoTest);
+        ASSERT_EQ(store.SaveAll(info), 0);
+    }
+    const QByteArray file = dir.readFile("config.ini");
+    EXPECT_TRUE(file.contains("SoftVersion=V2\n")) << file.constData();
+    EXPECT_TRUE(file.contains("iLogSwitch=1\n")) << file.constData();
+}
+
+// What a save does not write stays in the file byte for byte, also a value
+// that Qt would write back in another form ("a?" for an invalid GB2312 byte).
+TEST(ConfigFile, ASaveLeavesTheKeysItDoesNotWriteAsTheyStood)
+{
+    const QByteArray script("1=a\xA0\0\n", 6);
+    const QByteArray ini = "[MANUAL_AUTO_TEST]\nAllKeyName=1\n" + script + "[CONFIG]\nSSID=old\n";
+    struct Case {
+        const char* name;
+        const char* written;   // what the write puts in the file
+        std::function<int(CConfigFile&)> write;
+    } cases[] = {
+        {"settings group", "SSID=new\n",
+         [](CConfigFile& s) { SystemConfig c; c.SSID = "new"; return s.WriteConfig(c); }},
+        {"function codes", "[FUNCODE]\n1=1\n",
+         [](CConfigFile& s) { int codes[FUNCODE_COUNT] = {1}; return s.WriteFunctionCode(codes); }},
+        {"save-all without a chosen script", "SSID=new\n", [](CConfigFile& s) {
+             ConfigInfo c;
+             s.GetConfigInfo(c);
+             c.m_SystemConfig.SSID = "new";
+             return s.SaveAll(c);
+         }},
+        {"another script", "2=b#Q:1\n", [](CConfigFile& s) {
+             ManualAutoTestConfig m;
+             s.ReadManualAutoTest(m);
+             m.AllKeyName = "1,2";
+             m.CurChoiseKey = "2";
+             m.mapConfig.insert("2", "b#Q:1");
+             return s.WriteManualAutoTest(m);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempAppDir dir(ini);
+        CConfigFile store(dir.configPath());
+        ASSERT_EQ(c.write(store), 0);
+        const QByteArray file = dir.readFile("config.ini");
+        EXPECT_TRUE(file.contains("\n" + script)) << file.toPercentEncoding().constData();
+        EXPECT_TRUE(file.contains(c.written)) << file.toPercentEncoding().constData();
+        // A second save keeps it as well.
+        ASSERT_EQ(c.write(store), 0);
+        EXPECT_TRUE(dir.readFile("config.ini").contains("\n" + script));
+    }
+}
+
 TEST(ConfigFile, TheProcessStoreIsOneInstance)
 {
     TempAppDir dir;

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QUrlQuery>
@@ -142,6 +143,73 @@ TEST(StationEndToEnd, ThreeCamerasAreTestedAndSubmittedAndTheCloseButtonEndsTheP
     EXPECT_EQ(station.ExitCode(), 0) << station.Output().constData();
     EXPECT_EQ(log.count("Enter Dravonix::closeEvent()"), 1);
     EXPECT_EQ(log.count("Leave Dravonix::closeEvent()"), 1);
+    EXPECT_EQ(SanitizerReports(reports), QString());
+}
+
+// One camera that stays on the LAN after its chain, for the manual items.
+QByteArray StayingCameraProfile(const char* serial)
+{
+    return R"({"adapter": {"name": "Simulated LAN", "address": "127.0.0.5", "netmask": "255.255.255.0",
+                           "mac": "02:56:54:00:00:05"},
+               "cameras": [{"serial": ")" + QByteArray(serial) + R"(", "type": "IPC", "address": "127.0.0.24",
+         "netmask": "255.255.255.0", "gateway": "127.0.0.1", "port": 3000, "devMType": 101, "devType": 1,
+         "cloudId": "VTC)" + QByteArray(serial).mid(3) + R"(",
+         "uploadedHwCfgMd5": "a6963c90f21f743eb8538595590ff4df",
+         "uploadedSysCfgMd5": "5f5fd45c5fb69f6e3945ea0bf187f8fc",
+         "media": {"width": 320, "height": 176, "fps": 10, "sampleRate": 8000, "bits": 16, "channels": 1,
+                   "toneHz": 1000},
+         "talk": {"audioType": 0}}]})";
+}
+
+// The speaker item in the program as built: its sound comes from the
+// application folder the build lays out, is converted once and sent.
+TEST(StationEndToEnd, TheSpeakerItemPlaysTheSoundOfTheApplicationFolder)
+{
+    const char serial[] = "VT21E00000000009";
+    const QByteArray testConfig = DemoTestConfig();
+    ASSERT_FALSE(testConfig.isEmpty()) << "scripts/demo/TestConfig.json not found";
+    BackendSimulator sim;
+    sim.SetReply("init/test/config", testConfig.toStdString());
+    ASSERT_TRUE(sim.Start());
+
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const QString appDir = tmp.filePath("station");
+    const QString reports = tmp.filePath("sanitizer");
+    ASSERT_TRUE(QDir().mkpath(reports));
+    StationDriver::Layout layout;
+    layout.executable = STATION_PROGRAM;
+    layout.appDir = appDir;
+    layout.profile = StayingCameraProfile(serial);
+    layout.serviceHost = QString::fromStdString(sim.HostText());
+    QString error;
+    ASSERT_TRUE(StationDriver::LayOut(layout, &error)) << qPrintable(error);
+    ASSERT_TRUE(QFile::exists(QDir(appDir).filePath("TrumpetTest.mp3")));
+
+    StationDriver station(appDir);
+    ASSERT_TRUE(station.Start(StationEnvironment(reports)));
+    ASSERT_TRUE(station.PickOrder(0, kDialogMs)) << station.Output().constData();
+    const QString window = station.WaitMainWindow(kDialogMs);
+    ASSERT_FALSE(window.isEmpty()) << station.Output().constData();
+    ASSERT_TRUE(station.BeginRun(window));
+
+    const QByteArray finished = QByteArray("LeftTopWidget::AutoTestFinish() SN=") + serial;
+    EXPECT_TRUE(StationDriver::WaitUntil([&] { return station.Log().contains(finished); }, kCamerasMs, 100))
+        << "the camera's chain did not end";
+    // The camera stays on screen: the speaker key goes to the main video window.
+    ASSERT_TRUE(StationDriver::PressKey("q"));
+    const bool played = StationDriver::WaitUntil(
+        [&] { return station.Log().contains("Leave dealStartAduioOk()") || !station.Running(); }, kDialogMs, 100);
+    const QByteArray log = station.Log();
+    EXPECT_TRUE(played && log.contains("Leave dealStartAduioOk()")) << "the sound was not sent";
+    EXPECT_FALSE(log.contains("mp3 file not find"));
+    // The sound of the folder, converted once: two seconds of 8000 16-bit mono samples.
+    EXPECT_NEAR(QFileInfo(QDir(appDir).filePath("TrumpetTest.pcm")).size(), 32000, 3200);
+
+    ASSERT_TRUE(station.CloseByButton(window));
+    ASSERT_TRUE(station.WaitFinished(120000)) << "the station did not end after its close button";
+    EXPECT_FALSE(station.Crashed()) << station.Output().constData();
+    EXPECT_EQ(station.ExitCode(), 0) << station.Output().constData();
     EXPECT_EQ(SanitizerReports(reports), QString());
 }
 

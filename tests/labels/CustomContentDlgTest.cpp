@@ -131,8 +131,12 @@ TEST_F(ItemDialogTest, OkChecksTheShownFieldsInOrderAndEmitsNothingOnFailure)
     };
     using E = QLineEdit*;
     const Case cases[] = {
-        {"line, both sizes empty", 1, false, [](E, E, E, E, E, E, E, E) {}, "Height cannot be empty"},
-        {"line, width empty", 2, false, [](E, E h, E, E, E, E, E, E) { h->setText("1.0"); }, "Width cannot be empty"},
+        {"line, both sizes empty", 1, false, [](E, E, E, E, E, E, E, E) {},
+         "Height cannot be empty\nAllowed height: 0.3 to 90.0 mm"},
+        {"line, width empty", 2, false, [](E, E h, E, E, E, E, E, E) { h->setText("1.0"); },
+         "Width cannot be empty\nAllowed width: 0.3 to 90.0 mm"},
+        {"line, width unfinished at 0", 2, false, [](E w, E h, E, E, E, E, E, E) { h->setText("1.0"); w->setText("0."); },
+         "Allowed width: 0.3 to 90.0 mm"},
         {"picture path", 3, false, [](E w, E h, E, E, E, E, E, E) { w->setText("1.0"); h->setText("1.0"); },
          "Image path cannot be empty"},
         {"picture path with a comma", 3, false,
@@ -144,15 +148,24 @@ TEST_F(ItemDialogTest, OkChecksTheShownFieldsInOrderAndEmitsNothingOnFailure)
          [](E w, E h, E, E, E, E b, E, E) { w->setText("1.0"); h->setText("1.0"); b->setText("A,B"); },
          "Barcode content cannot contain a comma"},
         {"text", 0, false, [](E, E, E, E f, E, E, E, E) { f->setText("2.0"); }, "Text cannot be empty"},
-        {"font size", 0, false, [](E, E, E t, E, E, E, E, E) { t->setText("x"); }, "Font size cannot be empty"},
+        {"font size", 0, false, [](E, E, E t, E, E, E, E, E) { t->setText("x"); },
+         "Font size cannot be empty\nAllowed font size: 1.0 to 5.0 mm"},
+        {"font size 0", 0, false, [](E, E, E t, E f, E, E, E, E) { t->setText("x"); f->setText("0"); },
+         "Allowed font size: 1.0 to 5.0 mm"},
         {"text with a comma", 0, false, [](E, E, E t, E f, E, E, E, E) { t->setText("a,b"); f->setText("2"); },
          "Text cannot contain a comma"},
+        {"text GB2312 cannot hold", 0, false,
+         [](E, E, E t, E f, E, E, E, E) { t->setText(QString::fromUtf8("p\xC3\xA4ss")); f->setText("2"); },
+         "Text holds characters a template file (GB2312) cannot store"},
+        {"edit, picture path GB2312 cannot hold", 3, true,
+         [](E, E, E, E, E p, E, E, E) { p->setText(QString::fromUtf8("/pics/\xF0\x9F\x98\x80.png")); },
+         "Image path holds characters a template file (GB2312) cannot store"},
         {"edit, text with a comma", 0, true,
          [](E, E, E t, E f, E, E, E, E) { t->setText("a,b"); f->setText("2"); }, "Text cannot contain a comma"},
         {"edit, x", 1, true, [](E, E, E, E, E, E, E x, E) { x->clear(); }, "coordinate X cannot be empty"},
         {"edit, y", 1, true, [](E, E, E, E, E, E, E, E y) { y->clear(); }, "coordinate Y cannot be empty"},
         {"edit, size before position", 1, true, [](E w, E, E, E, E, E, E x, E) { w->clear(); x->clear(); },
-         "Width cannot be empty"},
+         "Width cannot be empty\nAllowed width: 0.3 to 90.0 mm"},
     };
     for (const Case& c : cases) {
         m_hooks.boxes.clear();

@@ -144,6 +144,24 @@ TEST_F(TemplateFileTest, SaveReplacesEveryEarlierKey)
     EXPECT_FALSE(bytes.contains("FOREIGN"));
 }
 
+// Qt would write such a character as "?" and the label would print it so.
+TEST_F(TemplateFileTest, SaveRefusesALineGb2312CannotHoldAndLeavesTheFileAsItWas)
+{
+    const PrintTemplate saved = SampleTemplate();
+    ASSERT_TRUE(m_store.Save(saved));
+    const QByteArray before = ReadTemplate();
+    for (const char* text : {"p\xC3\xA4ss", "home\xF0\x9F\x98\x80"}) {
+        SCOPED_TRACE(text);
+        PrintTemplate t = SampleTemplate();
+        t.labels << QString("0,1,30,20,3,2,%1,,8").arg(QString::fromUtf8(text));
+        EXPECT_EQ(LabelPrintConfig::UnstorableLine(t), 2);
+        EXPECT_FALSE(m_store.Save(t));
+        EXPECT_EQ(ReadTemplate(), before);
+        EXPECT_EQ(m_store.Template(), saved);
+    }
+    EXPECT_EQ(LabelPrintConfig::UnstorableLine(saved), -1);
+}
+
 TEST(LabelPrintConfigText, FloatsAreWrittenAsTheirShortestText)
 {
     const struct { float value; const char* text; } cases[] = {

@@ -14,6 +14,7 @@
 #include <qrencode.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace {
@@ -426,6 +427,44 @@ TEST(LabelPrinterTest, FailuresAreNeverReportedAsPrinted)
     EXPECT_EQ(capture.calls, 1);
 }
 
+// The page still goes out, but a label without one of its codes is no label.
+TEST(LabelPrinterTest, ALabelWithACodeThatCouldNotBeDrawnIsNotReportedAsPrinted)
+{
+    const struct {
+        const char* name;
+        std::function<void(LabelPrintJob&)> change;
+        int result;
+        int boxes;   // the encoder's
+    } cases[] = {
+        {"serial number with a blank", [](LabelPrintJob& j) { j.strDevSN = "SN 1"; }, -2, 1},
+        {"serial number with a blank, its codes switched off",
+         [](LabelPrintJob& j) {
+             j.strDevSN = "SN 1";
+             j.printTemplate.bShowSn = false;
+         },
+         0, 0},
+        {"custom barcode with a blank", [](LabelPrintJob& j) { j.printTemplate.labels << "4,2,32,50,6,0,A B,,10"; },
+         -2, 1},
+        {"QR text too long for any symbol", [](LabelPrintJob& j) { j.strIndentityPart = QString(8000, 'x'); }, -2, 0},
+        {"QR text too long, no QR item",
+         [](LabelPrintJob& j) {
+             j.strIndentityPart = QString(8000, 'x');
+             j.printTemplate.labels.removeFirst();
+         },
+         0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        PrintCapture capture;
+        BoxRecorder boxes;
+        LabelPrintJob job = SampleJob();
+        c.change(job);
+        EXPECT_EQ(LabelPrinter::Instance()->PrintLabel(&job), c.result);
+        EXPECT_EQ(capture.calls, 1);
+        EXPECT_EQ(boxes.texts.size(), c.boxes);
+    }
+}
+
 TEST(LabelPrinterTest, WithoutAUsablePrinterNothingIsReportedAsPrinted)
 {
     if (!QPrinterInfo::defaultPrinter().isNull())
@@ -468,7 +507,7 @@ TEST(LabelPrinterTest, PrintRequestFromInsideABarcodeBoxCompletes)
         LabelPrintJob inner = SampleJob();
         nested = LabelPrinter::Instance()->PrintLabel(&inner);
     };
-    EXPECT_EQ(LabelPrinter::Instance()->PrintLabel(&outer), 0);
+    EXPECT_EQ(LabelPrinter::Instance()->PrintLabel(&outer), -2) << "its barcode could not be drawn";
     EXPECT_EQ(nested, 0);
     EXPECT_EQ(capture.calls, 2);
 }

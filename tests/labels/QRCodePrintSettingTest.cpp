@@ -14,6 +14,7 @@
 #include "ui_QRCodePrintSetting.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QImage>
 #include <QMenu>
 #include <QMouseEvent>
@@ -234,11 +235,11 @@ TEST_F(EditorTest, InputChecksStopAtTheFirstEmptyFieldInOrder)
     const Case cases[] = {
         {"width and QR size empty",
          [](Ui::QRCodePrintSetting* f) { f->le_BasePictureWidth->clear(); f->le_QRCodeWidth->clear(); },
-         "base picture width can't is empty"},
+         "base picture width can't is empty\nAllowed base width: 1.0 to 90.0 mm"},
         {"height", [](Ui::QRCodePrintSetting* f) { f->le_BasePictureHeight->clear(); },
-         "base picture height can't is empty"},
+         "base picture height can't is empty\nAllowed base height: 1.0 to 40.0 mm"},
         {"QR size", [](Ui::QRCodePrintSetting* f) { f->le_QRCodeWidth->clear(); },
-         "QRCode width height can't is empty"},
+         "QRCode width height can't is empty\nAllowed QR code size: 1.0 to 30.0 mm"},
         {"font size with MAC shown",
          [](Ui::QRCodePrintSetting* f) {
              f->le_SNFontSize->clear();
@@ -246,7 +247,7 @@ TEST_F(EditorTest, InputChecksStopAtTheFirstEmptyFieldInOrder)
              f->ckb_showIndentifyCode->setChecked(false);
              f->ckb_showTimeDate->setChecked(false);
          },
-         "SN font size can't is empty"},
+         "SN font size can't is empty\nAllowed font size: 1.0 to 5.0 mm"},
         {"font size with no station text",
          [](Ui::QRCodePrintSetting* f) {
              f->le_SNFontSize->clear();
@@ -266,19 +267,81 @@ TEST_F(EditorTest, InputChecksStopAtTheFirstEmptyFieldInOrder)
     for (const Case& c : cases) {
         QRCodePrintSetting* editor = NewEditor();
         c.change(editor->Form());
-        editor->Form()->le_BasePictureHeight->setText(editor->Form()->le_BasePictureHeight->text().isEmpty()
-                                                          ? QString()
-                                                          : QString("30"));
+        editor->Form()->le_BasePictureWidth->setText(editor->Form()->le_BasePictureWidth->text().isEmpty()
+                                                         ? QString()
+                                                         : QString("35"));
         m_hooks.boxes.clear();
         editor->Form()->btn_RefreshPreview->click();
         const QStringList expected = c.message ? QStringList{QString("error|") + c.message} : QStringList();
         EXPECT_EQ(m_hooks.boxes, expected) << c.name;
-        // A refresh that went through took the new height.
-        EXPECT_EQ(editor->Form()->lb_Base->height(), c.message ? 400 : 300) << c.name;
+        // A refresh that went through took the new width.
+        EXPECT_EQ(editor->Form()->lb_Base->width(), c.message ? 400 : 350) << c.name;
         // Saving checks first: no file dialog after a failed check.
         m_hooks.fileRequests.clear();
         editor->Form()->btn_QRCodeSettingSave->click();
         EXPECT_EQ(m_hooks.fileRequests.size(), c.message ? 0 : 1) << c.name;
+        delete editor;
+    }
+}
+
+// The operator's refresh, save and test print warn of items that reach beyond the
+// label and name the range of a size they refuse; the box does not stop them.
+TEST_F(EditorTest, ItemsBeyondTheLabelAreWarnedOfAndRefusedSizesNameTheirRange)
+{
+    struct Case {
+        const char* name;
+        std::function<void(Ui::QRCodePrintSetting*)> change;
+        QString box;            // "" none; a warning is matched by its beginning
+        bool refused;
+    };
+    const QString beyond = "error|These items reach beyond the label (9 x 40 mm) and would be cut off:\nQR code\n";
+    const Case cases[] = {
+        {"the default label", [](Ui::QRCodePrintSetting*) {}, "", false},
+        {"a 9 mm label under a 20 mm QR code", [](Ui::QRCodePrintSetting* f) { f->le_BasePictureWidth->setText("9"); },
+         beyond, false},
+        {"its items hidden but the QR code",
+         [](Ui::QRCodePrintSetting* f) {
+             f->le_BasePictureWidth->setText("21");
+             for (QCheckBox* b : {f->ckb_showSN, f->ckb_showIndentifyCode, f->ckb_showTimeDate, f->ckb_showMac})
+                 b->setChecked(false);
+         },
+         "", false},
+        {"font size 0", [](Ui::QRCodePrintSetting* f) { f->le_SNFontSize->setText("0"); },
+         "error|Allowed font size: 1.0 to 5.0 mm", true},
+        {"base width 0.5", [](Ui::QRCodePrintSetting* f) { f->le_BasePictureWidth->setText("0.5"); },
+         "error|Allowed base width: 1.0 to 90.0 mm", true},
+        {"QR size 30.5", [](Ui::QRCodePrintSetting* f) { f->le_QRCodeWidth->setText("30.5"); },
+         "error|Allowed QR code size: 1.0 to 30.0 mm", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QRCodePrintSetting* editor = NewEditor();
+        c.change(editor->Form());
+        int pages = 0;
+        QImage page(400, 400, QImage::Format_RGB32);
+        PrinterHook::Set([&](QPrinter&) -> QPaintDevice* {
+            ++pages;
+            return &page;
+        });
+        m_hooks.boxes.clear();
+        m_hooks.fileRequests.clear();
+        const std::function<void()> actions[] = {
+            [&] { editor->Form()->btn_RefreshPreview->click(); },
+            [&] { editor->Form()->btn_QRCodeSettingSave->click(); },
+            [&] { editor->Form()->btn->click(); },
+        };
+        for (const auto& act : actions) {
+            m_hooks.boxes.clear();
+            act();
+            if (c.box.isEmpty()) {
+                EXPECT_TRUE(m_hooks.boxes.isEmpty()) << qPrintable(m_hooks.boxes.join("; "));
+            } else {
+                ASSERT_EQ(m_hooks.boxes.size(), 1);
+                EXPECT_TRUE(m_hooks.boxes[0].startsWith(c.box)) << qPrintable(m_hooks.boxes[0]);
+            }
+        }
+        EXPECT_EQ(m_hooks.fileRequests.size(), c.refused ? 0 : 1) << "the save goes on after a warning";
+        EXPECT_EQ(pages, c.refused ? 0 : 1) << "so does the test print";
         delete editor;
     }
 }
@@ -332,6 +395,25 @@ TEST_F(EditorTest, SavedTemplateLoadsBackUnchangedAndSavesToTheSameBytes)
         delete first;
         delete second;
     }
+}
+
+TEST_F(EditorTest, AnItemTextTheTemplateFileCannotHoldIsRefusedAtSave)
+{
+    QRCodePrintSetting* editor = NewEditor();
+    AddItem(editor, 0, [](Ui::AddCustomContentDlg* f) { f->le_Text->setText("note"); f->le_FontSize->setText("2"); });
+    CustomLabel* note = editor->Labels().last();
+    LabelItemEditParam edit{0, 0, 2.0f, QString::fromUtf8("n\xC3\xB6te"), QString()};
+    LabelItemCoordinate at{1.0f, 1.0f};
+    note->onChangedSignalEmit(&edit, &at);
+    m_hooks.boxes.clear();
+    EXPECT_FALSE(Save(editor, "refused.ini"));
+    ASSERT_EQ(m_hooks.boxes.size(), 1);
+    EXPECT_TRUE(m_hooks.boxes[0].startsWith("error|A label item holds characters the template file (GB2312) cannot "
+                                            "store:"))
+        << qPrintable(m_hooks.boxes[0]);
+    EXPECT_TRUE(m_hooks.fileRequests.isEmpty()) << "no file is asked for";
+    EXPECT_FALSE(QFile::exists(TemplatePath("refused.ini")));
+    delete editor;
 }
 
 TEST_F(EditorTest, NewItemsGetAnIndexAboveEveryLoadedOneAndNeverBelowSeven)

@@ -253,6 +253,32 @@ TEST_F(FinishTest, ThePrintNeedsATemplateFileTheCameraOnScreenAndAPrinter)
     EXPECT_EQ(capture.Decoded(), QStringList{kPart});
 }
 
+// A blank is outside Code 128 set B: the SN barcode stays white.
+TEST_F(FinishTest, ALabelWhoseBarcodeCouldNotBeDrawnIsBookedAsAPrintFailure)
+{
+    PrintCapture capture;
+    BoxRecorder boxes;
+    const QString path = s_dir->file("PrintConfig/barcode.ini");
+    QDir().mkpath(QFileInfo(path).path());
+    PrintTemplate tpl;
+    tpl.width = 40;
+    tpl.height = 30;
+    tpl.bShowSn = true;
+    // The editor keeps its sample serial number in the SN barcode's text; the print takes the camera's.
+    tpl.labels << "5,4,2,20,20,0,,,0" << "4,2,23,36,5,0,2023080112345678,,2";
+    CurrentPrintConfigPath = path;
+    LabelPrintConfig store;
+    ASSERT_TRUE(store.Save(tpl));
+    StoreTemplatePath(path);
+    MakeCurrent("SN 1", 91);
+    widget->onQRCodePrintEmit(kFull, kPart, "SN 1", "00:1A:2B:3C:4D:5E", "7Q2K9X");
+    EXPECT_EQ(host.Lines(), QStringList{"!print qr_code fail"});
+    EXPECT_EQ(widget->CurrentDevice().TestRuslut.qr_code_print_result, -1);
+    EXPECT_EQ(capture.pages, 1);
+    EXPECT_EQ(boxes.texts.size(), 1) << "the encoder's box only";
+    UseTemplate(true);   // the next controller's template editor loads the usual one
+}
+
 TEST_F(FinishTest, AScanIsBookedOnlyForTheCameraItsDialogWasOpenedFor)
 {
     UseTemplate(false);

@@ -4,6 +4,7 @@
 #include "PlayFixture.h"
 
 #include "AuxResponseInfo.h"
+#include "EnumClass.h"
 #include "BoxRecorder.h"
 #include "ReplyFields.h"
 #include "TalkAudioParams.h"
@@ -332,6 +333,51 @@ TEST_F(TalkBackTest, AFailedConversionLeavesNoSoundToReuse)
     ASSERT_TRUE(WaitTalkClosed());
     EXPECT_FALSE(QFile::exists(s_dir->file("TrumpetTest.pcm")));
     EXPECT_TRUE(Frames(kSn).isEmpty());
+}
+
+// The job that plays closes the channel as it ends. A press while the sound
+// plays, or a second acceptance of the camera, must not queue a job that sends
+// into the closed channel and holds the auxiliary thread for the sound's length.
+TEST_F(TalkBackTest, WhileTheSoundPlaysAnotherPressOrAcceptanceIsPassedOver)
+{
+    CurrentTestType = 1;
+    StartCamera(0);
+    const int blocks = 80;   // two seconds of frames
+    WriteSound(Pcm(2048 * blocks));
+    ASSERT_EQ(widget->playVideo(&widget->m_PlayInfo), 0);
+    widget->dealManualTest(EnumClass::MANUAL_TRUMPET, 0);
+    ASSERT_EQ(CallsOf("FC_Loc_StartSpeak").size(), 1);
+    SdkEvent accepted;
+    ASSERT_TRUE(recorder.WaitFor(
+        [&](const SdkEvent& e) { return !e.reply && e.handle == login && e.code == EVENT_STARTAUDIOOK; }, 10000,
+        &accepted));
+    const auto deliver = [&] {
+        AuxResponseInfo info;
+        info.lLoginID = login;
+        info.lStateCode = EVENT_STARTAUDIOOK;
+        QByteArray text = accepted.data;
+        info.pResponse = text.data();
+        widget->onStatusEvent(&info);
+        info.pResponse = nullptr;
+    };
+    deliver();
+    ASSERT_TRUE(WaitFor([&] { return Frames(kSn).size() >= 3; }));
+    widget->dealManualTest(EnumClass::MANUAL_TRUMPET, 0);
+    EXPECT_EQ(CallsOf("FC_Loc_StartSpeak").size(), 1) << "the press is passed over";
+    deliver();   // an acceptance that came late, as after a press just before the first one
+
+    // A job posted now runs once the sound's own job has ended.
+    std::atomic<bool> ran{false};
+    widget->SetAuxJobBody(AUX_MSG_BIND_DEV, [&](const AuxJobEnvelope&, AuxJobRun&) { ran = true; });
+    ASSERT_TRUE(widget->PostAuxJob(AUX_MSG_BIND_DEV, new DevBindJob, AUX_SOURCE_MANUAL));
+    ASSERT_TRUE(WaitFor([&] { return ran.load(); }, 60000));
+    EXPECT_EQ(CallsOf("FC_Loc_SendTalkFrame").size(), blocks) << "no frame into the closed channel";
+    EXPECT_EQ(SimLan::Instance().TalkFramesOf(kSn), blocks);
+    EXPECT_EQ(CallsOf("FC_Loc_StopSpeak").size(), 1);
+
+    // Once it has ended, a press starts the sound again.
+    widget->dealManualTest(EnumClass::MANUAL_TRUMPET, 0);
+    EXPECT_EQ(CallsOf("FC_Loc_StartSpeak").size(), 2);
 }
 
 TEST_F(TalkBackTest, TheStreamingEndsWithTheDevicesPlayItsTurnOrTheAuxiliaryThread)

@@ -126,7 +126,12 @@ bool StationDriver::LayOut(const Layout& layout, QString* error)
             return false;
         }
     }
-    CopyFile(built.filePath("dravonix_zh.qm"), dir.filePath("dravonix_zh.qm"));
+    for (const QString& name : {QStringLiteral("dravonix_zh.qm"), QStringLiteral("TrumpetTest.mp3")}) {
+        if (!CopyFile(built.filePath(name), dir.filePath(name))) {
+            *error = "cannot place " + name + " from " + built.path();
+            return false;
+        }
+    }
 
     QByteArray ini = "[LOGIN_CNF_INFO]\n";
     ini += "ServiceIp=" + layout.serviceHost.toUtf8() + "\n";
@@ -300,6 +305,13 @@ void StationDriver::Kill()
         return;
     m_process.kill();
     m_process.waitForFinished(30000);
+}
+
+bool StationDriver::PressKey(const QString& key)
+{
+    bool ok = false;
+    RunXdotool({"key", key}, &ok);
+    return ok;
 }
 
 bool StationDriver::WaitFinished(int timeoutMs)

@@ -27,8 +27,9 @@ public:
         int streamJudgeMs = 3000;
         QByteArray moreConfig;   // further config.ini groups
     };
-    // The folder: the program with its Skin/ and translation, the LAN profile
-    // and config.ini (login settings and the log switch on). False with a reason.
+    // The folder: the program with what the build laid out beside it (Skin/, the
+    // translation, the speaker test's sound), the LAN profile and config.ini
+    // (login settings and the log switch on). False with a reason.
     static bool LayOut(const Layout& layout, QString* error);
 
     explicit StationDriver(const QString& appDir);
@@ -62,6 +63,9 @@ public:
     bool AnswerRetryBox(bool uploadAgain, int timeoutMs);
     // Ends the station at once with SIGKILL, as a power cut would, and waits for it.
     void Kill();
+    // Types a key (an xdotool key name) on the display: the window that holds
+    // the keyboard, the main video window while the station runs, gets it.
+    static bool PressKey(const QString& key);
 
     bool WaitFinished(int timeoutMs);
     bool Running() const { return m_process.state() != QProcess::NotRunning; }
