@@ -402,6 +402,7 @@ public:
     int m_iManualFunctionCode = 0;
     int m_iManualWifiSignal = 0;
     int m_iManualTFCard = 0;
+    int m_iTFCardReading = 0;                // last TF reply: 1 card good, -1 not
     int m_iManual4G = 0;
     uint32_t m_dwWifiStartTick = 0;          // Wi-Fi connect sent (chain start)
 

@@ -197,7 +197,7 @@ void LeftTopWidget::JudgeTFCardStep(bool chainWaits)
     const DevTestResult& r = dev.TestRuslut;
     // After a successful format: the card's sizes go to the panel.
     RightBottomWidget* panel = m_host ? m_host->GetManualPanel() : nullptr;
-    if (m_iManualTFCard == 1 && r.tf_card_result == 1 && panel)
+    if (m_iManualTFCard == 1 && m_iTFCardReading == 1 && panel)
         panel->SetSDCardInfo(tr("card capacity:%1GB").arg(r.card_info), tr("card space:%1GB").arg(r.card_remain_space));
     // The chain's step gets its verdict also when a format's reading ran on it.
     if (chainWaits)

@@ -452,9 +452,15 @@ void LeftTopWidget::dealGetTFCard(int, AuxResponseInfo* info)
     if (!reply.IsElement("RESPONSE_PARAM"))
         return;
     int cardInfo = 0;
+    // The reading a format asked for fills the manual panel only: the card's
+    // verdict stays as the chain's TF step judged it, or judges it now when
+    // that step runs on the same slot.
+    const bool formatReadingOnly = m_iManualTFCard == 1 && !m_AutoSteps[STEP_TF_CARD].bChainWaits;
+    m_iTFCardReading = reply.Int("SDCardState") != 0 ? -1 : 1;
     UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) {
         DevTestResult& r = dev.TestRuslut;
-        r.tf_card_result = reply.Int("SDCardState") != 0 ? -1 : 1;
+        if (!formatReadingOnly)
+            r.tf_card_result = m_iTFCardReading;
         if (reply.Has("CardInfo")) {
             r.card_info = std::max(reply.Int("CardInfo"), 0);
             r.card_remain_space = std::max(reply.Int("SDCardRemainSpace"), 0);

@@ -423,6 +423,26 @@ TEST_F(ManualTest, AFormatRunsOnceWithinThePanelsLockThenTheCardIsReadAgain)
     EXPECT_EQ(sent[1].code, 1105);
 }
 
+TEST_F(ManualTest, TheCardReadAfterAFormatLeavesTheChainsCardVerdict)
+{
+    CurrentTestType = 1;
+    const SimCam cam = Camera(WIRED);
+    MakeCurrent(cam);
+    // The chain judged the card good; after the format the card reads bad.
+    widget->UpdateCurrentDevice(cam.login, [](DevInfo& d) { d.TestRuslut.tf_card_result = 1; });
+    SimReply bad;
+    bad.text = "<RESPONSE_PARAM SDCardState=\"3\" CardInfo=\"32\" SDCardRemainSpace=\"30\"/>";
+    SimLan::Instance().SetReply(QString::fromLatin1(cam.sn), CMD_GET_TF_CARD_INFO, bad);
+    const int commands = CommandCount(cam);
+    widget->dealManualTest(EnumClass::MANUAL_FORMAT_SDCARD, 0);
+    ASSERT_TRUE(WaitFor([&] { return Count(cam, CMD_GET_TF_CARD_INFO) > 0 && SentSince(cam, commands).size() == 2u; }));
+    Advance(5000);
+    ASSERT_TRUE(WaitFor([&] { return widget->m_AutoSteps[STEP_TF_CARD].iTimerId == 0; }));
+    EXPECT_EQ(widget->CurrentDevice().TestRuslut.tf_card_result, 1) << "no failed line, so no failed record";
+    EXPECT_EQ(PanelLabel("m_lbSDCardInfo"), "") << "a bad card shows no sizes";
+    EXPECT_EQ(host.Lines(), QStringList{"format succeed"});
+}
+
 TEST_F(ManualTest, AFunctionCodeCheckIsJudgedForThePanelAndTheChainStaysWhereItWas)
 {
     CurrentTestType = 1;
