@@ -100,10 +100,15 @@ TEST_F(SysConfigTest, ChecksRunInOrderAndAFailureWritesNothing)
         {"speed", [](SysConfigTest& t) { t.Edit("le_AveSpeed")->clear(); }, "AveSpeed empty input!"},
         {"test mode", [](SysConfigTest& t) { t.Edit("le_TestMode")->clear(); }, "TestMode empty input!"},
         {"signal", [](SysConfigTest& t) { t.Edit("le_Signal")->clear(); }, "wifi Signal empty input!"},
-        {"signal unfinished", [](SysConfigTest& t) { t.Edit("le_Signal")->setText("-"); }, "wifi Signal empty input!"},
+        {"signal unfinished", [](SysConfigTest& t) { t.Edit("le_Signal")->setText("-"); },
+         "wifi Signal must be -30 to -120!"},
         {"quality", [](SysConfigTest& t) { t.Edit("le_Quality")->clear(); }, "wifi Quality empty input!"},
         {"quality unfinished", [](SysConfigTest& t) { t.Edit("le_Quality")->setText("0."); },
-         "wifi Quality empty input!"},
+         "wifi Quality must be 0.0 to 1.0!"},
+        {"duration out of range", [](SysConfigTest& t) { t.Edit("le_DurationTime")->setText("200"); },
+         "DurationTime must be 0 to 100!"},
+        {"speed out of range", [](SysConfigTest& t) { t.Edit("le_AveSpeed")->setText("101"); },
+         "AveSpeed must be 0 to 100!"},
         {"4G signal", [](SysConfigTest& t) { t.Edit("le_4GSignal")->clear(); }, "4G Signal empty input!"},
         {"4G quality", [](SysConfigTest& t) { t.Edit("le_4GQuality")->clear(); }, "4G Quality empty input!"},
         {"end address",
@@ -543,7 +548,7 @@ TEST_F(SysConfigTest, AnOrderOutsideTheWholeMachineModeIsCheckedButItsOwnTextsAr
     form->SetEditable(true);
     Edit("le_Signal")->setText("-");
     Save();
-    EXPECT_EQ(Tips(), "wifi Signal empty input!");
+    EXPECT_EQ(Tips(), "wifi Signal must be -30 to -120!");
 
     // An empty SSID stops an order's save outside the whole-machine mode: the
     // order's values wait in the widgets.
