@@ -6,16 +6,22 @@
 // Input: a control byte, then the bytes the connection sends. Control bit 0:
 // end with a reset instead of a close; bit 1: half-close and wait for the
 // server's close; bit 2 (with bit 3: a cleanup): stop the server while the
-// run back may still be going, then start it again.
+// run back may still be going, then start it again. High half 0xF: the
+// reporter rests 10 ms between its passes as in the station, so that a busy
+// connection fills its report ring and waits; else it rests 0.1 ms and no
+// input waits for it.
 //
 // A test back connects to the peer's address and the port in the header: the
 // driver points every port the server would accept at a sink of its own and
-// keeps runs short, so no other program on this machine gets its traffic.
+// keeps runs short, so no other program on this machine gets its traffic. A
+// hundredth of a second of a time-limited run lasts 0.1 ms here.
 #include "FuzzEnv.h"
 #include "FuzzInput.h"
 #include "TputFuzzServer.h"
 
 #include "TputClientHeader.h"
+#include "TputClientThread.h"
+#include "TputReporter.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -31,8 +37,14 @@
 
 namespace {
 
-constexpr int32_t kLongestBackHundredths = 20;   // time-limited runs back: 0.2 s
-constexpr int32_t kLargestBackBytes = 256 * 1024;
+constexpr int32_t kLongestBackHundredths = 20;   // time-limited runs back: 2 ms
+constexpr int32_t kLargestBackBytes = 64 * 1024;
+// Three streams back make a group whose sums take several summaries; each
+// further one only costs a thread start, which the address checker makes slow.
+constexpr int32_t kMostBackThreads = 2;
+constexpr int kHundredthUs = 100;
+constexpr int kStationRestUs = 5000;
+constexpr int kQuickRestUs = 100;
 
 // Accepts the runs back and reads them to their end.
 class BackSink {
@@ -81,7 +93,8 @@ private:
 
 BackSink g_sink;
 
-// Keeps a header's run back on the sink and short; values the server refuses stay as they are.
+// Keeps a header's run back on the sink, short and of few streams; values the
+// server refuses stay as they are.
 void Tame(std::string& bytes)
 {
     if (bytes.size() < kTputHeaderSize)
@@ -91,6 +104,8 @@ void Tame(std::string& bytes)
     tputlib_header_from_wire(h, &header);
     if (header.port > 0 && header.port <= 65535)
         header.port = g_sink.Port();
+    if (header.threads > kMostBackThreads && header.threads <= kTputMaxBackThreads)
+        header.threads = kMostBackThreads;
     if (header.amount < 0 && header.amount < -kLongestBackHundredths)
         header.amount = -kLongestBackHundredths;
     else if (header.amount > kLargestBackBytes)
@@ -132,6 +147,7 @@ void WaitForClose(int fd)
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     FuzzEnv::Init(argc, argv, FuzzEnv::AppKind::Core);
+    tputlib_client_set_hundredth_us(kHundredthUs);
     if (!g_sink.Start() || !TputFuzzServer::Start(false))
         FuzzEnv::Fail("the throughput server does not listen");
     return 0;
@@ -143,6 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint8_t control = in.Byte();
     std::string bytes = in.Rest();
     Tame(bytes);
+    tputlib_reporter_set_rest_us((control & 0xF0) == 0xF0 ? kStationRestUs : kQuickRestUs);
 
     const uint64_t finals = TputFuzzServer::Finals();
     const int fd = TputFuzzServer::Connect(SOCK_STREAM);
