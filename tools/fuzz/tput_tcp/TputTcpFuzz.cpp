@@ -6,10 +6,12 @@
 // Input: a control byte, then the bytes the connection sends. Control bit 0:
 // end with a reset instead of a close; bit 1: half-close and wait for the
 // server's close; bit 2 (with bit 3: a cleanup): stop the server while the
-// run back may still be going, then start it again. High half 0xF: the
-// reporter rests 10 ms between its passes as in the station, so that a busy
-// connection fills its report ring and waits; else it rests 0.1 ms and no
-// input waits for it.
+// run back may still be going, then start it again. High half 0xF with a run
+// back of at least as many bytes as a report ring holds records: at the
+// input's first final report the reporter is kept busy until the sink has
+// taken that many bytes (20 ms at most), so that a run of one-byte sends fills
+// its ring and waits. The reporter rests 0.1 ms between its passes, so no
+// other input waits for it.
 //
 // A test back connects to the peer's address and the port in the header: the
 // driver points every port the server would accept at a sink of its own and
@@ -25,8 +27,9 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <cstring>
 #include <atomic>
+#include <chrono>
+#include <cstring>
 #include <netinet/in.h>
 #include <poll.h>
 #include <string>
@@ -43,8 +46,8 @@ constexpr int32_t kLargestBackBytes = 64 * 1024;
 // further one only costs a thread start, which the address checker makes slow.
 constexpr int32_t kMostBackThreads = 2;
 constexpr int kHundredthUs = 100;
-constexpr int kStationRestUs = 5000;
-constexpr int kQuickRestUs = 100;
+constexpr int kReporterRestUs = 100;
+constexpr auto kLongestStall = std::chrono::milliseconds(20);
 
 // Accepts the runs back and reads them to their end.
 class BackSink {
@@ -64,6 +67,7 @@ public:
         return true;
     }
     uint16_t Port() const { return m_port; }
+    uint64_t Received() const { return m_received.load(); }
 
 private:
     void Loop()
@@ -74,7 +78,12 @@ private:
             if (poll(fds.data(), fds.size(), -1) < 0)
                 continue;
             for (size_t i = fds.size(); i-- > 1;) {
-                if (fds[i].revents && recv(fds[i].fd, buffer.data(), buffer.size(), 0) <= 0) {
+                if (!fds[i].revents)
+                    continue;
+                const ssize_t n = recv(fds[i].fd, buffer.data(), buffer.size(), 0);
+                if (n > 0) {
+                    m_received += uint64_t(n);
+                } else {
                     close(fds[i].fd);
                     fds.erase(fds.begin() + long(i));
                 }
@@ -89,9 +98,34 @@ private:
 
     int m_listen = -1;
     uint16_t m_port = 0;
+    std::atomic<uint64_t> m_received{0};   // bytes of every run back
 };
 
 BackSink g_sink;
+std::atomic<bool> g_stallArmed{false};
+std::atomic<uint64_t> g_receivedBefore{0};   // the sink's count when the input began
+
+// At the armed input's first final report the reporter waits here, while a
+// run back that goes on producing fills its report ring.
+void StallReporter()
+{
+    if (!g_stallArmed.exchange(false))
+        return;
+    const auto until = std::chrono::steady_clock::now() + kLongestStall;
+    while (g_sink.Received() - g_receivedBefore.load() < uint64_t(kTputRingSize) &&
+           std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+}
+
+// Whether the header asks for a run back long enough to fill a report ring.
+bool FillsRing(const std::string& bytes)
+{
+    if (bytes.size() < kTputHeaderSize)
+        return false;
+    TputClientHeader header;
+    tputlib_header_from_wire(reinterpret_cast<const uint8_t*>(bytes.data()), &header);
+    return (header.flags & kTputHeaderVersion1) && tputlib_header_sane(header) && header.amount >= kTputRingSize;
+}
 
 // Keeps a header's run back on the sink, short and of few streams; values the
 // server refuses stay as they are.
@@ -148,6 +182,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     FuzzEnv::Init(argc, argv, FuzzEnv::AppKind::Core);
     tputlib_client_set_hundredth_us(kHundredthUs);
+    tputlib_reporter_set_rest_us(kReporterRestUs);
+    TputFuzzServer::SetFinalHook(&StallReporter);
     if (!g_sink.Start() || !TputFuzzServer::Start(false))
         FuzzEnv::Fail("the throughput server does not listen");
     return 0;
@@ -159,7 +195,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint8_t control = in.Byte();
     std::string bytes = in.Rest();
     Tame(bytes);
-    tputlib_reporter_set_rest_us((control & 0xF0) == 0xF0 ? kStationRestUs : kQuickRestUs);
+    g_receivedBefore = g_sink.Received();
+    g_stallArmed = (control & 0xF0) == 0xF0 && FillsRing(bytes);
 
     const uint64_t finals = TputFuzzServer::Finals();
     const int fd = TputFuzzServer::Connect(SOCK_STREAM);
