@@ -463,22 +463,13 @@ struct ReplyScan {
 }  // namespace
 
 HttpClient::HttpClient()
-    : m_reply(new (std::nothrow) char[BUFFER_SIZE])
-    , m_body(new (std::nothrow) char[BUFFER_SIZE])
 {
-    if (m_reply)
-        memset(m_reply, 0, BUFFER_SIZE);
-    if (m_body)
-        memset(m_body, 0, BUFFER_SIZE);
+    // Fresh blocks: nothing written yet.
+    m_reply.SetUsed(0);
+    m_body.SetUsed(0);
 }
 
-HttpClient::~HttpClient()
-{
-    delete[] m_reply;
-    m_reply = nullptr;
-    delete[] m_body;
-    m_body = nullptr;
-}
+HttpClient::~HttpClient() = default;
 
 void HttpClient::SetExitFlag(bool exit) { m_exit.store(exit); }
 
@@ -486,7 +477,7 @@ bool HttpClient::ExitFlag() const { return m_exit.load(); }
 
 bool HttpClient::InitSocket() { return true; }
 
-bool HttpClient::BuffersPresent() const { return m_reply && m_body; }
+bool HttpClient::BuffersPresent() const { return m_reply.data() && m_body.data(); }
 
 std::string HttpClient::BackendCookie()
 {
@@ -529,6 +520,12 @@ bool HttpClient::SplitHostPort(const char* hostText, uint16_t defaultPort, std::
 int HttpClient::SocketPost(const char* host, uint16_t port, const char* request, size_t requestLen,
                            char* reply, int* replySize, int* httpStatus, int deadlineMs, bool* sentWhole)
 {
+    return Exchange(host, port, request, requestLen, reply, replySize, httpStatus, deadlineMs, false, sentWhole);
+}
+
+int HttpClient::Exchange(const char* host, uint16_t port, const char* request, size_t requestLen, char* reply,
+                         int* replySize, int* httpStatus, int deadlineMs, bool replyZeroed, bool* sentWhole)
+{
     if (sentWhole)
         *sentWhole = false;
     if (m_exit.load()) {
@@ -552,7 +549,8 @@ int HttpClient::SocketPost(const char* host, uint16_t port, const char* request,
         *sentWhole = true;
 
     const size_t capacity = size_t(*replySize);
-    memset(reply, 0, capacity);
+    if (!replyZeroed)
+        memset(reply, 0, capacity);
     const uint64_t start = Clock::TickMs();
     int code = -1;
     size_t received = 0;
@@ -611,7 +609,7 @@ int HttpClient::SocketPost(const char* host, uint16_t port, const char* request,
                             if (httpStatus)
                                 *httpStatus = value;
                             if (value != 200) {
-                                memset(reply, 0, capacity);
+                                memset(reply, 0, received);   // the rest is zero already
                                 snprintf(reply, capacity, "Http status error, Status Code:%s", status);
                                 code = 100;
                                 break;
@@ -743,40 +741,44 @@ int HttpClient::Request(const char* host, uint16_t port, const std::string& requ
     if (!recvBuf || recvCap < 1 || !BuffersPresent())
         return 11;
     int status = 0;
-    int size = BUFFER_SIZE;
+    int size = 0;
     bool sentWhole = false;
-    memset(m_reply, 0, BUFFER_SIZE);
-    int code = SocketPost(host, port, request.data(), request.size(), m_reply, &size, &status,
-                          REQUEST_DEADLINE_MS, &sentWhole);
-    if (code != 0 && code != 100 && sentWhole && repeat == Repeat::OnlyUnsent) {
-        LogPrint(LOG_INFO, "#HttpClient::Request() code %d after the whole request went out, not sent again", code);
-    } else if (code != 0 && code != 100) {
+    // An exchange writes the bytes it received, or the status text over them.
+    auto exchange = [&] {
+        m_reply.Clear();
         size = BUFFER_SIZE;
-        memset(m_reply, 0, BUFFER_SIZE);
-        code = SocketPost(host, port, request.data(), request.size(), m_reply, &size, &status,
-                          REQUEST_DEADLINE_MS);
-    }
+        const int code = Exchange(host, port, request.data(), request.size(), m_reply.data(), &size, &status,
+                                  REQUEST_DEADLINE_MS, true, &sentWhole);
+        m_reply.SetUsed(std::max(size_t(size), strnlen(m_reply.data(), BUFFER_SIZE) + 1));
+        return code;
+    };
+    int code = exchange();
+    if (code != 0 && code != 100 && sentWhole && repeat == Repeat::OnlyUnsent)
+        LogPrint(LOG_INFO, "#HttpClient::Request() code %d after the whole request went out, not sent again", code);
+    else if (code != 0 && code != 100)
+        code = exchange();
     if (httpStatus)
         *httpStatus = status;
     if (code == 100) {
         // The reply buffer holds "Http status error, Status Code:" and the status text.
-        const size_t n = strnlen(m_reply, size_t(recvCap) - 1);
-        memcpy(recvBuf, m_reply, n);
+        const size_t n = strnlen(m_reply.data(), size_t(recvCap) - 1);
+        memcpy(recvBuf, m_reply.data(), n);
         recvBuf[n] = '\0';
         return 100;
     }
     if (code != 0)
         return code;
 
-    memset(m_body, 0, BUFFER_SIZE);
-    GetHttpBody(m_reply, m_body, BUFFER_SIZE);
-    const size_t bodyLen = strnlen(m_body, BUFFER_SIZE);
+    m_body.Clear();
+    GetHttpBody(m_reply.data(), m_body.data(), BUFFER_SIZE);
+    const size_t bodyLen = strnlen(m_body.data(), BUFFER_SIZE);
+    m_body.SetUsed(bodyLen + 1);
     const size_t n = std::min(bodyLen, size_t(recvCap) - 1);
-    memcpy(recvBuf, m_body, n);
+    memcpy(recvBuf, m_body.data(), n);
     recvBuf[n] = '\0';
     if (recvLen)
         *recvLen = size;
-    return JsonReply::ReadRet(m_body, bodyLen);
+    return JsonReply::ReadRet(m_body.data(), bodyLen);
 }
 
 int HttpClient::Get(const char* host, uint16_t port, const std::string& pathAndQuery,
@@ -990,10 +992,10 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
     if (!SendWhole(sock.fd(), request.data(), request.size()))
         return 6;
 
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[DOWNLOAD_BUFFER_SIZE]);
-    if (!buffer)
+    ReplyBuffer buffer(DOWNLOAD_BUFFER_SIZE, std::nothrow);
+    if (!buffer.data())
         return 102;
-    memset(buffer.get(), 0, DOWNLOAD_BUFFER_SIZE);
+    buffer.SetUsed(0);
 
     std::string name;
     if (!DownloadFileName(url, kind, fileKind ? fileKind : "", &name)) {
@@ -1013,7 +1015,7 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
     bool headerDone = false;
     bool statusSeen = false;
     bool closeDelimited = false;
-    char* buf = buffer.get();
+    char* buf = buffer.data();
     while (Clock::TickMs() - start <= limit && received < size_t(DOWNLOAD_BUFFER_SIZE) - 1) {
         const int ready = WaitFor(sock.fd(), POLLIN, 500);
         if (ready < 0) {
@@ -1092,6 +1094,7 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
             break;
         }
     }
+    buffer.SetUsed(received);
     if (!file.flush())
         code = code == 0 ? 103 : code;
     file.close();

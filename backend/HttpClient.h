@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ReplyBuffer.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -149,8 +151,13 @@ private:
             char* recvBuf, int recvCap, int* recvLen, int* httpStatus = nullptr,
             Repeat repeat = Repeat::AfterAnyFailure);
     bool BuffersPresent() const;
+    // SocketPost; replyZeroed: the caller hands a reply buffer that is all zero
+    // already, so it is not cleared again.
+    int Exchange(const char* host, uint16_t port, const char* request, size_t requestLen, char* reply,
+                 int* replySize, int* httpStatus, int deadlineMs, bool replyZeroed, bool* sentWhole = nullptr);
 
-    char* m_reply = nullptr;
-    char* m_body = nullptr;
+    // Each knows how far an exchange wrote into it, so a clear touches only that.
+    ReplyBuffer m_reply{BUFFER_SIZE, std::nothrow};
+    ReplyBuffer m_body{BUFFER_SIZE, std::nothrow};
     std::atomic<bool> m_exit{false};
 };

@@ -27,9 +27,9 @@ std::string RecordKey(const DevTestResult& r)
 UploadCacheDataThread::UploadCacheDataThread(TestDataManageDialog* owner, const QString& cacheFolder)
     : m_owner(owner)
     , m_cacheFolder(cacheFolder)
-    , m_recvBuf(new (std::nothrow) char[RECV_BUFFER_SIZE])
+    , m_recvBuf(RECV_BUFFER_SIZE, std::nothrow)
 {
-    if (!m_recvBuf)
+    if (!m_recvBuf.data())
         LogPrint(LOG_MAJOR, "#UploadCacheDataThread::UploadCacheDataThread() m_szRecvBuf malloc failed");
 }
 
@@ -311,7 +311,7 @@ void UploadCacheDataThread::StopRunning()
 
 void UploadCacheDataThread::run()
 {
-    if (!m_recvBuf) {
+    if (!m_recvBuf.data()) {
         std::lock_guard<std::mutex> list(m_listLock);
         m_leaving = true;
         return;
@@ -321,7 +321,7 @@ void UploadCacheDataThread::run()
         std::lock_guard<std::mutex> upload(m_uploadLock);
         if (!m_run)
             continue;   // the stop slot has saved the list; the loop head ends it
-        memset(m_recvBuf.get(), 0, RECV_BUFFER_SIZE);
+        m_recvBuf.Clear();
         Entry head{};
         std::string host;
         bool othersPending = false;
@@ -340,7 +340,7 @@ void UploadCacheDataThread::run()
             m_failures = 0;
         }
         int len = 0;
-        const int ret = m_client.HttpUploadDevTestResult(host.c_str(), 80, head.record, m_recvBuf.get(),
+        const int ret = m_client.HttpUploadDevTestResult(host.c_str(), 80, head.record, m_recvBuf.data(),
                                                          RECV_BUFFER_SIZE, &len);
         if (ret != 0 && !m_run)
             continue;   // the stop cut this post short: not the back-end's verdict
@@ -348,7 +348,7 @@ void UploadCacheDataThread::run()
         m_failures = step.failures;
         if (ret != 0)
             LogPrint(LOG_INFO, "UploadCacheDataThread::run() upload failed, ret=%d, szRecvBuf=%s", ret,
-                     m_recvBuf.get());
+                     m_recvBuf.data());
         if (step.removeHead || step.moveHeadToTail) {
             ApplyStep(head.id, step);
             if (step.moveHeadToTail)

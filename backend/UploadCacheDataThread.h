@@ -2,6 +2,7 @@
 
 #include "DevTestResult.h"
 #include "HttpClient.h"
+#include "ReplyBuffer.h"
 
 #include <QSet>
 #include <QString>
@@ -118,7 +119,7 @@ private:
     std::condition_variable m_wake;
     QSet<QString> m_ownFiles;      // under the file lock
     HttpClient m_client;
-    std::unique_ptr<char[]> m_recvBuf;
+    ReplyBuffer m_recvBuf;
     std::atomic<bool> m_run{false};
     bool m_leaving = false;        // under the list lock: run() has decided to end
     std::string m_host;            // under the list lock; copied from ServerHost on the GUI thread

@@ -16,6 +16,7 @@
 #include "ModalHook.h"
 #include "OrderChooseDialog.h"
 #include "OrderListReply.h"
+#include "ReplyBuffer.h"
 #include "RightBottomWidget.h"
 #include "SysConfigWidget.h"
 #include "TestConfig.h"
@@ -33,21 +34,11 @@
 #include <json/value.h>
 
 #include <cstring>
-#include <memory>
 #include <new>
 
 namespace {
 
 constexpr int kHeartbeatReplyBytes = 1024;
-
-// A zeroed reply buffer of the back-end client's size; null when memory is short.
-std::unique_ptr<char[]> ReplyBuffer()
-{
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[HttpClient::BUFFER_SIZE]);
-    if (buffer)
-        memset(buffer.get(), 0, HttpClient::BUFFER_SIZE);
-    return buffer;
-}
 
 }  // namespace
 
@@ -92,20 +83,20 @@ int Dravonix::ChooseTestOrderNumber()
 
 void Dravonix::ReadOrderList()
 {
-    std::unique_ptr<char[]> reply = ReplyBuffer();
-    if (!reply)
+    ReplyBuffer reply(HttpClient::BUFFER_SIZE, std::nothrow);
+    if (!reply.data())
         return;
     int length = 0;
     HttpClient client;
-    const int ret = client.HttpGetOrderInitializeInfo(ServerHost.toUtf8().constData(), 80, reply.get(),
+    const int ret = client.HttpGetOrderInitializeInfo(ServerHost.toUtf8().constData(), 80, reply.data(),
                                                       HttpClient::BUFFER_SIZE, &length);
     if (ret != 0) {
         LogPrint(LOG_INFO, "#Dravonix::ChooseTestOrderNumber() HttpGetOrderInitializeInfo return error, ret=%d, "
-                           "szRecvBuf=%s", ret, reply.get());
+                           "szRecvBuf=%s", ret, reply.data());
         return;
     }
-    if (!ReadOrderListReply(reply.get(), strnlen(reply.get(), HttpClient::BUFFER_SIZE), &m_vecOrderList))
-        LogPrint(LOG_INFO, "#Dravonix::ChooseTestOrderNumber() reader parase error,  szRecvBuf=%s", reply.get());
+    if (!ReadOrderListReply(reply.data(), strnlen(reply.data(), HttpClient::BUFFER_SIZE), &m_vecOrderList))
+        LogPrint(LOG_INFO, "#Dravonix::ChooseTestOrderNumber() reader parase error,  szRecvBuf=%s", reply.data());
 }
 
 void Dravonix::onLoginSignalEimt(QString userName, QString companyName, QString strCompanyId)
@@ -282,18 +273,18 @@ bool Dravonix::SendLogout()
 {
     if (m_pLeftTopWidget && m_pLeftTopWidget->UploadFailureCount.load() >= LOGOUT_FAILURE_LIMIT)
         return true;   // the back-end is out of reach: no request
-    std::unique_ptr<char[]> reply = ReplyBuffer();
-    if (!reply)
+    ReplyBuffer reply(HttpClient::BUFFER_SIZE, std::nothrow);
+    if (!reply.data())
         return true;
     int length = 0;
     HttpClient client;
-    const int ret = client.HttpLogout(ServerHost.toUtf8().constData(), 80, reply.get(), HttpClient::BUFFER_SIZE,
+    const int ret = client.HttpLogout(ServerHost.toUtf8().constData(), 80, reply.data(), HttpClient::BUFFER_SIZE,
                                       &length);
     if (ret == 0)
         return true;
     Json::Value root;
     std::string msg;
-    if (JsonReply::ParseObject(reply.get(), strnlen(reply.get(), HttpClient::BUFFER_SIZE), &root)
+    if (JsonReply::ParseObject(reply.data(), strnlen(reply.data(), HttpClient::BUFFER_SIZE), &root)
         && JsonReply::ReadString(root, "msg", &msg) && !msg.empty()) {
         QMessageBox box(QMessageBox::Information, tr("Error"), QString::fromStdString(msg), QMessageBox::Ok, this);
         box.setTextFormat(Qt::PlainText);   // the back-end's text, never markup

@@ -2,6 +2,7 @@
 
 #include "FuncLibTypes.h"
 
+#include <chrono>
 #include <cstring>
 
 PlayPort::PlayPort(int number) : m_number(number) {}
@@ -141,6 +142,7 @@ void PlayPort::DecodeLoop(uint64_t generation)
             m_wake.wait(lock, [&] { return m_generation != generation || !m_queue.empty() || !m_events.empty(); });
             if (m_generation != generation)
                 return;
+            m_handling = true;
             if (!m_events.empty()) {
                 event = m_events.front();
                 m_events.pop_front();
@@ -150,15 +152,35 @@ void PlayPort::DecodeLoop(uint64_t generation)
                 m_queue.pop_front();
             }
         }
-        if (isEvent) {
+        if (isEvent)
             ReportError(event.event, event.value, event.value2);
-            continue;
-        }
-        if (packet.video)
+        else if (packet.video)
             DecodeVideo(packet);
         else
             DecodeAudio(packet);
+        FinishHandling(generation);
     }
+}
+
+void PlayPort::FinishHandling(uint64_t generation)
+{
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (m_generation != generation)
+            return;   // stopped meanwhile; a new thread may be handling
+        m_handling = false;
+        if (!m_queue.empty() || !m_events.empty())
+            return;
+    }
+    m_drained.notify_all();
+}
+
+bool PlayPort::WaitDrained(int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    return m_drained.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] {
+        return !m_playing || (m_queue.empty() && m_events.empty() && !m_handling);
+    });
 }
 
 void PlayPort::DecodeVideo(const Packet& packet)
@@ -215,6 +237,7 @@ void PlayPort::StopThread()
         std::lock_guard<std::mutex> guard(m_lock);
         ++m_generation;
         m_playing = false;
+        m_handling = false;
         m_queue.clear();
         m_events.clear();
         if (m_thread.joinable() && m_thread.get_id() == std::this_thread::get_id())
@@ -223,6 +246,7 @@ void PlayPort::StopThread()
             thread = std::move(m_thread);
     }
     m_wake.notify_all();
+    m_drained.notify_all();
     if (thread.joinable())
         thread.join();
     JoinRetired();

@@ -39,6 +39,9 @@ public:
     // Has the decode thread raise a player event through the status callback,
     // ahead of the packets still queued; PC_ERR_STATE when the port is not playing.
     int RequestEvent(int event, int64_t value, int value2);
+    // Waits until the decode thread has handled everything queued; true at
+    // once when the port is not playing, false when timeoutMs ran out first.
+    bool WaitDrained(int timeoutMs);
 
 private:
     struct Packet {
@@ -58,12 +61,17 @@ private:
     void DecodeVideo(const Packet& packet);
     void DecodeAudio(const Packet& packet);
     void ReportError(int event, int64_t value, int value2);
+    // The decode thread of that generation is done with what it took; wakes
+    // WaitDrained when nothing is left.
+    void FinishHandling(uint64_t generation);
     void StopThread();
     void JoinRetired();
 
     const int m_number;
     mutable std::mutex m_lock;
     std::condition_variable m_wake;
+    std::condition_variable m_drained;    // the queue ran empty and nothing is being handled
+    bool m_handling = false;              // the decode thread handles a packet or event
     std::deque<Packet> m_queue;
     std::deque<Event> m_events;           // requested player events
     size_t m_capacity = 80;

@@ -4,10 +4,10 @@
 #include "HttpClient.h"
 #include "JsonReply.h"
 #include "Log.h"
+#include "ReplyBuffer.h"
 
 #include <cstring>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -49,7 +49,7 @@ JobReply SendJobRequest(AuxJobRun& run, const char* caller, const JobSend& send)
 {
     if (run.Context().restartHeartbeat)
         run.Context().restartHeartbeat();
-    std::vector<char> buffer(HttpClient::BUFFER_SIZE, '\0');
+    ReplyBuffer buffer(HttpClient::BUFFER_SIZE);
     const QByteArray host = run.Context().strServerHost.toUtf8();
     JobReply reply;
     int length = 0;

@@ -373,6 +373,8 @@ public:
     static int DecDataCallBackFunc(int port, const PC_FrameInfo* frame, void* user);
     // Job 1124 on the auxiliary thread; run tells its camera (Context().token) and the stop.
     int dealStartAduioOk(AuxResponseInfo* info, AuxJobRun& run);
+    // The pause after each talk-back frame: 25 ms; tests shorten it.
+    static void SetTalkFramePauseMs(int ms);
 
     // ----- manual items (LeftTopWidgetManual.cpp, LeftTopWidgetManualRun.cpp) -----
     int ManualBindDev();

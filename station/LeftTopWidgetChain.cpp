@@ -16,6 +16,7 @@
 #include "JTimer.h"
 #include "JsonReply.h"
 #include "Log.h"
+#include "ReplyBuffer.h"
 #include "RightBottomWidget.h"
 #include "VantrelEvent.h"
 #include "VideoForm.h"
@@ -26,7 +27,6 @@
 #include <QTimerEvent>
 
 #include <cstring>
-#include <vector>
 
 namespace {
 
@@ -565,7 +565,7 @@ void LeftTopWidget::AutoModifyMac()
         return;
     m_strCustomMac.clear();
     const QByteArray sn = m_chain.sn;
-    std::vector<char> reply(HttpClient::BUFFER_SIZE, '\0');
+    ReplyBuffer reply(HttpClient::BUFFER_SIZE);
     int replyLen = 0;
     HttpClient client;
     const int ret = client.HttpGetCustomMacAddress(ServerHost.toUtf8().constData(), kBackendPort,

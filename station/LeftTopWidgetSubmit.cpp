@@ -12,13 +12,13 @@
 #include "Log.h"
 #include "ModalHook.h"
 #include "OrderDetail.h"
+#include "ReplyBuffer.h"
 
 #include <QMessageBox>
 #include <QPushButton>
 
 #include <cstring>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -79,10 +79,9 @@ void LeftTopWidget::slot_UploadCurrentDevTestResult()
     };
 
     const QByteArray host = ServerHost.toUtf8();
-    std::vector<char> reply(HttpClient::BUFFER_SIZE, '\0');
     HttpClient client;
     for (;;) {
-        std::fill(reply.begin(), reply.end(), '\0');
+        ReplyBuffer reply(HttpClient::BUFFER_SIZE);   // zeroed for each try
         int length = 0;
         const int value = client.HttpUploadDevTestResult(host.constData(), kBackendPort, record, reply.data(),
                                                          int(reply.size()), &length);
@@ -157,7 +156,7 @@ void LeftTopWidget::slot_RefreshOrderInfo()
 {
     const QByteArray host = ServerHost.toUtf8();
     const QByteArray order = m_strOrderNumber.toUtf8();
-    std::vector<char> reply(HttpClient::BUFFER_SIZE, '\0');
+    ReplyBuffer reply(HttpClient::BUFFER_SIZE);
     int length = 0;
     HttpClient client;
     const int ret = client.HttpGetCurrentOrderInfo(host.constData(), kBackendPort, order.constData(), reply.data(),

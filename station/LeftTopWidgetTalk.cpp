@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr int kFramePauseMs = 25;
+std::atomic<int> g_framePauseMs{25};
 constexpr char kTalkMp3[] = "/TrumpetTest.mp3";
 constexpr char kTalkPcm[] = "/TrumpetTest.pcm";
 
@@ -134,10 +134,15 @@ int LeftTopWidget::dealStartAduioOk(AuxResponseInfo* info, AuxJobRun& run)
                      sent);
             break;
         }
-        if (m_workers.SleepUnlessStopped(StationWorkers::Aux, kFramePauseMs))
+        if (m_workers.SleepUnlessStopped(StationWorkers::Aux, g_framePauseMs.load()))
             break;
     }
     file.close();
     LogPrint(LOG_INFO, "##################Leave dealStartAduioOk() ###################");
     return 0;
+}
+
+void LeftTopWidget::SetTalkFramePauseMs(int ms)
+{
+    g_framePauseMs = ms < 0 ? 0 : ms;
 }

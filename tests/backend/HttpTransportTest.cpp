@@ -2,10 +2,12 @@
 #include "BackendSimulator.h"
 #include "HttpClient.h"
 #include "RawHttpServer.h"
+#include "ReplyBuffer.h"
 #include "StalledListener.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <chrono>
 #include <condition_variable>
@@ -16,6 +18,10 @@
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
 
 namespace {
 
@@ -358,6 +364,38 @@ TEST(HttpTransportRawTest, CompletesAtContentLengthWithoutWaitingForClose)
     }
 }
 
+// The client clears only what an exchange wrote into its buffers: a shorter
+// reply after a longer one, and a status error after it, carry nothing of it.
+TEST(HttpTransportRawTest, ALaterReplyOnTheSameClientCarriesNothingOfAnEarlierOne)
+{
+    const std::string longBody = "{\"ret\":0,\"msg\":\"" + std::string(3000, 'a') + "\"}";
+    struct Case {
+        const char* name;
+        std::string reply;
+        int ret;
+        std::string text;   // what the caller's buffer holds afterwards
+    } cases[] = {
+        {"a long body", "HTTP/1.0 200 OK\r\n\r\n" + longBody, 0, longBody},
+        {"a short body", "HTTP/1.0 200 OK\r\n\r\n{\"ret\":7}", 7, "{\"ret\":7}"},
+        {"the long body again", "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(longBody.size()) + "\r\n\r\n"
+                                    + longBody,
+         0, longBody},
+        {"a status error", "HTTP/1.0 404 Not Found\r\n\r\n", 100, "Http status error, Status Code:404 Not Found\r\n"},
+        {"an empty body", "HTTP/1.0 200 OK\r\n\r\n", -1, ""},
+    };
+    HttpClient client;
+    std::vector<char> buf(8192);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RawHttpServer server({{c.reply}}, RawHttpServer::End::Close);
+        const std::string host = "127.0.0.1:" + std::to_string(server.Port());
+        std::fill(buf.begin(), buf.end(), 'x');
+        int len = 0;
+        EXPECT_EQ(client.HttpHeartbeat(host.c_str(), 80, buf.data(), int(buf.size()), &len), c.ret);
+        EXPECT_EQ(std::string(buf.data()), c.text);
+    }
+}
+
 TEST(HttpTransportRawTest, FullReplyBufferStopsWithTerminatedText)
 {
     RawHttpServer server({{"HTTP/1.0 200 OK\r\n\r\n" + std::string(5000, 'z')}}, RawHttpServer::End::Hold);
@@ -405,5 +443,45 @@ TEST(HttpClientTextTest, Encodings)
     for (const Case& c : cases) {
         EXPECT_EQ(HttpClient::UrlEncode(c.in), c.url) << c.in;
         EXPECT_EQ(HttpClient::EscapeRawValue(c.in), c.raw) << c.in;
+    }
+}
+
+// A reply block goes back to the cache when its owner ends and comes out
+// again all zero; while cached, the address checker sees it as poisoned.
+TEST(ReplyBufferTest, ABlockComesBackZeroedAndIsPoisonedWhileCached)
+{
+    constexpr size_t kSize = 3 * 4096 + 17;   // no other owner asks for this size
+    struct Case {
+        const char* name;
+        size_t written;
+        size_t declared;   // SetUsed after writing; 0: the owner says nothing
+        bool clearFirst;   // Clear, then the write
+    } cases[] = {
+        {"written whole, nothing said", kSize, 0, false},
+        {"written in part and said so", 100, 100, false},
+        {"written after a clear", kSize, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        char* block = nullptr;
+        {
+            ReplyBuffer owner(kSize);
+            block = owner.data();
+            if (c.clearFirst) {
+                owner.SetUsed(0);
+                owner.Clear();
+            }
+            std::fill(block, block + c.written, 'z');
+            if (c.declared)
+                owner.SetUsed(c.declared);
+        }
+#if defined(__SANITIZE_ADDRESS__)
+        EXPECT_TRUE(__asan_address_is_poisoned(block));
+        EXPECT_TRUE(__asan_address_is_poisoned(block + kSize - 1));
+#endif
+        ReplyBuffer next(kSize, std::nothrow);
+        ASSERT_EQ(next.data(), block) << "the cached block is handed out again";
+        ASSERT_EQ(next.size(), kSize);
+        EXPECT_EQ(std::count(next.data(), next.data() + kSize, '\0'), std::ptrdiff_t(kSize));
     }
 }

@@ -165,8 +165,7 @@ TEST_F(PortFixture, BadInputIsRefusedOrReportedAndNeverShown)
     EXPECT_EQ(PC_InputAudioData(port, oddAudio, 3, 0), 0);
     const char audio[640] = {};
     EXPECT_EQ(PC_InputAudioData(port, audio, sizeof audio, 0), 0);
-    ASSERT_TRUE(WaitFrames(1));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(SimPlayer::WaitDrained(port, 10000));
     std::lock_guard<std::mutex> guard(lock);
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].type, PC_FRAME_AUDIO);
@@ -195,6 +194,21 @@ TEST_F(PortFixture, PlayerEventsAreRaisedOnRequest)
     EXPECT_EQ(eventValue2[1], 8);
     for (const std::thread::id& id : eventThreads)
         EXPECT_NE(id, std::this_thread::get_id());
+}
+
+// A test can wait for a port's decode thread to be through with its queue.
+TEST_F(PortFixture, WaitDrainedReturnsOnceEveryQueuedPacketIsHandled)
+{
+    EXPECT_FALSE(SimPlayer::WaitDrained(0, 10));
+    EXPECT_TRUE(SimPlayer::WaitDrained(port, 0)) << "a port that does not play holds nothing";
+    ASSERT_EQ(PC_Play(port, 0), 0);
+    const QByteArray picture = SynthVideoCodec::EncodeTestPicture(64, 32, 0);
+    const int queued = 30;   // within the port's queue
+    for (int i = 0; i < queued; ++i)
+        ASSERT_EQ(PC_InputVideoData(port, picture.constData(), picture.size(), 1, 0), 0);
+    ASSERT_TRUE(SimPlayer::WaitDrained(port, 10000));
+    std::lock_guard<std::mutex> guard(lock);
+    EXPECT_EQ(frames.size(), size_t(queued));
 }
 
 // Channel 1 (a second lens) draws the same moving picture without colour.

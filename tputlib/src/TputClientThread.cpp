@@ -11,6 +11,7 @@
 #include "TputThread.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
@@ -23,11 +24,13 @@
 
 namespace {
 
+std::atomic<int> g_hundredthUs{10000};
+
 // A run's length in time mode; far beyond any test, but no overflow.
-std::chrono::milliseconds RunLength(uint64_t hundredths)
+std::chrono::microseconds RunLength(uint64_t hundredths)
 {
     constexpr uint64_t kLongest = 100ull * 24 * 3600 * 100; // a hundred days
-    return std::chrono::milliseconds(static_cast<int64_t>(std::min(hundredths, kLongest)) * 10);
+    return std::chrono::microseconds(static_cast<int64_t>(std::min(hundredths, kLongest)) * g_hundredthUs.load());
 }
 
 constexpr int kSliceMs = 100;
@@ -256,6 +259,11 @@ void RunUdp(TputSettings* s)
 }
 
 } // namespace
+
+void tputlib_client_set_hundredth_us(int us)
+{
+    g_hundredthUs = us < 1 ? 1 : us;
+}
 
 void tputlib_client_init(TputSettings* s)
 {

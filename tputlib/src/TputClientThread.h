@@ -12,3 +12,7 @@ void tputlib_client_spawn(TputSettings* client);
 
 // How long a client waits for its connection.
 constexpr int kTputConnectWaitMs = 5000;
+
+// How long one hundredth of a second of a time-limited run lasts: 10,000 us;
+// tests shorten it so that their runs end sooner.
+void tputlib_client_set_hundredth_us(int us);

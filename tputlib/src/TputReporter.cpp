@@ -36,6 +36,7 @@ std::atomic<bool> g_reporterStop{false};
 // consumes a ring then, so producers stop waiting for it.
 std::atomic<bool> g_reporterRunning{false};
 std::atomic<bool> g_headerPrinted{false};
+std::atomic<int> g_restUs{10000};   // between two passes over the list
 
 std::mutex g_groupIdLock;
 int g_groupId = 0;
@@ -652,6 +653,13 @@ bool ReporterGone()
     return !g_reporterRunning.load();
 }
 
+// A producer waiting for the reporter looks again every millisecond, or at
+// each of its passes when it rests less.
+void PauseForReporter()
+{
+    std::this_thread::sleep_for(std::chrono::microseconds(std::min(1000, g_restUs.load())));
+}
+
 } // namespace
 
 TputReportHeader* tputlib_init_report(TputSettings* s)
@@ -755,7 +763,7 @@ void tputlib_end_report(TputReportHeader* h)
     // it once every thread has ended.
     while (h->reporterIndex.load(std::memory_order_acquire) != -1 && !ReporterGone()) {
         SignalReporter();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        PauseForReporter();
     }
     h->producerIndex.store(-1, std::memory_order_release);
     SignalReporter();
@@ -764,7 +772,7 @@ void tputlib_end_report(TputReportHeader* h)
 TputTransferInfo* tputlib_get_report(TputReportHeader* h)
 {
     while (h->reporterIndex.load(std::memory_order_acquire) != -1 && !ReporterGone())
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        PauseForReporter();
     return &h->data.info;
 }
 
@@ -818,8 +826,13 @@ void tputlib_reporter_thread(TputSettings* /*settings*/)
         }
         ProcessList();
         SignalDone();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::microseconds(g_restUs.load()));
     }
+}
+
+void tputlib_reporter_set_rest_us(int us)
+{
+    g_restUs = us < 1 ? 1 : us;
 }
 
 void tputlib_reporter_reset()

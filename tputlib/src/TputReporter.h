@@ -124,6 +124,9 @@ void tputlib_report_server_stats(TputSettings* settings, const TputTransferInfo&
 void tputlib_reporter_thread(TputSettings* settings);
 // Readies the reporter's state before its thread is started.
 void tputlib_reporter_reset();
+// The reporter's rest between two passes over the list: 10,000 us; tests
+// shorten it so that a connection's final report comes without waiting.
+void tputlib_reporter_set_rest_us(int us);
 // The reporter thread could not be started: producers must not wait for it.
 void tputlib_reporter_not_started();
 void tputlib_reporter_request_stop();

@@ -7,7 +7,9 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -20,11 +22,19 @@ uint16_t g_port = 0;
 bool g_udp = false;
 
 std::atomic<uint64_t> g_finals{0};
+std::mutex g_finalsLock;
+std::condition_variable g_finalsCame;
+std::atomic<void (*)()> g_finalHook{nullptr};
 
 int CountFinals(TputResult* result, double)
 {
-    if (result->finalReport)
+    if (result->finalReport) {
+        if (void (*hook)() = g_finalHook.load())
+            hook();
+        std::lock_guard<std::mutex> guard(g_finalsLock);
         g_finals.fetch_add(1);
+        g_finalsCame.notify_all();
+    }
     return 0;
 }
 
@@ -48,7 +58,7 @@ bool WaitUntil(Pred pred, std::chrono::milliseconds limit)
     while (!pred()) {
         if (std::chrono::steady_clock::now() >= until)
             return pred();
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
     }
     return true;
 }
@@ -125,9 +135,15 @@ uint64_t TputFuzzServer::Finals()
     return g_finals.load();
 }
 
+void TputFuzzServer::SetFinalHook(void (*hook)())
+{
+    g_finalHook = hook;
+}
+
 bool TputFuzzServer::WaitFinals(uint64_t count, int seconds)
 {
-    return WaitUntil([count] { return g_finals.load() >= count; }, std::chrono::seconds(seconds));
+    std::unique_lock<std::mutex> lock(g_finalsLock);
+    return g_finalsCame.wait_for(lock, std::chrono::seconds(seconds), [count] { return g_finals.load() >= count; });
 }
 
 bool TputFuzzServer::WaitIdle(int seconds)

@@ -18,6 +18,10 @@ int Connect(int type);
 bool Restart(bool cleanup);
 // Final reports so far (of the server's connections and of runs back).
 uint64_t Finals();
+// Runs on the library's reporter thread at each final report, before it is
+// counted: a driver can keep the reporter busy there, as a slow receiver of
+// results would. Null: none.
+void SetFinalHook(void (*hook)());
 // Waits until Finals() reaches count; false after `seconds`.
 bool WaitFinals(uint64_t count, int seconds);
 // Waits until every connection thread and run back has ended; false after

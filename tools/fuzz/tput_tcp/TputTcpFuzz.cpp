@@ -6,21 +6,30 @@
 // Input: a control byte, then the bytes the connection sends. Control bit 0:
 // end with a reset instead of a close; bit 1: half-close and wait for the
 // server's close; bit 2 (with bit 3: a cleanup): stop the server while the
-// run back may still be going, then start it again.
+// run back may still be going, then start it again. High half 0xF with a run
+// back of at least as many bytes as a report ring holds records: at the
+// input's first final report the reporter is kept busy until the sink has
+// taken that many bytes (20 ms at most), so that a run of one-byte sends fills
+// its ring and waits. The reporter rests 0.1 ms between its passes, so no
+// other input waits for it.
 //
 // A test back connects to the peer's address and the port in the header: the
 // driver points every port the server would accept at a sink of its own and
-// keeps runs short, so no other program on this machine gets its traffic.
+// keeps runs short, so no other program on this machine gets its traffic. A
+// hundredth of a second of a time-limited run lasts 0.1 ms here.
 #include "FuzzEnv.h"
 #include "FuzzInput.h"
 #include "TputFuzzServer.h"
 
 #include "TputClientHeader.h"
+#include "TputClientThread.h"
+#include "TputReporter.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <cstring>
 #include <atomic>
+#include <chrono>
+#include <cstring>
 #include <netinet/in.h>
 #include <poll.h>
 #include <string>
@@ -31,8 +40,14 @@
 
 namespace {
 
-constexpr int32_t kLongestBackHundredths = 20;   // time-limited runs back: 0.2 s
-constexpr int32_t kLargestBackBytes = 256 * 1024;
+constexpr int32_t kLongestBackHundredths = 20;   // time-limited runs back: 2 ms
+constexpr int32_t kLargestBackBytes = 64 * 1024;
+// Three streams back make a group whose sums take several summaries; each
+// further one only costs a thread start, which the address checker makes slow.
+constexpr int32_t kMostBackThreads = 2;
+constexpr int kHundredthUs = 100;
+constexpr int kReporterRestUs = 100;
+constexpr auto kLongestStall = std::chrono::milliseconds(20);
 
 // Accepts the runs back and reads them to their end.
 class BackSink {
@@ -52,6 +67,7 @@ public:
         return true;
     }
     uint16_t Port() const { return m_port; }
+    uint64_t Received() const { return m_received.load(); }
 
 private:
     void Loop()
@@ -62,7 +78,12 @@ private:
             if (poll(fds.data(), fds.size(), -1) < 0)
                 continue;
             for (size_t i = fds.size(); i-- > 1;) {
-                if (fds[i].revents && recv(fds[i].fd, buffer.data(), buffer.size(), 0) <= 0) {
+                if (!fds[i].revents)
+                    continue;
+                const ssize_t n = recv(fds[i].fd, buffer.data(), buffer.size(), 0);
+                if (n > 0) {
+                    m_received += uint64_t(n);
+                } else {
                     close(fds[i].fd);
                     fds.erase(fds.begin() + long(i));
                 }
@@ -77,11 +98,37 @@ private:
 
     int m_listen = -1;
     uint16_t m_port = 0;
+    std::atomic<uint64_t> m_received{0};   // bytes of every run back
 };
 
 BackSink g_sink;
+std::atomic<bool> g_stallArmed{false};
+std::atomic<uint64_t> g_receivedBefore{0};   // the sink's count when the input began
 
-// Keeps a header's run back on the sink and short; values the server refuses stay as they are.
+// At the armed input's first final report the reporter waits here, while a
+// run back that goes on producing fills its report ring.
+void StallReporter()
+{
+    if (!g_stallArmed.exchange(false))
+        return;
+    const auto until = std::chrono::steady_clock::now() + kLongestStall;
+    while (g_sink.Received() - g_receivedBefore.load() < uint64_t(kTputRingSize) &&
+           std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+}
+
+// Whether the header asks for a run back long enough to fill a report ring.
+bool FillsRing(const std::string& bytes)
+{
+    if (bytes.size() < kTputHeaderSize)
+        return false;
+    TputClientHeader header;
+    tputlib_header_from_wire(reinterpret_cast<const uint8_t*>(bytes.data()), &header);
+    return (header.flags & kTputHeaderVersion1) && tputlib_header_sane(header) && header.amount >= kTputRingSize;
+}
+
+// Keeps a header's run back on the sink, short and of few streams; values the
+// server refuses stay as they are.
 void Tame(std::string& bytes)
 {
     if (bytes.size() < kTputHeaderSize)
@@ -91,6 +138,8 @@ void Tame(std::string& bytes)
     tputlib_header_from_wire(h, &header);
     if (header.port > 0 && header.port <= 65535)
         header.port = g_sink.Port();
+    if (header.threads > kMostBackThreads && header.threads <= kTputMaxBackThreads)
+        header.threads = kMostBackThreads;
     if (header.amount < 0 && header.amount < -kLongestBackHundredths)
         header.amount = -kLongestBackHundredths;
     else if (header.amount > kLargestBackBytes)
@@ -132,6 +181,9 @@ void WaitForClose(int fd)
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     FuzzEnv::Init(argc, argv, FuzzEnv::AppKind::Core);
+    tputlib_client_set_hundredth_us(kHundredthUs);
+    tputlib_reporter_set_rest_us(kReporterRestUs);
+    TputFuzzServer::SetFinalHook(&StallReporter);
     if (!g_sink.Start() || !TputFuzzServer::Start(false))
         FuzzEnv::Fail("the throughput server does not listen");
     return 0;
@@ -143,6 +195,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint8_t control = in.Byte();
     std::string bytes = in.Rest();
     Tame(bytes);
+    g_receivedBefore = g_sink.Received();
+    g_stallArmed = (control & 0xF0) == 0xF0 && FillsRing(bytes);
 
     const uint64_t finals = TputFuzzServer::Finals();
     const int fd = TputFuzzServer::Connect(SOCK_STREAM);
