@@ -13,13 +13,17 @@
 
 #include "AppGlobals.h"
 #include "AuxJobs.h"
+#include "FuncLib.h"
 #include "AuxResponseInfo.h"
 #include "LeftTopWidget.h"
 #include "SdkCallLog.h"
 #include "TalkAudioParams.h"
+#include "sim/SimLan.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 
 #include <string>
 
@@ -55,6 +59,30 @@ void CheckFrames(int64_t pcmBytes, int block)
     }
 }
 
+// A simulated camera logged in once: the job stops at the first frame its
+// channel refuses, so the frames go to a camera that has accepted talk-back.
+int64_t g_login = 0;
+
+void LogInCamera()
+{
+    SimCameraConfig camera;
+    camera.serial = QStringLiteral("VT21A00000000001");
+    camera.address = QStringLiteral("127.0.0.21");
+    camera.loginDelayMs = 0;
+    camera.replyDelayMs = 0;
+    if (!SimLan::Instance().AddCamera(camera))
+        FuzzEnv::Fail("can't add the simulated camera");
+    g_login = FC_Loc_Login("127.0.0.21", camera.port, "admin", "580347", 0);
+    QElapsedTimer waited;
+    waited.start();
+    // The login finishes on the simulation's own thread.
+    while (FC_Loc_StartSpeak(g_login, 0) != 0) {
+        if (waited.elapsed() > 10000)
+            FuzzEnv::Fail("the simulated camera did not log in");
+        QThread::msleep(5);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
@@ -62,6 +90,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     FuzzEnv::Init(argc, argv, FuzzEnv::AppKind::Widgets);
     LeftTopWidget::SetTalkFramePauseMs(0);
     ControllerHarness::Controller();
+    LogInCamera();
     return 0;
 }
 
@@ -84,10 +113,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     LeftTopWidget& w = ControllerHarness::Controller();
     ControllerHarness::ResetCurrentDevice();
+    DevInfo current = w.CurrentDevice();
+    current.lUserID = g_login;
+    w.SetCurrentDevice(current);
+    if (FC_Loc_StartSpeak(g_login, 0) != 0)
+        FuzzEnv::Fail("the simulated camera refused talk-back");
     SdkCallLog::Instance().Clear();
     QByteArray text = StatusText(audioType, sampleRate, bits, channels);
     AuxResponseInfo info{};
-    info.lLoginID = ControllerHarness::CurrentLogin;
+    info.lLoginID = g_login;
     info.pResponse = text.data();
     const AuxJobContext context = w.MakeAuxJobContext(AUX_SOURCE_AUTO);
     AuxJobCancel cancel;
