@@ -16,6 +16,7 @@
 #include "MainviewVideoWidget.h"
 #include "OrderChooseDialog.h"
 #include "RightBottomWidget.h"
+#include "ScreenArea.h"
 #include "SysConfigWidget.h"
 #include "TestConfig.h"
 #include "TestDataManageDialog.h"
@@ -29,7 +30,6 @@
 #include <QIcon>
 #include <QMenu>
 #include <QPixmap>
-#include <QScreen>
 #include <QTimer>
 #include <QTranslator>
 
@@ -65,12 +65,10 @@ Dravonix::Dravonix(QWidget* parent)
     InitUI();
     FC_Loc_SetWorkMode(kWorkMode);
 
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect available = screen->availableGeometry();
-        m_iScreenWidth = available.width();
-        m_iScreenHeight = available.height();
-        move(available.topLeft());
-    }
+    const QRect available = ScreenArea::Available();
+    m_iScreenWidth = available.width();
+    m_iScreenHeight = available.height();
+    move(available.topLeft());
     const ScreenFactors factors = ScreenFactors::FromDpi(physicalDpiX(), physicalDpiY());
     ScreenMmScaleX = factors.mmScaleX;
     ScreenPxScaleX = factors.pxScaleX;

@@ -6,15 +6,14 @@
 #include "Log.h"
 #include "ManualTestController.h"
 #include "PresetCallEvent.h"
+#include "ScreenArea.h"
 #include "VantrelEvent.h"
 #include "ui_RightBottomWidget.h"
 
 #include <QCoreApplication>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QMetaEnum>
-#include <QScreen>
 #include <QStandardItemModel>
 #include <QTimer>
 
@@ -61,8 +60,7 @@ QGridLayout* NewGrid(QWidget* container, int margin, int spacing)
 
 int PrimaryDesktopWidth()
 {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->availableGeometry().width() : 0;
+    return ScreenArea::Available().width();
 }
 
 const char* ItemName(int item)
