@@ -5,6 +5,7 @@
 #include "LeftTopWidget.h"
 #include "Log.h"
 #include "ScreenArea.h"
+#include "TextFit.h"
 
 #include <QCheckBox>
 #include <QFont>
@@ -91,6 +92,8 @@ void VersionInfoTips::InitUI()
     equipEdit->setObjectName(QStringLiteral("editEquipVersion"));
     equipEdit->setGeometry(l.equipEdit);
     equipEdit->setEnabled(false);
+    TextFit::GrowBefore(configLabel, configEdit);
+    TextFit::GrowBefore(equipLabel, equipEdit);
 
     auto* yes = new QPushButton(tr("Yes"), this);
     yes->setObjectName(QStringLiteral("btnYes"));

@@ -6,12 +6,14 @@
 #include "DeviceEntry.h"
 #include "FuncLib.h"
 #include "Log.h"
+#include "TextFit.h"
 #include "VantrelEvent.h"
 #include "VideoForm.h"
 #include "WIFITestOwner.h"
 
 #include <QHeaderView>
 #include <QStandardItemModel>
+#include <QTableView>
 #include <QTimerEvent>
 
 #include <cstdio>
@@ -123,11 +125,23 @@ void WIFITestWidget::InitTableView()
 void WIFITestWidget::UpdateLayout()
 {
     ui->m_lb_WIFITest->setGeometry(0, 0, 120, 22);
+    TextFit::Grow(ui->m_lb_WIFITest, width());
     ui->m_WIFITableView->setGeometry(0, 24, width() - 2, height() - 26);
-    ui->m_WIFITableView->setColumnWidth(0, 80);
-    ui->m_WIFITableView->setColumnWidth(1, 100);
-    ui->m_WIFITableView->setColumnWidth(2, 100);
-    m_header->setStretchLastSection(true);
+    Columns(width()).Apply(m_header);
+}
+
+int WIFITestWidget::NeededHeight(int width) const
+{
+    // The caption row, the header and the one result row inside the table's frame.
+    const QTableView* table = ui->m_WIFITableView;
+    return 26 + 2 * table->frameWidth() + Columns(width).HeaderHeight()
+        + table->verticalHeader()->defaultSectionSize();
+}
+
+ColumnFit WIFITestWidget::Columns(int width) const
+{
+    const int viewport = width - 2 - 2 * ui->m_WIFITableView->frameWidth();
+    return ColumnFit(m_header, {80, 100, 100}, viewport);
 }
 
 void WIFITestWidget::SetConfig(const ConfigInfo& config)

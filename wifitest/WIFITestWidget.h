@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ColumnFit.h"
 #include "ConfigInfo.h"
 #include "TputLib.h"
 
@@ -45,7 +46,11 @@ public:
     explicit WIFITestWidget(QWidget* owner);
     ~WIFITestWidget() override;
 
+    // Places the caption and the table; the columns take the form's widths, or
+    // narrower ones with their headers broken onto two lines in a narrow panel.
     void UpdateLayout();
+    // The panel height at this width that shows the header and the result row whole.
+    int NeededHeight(int width) const;
     void SetConfig(const ConfigInfo& config);
     // Removes the table's row; a running test goes on.
     void ClearResult();
@@ -67,6 +72,7 @@ private slots:
 
 private:
     void InitTableView();
+    ColumnFit Columns(int width) const;
     void SendWifiTestCmd();
     void StartTest();
     void ShowLatestResult();
