@@ -1,5 +1,7 @@
 #include "ColumnFit.h"
 
+#include "TextFit.h"
+
 #include <QAbstractItemModel>
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -100,14 +102,9 @@ void ColumnFit::Apply(QHeaderView* header) const
 
 int ColumnFit::TextNeeds(const QHeaderView* header, int section, bool byWord) const
 {
-    const QFontMetrics fm(header->font());
     const QString text = HeaderText(header, section);
-    int width = fm.horizontalAdvance(text);
-    if (byWord) {
-        width = 0;
-        for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-            width = qMax(width, fm.horizontalAdvance(word));
-    }
+    const int width = byWord ? TextFit::LongestWord(header->font(), text)
+                             : QFontMetrics(header->font()).horizontalAdvance(text);
     return width + Margins(header);
 }
 

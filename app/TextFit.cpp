@@ -82,17 +82,18 @@ void TextFit::GrowBefore(QWidget* caption, QWidget* next, int gap)
         next->setGeometry(left, at.y(), qMax(0, at.right() + 1 - left), at.height());
 }
 
-int TextFit::LongestWord(const QLabel* label)
+int TextFit::LongestWord(const QFont& font, const QString& text)
 {
-    const QFontMetrics fm(label->font());
+    const QFontMetrics fm(font);
     int widest = 0;
-    for (const QString& word : label->text().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
+    for (const QString& word : text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
         widest = qMax(widest, fm.horizontalAdvance(word));
-    const QMargins margins = label->contentsMargins();
-    return widest + margins.left() + margins.right() + 2 * label->margin() + 1;
+    return widest;
 }
 
-int TextFit::LineHeight(const QWidget* control)
+int TextFit::LongestWord(const QLabel* label)
 {
-    return QFontMetrics(control->font()).height();
+    const QMargins margins = label->contentsMargins();
+    return LongestWord(label->font(), label->text()) + margins.left() + margins.right() + 2 * label->margin() + 1;
 }
+

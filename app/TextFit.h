@@ -3,6 +3,7 @@
 #include <QSize>
 #include <QWidget>
 
+class QFont;
 class QLabel;
 
 // The forms' fixed geometries suit the narrow Windows dialog font; with the
@@ -20,8 +21,7 @@ public:
     // Grows a caption and, when it would then reach the control beside it (gap
     // pixels apart), moves that control's left edge right, keeping its right edge.
     static void GrowBefore(QWidget* caption, QWidget* next, int gap = 5);
-    // The height of one line of the control's text.
-    static int LineHeight(const QWidget* control);
-    // The width of a label's longest word, with the label's margins.
+    // The width of the longest word of a text; of a label's, with its margins.
+    static int LongestWord(const QFont& font, const QString& text);
     static int LongestWord(const QLabel* label);
 };

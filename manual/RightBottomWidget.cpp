@@ -14,8 +14,8 @@
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QMetaEnum>
 #include <QListView>
+#include <QMetaEnum>
 #include <QStandardItemModel>
 #include <QStyle>
 #include <QTimer>
@@ -121,8 +121,6 @@ RightBottomWidget::RightBottomWidget(QWidget* parent, QObject* receiver, int des
     // group, so the manual items beside it keep the room for their captions.
     for (QLabel* result : {ui->m_lbRestoryFactory, ui->m_lbFormat, ui->m_lbSDCardInfo, ui->m_lbSDCardSpace})
         result->setWordWrap(true);
-    // The PTZ containers sit in the tabs' grids, whose margins already frame
-    // them; their own would only take room from the captions.
     // The tabs claim the room of the page they show, not of the widest page, so
     // the result list beside them keeps the width for its lines.
     connect(ui->tabWidget, &QTabWidget::currentChanged, this, &RightBottomWidget::ClaimShownPageRoom);
@@ -790,10 +788,7 @@ void RightBottomWidget::KeepWordsWhole(const QString& line)
     // A word cannot break: the list stays at least as wide as the longest word
     // it has shown, beside its margins, frame and scroll bar.
     QListView* list = ui->m_AutoTestLstView;
-    const QFontMetrics fm(list->font());
-    int widest = 0;
-    for (const QString& word : line.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-        widest = qMax(widest, fm.horizontalAdvance(word));
+    const int widest = TextFit::LongestWord(list->font(), line);
     const QStyle* style = list->style();
     const int margins = 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1) + 1;
     const int needed = widest + margins + 2 * list->frameWidth()
