@@ -3,14 +3,12 @@
 #include "AppGlobals.h"
 #include "HostAdapters.h"
 #include "Md5.h"
+#include "ScreenArea.h"
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QDesktopWidget>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QWidget>
 
 #include <cstring>
@@ -57,16 +55,9 @@ QString GetSocketErrorMessage(int code)
 
 void GetScreenGeometry(int& width, int& height)
 {
-    const QList<QScreen*> screens = QGuiApplication::screens();
-    if (screens.size() < 2) {
-        const QRect desktop = QApplication::desktop()->geometry();
-        width = desktop.width();
-        height = desktop.height();
-        return;
-    }
-    const QRect primary = QGuiApplication::primaryScreen()->geometry();
-    width = primary.width();
-    height = primary.height();
+    const QRect screen = ScreenArea::Geometry();
+    width = screen.width();
+    height = screen.height();
 }
 
 void GetTextMd5(const char* text, char* out)

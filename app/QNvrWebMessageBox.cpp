@@ -1,14 +1,11 @@
 #include "QNvrWebMessageBox.h"
 
 #include "ModalHook.h"
+#include "ScreenArea.h"
 #include "ui_QNvrWebMessageBox.h"
 
-#include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopWidget>
 #include <QFontMetrics>
-#include <QGuiApplication>
-#include <QScreen>
 
 QNvrWebMessageBox::QNvrWebMessageBox(QWidget* parent)
     : QDialog(parent), ui(new Ui::QNvrWebMessageBox)
@@ -46,11 +43,7 @@ void QNvrWebMessageBox::SetMessage(const QString& text)
     setMinimumSize(geometry().size());
     setMaximumSize(geometry().size());
 
-    QSize screen;
-    if (QGuiApplication::screens().size() < 2)
-        screen = QApplication::desktop()->size();
-    else
-        screen = QGuiApplication::primaryScreen()->geometry().size();
+    const QSize screen = ScreenArea::Geometry().size();
     move((screen.width() - width()) / 2, (screen.height() - height()) / 2);
 
     ui->m_labelText->setText(text);
@@ -68,7 +61,7 @@ int QNvrWebMessageBox::exec()
 void QNvrWebMessageBox::closeEvent(QCloseEvent* event)
 {
     setMinimumSize(0, 0);
-    setMaximumSize(QApplication::desktop()->size());
+    setMaximumSize(ScreenArea::Geometry().size());
     event->accept();
 }
 

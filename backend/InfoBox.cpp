@@ -1,9 +1,8 @@
 #include "InfoBox.h"
 
 #include "ModalHook.h"
+#include "ScreenArea.h"
 
-#include <QApplication>
-#include <QDesktopWidget>
 #include <QMessageBox>
 
 void RunInfoBox(QWidget* parent, const QString& title, const QString& text, const QString& buttonText,
@@ -12,7 +11,7 @@ void RunInfoBox(QWidget* parent, const QString& title, const QString& text, cons
     QMessageBox box(QMessageBox::Information, title, text, QMessageBox::NoButton, parent);
     box.addButton(buttonText, QMessageBox::AcceptRole);
     if (centred && parent) {
-        const QSize desktop = QApplication::desktop()->size();
+        const QSize desktop = ScreenArea::Geometry().size();
         box.move((desktop.width() - parent->width()) / 2, (desktop.height() - parent->height()) / 2);
     }
     ModalHook::Exec(&box);

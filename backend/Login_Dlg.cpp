@@ -78,6 +78,10 @@ void Login_Dlg::InitDialog()
 
     const QString skin = AppDirPath() + "/Skin/";
     setWindowIcon(QIcon(skin + "mv_logo"));
+    // The logo ends before the "Not Login" button in the top right corner, which
+    // would otherwise cover the logo's lettering.
+    const QRect logoPlace = ui->lb_Logo->geometry();
+    ui->lb_Logo->resize(qMin(logoPlace.width(), ui->btn_NotLoginMode->x() - 5 - logoPlace.x()), logoPlace.height());
     const QPixmap logo(skin + "Logo2.png");
     if (!logo.isNull())
         ui->lb_Logo->setPixmap(logo.scaled(ui->lb_Logo->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));

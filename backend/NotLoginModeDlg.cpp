@@ -17,6 +17,8 @@ NotLoginModeDlg::NotLoginModeDlg(QWidget* parent)
     : QDialog(parent), ui(new Ui::NotLoginModeDlg)
 {
     ui->setupUi(this);
+    // Titled after the login dialog's button that opens it.
+    setWindowTitle(tr("Not Login"));
     setWindowFlags((windowFlags() | Qt::CustomizeWindowHint) & ~Qt::WindowCloseButtonHint
                    & ~Qt::WindowContextHelpButtonHint);
     setFixedSize(412, 245);

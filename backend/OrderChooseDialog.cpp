@@ -101,6 +101,7 @@ OrderChooseDialog::~OrderChooseDialog()
 void OrderChooseDialog::InitDialog()
 {
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    setWindowTitle(tr("Select Work Order"));
     setWindowIcon(QIcon(AppDirPath() + "/Skin/mv_logo"));
     // Sizes below are taken from the laid-out form.
     layout()->activate();

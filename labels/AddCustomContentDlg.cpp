@@ -10,6 +10,8 @@ AddCustomContentDlg::AddCustomContentDlg(int type, QWidget* editor)
     , m_pEditor(editor)
 {
     ui->setupUi(this);
+    // Titled after the designer's group that opens it.
+    setWindowTitle(tr("自定义添加"));
     InitFields(FieldsOf(ui), false);
     connect(ui->btn_Ok, SIGNAL(clicked()), this, SLOT(onOkBtnClicked()));
     if (editor && editor->metaObject()->indexOfSlot("onCreatSignalEmit(void*)") >= 0)

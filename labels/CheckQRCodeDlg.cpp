@@ -6,6 +6,7 @@
 #include "CConfigFile.h"
 #include "LabelPrintConfig.h"
 #include "Log.h"
+#include "TextFit.h"
 
 #include <QKeyEvent>
 
@@ -18,6 +19,8 @@ CheckQRCodeDlg::CheckQRCodeDlg(const QString& qrCode, const QString& indentityPa
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowCloseButtonHint);
+    setWindowTitle(tr("设备二维码校验"));
+    TextFit::GrowBefore(ui->label, ui->le_QRCode);
 
     ConfigInfo config;
     CConfigFile::GetInstance()->GetConfigInfo(config);

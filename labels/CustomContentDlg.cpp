@@ -4,6 +4,7 @@
 #include "IniText.h"
 #include "LabelLine.h"
 #include "ModalHook.h"
+#include "TextFit.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -13,6 +14,7 @@
 #include <QRegExpValidator>
 #include <QTextCodec>
 
+#include <utility>
 #include <vector>
 
 const char* const CustomContentDlg::SizePattern = "[0][.][3-9]|[1-9][.][0-9]|[1-8][0-9][.][0-9]|90";
@@ -69,10 +71,22 @@ void CustomContentDlg::InitFields(const Fields& f, bool withPosition)
                                             f.lbPosY, f.lePosY})
         w->hide();
     ShowTypeFields();
+    FitCaptions();
     InstallValidators();
     connect(f.btnCancle, SIGNAL(clicked()), this, SLOT(onCancleBtnClicked()));
     connect(f.btnBrowse, SIGNAL(clicked()), this, SLOT(onBrowseBtnClicked()));
     f.btnOk->setFocus();
+}
+
+void CustomContentDlg::FitCaptions()
+{
+    const Fields& f = m_fields;
+    const std::pair<QLabel*, QLineEdit*> rows[] = {
+        {f.lbWidth, f.leWidth},         {f.lbHeight, f.leHeight},   {f.lbText, f.leText},
+        {f.lbFontSize, f.leFontSize},   {f.lbPicturePath, f.lePicturePath}, {f.lbBarCode, f.leBarCode},
+        {f.lbPosX, f.lePosX},           {f.lbPosY, f.lePosY}};
+    for (const auto& [caption, field] : rows)
+        TextFit::GrowBefore(caption, field);
 }
 
 void CustomContentDlg::ShowTypeFields()

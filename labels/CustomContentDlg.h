@@ -76,6 +76,8 @@ private slots:
 
 private:
     void ShowTypeFields();
+    // Lets each caption take its text's width, moving its field's left edge if need be.
+    void FitCaptions();
     void InstallValidators();
     bool CheckRequired();
     bool CheckRanges();

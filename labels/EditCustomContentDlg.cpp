@@ -24,6 +24,7 @@ EditCustomContentDlg::EditCustomContentDlg(int type, LabelItemEditParam param, L
     , m_iIndex(index)
 {
     ui->setupUi(this);
+    setWindowTitle(tr("Edit label item"));
     InitFields(FieldsOf(ui), true);
     FillFields();
     connect(ui->btn_Ok, SIGNAL(clicked()), this, SLOT(onOkBtnClicked()));

@@ -84,6 +84,8 @@ QRCodePrintSetting::QRCodePrintSetting(QWidget* owner)
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowCloseButtonHint);
+    // Titled after the settings form's button that opens it.
+    setWindowTitle(tr("打印模板配置"));
     m_pCloseTimer = new QTimer(this);
     m_pCloseTimer->setObjectName("closeTimer");
     m_pCloseTimer->setSingleShot(true);

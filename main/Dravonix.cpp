@@ -16,9 +16,11 @@
 #include "MainviewVideoWidget.h"
 #include "OrderChooseDialog.h"
 #include "RightBottomWidget.h"
+#include "ScreenArea.h"
 #include "SysConfigWidget.h"
 #include "TestConfig.h"
 #include "TestDataManageDialog.h"
+#include "TextFit.h"
 #include "UploadTestResultDialog.h"
 #include "VideoForm.h"
 #include "WIFITestWidget.h"
@@ -29,7 +31,6 @@
 #include <QIcon>
 #include <QMenu>
 #include <QPixmap>
-#include <QScreen>
 #include <QTimer>
 #include <QTranslator>
 
@@ -65,12 +66,10 @@ Dravonix::Dravonix(QWidget* parent)
     InitUI();
     FC_Loc_SetWorkMode(kWorkMode);
 
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect available = screen->availableGeometry();
-        m_iScreenWidth = available.width();
-        m_iScreenHeight = available.height();
-        move(available.topLeft());
-    }
+    const QRect available = ScreenArea::Available();
+    m_iScreenWidth = available.width();
+    m_iScreenHeight = available.height();
+    move(available.topLeft());
     const ScreenFactors factors = ScreenFactors::FromDpi(physicalDpiX(), physicalDpiY());
     ScreenMmScaleX = factors.mmScaleX;
     ScreenPxScaleX = factors.pxScaleX;
@@ -174,8 +173,10 @@ void Dravonix::CreateChildWidgets()
 {
     if (!m_pDeviceManagement)
         m_pDeviceManagement = new CDeviceManagement(this, this);
-    if (!m_pWIFITestWidget)
+    if (!m_pWIFITestWidget) {
         m_pWIFITestWidget = new WIFITestWidget(this);
+        connect(m_pWIFITestWidget, &WIFITestWidget::neededHeightChanged, this, &Dravonix::LayoutLeftColumn);
+    }
     if (!m_pLeftBottomWidget)
         m_pLeftBottomWidget = new LeftBottomWidget(this);
     if (!m_pMainviewVideoWidget) {
@@ -218,6 +219,11 @@ void Dravonix::ConnectChildren()
             });
     connect(m_pUploadTestResultDialog, &UploadTestResultDialog::sig_UploadTestResult, this,
             &Dravonix::UploadCurrentDevTestResult);
+    // A longer result or order text may need a taller panel.
+    connect(m_pRightBottomWidget, &RightBottomWidget::heightNeedChanged, this, &Dravonix::LayoutRightArea,
+            Qt::ConnectionType(Qt::UniqueConnection | Qt::QueuedConnection));
+    connect(m_pLeftBottomWidget, &LeftBottomWidget::heightNeedChanged, this, &Dravonix::LayoutLeftColumn,
+            Qt::ConnectionType(Qt::UniqueConnection | Qt::QueuedConnection));
 }
 
 void Dravonix::StartDeviceEventBridge()
@@ -229,15 +235,16 @@ void Dravonix::StartDeviceEventBridge()
 
 void Dravonix::ResizeLayout()
 {
-    const MainLayout l = MainLayout::Compute(m_iScreenWidth, m_iScreenHeight, width(), height());
+    MainLayout l = MainLayout::Compute(m_iScreenWidth, m_iScreenHeight, width(), height());
+    l.FitLeftColumn(LeftColumnNeedsAt(l.controller.width()));
     ui->m_btnClose->setGeometry(l.close);
     ui->m_btnMin->setGeometry(l.minimize);
     ui->m_btnSystemConfig->setGeometry(l.systemConfig);
     ui->m_btnQuit->setGeometry(l.quit);
     ui->m_lbLogin->setGeometry(l.login);
     ui->m_lbSystemUpgradeTips->setGeometry(l.upgradeTips);
-    ui->m_lbCompanyName->setGeometry(l.companyName);
     ui->m_lblTitleLogo->move(l.titleLogo);
+    FitCompanyName();
     ui->m_lblTitle->setGeometry(l.title);
     ui->m_lblTitle->setAlignment(Qt::AlignBottom);
     QFont titleFont = ui->m_lblTitle->font();
@@ -247,6 +254,44 @@ void Dravonix::ResizeLayout()
     titlePalette.setColor(QPalette::WindowText, QColor(29, 168, 56));
     ui->m_lblTitle->setPalette(titlePalette);
 
+    PlaceLeftColumn(l);
+    if (m_pRightBottomWidget)
+        m_pRightBottomWidget->UpdateItemVisibility();
+    PlaceRightArea(l, true);
+    // The floating result panel first comes up below the title bar's texts.
+    if (m_pUploadTestResultDialog)
+        m_pUploadTestResultDialog->KeepFirstPlacementBelow(mapToGlobal(QPoint(0, l.titleBarBottom)).y());
+}
+
+void Dravonix::LayoutRightArea()
+{
+    MainLayout l = MainLayout::Compute(m_iScreenWidth, m_iScreenHeight, width(), height());
+    PlaceRightArea(l, !(m_pMainviewVideoWidget && m_pMainviewVideoWidget->IsFullScreen()));
+}
+
+void Dravonix::PlaceRightArea(MainLayout& l, bool placeVideo)
+{
+    // The manual panel's items decide its height, and so the video window's.
+    if (m_pRightBottomWidget)
+        l.FitManualPanel(m_pRightBottomWidget->LayOutAcross(l.manualPanel.width()));
+    if (m_pMainviewVideoWidget && placeVideo) {
+        // A window of its own: its place is on the screen, in the main window's frame.
+        m_pMainviewVideoWidget->setGeometry(QRect(mapToGlobal(l.videoWindow.topLeft()), l.videoWindow.size()));
+        m_pMainviewVideoWidget->LayoutVideo();
+    }
+    if (m_pRightBottomWidget)
+        m_pRightBottomWidget->setGeometry(l.manualPanel);
+}
+
+void Dravonix::LayoutLeftColumn()
+{
+    MainLayout l = MainLayout::Compute(m_iScreenWidth, m_iScreenHeight, width(), height());
+    l.FitLeftColumn(LeftColumnNeedsAt(l.controller.width()));
+    PlaceLeftColumn(l);
+}
+
+void Dravonix::PlaceLeftColumn(const MainLayout& l)
+{
     if (m_pLeftTopWidget) {
         m_pLeftTopWidget->setGeometry(l.controller);
         m_pLeftTopWidget->InitComboBoxStyle();
@@ -264,15 +309,34 @@ void Dravonix::ResizeLayout()
         m_pLeftBottomWidget->setGeometry(l.infoPanel);
         m_pLeftBottomWidget->UpdateLayout();
     }
-    if (m_pMainviewVideoWidget) {
-        // A window of its own: its place is on the screen, in the main window's frame.
-        m_pMainviewVideoWidget->setGeometry(QRect(mapToGlobal(l.videoWindow.topLeft()), l.videoWindow.size()));
-        m_pMainviewVideoWidget->LayoutVideo();
+}
+
+LeftColumnNeeds Dravonix::LeftColumnNeedsAt(int width) const
+{
+    LeftColumnNeeds needs;
+    if (m_pLeftTopWidget)
+        needs.controller = m_pLeftTopWidget->NeededHeight();
+    if (m_pDeviceManagement)
+        needs.deviceTable = m_pDeviceManagement->NeededHeight(width);
+    if (m_pWIFITestWidget)
+        needs.wifiPanel = m_pWIFITestWidget->NeededHeight(width);
+    if (m_pLeftBottomWidget) {
+        needs.infoPanel = m_pLeftBottomWidget->NeededHeight(width, false);
+        needs.infoPanelCompact = m_pLeftBottomWidget->NeededHeight(width, true);
     }
-    if (m_pRightBottomWidget) {
-        m_pRightBottomWidget->setGeometry(l.manualPanel);
-        m_pRightBottomWidget->UpdateItemVisibility();
-    }
+    return needs;
+}
+
+void Dravonix::FitCompanyName()
+{
+    // Right-aligned against the window's middle; a longer name reaches further
+    // left, at most to the logo.
+    const QRect formPlace = MainLayout::Compute(m_iScreenWidth, m_iScreenHeight, width(), height()).companyName;
+    QLabel* name = ui->m_lbCompanyName;
+    const int right = formPlace.right();
+    const int logoRight = ui->m_lblTitleLogo->geometry().right();
+    const int left = qMax(logoRight + 6, qMin(formPlace.left(), right + 1 - TextFit::Needed(name).width()));
+    name->setGeometry(left, formPlace.y(), right + 1 - left, formPlace.height());
 }
 
 void Dravonix::RefreshWidgetsConfig()

@@ -28,6 +28,8 @@ class TestDataManageDialog;
 class UploadTestResultDialog;
 class WIFITestWidget;
 struct CustomizeItem;
+struct LeftColumnNeeds;
+struct MainLayout;
 struct DevTestResult;
 
 namespace Ui {
@@ -150,6 +152,15 @@ private:
     void CreateChildWidgets();
     void ConnectChildren();
     void StartDeviceEventBridge();
+    // Lay out only the left column, or only the video window and the manual
+    // panel, again (a panel's need changed); a full-screen video window stays.
+    void LayoutLeftColumn();
+    void LayoutRightArea();
+    void PlaceRightArea(MainLayout& l, bool placeVideo);
+    void PlaceLeftColumn(const MainLayout& l);
+    LeftColumnNeeds LeftColumnNeedsAt(int width) const;
+    // The company name keeps the form's right edge and grows to the left.
+    void FitCompanyName();
 
     // Event routing (DravonixEvents.cpp).
     void RouteDeviceRecord(int code, qint64 word1);

@@ -106,6 +106,7 @@ void Dravonix::onLoginSignalEimt(QString userName, QString companyName, QString 
     ui->m_lbLogin->setPalette(palette);
     ui->m_lbLogin->setText(userName);
     ui->m_lbCompanyName->setText(companyName);
+    FitCompanyName();
     ui->m_lbLogin->show();
     ui->m_lbCompanyName->show();
     if (!LoggedIn)

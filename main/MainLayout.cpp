@@ -12,6 +12,7 @@ MainLayout MainLayout::Compute(int W, int H, int w, int h)
     l.companyName = QRect(w / 2 - 380, 0, 375, 25);
     l.titleLogo = QPoint(5, 7);
     l.title = QRect(152, 22, 250, 25);
+    l.titleBarBottom = l.upgradeTips.bottom() + 1;
 
     // Left column.
     const int columnWidth = W / 4;
@@ -29,6 +30,33 @@ MainLayout MainLayout::Compute(int W, int H, int w, int h)
     l.videoWindow = QRect(x, 32, rightWidth, h - H / 4 - 34);
     l.manualPanel = QRect(x, h - H / 4, rightWidth, H / 4);
     return l;
+}
+
+void MainLayout::FitLeftColumn(const LeftColumnNeeds& needs)
+{
+    const int controllerRoom = deviceTable.top() - 2 - controller.top();
+    controller.setHeight(qMax(controller.height(), qMin(needs.controller, controllerRoom)));
+
+    // The three lower panels share the column from the table's top to the
+    // information panel's bottom, 2 pixels apart.
+    const int top = deviceTable.top();
+    const int shared = infoPanel.bottom() + 1 - top - 4;
+    const int wifi = qMax(wifiPanel.height(), needs.wifiPanel);
+    int info = qMax(infoPanel.height(), needs.infoPanel);
+    if (shared - wifi - info < needs.deviceTable)
+        info = qMax(infoPanel.height(), needs.infoPanelCompact);
+    deviceTable.setHeight(qMax(0, shared - wifi - info));
+    wifiPanel = QRect(wifiPanel.x(), deviceTable.bottom() + 3, wifiPanel.width(), wifi);
+    infoPanel = QRect(infoPanel.x(), wifiPanel.bottom() + 3, infoPanel.width(), info);
+}
+
+void MainLayout::FitManualPanel(int needed)
+{
+    const int grow = needed - manualPanel.height();
+    if (grow <= 0)
+        return;
+    manualPanel.setTop(manualPanel.top() - grow);
+    videoWindow.setHeight(videoWindow.height() - grow);
 }
 
 ScreenFactors ScreenFactors::FromDpi(int dpiX, int dpiY)

@@ -48,6 +48,7 @@ ManualTestAutomation::ManualTestAutomation(QWidget* parent)
     ui->setupUi(this);
     setWindowModality(Qt::ApplicationModal);
     setWindowFlags((windowFlags() | Qt::Dialog) & ~Qt::WindowContextHelpButtonHint);
+    setWindowTitle(tr("Manual Automation"));
     setFixedSize(size());
     m_closeTimer = new QTimer(this);
     m_closeTimer->setSingleShot(true);

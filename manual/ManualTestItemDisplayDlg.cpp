@@ -16,7 +16,9 @@ ManualTestItemDisplayDlg::ManualTestItemDisplayDlg(QWidget* owner)
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFixedSize(500, 350);
+    // Titled after the settings form's group that opens it.
+    setWindowTitle(tr("Manual test item display settings"));
+    FitBoxes();
     m_boxes = {ui->cbk_Trumpet,     ui->cbk_HumanAlarm,   ui->cbk_Mic,         ui->cbk_AudioAlarm,
                ui->cbk_Day,         ui->cbk_Night,        ui->cbk_WIFISignalTest, ui->cbk_WIFITest,
                ui->cbk_OpenWhiteLight, ui->cbk_FuntionCode, ui->cbk_QRCodeCheck, ui->cbk_4GTestItem,
@@ -36,6 +38,20 @@ ManualTestItemDisplayDlg::ManualTestItemDisplayDlg(QWidget* owner)
 }
 
 ManualTestItemDisplayDlg::~ManualTestItemDisplayDlg() = default;
+
+void ManualTestItemDisplayDlg::FitBoxes()
+{
+    // The rows of boxes widen to their captions; the dialog keeps its height and
+    // widens with them, its margins kept.
+    constexpr int kWidth = 500;
+    constexpr int kHeight = 350;
+    const QRect rows = ui->widget->geometry();
+    const int rowsWidth = qMax(rows.width(), ui->widget->sizeHint().width());
+    ui->widget->resize(rowsWidth, rows.height());
+    const int width = qMax(kWidth, kWidth + rowsWidth - rows.width());
+    ui->line->resize(width + 1, ui->line->height());
+    setFixedSize(width, kHeight);
+}
 
 void ManualTestItemDisplayDlg::LoadFlags()
 {

@@ -46,6 +46,7 @@ public slots:
     void onCloseWidget();
 
 private:
+    void FitBoxes();
 
     QPointer<QWidget> m_pOwner;
     ManualItemDisplayFlags m_flags;

@@ -6,16 +6,18 @@
 #include "Log.h"
 #include "ManualTestController.h"
 #include "PresetCallEvent.h"
+#include "ScreenArea.h"
+#include "TextFit.h"
 #include "VantrelEvent.h"
 #include "ui_RightBottomWidget.h"
 
 #include <QCoreApplication>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QListView>
 #include <QMetaEnum>
-#include <QScreen>
 #include <QStandardItemModel>
+#include <QStyle>
 #include <QTimer>
 
 namespace {
@@ -61,8 +63,7 @@ QGridLayout* NewGrid(QWidget* container, int margin, int spacing)
 
 int PrimaryDesktopWidth()
 {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->availableGeometry().width() : 0;
+    return ScreenArea::Available().width();
 }
 
 const char* ItemName(int item)
@@ -112,6 +113,18 @@ RightBottomWidget::RightBottomWidget(QWidget* parent, QObject* receiver, int des
     m_pResultModel = new QStandardItemModel(this);
     ui->m_AutoTestLstView->setModel(m_pResultModel);
     ui->m_AutoTestLstView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // A verdict line longer than the list breaks onto more lines rather than
+    // running out of sight.
+    ui->m_AutoTestLstView->setWordWrap(true);
+    ui->m_AutoTestLstView->setResizeMode(QListView::Adjust);
+    // The device-setting results break onto more lines rather than widen their
+    // group, so the manual items beside it keep the room for their captions.
+    for (QLabel* result : {ui->m_lbRestoryFactory, ui->m_lbFormat, ui->m_lbSDCardInfo, ui->m_lbSDCardSpace})
+        result->setWordWrap(true);
+    // The tabs claim the room of the page they show, not of the widest page, so
+    // the result list beside them keeps the width for its lines.
+    connect(ui->tabWidget, &QTabWidget::currentChanged, this, &RightBottomWidget::ClaimShownPageRoom);
+    ClaimShownPageRoom();
 
     ConnectSignals();
     InitSpeedSlider();
@@ -333,6 +346,12 @@ void RightBottomWidget::ShowText(QLabel* label, const QString& text, const QColo
 {
     label->setText(text);
     SetTextColor(label, color);
+    // A result that breaks onto more lines keeps its words whole.
+    if (label->wordWrap())
+        label->setMinimumWidth(TextFit::LongestWord(label));
+    // A longer result may need a taller panel than the main window gave it.
+    if (LayOutAcross(width()) > height())
+        emit heightNeedChanged();
 }
 
 void RightBottomWidget::AddAutoTestResult(QString text, int ok)
@@ -342,6 +361,7 @@ void RightBottomWidget::AddAutoTestResult(QString text, int ok)
     auto* row = new QStandardItem(text);
     row->setForeground(QBrush(ok == 1 ? Qt::black : Qt::red));
     m_pResultModel->appendRow(row);
+    KeepWordsWhole(text);
     ui->m_AutoTestLstView->setCurrentIndex(m_pResultModel->indexFromItem(row));
 }
 
@@ -763,10 +783,54 @@ void RightBottomWidget::LayoutManualSetItems()
     ui->m_lbCurChannelInfo->setVisible(multiChannel);
 }
 
+void RightBottomWidget::KeepWordsWhole(const QString& line)
+{
+    // A word cannot break: the list stays at least as wide as the longest word
+    // it has shown, beside its margins, frame and scroll bar.
+    QListView* list = ui->m_AutoTestLstView;
+    const int widest = TextFit::LongestWord(list->font(), line);
+    const QStyle* style = list->style();
+    const int margins = 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1) + 1;
+    const int needed = widest + margins + 2 * list->frameWidth()
+        + style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
+    if (needed > list->minimumWidth())
+        list->setMinimumWidth(needed);
+}
+
+void RightBottomWidget::ClaimShownPageRoom()
+{
+    for (int i = 0; i < ui->tabWidget->count(); ++i) {
+        QWidget* page = ui->tabWidget->widget(i);
+        const bool shown = i == ui->tabWidget->currentIndex();
+        page->setSizePolicy(shown ? QSizePolicy::Preferred : QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
+}
+
+int RightBottomWidget::LayOutAcross(int width)
+{
+    QLayout* box = layout();
+    if (!box)
+        return 0;
+    // The areas take their widths for the coming panel width; an area whose
+    // texts break into lines then says how high it needs to be at its width.
+    box->setGeometry(QRect(0, 0, width, qMax(height(), box->minimumSize().height())));
+    const QMargins margins = box->contentsMargins();
+    int needed = box->minimumSize().height();
+    for (int i = 0; i < box->count(); ++i) {
+        QWidget* area = box->itemAt(i)->widget();
+        if (area && area->hasHeightForWidth())
+            needed = qMax(needed, area->heightForWidth(area->width()) + margins.top() + margins.bottom());
+    }
+    box->setGeometry(rect());
+    return needed;
+}
+
 void RightBottomWidget::LayoutPanel()
 {
     delete layout();
     auto* box = new QHBoxLayout(this);
+    // The areas' own frames part them; the panel's room goes to their texts.
+    box->setContentsMargins(2, 2, 2, 2);
     box->addWidget(ui->m_AutoTestGBox, 2);
     box->addWidget(ui->tabWidget, 3);
     box->addWidget(ui->m_ManualSetItemGBox, 2);

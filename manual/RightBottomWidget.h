@@ -63,6 +63,9 @@ public:
     void SetConfig(const ConfigInfo& config);
     void ReloadDisplayFlags();
     void UpdateItemVisibility();
+    // Lays the panel's three areas out across this width and returns the height
+    // that holds every shown item and result whole.
+    int LayOutAcross(int width);
 
     bool IsTrumpetVisible() const;
     bool IsMicTestVisible() const;
@@ -96,6 +99,8 @@ public:
 
 signals:
     void signalSwitchChannel(int channelIdx);
+    // A result text now needs a taller panel; the main window lays out again.
+    void heightNeedChanged();
 
 public slots:
     void onSwitchSensor();
@@ -151,6 +156,8 @@ private slots:
     void onFormatSDCardTimerTimeout();
 
 private:
+    void ClaimShownPageRoom();
+    void KeepWordsWhole(const QString& line);
     void ConnectSignals();
     void InitSpeedSlider();
     void PostManualTest(int item, qint64 param);
@@ -168,7 +175,7 @@ private:
     void LayoutPanel();
 
     static void SetTextColor(QLabel* label, const QColor& color);
-    static void ShowText(QLabel* label, const QString& text, const QColor& color);
+    void ShowText(QLabel* label, const QString& text, const QColor& color);
 
     QPointer<QObject> m_pReceiver;
     ManualTestController* m_pController = nullptr;

@@ -146,7 +146,7 @@ void UploadTestResultDialog::ShowOnTop(bool reposition)
             return;
         m_bFirstShow = false;
         const QPoint video = m_pVideoWindow->mapToGlobal(QPoint(0, 0));
-        move(video.x(), video.y() - FIRST_PLACEMENT_LIFT);
+        move(video.x(), qMax(video.y() - FIRST_PLACEMENT_LIFT, m_firstPlacementTop));
         return;
     }
     if (!m_pParent)

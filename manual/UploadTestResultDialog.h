@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QVector>
 
+#include <climits>
 #include <memory>
 
 class QCheckBox;
@@ -40,6 +41,9 @@ public:
     void SetVideoWindow(QWidget* videoWindow);
     // The next ShowOnTop(true) places the panel afresh (after a new login).
     void SetFirstShow();
+    // The first placement lifts the panel above the video window only as far as
+    // this screen line (below the main window's title bar, whose texts it would cover).
+    void KeepFirstPlacementBelow(int screenY) { m_firstPlacementTop = screenY; }
     // Re-shows the panel on top; with reposition it is placed (the first time)
     // or held inside the main window.
     void ShowOnTop(bool reposition);
@@ -87,6 +91,7 @@ private:
     QFont m_customFont;
     QPoint m_ptDragOffset;
     bool m_bFirstShow = true;
+    int m_firstPlacementTop = INT_MIN;
     std::unique_ptr<Ui::UploadTestResultDialog> ui;
     QPointer<QWidget> m_pParent;
     QPointer<QWidget> m_pVideoWindow;

@@ -19,7 +19,8 @@ FunctionCodeSetting::FunctionCodeSetting(QWidget* parent)
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setWindowModality(Qt::ApplicationModal);
-    setWindowTitle(tr("FunctionCodeSetting"));
+    // Titled after the settings form's button that opens it.
+    setWindowTitle(tr("功能码设置"));
     setFixedSize(211, 592);
     m_boxes = {ui->cbx_1,  ui->cbx_2,  ui->cbx_3,  ui->cbx_4,  ui->cbx_5,  ui->cbx_6,  ui->cbx_7,
                ui->cbx_8,  ui->cbx_9,  ui->cbx_10, ui->cbx_11, ui->cbx_12, ui->cbx_13, ui->cbx_14,

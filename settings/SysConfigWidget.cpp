@@ -13,6 +13,7 @@
 #include "ManualTestItemDisplayDlg.h"
 #include "ModalHook.h"
 #include "QRCodePrintSetting.h"
+#include "ScreenArea.h"
 #include "TestConfig.h"
 #include "TestIpRange.h"
 #include "VantrelEvent.h"
@@ -21,6 +22,7 @@
 #include <QCloseEvent>
 #include <QIcon>
 #include <QIntValidator>
+#include <QLayout>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
@@ -90,6 +92,7 @@ SysConfigWidget::SysConfigWidget(QWidget* receiver)
 {
     ui->setupUi(this);
     setWindowFlags(Qt::Dialog);
+    setWindowTitle(tr("System Settings"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     InitForm();
     PlaceWindow();
@@ -139,11 +142,19 @@ void SysConfigWidget::InitForm()
 
 void SysConfigWidget::PlaceWindow()
 {
-    setFixedSize(FORM_WIDTH, FORM_HEIGHT);
+    // With a font wider than the form was drawn for, its rows need more height
+    // than the fixed size; the form takes it as far as the screen allows, and
+    // stays on the screen.
+    const QRect area = ScreenArea::Available();
+    int height = qMax(FORM_HEIGHT, layout() ? layout()->minimumSize().height() : 0);
+    if (!area.isEmpty())
+        height = qMin(height, area.height());
+    setFixedSize(FORM_WIDTH, height);
     int screenWidth = 0;
     int screenHeight = 0;
     GetScreenGeometry(screenWidth, screenHeight);
-    move((screenWidth - FORM_WIDTH) / 2, (screenHeight - FORM_HEIGHT) / 2 - 30);
+    const QPoint centred((screenWidth - FORM_WIDTH) / 2, (screenHeight - height) / 2 - 30);
+    move(ScreenArea::Clamp(QRect(centred, size())));
     setWindowIcon(QIcon(AppDirPath() + "/Skin/mw_configA"));
 }
 

@@ -187,10 +187,21 @@ void CDeviceManagement::ResizeLayout()
     ui->m_SearchDevBtn->setGeometry(0, 0, 120, 30);
     ui->lb_SingleFixedIPTestMode->setGeometry(125, 0, width() - 125, 30);
     ui->m_SearchDevTableView->setGeometry(0, 32, width() - 2, height() - 34);
-    QHeaderView* header = ui->m_SearchDevTableView->horizontalHeader();
-    header->resizeSection(0, 120);
-    header->resizeSection(1, 150);
-    header->setStretchLastSection(true);
+    Columns(width()).Apply(ui->m_SearchDevTableView->horizontalHeader());
+}
+
+int CDeviceManagement::NeededHeight(int width) const
+{
+    // The button row, the header and one device row inside the table's frame.
+    const QTableView* table = ui->m_SearchDevTableView;
+    return 34 + 2 * table->frameWidth() + Columns(width).HeaderHeight()
+        + table->verticalHeader()->defaultSectionSize();
+}
+
+ColumnFit CDeviceManagement::Columns(int width) const
+{
+    const QTableView* table = ui->m_SearchDevTableView;
+    return ColumnFit(table->horizontalHeader(), {120, 150}, width - 2 - 2 * table->frameWidth());
 }
 
 // ---------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ColumnFit.h"
 #include "ConfigInfo.h"
 
 #include <QByteArray>
@@ -44,7 +45,11 @@ public:
     // Abandons a search under way, logs out the device of every row and of the
     // search's pending logins, and removes the rows.
     void ClearDevList();
+    // Places the button, the label and the table; the first two columns narrow
+    // in a narrow panel so the last one keeps its header.
     void ResizeLayout();
+    // The panel height at this width that shows the header and one device row.
+    int NeededHeight(int width) const;
     // From a search click until the table is filled or the search is abandoned.
     bool IsBusy() const { return m_bBusy; }
 
@@ -55,6 +60,8 @@ private slots:
     void SearchDevTableViewDoubleClicked(QModelIndex index);
 
 private:
+    ColumnFit Columns(int width) const;
+
     struct DevKey {
         int64_t lUserID = 0;
         QByteArray serial;

@@ -148,7 +148,10 @@ public:
     void SetControlsEnabled(bool enable);
     void SetRunControlsEnabled(bool enable);
     void StopRun();
+    // Lays the panel's controls out for its size.
     void InitComboBoxStyle();
+    // The panel height its option group needs to hold every shown row whole.
+    int NeededHeight() const;
     // -1 (box shown) when the alarm audio file is required and none is chosen, else 0.
     int CheckAutoUploadWarnFile();
     void ShowChildWindow(bool show);
@@ -550,6 +553,9 @@ protected:
     void OnGenerationChanged() override;
 
 private:
+    // How far the option rows move down to clear the group's title.
+    int GroupRowShift() const;
+    void PlaceBrowseButton(QWidget* button, int y);
     // Construction steps.
     void InitManualAutomation();
     void InitHostIdentity();

@@ -5,6 +5,7 @@
 #include "HostAddressTable.h"
 #include "Log.h"
 #include "ModalHook.h"
+#include "TextFit.h"
 #include "TestConfig.h"
 #include "VantrelEvent.h"
 #include "ui_LeftTopWidget.h"
@@ -16,18 +17,6 @@
 namespace {
 constexpr int kTestTypeExtremeIpc = 4;
 constexpr int kOrderTextMax = 63;
-
-// The fixed widths suit the narrow Windows dialog font; with a wider font a
-// caption would be cut, so a caption may grow to its text up to the group's
-// right edge.
-void FitCaption(QWidget* caption, int rightEdge)
-{
-    const QRect at = caption->geometry();
-    const int room = rightEdge - at.x();
-    const int wanted = caption->sizeHint().width();
-    if (wanted > at.width() && room > at.width())
-        caption->resize(qMin(wanted, room), at.height());
-}
 }  // namespace
 
 void LeftTopWidget::InitNetworkCardBox()
@@ -60,17 +49,22 @@ void LeftTopWidget::InitComboBoxStyle()
     const int h = height();
     ui->btn_BeginRun->setGeometry(0, 5, 120, 30);
     ui->m_lbNetworkCard->setGeometry(150, 10, 30, 22);
-    ui->m_cbbNetworkCard->setGeometry(185, 10, 125, 22);
+    TextFit::Grow(ui->m_lbNetworkCard);
+    // The box follows its caption and narrows rather than leave the panel.
+    const int boxX = qMax(185, ui->m_lbNetworkCard->geometry().right() + 6);
+    ui->m_cbbNetworkCard->setGeometry(boxX, 10, qMax(0, qMin(125, w - 10 - boxX)), 22);
     ui->m_cbbNetworkCard->setStyleSheet(QStringLiteral("QAbstractItemView{min-width:370px;height:200px}"));
     ui->group_ConfigItem->setGeometry(0, 37, w - 10, h - 50);
-    ui->check_LockParameter->setGeometry(10, 15, 150, 16);
-    ui->lb_DevType->setGeometry(10, 36, 80, 22);
-    ui->cbx_DevType->setGeometry(95, 36, 150, 22);
-    ui->check_AutoPlayVideo->setGeometry(10, 63, 150, 16);
-    ui->check_AutoUpgradeConfigFile->setGeometry(10, 84, 150, 16);
-    ui->lb_SelectConfigFile->setGeometry(10, 105, 120, 22);
-    ui->le_SelectConfigFile->setGeometry(10, 132, w - 50, 22);
-    ui->btn_SelectConfigFile->setGeometry(w - 35, 132, 22, 22);
+    // The rows start below the group's title, which a wider font makes taller.
+    const int top = GroupRowShift();
+    ui->check_LockParameter->setGeometry(10, 15 + top, 150, 16);
+    ui->lb_DevType->setGeometry(10, 36 + top, 80, 22);
+    ui->cbx_DevType->setGeometry(95, 36 + top, 150, 22);
+    ui->check_AutoPlayVideo->setGeometry(10, 63 + top, 150, 16);
+    ui->check_AutoUpgradeConfigFile->setGeometry(10, 84 + top, 150, 16);
+    ui->lb_SelectConfigFile->setGeometry(10, 105 + top, 120, 22);
+    ui->le_SelectConfigFile->setGeometry(10, 132 + top, w - 50, 22);
+    PlaceBrowseButton(ui->btn_SelectConfigFile, 132 + top);
     for (QWidget* control :
          {static_cast<QWidget*>(ui->btn_BeginRun), static_cast<QWidget*>(ui->m_lbNetworkCard),
           static_cast<QWidget*>(ui->m_cbbNetworkCard), static_cast<QWidget*>(ui->group_ConfigItem),
@@ -80,10 +74,11 @@ void LeftTopWidget::InitComboBoxStyle()
           static_cast<QWidget*>(ui->le_SelectConfigFile), static_cast<QWidget*>(ui->btn_SelectConfigFile)})
         control->show();
     const int groupRight = w - 20;
-    for (QWidget* caption : {static_cast<QWidget*>(ui->check_LockParameter), static_cast<QWidget*>(ui->check_AutoPlayVideo),
+    for (QWidget* caption : {static_cast<QWidget*>(ui->check_LockParameter), static_cast<QWidget*>(ui->lb_DevType),
+                             static_cast<QWidget*>(ui->check_AutoPlayVideo),
                              static_cast<QWidget*>(ui->check_AutoUpgradeConfigFile),
                              static_cast<QWidget*>(ui->lb_SelectConfigFile)})
-        FitCaption(caption, groupRight);
+        TextFit::Grow(caption, groupRight);
 
     QWidget* alarm[] = {ui->check_AutoUploadAudioWarnFile, ui->lb_SelectAudioFWarnFile, ui->le_SelectAudioWarnFile,
                         ui->btn_SelectAudioWarnFile};
@@ -93,14 +88,37 @@ void LeftTopWidget::InitComboBoxStyle()
             control->hide();
         return;
     }
-    ui->check_AutoUploadAudioWarnFile->setGeometry(10, 159, 150, 16);
-    ui->lb_SelectAudioFWarnFile->setGeometry(10, 180, 120, 22);
-    ui->le_SelectAudioWarnFile->setGeometry(10, 207, w - 50, 22);
-    ui->btn_SelectAudioWarnFile->setGeometry(w - 35, 207, 22, 22);
+    ui->check_AutoUploadAudioWarnFile->setGeometry(10, 159 + top, 150, 16);
+    ui->lb_SelectAudioFWarnFile->setGeometry(10, 180 + top, 120, 22);
+    ui->le_SelectAudioWarnFile->setGeometry(10, 207 + top, w - 50, 22);
+    PlaceBrowseButton(ui->btn_SelectAudioWarnFile, 207 + top);
     for (QWidget* control : alarm)
         control->show();
-    FitCaption(ui->check_AutoUploadAudioWarnFile, w - 20);
-    FitCaption(ui->lb_SelectAudioFWarnFile, w - 20);
+    TextFit::Grow(ui->check_AutoUploadAudioWarnFile, groupRight);
+    TextFit::Grow(ui->lb_SelectAudioFWarnFile, groupRight);
+}
+
+int LeftTopWidget::NeededHeight() const
+{
+    // The group's last row, the group's frame below it, and the panel's 37
+    // pixels above the group and 13 below it.
+    const bool alarmRows = ui->cbx_DevType->currentIndex() != kTestTypeExtremeIpc;
+    const int lastRowBottom = (alarmRows ? 207 : 132) + 22 + GroupRowShift();
+    return lastRowBottom + ui->group_ConfigItem->contentsMargins().bottom() + 2 + 50;
+}
+
+int LeftTopWidget::GroupRowShift() const
+{
+    constexpr int kFirstRowTop = 15;
+    return qMax(0, ui->group_ConfigItem->contentsMargins().top() - kFirstRowTop);
+}
+
+void LeftTopWidget::PlaceBrowseButton(QWidget* button, int y)
+{
+    // Right-aligned where the form puts it; wider when its "..." needs it.
+    const int right = width() - 13;
+    const int buttonWidth = qMax(22, TextFit::Needed(button).width());
+    button->setGeometry(right - buttonWidth, y, buttonWidth, 22);
 }
 
 // ---------------------------------------------------------------------------

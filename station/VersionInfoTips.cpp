@@ -4,21 +4,20 @@
 #include "CConfigFile.h"
 #include "LeftTopWidget.h"
 #include "Log.h"
+#include "ScreenArea.h"
+#include "TextFit.h"
 
 #include <QCheckBox>
 #include <QFont>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
-#include <QScreen>
 
 VersionInfoTips::VersionInfoTips(LeftTopWidget* owner) : QDialog(owner), m_owner(owner)
 {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect area = screen ? screen->availableGeometry() : QRect();
+    const QRect area = ScreenArea::Available();
     m_iScreenW = area.width();
     m_iScreenH = area.height();
     m_iDlgW = m_iScreenW / 3;
@@ -93,6 +92,8 @@ void VersionInfoTips::InitUI()
     equipEdit->setObjectName(QStringLiteral("editEquipVersion"));
     equipEdit->setGeometry(l.equipEdit);
     equipEdit->setEnabled(false);
+    TextFit::GrowBefore(configLabel, configEdit);
+    TextFit::GrowBefore(equipLabel, equipEdit);
 
     auto* yes = new QPushButton(tr("Yes"), this);
     yes->setObjectName(QStringLiteral("btnYes"));

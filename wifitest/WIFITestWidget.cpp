@@ -7,6 +7,7 @@
 #include "DeviceEntry.h"
 #include "FuncLib.h"
 #include "Log.h"
+#include "TextFit.h"
 #include "VantrelEvent.h"
 #include "VideoForm.h"
 #include "WIFITestOwner.h"
@@ -14,6 +15,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QStandardItemModel>
+#include <QTableView>
 #include <QTimer>
 #include <QTimerEvent>
 
@@ -140,18 +142,35 @@ void WIFITestWidget::InitTableView()
 void WIFITestWidget::UpdateLayout()
 {
     ui->m_lb_WIFITest->setGeometry(0, 0, 120, 22);
+    TextFit::Grow(ui->m_lb_WIFITest, width());
     // The server's trouble, when there is any, goes between the title and the table.
-    int top = 24;
-    if (!m_serverState->isHidden()) {
-        const int stateHeight = m_serverState->heightForWidth(width() - 2);
-        m_serverState->setGeometry(0, top, width() - 2, stateHeight);
-        top += stateHeight + 2;
-    }
+    const int top = TableTop(width());
+    if (!m_serverState->isHidden())
+        m_serverState->setGeometry(0, 24, width() - 2, top - 26);
     ui->m_WIFITableView->setGeometry(0, top, width() - 2, height() - top - 2);
-    ui->m_WIFITableView->setColumnWidth(0, 80);
-    ui->m_WIFITableView->setColumnWidth(1, 100);
-    ui->m_WIFITableView->setColumnWidth(2, 100);
-    m_header->setStretchLastSection(true);
+    Columns(width()).Apply(m_header);
+}
+
+int WIFITestWidget::TableTop(int width) const
+{
+    if (m_serverState->isHidden())
+        return 24;
+    return 24 + m_serverState->heightForWidth(width - 2) + 2;
+}
+
+int WIFITestWidget::NeededHeight(int width) const
+{
+    // The caption row, the server's trouble if shown, the header and the one
+    // result row inside the table's frame.
+    const QTableView* table = ui->m_WIFITableView;
+    return TableTop(width) + 2 + 2 * table->frameWidth() + Columns(width).HeaderHeight()
+        + table->verticalHeader()->defaultSectionSize();
+}
+
+ColumnFit WIFITestWidget::Columns(int width) const
+{
+    const int viewport = width - 2 - 2 * ui->m_WIFITableView->frameWidth();
+    return ColumnFit(m_header, {80, 100, 100}, viewport);
 }
 
 void WIFITestWidget::SetConfig(const ConfigInfo& config)
@@ -273,6 +292,7 @@ void WIFITestWidget::CheckServer()
             LogPrint(LOG_GENERAL, "WIFITestWidget::CheckServer() the throughput server listens on port %d", WIFI_TEST_PORT);
             m_serverState->hide();
             UpdateLayout();
+            emit neededHeightChanged();
         }
         m_serverCheck->stop();
         return;
@@ -290,6 +310,7 @@ void WIFITestWidget::CheckServer()
     m_serverState->setText(text);
     m_serverState->show();
     UpdateLayout();
+    emit neededHeightChanged();
 }
 
 void WIFITestWidget::timerEvent(QTimerEvent* event)

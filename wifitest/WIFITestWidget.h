@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ColumnFit.h"
 #include "ConfigInfo.h"
 #include "TputLib.h"
 #include "WifiReportCheck.h"
@@ -51,7 +52,11 @@ public:
     explicit WIFITestWidget(QWidget* owner);
     ~WIFITestWidget() override;
 
+    // Places the caption and the table; the columns take the form's widths, or
+    // narrower ones with their headers broken onto two lines in a narrow panel.
     void UpdateLayout();
+    // The panel height at this width that shows the header and the result row whole.
+    int NeededHeight(int width) const;
     void SetConfig(const ConfigInfo& config);
     // Removes the table's row; a running test goes on.
     void ClearResult();
@@ -70,11 +75,18 @@ public:
 protected:
     void timerEvent(QTimerEvent* event) override;
 
+signals:
+    // The server's trouble line came or went: the panel needs another height.
+    void neededHeightChanged();
+
 private slots:
     void onWIFITestBtnClicked();
 
 private:
     void InitTableView();
+    ColumnFit Columns(int width) const;
+    // Where the table starts: below the caption, and below the server's trouble while it shows.
+    int TableTop(int width) const;
     void SendWifiTestCmd();
     void StartTest(const QString& cameraAddress, int durationSeconds);
     // Shows why the server does not listen on its port, until it does.

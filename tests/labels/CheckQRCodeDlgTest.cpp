@@ -5,6 +5,7 @@
 #include "LabelPrintConfig.h"
 #include "TempAppDir.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -145,7 +146,14 @@ TEST_F(ScanCheckTest, FormAndWindowFlags)
     EXPECT_EQ(dlg.objectName(), "CheckQRCodeDlg");
     EXPECT_EQ(dlg.size(), QSize(1007, 55));
     EXPECT_EQ(dlg.ScanEdit()->objectName(), "le_QRCode");
-    EXPECT_EQ(dlg.ScanEdit()->geometry(), QRect(90, 20, 881, 20));
+    // The field keeps the form's row and right edge; it starts at 90 unless the
+    // caption before it needs the room.
+    const QRect field = dlg.ScanEdit()->geometry();
+    const QRect caption = dlg.findChild<QLabel*>("label")->geometry();
+    EXPECT_EQ(field.y(), 20);
+    EXPECT_EQ(field.height(), 20);
+    EXPECT_EQ(field.right(), 90 + 881 - 1);
+    EXPECT_EQ(field.left(), qMax(90, caption.right() + 6));
     EXPECT_TRUE(dlg.windowFlags() & Qt::WindowCloseButtonHint);
     EXPECT_EQ(dlg.windowFlags() & Qt::WindowType_Mask, Qt::Dialog);
 }

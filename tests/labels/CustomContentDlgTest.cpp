@@ -75,7 +75,7 @@ TEST_F(ItemDialogTest, AddDialogShowsTheFieldsOfItsType)
         AddCustomContentDlg dialog(c.type, &m_editor);
         EXPECT_EQ(ShownFields(dialog.Form()), c.shown) << c.type;
         EXPECT_TRUE(DisabledFields(dialog.Form()).isEmpty()) << c.type;
-        EXPECT_EQ(dialog.windowTitle(), "AddCustomContentDlg");
+        EXPECT_EQ(dialog.windowTitle(), "自定义添加");
         EXPECT_EQ(dialog.size(), QSize(450, 250));
         EXPECT_EQ(dialog.Form()->lb_BarCodeText->text(), "bracodeText:");
     }
@@ -113,7 +113,7 @@ TEST_F(ItemDialogTest, EditDialogShowsTypeFieldsAndPositionAndLocksStationConten
         EXPECT_EQ(f->le_posX->text(), "1.3") << c.type;
         EXPECT_EQ(f->le_posY->text(), "30.0") << c.type;
         EXPECT_EQ(f->le_LineWidth->text(), c.type == 0 ? "" : "12.3") << c.type;
-        EXPECT_EQ(dialog.windowTitle(), "EditCustomContentDlg");
+        EXPECT_EQ(dialog.windowTitle(), "Edit label item");
         EXPECT_EQ(f->lb_BarCodeText->text(), QString::fromUtf8("条形码内容："));
     }
 }

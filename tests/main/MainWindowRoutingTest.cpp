@@ -323,6 +323,49 @@ TEST(MainLayoutTest, OddSizesDivideTowardZero)
     EXPECT_EQ(l.manualPanel, QRect(365, 554, 991, 184));
 }
 
+// A panel that needs more than the formula gives takes it: the controller from
+// the free rows above the device table, the Wi-Fi and information panels from
+// the table, which keeps its own need by the information panel's compact rows.
+TEST(MainLayoutTest, LeftColumnPanelsGetWhatTheyNeed)
+{
+    const struct {
+        const char* name;
+        LeftColumnNeeds needs;
+        QRect controller, table, wifi, info;
+    } cases[] = {
+        {"within the formula", {300, 100, 100, 200, 150},
+         {2, 72, 480, 376}, {2, 490, 480, 208}, {2, 700, 480, 110}, {2, 812, 480, 208}},
+        {"controller into the free rows", {400, 0, 0, 0, 0},
+         {2, 72, 480, 400}, {2, 490, 480, 208}, {2, 700, 480, 110}, {2, 812, 480, 208}},
+        {"controller up to the table", {500, 0, 0, 0, 0},
+         {2, 72, 480, 416}, {2, 490, 480, 208}, {2, 700, 480, 110}, {2, 812, 480, 208}},
+        {"from the table", {0, 100, 150, 250, 200},
+         {2, 72, 480, 376}, {2, 490, 480, 126}, {2, 618, 480, 150}, {2, 770, 480, 250}},
+        {"compact rows keep the table", {0, 150, 150, 300, 220},
+         {2, 72, 480, 376}, {2, 490, 480, 156}, {2, 648, 480, 150}, {2, 800, 480, 220}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MainLayout l = MainLayout::Compute(1920, 1040, 1920, 1040);
+        l.FitLeftColumn(c.needs);
+        EXPECT_EQ(l.controller, c.controller);
+        EXPECT_EQ(l.deviceTable, c.table);
+        EXPECT_EQ(l.wifiPanel, c.wifi);
+        EXPECT_EQ(l.infoPanel, c.info);
+    }
+}
+
+TEST(MainLayoutTest, ATallerManualPanelTakesItsRoomFromTheVideoWindow)
+{
+    MainLayout l = MainLayout::Compute(1920, 1040, 1920, 1040);
+    l.FitManualPanel(200);
+    EXPECT_EQ(l.manualPanel, QRect(504, 780, 1406, 260));
+    EXPECT_EQ(l.videoWindow, QRect(504, 32, 1406, 746));
+    l.FitManualPanel(300);
+    EXPECT_EQ(l.manualPanel, QRect(504, 740, 1406, 300));
+    EXPECT_EQ(l.videoWindow, QRect(504, 32, 1406, 706));
+}
+
 TEST(ScreenFactorsTest, At96DpiAndWithoutAScreenSize)
 {
     const struct {
@@ -349,13 +392,29 @@ TEST_F(MainWindowTest, LaysItsPanelsOutOverTheScreensAvailableArea)
     const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
     ASSERT_EQ(window->size(), area.size());
     const MainLayout l = MainLayout::Compute(area.width(), area.height(), area.width(), area.height());
-    EXPECT_EQ(window->GetController()->geometry(), l.controller);
-    EXPECT_EQ(window->DeviceTable()->geometry(), l.deviceTable);
-    EXPECT_EQ(window->WifiPanel()->geometry(), l.wifiPanel);
-    EXPECT_EQ(window->GetInfoPanel()->geometry(), l.infoPanel);
-    EXPECT_EQ(window->GetManualPanel()->geometry(), l.manualPanel);
-    EXPECT_EQ(window->VideoWindow()->geometry(),
-              QRect(window->mapToGlobal(l.videoWindow.topLeft()), l.videoWindow.size()));
+    // The formula's places; a panel is only taller where it needs to be (the
+    // fitting itself is MainLayoutTest's).
+    const QWidget* column[] = {window->GetController(), window->DeviceTable(), window->WifiPanel(),
+                               window->GetInfoPanel()};
+    EXPECT_EQ(window->GetController()->geometry().topLeft(), l.controller.topLeft());
+    EXPECT_GE(window->GetController()->height(), l.controller.height());
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(column[i]->x(), 2) << i;
+        EXPECT_EQ(column[i]->width(), l.controller.width()) << i;
+        if (i > 0)
+            EXPECT_GT(column[i]->y(), column[i - 1]->geometry().bottom()) << i;
+    }
+    EXPECT_EQ(window->GetInfoPanel()->geometry().bottom(), l.infoPanel.bottom());
+    const QRect manual = window->GetManualPanel()->geometry();
+    EXPECT_EQ(manual.x(), l.manualPanel.x());
+    EXPECT_EQ(manual.width(), l.manualPanel.width());
+    EXPECT_EQ(manual.bottom(), l.manualPanel.bottom());
+    EXPECT_GE(manual.height(), l.manualPanel.height());
+    const QRect video(window->VideoWindow()->mapToGlobal(QPoint(0, 0)) - window->mapToGlobal(QPoint(0, 0)),
+                      window->VideoWindow()->size());
+    EXPECT_EQ(video.topLeft(), l.videoWindow.topLeft());
+    EXPECT_EQ(video.width(), l.videoWindow.width());
+    EXPECT_EQ(video.bottom() + 3, manual.top());
     EXPECT_EQ(window->VideoWindow()->windowFlags() & (Qt::Dialog | Qt::FramelessWindowHint),
               Qt::Dialog | Qt::FramelessWindowHint);
 

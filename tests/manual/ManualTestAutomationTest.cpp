@@ -411,7 +411,7 @@ TEST_F(ScriptEditorTest, AnOrderAppliedAgainAfterARestartFindsItsScript)
 TEST_F(ScriptEditorTest, FormAndWindow)
 {
     Open("");
-    EXPECT_EQ(editor->windowTitle(), QString("ManualTestAutomation"));
+    EXPECT_EQ(editor->windowTitle(), QString("Manual Automation"));
     EXPECT_EQ(editor->minimumSize(), QSize(258, 592));
     EXPECT_EQ(editor->maximumSize(), QSize(258, 592));
     EXPECT_EQ(editor->windowModality(), Qt::ApplicationModal);

@@ -14,6 +14,7 @@
 #include "ManualTestAutomation.h"
 #include "ManualTestItemDisplayDlg.h"
 #include "QRCodePrintSetting.h"
+#include "ScreenArea.h"
 #include "TestConfig.h"
 
 #include <QCheckBox>
@@ -660,7 +661,12 @@ TEST_F(SysConfigTest, ClosingAndTheDisplayFlagsNotifyTheReceiver)
 TEST_F(SysConfigTest, TheFormIsBuiltAsItsWindowRequires)
 {
     MakeForm();
-    EXPECT_EQ(form->size(), QSize(SysConfigWidget::FORM_WIDTH, SysConfigWidget::FORM_HEIGHT));
+    // The form's width; its height at least the form's where the screen allows
+    // (more when the font needs it), never more than the screen.
+    const int screenHeight = ScreenArea::Available().height();
+    EXPECT_EQ(form->width(), SysConfigWidget::FORM_WIDTH);
+    EXPECT_GE(form->height(), qMin(SysConfigWidget::FORM_HEIGHT, screenHeight));
+    EXPECT_LE(form->height(), screenHeight);
     EXPECT_EQ(form->minimumSize(), form->maximumSize());
     EXPECT_TRUE(form->windowFlags() & Qt::Dialog);
     EXPECT_FALSE(form->windowFlags() & Qt::WindowContextHelpButtonHint);

@@ -366,17 +366,32 @@ TEST_F(ControllerTest, ThePanelLayoutFollowsItsSizeAndTestType)
     widget->resize(480, 376);
     widget->InitComboBoxStyle();
     EXPECT_EQ(Child<QPushButton>(widget.get(), "btn_BeginRun")->geometry(), QRect(0, 5, 120, 30));
-    EXPECT_EQ(Child<QComboBox>(widget.get(), "m_cbbNetworkCard")->geometry(), QRect(185, 10, 125, 22));
-    EXPECT_EQ(Child<QGroupBox>(widget.get(), "group_ConfigItem")->geometry(), QRect(0, 37, 470, 326));
-    EXPECT_EQ(Child<QLineEdit>(widget.get(), "le_SelectConfigFile")->geometry(), QRect(10, 132, 430, 22));
-    EXPECT_EQ(Child<QPushButton>(widget.get(), "btn_SelectAudioWarnFile")->geometry(), QRect(445, 207, 22, 22));
+    auto* group = Child<QGroupBox>(widget.get(), "group_ConfigItem");
+    EXPECT_EQ(group->geometry(), QRect(0, 37, 470, 326));
+    // The network-card box follows its caption, which takes its text's width.
+    const QRect caption = Child<QLabel>(widget.get(), "m_lbNetworkCard")->geometry();
+    const QRect box = Child<QComboBox>(widget.get(), "m_cbbNetworkCard")->geometry();
+    EXPECT_EQ(caption.topLeft(), QPoint(150, 10));
+    EXPECT_EQ(box.y(), 10);
+    EXPECT_EQ(box.x(), qMax(185, caption.right() + 6));
+    EXPECT_EQ(box.width(), 125);
+    // The rows keep the form's spacing and start below the group's title, which
+    // a wider font makes taller.
+    const int shift = Child<QWidget>(widget.get(), "check_LockParameter")->y() - 15;
+    EXPECT_GE(shift, 0);
+    EXPECT_GE(shift + 15, group->contentsRect().top());
+    EXPECT_EQ(Child<QLineEdit>(widget.get(), "le_SelectConfigFile")->geometry(), QRect(10, 132 + shift, 430, 22));
+    const QRect browse = Child<QPushButton>(widget.get(), "btn_SelectAudioWarnFile")->geometry();
+    EXPECT_EQ(browse.topRight(), QPoint(466, 207 + shift));
+    EXPECT_GE(browse.width(), 22);
     EXPECT_FALSE(Child<QWidget>(widget.get(), "le_SelectAudioWarnFile")->isHidden());
+    EXPECT_LE(widget->NeededHeight(), 376);   // the form's rows fit the panel of a 1920 x 1040 screen
     // Captions are never cut, whatever the font's width.
     for (const char* name : {"check_LockParameter", "check_AutoPlayVideo", "check_AutoUpgradeConfigFile",
                              "lb_SelectConfigFile", "check_AutoUploadAudioWarnFile", "lb_SelectAudioFWarnFile"}) {
-        const QWidget* caption = Child<QWidget>(widget.get(), name);
-        EXPECT_GE(caption->width(), caption->sizeHint().width()) << name;
-        EXPECT_LE(caption->geometry().right(), 460) << name;
+        const QWidget* text = Child<QWidget>(widget.get(), name);
+        EXPECT_GE(text->width(), text->sizeHint().width()) << name;
+        EXPECT_LE(text->geometry().right(), 460) << name;
     }
 
     Child<QComboBox>(widget.get(), "cbx_DevType")->setCurrentIndex(4);

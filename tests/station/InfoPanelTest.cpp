@@ -5,6 +5,7 @@
 #include "LeftBottomWidget.h"
 #include "SdkCallLog.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,16 +20,26 @@ QRect GeometryOf(QWidget* panel, const char* name)
     return child ? child->geometry() : QRect();
 }
 
+// A caption sits where the form puts it, 60 pixels wide or as wide as its text.
+void ExpectCaption(QWidget* panel, const char* name, int y)
+{
+    auto* caption = panel->findChild<QLabel*>(QString::fromLatin1(name));
+    ASSERT_NE(caption, nullptr) << name;
+    EXPECT_EQ(caption->geometry().topLeft(), QPoint(0, y)) << name;
+    EXPECT_EQ(caption->height(), 22) << name;
+    EXPECT_EQ(caption->width(), qMax(60, caption->sizeHint().width())) << name;
+}
+
 TEST_F(InfoPanelTest, RowsStackFromTheTopAndHiddenControlsMoveNothing)
 {
     LeftBottomWidget panel(&host);
     panel.resize(480, 208);
     panel.UpdateLayout();
-    EXPECT_EQ(GeometryOf(&panel, "m_lblVerInfo"), QRect(0, 10, 60, 22));
+    ExpectCaption(&panel, "m_lblVerInfo", 10);
     EXPECT_EQ(GeometryOf(&panel, "m_VerInfolineEdit"), QRect(20, 32, 460, 22));
-    EXPECT_EQ(GeometryOf(&panel, "m_lblSDInfo"), QRect(0, 59, 60, 22));
+    ExpectCaption(&panel, "m_lblSDInfo", 59);
     EXPECT_EQ(GeometryOf(&panel, "m_SDInfolineEdit"), QRect(20, 81, 460, 22));
-    EXPECT_EQ(GeometryOf(&panel, "m_lbSN"), QRect(0, 108, 60, 22));
+    ExpectCaption(&panel, "m_lbSN", 108);
     EXPECT_EQ(GeometryOf(&panel, "m_SNlineEdit"), QRect(20, 130, 280, 22));
     const QRect order = GeometryOf(&panel, "m_lbOrderDataDisplay");
     EXPECT_EQ(order.topLeft(), QPoint(0, 157));
@@ -45,6 +56,42 @@ TEST_F(InfoPanelTest, RowsStackFromTheTopAndHiddenControlsMoveNothing)
     EXPECT_EQ(GeometryOf(&panel, "m_SNlineEdit"), QRect(20, 103, 280, 22));
     EXPECT_EQ(GeometryOf(&panel, "m_btnReFresh"), QRect(310, 103, 70, 22));
     EXPECT_EQ(GeometryOf(&panel, "m_btnCopy"), QRect(410, 103, 70, 22));
+}
+
+// A panel too low for the form's rows puts each caption beside its field; the
+// order text breaks onto lines inside the panel, and the serial number field,
+// its buttons hidden, grows to its value.
+TEST_F(InfoPanelTest, ANarrowLowPanelShowsEveryValueWhole)
+{
+    constexpr int kWidth = 341;
+    LeftBottomWidget panel(&host);
+    panel.SetSN("VT21LN0000000005");
+    panel.SetOrderDataDisplay("Order Num:WO20240301-01 \ntotal:1000 Completed Num:250 operator01:120 ");
+    panel.resize(kWidth, panel.NeededHeight(kWidth, true));
+    ASSERT_LT(panel.height(), panel.NeededHeight(kWidth, false));
+    panel.UpdateLayout();
+
+    const char* const rows[][2] = {
+        {"m_lblVerInfo", "m_VerInfolineEdit"}, {"m_lblSDInfo", "m_SDInfolineEdit"}, {"m_lbSN", "m_SNlineEdit"}};
+    const int fieldX = GeometryOf(&panel, rows[0][1]).x();
+    for (int i = 0; i < 3; ++i) {
+        const QRect caption = GeometryOf(&panel, rows[i][0]);
+        const QRect field = GeometryOf(&panel, rows[i][1]);
+        EXPECT_EQ(caption.topLeft(), QPoint(0, 10 + 27 * i)) << rows[i][0];
+        EXPECT_EQ(field.y(), caption.y()) << rows[i][1];
+        EXPECT_EQ(field.x(), fieldX) << rows[i][1];
+        EXPECT_GT(field.x(), caption.right()) << rows[i][1];
+        EXPECT_EQ(field.right(), kWidth - 1) << rows[i][1];
+    }
+    auto* order = panel.findChild<QLabel*>("m_lbOrderDataDisplay");
+    EXPECT_TRUE(panel.rect().contains(order->geometry()));
+    EXPECT_GE(order->height(), order->heightForWidth(kWidth));
+
+    panel.resize(kWidth, 400);
+    panel.UpdateLayout();
+    auto* sn = panel.findChild<QLineEdit*>("m_SNlineEdit");
+    EXPECT_GT(sn->width(), QFontMetrics(sn->font()).horizontalAdvance(sn->text()));
+    EXPECT_LE(sn->geometry().right(), kWidth - 1);
 }
 
 TEST_F(InfoPanelTest, ClearingTheDeviceLeavesTheOrderText)

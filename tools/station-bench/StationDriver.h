@@ -86,7 +86,7 @@ public:
     static bool WaitUntil(const std::function<bool()>& cond, int timeoutMs, int stepMs = 20);
 
     static constexpr const char* kMainTitle = "^Tolvane$";
-    static constexpr const char* kOrderTitle = "^OrderChooseDialog$";
+    static constexpr const char* kOrderTitle = "^Select Work Order$";
     static constexpr const char* kErrorTitle = "^Error$";
     static constexpr const char* kLoginTitle = "login$";
     static constexpr const char* kHintTitle = "^Hint$";
