@@ -203,10 +203,10 @@ public:
     // ----- workers and hand-offs -----
     StationWorkers& Workers() { return m_workers; }
     HandOffQueue& HandOffs() { return m_handOffs; }
-    // Posts a job (the record of message, owned from here) to the auxiliary
-    // thread with the context of this moment (GUI thread). A post that fails
-    // frees the job (false).
-    bool PostAuxJob(uint32_t message, void* job, int source);
+    // Posts a job (the record of message) to the auxiliary thread with the
+    // context of this moment (GUI thread). A post that fails (false) frees the
+    // job, as does one whose record is not of the message's kind.
+    bool PostAuxJob(uint32_t message, AuxJobRecord job, int source);
     AuxJobContext MakeAuxJobContext(int source) const;
     // Posts an ID-service request with its own copy of the address.
     bool PostIdServiceRequest(const QByteArray& ip);
@@ -588,7 +588,7 @@ private:
     void StartWifiSignalAfterConnect();
     void FinishFormatStep();
     void PostBindJob();
-    DevBindJob* NewBindJob() const;
+    std::unique_ptr<DevBindJob> NewBindJob() const;
     void PostAuthorizeJob();
     void Post4GJob(bool chainWaits);
     // The QR label job of message (1125 print, 1126 check) for the current camera.
