@@ -160,7 +160,7 @@ public:
     void SaveManualTestResult(const DevTestResult& result, const QVector<CustomizeItem>& items);
     void SetWifiTestRunning();
     void SetWifiTestFinished(qint64 word1, qint64 word2);
-    // Routed device events; the main window frees the records afterwards.
+    // Routed device events; each record goes with its event afterwards.
     void onStatusEvent(AuxResponseInfo* info);
     void onAuxResponse(AuxResponseInfo* info);
     void onPcStatusEvent(PlayerStatusInfo* info);
