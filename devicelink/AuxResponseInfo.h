@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 class QObject;
 
 // Heap record of the device status event (1006) and the command reply event
-// (1010). The receiver frees it with FreeAuxResponseInfo.
+// (1010), and the job of the talk-back sound (1124). Its owner frees it with
+// FreeAuxResponseInfo (AuxResponsePtr).
 struct AuxResponseInfo {
     int64_t lLoginID = 0;        // login (or stream) handle as the SDK passed it
     int64_t lStateCode = 0;      // 1010: status byte << 24 | message code (sign-extended); 1006: status type
@@ -25,3 +27,8 @@ inline void FreeAuxResponseInfo(AuxResponseInfo* info)
     delete[] info->pResponse;
     delete info;
 }
+
+struct AuxResponseInfoDeleter {
+    void operator()(AuxResponseInfo* info) const { FreeAuxResponseInfo(info); }
+};
+using AuxResponsePtr = std::unique_ptr<AuxResponseInfo, AuxResponseInfoDeleter>;

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <memory>
 
 // The event records as the bridge fills them and the receivers read them.
 static_assert(sizeof(AuxResponseInfo) == 32 && offsetof(AuxResponseInfo, lStateCode) == 8 &&
@@ -100,7 +101,7 @@ void DeviceEventBridge::SetInstance(DeviceEventBridge* bridge)
 
 int DeviceEventBridge::OnSdkMessage(int64_t loginHandle, int statusType, const char* data, void* user)
 {
-    auto* info = new AuxResponseInfo;
+    AuxResponsePtr info(new AuxResponseInfo);
     info->lLoginID = loginHandle;
     info->lStateCode = statusType;
     info->receiver = static_cast<QObject*>(user);
@@ -113,21 +114,21 @@ int DeviceEventBridge::OnSdkMessage(int64_t loginHandle, int statusType, const c
     } else if (data) {
         info->pResponse = CopyText(data);
     }
-    if (!PostVantrelEvent(info->receiver, WM_DEV_STATUS, qint64(reinterpret_cast<quintptr>(info)), 0))
-        FreeAuxResponseInfo(info);
+    QObject* receiver = info->receiver;
+    PostVantrelEvent(receiver, WM_DEV_STATUS, 0, 0, std::move(info));
     return 0;
 }
 
 int DeviceEventBridge::OnSdkNotify(int64_t loginHandle, int stateCode, const char* reply, void* user)
 {
     WriteLog("nType = %u", unsigned(stateCode));
-    auto* info = new AuxResponseInfo;
+    AuxResponsePtr info(new AuxResponseInfo);
     info->lLoginID = loginHandle;
     info->lStateCode = stateCode;
     info->pResponse = CopyText(reply ? reply : "");
     info->receiver = static_cast<QObject*>(user);
-    if (!PostVantrelEvent(info->receiver, WM_DEV_RESPONSE, qint64(reinterpret_cast<quintptr>(info)), 0))
-        FreeAuxResponseInfo(info);
+    QObject* receiver = info->receiver;
+    PostVantrelEvent(receiver, WM_DEV_RESPONSE, 0, 0, std::move(info));
     return 0;
 }
 
@@ -145,15 +146,14 @@ int DeviceEventBridge::OnPlayStreamEvent(int port, int event, int64_t value, int
 
 void DeviceEventBridge::PostPlayerStatus(int port, int event, int64_t value, int value2, void* device)
 {
-    auto* info = new PlayerStatusInfo;
+    auto info = std::make_unique<PlayerStatusInfo>();
     info->nPort = port;
     info->nEvent = event;
     info->lValue = value;
     info->nValue2 = value2;
     info->nReserved = 0;
     info->pDevice = device;
-    if (!PostVantrelEvent(MainWindowInstance, WM_PLAYER_STATUS, qint64(reinterpret_cast<quintptr>(info)), 0))
-        delete info;
+    PostVantrelEvent(MainWindowInstance, WM_PLAYER_STATUS, 0, 0, std::move(info));
 }
 
 void DeviceEventBridge::SetPlayIdReader(PlayIdReader reader)

@@ -14,8 +14,8 @@ class QObject;
 // The one place where the device SDK and the play library are started and
 // stopped, and where their callbacks enter the program. Callbacks run on the
 // libraries' threads: they only copy what they were handed into a heap record
-// and post it as a VantrelEvent (1006 status, 1010 reply, 1029 player status);
-// the receiver frees the record.
+// and post it as a VantrelEvent (1006 status, 1010 reply, 1029 player status)
+// that owns the record.
 class DeviceEventBridge {
 public:
     explicit DeviceEventBridge(QObject* receiver);

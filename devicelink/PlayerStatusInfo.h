@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-// Heap record of the player status event (1029); the receiver deletes it.
+// Heap record of the player status event (1029); the event owns it.
 struct PlayerStatusInfo {
     int32_t nPort = 0;           // play-library port
     int32_t nEvent = 0;          // 9, 10 or any other player event, passed through

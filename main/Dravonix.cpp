@@ -85,7 +85,6 @@ Dravonix::~Dravonix()
     // Every way out runs the close sequence once; leaving without a close
     // (a refused login at start-up) runs it here.
     RunCloseSequence();
-    DrainPostedEvents();
     m_vecOrderList.clear();
     QCoreApplication::removeTranslator(m_pTranslator);
     delete m_pTranslator;

@@ -26,6 +26,7 @@ class RightBottomWidget;
 class SysConfigWidget;
 class TestDataManageDialog;
 class UploadTestResultDialog;
+class VantrelEvent;
 class WIFITestWidget;
 struct CustomizeItem;
 struct LeftColumnNeeds;
@@ -163,7 +164,7 @@ private:
     void FitCompanyName();
 
     // Event routing (DravonixEvents.cpp).
-    void RouteDeviceRecord(int code, qint64 word1);
+    void RouteDeviceRecord(const VantrelEvent& event);
     void RouteManualTest(QEvent* event);
     void ShowVideoFullScreen(bool fullScreen);
     void ApplyRunState(bool idle);
@@ -183,7 +184,6 @@ private:
     void RunCloseSequence();
     void DeleteChildWidgets();
     void StopDeviceEventBridge();
-    void DrainPostedEvents();
 
     Ui::DravonixClass* ui = nullptr;
 

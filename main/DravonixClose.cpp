@@ -14,18 +14,13 @@
 #include "SysConfigWidget.h"
 #include "TestDataManageDialog.h"
 #include "UploadTestResultDialog.h"
-#include "VantrelEvent.h"
 #include "WIFITestWidget.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QThread>
 #include <QTimer>
 
 namespace {
-
-constexpr int kFirstEventCode = WM_UPDATE_VIDEO;
-constexpr int kLastEventCode = WM_MANUAL_ITEM_ENABLE;
 
 // Nulls the pointer before the object goes, so that whatever the deletion
 // calls back finds the panel gone.
@@ -81,7 +76,6 @@ void Dravonix::RunCloseSequence()
     LogPrint(LOG_INFO, "Leave Dravonix::closeEvent()");
     QObject* self = this;
     MainWindowInstance.compare_exchange_strong(self, nullptr);
-    DrainPostedEvents();
     emit closed();
 }
 
@@ -112,12 +106,4 @@ void Dravonix::StopDeviceEventBridge()
     m_pBridge->Stop();
     DeviceEventBridge::SetInstance(nullptr);
     DeleteChild(m_pBridge);
-}
-
-// Events still queued for this window carry records only its handler frees;
-// with the panels gone, handling them frees them and calls nobody.
-void Dravonix::DrainPostedEvents()
-{
-    for (int code = kFirstEventCode; code <= kLastEventCode; ++code)
-        QCoreApplication::sendPostedEvents(this, code);
 }

@@ -23,12 +23,6 @@ qint32 Low32(qint64 word)
     return static_cast<qint32>(word);
 }
 
-template <typename Record>
-Record* RecordOf(qint64 word)
-{
-    return reinterpret_cast<Record*>(static_cast<quintptr>(word));
-}
-
 }  // namespace
 
 void Dravonix::customEvent(QEvent* event)
@@ -43,7 +37,7 @@ void Dravonix::customEvent(QEvent* event)
     case WM_DEV_STATUS:
     case WM_DEV_RESPONSE:
     case WM_PLAYER_STATUS:
-        RouteDeviceRecord(static_cast<int>(event->type()), e->word1);
+        RouteDeviceRecord(*e);
         break;
     case WM_TEST_TYPE_CHANGED:
         CurrentTestType = Low32(e->word1);
@@ -94,25 +88,23 @@ void Dravonix::customEvent(QEvent* event)
     }
 }
 
-// The record is this window's once posted: freed here whoever acts on it, and
-// also when nobody does (no controller, or no bridge for a status event).
-void Dravonix::RouteDeviceRecord(int code, qint64 word1)
+// The record goes with its event, whoever acts on it, and also when nobody
+// does (no controller, or no bridge for a status event).
+void Dravonix::RouteDeviceRecord(const VantrelEvent& event)
 {
-    if (code == WM_PLAYER_STATUS) {
-        PlayerStatusInfo* status = RecordOf<PlayerStatusInfo>(word1);
+    if (event.type() == static_cast<QEvent::Type>(WM_PLAYER_STATUS)) {
+        PlayerStatusInfo* status = event.Record<std::unique_ptr<PlayerStatusInfo>>();
         if (status && m_pLeftTopWidget)
             m_pLeftTopWidget->onPcStatusEvent(status);
-        delete status;
         return;
     }
-    AuxResponseInfo* info = RecordOf<AuxResponseInfo>(word1);
+    AuxResponseInfo* info = event.Record<AuxResponsePtr>();
     if (info && m_pLeftTopWidget) {
-        if (code == WM_DEV_RESPONSE)
+        if (event.type() == static_cast<QEvent::Type>(WM_DEV_RESPONSE))
             m_pLeftTopWidget->onAuxResponse(info);
         else if (m_pBridge)
             m_pLeftTopWidget->onStatusEvent(info);
     }
-    FreeAuxResponseInfo(info);
 }
 
 // The manual control panel decides (channel and sensor steps stay with it, the

@@ -5,7 +5,7 @@
 #include "EnumClass.h"
 #include "Log.h"
 #include "ManualTestController.h"
-#include "PresetCallEvent.h"
+#include "PresetCallParam.h"
 #include "ScreenArea.h"
 #include "TextFit.h"
 #include "VantrelEvent.h"
@@ -231,7 +231,7 @@ void RightBottomWidget::PostPresetCall(QComboBox* presetCombo, QComboBox* action
     auto param = std::make_unique<PresetCallParam>();
     param->preset = preset;
     param->action = action;
-    QCoreApplication::postEvent(m_pReceiver.data(), new PresetCallEvent(std::move(param)), Qt::NormalEventPriority);
+    PostVantrelEvent(m_pReceiver.data(), WM_MANUAL_TEST, EnumClass::MANUAL_CALL_PRESET, 0, std::move(param));
 }
 
 bool RightBottomWidget::RouteManualTest(QEvent* event)
@@ -241,7 +241,7 @@ bool RightBottomWidget::RouteManualTest(QEvent* event)
         return false;
 
     // Taken before anything else: every return below frees an unused record.
-    std::unique_ptr<PresetCallParam> preset = PresetCallEvent::Take(manual);
+    std::unique_ptr<PresetCallParam> preset = manual->TakeRecord<std::unique_ptr<PresetCallParam>>();
     if (manual->word1 < EnumClass::MANUAL_TRUMPET || manual->word1 > EnumClass::MANUAL_AUTO) {
         LogPrint(LOG_GENERAL, "RightBottomWidget::RouteManualTest() unknown item %lld dropped",
                  static_cast<long long>(manual->word1));

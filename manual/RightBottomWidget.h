@@ -34,8 +34,8 @@ public:
     void SetController(ManualTestController* controller);
     // The receiver's handling of WM_MANUAL_TEST: channel and sensor steps stay on
     // this panel, other items go to the controller while their control is shown.
-    // Returns false for any other event. A preset record is freed here when no
-    // handler takes it.
+    // Returns false for any other event. A preset record that no handler takes
+    // goes with its event.
     bool RouteManualTest(QEvent* event);
 
     // Results from the controller.

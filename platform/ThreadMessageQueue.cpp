@@ -1,14 +1,15 @@
 #include "ThreadMessageQueue.h"
 
 #include <chrono>
+#include <iterator>
 
-bool ThreadMessageQueue::Post(uint32_t message, uintptr_t wParam, intptr_t lParam)
+bool ThreadMessageQueue::Post(uint32_t message, std::unique_ptr<ThreadJob> job, intptr_t lParam)
 {
     {
         std::lock_guard<std::mutex> guard(m_lock);
         if (m_closed)
             return false;
-        m_queue.push_back(ThreadMessage{message, wParam, lParam});
+        m_queue.push_back(ThreadMessage{message, std::move(job), lParam});
     }
     m_ready.notify_one();
     return true;
@@ -19,7 +20,7 @@ bool ThreadMessageQueue::Peek(ThreadMessage* out)
     std::lock_guard<std::mutex> guard(m_lock);
     if (m_queue.empty() || !out)
         return false;
-    *out = m_queue.front();
+    *out = std::move(m_queue.front());
     m_queue.pop_front();
     return true;
 }
@@ -33,7 +34,7 @@ bool ThreadMessageQueue::Wait(ThreadMessage* out, int timeoutMs)
                      [this] { return !m_queue.empty() || m_closed; });
     if (m_queue.empty())
         return false;
-    *out = m_queue.front();
+    *out = std::move(m_queue.front());
     m_queue.pop_front();
     return true;
 }
@@ -56,7 +57,7 @@ bool ThreadMessageQueue::IsClosed() const
 std::vector<ThreadMessage> ThreadMessageQueue::TakePending()
 {
     std::lock_guard<std::mutex> guard(m_lock);
-    std::vector<ThreadMessage> out(m_queue.begin(), m_queue.end());
+    std::vector<ThreadMessage> out(std::make_move_iterator(m_queue.begin()), std::make_move_iterator(m_queue.end()));
     m_queue.clear();
     return out;
 }

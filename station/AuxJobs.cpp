@@ -1,54 +1,42 @@
 #include "AuxJobs.h"
 
-#include "AuxResponseInfo.h"
 #include "HttpClient.h"
-#include "Log.h"
 
-#include <QByteArray>
+namespace {
 
-bool FreeAuxJob(uint32_t message, uintptr_t job)
+// An empty record of the kind that message carries; none for a message that is
+// no job of the auxiliary thread.
+std::optional<AuxJobRecord> EmptyRecordOf(uint32_t message)
 {
     switch (message) {
     case AUX_MSG_START_AUDIO_OK:
-        FreeAuxResponseInfo(reinterpret_cast<AuxResponseInfo*>(job));
-        return true;
+        return AuxJobRecord(AuxResponsePtr());
     case AUX_MSG_PRINT_QRCODE:
     case AUX_MSG_CHECK_QRCODE:
-        delete reinterpret_cast<AuxPrintQRCodeMsg*>(job);
-        return true;
+        return AuxJobRecord(std::unique_ptr<AuxPrintQRCodeMsg>());
     case AUX_MSG_4G_INFO_TEST:
-        delete reinterpret_cast<Dev4GInfo*>(job);
-        return true;
+        return AuxJobRecord(std::unique_ptr<Dev4GInfo>());
     case AUX_MSG_BIND_DEV:
-        delete reinterpret_cast<DevBindJob*>(job);
-        return true;
+        return AuxJobRecord(std::unique_ptr<DevBindJob>());
     case AUX_MSG_AUTHORIZE_CHECK:
-        delete reinterpret_cast<AuxAuthorizeCheckMsg*>(job);
-        return true;
-    case WM_ID_SERVICE_REQUEST:
-        delete reinterpret_cast<QByteArray*>(job);
-        return true;
+        return AuxJobRecord(std::unique_ptr<AuxAuthorizeCheckMsg>());
     default:
-        if (job)
-            LogPrint(LOG_MAJOR, "FreeAuxJob() message %u carries no known job, %p left alone", message,
-                     reinterpret_cast<void*>(job));
-        return false;
+        return std::nullopt;
     }
 }
 
+}  // namespace
+
 bool IsAuxJobMessage(uint32_t message)
 {
-    switch (message) {
-    case AUX_MSG_START_AUDIO_OK:
-    case AUX_MSG_PRINT_QRCODE:
-    case AUX_MSG_CHECK_QRCODE:
-    case AUX_MSG_4G_INFO_TEST:
-    case AUX_MSG_BIND_DEV:
-    case AUX_MSG_AUTHORIZE_CHECK:
-        return true;
-    default:
-        return false;
-    }
+    return EmptyRecordOf(message).has_value();
+}
+
+bool AuxRecordFits(uint32_t message, const AuxJobRecord& record)
+{
+    const std::optional<AuxJobRecord> kind = EmptyRecordOf(message);
+    const bool held = std::visit([](const auto& owner) { return owner != nullptr; }, record);
+    return kind && kind->index() == record.index() && held;
 }
 
 void AuxJobResult::ApplyTo(DevTestResult& record) const

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "AuxResponseInfo.h"
 #include "ConfigInfo.h"
 #include "DevTestResult.h"
 #include "DevTypeInfo.h"
+#include "ThreadJob.h"
 
 #include <QByteArray>
 #include <QString>
@@ -13,17 +15,20 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 class HttpClient;
 
 // Thread messages of the controller's auxiliary thread and the job records they
-// carry. Nothing posts 1129.
+// carry (AuxJobRecord). Nothing posts 1129.
 enum AuxMessage : uint32_t {
-    AUX_MSG_START_AUDIO_OK = 1124,       // AuxResponseInfo (devicelink/AuxResponseInfo.h), freed with FreeAuxResponseInfo
+    AUX_MSG_START_AUDIO_OK = 1124,       // AuxResponseInfo (devicelink/AuxResponseInfo.h)
     AUX_MSG_PRINT_QRCODE = 1125,         // AuxPrintQRCodeMsg
     AUX_MSG_CHECK_QRCODE = 1126,         // AuxPrintQRCodeMsg
     AUX_MSG_4G_INFO_TEST = 1127,         // Dev4GInfo
@@ -31,8 +36,7 @@ enum AuxMessage : uint32_t {
     AUX_MSG_AUTHORIZE_CHECK = 1130,      // AuxAuthorizeCheckMsg
 };
 
-// Thread message of the ID-service thread: wParam a heap QByteArray with the
-// device's IP text, freed by the thread (or by the poster when the post fails).
+// Thread message of the ID-service thread; its job holds the device's IP text.
 constexpr uint32_t WM_ID_SERVICE_REQUEST = 1025;
 
 enum AuxJobSource : int {
@@ -102,15 +106,15 @@ struct AuxAuthorizeCheckMsg {
     int iType = 1;
 };
 
-// Frees the job of a message of the auxiliary or ID-service thread by its
-// message number; true when the number has a job type.
-bool FreeAuxJob(uint32_t message, uintptr_t job);
+// The record of a job, owned: one alternative per record type.
+using AuxJobRecord = std::variant<AuxResponsePtr, std::unique_ptr<AuxPrintQRCodeMsg>, std::unique_ptr<Dev4GInfo>,
+                                  std::unique_ptr<DevBindJob>, std::unique_ptr<AuxAuthorizeCheckMsg>>;
 
 // ===========================================================================
 // How a job runs
 //
 // A poster on the GUI thread builds the record of its message and hands it to
-// LeftTopWidget::PostAuxJob, which wraps it in an AuxJobEnvelope together with
+// LeftTopWidget::PostAuxJob, which moves it into an AuxJobEnvelope together with
 // an AuxJobContext: a copy, made at the post, of everything a job may read
 // (whose job it is, the device type, serial number, MACs, model, the device's
 // result record, the settings, the login state). The thread runs the body of
@@ -273,18 +277,34 @@ private:
     AuxJobResult m_result;
 };
 
-// A posted job: its message, its record (owned, freed with FreeAuxJob) and the
-// context copied at the post. Every message on the auxiliary thread's queue
-// carries one in wParam.
-struct AuxJobEnvelope {
-    AuxJobEnvelope(uint32_t msg, void* job) : message(msg), record(job) {}
-    ~AuxJobEnvelope() { FreeAuxJob(message, reinterpret_cast<uintptr_t>(record)); }
-    AuxJobEnvelope(const AuxJobEnvelope&) = delete;
-    AuxJobEnvelope& operator=(const AuxJobEnvelope&) = delete;
+// A posted job: its message, its record and the context copied at the post.
+// Every message on the auxiliary thread's queue carries one, with a record
+// that fits its message (PostAuxJob refuses any other). It frees itself
+// wherever it ends: run, dropped at the stop, or refused by the queue.
+class AuxJobEnvelope final : public ThreadJob {
+public:
+    AuxJobEnvelope(uint32_t msg, AuxJobRecord job) : message(msg), m_record(std::move(job)) {}
 
-    uint32_t message;
-    void* record;
+    // The record when it is a Record; null otherwise.
+    template <typename Record>
+    Record* Get() const
+    {
+        Record* found = nullptr;
+        std::visit(
+            [&found](const auto& held) {
+                using Held = typename std::decay_t<decltype(held)>::element_type;
+                if constexpr (std::is_same_v<Held, Record>)
+                    found = held.get();
+            },
+            m_record);
+        return found;
+    }
+
+    const uint32_t message;
     AuxJobContext context;
+
+private:
+    AuxJobRecord m_record;
 };
 
 // A body put in place of a message's own (tests).
@@ -292,3 +312,5 @@ using AuxJobBody = std::function<void(const AuxJobEnvelope& job, AuxJobRun& run)
 
 // True for the messages whose jobs the auxiliary thread runs.
 bool IsAuxJobMessage(uint32_t message);
+// True when record holds a record of the kind that message carries.
+bool AuxRecordFits(uint32_t message, const AuxJobRecord& record);

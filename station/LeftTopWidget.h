@@ -163,7 +163,7 @@ public:
     void SaveManualTestResult(const DevTestResult& result, const QVector<CustomizeItem>& items);
     void SetWifiTestRunning();
     void SetWifiTestFinished(qint64 word1, qint64 word2);
-    // Routed device events; the main window frees the records afterwards.
+    // Routed device events; each record goes with its event afterwards.
     void onStatusEvent(AuxResponseInfo* info);
     void onAuxResponse(AuxResponseInfo* info);
     void onPcStatusEvent(PlayerStatusInfo* info);
@@ -206,10 +206,10 @@ public:
     // ----- workers and hand-offs -----
     StationWorkers& Workers() { return m_workers; }
     HandOffQueue& HandOffs() { return m_handOffs; }
-    // Posts a job (the record of message, owned from here) to the auxiliary
-    // thread with the context of this moment (GUI thread). A post that fails
-    // frees the job (false).
-    bool PostAuxJob(uint32_t message, void* job, int source);
+    // Posts a job (the record of message) to the auxiliary thread with the
+    // context of this moment (GUI thread). A post that fails (false) frees the
+    // job, as does one whose record is not of the message's kind.
+    bool PostAuxJob(uint32_t message, AuxJobRecord job, int source);
     AuxJobContext MakeAuxJobContext(int source) const;
     // Posts an ID-service request with its own copy of the address.
     bool PostIdServiceRequest(const QByteArray& ip);
@@ -597,7 +597,7 @@ private:
     void StartWifiSignalAfterConnect();
     void FinishFormatStep();
     void PostBindJob();
-    DevBindJob* NewBindJob() const;
+    std::unique_ptr<DevBindJob> NewBindJob() const;
     void PostAuthorizeJob();
     void Post4GJob(bool chainWaits);
     // The QR label job of message (1125 print, 1126 check) for the current camera.

@@ -431,9 +431,9 @@ void LeftTopWidget::PostBindJob()
     PostAuxJob(AUX_MSG_BIND_DEV, NewBindJob(), AUX_SOURCE_AUTO);
 }
 
-DevBindJob* LeftTopWidget::NewBindJob() const
+std::unique_ptr<DevBindJob> LeftTopWidget::NewBindJob() const
 {
-    auto* job = new DevBindJob;
+    auto job = std::make_unique<DevBindJob>();
     job->devType = CurrentDevType();
     ReadCurrentDevice([&](const DevInfo& dev) {
         job->strSN = QString::fromLatin1(Field(dev.ipcEntry.ipc_sn));
@@ -445,7 +445,7 @@ DevBindJob* LeftTopWidget::NewBindJob() const
 
 void LeftTopWidget::PostAuthorizeJob()
 {
-    auto* job = new AuxAuthorizeCheckMsg;
+    auto job = std::make_unique<AuxAuthorizeCheckMsg>();
     job->iReplyStatus = m_iAuthorizeReplyStatus;
     job->iAutorizationStatus = m_iAutorizationStatus;
     job->strUUID = m_strAuthorizeUUID;
@@ -457,26 +457,27 @@ void LeftTopWidget::PostAuthorizeJob()
     job->iType = 1;
     const QByteArray uuid = m_strAuthorizeUUID.toUtf8();
     UpdateCurrentDevice(m_chain.login, [&](DevInfo& dev) { SetResultText(dev.TestRuslut.tuya_uuid, uuid.constData()); });
-    PostAuxJob(AUX_MSG_AUTHORIZE_CHECK, job, AUX_SOURCE_AUTO);
+    PostAuxJob(AUX_MSG_AUTHORIZE_CHECK, std::move(job), AUX_SOURCE_AUTO);
 }
 
 void LeftTopWidget::Post4GJob(bool chainWaits)
 {
     // The job's source decides whether its end goes on with the chain.
-    PostAuxJob(AUX_MSG_4G_INFO_TEST, new Dev4GInfo(m_Dev4GInfo), chainWaits ? AUX_SOURCE_AUTO : m_iManual4G);
+    PostAuxJob(AUX_MSG_4G_INFO_TEST, std::make_unique<Dev4GInfo>(m_Dev4GInfo),
+               chainWaits ? AUX_SOURCE_AUTO : m_iManual4G);
 }
 
 bool LeftTopWidget::PostQRCodeJob(uint32_t message, int source)
 {
     const DevTypeInfo type = CurrentDevType();
-    auto* job = new AuxPrintQRCodeMsg;
+    auto job = std::make_unique<AuxPrintQRCodeMsg>();
     job->eType = type.eType;
     job->iSDKType = type.iSDKType;
     ReadCurrentDevice([&](const DevInfo& dev) { job->strDevSN = QString::fromLatin1(Field(dev.ipcEntry.ipc_sn)); });
     if (message == AUX_MSG_PRINT_QRCODE)
         job->strMac = m_strCustomMac;
     job->strUUID = m_strAuthorizeUUID;
-    return PostAuxJob(message, job, source);
+    return PostAuxJob(message, std::move(job), source);
 }
 
 // ---------------------------------------------------------------------------

@@ -15,6 +15,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -75,6 +76,13 @@ private:
     const int m_fd;
 };
 
+// The job of WM_ID_SERVICE_REQUEST: the device's IP text.
+class IdServiceRequest final : public ThreadJob {
+public:
+    explicit IdServiceRequest(const QByteArray& address) : ip(address) {}
+    const QByteArray ip;
+};
+
 enum class SendOutcome { Sent, Dropped, SocketFailed };
 
 SendOutcome SendRequest(const IdServiceSocket& socket, const QByteArray& ip)
@@ -126,28 +134,24 @@ void LeftTopWidget::ExecuteGetIDServiceThread()
             if (!queue->Wait(&msg, kQueueWaitMs))
                 continue;
             if (msg.message == WM_ID_SERVICE_REQUEST) {
-                const auto* ip = reinterpret_cast<const QByteArray*>(msg.wParam);
-                socketFailed = SendRequest(socket, ip ? *ip : QByteArray()) == SendOutcome::SocketFailed;
+                const std::unique_ptr<IdServiceRequest> request = msg.Take<IdServiceRequest>();
+                socketFailed = SendRequest(socket, request ? request->ip : QByteArray()) == SendOutcome::SocketFailed;
             }
-            FreeAuxJob(msg.message, msg.wParam);
         }
         if (socketFailed)
             m_workers.SleepUnlessStopped(StationWorkers::IdService, kRetryMs);
     }
-    if (queue) {
-        for (const ThreadMessage& msg : queue->TakePending())
-            FreeAuxJob(msg.message, msg.wParam);
-    }
+    // Requests still queued at the stop are freed, not sent.
+    if (queue)
+        queue->TakePending();
 }
 
 bool LeftTopWidget::PostIdServiceRequest(const QByteArray& ip)
 {
-    auto* request = new QByteArray(ip);
     ThreadMessageQueue* queue = m_workers.Queue(StationWorkers::IdService);
-    if (!queue || !queue->Post(WM_ID_SERVICE_REQUEST, reinterpret_cast<uintptr_t>(request), 0)) {
+    if (!queue || !queue->Post(WM_ID_SERVICE_REQUEST, std::make_unique<IdServiceRequest>(ip), 0)) {
         LogPrint(LOG_GENERAL, "LeftTopWidget::PostIdServiceRequest() no ID-service thread takes the request, IP=%.64s",
                  ip.constData());
-        delete request;
         return false;
     }
     return true;

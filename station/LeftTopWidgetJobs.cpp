@@ -4,7 +4,6 @@
 #include "LeftTopWidget.h"
 
 #include "AppGlobals.h"
-#include "AuxResponseInfo.h"
 #include "Log.h"
 #include "Login_Dlg.h"
 
@@ -51,14 +50,18 @@ AuxJobContext LeftTopWidget::MakeAuxJobContext(int source) const
     return c;
 }
 
-bool LeftTopWidget::PostAuxJob(uint32_t message, void* job, int source)
+bool LeftTopWidget::PostAuxJob(uint32_t message, AuxJobRecord job, int source)
 {
     if (!IsAuxJobMessage(message)) {
         LogPrint(LOG_MAJOR, "LeftTopWidget::PostAuxJob() message %u is no job of the auxiliary thread", message);
-        FreeAuxJob(message, reinterpret_cast<uintptr_t>(job));
         return false;
     }
-    auto envelope = std::make_unique<AuxJobEnvelope>(message, job);
+    if (!AuxRecordFits(message, job)) {
+        LogPrint(LOG_MAJOR, "LeftTopWidget::PostAuxJob() message %u comes without a record of its kind, dropped",
+                 message);
+        return false;
+    }
+    auto envelope = std::make_unique<AuxJobEnvelope>(message, std::move(job));
     envelope->context = MakeAuxJobContext(source);
     // The hand-off queue outlives the auxiliary thread's join.
     envelope->context.restartHeartbeat = [queue = &m_handOffs] {
@@ -68,12 +71,11 @@ bool LeftTopWidget::PostAuxJob(uint32_t message, void* job, int source)
         });
     };
     ThreadMessageQueue* queue = m_workers.Queue(StationWorkers::Aux);
-    if (!queue || !queue->Post(message, reinterpret_cast<uintptr_t>(envelope.get()), source)) {
+    if (!queue || !queue->Post(message, std::move(envelope), source)) {
         LogPrint(LOG_GENERAL, "LeftTopWidget::PostAuxJob() the auxiliary thread takes no job, message %u freed",
                  message);
         return false;
     }
-    envelope.release();
     return true;
 }
 
@@ -98,17 +100,12 @@ void LeftTopWidget::ExecuteAuxFuncThread()
             LogPrint(LOG_GENERAL, "LeftTopWidget::ExecuteAuxFuncThread() message %u dropped", msg.message);
             continue;
         }
-        std::unique_ptr<AuxJobEnvelope> job(reinterpret_cast<AuxJobEnvelope*>(msg.wParam));
-        if (job)
+        if (std::unique_ptr<AuxJobEnvelope> job = msg.Take<AuxJobEnvelope>())
             RunAuxJob(*job);
     }
     // Jobs still queued at the stop are freed, not run.
-    if (queue) {
-        for (const ThreadMessage& msg : queue->TakePending()) {
-            if (IsAuxJobMessage(msg.message))
-                delete reinterpret_cast<AuxJobEnvelope*>(msg.wParam);
-        }
-    }
+    if (queue)
+        queue->TakePending();
 }
 
 void LeftTopWidget::RunAuxJob(const AuxJobEnvelope& job)
@@ -126,22 +123,22 @@ void LeftTopWidget::RunAuxJob(const AuxJobEnvelope& job)
     } else {
         switch (job.message) {
         case AUX_MSG_START_AUDIO_OK:
-            dealStartAduioOk(static_cast<AuxResponseInfo*>(job.record), run);
+            dealStartAduioOk(job.Get<AuxResponseInfo>(), run);
             break;
         case AUX_MSG_PRINT_QRCODE:
-            DoPrintQRCodeJob(*static_cast<const AuxPrintQRCodeMsg*>(job.record), run);
+            DoPrintQRCodeJob(*job.Get<AuxPrintQRCodeMsg>(), run);
             break;
         case AUX_MSG_CHECK_QRCODE:
-            DoCheckQRCodeJob(*static_cast<const AuxPrintQRCodeMsg*>(job.record), run);
+            DoCheckQRCodeJob(*job.Get<AuxPrintQRCodeMsg>(), run);
             break;
         case AUX_MSG_4G_INFO_TEST:
-            do4GDevInfoTest(*static_cast<const Dev4GInfo*>(job.record), run);
+            do4GDevInfoTest(*job.Get<Dev4GInfo>(), run);
             break;
         case AUX_MSG_BIND_DEV:
-            DoBindDevJob(*static_cast<const DevBindJob*>(job.record), run);
+            DoBindDevJob(*job.Get<DevBindJob>(), run);
             break;
         case AUX_MSG_AUTHORIZE_CHECK:
-            DoAuthorizeCheckJob(*static_cast<const AuxAuthorizeCheckMsg*>(job.record), run);
+            DoAuthorizeCheckJob(*job.Get<AuxAuthorizeCheckMsg>(), run);
             break;
         default:
             return;
@@ -149,7 +146,7 @@ void LeftTopWidget::RunAuxJob(const AuxJobEnvelope& job)
     }
     if (job.message == AUX_MSG_START_AUDIO_OK) {
         // Its channel is closed now: the device may be pressed again. No end signal.
-        if (const auto* info = static_cast<const AuxResponseInfo*>(job.record))
+        if (const AuxResponseInfo* info = job.Get<AuxResponseInfo>())
             m_talkClaims.Release(info->lLoginID);
         return;
     }

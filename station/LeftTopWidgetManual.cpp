@@ -504,7 +504,7 @@ void LeftTopWidget::JudgeManualWifiSignal()
 int LeftTopWidget::ManualBindDev()
 {
     LogPrint(LOG_INFO, "###Begin ManualBindDev()");
-    std::unique_ptr<DevBindJob> job(NewBindJob());
+    std::unique_ptr<DevBindJob> job = NewBindJob();
     if (job->devType.strIpcType.isEmpty() || job->strSN.isEmpty() || job->strMacAddr.isEmpty() ||
         job->szModel.isEmpty()) {
         LogPrint(LOG_GENERAL, "#ManualBindDev() param error, strIpcType=%s, eType=%d, ipc_sn=%s, strMacAddr=%s, szModel=%s",
@@ -512,7 +512,7 @@ int LeftTopWidget::ManualBindDev()
                  job->strMacAddr.toUtf8().constData(), job->szModel.toUtf8().constData());
         return -1;
     }
-    return PostAuxJob(AUX_MSG_BIND_DEV, job.release(), AUX_SOURCE_MANUAL) ? 0 : -1;
+    return PostAuxJob(AUX_MSG_BIND_DEV, std::move(job), AUX_SOURCE_MANUAL) ? 0 : -1;
 }
 
 int LeftTopWidget::ManualPrintQRCode()

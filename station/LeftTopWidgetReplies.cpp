@@ -214,13 +214,14 @@ void LeftTopWidget::onStatusEvent(AuxResponseInfo* info)
                      (long long)handle);
             break;
         }
-        auto* copy = new AuxResponseInfo(*info);
+        AuxResponsePtr copy(new AuxResponseInfo(*info));
+        copy->pResponse = nullptr;
         if (info->pResponse) {
             const size_t n = std::strlen(info->pResponse);
             copy->pResponse = new char[n + 1];
             std::memcpy(copy->pResponse, info->pResponse, n + 1);
         }
-        if (!PostAuxJob(AUX_MSG_START_AUDIO_OK, copy, AUX_SOURCE_AUTO))
+        if (!PostAuxJob(AUX_MSG_START_AUDIO_OK, std::move(copy), AUX_SOURCE_AUTO))
             m_talkClaims.Release(handle);
         break;
     }

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -221,6 +222,67 @@ TEST(VantrelEvent, PostedEventsArriveInOrderWithTheirWords)
     EXPECT_EQ(receiver.seen[1].type, 1023);
     EXPECT_EQ(receiver.seen[2].word1, pointerWord);
     EXPECT_GT(int(WM_UPDATE_VIDEO), int(QEvent::User));
+}
+
+// A record that counts its own ends.
+struct CountedRecord {
+    explicit CountedRecord(int* freed) : freed(freed) {}
+    ~CountedRecord() { ++*freed; }
+    int* freed;
+};
+using CountedPtr = std::unique_ptr<CountedRecord>;
+
+// Hands each event's record to the test, or leaves it with the event.
+class RecordReader : public QObject {
+public:
+    void customEvent(QEvent* e) override
+    {
+        auto* v = static_cast<VantrelEvent*>(e);
+        seen.push_back(v->Record<CountedPtr>());
+        otherKind.push_back(v->Record<std::unique_ptr<int>>());
+        if (take)
+            taken.push_back(v->TakeRecord<CountedPtr>());
+    }
+    bool take = false;
+    std::vector<CountedRecord*> seen;
+    std::vector<int*> otherKind;
+    std::vector<CountedPtr> taken;
+};
+
+TEST(VantrelEvent, ARecordGoesWithItsEventWhetherHandledTakenOrDiscarded)
+{
+    int freed = 0;
+    RecordReader reader;
+    ASSERT_TRUE(PostVantrelEvent(&reader, WM_PLAYER_STATUS, 0, 0, std::make_unique<CountedRecord>(&freed)));
+    QCoreApplication::sendPostedEvents(&reader);
+    ASSERT_EQ(reader.seen.size(), 1u);
+    EXPECT_NE(reader.seen[0], nullptr);
+    EXPECT_EQ(reader.otherKind[0], nullptr) << "asked for another kind: none";
+    EXPECT_EQ(freed, 1) << "handled: freed with the event";
+
+    reader.take = true;
+    ASSERT_TRUE(PostVantrelEvent(&reader, WM_PLAYER_STATUS, 0, 0, std::make_unique<CountedRecord>(&freed)));
+    QCoreApplication::sendPostedEvents(&reader);
+    ASSERT_EQ(reader.taken.size(), 1u);
+    EXPECT_NE(reader.taken[0], nullptr);
+    EXPECT_EQ(freed, 1) << "taken: the taker owns it";
+    reader.taken.clear();
+    EXPECT_EQ(freed, 2);
+
+    EXPECT_FALSE(PostVantrelEvent(nullptr, WM_DEV_STATUS, 0, 0, std::make_unique<CountedRecord>(&freed)));
+    EXPECT_EQ(freed, 3) << "no receiver: freed at once";
+
+    {
+        RecordReader gone;
+        ASSERT_TRUE(PostVantrelEvent(&gone, WM_DEV_RESPONSE, 0, 0, std::make_unique<CountedRecord>(&freed)));
+        EXPECT_EQ(freed, 3);
+    }
+    EXPECT_EQ(freed, 4) << "receiver gone before delivery: Qt's discard frees it";
+
+    VantrelEvent plain(WM_DEV_STATUS, 5, 6);
+    EXPECT_EQ(plain.Record<CountedPtr>(), nullptr);
+    EXPECT_EQ(plain.TakeRecord<CountedPtr>(), nullptr);
+    EXPECT_EQ(plain.word1, 5);
 }
 
 }  // namespace

@@ -20,7 +20,7 @@
 
 namespace {
 
-// Stands in for the main window: keeps what the events carried and frees the records.
+// Stands in for the main window: keeps what the events carried.
 class Receiver : public QObject {
 public:
     struct Got {
@@ -43,7 +43,7 @@ protected:
         g.code = int(e->code);
         g.onGuiThread = QThread::currentThread() == qApp->thread();
         if (e->code == WM_DEV_STATUS || e->code == WM_DEV_RESPONSE) {
-            auto* info = reinterpret_cast<AuxResponseInfo*>(quintptr(e->word1));
+            const AuxResponseInfo* info = e->Record<AuxResponsePtr>();
             g.handle = info->lLoginID;
             g.state = info->lStateCode;
             g.hasData = info->pResponse != nullptr;
@@ -51,11 +51,8 @@ protected:
                 g.data = info->lStateCode == 23 && e->code == WM_DEV_STATUS ? QByteArray(info->pResponse, 168)
                                                                             : QByteArray(info->pResponse);
             g.receiver = info->receiver;
-            FreeAuxResponseInfo(info);
         } else if (e->code == WM_PLAYER_STATUS) {
-            auto* info = reinterpret_cast<PlayerStatusInfo*>(quintptr(e->word1));
-            g.player = *info;
-            delete info;
+            g.player = *e->Record<std::unique_ptr<PlayerStatusInfo>>();
         }
         got.push_back(g);
     }

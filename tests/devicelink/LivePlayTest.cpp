@@ -258,9 +258,7 @@ protected:
         auto* e = static_cast<VantrelEvent*>(event);
         if (e->code != WM_PLAYER_STATUS)
             return;
-        auto* info = reinterpret_cast<PlayerStatusInfo*>(quintptr(e->word1));
-        got.push_back(*info);
-        delete info;
+        got.push_back(*e->Record<std::unique_ptr<PlayerStatusInfo>>());
     }
 };
 

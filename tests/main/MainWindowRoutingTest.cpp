@@ -6,12 +6,13 @@
 #include "CConfigFile.h"
 #include "CDeviceManagement.h"
 #include "DevTestResult.h"
+#include "EnumClass.h"
 #include "LeftBottomWidget.h"
 #include "LeftTopWidget.h"
 #include "MainLayout.h"
 #include "MainviewVideoWidget.h"
 #include "PlayerStatusInfo.h"
-#include "PresetCallEvent.h"
+#include "PresetCallParam.h"
 #include "QNvrWebMessageBox.h"
 #include "RightBottomWidget.h"
 #include "UploadTestResultDialog.h"
@@ -38,11 +39,6 @@ BackendSimulator* MainWindowTest::s_sim = nullptr;
 
 namespace {
 
-qint64 Word(void* record)
-{
-    return qint64(reinterpret_cast<quintptr>(record));
-}
-
 char* Text(const char* text)
 {
     char* copy = new char[strlen(text) + 1];
@@ -50,31 +46,31 @@ char* Text(const char* text)
     return copy;
 }
 
-qint64 AuxRecord(int64_t stateCode, const char* response)
+AuxResponsePtr AuxRecord(int64_t stateCode, const char* response)
 {
-    auto* info = new AuxResponseInfo;
+    AuxResponsePtr info(new AuxResponseInfo);
     info->lLoginID = 77;
     info->lStateCode = stateCode;
     info->pResponse = Text(response);
-    return Word(info);
+    return info;
 }
 
-qint64 StatusRecord()
+VantrelEvent* StatusRecord(int code, qint64 word2)
 {
-    return AuxRecord(1, "status data");
+    return new VantrelEvent(code, 0, word2, AuxRecord(1, "status data"));
 }
 
-qint64 ReplyRecord()
+VantrelEvent* ReplyRecord(int code, qint64 word2)
 {
-    return AuxRecord(1002, "<RESPONSE_PARAM Ret=\"0\" />");
+    return new VantrelEvent(code, 0, word2, AuxRecord(1002, "<RESPONSE_PARAM Ret=\"0\" />"));
 }
 
-qint64 PlayerRecord()
+VantrelEvent* PlayerRecord(int code, qint64 word2)
 {
-    auto* status = new PlayerStatusInfo;
+    auto status = std::make_unique<PlayerStatusInfo>();
     status->nPort = 3;
     status->nEvent = 10;
-    return Word(status);
+    return new VantrelEvent(code, 0, word2, std::move(status));
 }
 
 QPushButton* Button(Dravonix& w, const char* name)
@@ -114,24 +110,33 @@ struct Fingerprint {
     }
 };
 
+// How a case builds its event: a plain first word, or a record the event carries.
+using MakeEvent = std::function<VantrelEvent*(int code, qint64 word2)>;
+
 struct RouteCase {
     const char* name;
     int code;
-    std::function<qint64()> word1;
+    MakeEvent event;
     qint64 word2;
     std::function<void(Dravonix&)> before;   // may be empty
     std::function<void(Dravonix&)> check;    // may be empty: the record is only freed
 };
 
-std::function<qint64()> Value(qint64 v)
+MakeEvent Value(qint64 word1)
 {
-    return [v] { return v; };
+    return [word1](int code, qint64 word2) { return new VantrelEvent(code, word1, word2); };
+}
+
+void Deliver(Dravonix& w, VantrelEvent* event)
+{
+    const int code = int(event->code);
+    QCoreApplication::postEvent(&w, event);
+    QCoreApplication::sendPostedEvents(&w, code);
 }
 
 void Deliver(Dravonix& w, int code, qint64 word1, qint64 word2)
 {
-    QCoreApplication::postEvent(&w, new VantrelEvent(code, word1, word2));
-    QCoreApplication::sendPostedEvents(&w, code);
+    Deliver(w, new VantrelEvent(code, word1, word2));
 }
 
 std::vector<RouteCase> RoutingTable()
@@ -229,7 +234,7 @@ TEST_F(MainWindowTest, RoutesEveryCodeToItsPanelAndFreesEveryRecord)
         SCOPED_TRACE(c.name);
         if (c.before)
             c.before(*window);
-        Deliver(*window, c.code, c.word1(), c.word2);
+        Deliver(*window, c.event(c.code, c.word2));
         if (c.check)
             c.check(*window);
     }
@@ -253,10 +258,10 @@ TEST_F(MainWindowTest, RecordsAreFreedWhenThePanelsAreGone)
     ASSERT_EQ(window->GetManualPanel(), nullptr);
     for (const RouteCase& c : RoutingTable()) {
         SCOPED_TRACE(c.name);
-        Deliver(*window, c.code, c.word1(), c.word2);
+        Deliver(*window, c.event(c.code, c.word2));
     }
-    QCoreApplication::postEvent(window.get(), new PresetCallEvent(std::make_unique<PresetCallParam>()));
-    QCoreApplication::sendPostedEvents(window.get(), WM_MANUAL_TEST);
+    Deliver(*window, new VantrelEvent(WM_MANUAL_TEST, EnumClass::MANUAL_CALL_PRESET, 0,
+                                      std::make_unique<PresetCallParam>()));
 }
 
 TEST_F(MainWindowTest, APresetRecordIsFreedWhenNoPanelRunsIt)
@@ -267,17 +272,16 @@ TEST_F(MainWindowTest, APresetRecordIsFreedWhenNoPanelRunsIt)
     for (int i = 0; i < 2; ++i) {
         auto param = std::make_unique<PresetCallParam>();
         param->preset = 7;
-        QCoreApplication::postEvent(window.get(), new PresetCallEvent(std::move(param)));
-        QCoreApplication::sendPostedEvents(window.get(), WM_MANUAL_TEST);
+        Deliver(*window, new VantrelEvent(WM_MANUAL_TEST, EnumClass::MANUAL_CALL_PRESET, 0, std::move(param)));
     }
 }
 
 TEST_F(MainWindowTest, EventsStillQueuedWhenTheWindowGoesAreFreed)
 {
     Make();
-    QCoreApplication::postEvent(window.get(), new VantrelEvent(WM_DEV_STATUS, StatusRecord(), 0));
-    QCoreApplication::postEvent(window.get(), new VantrelEvent(WM_DEV_RESPONSE, ReplyRecord(), 0));
-    QCoreApplication::postEvent(window.get(), new VantrelEvent(WM_PLAYER_STATUS, PlayerRecord(), 0));
+    QCoreApplication::postEvent(window.get(), StatusRecord(WM_DEV_STATUS, 0));
+    QCoreApplication::postEvent(window.get(), ReplyRecord(WM_DEV_RESPONSE, 0));
+    QCoreApplication::postEvent(window.get(), PlayerRecord(WM_PLAYER_STATUS, 0));
     window.reset();   // no event loop ran: the leak check at exit sees every record freed
     EXPECT_EQ(MainWindowInstance.load(), nullptr);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ManualTestController.h"
-#include "PresetCallEvent.h"
+#include "PresetCallParam.h"
 #include "RightBottomWidget.h"
 #include "TempAppDir.h"
 #include "VantrelEvent.h"
@@ -36,12 +36,10 @@ protected:
         if (!manual || manual->type() != static_cast<QEvent::Type>(WM_MANUAL_TEST))
             return;
         PostedManualTest rec{static_cast<int>(manual->word1), manual->word2, false, {}};
-        if (auto* preset = dynamic_cast<PresetCallEvent*>(event)) {
-            // Peek at the record without taking it: the router (or the event) frees it.
-            rec.hasPreset = manual->word2 != 0;
-            if (rec.hasPreset)
-                rec.preset = *reinterpret_cast<const PresetCallParam*>(manual->word2);
-            (void)preset;
+        // Peek at the record without taking it: the router takes it, or it goes with the event.
+        if (const PresetCallParam* preset = manual->Record<std::unique_ptr<PresetCallParam>>()) {
+            rec.hasPreset = true;
+            rec.preset = *preset;
         }
         events.push_back(rec);
         if (router)

@@ -512,9 +512,9 @@ TEST_F(PanelRouting, PresetRecordHasOneOwnerOnEveryPath)
     // A second router pass over the same event finds no record to take twice.
     auto param = std::make_unique<PresetCallParam>();
     param->preset = 7;
-    PresetCallEvent event(std::move(param));
+    VantrelEvent event(WM_MANUAL_TEST, EnumClass::MANUAL_CALL_PRESET, 0, std::move(param));
     EXPECT_TRUE(panel->RouteManualTest(&event));
-    EXPECT_EQ(event.word2, 0);
+    EXPECT_EQ(event.Record<std::unique_ptr<PresetCallParam>>(), nullptr);
     EXPECT_TRUE(panel->RouteManualTest(&event));
     ASSERT_EQ(controller.presets.size(), 2u);
     EXPECT_EQ(controller.presets[1].preset, 7);

@@ -8,31 +8,63 @@
 
 namespace {
 
-TEST(ThreadMessageQueueTest, PostsAreDeliveredInOrderUntilClosedAndPendingJobsCanBeFreed)
-{
-    ThreadMessageQueue q;
-    ThreadMessage m;
-    EXPECT_FALSE(q.Peek(&m));
-    // Posts before the worker first looks are kept, not lost.
-    int* job1 = new int(1);
-    int* job2 = new int(2);
-    ASSERT_TRUE(q.Post(1125, reinterpret_cast<uintptr_t>(job1), 0));
-    ASSERT_TRUE(q.Post(1126, reinterpret_cast<uintptr_t>(job2), 1));
-    ASSERT_TRUE(q.Peek(&m));
-    EXPECT_EQ(m.message, 1125u);
-    EXPECT_EQ(*reinterpret_cast<int*>(m.wParam), 1);
-    delete reinterpret_cast<int*>(m.wParam);
+// A job that counts its own ends.
+class CountedJob : public ThreadJob {
+public:
+    CountedJob(int value, int* freed) : value(value), m_freed(freed) {}
+    ~CountedJob() override { ++*m_freed; }
+    const int value;
 
-    q.Close();
-    int* late = new int(3);
-    EXPECT_FALSE(q.Post(1127, reinterpret_cast<uintptr_t>(late), 0));   // the poster keeps its job
-    delete late;
-    const std::vector<ThreadMessage> pending = q.TakePending();
-    ASSERT_EQ(pending.size(), 1u);
-    EXPECT_EQ(pending[0].message, 1126u);
-    EXPECT_EQ(pending[0].lParam, 1);
-    delete reinterpret_cast<int*>(pending[0].wParam);
-    EXPECT_FALSE(q.Wait(&m, 1000));   // closed and empty: no wait
+private:
+    int* m_freed;
+};
+
+class OtherJob : public ThreadJob {};
+
+TEST(ThreadMessageQueueTest, PostsAreDeliveredInOrderUntilClosedAndEveryJobIsFreedWhereverItEnds)
+{
+    int freed = 0;
+    {
+        ThreadMessageQueue q;
+        ThreadMessage m;
+        EXPECT_FALSE(q.Peek(&m));
+        // Posts before the worker first looks are kept, not lost.
+        ASSERT_TRUE(q.Post(1125, std::make_unique<CountedJob>(1, &freed), 0));
+        ASSERT_TRUE(q.Post(1126, std::make_unique<CountedJob>(2, &freed), 1));
+        ASSERT_TRUE(q.Peek(&m));
+        EXPECT_EQ(m.message, 1125u);
+        EXPECT_EQ(m.Take<OtherJob>(), nullptr) << "a job of another kind stays with its message";
+        std::unique_ptr<CountedJob> job = m.Take<CountedJob>();
+        ASSERT_NE(job, nullptr);
+        EXPECT_EQ(job->value, 1);
+        job.reset();
+        EXPECT_EQ(freed, 1);
+
+        q.Close();
+        EXPECT_FALSE(q.Post(1127, std::make_unique<CountedJob>(3, &freed), 0));
+        EXPECT_EQ(freed, 2) << "a refused post frees its job";
+        {
+            const std::vector<ThreadMessage> pending = q.TakePending();
+            ASSERT_EQ(pending.size(), 1u);
+            EXPECT_EQ(pending[0].message, 1126u);
+            EXPECT_EQ(pending[0].lParam, 1);
+            EXPECT_EQ(freed, 2);
+        }
+        EXPECT_EQ(freed, 3) << "pending jobs go with their messages";
+        EXPECT_FALSE(q.Wait(&m, 1000));   // closed and empty: no wait
+    }
+    {
+        ThreadMessageQueue q;
+        ASSERT_TRUE(q.Post(1128, std::make_unique<CountedJob>(4, &freed), 0));
+        ASSERT_TRUE(q.Post(1130, std::make_unique<CountedJob>(5, &freed), 0));
+        ThreadMessage m;
+        ASSERT_TRUE(q.Peek(&m));
+        ASSERT_TRUE(q.Peek(&m));
+        EXPECT_EQ(freed, 4) << "a message taken over another frees the job it held";
+        EXPECT_EQ(m.message, 1130u);
+        ASSERT_TRUE(q.Post(1124, std::make_unique<CountedJob>(6, &freed), 0));
+    }
+    EXPECT_EQ(freed, 6) << "the queue frees what it still holds when it goes";
 }
 
 TEST(ThreadMessageQueueTest, AWaitingWorkerGetsEveryMessageOfManyPosters)
@@ -53,7 +85,7 @@ TEST(ThreadMessageQueueTest, AWaitingWorkerGetsEveryMessageOfManyPosters)
     for (int p = 0; p < 4; ++p) {
         posters.emplace_back([&q] {
             for (int i = 1; i <= 100; ++i)
-                q.Post(1124, 0, i);
+                q.Post(1124, nullptr, i);
         });
     }
     for (auto& t : posters)

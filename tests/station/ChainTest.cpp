@@ -401,7 +401,7 @@ TEST_F(ChainTest, The4GStepAsksAgainOnEveryTickUntilTheModuleIsReady)
     const SimCam cam = Camera(LTE);
     QString iccidOfTheJob;
     widget->SetAuxJobBody(AUX_MSG_4G_INFO_TEST, [&](const AuxJobEnvelope& job, AuxJobRun& run) {
-        iccidOfTheJob = static_cast<const Dev4GInfo*>(job.record)->ICCID;
+        iccidOfTheJob = job.Get<Dev4GInfo>()->ICCID;
         run.Result().SetWord(&DevTestResult::result_4g, 1);
     });
     Codes codes;
@@ -494,7 +494,7 @@ TEST_F(ChainTest, TheBackEndsMacGoesOutOnlyAsASafeValueAndOnlyToItsCamera)
     const SimCam b = Twin(a, 1);
     QString macOfTheLabel = "-";
     widget->SetAuxJobBody(AUX_MSG_PRINT_QRCODE, [&](const AuxJobEnvelope& job, AuxJobRun&) {
-        macOfTheLabel = static_cast<const AuxPrintQRCodeMsg*>(job.record)->strMac;
+        macOfTheLabel = job.Get<AuxPrintQRCodeMsg>()->strMac;
     });
     struct Case {
         const char* name;

@@ -618,14 +618,14 @@ TEST_F(ControllerTest, JobsOfEveryKindAreFreedWhetherTakenOrRefused)
 {
     Make();
     auto jobs = [&] {
-        widget->PostAuxJob(AUX_MSG_PRINT_QRCODE, new AuxPrintQRCodeMsg, AUX_SOURCE_AUTO);
-        widget->PostAuxJob(AUX_MSG_CHECK_QRCODE, new AuxPrintQRCodeMsg, AUX_SOURCE_MANUAL);
-        widget->PostAuxJob(AUX_MSG_4G_INFO_TEST, new Dev4GInfo, AUX_SOURCE_AUTO);
-        widget->PostAuxJob(AUX_MSG_BIND_DEV, new DevBindJob, AUX_SOURCE_AUTO);
-        widget->PostAuxJob(AUX_MSG_AUTHORIZE_CHECK, new AuxAuthorizeCheckMsg, AUX_SOURCE_AUTO);
-        auto* status = new AuxResponseInfo;
+        widget->PostAuxJob(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_AUTO);
+        widget->PostAuxJob(AUX_MSG_CHECK_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
+        widget->PostAuxJob(AUX_MSG_4G_INFO_TEST, std::make_unique<Dev4GInfo>(), AUX_SOURCE_AUTO);
+        widget->PostAuxJob(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_AUTO);
+        widget->PostAuxJob(AUX_MSG_AUTHORIZE_CHECK, std::make_unique<AuxAuthorizeCheckMsg>(), AUX_SOURCE_AUTO);
+        AuxResponsePtr status(new AuxResponseInfo);
         status->pResponse = new char[16]();
-        return widget->PostAuxJob(AUX_MSG_START_AUDIO_OK, status, AUX_SOURCE_AUTO);
+        return widget->PostAuxJob(AUX_MSG_START_AUDIO_OK, std::move(status), AUX_SOURCE_AUTO);
     };
     EXPECT_TRUE(jobs());
     widget->Workers().RequestStop(StationWorkers::Aux);

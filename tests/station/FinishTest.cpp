@@ -546,9 +546,9 @@ TEST_F(FinishTest, EveryJobRequestRestartsTheHeartbeatOnTheGuiThread)
     heartbeat.setInterval(5000);
     HeartbeatTimer = &heartbeat;
     QSignalSpy ends(widget.get(), &LeftTopWidget::sig_ThreadItemProcEnd);
-    auto* job = new DevBindJob;
+    auto job = std::make_unique<DevBindJob>();
     job->strSN = kSn;
-    widget->PostAuxJob(AUX_MSG_BIND_DEV, job, AUX_SOURCE_MANUAL);
+    widget->PostAuxJob(AUX_MSG_BIND_DEV, std::move(job), AUX_SOURCE_MANUAL);
     ASSERT_TRUE(WaitFor([&] { return ends.count() == 1; }));
     EXPECT_TRUE(heartbeat.isActive());
     EXPECT_EQ(heartbeat.interval(), 1200000);
@@ -556,9 +556,9 @@ TEST_F(FinishTest, EveryJobRequestRestartsTheHeartbeatOnTheGuiThread)
 
     // Without a heartbeat timer the request goes all the same.
     HeartbeatTimer = nullptr;
-    auto* again = new DevBindJob;
+    auto again = std::make_unique<DevBindJob>();
     again->strSN = kSn;
-    widget->PostAuxJob(AUX_MSG_BIND_DEV, again, AUX_SOURCE_MANUAL);
+    widget->PostAuxJob(AUX_MSG_BIND_DEV, std::move(again), AUX_SOURCE_MANUAL);
     ASSERT_TRUE(WaitFor([&] { return ends.count() == 2; }));
 }
 

@@ -9,7 +9,7 @@
 #include "EnumClass.h"
 #include "Log.h"
 #include "ManualTestAutomation.h"
-#include "PresetCallEvent.h"
+#include "PresetCallParam.h"
 #include "SdkCallLog.h"
 
 #include <QDir>
@@ -309,7 +309,8 @@ TEST_F(ManualTest, AHiddenControlOrAMissingPanelSendsNothing)
     QCoreApplication::postEvent(&host, new VantrelEvent(WM_MANUAL_TEST, EnumClass::MANUAL_MIC_TEST, 0));
     // A hidden PTZ group also holds back the presets; the record is freed all the same.
     host.panel->findChild<QWidget*>("m_ptzWidget")->setHidden(true);
-    QCoreApplication::postEvent(&host, new PresetCallEvent(std::make_unique<PresetCallParam>(PresetCallParam{3, 0})));
+    QCoreApplication::postEvent(&host, new VantrelEvent(WM_MANUAL_TEST, EnumClass::MANUAL_CALL_PRESET, 0,
+                                                        std::make_unique<PresetCallParam>(PresetCallParam{3, 0})));
     widget->dealManualTest(EnumClass::MANUAL_UP, 0);
     widget->SetHost(nullptr);
     widget->dealManualTest(EnumClass::MANUAL_DAY_MODE, 0);
@@ -340,7 +341,8 @@ TEST_F(ManualTest, PresetsSendTheirTextAndFreeTheirRecord)
         host.pane->SetTestResultText(VideoForm::RESULT_MANUAL, "-", true);
         const int before = Ptz(cam).size();
         QCoreApplication::postEvent(&host,
-                                    new PresetCallEvent(std::make_unique<PresetCallParam>(PresetCallParam{7, c.action})));
+                                    new VantrelEvent(WM_MANUAL_TEST, EnumClass::MANUAL_CALL_PRESET, 0,
+                                                     std::make_unique<PresetCallParam>(PresetCallParam{7, c.action})));
         QCoreApplication::sendPostedEvents(&host);
         EXPECT_EQ(Ptz(cam).mid(before), c.ptz.isEmpty() ? QVector<QByteArray>() : QVector<QByteArray>{c.ptz});
         EXPECT_EQ(Caption(), QString(c.caption));

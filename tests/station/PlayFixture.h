@@ -39,7 +39,7 @@ protected:
         PanelHost::customEvent(event);
         auto* e = dynamic_cast<VantrelEvent*>(event);
         if (e && e->code == WM_PLAYER_STATUS)
-            playerEvents.emplace_back(reinterpret_cast<PlayerStatusInfo*>(quintptr(e->word1)));
+            playerEvents.push_back(e->TakeRecord<std::unique_ptr<PlayerStatusInfo>>());
     }
 };
 

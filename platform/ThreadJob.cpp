@@ -1,0 +1,3 @@
+#include "ThreadJob.h"
+
+ThreadJob::~ThreadJob() = default;
