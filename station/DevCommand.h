@@ -1,46 +1,14 @@
 #pragma once
 
 #include "Clock.h"
+#include "DevCommandCode.h"
 
 #include <QByteArray>
 
 #include <cstdint>
 
-// The device command protocol: command codes, request bodies, PTZ texts and
-// the SDK call that carries each command.
-
-enum DevCommandCode : int {
-    CMD_SET_CUSTOM_MAC = 337,
-    CMD_UPLOAD_FILE_FINISH = 1001,
-    CMD_RESTORE_FACTORY = 1002,
-    CMD_REBOOT = 1007,
-    CMD_GET_SYS_VERSION = 1012,
-    CMD_GET_IPC_SERIALNUMBER = 1019,
-    CMD_GET_CAPABILITY = 1020,
-    CMD_GET_DEV_TYPE = 1030,
-    CMD_GET_TF_CARD_INFO = 1105,
-    CMD_FORMAT_SD_CARD = 1106,
-    CMD_SET_COUNTRY_CITY = 1117,
-    CMD_HARDWARE_CONFIG_GET = 1201,
-    CMD_GET_RTC = 1204,
-    CMD_SET_WHITE_LIGHT = 1501,
-    CMD_SET_TIME = 1503,
-    CMD_SET_IRCUT = 1504,
-    CMD_PRE_TF_CARD_QUERY = 1505,
-    CMD_IOT_AUDIO_TEST = 1512,
-    CMD_IOT_CAMERA_GET_CONFIG_FILE_CHECK_NUM = 1514,
-    CMD_IOT_ALARM_IO_TEST = 1517,
-    CMD_IOT_CAMERA_LOCK_PARAMETER = 1518,
-    CMD_WIFI_THROUGHPUT_TEST = 1519,
-    CMD_WIFI_CONNECT = 1525,
-    CMD_GET_WIFI_SIGNAL = 1526,
-    CMD_GET_4G_INFO = 1532,
-    CMD_POST_LOGIN = 1538,
-    CMD_SWITCH_SENSOR = 1596,
-    CMD_GET_FACTORY_TEST_STATE = 1598,
-    CMD_FUNCTION_CODE_CHECK = 1700,
-    CMD_GET_AUTHORIZE_CODE_INFO = 1750,
-};
+// The device command protocol: request bodies, PTZ texts and the SDK call
+// that carries each command (the codes are the SDK layer's, DevCommandCode.h).
 
 // A request body: none (the SDK gets a null pointer), empty, a text, or refused
 // because a value would have broken out of its attribute. A refused body is

@@ -1,6 +1,7 @@
 #include "SimCamera.h"
 
 #include "Clock.h"
+#include "DevCommandCode.h"
 
 #include <cstring>
 
@@ -168,39 +169,39 @@ void SimCamera::AddPtz(const QByteArray& xml)
 QByteArray SimCamera::BuiltInReply(int code) const
 {
     switch (code) {
-    case 1012:
+    case CMD_GET_SYS_VERSION:
         return Attributes("RESPONSE_PARAM", {{"KernelVersion", "3.10.14"},
                                              {"FileSystemVersion", "V5.2.0.20261120"},
                                              {"DeviceIdentify", "VT-IPC-A1"},
                                              {"FileSystemIdentify", "VT-FS-A1"},
                                              {"HardVersion", ""}});
-    case 1019:
+    case CMD_GET_IPC_SERIALNUMBER:
         return Attributes("RESPONSE_PARAM", {{"SerialNumber", m_config.serial}});
-    case 1020:
+    case CMD_GET_CAPABILITY:
         return Attributes("RESPONSE_PARAM", {{"Capability", "1"}});
-    case 1030:
+    case CMD_GET_DEV_TYPE:
         return Attributes("RESPONSE_PARAM", {{"IPC_Type", m_config.type},
                                              {"DevMType", QString::number(m_config.devMType)},
                                              {"DevType", QString::number(m_config.devType)},
                                              {"SDKType", QString::number(m_config.sdkType)},
                                              {"Feature", QString::number(m_config.feature)}});
-    case 1105:
+    case CMD_GET_TF_CARD_INFO:
         return Attributes("RESPONSE_PARAM", {{"SDCardState", "0"}, {"CardInfo", "32"}, {"SDCardRemainSpace", "30"}});
-    case 1106:
+    case CMD_FORMAT_SD_CARD:
         return Attributes("RESPONSE_PARAM", {{"Result", "0"}});
-    case 1201:
+    case CMD_HARDWARE_CONFIG_GET:
         return Attributes("RESPONSE_PARAM", {{"LightMode", "0"}});
-    case 1204:
+    case CMD_GET_RTC:
         return Attributes("REQUEST_PARAM", {{"Time", DeviceTime()}});
-    case 1514:
+    case CMD_IOT_CAMERA_GET_CONFIG_FILE_CHECK_NUM:
         return Attributes("REQUEST_PARAM", {{"HW_CFG_MD5", m_hwCfgMd5}, {"SYS_CFG_MD5", m_sysCfgMd5}});
-    case 1526:
+    case CMD_GET_WIFI_SIGNAL:
         return Attributes("RESPONSE_PARAM", {{"SignalLevel", "-45"}, {"Quality", "80"}});
-    case 1532:
+    case CMD_GET_4G_INFO:
         return FourGReply(m_config);
-    case 1700:
+    case CMD_FUNCTION_CODE_CHECK:
         return Attributes("RESPONSE_PARAM", {{"FuncCode", ""}, {"RetCode", "0"}, {"SupportFuncCode", ""}});
-    case 1750:
+    case CMD_GET_AUTHORIZE_CODE_INFO:
         return Attributes("RESPONSE_PARAM",
                           {{"AutorizationStatus", "1"}, {"UUID", m_config.authUuid}, {"Key", m_config.authKey}});
     default:

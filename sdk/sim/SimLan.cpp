@@ -4,6 +4,7 @@
 
 #include "AppGlobals.h"
 #include "Clock.h"
+#include "DevCommandCode.h"
 #include "HostAdapters.h"
 #include "Log.h"
 #include "SdkCallLog.h"
@@ -665,9 +666,9 @@ int SimLan::Command(const char* via, int64_t loginHandle, int command, const cha
         leave = cam->FirstLeaveCommand(command);
         leaveAfterMs = cam->Config().leaveAfterCommandMs;
     }
-    if (command == 1519)
+    if (command == CMD_WIFI_THROUGHPUT_TEST)
         StartThroughput(name, serial, cameraAddress, text);
-    if (command == 1525)
+    if (command == CMD_WIFI_CONNECT)
         JoinWifi(name, text);
     if (answer)
         PostReply(reply.delayMs, loginHandle, command, reply);
@@ -712,12 +713,12 @@ int SimLan::Upload(int64_t loginHandle, const char* path, const QString& kind, i
             return 0;
         cam->AddUpload(SimUpload{kind, file.absoluteFilePath(), file.size()});
         name = cam->Config().name;
-        answer = cam->ReplyFor(1001, &reply, "<RESPONSE_PARAM\r\nType=\"" + QByteArray::number(replyType) + "\"\r\n/>");
+        answer = cam->ReplyFor(CMD_UPLOAD_FILE_FINISH, &reply, "<RESPONSE_PARAM\r\nType=\"" + QByteArray::number(replyType) + "\"\r\n/>");
         if (kind == QLatin1String("package"))
             restartMs = cam->Config().restartAfterUploadMs;
     }
     if (answer)
-        PostReply(reply.delayMs, loginHandle, 1001, reply);
+        PostReply(reply.delayMs, loginHandle, CMD_UPLOAD_FILE_FINISH, reply);
     if (restartMs > 0)
         DropSessionsOf(name, reply.delayMs + restartMs);
     return 0;
