@@ -5,6 +5,7 @@
 #include "AppGlobals.h"
 #include "BackendDialogOwner.h"
 #include "CConfigFile.h"
+#include "BackendEndpoint.h"
 #include "HttpClient.h"
 #include "InfoBox.h"
 #include "JsonReply.h"
@@ -145,7 +146,7 @@ bool Login_Dlg::IsAfterSalesOnlyHost(const QString& serverHost)
 {
     std::string host;
     uint16_t port = 0;
-    if (!HttpClient::SplitHostPort(serverHost.toUtf8().constData(), 80, &host, &port))
+    if (!HttpClient::SplitHostPort(serverHost.toUtf8().constData(), BackendEndpoint::kDefaultPort, &host, &port))
         host = serverHost.toStdString();
     const QString name = QString::fromStdString(host);
     return name.compare(AFTER_SALES_BACKEND_HOST, Qt::CaseInsensitive) == 0
@@ -183,7 +184,8 @@ int Login_Dlg::SendLoginRequest(const QByteArray& user, const QByteArray& passwo
 {
     const QByteArray version = QByteArray(TOOL_VERSION).mid(1);
     HttpClient client;
-    return client.HttpLogin(ServerHost.toUtf8().constData(), 80, user.constData(), password.constData(),
+    const BackendEndpoint backend = BackendEndpoint::Station();
+    return client.HttpLogin(backend.host.c_str(), backend.port, user.constData(), password.constData(),
                             version.constData(), reply, replyCap, replyLen);
 }
 

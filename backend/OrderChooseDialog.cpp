@@ -4,6 +4,7 @@
 
 #include "AppGlobals.h"
 #include "BackendDialogOwner.h"
+#include "BackendEndpoint.h"
 #include "HttpClient.h"
 #include "InfoBox.h"
 #include "JsonReply.h"
@@ -31,7 +32,6 @@
 
 namespace {
 
-constexpr uint16_t BACKEND_PORT = 80;
 constexpr int DOWNLOAD_LIMIT_S = 10;
 
 enum DownloadKind { KIND_PACKAGE = 0, KIND_ALARM = 1, KIND_LOGO = 2 };
@@ -69,7 +69,7 @@ struct OrderChooseDialog::Run {
     HttpClient client;
     std::unique_ptr<char[]> reply{new (std::nothrow) char[HttpClient::BUFFER_SIZE]};
     int replyLen = 0;
-    QByteArray host = ServerHost.toUtf8();
+    BackendEndpoint backend = BackendEndpoint::Station();
     bool ok = true;
     QString packagePath;
     QString alarmPath;
@@ -283,14 +283,15 @@ int OrderChooseDialog::DownloadInto(HttpClient& client, const QString& folder, c
         return 103;
     }
     *path = folder + QString::fromUtf8(name.c_str());
-    return client.HttpDownloadFile(ServerHost.toUtf8().constData(), BACKEND_PORT, folder.toUtf8().constData(),
+    const BackendEndpoint backend = BackendEndpoint::Station();
+    return client.HttpDownloadFile(backend.host.c_str(), backend.port, folder.toUtf8().constData(),
                                    url.toUtf8().constData(), kind, fileKind.toUtf8().constData(), DOWNLOAD_LIMIT_S);
 }
 
 bool OrderChooseDialog::FetchConfigPackage(Run& run, const QString& model)
 {
     const QString hint = tr("get config package download addr failed");
-    const int ret = run.client.HttpGetConfigPackageDownloadAddr(run.host.constData(), BACKEND_PORT,
+    const int ret = run.client.HttpGetConfigPackageDownloadAddr(run.backend.host.c_str(), run.backend.port,
                                                                 model.toUtf8().constData(), run.Fresh(),
                                                                 HttpClient::BUFFER_SIZE, &run.replyLen);
     if (ret != 0)
@@ -322,7 +323,7 @@ bool OrderChooseDialog::FetchConfigPackage(Run& run, const QString& model)
 void OrderChooseDialog::FetchAlarmFile(Run& run, const QString& model)
 {
     const QString hint = tr("get audio alarm file download addr failed");
-    const int ret = run.client.HttpGetAudioAlarmFileDownloadAddr(run.host.constData(), BACKEND_PORT,
+    const int ret = run.client.HttpGetAudioAlarmFileDownloadAddr(run.backend.host.c_str(), run.backend.port,
                                                                  model.toUtf8().constData(), run.Fresh(),
                                                                  HttpClient::BUFFER_SIZE, &run.replyLen);
     if (ret != 0) {
@@ -352,7 +353,7 @@ void OrderChooseDialog::FetchAlarmFile(Run& run, const QString& model)
 void OrderChooseDialog::FetchTestConfig(Run& run, const QString& model)
 {
     const QString hint = tr("get test config initialize info failed");
-    const int ret = run.client.HttpGetTestConfigInitializeInfo(run.host.constData(), BACKEND_PORT,
+    const int ret = run.client.HttpGetTestConfigInitializeInfo(run.backend.host.c_str(), run.backend.port,
                                                                model.toUtf8().constData(), run.Fresh(),
                                                                HttpClient::BUFFER_SIZE, &run.replyLen);
     if (ret != 0) {
@@ -372,7 +373,7 @@ void OrderChooseDialog::FetchTestConfig(Run& run, const QString& model)
 void OrderChooseDialog::FetchOrderDetail(Run& run, const QString& orderSn)
 {
     const QString hint = tr("Failed to get order information");
-    const int ret = run.client.HttpGetCurrentOrderInfo(run.host.constData(), BACKEND_PORT,
+    const int ret = run.client.HttpGetCurrentOrderInfo(run.backend.host.c_str(), run.backend.port,
                                                        orderSn.toUtf8().constData(), run.Fresh(),
                                                        HttpClient::BUFFER_SIZE, &run.replyLen);
     if (ret != 0) {

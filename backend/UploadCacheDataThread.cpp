@@ -251,7 +251,7 @@ void UploadCacheDataThread::slot_start_upload_cache_data(QString strFile1, QStri
     bool leaving;
     {
         std::lock_guard<std::mutex> list(m_listLock);
-        m_host = ServerHost.toStdString();
+        m_backend = BackendEndpoint::Station();
         leaving = m_leaving;
     }
     if (leaving)
@@ -323,7 +323,7 @@ void UploadCacheDataThread::run()
             continue;   // the stop slot has saved the list; the loop head ends it
         m_recvBuf.Clear();
         Entry head{};
-        std::string host;
+        BackendEndpoint backend;
         bool othersPending = false;
         {
             std::lock_guard<std::mutex> list(m_listLock);
@@ -333,14 +333,14 @@ void UploadCacheDataThread::run()
             head = *it;
             othersPending = std::any_of(m_pending.begin(), m_pending.end(),
                                         [&head](const Entry& e) { return !e.held && e.id != head.id; });
-            host = m_host;
+            backend = m_backend;
         }
         if (head.id != m_failuresOf) {
             m_failuresOf = head.id;
             m_failures = 0;
         }
         int len = 0;
-        const int ret = m_client.HttpUploadDevTestResult(host.c_str(), 80, head.record, m_recvBuf.data(),
+        const int ret = m_client.HttpUploadDevTestResult(backend.host.c_str(), backend.port, head.record, m_recvBuf.data(),
                                                          RECV_BUFFER_SIZE, &len);
         if (ret != 0 && !m_run)
             continue;   // the stop cut this post short: not the back-end's verdict

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BackendEndpoint.h"
 #include "DevTestResult.h"
 #include "HttpClient.h"
 #include "ReplyBuffer.h"
@@ -122,7 +123,7 @@ private:
     ReplyBuffer m_recvBuf;
     std::atomic<bool> m_run{false};
     bool m_leaving = false;        // under the list lock: run() has decided to end
-    std::string m_host;            // under the list lock; copied from ServerHost on the GUI thread
+    BackendEndpoint m_backend;     // under the list lock; taken from ServerHost on the GUI thread
     int m_failures = 0;            // worker only: failures in a row of record m_failuresOf
     uint64_t m_failuresOf = 0;
 };

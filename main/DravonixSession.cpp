@@ -4,6 +4,7 @@
 #include "ui_Dravonix.h"
 
 #include "AppGlobals.h"
+#include "BackendEndpoint.h"
 #include "CDeviceManagement.h"
 #include "HttpClient.h"
 #include "JsonReply.h"
@@ -88,7 +89,8 @@ void Dravonix::ReadOrderList()
         return;
     int length = 0;
     HttpClient client;
-    const int ret = client.HttpGetOrderInitializeInfo(ServerHost.toUtf8().constData(), 80, reply.data(),
+    const BackendEndpoint backend = BackendEndpoint::Station();
+    const int ret = client.HttpGetOrderInitializeInfo(backend.host.c_str(), backend.port, reply.data(),
                                                       HttpClient::BUFFER_SIZE, &length);
     if (ret != 0) {
         LogPrint(LOG_INFO, "#Dravonix::ChooseTestOrderNumber() HttpGetOrderInitializeInfo return error, ret=%d, "
@@ -175,7 +177,8 @@ void Dravonix::OnHeartbeatTimer()
     char reply[kHeartbeatReplyBytes] = {};
     int length = 0;
     HttpClient client;
-    client.HttpHeartbeat(ServerHost.toUtf8().constData(), 80, reply, sizeof reply, &length);
+    const BackendEndpoint backend = BackendEndpoint::Station();
+    client.HttpHeartbeat(backend.host.c_str(), backend.port, reply, sizeof reply, &length);
     if (HeartbeatTimer)
         HeartbeatTimer->start(HEARTBEAT_INTERVAL_MS);
 }
@@ -279,7 +282,8 @@ bool Dravonix::SendLogout()
         return true;
     int length = 0;
     HttpClient client;
-    const int ret = client.HttpLogout(ServerHost.toUtf8().constData(), 80, reply.data(), HttpClient::BUFFER_SIZE,
+    const BackendEndpoint backend = BackendEndpoint::Station();
+    const int ret = client.HttpLogout(backend.host.c_str(), backend.port, reply.data(), HttpClient::BUFFER_SIZE,
                                       &length);
     if (ret == 0)
         return true;

@@ -1,6 +1,7 @@
 #include "JobRequest.h"
 
 #include "AuxJobs.h"
+#include "BackendEndpoint.h"
 #include "HttpClient.h"
 #include "JsonReply.h"
 #include "Log.h"
@@ -8,12 +9,6 @@
 
 #include <cstring>
 #include <string>
-
-namespace {
-
-constexpr uint16_t kBackendPort = 80;
-
-}  // namespace
 
 bool JobReply::ReadRetMsg(int* ret, QString* msg) const
 {
@@ -50,13 +45,13 @@ JobReply SendJobRequest(AuxJobRun& run, const char* caller, const JobSend& send)
     if (run.Context().restartHeartbeat)
         run.Context().restartHeartbeat();
     ReplyBuffer buffer(HttpClient::BUFFER_SIZE);
-    const QByteArray host = run.Context().strServerHost.toUtf8();
+    const BackendEndpoint backend = BackendEndpoint::At(run.Context().strServerHost);
     JobReply reply;
     int length = 0;
     {
         HttpClient client;
         AuxJobRun::Watch watch(run, &client);
-        reply.code = send(client, host.constData(), kBackendPort, buffer.data(), int(buffer.size()), &length);
+        reply.code = send(client, backend.host.c_str(), backend.port, buffer.data(), int(buffer.size()), &length);
     }
     const size_t bodyLength = strnlen(buffer.data(), buffer.size());
     reply.body = QByteArray(buffer.data(), int(bodyLength));

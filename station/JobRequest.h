@@ -27,7 +27,7 @@ struct JobReply {
     bool Has(const char* key) const;
 };
 
-// Sends one request of a job to the back-end host of its context, port 80:
+// Sends one request of a job to the back-end host of its context:
 // first the heartbeat is restarted, the client stays under the job's stop while
 // the request runs, and the body is read as JSON whatever the operation returned
 // (a transport failure leaves no body, an HTTP error status only its text).

@@ -11,6 +11,7 @@
 #include "DevCommand.h"
 #include "EnumClass.h"
 #include "FuncLib.h"
+#include "BackendEndpoint.h"
 #include "HttpClient.h"
 #include "ItemJudges.h"
 #include "JTimer.h"
@@ -35,7 +36,6 @@ constexpr int k4GPollMs = 1000;
 constexpr uint32_t kWifiConnectSettleMs = 8000;
 constexpr int kTFCardQueryPauseMs = 300;
 constexpr int kUploadPathMax = 259;      // bytes the SDK's path buffer holds before its NUL
-constexpr uint16_t kBackendPort = 80;
 constexpr int kSwitchSettleMs = 2000;
 
 template <size_t N>
@@ -569,7 +569,8 @@ void LeftTopWidget::AutoModifyMac()
     ReplyBuffer reply(HttpClient::BUFFER_SIZE);
     int replyLen = 0;
     HttpClient client;
-    const int ret = client.HttpGetCustomMacAddress(ServerHost.toUtf8().constData(), kBackendPort,
+    const BackendEndpoint backend = BackendEndpoint::Station();
+    const int ret = client.HttpGetCustomMacAddress(backend.host.c_str(), backend.port,
                                                    m_strOrderNumber.toUtf8().constData(), sn.constData(),
                                                    reply.data(), int(reply.size()), &replyLen);
     Json::Value root;

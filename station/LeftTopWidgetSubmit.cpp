@@ -4,6 +4,7 @@
 #include "LeftTopWidget.h"
 
 #include "AppGlobals.h"
+#include "BackendEndpoint.h"
 #include "CommonHelpers.h"
 #include "ControllerHost.h"
 #include "HttpClient.h"
@@ -22,7 +23,6 @@
 
 namespace {
 
-constexpr uint16_t kBackendPort = 80;
 // From this many transport failures in a row the station stops asking.
 constexpr int kSilentFailures = 5;
 
@@ -78,12 +78,12 @@ void LeftTopWidget::slot_UploadCurrentDevTestResult()
         held = 0;
     };
 
-    const QByteArray host = ServerHost.toUtf8();
+    const BackendEndpoint backend = BackendEndpoint::Station();
     HttpClient client;
     for (;;) {
         ReplyBuffer reply(HttpClient::BUFFER_SIZE);   // zeroed for each try
         int length = 0;
-        const int value = client.HttpUploadDevTestResult(host.constData(), kBackendPort, record, reply.data(),
+        const int value = client.HttpUploadDevTestResult(backend.host.c_str(), backend.port, record, reply.data(),
                                                          int(reply.size()), &length);
         const size_t bodyLength = strnlen(reply.data(), reply.size());
         Json::Value root;
@@ -154,12 +154,12 @@ bool LeftTopWidget::AskToUploadAgain(const QString& failure)
 
 void LeftTopWidget::slot_RefreshOrderInfo()
 {
-    const QByteArray host = ServerHost.toUtf8();
+    const BackendEndpoint backend = BackendEndpoint::Station();
     const QByteArray order = m_strOrderNumber.toUtf8();
     ReplyBuffer reply(HttpClient::BUFFER_SIZE);
     int length = 0;
     HttpClient client;
-    const int ret = client.HttpGetCurrentOrderInfo(host.constData(), kBackendPort, order.constData(), reply.data(),
+    const int ret = client.HttpGetCurrentOrderInfo(backend.host.c_str(), backend.port, order.constData(), reply.data(),
                                                    int(reply.size()), &length);
     LogPrint(LOG_INFO, "LeftTopWidget::getCurrentOrderInfo(), ret = %d, nRevBufLen = %d, szRecvBuf = %s", ret, length,
              reply.data());
