@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <cassert>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -19,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <netdb.h>
@@ -29,6 +31,7 @@
 #include <system_error>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include "Clock.h"
 
@@ -122,23 +125,24 @@ struct PendingLookup {
     in_addr address{};
 };
 
-// A name's first IPv4 address: 0, 1 not found, or 3 when the stop flag was set
-// first. The resolver can't be interrupted, so with a stop flag a name (not a
-// dotted address) is looked up on a helper thread that only the shared result
+// A name's first IPv4 address: Ok, NotResolved, or Stopped when the stop flag
+// was set first. The resolver can't be interrupted, so with a stop flag a name
+// (not a dotted address) is looked up on a helper thread that only the shared result
 // outlives: a stop need not wait for an unreachable name server.
-int ResolveIpv4(const std::string& host, const std::atomic<bool>* stop, in_addr* out)
+HttpCode ResolveIpv4(const std::string& host, const std::atomic<bool>* stop, in_addr* out)
 {
     if (host.empty())
-        return 1;
+        return HttpCode::NotResolved;
     if (inet_pton(AF_INET, host.c_str(), out) == 1)
-        return 0;
+        return HttpCode::Ok;
     HttpClient::NameLookup lookup;
     {
         std::lock_guard<std::mutex> lock(g_lookupMutex);
         lookup = g_lookup ? g_lookup : SystemLookup;
     }
+    auto found = [](bool yes) { return yes ? HttpCode::Ok : HttpCode::NotResolved; };
     if (!stop)
-        return lookup(host, out) ? 0 : 1;
+        return found(lookup(host, out));
     auto pending = std::make_shared<PendingLookup>();
     try {
         std::thread([pending, host, lookup] {
@@ -151,54 +155,54 @@ int ResolveIpv4(const std::string& host, const std::atomic<bool>* stop, in_addr*
             pending->done.notify_all();
         }).detach();
     } catch (const std::system_error&) {
-        return lookup(host, out) ? 0 : 1;   // no thread to spare: look it up here
+        return found(lookup(host, out));   // no thread to spare: look it up here
     }
     std::unique_lock<std::mutex> lock(pending->mutex);
     while (!pending->finished) {
         if (stop->load())
-            return 3;
+            return HttpCode::Stopped;
         pending->done.wait_for(lock, std::chrono::milliseconds(WAIT_SLICE_MS));
     }
     *out = pending->address;
-    return pending->found ? 0 : 1;
+    return found(pending->found);
 }
 
 // Resolves host ("name" or "name:port"), makes a TCP socket with the given receive
 // buffer and connects without blocking, waiting up to `waits` times waitMs for it to
 // become writable (an error result goes on: a refused connection shows up when the
-// request is sent). 0, or the transport code: 1 name, 3 socket or stopped, 4 option,
-// 5 not writable. A set stop flag ends the name lookup and the waits at once.
-int OpenConnection(const char* host, uint16_t port, int rcvbuf, int waits, int waitMs, SocketHandle* sock,
-                   const std::atomic<bool>* stop)
+// request is sent). Ok, or NotResolved, Stopped (no socket too), ReceiveBufferOption
+// or ConnectTimeout. A set stop flag ends the name lookup and the waits at once.
+HttpCode OpenConnection(const char* host, uint16_t port, int rcvbuf, int waits, int waitMs, SocketHandle* sock,
+                        const std::atomic<bool>* stop)
 {
     std::string hostName;
     uint16_t hostPort = port;
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     if (!HttpClient::SplitHostPort(host, port, &hostName, &hostPort))
-        return 1;
-    const int resolved = ResolveIpv4(hostName, stop, &addr.sin_addr);
-    if (resolved != 0)
+        return HttpCode::NotResolved;
+    const HttpCode resolved = ResolveIpv4(hostName, stop, &addr.sin_addr);
+    if (resolved != HttpCode::Ok)
         return resolved;
     addr.sin_port = htons(hostPort);
     sock->Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (sock->fd() < 0)
-        return 3;
+        return HttpCode::Stopped;
     if (setsockopt(sock->fd(), SOL_SOCKET, SO_RCVBUF, &rcvbuf, sizeof(rcvbuf)) != 0)
-        return 4;
+        return HttpCode::ReceiveBufferOption;
     SetNonBlocking(sock->fd(), true);
     ::connect(sock->fd(), reinterpret_cast<const sockaddr*>(&addr), sizeof(addr));
     int writable = 0;
     for (int i = 0; i < waits && writable == 0 && !(stop && stop->load()); ++i)
         writable = WaitUnlessStopped(sock->fd(), POLLOUT, waitMs, stop);
     if (writable == 0 && stop && stop->load())
-        return 3;
-    return writable == 0 ? 5 : 0;
+        return HttpCode::Stopped;
+    return writable == 0 ? HttpCode::ConnectTimeout : HttpCode::Ok;
 }
 
 // Sends the whole request in blocking mode, then switches back to non-blocking for
-// the receive loop. False (code 6) when it did not go out whole. MSG_NOSIGNAL keeps
-// a closed peer from raising SIGPIPE in the station.
+// the receive loop. False (SendIncomplete) when it did not go out whole.
+// MSG_NOSIGNAL keeps a closed peer from raising SIGPIPE in the station.
 bool SendWhole(int fd, const char* data, size_t length)
 {
     SetNonBlocking(fd, false);
@@ -306,16 +310,6 @@ std::string PercentByte(unsigned char c)
 std::string Utf8Encoded(const char* text)
 {
     return HttpClient::UrlEncode(QString::fromUtf8(text ? text : "").toUtf8().toStdString());
-}
-
-std::string Raw(const char* text)
-{
-    return HttpClient::EscapeRawValue(text ? text : "");
-}
-
-std::string Enc(const char* text)
-{
-    return HttpClient::UrlEncode(text ? text : "");
 }
 
 bool Missing(const char* text)
@@ -517,34 +511,34 @@ bool HttpClient::SplitHostPort(const char* hostText, uint16_t defaultPort, std::
     return true;
 }
 
-int HttpClient::SocketPost(const char* host, uint16_t port, const char* request, size_t requestLen,
-                           char* reply, int* replySize, int* httpStatus, int deadlineMs, bool* sentWhole)
+HttpCode HttpClient::SocketPost(const char* host, uint16_t port, const char* request, size_t requestLen,
+                                char* reply, int* replySize, int* httpStatus, int deadlineMs, bool* sentWhole)
 {
     return Exchange(host, port, request, requestLen, reply, replySize, httpStatus, deadlineMs, false, sentWhole);
 }
 
-int HttpClient::Exchange(const char* host, uint16_t port, const char* request, size_t requestLen, char* reply,
-                         int* replySize, int* httpStatus, int deadlineMs, bool replyZeroed, bool* sentWhole)
+HttpCode HttpClient::Exchange(const char* host, uint16_t port, const char* request, size_t requestLen, char* reply,
+                              int* replySize, int* httpStatus, int deadlineMs, bool replyZeroed, bool* sentWhole)
 {
     if (sentWhole)
         *sentWhole = false;
     if (m_exit.load()) {
         LogPrint(LOG_INFO, "#HttpClient::SocketPost() exit");
-        return 3;
+        return HttpCode::Stopped;
     }
     if (!reply || !replySize || *replySize < 2 || !request)
-        return 11;
+        return HttpCode::BufferMissing;
     if (!InitSocket())
-        return 2;
+        return HttpCode::SocketStartup;
 
     SocketHandle sock;
-    const int opened = OpenConnection(host, port, RCVBUF_BYTES, 1, WAIT_MS, &sock, &m_exit);
-    if (opened == 3 && m_exit.load())
+    const HttpCode opened = OpenConnection(host, port, RCVBUF_BYTES, 1, WAIT_MS, &sock, &m_exit);
+    if (opened == HttpCode::Stopped && m_exit.load())
         LogPrint(LOG_INFO, "#HttpClient::SocketPost() exit");
-    if (opened != 0)
+    if (opened != HttpCode::Ok)
         return opened;
     if (!SendWhole(sock.fd(), request, requestLen))
-        return 6;
+        return HttpCode::SendIncomplete;
     if (sentWhole)
         *sentWhole = true;
 
@@ -552,46 +546,46 @@ int HttpClient::Exchange(const char* host, uint16_t port, const char* request, s
     if (!replyZeroed)
         memset(reply, 0, capacity);
     const uint64_t start = Clock::TickMs();
-    int code = -1;
+    HttpCode code = HttpCode::BadReply;
     size_t received = 0;
     ReplyScan scan;
 
     while (received < capacity - 1) {
         if (m_exit.load()) {
             LogPrint(LOG_INFO, "#HttpClient::SocketPost() exit");
-            code = 7;
+            code = HttpCode::ReceiveTimeout;
             break;
         }
         // The 2 s wait is cut into slices so that a stop takes effect at once.
         const int ready = WaitUnlessStopped(sock.fd(), POLLIN, WAIT_MS, &m_exit);
         if (ready == 0 && m_exit.load())
-            continue;   // the loop head ends it with 7
+            continue;   // the loop head ends it with ReceiveTimeout
         if (ready < 0) {
             LogPrint(LOG_INFO, "#HttpClient::SocketPost() select errorNum = %d", errno);
-            code = 8;
+            code = HttpCode::ReceiveFailed;
             break;
         }
         bool readable = ready > 0;
         if (!readable) {
-            code = 7;
+            code = HttpCode::ReceiveTimeout;
         } else {
             const ssize_t n = ::recv(sock.fd(), reply + received, capacity - 1 - received, 0);
             if (n < 0) {
                 if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
-                    code = 8;
+                    code = HttpCode::ReceiveFailed;
                 } else {
                     LogPrint(LOG_INFO, "#HttpClient::SocketPost() recv errorNum = %d", errno);
-                    code = 8;
+                    code = HttpCode::ReceiveFailed;
                     break;
                 }
             } else if (n == 0) {
                 if (scan.statusSeen && scan.closeDelimited) {
-                    code = 0;   // the close is the end of the body
+                    code = HttpCode::Ok;   // the close is the end of the body
                     break;
                 }
                 LogPrint(LOG_INFO,
                          "#HttpClient::SocketPost() nBytesReceived = 0, The peer connection is disconnected");
-                code = 8;
+                code = HttpCode::ReceiveFailed;
                 break;
             } else {
                 received += size_t(n);
@@ -611,7 +605,7 @@ int HttpClient::Exchange(const char* host, uint16_t port, const char* request, s
                             if (value != 200) {
                                 memset(reply, 0, received);   // the rest is zero already
                                 snprintf(reply, capacity, "Http status error, Status Code:%s", status);
-                                code = 100;
+                                code = HttpCode::HttpStatus;
                                 break;
                             }
                         }
@@ -638,7 +632,7 @@ int HttpClient::Exchange(const char* host, uint16_t port, const char* request, s
                 }
                 if (scan.lengthKnown && scan.contentLength >= 0 && headerEnd != std::string::npos
                     && (long long)(received - (headerEnd + 4)) >= scan.contentLength) {
-                    code = 0;
+                    code = HttpCode::Ok;
                     break;
                 }
             }
@@ -735,11 +729,14 @@ std::string HttpClient::BuildPostRequest(const std::string& path, const std::str
         + body;
 }
 
-int HttpClient::Request(const char* host, uint16_t port, const std::string& request, Repeat repeat,
-                        char* recvBuf, int recvCap, int* recvLen, int* httpStatus)
+HttpResult HttpClient::Request(const BackendEndpoint& backend, const std::string& request, Repeat repeat,
+                               int* httpStatus)
 {
-    if (!recvBuf || recvCap < 1 || !BuffersPresent())
-        return 11;
+    HttpResult result;
+    if (!BuffersPresent()) {
+        result.code = HttpCode::BufferMissing;
+        return result;
+    }
     int status = 0;
     int size = 0;
     bool sentWhole = false;
@@ -747,174 +744,155 @@ int HttpClient::Request(const char* host, uint16_t port, const std::string& requ
     auto exchange = [&] {
         m_reply.Clear();
         size = BUFFER_SIZE;
-        const int code = Exchange(host, port, request.data(), request.size(), m_reply.data(), &size, &status,
-                                  REQUEST_DEADLINE_MS, true, &sentWhole);
+        const HttpCode code = Exchange(backend.host.c_str(), backend.port, request.data(), request.size(),
+                                       m_reply.data(), &size, &status, REQUEST_DEADLINE_MS, true, &sentWhole);
         m_reply.SetUsed(std::max(size_t(size), strnlen(m_reply.data(), BUFFER_SIZE) + 1));
         return code;
     };
-    int code = exchange();
-    if (code != 0 && code != 100 && sentWhole && repeat == Repeat::OnlyUnsent)
-        LogPrint(LOG_INFO, "#HttpClient::Request() code %d after the whole request went out, not sent again", code);
-    else if (code != 0 && code != 100)
-        code = exchange();
+    auto failed = [](HttpCode code) { return code != HttpCode::Ok && code != HttpCode::HttpStatus; };
+    result.code = exchange();
+    if (failed(result.code) && sentWhole && repeat == Repeat::OnlyUnsent)
+        LogPrint(LOG_INFO, "#HttpClient::Request() code %d after the whole request went out, not sent again",
+                 result.Value());
+    else if (failed(result.code))
+        result.code = exchange();
     if (httpStatus)
         *httpStatus = status;
-    if (code == 100) {
+    if (result.code == HttpCode::HttpStatus) {
         // The reply buffer holds "Http status error, Status Code:" and the status text.
-        const size_t n = strnlen(m_reply.data(), size_t(recvCap) - 1);
-        memcpy(recvBuf, m_reply.data(), n);
-        recvBuf[n] = '\0';
-        return 100;
+        result.body.assign(m_reply.data(), strnlen(m_reply.data(), BUFFER_SIZE - 1));
+        return result;
     }
-    if (code != 0)
-        return code;
+    if (result.code != HttpCode::Ok)
+        return result;
 
     m_body.Clear();
     GetHttpBody(m_reply.data(), m_body.data(), BUFFER_SIZE);
     const size_t bodyLen = strnlen(m_body.data(), BUFFER_SIZE);
     m_body.SetUsed(bodyLen + 1);
-    const size_t n = std::min(bodyLen, size_t(recvCap) - 1);
-    memcpy(recvBuf, m_body.data(), n);
-    recvBuf[n] = '\0';
-    if (recvLen)
-        *recvLen = size;
-    return JsonReply::ReadRet(m_body.data(), bodyLen);
+    result.body.assign(m_body.data(), bodyLen);
+    result.replySize = size;
+    result.code = HttpCode(JsonReply::ReadRet(m_body.data(), bodyLen));
+    return result;
 }
 
-int HttpClient::Get(const char* host, uint16_t port, const std::string& pathAndQuery,
-                    char* recvBuf, int recvCap, int* recvLen, int* httpStatus, Repeat repeat)
+namespace {
+
+// How an argument is written into the query.
+enum class ArgForm {
+    Utf8,     // read as UTF-8, URL-encoded
+    Encoded,  // URL-encoded as it is
+    Raw,      // as it is, but for bytes that would break the query
+    Number,
+};
+
+struct ArgKey {
+    const char* name;
+    ArgForm form;
+    bool required = false;   // an empty value refuses the request with the row's code
+};
+
+}  // namespace
+
+struct HttpClient::Row {
+    const char* path;        // "?" and the arguments follow when there are any
+    std::vector<ArgKey> keys;
+    Repeat repeat = Repeat::AfterAnyFailure;
+    HttpCode missing = HttpCode::BadReply;   // when a required value is empty
+};
+
+const HttpClient::Row& HttpClient::RowOf(Query query)
 {
-    if (!recvBuf || recvCap < 1 || !BuffersPresent())
-        return 11;
-    const std::string request = BuildGetRequest(pathAndQuery, host, BackendCookie());
-    return Request(host, port, request, repeat, recvBuf, recvCap, recvLen, httpStatus);
+    using F = ArgForm;
+    static const std::map<Query, Row> rows = {
+        // The login dialog hands the name over as UTF-8 bytes.
+        {Query::Login, {"login", {{"u", F::Utf8, true}, {"p", F::Raw, true}, {"whole_machine_version", F::Encoded}},
+                        Repeat::AfterAnyFailure, HttpCode::LoginIncomplete}},
+        {Query::Logout, {"logout", {}}},
+        {Query::Heartbeat, {"heartbeat?", {}}},
+        {Query::OrderList, {"init/order/info?", {}}},
+        {Query::OrderDetail, {"test/data/order/detail", {{"order_sn", F::Utf8}}}},
+        {Query::PackageAddress, {"download/config/package", {{"model", F::Utf8}}}},
+        {Query::AlarmFileAddress, {"download/audio/alarm/file", {{"model", F::Utf8}}}},
+        {Query::TestConfig, {"init/test/config", {{"model", F::Utf8}}}},
+        {Query::CustomMac, {"download/mac", {{"order_sn", F::Raw}, {"dev_sn", F::Raw}}}},
+        {Query::RandomCode, {"random/code", {{"dev_sn", F::Encoded}, {"subtype", F::Number}, {"is_tuya", F::Number},
+                                             {"uuid", F::Raw}}}},
+        {Query::BindSnIccid, {"sn/bind/iccid", {{"sn", F::Encoded}, {"iccid", F::Encoded}, {"subtype", F::Number}},
+                              Repeat::OnlyUnsent}},
+        {Query::DeviceInfo, {"device/info/query", {{"sn", F::Encoded}, {"iccid", F::Encoded}, {"subtype", F::Number}}}},
+        {Query::DeviceBindInfo, {"device/bind/info", {{"sn", F::Encoded}}}},
+        {Query::CloudBindCheck, {"cloud/storage/bind/relation/check",
+                                 {{"sn", F::Raw, true}, {"key", F::Raw, true}, {"uuid", F::Raw, true},
+                                  {"model", F::Raw, true}, {"type", F::Number}, {"pid", F::Number},
+                                  {"user_type", F::Number}, {"encrypt_param", F::Raw}}}},
+    };
+    return rows.at(query);
 }
 
-int HttpClient::HttpLogin(const char* host, uint16_t port, const char* user, const char* password,
-                          const char* version, char* recvBuf, int recvCap, int* recvLen)
+HttpResult HttpClient::Get(const BackendEndpoint& backend, Query query, std::initializer_list<Arg> args)
 {
-    if (!recvBuf || recvCap < 1)
-        return 11;
-    if (Missing(user) || Missing(password))
-        return 13;
-    // The login dialog hands the name over as UTF-8 bytes.
-    const std::string query = "u=" + Utf8Encoded(user) + "&p=" + Raw(password) + "&whole_machine_version=" + Enc(version);
-    return Get(host, port, "login?" + query, recvBuf, recvCap, recvLen);
+    return Send(backend, RowOf(query), args);
 }
 
-int HttpClient::HttpLogout(const char* host, uint16_t port, char* recvBuf, int recvCap, int* recvLen)
+HttpResult HttpClient::Send(const BackendEndpoint& backend, const Row& row, std::initializer_list<Arg> args,
+                            int* httpStatus)
 {
-    return Get(host, port, "logout", recvBuf, recvCap, recvLen);
+    assert(args.size() == row.keys.size());
+    HttpResult result;
+    std::string target = row.path;
+    const Arg* arg = args.begin();
+    for (size_t i = 0; i < row.keys.size() && arg != args.end(); ++i, ++arg) {
+        const ArgKey& key = row.keys[i];
+        if (key.required && arg->text.empty()) {
+            result.code = row.missing;
+            return result;
+        }
+        target += (i == 0 ? "?" : "&") + std::string(key.name) + "=";
+        switch (key.form) {
+        case ArgForm::Utf8: target += Utf8Encoded(arg->text.c_str()); break;
+        case ArgForm::Encoded: target += UrlEncode(arg->text); break;
+        case ArgForm::Raw: target += EscapeRawValue(arg->text); break;
+        case ArgForm::Number: target += arg->text; break;
+        }
+    }
+    if (!BuffersPresent()) {
+        result.code = HttpCode::BufferMissing;
+        return result;
+    }
+    const char* host = backend.host.c_str();
+    return Request(backend, BuildGetRequest(target, host, BackendCookie()), row.repeat, httpStatus);
 }
 
-int HttpClient::HttpHeartbeat(const char* host, uint16_t port, char* recvBuf, int recvCap, int* recvLen)
+HttpResult HttpClient::HttpBindOrUnbindDevice(const BackendEndpoint& backend, const char* mainType, int subType,
+                                              const char* sn, const char* checkMachineId, const char* model,
+                                              bool fallback)
 {
-    return Get(host, port, "heartbeat?", recvBuf, recvCap, recvLen);
-}
-
-int HttpClient::HttpGetOrderInitializeInfo(const char* host, uint16_t port, char* recvBuf, int recvCap,
-                                           int* recvLen)
-{
-    return Get(host, port, "init/order/info?", recvBuf, recvCap, recvLen);
-}
-
-int HttpClient::HttpGetCurrentOrderInfo(const char* host, uint16_t port, const char* orderSn,
-                                        char* recvBuf, int recvCap, int* recvLen)
-{
-    return Get(host, port, "test/data/order/detail?order_sn=" + Utf8Encoded(orderSn), recvBuf, recvCap, recvLen);
-}
-
-int HttpClient::HttpGetConfigPackageDownloadAddr(const char* host, uint16_t port, const char* model,
-                                                 char* recvBuf, int recvCap, int* recvLen)
-{
-    return Get(host, port, "download/config/package?model=" + Utf8Encoded(model), recvBuf, recvCap, recvLen);
-}
-
-int HttpClient::HttpGetAudioAlarmFileDownloadAddr(const char* host, uint16_t port, const char* model,
-                                                  char* recvBuf, int recvCap, int* recvLen)
-{
-    return Get(host, port, "download/audio/alarm/file?model=" + Utf8Encoded(model), recvBuf, recvCap, recvLen);
-}
-
-int HttpClient::HttpGetTestConfigInitializeInfo(const char* host, uint16_t port, const char* model,
-                                                char* recvBuf, int recvCap, int* recvLen)
-{
-    return Get(host, port, "init/test/config?model=" + Utf8Encoded(model), recvBuf, recvCap, recvLen);
-}
-
-int HttpClient::HttpGetCustomMacAddress(const char* host, uint16_t port, const char* orderSn, const char* devSn,
-                                        char* recvBuf, int recvCap, int* recvLen)
-{
-    return Get(host, port, "download/mac?order_sn=" + Raw(orderSn) + "&dev_sn=" + Raw(devSn), recvBuf, recvCap,
-               recvLen);
-}
-
-int HttpClient::HttpGetRandomCode(const char* host, uint16_t port, const char* devSn, int subtype, int isTuya,
-                                  const char* uuid, char* recvBuf, int recvCap, int* recvLen)
-{
-    const std::string query = "dev_sn=" + Enc(devSn) + "&subtype=" + std::to_string(subtype)
-        + "&is_tuya=" + std::to_string(isTuya) + "&uuid=" + Raw(uuid);
-    return Get(host, port, "random/code?" + query, recvBuf, recvCap, recvLen);
-}
-
-int HttpClient::HttpBindSnIccid(const char* host, uint16_t port, const char* sn, const char* iccid, int subtype,
-                                char* recvBuf, int recvCap, int* recvLen)
-{
-    const std::string query = "sn=" + Enc(sn) + "&iccid=" + Enc(iccid) + "&subtype=" + std::to_string(subtype);
-    return Get(host, port, "sn/bind/iccid?" + query, recvBuf, recvCap, recvLen, nullptr, Repeat::OnlyUnsent);
-}
-
-int HttpClient::HttpQueryDeviceInfo(const char* host, uint16_t port, const char* sn, const char* iccid,
-                                    int subtype, char* recvBuf, int recvCap, int* recvLen)
-{
-    const std::string query = "sn=" + Enc(sn) + "&iccid=" + Enc(iccid) + "&subtype=" + std::to_string(subtype);
-    return Get(host, port, "device/info/query?" + query, recvBuf, recvCap, recvLen);
-}
-
-int HttpClient::HttpGetDeviceBindInfo(const char* host, uint16_t port, const char* sn,
-                                      char* recvBuf, int recvCap, int* recvLen)
-{
-    return Get(host, port, "device/bind/info?sn=" + Enc(sn), recvBuf, recvCap, recvLen);
-}
-
-int HttpClient::HttpBindOrUnbindDevice(const char* host, uint16_t port, const char* mainType, int subType,
-                                       const char* sn, const char* checkMachineId, const char* model,
-                                       char* recvBuf, int recvCap, int* recvLen, bool fallback)
-{
-    const bool common = WholeMachineTestMode.load() || fallback;
-    const std::string path = common ? "device/bind/or/unbind" : "device/unbind/sub/dealer";
-    const std::string query = "main_type=" + Raw(mainType) + "&sub_type=" + std::to_string(subType) + "&sn="
-        + Raw(sn) + "&check_machine_id=" + Enc(checkMachineId) + "&model=" + Raw(model);
+    using F = ArgForm;
+    static const std::vector<ArgKey> keys = {{"main_type", F::Raw}, {"sub_type", F::Number}, {"sn", F::Raw},
+                                      {"check_machine_id", F::Encoded}, {"model", F::Raw}};
+    static const Row common{"device/bind/or/unbind", keys, Repeat::OnlyUnsent};
+    static const Row dealer{"device/unbind/sub/dealer", keys, Repeat::OnlyUnsent};
+    const bool inCommon = WholeMachineTestMode.load() || fallback;
     int status = 0;
-    const int ret = Get(host, port, path + "?" + query, recvBuf, recvCap, recvLen, &status, Repeat::OnlyUnsent);
-    if (ret == 100 && status == 404 && !common)
-        return HttpBindOrUnbindDevice(host, port, mainType, subType, sn, checkMachineId, model, recvBuf, recvCap,
-                                      recvLen, true);
-    return ret;
+    const HttpResult result = Send(backend, inCommon ? common : dealer,
+                                   {mainType, subType, sn, checkMachineId, model}, &status);
+    if (result.code == HttpCode::HttpStatus && status == 404 && !inCommon)
+        return HttpBindOrUnbindDevice(backend, mainType, subType, sn, checkMachineId, model, true);
+    return result;
 }
 
-int HttpClient::HttpCheckCloudStorageBindRelation(const char* host, uint16_t port, const char* sn,
-                                                  const char* key, const char* uuid, const char* model, int type,
-                                                  int pid, int userType, const char* encryptParam,
-                                                  char* recvBuf, int recvCap, int* recvLen)
+HttpResult HttpClient::HttpUploadDevTestResult(const BackendEndpoint& backend, const DevTestResult& result)
 {
-    if (Missing(sn) || Missing(key) || Missing(uuid) || Missing(model))
-        return -1;
-    const std::string query = "sn=" + Raw(sn) + "&key=" + Raw(key) + "&uuid=" + Raw(uuid) + "&model=" + Raw(model)
-        + "&type=" + std::to_string(type) + "&pid=" + std::to_string(pid) + "&user_type="
-        + std::to_string(userType) + "&encrypt_param=" + Raw(encryptParam);
-    return Get(host, port, "cloud/storage/bind/relation/check?" + query, recvBuf, recvCap, recvLen);
-}
-
-int HttpClient::HttpUploadDevTestResult(const char* host, uint16_t port, const DevTestResult& result,
-                                        char* recvBuf, int recvCap, int* recvLen)
-{
-    if (!recvBuf || recvCap < 1 || !BuffersPresent())
-        return 11;
+    if (!BuffersPresent()) {
+        HttpResult missing;
+        missing.code = HttpCode::BufferMissing;
+        return missing;
+    }
     const std::string body = BuildTestDataForm(result);
     LogPrint(LOG_INFO, "#HttpClient::HttpUploadDevTestResult() strXml=%s", body.c_str());
-    const std::string request = BuildPostRequest("test/data/submit", body, host, BackendCookie());
-    return Request(host, port, request, Repeat::OnlyUnsent, recvBuf, recvCap, recvLen);
+    const std::string request = BuildPostRequest("test/data/submit", body, backend.host.c_str(), BackendCookie());
+    return Request(backend, request, Repeat::OnlyUnsent);
 }
 
 std::string HttpClient::BuildTestDataForm(const DevTestResult& result)
@@ -964,18 +942,19 @@ bool HttpClient::DownloadFileName(const std::string& url, int kind, const std::s
     return true;
 }
 
-int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* dir, const char* url, int kind,
-                                 const char* fileKind, int timeLimitSeconds)
+HttpCode HttpClient::HttpDownloadFile(const BackendEndpoint& backend, const char* dir, const char* url, int kind,
+                                      const char* fileKind, int timeLimitSeconds)
 {
     if (Missing(dir) || Missing(url))
-        return 101;
+        return HttpCode::DownloadArgument;
     if (!BuffersPresent())
-        return 11;
+        return HttpCode::BufferMissing;
     if (!InitSocket())
-        return 2;
+        return HttpCode::SocketStartup;
+    const char* host = backend.host.c_str();
     SocketHandle sock;
-    const int opened = OpenConnection(host, port, DOWNLOAD_RCVBUF_BYTES, 3, 1000, &sock, nullptr);
-    if (opened != 0)
+    const HttpCode opened = OpenConnection(host, backend.port, DOWNLOAD_RCVBUF_BYTES, 3, 1000, &sock, nullptr);
+    if (opened != HttpCode::Ok)
         return opened;
 
     // Control bytes and spaces of the URL are escaped so that it stays one request line.
@@ -988,27 +967,27 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
     }
     const std::string request = "GET " + target
         + " HTTP/1.0\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\nAccept: */*\r\nHost:"
-        + (host ? host : "") + "\r\n\r\n";
+        + host + "\r\n\r\n";
     if (!SendWhole(sock.fd(), request.data(), request.size()))
-        return 6;
+        return HttpCode::SendIncomplete;
 
     ReplyBuffer buffer(DOWNLOAD_BUFFER_SIZE, std::nothrow);
     if (!buffer.data())
-        return 102;
+        return HttpCode::DownloadBuffer;
     buffer.SetUsed(0);
 
     std::string name;
     if (!DownloadFileName(url, kind, fileKind ? fileKind : "", &name)) {
         LogPrint(LOG_INFO, "#HttpClient::HttpDownloadFile() refused file name of url=%s", url);
-        return 103;
+        return HttpCode::DownloadFile;
     }
     QFile file(QString::fromUtf8(dir) + QString::fromUtf8(name.c_str()));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return 103;
+        return HttpCode::DownloadFile;
 
     const uint64_t start = Clock::TickMs();
     const uint64_t limit = uint64_t(std::max(timeLimitSeconds, 0)) * 1000u;
-    int code = -1;
+    HttpCode code = HttpCode::BadReply;
     size_t received = 0;
     long long contentLength = -1;
     long long written = 0;
@@ -1021,29 +1000,29 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
         if (ready < 0) {
             // A failed wait does not heal by itself: end instead of spinning.
             LogPrint(LOG_INFO, "#111111 HttpDownloadFirmware() select return error, sel_ret=%d", ready);
-            code = 8;
+            code = HttpCode::ReceiveFailed;
             break;
         }
         if (ready == 0) {
             LogPrint(LOG_INFO, "#222222 HttpDownloadFirmware() select timeout");
-            code = 7;
+            code = HttpCode::ReceiveTimeout;
             continue;
         }
         const ssize_t n = ::recv(sock.fd(), buf + received, size_t(DOWNLOAD_BUFFER_SIZE) - 1 - received, 0);
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-            code = 8;
+            code = HttpCode::ReceiveFailed;
             continue;
         }
         if (n == 0 && headerDone && statusSeen && closeDelimited) {
             LogPrint(LOG_INFO, "#HttpClient::HttpDownloadFile() body ended by the server's close, nByteRecvTotal=%d",
                      int(received));
-            code = 0;
+            code = HttpCode::Ok;
             break;
         }
         if (n <= 0) {
             // The server closed (or the connection failed) before the whole body came.
             LogPrint(LOG_INFO, "#333333 HttpDownloadFirmware() recv return error, nByteRecv=%d", int(n));
-            code = 8;
+            code = HttpCode::ReceiveFailed;
             break;
         }
         const size_t chunkFrom = received;
@@ -1059,7 +1038,7 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
                     const int status = atoi(buf + at);
                     if (status != 200) {
                         LogPrint(LOG_INFO, "\n#5555555 HttpDownloadFirmware() Http state error, State=%d\n", status);
-                        code = 100;
+                        code = HttpCode::HttpStatus;
                         break;
                     }
                 }
@@ -1081,7 +1060,7 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
             chunk = std::min(chunk, contentLength - written);
         if (chunk > 0) {
             if (file.write(buf + bodyFrom, chunk) != chunk) {
-                code = 103;
+                code = HttpCode::DownloadFile;
                 break;
             }
             written += chunk;
@@ -1090,13 +1069,13 @@ int HttpClient::HttpDownloadFile(const char* host, uint16_t port, const char* di
             LogPrint(LOG_INFO,
                      "\n#777777 HttpDownloadFirmware() download complete, nByteRecvTotal=%d, iContentLen=%lld\n",
                      int(received), contentLength);
-            code = 0;
+            code = HttpCode::Ok;
             break;
         }
     }
     buffer.SetUsed(received);
-    if (!file.flush())
-        code = code == 0 ? 103 : code;
+    if (!file.flush() && code == HttpCode::Ok)
+        code = HttpCode::DownloadFile;
     file.close();
     return code;
 }

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "BackendEndpoint.h"
+#include "HttpCode.h"
+#include "HttpResult.h"
 #include "ReplyBuffer.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 struct in_addr;
@@ -15,22 +19,14 @@ struct DevTestResult;
 // The station's client of the factory back-end: plain HTTP/1.0, one synchronous
 // exchange per request on the caller's thread, a new TCP connection each time.
 //
-// Request operations return the back-end's JSON "ret" (0 = accepted), -1 when the
-// reply body is not a JSON object of the expected shape, or a transport code:
-//   1 name not resolved, 2 socket layer start-up, 3 stopped before the request went
-//   out (on entry, in the name lookup or the connect wait) / no socket,
-//   4 receive-buffer option, 5 not connected within 2 s, 6 request not sent whole,
-//   7 a 2 s receive wait ran out / stopped while receiving, 8 receive failed or the
-//   peer closed early, 11 a buffer is missing, 13 login without user or password,
-//   100 HTTP status other than 200; 101-103 are download codes.
+// Request operations hand back an HttpResult: the back-end's JSON "ret" or an
+// HttpCode, and the reply body. A failed exchange is sent once more, except after
+// HttpStatus and except that the submission and the two binding requests are never
+// sent again once the whole request went out (the back-end may have taken it;
+// only its reply was lost).
 //
-// A failed exchange is sent once more, except after 100 and except that the
-// submission and the two binding requests are never sent again once the whole
-// request went out (the back-end may have taken it; only its reply was lost).
-//
-// The host text may carry a port ("host:port"); it then overrides the port argument.
-// Every operation copies the reply body into the caller's buffer, bounded by its
-// capacity and always NUL-terminated, and stores the raw reply size in *recvLen.
+// The endpoint's host text may carry a port ("host:port"); it then overrides the
+// endpoint's port.
 class HttpClient {
 public:
     static constexpr int BUFFER_SIZE = 1048576;
@@ -55,8 +51,8 @@ public:
     // *httpStatus receives the status of the reply's status line when one arrived.
     // *sentWhole tells whether the whole request went out (the back-end may have
     // acted on it even when no reply came back).
-    int SocketPost(const char* host, uint16_t port, const char* request, size_t requestLen,
-                   char* reply, int* replySize, int* httpStatus, int deadlineMs, bool* sentWhole = nullptr);
+    HttpCode SocketPost(const char* host, uint16_t port, const char* request, size_t requestLen,
+                        char* reply, int* replySize, int* httpStatus, int deadlineMs, bool* sentWhole = nullptr);
 
     // Copies the text after the first "\r\n\r\n" into body (at most bodyCap - 1
     // bytes, NUL-terminated). 0, -1 for a null pointer, -2 when there is no blank line.
@@ -83,48 +79,42 @@ public:
     // Splits "host" or "host:port"; false when the port part is not a number in 1..65535.
     static bool SplitHostPort(const char* hostText, uint16_t defaultPort, std::string* host, uint16_t* port);
 
-    int HttpLogin(const char* host, uint16_t port, const char* user, const char* password,
-                  const char* version, char* recvBuf, int recvCap, int* recvLen);
-    int HttpLogout(const char* host, uint16_t port, char* recvBuf, int recvCap, int* recvLen);
-    int HttpHeartbeat(const char* host, uint16_t port, char* recvBuf, int recvCap, int* recvLen);
-    int HttpGetOrderInitializeInfo(const char* host, uint16_t port, char* recvBuf, int recvCap, int* recvLen);
-    int HttpGetCurrentOrderInfo(const char* host, uint16_t port, const char* orderSn,
-                                char* recvBuf, int recvCap, int* recvLen);
-    int HttpGetConfigPackageDownloadAddr(const char* host, uint16_t port, const char* model,
-                                         char* recvBuf, int recvCap, int* recvLen);
-    int HttpGetAudioAlarmFileDownloadAddr(const char* host, uint16_t port, const char* model,
-                                          char* recvBuf, int recvCap, int* recvLen);
-    int HttpGetTestConfigInitializeInfo(const char* host, uint16_t port, const char* model,
-                                        char* recvBuf, int recvCap, int* recvLen);
-    int HttpGetCustomMacAddress(const char* host, uint16_t port, const char* orderSn, const char* devSn,
-                                char* recvBuf, int recvCap, int* recvLen);
-    int HttpGetRandomCode(const char* host, uint16_t port, const char* devSn, int subtype, int isTuya,
-                          const char* uuid, char* recvBuf, int recvCap, int* recvLen);
-    int HttpBindSnIccid(const char* host, uint16_t port, const char* sn, const char* iccid, int subtype,
-                        char* recvBuf, int recvCap, int* recvLen);
-    int HttpQueryDeviceInfo(const char* host, uint16_t port, const char* sn, const char* iccid, int subtype,
-                            char* recvBuf, int recvCap, int* recvLen);
-    int HttpGetDeviceBindInfo(const char* host, uint16_t port, const char* sn,
-                              char* recvBuf, int recvCap, int* recvLen);
+    // The back-end's requests that differ only in path and arguments.
+    enum class Query {
+        Login,             // u, p, whole_machine_version; LoginIncomplete without user or password
+        Logout,
+        Heartbeat,
+        OrderList,
+        OrderDetail,       // order_sn
+        PackageAddress,    // model
+        AlarmFileAddress,  // model
+        TestConfig,        // model
+        CustomMac,         // order_sn, dev_sn
+        RandomCode,        // dev_sn, subtype, is_tuya, uuid
+        BindSnIccid,       // sn, iccid, subtype
+        DeviceInfo,        // sn, iccid, subtype
+        DeviceBindInfo,    // sn
+        CloudBindCheck,    // sn, key, uuid, model, type, pid, user_type, encrypt_param; BadReply without the first four
+    };
+    // One argument: a text (null reads as empty) or a number.
+    struct Arg {
+        Arg(const char* text) : text(text ? text : "") {}
+        Arg(int number) : text(std::to_string(number)) {}
+        std::string text;
+    };
+    // The arguments in the order the comment of the query lists them.
+    HttpResult Get(const BackendEndpoint& backend, Query query, std::initializer_list<Arg> args = {});
     // Asks the dealer path first outside work-order mode and falls back to
     // "device/bind/or/unbind" once when that path answers 404; callers pass fallback false.
-    int HttpBindOrUnbindDevice(const char* host, uint16_t port, const char* mainType, int subType,
-                               const char* sn, const char* checkMachineId, const char* model,
-                               char* recvBuf, int recvCap, int* recvLen, bool fallback);
-    int HttpCheckCloudStorageBindRelation(const char* host, uint16_t port, const char* sn, const char* key,
-                                          const char* uuid, const char* model, int type, int pid,
-                                          int userType, const char* encryptParam,
-                                          char* recvBuf, int recvCap, int* recvLen);
-    int HttpUploadDevTestResult(const char* host, uint16_t port, const DevTestResult& result,
-                                char* recvBuf, int recvCap, int* recvLen);
+    HttpResult HttpBindOrUnbindDevice(const BackendEndpoint& backend, const char* mainType, int subType,
+                                      const char* sn, const char* checkMachineId, const char* model, bool fallback);
+    HttpResult HttpUploadDevTestResult(const BackendEndpoint& backend, const DevTestResult& result);
 
-    // Fetches url from host:port (whatever host the URL names) into dir + the URL's
-    // file name. kind 0 configuration package (".tgz" ensured), 1 alarm audio
-    // (fileKind "mp3"/"pcm" ensured), 2 logo. Codes: 0, 1-8 and 11 as above, 100,
-    // 101 dir or URL empty, 102 no receive buffer, 103 no usable file name or the
-    // file can't be written.
-    int HttpDownloadFile(const char* host, uint16_t port, const char* dir, const char* url, int kind,
-                         const char* fileKind, int timeLimitSeconds);
+    // Fetches url from the back-end (whatever host the URL names) into dir + the
+    // URL's file name. kind 0 configuration package (".tgz" ensured), 1 alarm audio
+    // (fileKind "mp3"/"pcm" ensured), 2 logo.
+    HttpCode HttpDownloadFile(const BackendEndpoint& backend, const char* dir, const char* url, int kind,
+                              const char* fileKind, int timeLimitSeconds);
     // The file name a download stores: the URL path's last segment, fully decoded,
     // taken after the last "/" or "\\", with the kind's suffix. False (no name) for
     // "", ".", ".." and names holding a NUL.
@@ -143,18 +133,20 @@ private:
     // out whole: after a whole send the back-end may have acted on it already.
     enum class Repeat { AfterAnyFailure, OnlyUnsent };
 
-    // Sends request (once more after a transport failure other than 100, as the rule
-    // allows), hands the body to the caller and reads "ret". *httpStatus: the last status seen.
-    int Request(const char* host, uint16_t port, const std::string& request, Repeat repeat,
-                char* recvBuf, int recvCap, int* recvLen, int* httpStatus = nullptr);
-    int Get(const char* host, uint16_t port, const std::string& pathAndQuery,
-            char* recvBuf, int recvCap, int* recvLen, int* httpStatus = nullptr,
-            Repeat repeat = Repeat::AfterAnyFailure);
+    // One row of the request table: path, argument keys and how each is written.
+    struct Row;
+    static const Row& RowOf(Query query);
+    HttpResult Send(const BackendEndpoint& backend, const Row& row, std::initializer_list<Arg> args,
+                    int* httpStatus = nullptr);
+    // Sends request (once more after a transport failure other than HttpStatus, as
+    // the rule allows) and reads "ret" from the body. *httpStatus: the last status seen.
+    HttpResult Request(const BackendEndpoint& backend, const std::string& request, Repeat repeat,
+                       int* httpStatus = nullptr);
     bool BuffersPresent() const;
     // SocketPost; replyZeroed: the caller hands a reply buffer that is all zero
     // already, so it is not cleared again.
-    int Exchange(const char* host, uint16_t port, const char* request, size_t requestLen, char* reply,
-                 int* replySize, int* httpStatus, int deadlineMs, bool replyZeroed, bool* sentWhole = nullptr);
+    HttpCode Exchange(const char* host, uint16_t port, const char* request, size_t requestLen, char* reply,
+                      int* replySize, int* httpStatus, int deadlineMs, bool replyZeroed, bool* sentWhole = nullptr);
 
     // Each knows how far an exchange wrote into it, so a clear touches only that.
     ReplyBuffer m_reply{BUFFER_SIZE, std::nothrow};

@@ -179,14 +179,12 @@ bool Login_Dlg::CheckInput()
     return true;
 }
 
-int Login_Dlg::SendLoginRequest(const QByteArray& user, const QByteArray& password, char* reply, int replyCap,
-                                int* replyLen)
+HttpResult Login_Dlg::SendLoginRequest(const QByteArray& user, const QByteArray& password)
 {
     const QByteArray version = QByteArray(TOOL_VERSION).mid(1);
     HttpClient client;
-    const BackendEndpoint backend = BackendEndpoint::Station();
-    return client.HttpLogin(backend.host.c_str(), backend.port, user.constData(), password.constData(),
-                            version.constData(), reply, replyCap, replyLen);
+    return client.Get(BackendEndpoint::Station(), HttpClient::Query::Login,
+                      {user.constData(), password.constData(), version.constData()});
 }
 
 void Login_Dlg::onBtnLoginClicked()
@@ -195,10 +193,6 @@ void Login_Dlg::onBtnLoginClicked()
     if (!CheckInput())
         return;
     NoticeText.clear();
-    std::unique_ptr<char[]> reply(new (std::nothrow) char[HttpClient::BUFFER_SIZE]);
-    if (!reply)
-        return;
-    memset(reply.get(), 0, HttpClient::BUFFER_SIZE);
     ServerHost = ui->le_DomainName->text();
     const QByteArray user = ui->le_User->text().toUtf8();
     const QByteArray password = ui->le_Password->text().toUtf8();
@@ -206,20 +200,20 @@ void Login_Dlg::onBtnLoginClicked()
     if (HeartbeatTimer)
         HeartbeatTimer->start(HEARTBEAT_INTERVAL_MS);
 
-    int replyLen = 0;
-    const int ret = SendLoginRequest(user, password, reply.get(), HttpClient::BUFFER_SIZE, &replyLen);
+    const HttpResult reply = SendLoginRequest(user, password);
+    const int ret = reply.Value();
     if (ret > 0) {
         LogPrint(LOG_INFO, "Login_Dlg::onBtnLoginClicked() login failed, ret>0, ret=%d, szRecvBuf=%s", ret,
-                 reply.get());
+                 reply.body.c_str());
         ShowError(tr("please check network state"));
         return;
     }
     if (ret < 0) {
-        HandleRefusal(ret, reply.get());
+        HandleRefusal(ret, reply.body.c_str());
         return;
     }
     Reply granted;
-    if (!ReadGrantedReply(reply.get(), &granted) || !HandleGranted(granted))
+    if (!ReadGrantedReply(reply.body.c_str(), &granted) || !HandleGranted(granted))
         return;
     QTimer::singleShot(0, this, &Login_Dlg::onCloseWidget);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppGlobals.h"
+#include "HttpResult.h"
 
 #include <QByteArray>
 #include <QDialog>
@@ -63,8 +64,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     // The login exchange with ServerHost; tests reach a local back-end through it
     // while the server text names a host that does not resolve here.
-    virtual int SendLoginRequest(const QByteArray& user, const QByteArray& password, char* reply, int replyCap,
-                                 int* replyLen);
+    virtual HttpResult SendLoginRequest(const QByteArray& user, const QByteArray& password);
 
 private:
     struct Reply;

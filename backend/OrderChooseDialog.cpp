@@ -64,25 +64,17 @@ void RemoveIfPresent(const QString& path)
 
 }  // namespace
 
-// One run of the "Next Step" sequence: one client, one reply buffer, the files so far.
+// One run of the "Next Step" sequence: one client, the last reply, the files so far.
 struct OrderChooseDialog::Run {
     HttpClient client;
-    std::unique_ptr<char[]> reply{new (std::nothrow) char[HttpClient::BUFFER_SIZE]};
-    int replyLen = 0;
+    HttpResult reply;
     BackendEndpoint backend = BackendEndpoint::Station();
     bool ok = true;
     QString packagePath;
     QString alarmPath;
     QString logoPath;
 
-    // The buffer, zeroed for the next request.
-    char* Fresh()
-    {
-        memset(reply.get(), 0, HttpClient::BUFFER_SIZE);
-        replyLen = 0;
-        return reply.get();
-    }
-    const char* Body() const { return reply.get(); }
+    const char* Body() const { return reply.body.c_str(); }
 };
 
 OrderChooseDialog::OrderChooseDialog(BackendDialogOwner* owner)
@@ -232,10 +224,6 @@ void OrderChooseDialog::slot_NextStepBtnClicked()
         return;
 
     Run run;
-    if (!run.reply) {
-        LogPrint(LOG_INFO, "OrderChooseDialog::slot_NextStepBtnClicked() no memory for the reply buffer");
-        return;
-    }
     // A failure of the package step ends the sequence; the later steps run on
     // after a failure and only keep the dialog open.
     if (FetchConfigPackage(run, model)) {
@@ -243,16 +231,15 @@ void OrderChooseDialog::slot_NextStepBtnClicked()
         FetchTestConfig(run, model);
         FetchOrderDetail(run, orderSn);
     }
-    run.reply.reset();
     if (run.ok)
         accept();
 }
 
-bool OrderChooseDialog::RequestFailed(Run& run, const char* operation, int ret, const QString& hint)
+bool OrderChooseDialog::RequestFailed(Run& run, const char* operation, const QString& hint)
 {
     ShowHint(hint);
     LogPrint(LOG_INFO, "OrderChooseDialog::slot_NextStepBtnClicked() %s return error, ret=%d, szRecvBuf=%s", operation,
-             ret, run.Body());
+             run.reply.Value(), run.Body());
     return run.ok = false;
 }
 
@@ -264,38 +251,36 @@ bool OrderChooseDialog::ReplyFailed(Run& run, const char* operation, const char*
     return run.ok = false;
 }
 
-bool OrderChooseDialog::DownloadFailed(Run& run, const char* what, int code, const QString& path, const QString& hint)
+bool OrderChooseDialog::DownloadFailed(Run& run, const char* what, HttpCode code, const QString& path,
+                                       const QString& hint)
 {
     ShowHint(hint);
     LogPrint(LOG_INFO, "OrderChooseDialog::slot_NextStepBtnClicked() HttpDownloadFile download %s return error, ret=%d",
-             what, code);
+             what, CodeValue(code));
     RemoveIfPresent(path);
     return run.ok = false;
 }
 
-int OrderChooseDialog::DownloadInto(HttpClient& client, const QString& folder, const QString& url, int kind,
-                                    const QString& fileKind, QString* path)
+HttpCode OrderChooseDialog::DownloadInto(HttpClient& client, const QString& folder, const QString& url, int kind,
+                                         const QString& fileKind, QString* path)
 {
     std::string name;
     if (!HttpClient::DownloadFileName(url.toStdString(), kind, fileKind.toStdString(), &name)) {
         LogPrint(LOG_INFO, "OrderChooseDialog: the address %s names no usable file", url.toUtf8().constData());
         path->clear();
-        return 103;
+        return HttpCode::DownloadFile;
     }
     *path = folder + QString::fromUtf8(name.c_str());
-    const BackendEndpoint backend = BackendEndpoint::Station();
-    return client.HttpDownloadFile(backend.host.c_str(), backend.port, folder.toUtf8().constData(),
-                                   url.toUtf8().constData(), kind, fileKind.toUtf8().constData(), DOWNLOAD_LIMIT_S);
+    return client.HttpDownloadFile(BackendEndpoint::Station(), folder.toUtf8().constData(), url.toUtf8().constData(),
+                                   kind, fileKind.toUtf8().constData(), DOWNLOAD_LIMIT_S);
 }
 
 bool OrderChooseDialog::FetchConfigPackage(Run& run, const QString& model)
 {
     const QString hint = tr("get config package download addr failed");
-    const int ret = run.client.HttpGetConfigPackageDownloadAddr(run.backend.host.c_str(), run.backend.port,
-                                                                model.toUtf8().constData(), run.Fresh(),
-                                                                HttpClient::BUFFER_SIZE, &run.replyLen);
-    if (ret != 0)
-        return RequestFailed(run, "HttpGetConfigPackageDownloadAddr", ret, hint);
+    run.reply = run.client.Get(run.backend, HttpClient::Query::PackageAddress, {model.toUtf8().constData()});
+    if (run.reply.code != HttpCode::Ok)
+        return RequestFailed(run, "HttpGetConfigPackageDownloadAddr", hint);
     QString url;
     const char* wrong = nullptr;
     if (!ReadReplyTexts(run.Body(), {{"url", &url}}, &wrong))
@@ -306,10 +291,10 @@ bool OrderChooseDialog::FetchConfigPackage(Run& run, const QString& model)
         return true;
     }
     QString folder;
-    const int dl = PrepareConfigPackageDir(model, &folder)
+    const HttpCode dl = PrepareConfigPackageDir(model, &folder)
         ? DownloadInto(run.client, folder, url, KIND_PACKAGE, QString(), &run.packagePath)
-        : 103;
-    if (dl != 0)
+        : HttpCode::DownloadFile;
+    if (dl != HttpCode::Ok)
         return DownloadFailed(run, "config file", dl, run.packagePath, tr("download config file package failed"));
     if (!IsConfigPackageIntack(run.packagePath)) {
         ShowHint(tr("check config file package not intack"));
@@ -323,11 +308,9 @@ bool OrderChooseDialog::FetchConfigPackage(Run& run, const QString& model)
 void OrderChooseDialog::FetchAlarmFile(Run& run, const QString& model)
 {
     const QString hint = tr("get audio alarm file download addr failed");
-    const int ret = run.client.HttpGetAudioAlarmFileDownloadAddr(run.backend.host.c_str(), run.backend.port,
-                                                                 model.toUtf8().constData(), run.Fresh(),
-                                                                 HttpClient::BUFFER_SIZE, &run.replyLen);
-    if (ret != 0) {
-        RequestFailed(run, "HttpGetAudioAlarmFileDownloadAddr", ret, hint);
+    run.reply = run.client.Get(run.backend, HttpClient::Query::AlarmFileAddress, {model.toUtf8().constData()});
+    if (run.reply.code != HttpCode::Ok) {
+        RequestFailed(run, "HttpGetAudioAlarmFileDownloadAddr", hint);
         return;
     }
     QString url;
@@ -343,21 +326,20 @@ void OrderChooseDialog::FetchAlarmFile(Run& run, const QString& model)
         return;
     }
     QString folder;
-    const int dl = ClearAudioAlarmFileDir(&folder) ? DownloadInto(run.client, folder, url, KIND_ALARM, type, &run.alarmPath)
-                                                   : 103;
+    const HttpCode dl = ClearAudioAlarmFileDir(&folder)
+        ? DownloadInto(run.client, folder, url, KIND_ALARM, type, &run.alarmPath)
+        : HttpCode::DownloadFile;
     // On failure the path handed on still names the file the download was to write.
-    if (dl != 0)
+    if (dl != HttpCode::Ok)
         DownloadFailed(run, "audio alram file", dl, run.alarmPath, tr("download audio alarm file failed"));
 }
 
 void OrderChooseDialog::FetchTestConfig(Run& run, const QString& model)
 {
     const QString hint = tr("get test config initialize info failed");
-    const int ret = run.client.HttpGetTestConfigInitializeInfo(run.backend.host.c_str(), run.backend.port,
-                                                               model.toUtf8().constData(), run.Fresh(),
-                                                               HttpClient::BUFFER_SIZE, &run.replyLen);
-    if (ret != 0) {
-        RequestFailed(run, "HttpGetTestConfigInitializeInfo", ret, hint);
+    run.reply = run.client.Get(run.backend, HttpClient::Query::TestConfig, {model.toUtf8().constData()});
+    if (run.reply.code != HttpCode::Ok) {
+        RequestFailed(run, "HttpGetTestConfigInitializeInfo", hint);
         return;
     }
     TestConfig config;
@@ -373,11 +355,9 @@ void OrderChooseDialog::FetchTestConfig(Run& run, const QString& model)
 void OrderChooseDialog::FetchOrderDetail(Run& run, const QString& orderSn)
 {
     const QString hint = tr("Failed to get order information");
-    const int ret = run.client.HttpGetCurrentOrderInfo(run.backend.host.c_str(), run.backend.port,
-                                                       orderSn.toUtf8().constData(), run.Fresh(),
-                                                       HttpClient::BUFFER_SIZE, &run.replyLen);
-    if (ret != 0) {
-        RequestFailed(run, "HttpGetCurrentOrderInfo", ret, hint);
+    run.reply = run.client.Get(run.backend, HttpClient::Query::OrderDetail, {orderSn.toUtf8().constData()});
+    if (run.reply.code != HttpCode::Ok) {
+        RequestFailed(run, "HttpGetCurrentOrderInfo", hint);
         return;
     }
     OrderDetail detail;
@@ -405,12 +385,13 @@ QString OrderChooseDialog::DownloadLogoFile(const QString& logoUrl)
     QString folder;
     QString path;
     HttpClient client;
-    const int ret = ClearLogoFileDir(&folder) ? DownloadInto(client, folder, logoUrl, KIND_LOGO, QString(), &path)
-                                              : 103;
-    if (ret != 0) {
+    const HttpCode ret = ClearLogoFileDir(&folder)
+        ? DownloadInto(client, folder, logoUrl, KIND_LOGO, QString(), &path)
+        : HttpCode::DownloadFile;
+    if (ret != HttpCode::Ok) {
         ShowHint(tr("download logo file failed"));
         LogPrint(LOG_INFO, "OrderChooseDialog::DownloadLogoFile() HttpDownloadFile download logo file return error, ret=%d",
-                 ret);
+                 CodeValue(ret));
         RemoveIfPresent(path);
     }
     return path;

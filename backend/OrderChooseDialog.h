@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HttpCode.h"
 #include "OrderRow.h"
 
 #include <QDialog>
@@ -63,15 +64,15 @@ private:
     // URL gives no usable file name.
     QString DownloadLogoFile(const QString& logoUrl);
     // Downloads url into folder (ending in "/"). *path: the file the download writes,
-    // empty (and code 103 without a request) when the URL gives no usable file name.
-    static int DownloadInto(HttpClient& client, const QString& folder, const QString& url, int kind,
+    // empty (and DownloadFile without a request) when the URL gives no usable file name.
+    static HttpCode DownloadInto(HttpClient& client, const QString& folder, const QString& url, int kind,
                             const QString& fileKind, QString* path);
 
     // A failed step: its hint, its log line, the success flag cleared. Return false.
-    bool RequestFailed(Run& run, const char* operation, int ret, const QString& hint);
+    bool RequestFailed(Run& run, const char* operation, const QString& hint);
     bool ReplyFailed(Run& run, const char* operation, const char* member, const QString& hint);
     // Also deletes what the download left at path.
-    bool DownloadFailed(Run& run, const char* what, int code, const QString& path, const QString& hint);
+    bool DownloadFailed(Run& run, const char* what, HttpCode code, const QString& path, const QString& hint);
     void ShowHint(const QString& text);
 
     Ui::OrderChooseDialog* ui;

@@ -27,10 +27,7 @@ std::string RecordKey(const DevTestResult& r)
 UploadCacheDataThread::UploadCacheDataThread(TestDataManageDialog* owner, const QString& cacheFolder)
     : m_owner(owner)
     , m_cacheFolder(cacheFolder)
-    , m_recvBuf(RECV_BUFFER_SIZE, std::nothrow)
 {
-    if (!m_recvBuf.data())
-        LogPrint(LOG_MAJOR, "#UploadCacheDataThread::UploadCacheDataThread() m_szRecvBuf malloc failed");
 }
 
 UploadCacheDataThread::~UploadCacheDataThread()
@@ -311,17 +308,11 @@ void UploadCacheDataThread::StopRunning()
 
 void UploadCacheDataThread::run()
 {
-    if (!m_recvBuf.data()) {
-        std::lock_guard<std::mutex> list(m_listLock);
-        m_leaving = true;
-        return;
-    }
     LogPrint(LOG_INFO, "UploadCacheDataThread::run() start");
     while (!NothingToPostOrLeave()) {
         std::lock_guard<std::mutex> upload(m_uploadLock);
         if (!m_run)
             continue;   // the stop slot has saved the list; the loop head ends it
-        m_recvBuf.Clear();
         Entry head{};
         BackendEndpoint backend;
         bool othersPending = false;
@@ -339,16 +330,15 @@ void UploadCacheDataThread::run()
             m_failuresOf = head.id;
             m_failures = 0;
         }
-        int len = 0;
-        const int ret = m_client.HttpUploadDevTestResult(backend.host.c_str(), backend.port, head.record, m_recvBuf.data(),
-                                                         RECV_BUFFER_SIZE, &len);
+        const HttpResult reply = m_client.HttpUploadDevTestResult(backend, head.record);
+        const int ret = reply.Value();
         if (ret != 0 && !m_run)
             continue;   // the stop cut this post short: not the back-end's verdict
         const Step step = NextStep(ret, m_failures, head.record.total_result, othersPending);
         m_failures = step.failures;
         if (ret != 0)
             LogPrint(LOG_INFO, "UploadCacheDataThread::run() upload failed, ret=%d, szRecvBuf=%s", ret,
-                     m_recvBuf.data());
+                     reply.body.c_str());
         if (step.removeHead || step.moveHeadToTail) {
             ApplyStep(head.id, step);
             if (step.moveHeadToTail)

@@ -3,7 +3,6 @@
 #include "BackendEndpoint.h"
 #include "DevTestResult.h"
 #include "HttpClient.h"
-#include "ReplyBuffer.h"
 
 #include <QSet>
 #include <QString>
@@ -44,7 +43,6 @@ public:
         int failures;   // consecutive transport-type failures of the head afterwards
         int waitMs;     // back-off before the next post
     };
-    static constexpr int RECV_BUFFER_SIZE = 1048576;
 
     UploadCacheDataThread(TestDataManageDialog* owner, const QString& cacheFolder);
     ~UploadCacheDataThread() override;
@@ -120,7 +118,6 @@ private:
     std::condition_variable m_wake;
     QSet<QString> m_ownFiles;      // under the file lock
     HttpClient m_client;
-    ReplyBuffer m_recvBuf;
     std::atomic<bool> m_run{false};
     bool m_leaving = false;        // under the list lock: run() has decided to end
     BackendEndpoint m_backend;     // under the list lock; taken from ServerHost on the GUI thread

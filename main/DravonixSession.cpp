@@ -17,7 +17,6 @@
 #include "ModalHook.h"
 #include "OrderChooseDialog.h"
 #include "OrderListReply.h"
-#include "ReplyBuffer.h"
 #include "RightBottomWidget.h"
 #include "SysConfigWidget.h"
 #include "TestConfig.h"
@@ -36,12 +35,6 @@
 
 #include <cstring>
 #include <new>
-
-namespace {
-
-constexpr int kHeartbeatReplyBytes = 1024;
-
-}  // namespace
 
 // Every modal dialog of this window runs here, so that a close asked for
 // meanwhile waits until the dialog has returned.
@@ -84,21 +77,15 @@ int Dravonix::ChooseTestOrderNumber()
 
 void Dravonix::ReadOrderList()
 {
-    ReplyBuffer reply(HttpClient::BUFFER_SIZE, std::nothrow);
-    if (!reply.data())
-        return;
-    int length = 0;
     HttpClient client;
-    const BackendEndpoint backend = BackendEndpoint::Station();
-    const int ret = client.HttpGetOrderInitializeInfo(backend.host.c_str(), backend.port, reply.data(),
-                                                      HttpClient::BUFFER_SIZE, &length);
-    if (ret != 0) {
+    const HttpResult reply = client.Get(BackendEndpoint::Station(), HttpClient::Query::OrderList);
+    if (reply.code != HttpCode::Ok) {
         LogPrint(LOG_INFO, "#Dravonix::ChooseTestOrderNumber() HttpGetOrderInitializeInfo return error, ret=%d, "
-                           "szRecvBuf=%s", ret, reply.data());
+                           "szRecvBuf=%s", reply.Value(), reply.body.c_str());
         return;
     }
-    if (!ReadOrderListReply(reply.data(), strnlen(reply.data(), HttpClient::BUFFER_SIZE), &m_vecOrderList))
-        LogPrint(LOG_INFO, "#Dravonix::ChooseTestOrderNumber() reader parase error,  szRecvBuf=%s", reply.data());
+    if (!ReadOrderListReply(reply.body.data(), reply.body.size(), &m_vecOrderList))
+        LogPrint(LOG_INFO, "#Dravonix::ChooseTestOrderNumber() reader parase error,  szRecvBuf=%s", reply.body.c_str());
 }
 
 void Dravonix::onLoginSignalEimt(QString userName, QString companyName, QString strCompanyId)
@@ -174,11 +161,8 @@ void Dravonix::onTimerSystemUpgradeTips()
 
 void Dravonix::OnHeartbeatTimer()
 {
-    char reply[kHeartbeatReplyBytes] = {};
-    int length = 0;
     HttpClient client;
-    const BackendEndpoint backend = BackendEndpoint::Station();
-    client.HttpHeartbeat(backend.host.c_str(), backend.port, reply, sizeof reply, &length);
+    client.Get(BackendEndpoint::Station(), HttpClient::Query::Heartbeat);
     if (HeartbeatTimer)
         HeartbeatTimer->start(HEARTBEAT_INTERVAL_MS);
 }
@@ -277,19 +261,13 @@ bool Dravonix::SendLogout()
 {
     if (m_pLeftTopWidget && m_pLeftTopWidget->UploadFailureCount.load() >= LOGOUT_FAILURE_LIMIT)
         return true;   // the back-end is out of reach: no request
-    ReplyBuffer reply(HttpClient::BUFFER_SIZE, std::nothrow);
-    if (!reply.data())
-        return true;
-    int length = 0;
     HttpClient client;
-    const BackendEndpoint backend = BackendEndpoint::Station();
-    const int ret = client.HttpLogout(backend.host.c_str(), backend.port, reply.data(), HttpClient::BUFFER_SIZE,
-                                      &length);
-    if (ret == 0)
+    const HttpResult reply = client.Get(BackendEndpoint::Station(), HttpClient::Query::Logout);
+    if (reply.code == HttpCode::Ok)
         return true;
     Json::Value root;
     std::string msg;
-    if (JsonReply::ParseObject(reply.data(), strnlen(reply.data(), HttpClient::BUFFER_SIZE), &root)
+    if (JsonReply::ParseObject(reply.body.data(), reply.body.size(), &root)
         && JsonReply::ReadString(root, "msg", &msg) && !msg.empty()) {
         QMessageBox box(QMessageBox::Information, tr("Error"), QString::fromStdString(msg), QMessageBox::Ok, this);
         box.setTextFormat(Qt::PlainText);   // the back-end's text, never markup

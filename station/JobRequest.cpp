@@ -5,7 +5,6 @@
 #include "HttpClient.h"
 #include "JsonReply.h"
 #include "Log.h"
-#include "ReplyBuffer.h"
 
 #include <cstring>
 #include <string>
@@ -44,19 +43,18 @@ JobReply SendJobRequest(AuxJobRun& run, const char* caller, const JobSend& send)
 {
     if (run.Context().restartHeartbeat)
         run.Context().restartHeartbeat();
-    ReplyBuffer buffer(HttpClient::BUFFER_SIZE);
     const BackendEndpoint backend = BackendEndpoint::At(run.Context().strServerHost);
-    JobReply reply;
-    int length = 0;
+    HttpResult result;
     {
         HttpClient client;
         AuxJobRun::Watch watch(run, &client);
-        reply.code = send(client, backend.host.c_str(), backend.port, buffer.data(), int(buffer.size()), &length);
+        result = send(client, backend);
     }
-    const size_t bodyLength = strnlen(buffer.data(), buffer.size());
-    reply.body = QByteArray(buffer.data(), int(bodyLength));
-    reply.json = JsonReply::ParseObject(buffer.data(), bodyLength, &reply.root);
-    LogPrint(LOG_INFO, "%s ret=%d, nRevBufLen=%d, szRecvBuf=%.1024s", caller, reply.code, length,
+    JobReply reply;
+    reply.code = result.code;
+    reply.body = QByteArray::fromStdString(result.body);
+    reply.json = JsonReply::ParseObject(result.body.data(), result.body.size(), &reply.root);
+    LogPrint(LOG_INFO, "%s ret=%d, nRevBufLen=%d, szRecvBuf=%.1024s", caller, result.Value(), result.replySize,
              reply.body.constData());
     return reply;
 }

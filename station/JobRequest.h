@@ -1,5 +1,7 @@
 #pragma once
 
+#include "HttpCode.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -9,10 +11,12 @@
 
 class AuxJobRun;
 class HttpClient;
+struct BackendEndpoint;
+struct HttpResult;
 
 // One back-end request of an auxiliary job, as the job reads its answer.
 struct JobReply {
-    int code = -1;                       // what the request operation returned
+    HttpCode code = HttpCode::BadReply;  // what the request operation returned
     bool json = false;                   // the body is a JSON object, held in root
     Json::Value root;
     QByteArray body;                     // the body (or the status text), for log lines
@@ -31,6 +35,5 @@ struct JobReply {
 // first the heartbeat is restarted, the client stays under the job's stop while
 // the request runs, and the body is read as JSON whatever the operation returned
 // (a transport failure leaves no body, an HTTP error status only its text).
-using JobSend = std::function<int(HttpClient& client, const char* host, uint16_t port, char* reply, int capacity,
-                                  int* length)>;
+using JobSend = std::function<HttpResult(HttpClient& client, const BackendEndpoint& backend)>;
 JobReply SendJobRequest(AuxJobRun& run, const char* caller, const JobSend& send);

@@ -17,7 +17,6 @@
 #include "JTimer.h"
 #include "JsonReply.h"
 #include "Log.h"
-#include "ReplyBuffer.h"
 #include "RightBottomWidget.h"
 #include "VantrelEvent.h"
 #include "VideoForm.h"
@@ -566,17 +565,14 @@ void LeftTopWidget::AutoModifyMac()
         return;
     m_strCustomMac.clear();
     const QByteArray sn = m_chain.sn;
-    ReplyBuffer reply(HttpClient::BUFFER_SIZE);
-    int replyLen = 0;
     HttpClient client;
-    const BackendEndpoint backend = BackendEndpoint::Station();
-    const int ret = client.HttpGetCustomMacAddress(backend.host.c_str(), backend.port,
-                                                   m_strOrderNumber.toUtf8().constData(), sn.constData(),
-                                                   reply.data(), int(reply.size()), &replyLen);
+    const HttpResult reply = client.Get(BackendEndpoint::Station(), HttpClient::Query::CustomMac,
+                                        {m_strOrderNumber.toUtf8().constData(), sn.constData()});
+    const int ret = reply.Value();
     Json::Value root;
     std::string mac;
     bool macOk = false;
-    if (ret == 0 && JsonReply::ParseObject(reply.data(), strnlen(reply.data(), reply.size()), &root)) {
+    if (reply.code == HttpCode::Ok && JsonReply::ParseObject(reply.body.data(), reply.body.size(), &root)) {
         const Json::Value& data = JsonReply::Member(root, "data", Json::objectValue, &macOk);
         macOk = macOk && JsonReply::ReadString(data, "mac", &mac);
     }

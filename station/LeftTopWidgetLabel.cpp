@@ -84,11 +84,10 @@ void LeftTopWidget::GetIndentifyCode(AuxJobRun& run, int subType, const QString&
     const QByteArray snText = sn.toUtf8();
     const QByteArray uuidText = uuid.toUtf8();
     const JobReply reply = SendJobRequest(run, "LeftTopWidget::GetIndentifyCode()",
-                                          [&](HttpClient& client, const char* host, uint16_t port, char* buf, int cap,
-                                              int* len) {
-                                              return client.HttpGetRandomCode(host, port, snText.constData(), subType,
-                                                                              sdkType == 1 ? 1 : 0, uuidText.constData(),
-                                                                              buf, cap, len);
+                                          [&](HttpClient& client, const BackendEndpoint& backend) {
+                                              return client.Get(backend, HttpClient::Query::RandomCode,
+                                                                {snText.constData(), subType, sdkType == 1 ? 1 : 0,
+                                                                 uuidText.constData()});
                                           });
     int ret = 0;
     QString msg;

@@ -218,11 +218,9 @@ int LeftTopWidget::BindSNAndICCID(AuxJobRun& run, const QString& sn, const QStri
     const QByteArray snText = sn.toUtf8();
     const QByteArray iccidText = iccid.toUtf8();
     const JobReply reply = SendJobRequest(run, "LeftTopWidget::BindSNAndICCID()",
-                                          [&](HttpClient& client, const char* host, uint16_t port, char* buf, int cap,
-                                              int* len) {
-                                              return client.HttpBindSnIccid(host, port, snText.constData(),
-                                                                            iccidText.constData(), subType, buf, cap,
-                                                                            len);
+                                          [&](HttpClient& client, const BackendEndpoint& backend) {
+                                              return client.Get(backend, HttpClient::Query::BindSnIccid,
+                                                                {snText.constData(), iccidText.constData(), subType});
                                           });
     int ret = 0;
     QString msg;
@@ -239,11 +237,9 @@ int LeftTopWidget::QueryDevInfo(AuxJobRun& run, const QString& sn, const QString
     const QByteArray snText = sn.toUtf8();
     const QByteArray iccidText = iccid.toUtf8();
     const JobReply reply = SendJobRequest(run, "LeftTopWidget::QueryDevInfo()",
-                                          [&](HttpClient& client, const char* host, uint16_t port, char* buf, int cap,
-                                              int* len) {
-                                              return client.HttpQueryDeviceInfo(host, port, snText.constData(),
-                                                                                iccidText.constData(), subType, buf,
-                                                                                cap, len);
+                                          [&](HttpClient& client, const BackendEndpoint& backend) {
+                                              return client.Get(backend, HttpClient::Query::DeviceInfo,
+                                                                {snText.constData(), iccidText.constData(), subType});
                                           });
     const QString failedText = tr("query 4g dev info request failed");
     auto failed = [&] {
@@ -322,10 +318,9 @@ int LeftTopWidget::QueryDevIsBindShareBenefit(AuxJobRun& run, const QString& sn,
 {
     const QByteArray snText = sn.toUtf8();
     const JobReply reply = SendJobRequest(run, "LeftTopWidget::QueryDevIsBindShareBenefit()",
-                                          [&](HttpClient& client, const char* host, uint16_t port, char* buf, int cap,
-                                              int* len) {
-                                              return client.HttpGetDeviceBindInfo(host, port, snText.constData(), buf,
-                                                                                  cap, len);
+                                          [&](HttpClient& client, const BackendEndpoint& backend) {
+                                              return client.Get(backend, HttpClient::Query::DeviceBindInfo,
+                                                                {snText.constData()});
                                           });
     int ret = 0;
     QString msg;
@@ -337,7 +332,7 @@ int LeftTopWidget::QueryDevIsBindShareBenefit(AuxJobRun& run, const QString& sn,
         || !reply.ReadInt("bind", &bind) || !reply.ReadText("customer_name", &name)
         || !reply.ReadText("customer_id", &id)) {
         LogPrint(LOG_GENERAL, "LeftTopWidget::QueryDevIsBindShareBenefit() no binding for SN=%s (ret=%d)",
-                 snText.constData(), reply.json ? ret : reply.code);
+                 snText.constData(), reply.json ? ret : CodeValue(reply.code));
         return -1;
     }
     bound = bind == 1;
@@ -359,17 +354,17 @@ int LeftTopWidget::DevBindOrUnbind(AuxJobRun& run, const QString& mainType, int 
     const QByteArray modelText = model.toUtf8();
     auto send = [&] {
         return SendJobRequest(run, "LeftTopWidget::DevBindOrUnbind()",
-                              [&](HttpClient& client, const char* host, uint16_t port, char* buf, int cap, int* len) {
-                                  return client.HttpBindOrUnbindDevice(host, port, mainText.constData(), subType,
+                              [&](HttpClient& client, const BackendEndpoint& backend) {
+                                  return client.HttpBindOrUnbindDevice(backend, mainText.constData(), subType,
                                                                        snText.constData(), macText.constData(),
-                                                                       modelText.constData(), buf, cap, len, false);
+                                                                       modelText.constData(), false);
                               });
     };
     JobReply reply = send();
     // The client has already sent a request again that did not go out whole, and
     // sends none again that did: the back-end may have bound the camera and only
     // its reply was lost. An HTTP error status is an answer, the one left to us.
-    if (reply.code == 100 && !run.IsStopped()) {
+    if (reply.code == HttpCode::HttpStatus && !run.IsStopped()) {
         LogPrint(LOG_GENERAL, "LeftTopWidget::DevBindOrUnbind() SN=%s answered with an error status, asking once more",
                  snText.constData());
         reply = send();
@@ -449,10 +444,10 @@ int LeftTopWidget::CheckTuyaAuthorizeCodeInfoMatch(AuxJobRun& run, const QString
     const QByteArray signText = sign.toUtf8();
     const JobReply reply = SendJobRequest(
         run, "LeftTopWidget::CheckTuyaAuthorizeCodeInfoMatch()",
-        [&](HttpClient& client, const char* host, uint16_t port, char* buf, int cap, int* len) {
-            return client.HttpCheckCloudStorageBindRelation(host, port, snText.constData(), keyText.constData(),
-                                                            uuidText.constData(), modelText.constData(), type, pid,
-                                                            userType, signText.constData(), buf, cap, len);
+        [&](HttpClient& client, const BackendEndpoint& backend) {
+            return client.Get(backend, HttpClient::Query::CloudBindCheck,
+                              {snText.constData(), keyText.constData(), uuidText.constData(), modelText.constData(),
+                               type, pid, userType, signText.constData()});
         });
     int ret = 0;
     QString msg;

@@ -13,7 +13,6 @@
 #include "Log.h"
 #include "ModalHook.h"
 #include "OrderDetail.h"
-#include "ReplyBuffer.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -81,13 +80,10 @@ void LeftTopWidget::slot_UploadCurrentDevTestResult()
     const BackendEndpoint backend = BackendEndpoint::Station();
     HttpClient client;
     for (;;) {
-        ReplyBuffer reply(HttpClient::BUFFER_SIZE);   // zeroed for each try
-        int length = 0;
-        const int value = client.HttpUploadDevTestResult(backend.host.c_str(), backend.port, record, reply.data(),
-                                                         int(reply.size()), &length);
-        const size_t bodyLength = strnlen(reply.data(), reply.size());
+        const HttpResult reply = client.HttpUploadDevTestResult(backend, record);
+        const int value = reply.Value();
         Json::Value root;
-        const bool json = JsonReply::ParseObject(reply.data(), bodyLength, &root);
+        const bool json = JsonReply::ParseObject(reply.body.data(), reply.body.size(), &root);
         std::string msg;
         if (json)
             JsonReply::ReadString(root, "msg", &msg);
@@ -95,7 +91,7 @@ void LeftTopWidget::slot_UploadCurrentDevTestResult()
             settled();
             LogPrint(LOG_INFO,
                      "#LeftTopWidget::UploadCurrentDevTestResult() HttpUploadDevTestResult failed, ret=%d, szRecvBuf=%s",
-                     value, reply.data());
+                     value, reply.body.c_str());
             UploadFailureCount = 0;
             ShowBackendAnswer(value, QString::fromStdString(msg), resultText);
             break;
@@ -110,7 +106,7 @@ void LeftTopWidget::slot_UploadCurrentDevTestResult()
         // A back-end that refused with a positive "ret" says why in its "msg".
         const QString cause = msg.empty() ? GetSocketErrorMessage(value) : QString::fromStdString(msg);
         const QString error = tr("Upload result:failed, %1").arg(cause);
-        if (value == 100) {
+        if (reply.code == HttpCode::HttpStatus) {
             emit addItemText(error, false);
             cache();
             ShowInformationBox(tr("Hint"), resultText + error);
@@ -154,20 +150,16 @@ bool LeftTopWidget::AskToUploadAgain(const QString& failure)
 
 void LeftTopWidget::slot_RefreshOrderInfo()
 {
-    const BackendEndpoint backend = BackendEndpoint::Station();
     const QByteArray order = m_strOrderNumber.toUtf8();
-    ReplyBuffer reply(HttpClient::BUFFER_SIZE);
-    int length = 0;
     HttpClient client;
-    const int ret = client.HttpGetCurrentOrderInfo(backend.host.c_str(), backend.port, order.constData(), reply.data(),
-                                                   int(reply.size()), &length);
-    LogPrint(LOG_INFO, "LeftTopWidget::getCurrentOrderInfo(), ret = %d, nRevBufLen = %d, szRecvBuf = %s", ret, length,
-             reply.data());
-    if (ret != 0)
+    const HttpResult reply = client.Get(BackendEndpoint::Station(), HttpClient::Query::OrderDetail, {order.constData()});
+    LogPrint(LOG_INFO, "LeftTopWidget::getCurrentOrderInfo(), ret = %d, nRevBufLen = %d, szRecvBuf = %s", reply.Value(),
+             reply.replySize, reply.body.c_str());
+    if (reply.code != HttpCode::Ok)
         return;
     OrderDetail detail;
     QString error;
-    if (!ParseOrderDetail(reply.data(), &detail, &error)) {
+    if (!ParseOrderDetail(reply.body.c_str(), &detail, &error)) {
         LogPrint(LOG_GENERAL, "LeftTopWidget::getCurrentOrderInfo() the reply's %s is unusable",
                  error.toUtf8().constData());
         return;

@@ -23,16 +23,15 @@ constexpr const char* kHwCfgMd5 = "a6963c90f21f743eb8538595590ff4df";    // hwco
 QByteArray Download(BackendSimulator& sim, const char* model)
 {
     HttpClient client;
-    std::vector<char> buf(65536);
-    int len = 0;
-    EXPECT_EQ(client.HttpGetConfigPackageDownloadAddr(sim.HostText().c_str(), 80, model, buf.data(), int(buf.size()),
-                                                      &len), 0);
+    const HttpResult result = client.Get(BackendEndpoint{sim.HostText()}, HttpClient::Query::PackageAddress, {model});
+    EXPECT_EQ(result.Value(), 0);
     Json::Value reply;
     std::string url;
-    EXPECT_TRUE(JsonReply::ParseObject(buf.data(), &reply) && JsonReply::ReadString(reply, "url", &url));
+    EXPECT_TRUE(JsonReply::ParseObject(result.body.c_str(), &reply) && JsonReply::ReadString(reply, "url", &url));
     QString folder;
     EXPECT_TRUE(PrepareConfigPackageDir(model, &folder));
-    EXPECT_EQ(client.HttpDownloadFile(sim.HostText().c_str(), 80, folder.toUtf8().constData(), url.c_str(), 0, "", 10),
+    EXPECT_EQ(CodeValue(client.HttpDownloadFile(BackendEndpoint{sim.HostText()}, folder.toUtf8().constData(),
+                                                url.c_str(), 0, "", 10)),
               0);
     QFile f(folder + model + ".tgz");
     EXPECT_TRUE(f.open(QIODevice::ReadOnly));
@@ -130,11 +129,10 @@ protected:
     std::string Body(const char* iccid, int subtype)
     {
         HttpClient client;
-        std::vector<char> buf(65536);
-        int len = 0;
-        EXPECT_EQ(client.HttpQueryDeviceInfo(sim.HostText().c_str(), 80, "VT21G60000000004", iccid, subtype,
-                                             buf.data(), int(buf.size()), &len), 0);
-        return std::string(buf.data());
+        const HttpResult result = client.Get(BackendEndpoint{sim.HostText()}, HttpClient::Query::DeviceInfo,
+                                             {"VT21G60000000004", iccid, subtype});
+        EXPECT_EQ(result.Value(), 0);
+        return result.body;
     }
 
     Json::Value Query(const char* iccid, int subtype)

@@ -81,8 +81,8 @@ protected:
     }
     int Download(const std::string& url, int kind = 2, const char* fileKind = "", int limit = 10)
     {
-        return client.HttpDownloadFile(sim.HostText().c_str(), 80, dir.toUtf8().constData(), url.c_str(), kind,
-                                       fileKind, limit);
+        return CodeValue(client.HttpDownloadFile(BackendEndpoint{sim.HostText()}, dir.toUtf8().constData(),
+                                                 url.c_str(), kind, fileKind, limit));
     }
     TempAppDir app;
     BackendSimulator sim;
@@ -110,7 +110,8 @@ TEST_F(DownloadTest, StoresTheBodyWhateverTheUrlsHost)
 TEST_F(DownloadTest, FailuresAndTheirCodes)
 {
     sim.SetFile("/files/logo.png", "PNGDATA");
-    EXPECT_EQ(client.HttpDownloadFile(sim.HostText().c_str(), 80, "", "/files/logo.png", 2, "", 10), 101);
+    EXPECT_EQ(CodeValue(client.HttpDownloadFile(BackendEndpoint{sim.HostText()}, "", "/files/logo.png", 2, "", 10)),
+              101);
     EXPECT_EQ(Download(""), 101);
     EXPECT_EQ(Download("/files/.."), 103);
     // The refused name is known only after the request went out; the simulator's thread takes it in its time.
@@ -155,8 +156,8 @@ TEST(DownloadRawTest, BytesPastContentLengthAreNotStored)
                          RawHttpServer::End::Hold);
     HttpClient client;
     const QString dir = app.path() + "/";
-    EXPECT_EQ(client.HttpDownloadFile(("127.0.0.1:" + std::to_string(server.Port())).c_str(), 80,
-                                      dir.toUtf8().constData(), "/x/audio", 1, "pcm", 10),
+    EXPECT_EQ(CodeValue(client.HttpDownloadFile(BackendEndpoint{"127.0.0.1:" + std::to_string(server.Port())},
+                                                dir.toUtf8().constData(), "/x/audio", 1, "pcm", 10)),
               0);
     EXPECT_EQ(ReadAll(dir + "audio.pcm"), QByteArray("hello"));
     EXPECT_EQ(server.LastRequest().substr(0, 25), "GET /x/audio HTTP/1.0\r\nUs");
@@ -189,8 +190,8 @@ TEST(DownloadRawTest, RepliesOfAnyHttp11Server)
         HttpClient client;
         const QString dir = app.path() + "/";
         // A reply these rules miss would run to the 10 s limit and end in 7.
-        EXPECT_EQ(client.HttpDownloadFile(("127.0.0.1:" + std::to_string(server.Port())).c_str(), 80,
-                                          dir.toUtf8().constData(), "/x/logo.png", 2, "", 10),
+        EXPECT_EQ(CodeValue(client.HttpDownloadFile(BackendEndpoint{"127.0.0.1:" + std::to_string(server.Port())},
+                                                    dir.toUtf8().constData(), "/x/logo.png", 2, "", 10)),
                   c.code);
         EXPECT_EQ(ReadAll(dir + "logo.png"), c.file);
     }

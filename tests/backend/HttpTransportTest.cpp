@@ -71,8 +71,8 @@ Exchange Post(HttpClient& client, const std::string& host, uint16_t port, const 
     std::vector<char> buf(size_t(capacity), 'x');
     Exchange e;
     e.size = capacity;
-    e.code = client.SocketPost(host.c_str(), port, request.data(), request.size(), buf.data(), &e.size, &e.status,
-                               deadlineMs);
+    e.code = CodeValue(client.SocketPost(host.c_str(), port, request.data(), request.size(), buf.data(), &e.size,
+                                         &e.status, deadlineMs));
     e.reply.assign(buf.data(), strnlen(buf.data(), buf.size()));
     return e;
 }
@@ -301,12 +301,11 @@ TEST(HttpTransportRawTest, RequestOperationsTakeTheseRepliesAtTheFirstTry)
         SCOPED_TRACE(r.first);
         RawHttpServer server({{r.first}}, r.second);
         HttpClient client;
-        std::vector<char> buf(1024);
-        int len = 0;
         const std::string host = "127.0.0.1:" + std::to_string(server.Port());
-        EXPECT_EQ(client.HttpHeartbeat(host.c_str(), 80, buf.data(), int(buf.size()), &len), 42);
-        EXPECT_EQ(std::string(buf.data()), json);
-        EXPECT_EQ(len, int(r.first.size()));
+        const HttpResult result = client.Get(BackendEndpoint{host}, HttpClient::Query::Heartbeat);
+        EXPECT_EQ(result.Value(), 42);
+        EXPECT_EQ(result.body, json);
+        EXPECT_EQ(result.replySize, int(r.first.size()));
         EXPECT_EQ(server.Connections(), 1);
     }
 }
@@ -373,7 +372,7 @@ TEST(HttpTransportRawTest, ALaterReplyOnTheSameClientCarriesNothingOfAnEarlierOn
         const char* name;
         std::string reply;
         int ret;
-        std::string text;   // what the caller's buffer holds afterwards
+        std::string text;   // the body handed back
     } cases[] = {
         {"a long body", "HTTP/1.0 200 OK\r\n\r\n" + longBody, 0, longBody},
         {"a short body", "HTTP/1.0 200 OK\r\n\r\n{\"ret\":7}", 7, "{\"ret\":7}"},
@@ -384,15 +383,13 @@ TEST(HttpTransportRawTest, ALaterReplyOnTheSameClientCarriesNothingOfAnEarlierOn
         {"an empty body", "HTTP/1.0 200 OK\r\n\r\n", -1, ""},
     };
     HttpClient client;
-    std::vector<char> buf(8192);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         RawHttpServer server({{c.reply}}, RawHttpServer::End::Close);
         const std::string host = "127.0.0.1:" + std::to_string(server.Port());
-        std::fill(buf.begin(), buf.end(), 'x');
-        int len = 0;
-        EXPECT_EQ(client.HttpHeartbeat(host.c_str(), 80, buf.data(), int(buf.size()), &len), c.ret);
-        EXPECT_EQ(std::string(buf.data()), c.text);
+        const HttpResult result = client.Get(BackendEndpoint{host}, HttpClient::Query::Heartbeat);
+        EXPECT_EQ(result.Value(), c.ret);
+        EXPECT_EQ(result.body, c.text);
     }
 }
 

@@ -35,16 +35,15 @@ public:
     std::string redirect;
 
 protected:
-    int SendLoginRequest(const QByteArray& user, const QByteArray& password, char* reply, int cap,
-                         int* len) override
+    HttpResult SendLoginRequest(const QByteArray& user, const QByteArray& password) override
     {
         if (redirect.empty())
-            return Login_Dlg::SendLoginRequest(user, password, reply, cap, len);
+            return Login_Dlg::SendLoginRequest(user, password);
         const QString kept = ServerHost;
         ServerHost = QString::fromStdString(redirect);
-        const int ret = Login_Dlg::SendLoginRequest(user, password, reply, cap, len);
+        const HttpResult result = Login_Dlg::SendLoginRequest(user, password);
         ServerHost = kept;
-        return ret;
+        return result;
     }
 };
 

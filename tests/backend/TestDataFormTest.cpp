@@ -178,11 +178,10 @@ TEST(TestDataFormTest, PostedRequestCarriesTheFormWithItsByteLength)
     DevTestResult r = PositionRecord();
     SetResultText(r.order_sn, "\xE5\xB7\xA5\xE5\x8D\x95-1");
     SetResultText(r.custom_manual_items, "sticker=1");
-    std::vector<char> buf(4096);
-    int len = 0;
     HttpClient client;
-    ASSERT_EQ(client.HttpUploadDevTestResult(sim.HostText().c_str(), 80, r, buf.data(), int(buf.size()), &len), 0);
-    EXPECT_STREQ(buf.data(), "{\"ret\":0,\"msg\":\"submit success\"}");
+    const HttpResult result = client.HttpUploadDevTestResult(BackendEndpoint{sim.HostText()}, r);
+    ASSERT_EQ(result.Value(), 0);
+    EXPECT_STREQ(result.body.c_str(), "{\"ret\":0,\"msg\":\"submit success\"}");
 
     const auto requests = sim.Requests();
     ASSERT_EQ(requests.size(), 1u);

@@ -77,17 +77,17 @@ TEST(ConfigPackageTest, SimulatorPackagePassesAfterDownload)
     BackendSimulator sim;
     ASSERT_TRUE(sim.Start());
     HttpClient client;
-    std::vector<char> buf(65536);
-    int len = 0;
-    ASSERT_EQ(client.HttpGetConfigPackageDownloadAddr(sim.HostText().c_str(), 80, "VC-200", buf.data(),
-                                                      int(buf.size()), &len), 0);
-    Json::Value reply = Parse(buf.data());
+    const HttpResult result =
+        client.Get(BackendEndpoint{sim.HostText()}, HttpClient::Query::PackageAddress, {"VC-200"});
+    ASSERT_EQ(result.Value(), 0);
+    Json::Value reply = Parse(result.body.c_str());
     std::string url;
     ASSERT_TRUE(JsonReply::ReadString(reply, "url", &url));
     QString folder;
     ASSERT_TRUE(PrepareConfigPackageDir("VC-200", &folder));
-    ASSERT_EQ(client.HttpDownloadFile(sim.HostText().c_str(), 80, folder.toUtf8().constData(), url.c_str(), 0, "",
-                                      10), 0);
+    ASSERT_EQ(CodeValue(client.HttpDownloadFile(BackendEndpoint{sim.HostText()}, folder.toUtf8().constData(),
+                                                url.c_str(), 0, "", 10)),
+              0);
     EXPECT_TRUE(IsConfigPackageIntack(folder + "VC-200.tgz"));
 }
 
@@ -145,13 +145,11 @@ TEST(TestConfigTest, SimulatorOrderConfigurationIsReadWhole)
     BackendSimulator sim;
     ASSERT_TRUE(sim.Start());
     HttpClient client;
-    std::vector<char> buf(65536);
-    int len = 0;
-    ASSERT_EQ(client.HttpGetTestConfigInitializeInfo(sim.HostText().c_str(), 80, "VC-200", buf.data(),
-                                                     int(buf.size()), &len), 0);
+    const HttpResult result = client.Get(BackendEndpoint{sim.HostText()}, HttpClient::Query::TestConfig, {"VC-200"});
+    ASSERT_EQ(result.Value(), 0);
     TestConfig c;
     QString error;
-    ASSERT_TRUE(ParseTestConfigReply(buf.data(), &c, &error)) << qPrintable(error);
+    ASSERT_TRUE(ParseTestConfigReply(result.body.c_str(), &c, &error)) << qPrintable(error);
     EXPECT_EQ(c.name, "VC-200 standard");
     EXPECT_EQ(c.upload_config_file, 1);
     EXPECT_EQ(c.wifi_signal_Level, 60);

@@ -243,9 +243,7 @@ TEST_F(AuxThreadTest, TheStopCutsTheRunningRequestShortAndFreesTheQueuedJobs)
             entered = true;
         }
         changed.notify_all();
-        std::vector<char> reply(4096);
-        int length = 0;
-        const int ret = client.HttpHeartbeat("127.0.0.1", stalled.Port(), reply.data(), int(reply.size()), &length);
+        const int ret = client.Get(BackendEndpoint{"127.0.0.1", stalled.Port()}, HttpClient::Query::Heartbeat).Value();
         std::lock_guard<std::mutex> guard(lock);
         code = ret;
         exitFlag = client.ExitFlag();

@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FuzzEnv::Fail("download file name '%s' leaves the folder", name.c_str());
 
     ScriptedSocket::Arm(in.Here(), in.Left(), schedule);
-    client->HttpDownloadFile("127.0.0.1", 80, dir.toUtf8().constData(), url.c_str(), kind, fileKind, 10);
+    client->HttpDownloadFile(BackendEndpoint{"127.0.0.1"}, dir.toUtf8().constData(), url.c_str(), kind, fileKind, 10);
     if (!ScriptedSocket::Disarm())
         FuzzEnv::Fail("the download left its connection open");
     if (named)
