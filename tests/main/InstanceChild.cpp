@@ -31,10 +31,12 @@ __attribute__((noinline)) void station_child_fault()
 
 __attribute__((noinline)) void station_child_abort()
 {
-    // Called through a pointer the compiler cannot see through, so the call is
-    // not the function's last instruction and the frame keeps its own name.
+    // Called through a pointer the compiler cannot see through, and followed by
+    // a barrier, so that no optimisation level turns the call into a tail jump:
+    // the frame must stay on the stack for the backtrace to name it.
     void (*volatile doAbort)() = abort;
     doAbort();
+    asm volatile("" ::: "memory");
 }
 
 __attribute__((noinline)) int station_child_recurse(int depth)
