@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the test configuration (ASan + UBSan) and runs every test.
+# Installs what is missing, builds the test configuration (ASan + UBSan, warnings as
+# errors) and runs every test.
 # Extra arguments go to ctest (for example: -R app_ or --repeat until-fail:3).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,7 +10,7 @@ cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build-test}
 JOBS=${JOBS:-$(nproc)}
 
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSTATION_SANITIZE=address
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSTATION_SANITIZE=address -DSTATION_WERROR=ON
 cmake --build "$BUILD_DIR" -j "$JOBS"
 
 cd "$BUILD_DIR"

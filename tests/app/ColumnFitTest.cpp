@@ -86,8 +86,9 @@ TEST_P(ColumnFitTest, NoHeaderIsCut)
         const int width = header->sectionSize(c);
         used += width;
         EXPECT_GE(width, GetParam().wrapped ? needs.word[c] : needs.line[c]);
-        if (c < 3 && GetParam().formWidths)
+        if (c < 3 && GetParam().formWidths) {
             EXPECT_GE(width, kFormWidths[c]);
+        }
         const int lines = fm.boundingRect(QRect(0, 0, width - margins, 1000), Qt::TextWordWrap, kHeaders[c]).height();
         EXPECT_GE(header->height(), lines + margins);
     }

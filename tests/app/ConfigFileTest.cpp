@@ -91,7 +91,7 @@ ConfigInfo DistinctRecord()
     c.m_ManualAutoTest.CurChoiseKey = "2";
     c.m_ManualAutoTest.AllKeyName = "1,2";
     c.m_ManualAutoTest.mapConfig.insert("2", QString::fromUtf8("夜视#A:3,B:2"));
-    c.m_PrintQrCode = {true, true};
+    c.m_PrintQrCode = {true, true, {}};
     c.m_IpSection = {true, "127.0.0.10", "127.0.0.20"};
     for (int i = 0; i < FUNCODE_COUNT; ++i)
         c.m_FunCode[i] = (i % 3 == 0) ? 1 : 0;

@@ -1,7 +1,4 @@
-# Needs the back-end simulator library (tools/backend-sim).
-if(TARGET backendsim)
-  station_add_test(backend_cache_test
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/ResultCacheTest.cpp
-    LIBS backend backendsim
-    TIMEOUT 180)
-endif()
+station_add_test(backend_cache_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/ResultCacheTest.cpp
+  LIBS backend backendsim
+  TIMEOUT 180)

@@ -1,7 +1,4 @@
-# Needs the back-end simulator library (tools/backend-sim).
-if(TARGET backendsim)
-  station_add_test(backend_form_test
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestDataFormTest.cpp
-    LIBS backend backendsim
-    TIMEOUT 120)
-endif()
+station_add_test(backend_form_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/TestDataFormTest.cpp
+  LIBS backend backendsim
+  TIMEOUT 120)

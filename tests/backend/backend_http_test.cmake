@@ -1,8 +1,5 @@
-# Needs the back-end simulator library (tools/backend-sim).
-if(TARGET backendsim)
-  station_add_test(backend_http_test
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/HttpTransportTest.cpp
-            ${CMAKE_CURRENT_LIST_DIR}/RawHttpServer.cpp ${CMAKE_CURRENT_LIST_DIR}/RawHttpServer.h
-    LIBS backend backendsim
-    TIMEOUT 120)
-endif()
+station_add_test(backend_http_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/HttpTransportTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/RawHttpServer.cpp ${CMAKE_CURRENT_LIST_DIR}/RawHttpServer.h
+  LIBS backend backendsim
+  TIMEOUT 120)

@@ -1,7 +1,5 @@
 # The back-end simulator's own fixtures (tools/backend-sim), against the sample LAN profiles.
-if(TARGET backendsim)
-  station_add_test(backend_simulator_test
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/BackendSimulatorTest.cpp
-    LIBS backend backendsim sdk
-    TIMEOUT 120)
-endif()
+station_add_test(backend_simulator_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/BackendSimulatorTest.cpp
+  LIBS backend backendsim sdk
+  TIMEOUT 120)

@@ -72,7 +72,7 @@ QRect InkRect(const QWidget* widget)
     if (!label || label->frameShape() != QFrame::NoFrame || label->autoFillBackground())
         return widget->geometry();
     QSize ink = label->sizeHint();
-    if (label->pixmap() && !label->pixmap()->isNull() && label->hasScaledContents())
+    if (!label->pixmap(Qt::ReturnByValue).isNull() && label->hasScaledContents())
         ink = label->contentsRect().size();
     else if (label->wordWrap())
         ink.setHeight(label->heightForWidth(label->width()));
@@ -144,7 +144,7 @@ void FitCheck::Visit(QWidget* widget)
     if (widget != m_window && (widget->isWindow() || !widget->isVisible()))
         return;
     if (auto* label = qobject_cast<QLabel*>(widget)) {
-        const bool picture = label->pixmap() && !label->pixmap()->isNull();
+        const bool picture = !label->pixmap(Qt::ReturnByValue).isNull();
         if (picture)
             CheckPlace(label, QStringLiteral("(picture)"));
         else if (!label->text().isEmpty())

@@ -405,8 +405,9 @@ TEST_F(MainWindowTest, LaysItsPanelsOutOverTheScreensAvailableArea)
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(column[i]->x(), 2) << i;
         EXPECT_EQ(column[i]->width(), l.controller.width()) << i;
-        if (i > 0)
+        if (i > 0) {
             EXPECT_GT(column[i]->y(), column[i - 1]->geometry().bottom()) << i;
+        }
     }
     EXPECT_EQ(window->GetInfoPanel()->geometry().bottom(), l.infoPanel.bottom());
     const QRect manual = window->GetManualPanel()->geometry();

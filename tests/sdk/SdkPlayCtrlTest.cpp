@@ -259,8 +259,9 @@ TEST_F(PortFixture, APortClosedFromItsOwnCallbackPlaysAgain)
         static int On(int p, const PC_FrameInfo*, void* user)
         {
             auto* shown = static_cast<std::atomic<int>*>(user);
-            if (shown->load() == 0)
+            if (shown->load() == 0) {
                 EXPECT_EQ(PC_CloseStream(p), 0);
+            }
             ++*shown;   // after the close, so the test sees the port closed
             return 0;
         }

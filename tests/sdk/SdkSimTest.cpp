@@ -491,8 +491,9 @@ TEST_F(SdkSimTest, StreamsEndFromTheirOwnCallbackOrWithTheirSession)
         {
             auto* self = static_cast<Counter*>(p->pUser);
             const int n = ++self->packets;
-            if (self->stopAfter > 0 && n == self->stopAfter)
+            if (self->stopAfter > 0 && n == self->stopAfter) {
                 EXPECT_EQ(FC_Loc_StopRealPlay(h), 0);
+            }
             return 0;
         }
     };

@@ -1,10 +1,8 @@
 station_add_test(sdk_sim_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/SdkSimTest.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/SdkTestSupport.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/SdkTestSupport.h
     ${CMAKE_CURRENT_LIST_DIR}/../tputlib/TputTestSupport.cpp
-  LIBS sdk tputlib tputclient
+  LIBS sdk sdk_test_support tputlib tputclient
   TIMEOUT 120)
 target_include_directories(sdk_sim_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../tputlib)
 target_compile_definitions(sdk_sim_test PRIVATE SDK_TEST_DATA="${CMAKE_CURRENT_LIST_DIR}/data")

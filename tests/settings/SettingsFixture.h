@@ -111,7 +111,7 @@ protected:
         c.m_FullOsd = {true, false, true};
         c.m_AutoTest = {true, false, true, false, false};
         c.m_Tips.bVesionInfo = true;
-        c.m_PrintQrCode = {true, false};
+        c.m_PrintQrCode = {true, false, {}};
         c.m_IpSection = {false, "127.0.0.10", "127.0.0.20"};
         c.m_FunCode[2] = 1;
         c.m_LightMode = {true, 2};

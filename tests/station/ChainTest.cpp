@@ -260,10 +260,12 @@ TEST_F(ChainTest, EveryStepTimesOutOnItsOwnTimeAndALateReplyFindsNoTimer)
         Advance(1);
         ASSERT_TRUE(WaitFor([&] { return widget->m_AutoSteps[c.step].iTimerId == 0; }));
         EXPECT_EQ(host.Lines().mid(linesBefore, c.lines.size()), c.lines);
-        if (c.nextCode != 0)
+        if (c.nextCode != 0) {
             EXPECT_TRUE(WaitFor([&] { return sent(c.nextCode); })) << "the chain went on";
-        if (c.nextJob != 0)
+        }
+        if (c.nextJob != 0) {
             EXPECT_TRUE(WaitFor([&] { return posted(c.nextJob); })) << "the chain went on";
+        }
         ASSERT_TRUE(WaitFor([&] { return Finished(); }, 20000)) << host.Lines().join(" | ").toStdString();
         // The reply that comes now finds no timer: nothing is judged twice,
         // and the record keeps what the judge wrote and the screen shows.

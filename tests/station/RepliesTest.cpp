@@ -216,10 +216,12 @@ TEST_F(RepliesTest, EachParserStoresAWellFormedReplyAndDropsWhatIsNot)
         Reply(kCurrent, c.code, Xml(c.element, c.attributes));
         EXPECT_EQ(Flag(c.step), 1);
         c.stored(*widget, Current());
-        if (c.code == CMD_GET_TF_CARD_INFO)
+        if (c.code == CMD_GET_TF_CARD_INFO) {
             EXPECT_EQ(afterMissing.TestRuslut.tf_card_result, -1) << "a non-zero SDCardState fails the card";
-        if (c.code == CMD_GET_IPC_SERIALNUMBER || c.code == CMD_GET_SYS_VERSION)
+        }
+        if (c.code == CMD_GET_IPC_SERIALNUMBER || c.code == CMD_GET_SYS_VERSION) {
             EXPECT_TRUE(SameRecord(afterMissing, before)) << "the missing attribute stores nothing";
+        }
     }
 }
 

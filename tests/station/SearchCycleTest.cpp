@@ -287,8 +287,9 @@ TEST_F(SearchCycleTest, WithATestRangeNothingMovesAndOnlyTheRangeLogsIn)
     std::lock_guard<ListLock> guard(widget->m_lockSearch);
     ASSERT_EQ(widget->m_vecSearchDevsInfo.size(), 3u);
     for (const DevInfo& dev : widget->m_vecSearchDevsInfo) {
-        if (std::strcmp(dev.ipcEntry.ipc_sn, "VTR0000000000002") != 0)
+        if (std::strcmp(dev.ipcEntry.ipc_sn, "VTR0000000000002") != 0) {
             EXPECT_EQ(dev.lLoginStatus, -2) << dev.ipcEntry.ipc_sn;
+        }
     }
 }
 

@@ -218,8 +218,9 @@ TEST_F(TalkBackTest, BlocksAndFramesFollowTheAskedAudioType)
             EXPECT_EQ(f.length, c.frameBytes);
             EXPECT_EQ(f.payload.size(), c.frameBytes);
             EXPECT_EQ(f.sequence, uint16_t(f.sequence2));
-            if (i > 0)
+            if (i > 0) {
                 EXPECT_EQ(f.sequence2, frames[i - 1].sequence2 + 1) << "one counter for every frame";
+            }
             EXPECT_LE(std::llabs(int64_t(f.timeStamp) - int64_t(uint32_t(wallBefore))), 60000);
             // Each payload is its block encoded, one byte per sample.
             for (int k = 0; k < c.frameBytes; ++k) {

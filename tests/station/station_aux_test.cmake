@@ -2,7 +2,5 @@ station_add_test(station_aux_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/AuxThreadTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ChainFixture.h
-    ${CMAKE_CURRENT_LIST_DIR}/../sdk/SdkTestSupport.cpp
-  LIBS station
+  LIBS station sdk_test_support
   TIMEOUT 300)
-target_include_directories(station_aux_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../sdk)

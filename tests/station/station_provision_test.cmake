@@ -1,7 +1,5 @@
 # The provisioning jobs against the back-end simulator (tools/backend-sim).
-if(TARGET backendsim)
-  station_add_test(station_provision_test
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/ProvisionTest.cpp
-    LIBS station backendsim
-    TIMEOUT 300)
-endif()
+station_add_test(station_provision_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/ProvisionTest.cpp
+  LIBS station backendsim
+  TIMEOUT 300)

@@ -4,7 +4,5 @@ station_add_test(station_search_test
     ${CMAKE_CURRENT_LIST_DIR}/ControllerFixture.h
     ${CMAKE_CURRENT_LIST_DIR}/LanProfiles.h
     ${CMAKE_CURRENT_LIST_DIR}/SdkEventRouter.h
-    ${CMAKE_CURRENT_LIST_DIR}/../sdk/SdkTestSupport.cpp
-  LIBS station backendsim
+  LIBS station sdk_test_support backendsim
   TIMEOUT 600)
-target_include_directories(station_search_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../sdk)

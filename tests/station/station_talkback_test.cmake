@@ -3,7 +3,5 @@ station_add_test(station_talkback_test
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/TalkBackTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/PlayFixture.h
-    ${CMAKE_CURRENT_LIST_DIR}/../sdk/SdkTestSupport.cpp
-  LIBS station
+  LIBS station sdk_test_support
   TIMEOUT 300)
-target_include_directories(station_talkback_test PRIVATE ${CMAKE_CURRENT_LIST_DIR}/../sdk)

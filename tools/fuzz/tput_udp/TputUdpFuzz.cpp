@@ -43,7 +43,7 @@ long ServerQueue()
         unsigned address = 0;
         unsigned port = 0;
         unsigned long rx = 0;
-        if (sscanf(line, " %*d: %8X:%4X %*8X:%*4X %*2X %*8lX:%8lX", &address, &port, &rx) == 3
+        if (sscanf(line, " %*d: %8X:%4X %*8X:%*4X %*2X %*8X:%8lX", &address, &port, &rx) == 3
             && port == TputFuzzServer::Port())
             queued = long(rx);
     }
