@@ -143,8 +143,10 @@ private:
     void LoadDefaultProfile();
     SimCamera* CameraByName(const QString& name);
     SimCamera* CameraByAddress(const QString& address);
-    // The camera of a live session; null otherwise, *dead telling an unplugged camera's.
-    SimCamera* CameraOfSession(int64_t loginHandle, bool* dead = nullptr);
+    // The camera of a logged-in session (m_lock held). Null otherwise, with *error
+    // FC_ERR_HANDLE for no such session and whenDead for an unplugged camera's,
+    // whose calls each operation answers in its own way.
+    SimCamera* CameraOfSession(int64_t loginHandle, int whenDead, int* error);
     bool OnAdapterSubnet(const QString& address) const;
     int64_t NextHandle();
 
