@@ -2,12 +2,12 @@
 
 #include "SimThroughputClient.h"
 
-#include "AppGlobals.h"
 #include "Clock.h"
 #include "HostAdapters.h"
 #include "Log.h"
 #include "SdkCallLog.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
@@ -73,7 +73,22 @@ QMap<QString, QString> BodyAttributes(const QByteArray& body)
     return out;
 }
 
+std::mutex g_profileFolderLock;
+QString g_profileFolder;   // empty: the executable's folder
+
+QString ProfileFolder()
+{
+    std::lock_guard<std::mutex> guard(g_profileFolderLock);
+    return g_profileFolder.isEmpty() ? QCoreApplication::applicationDirPath() : g_profileFolder;
+}
+
 }  // namespace
+
+void SimLan::SetProfileFolder(const QString& folder)
+{
+    std::lock_guard<std::mutex> guard(g_profileFolderLock);
+    g_profileFolder = folder;
+}
 
 SimLan& SimLan::Instance()
 {
@@ -96,7 +111,7 @@ void SimLan::LoadDefaultProfile()
 {
     QString path = qEnvironmentVariable(kProfileEnv);
     if (path.isEmpty()) {
-        const QString candidate = AppDirPath() + "/" + kDefaultProfileName;
+        const QString candidate = ProfileFolder() + "/" + kDefaultProfileName;
         if (!QFileInfo::exists(candidate))
             return;
         path = candidate;

@@ -38,7 +38,8 @@ using SimThroughputRunner = std::function<void(const SimThroughputRequest& reque
 // The simulated LAN behind the device SDK stand-in: the station-side adapter,
 // the cameras, the sessions and live streams, and the SDK's message thread.
 // The first SDK call loads the profile named by STATION_SIM_PROFILE, else
-// "SimProfile.json" in the application folder; without one the LAN is empty.
+// "SimProfile.json" in the folder the program handed in (SetProfileFolder);
+// without one the LAN is empty.
 // Tests drive it directly: load a profile, add cameras, script replies and
 // faults, unplug cameras, read what the cameras received.
 //
@@ -59,6 +60,10 @@ public:
     static constexpr const char* kProfileEnv = "STATION_SIM_PROFILE";
     static constexpr const char* kDefaultProfileName = "SimProfile.json";
     static constexpr int kMaxDeparted = 1000;   // DepartedSerials() keeps the newest
+
+    // The folder of the default profile, given before the first SDK call; a
+    // later call finds the LAN made. Until given: the executable's folder.
+    static void SetProfileFolder(const QString& folder);
 
     // --- set-up (tests, demo) ---
     // Replaces the LAN: cameras with joinAfterMs join later, a line starts.
