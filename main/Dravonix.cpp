@@ -5,7 +5,6 @@
 #include "AppGlobals.h"
 #include "CConfigFile.h"
 #include "CDeviceManagement.h"
-#include "CommonHelpers.h"
 #include "DevTestResult.h"
 #include "DeviceEventBridge.h"
 #include "FuncLib.h"
@@ -24,6 +23,7 @@
 #include "UploadTestResultDialog.h"
 #include "VideoForm.h"
 #include "WIFITestWidget.h"
+#include "WidgetHelpers.h"
 #include "sim/SimLan.h"
 
 #include <QAction>
