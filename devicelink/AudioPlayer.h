@@ -38,8 +38,6 @@ public:
 
     void SetIdentity(int identity) { m_identity = identity; }
     int Identity() const { return m_identity; }
-    void SetSoundEnabled(bool enabled) { m_soundEnabled = enabled; }
-    void SetPaused(bool paused) { m_paused = paused; }
     bool IsStopped() const { return m_stopped; }
     QAudioFormat Format() const;
     QAudioOutput* Output() const { return m_output; }

@@ -5,7 +5,6 @@
 #include "AppGlobals.h"
 #include "CConfigFile.h"
 #include "CDeviceManagement.h"
-#include "CommonHelpers.h"
 #include "DevTestResult.h"
 #include "DeviceEventBridge.h"
 #include "FuncLib.h"
@@ -24,6 +23,8 @@
 #include "UploadTestResultDialog.h"
 #include "VideoForm.h"
 #include "WIFITestWidget.h"
+#include "WidgetHelpers.h"
+#include "sim/SimLan.h"
 
 #include <QAction>
 #include <QApplication>
@@ -54,6 +55,7 @@ Dravonix::Dravonix(QWidget* parent)
     // Tests point AppDir at a folder of their own before the window is made.
     if (AppDir.isEmpty())
         AppDir = QCoreApplication::applicationDirPath();
+    SimLan::SetProfileFolder(AppDir);   // the SDK stand-in's cameras live beside the program
     LoadTranslator(0);
     ui = new Ui::DravonixClass;
     ui->setupUi(this);

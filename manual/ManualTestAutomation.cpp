@@ -3,11 +3,11 @@
 
 #include "AppGlobals.h"
 #include "CConfigFile.h"
-#include "CommonHelpers.h"
 #include "CMapManualDesc.h"
 #include "Log.h"
 #include "ManualTestController.h"
 #include "ModalHook.h"
+#include "WidgetHelpers.h"
 
 #include <QComboBox>
 #include <QGridLayout>

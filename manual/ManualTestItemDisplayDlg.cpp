@@ -2,8 +2,8 @@
 #include "ui_ManualTestItemDisplayDlg.h"
 
 #include "CConfigFile.h"
-#include "CommonHelpers.h"
 #include "Log.h"
+#include "WidgetHelpers.h"
 
 #include <QCheckBox>
 #include <QStringList>

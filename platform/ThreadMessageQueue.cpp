@@ -48,12 +48,6 @@ void ThreadMessageQueue::Close()
     m_ready.notify_all();
 }
 
-bool ThreadMessageQueue::IsClosed() const
-{
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_closed;
-}
-
 std::vector<ThreadMessage> ThreadMessageQueue::TakePending()
 {
     std::lock_guard<std::mutex> guard(m_lock);

@@ -44,7 +44,6 @@ public:
     // Refuses every later post and wakes waiters. Messages already queued stay
     // for TakePending (or go with the queue).
     void Close();
-    bool IsClosed() const;
     std::vector<ThreadMessage> TakePending();
     size_t Size() const;
 

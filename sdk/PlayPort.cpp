@@ -202,7 +202,6 @@ void PlayPort::DecodeVideo(const Packet& packet)
     frame.pY = m_picture.y.data();
     frame.pU = m_picture.u.data();
     frame.pV = m_picture.v.empty() ? nullptr : m_picture.v.data();
-    ++m_framesDecoded;
     m_display.Call([&](PC_DisplayCallback fn, void* user) { fn(m_number, &frame, user); });
 }
 

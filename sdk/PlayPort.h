@@ -35,7 +35,6 @@ public:
     // CloseStream, then the callbacks and modes too: the port is as new.
     void Reset();
 
-    int FramesDecoded() const { return m_framesDecoded.load(); }
     // Has the decode thread raise a player event through the status callback,
     // ahead of the packets still queued; PC_ERR_STATE when the port is not playing.
     int RequestEvent(int event, int64_t value, int value2);
@@ -89,7 +88,6 @@ private:
     uint64_t m_generation = 0;
     std::thread m_thread;
     std::vector<std::thread> m_retired;   // stopped from their own callback, joined later
-    std::atomic<int> m_framesDecoded{0};
     CallbackGate<PC_DisplayCallback> m_display;
     CallbackGate<PC_StatusCallback> m_status;
     SynthVideoCodec::Picture m_picture;   // decode thread only

@@ -2,9 +2,9 @@
 #include "ui_FunctionCodeSetting.h"
 
 #include "CConfigFile.h"
-#include "CommonHelpers.h"
 #include "LeftTopWidget.h"
 #include "Log.h"
+#include "WidgetHelpers.h"
 
 #include <QCheckBox>
 #include <QStringList>

@@ -3,7 +3,6 @@
 
 #include "AppGlobals.h"
 #include "CConfigFile.h"
-#include "CommonHelpers.h"
 #include "DecodeModes.h"
 #include "FileDialogHook.h"
 #include "FunctionCodeSetting.h"
@@ -17,6 +16,7 @@
 #include "TestConfig.h"
 #include "TestIpRange.h"
 #include "VantrelEvent.h"
+#include "WidgetHelpers.h"
 #include "WifiSettingCheck.h"
 
 #include <QCloseEvent>

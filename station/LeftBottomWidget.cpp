@@ -2,11 +2,11 @@
 
 #include "AppGlobals.h"
 #include "CConfigFile.h"
-#include "CommonHelpers.h"
 #include "ControllerHost.h"
 #include "LeftTopWidget.h"
 #include "QNvrWebMessageBox.h"
 #include "TextFit.h"
+#include "WidgetHelpers.h"
 #include "ui_LeftBottomWidget.h"
 
 #include <QApplication>

@@ -66,7 +66,6 @@ public:
 
     QString Address() const { return m_address; }
     QString Netmask() const { return m_netmask; }
-    QString Gateway() const { return m_gateway; }
     void SetAddress(const QString& address, const QString& netmask, const QString& gateway);
 
     // Whether the camera is on the LAN (it answers searches, logins and commands).

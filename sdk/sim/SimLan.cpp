@@ -2,13 +2,13 @@
 
 #include "SimThroughputClient.h"
 
-#include "AppGlobals.h"
 #include "Clock.h"
 #include "DevCommandCode.h"
 #include "HostAdapters.h"
 #include "Log.h"
 #include "SdkCallLog.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
@@ -74,7 +74,22 @@ QMap<QString, QString> BodyAttributes(const QByteArray& body)
     return out;
 }
 
+std::mutex g_profileFolderLock;
+QString g_profileFolder;   // empty: the executable's folder
+
+QString ProfileFolder()
+{
+    std::lock_guard<std::mutex> guard(g_profileFolderLock);
+    return g_profileFolder.isEmpty() ? QCoreApplication::applicationDirPath() : g_profileFolder;
+}
+
 }  // namespace
+
+void SimLan::SetProfileFolder(const QString& folder)
+{
+    std::lock_guard<std::mutex> guard(g_profileFolderLock);
+    g_profileFolder = folder;
+}
 
 SimLan& SimLan::Instance()
 {
@@ -97,7 +112,7 @@ void SimLan::LoadDefaultProfile()
 {
     QString path = qEnvironmentVariable(kProfileEnv);
     if (path.isEmpty()) {
-        const QString candidate = AppDirPath() + "/" + kDefaultProfileName;
+        const QString candidate = ProfileFolder() + "/" + kDefaultProfileName;
         if (!QFileInfo::exists(candidate))
             return;
         path = candidate;
@@ -322,19 +337,18 @@ SimCamera* SimLan::CameraByAddress(const QString& address)
     return away;
 }
 
-SimCamera* SimLan::CameraOfSession(int64_t loginHandle, bool* dead)
+SimCamera* SimLan::CameraOfSession(int64_t loginHandle, int whenDead, int* error)
 {
-    if (dead)
-        *dead = false;
     auto it = m_sessions.find(loginHandle);
-    if (it == m_sessions.end() || !it->second.loggedIn)
-        return nullptr;
-    if (it->second.dead) {
-        if (dead)
-            *dead = true;
+    const bool live = it != m_sessions.end() && it->second.loggedIn;
+    if (live && it->second.dead) {
+        *error = whenDead;
         return nullptr;
     }
-    return CameraByName(it->second.name);
+    SimCamera* cam = live ? CameraByName(it->second.name) : nullptr;
+    if (!cam)
+        *error = FC_ERR_HANDLE;
+    return cam;
 }
 
 bool SimLan::OnAdapterSubnet(const QString& address) const
@@ -650,12 +664,11 @@ int SimLan::Command(const char* via, int64_t loginHandle, int command, const cha
     int leaveAfterMs = 0;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        bool dead = false;
-        SimCamera* cam = CameraOfSession(loginHandle, &dead);
-        if (dead)
-            return 0;   // sent into a link that is gone: nobody hears it
+        int error = 0;
+        // Sent into a link that is gone: nobody hears it, and the call succeeds.
+        SimCamera* cam = CameraOfSession(loginHandle, 0, &error);
         if (!cam)
-            return FC_ERR_HANDLE;
+            return error;
         if (cam->Config().faults.sendFails.contains(command))
             return FC_ERR_SEND;
         name = cam->Config().name;
@@ -682,12 +695,10 @@ int SimLan::Ptz(int64_t loginHandle, const char* xml)
     if (!xml)
         return FC_ERR_PARAM;
     std::lock_guard<std::mutex> guard(m_lock);
-    bool dead = false;
-    SimCamera* cam = CameraOfSession(loginHandle, &dead);
-    if (dead)
-        return 0;
+    int error = 0;
+    SimCamera* cam = CameraOfSession(loginHandle, 0, &error);
     if (!cam)
-        return FC_ERR_HANDLE;
+        return error;
     cam->AddPtz(QByteArray(xml, int(strnlen(xml, kMaxBodyBytes))));
     return 0;
 }
@@ -703,14 +714,14 @@ int SimLan::Upload(int64_t loginHandle, const char* path, const QString& kind, i
     QString name;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        bool dead = false;
-        SimCamera* cam = CameraOfSession(loginHandle, &dead);
-        if (!cam && !dead)
-            return FC_ERR_HANDLE;
+        int error = 0;
+        SimCamera* cam = CameraOfSession(loginHandle, 0, &error);
+        if (error == FC_ERR_HANDLE)
+            return error;
         if (!file.isFile() || !file.isReadable())
             return FC_ERR_FILE;
-        if (dead)
-            return 0;
+        if (!cam)
+            return 0;   // a link that is gone
         cam->AddUpload(SimUpload{kind, file.absoluteFilePath(), file.size()});
         name = cam->Config().name;
         answer = cam->ReplyFor(CMD_UPLOAD_FILE_FINISH, &reply, "<RESPONSE_PARAM\r\nType=\"" + QByteArray::number(replyType) + "\"\r\n/>");
@@ -740,12 +751,11 @@ int64_t SimLan::RealPlay(int64_t loginHandle, const char* url, const char* user,
     int leaveAfterMs = 0;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        bool dead = false;
-        SimCamera* cam = CameraOfSession(loginHandle, &dead);
-        if (dead)
-            return FC_ERR_NOT_FOUND;   // nobody answers at that address any more
+        int error = 0;
+        // A link that is gone: nobody answers at that address any more.
+        SimCamera* cam = CameraOfSession(loginHandle, FC_ERR_NOT_FOUND, &error);
         if (!cam)
-            return FC_ERR_HANDLE;
+            return error;
         if (address != cam->Address())
             return FC_ERR_NOT_FOUND;
         if (!cam->CredentialsMatch(BoundedText(user, 256), BoundedText(password, 256)))
@@ -802,12 +812,10 @@ int SimLan::StartSpeak(int64_t loginHandle)
     int delay = 0;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        bool dead = false;
-        SimCamera* cam = CameraOfSession(loginHandle, &dead);
-        if (dead)
-            return 0;
+        int error = 0;
+        SimCamera* cam = CameraOfSession(loginHandle, 0, &error);
         if (!cam)
-            return FC_ERR_HANDLE;
+            return error;
         const SimTalk& t = cam->Config().talk;
         text = QString::asprintf("audiotype=%d,samplerate=%d,bits=%d,channels=%d,", t.audioType, t.sampleRate,
                                  t.bits, t.channels)
@@ -828,12 +836,10 @@ int SimLan::SendTalkFrame(int64_t loginHandle, const FC_TalkFrame* frame)
     if (!frame || frame->nLength < 0 || frame->nLength > 1024 * 1024 || (frame->nLength > 0 && !frame->pData))
         return FC_ERR_PARAM;
     std::lock_guard<std::mutex> guard(m_lock);
-    bool dead = false;
-    SimCamera* cam = CameraOfSession(loginHandle, &dead);
-    if (dead)
-        return 0;
+    int error = 0;
+    SimCamera* cam = CameraOfSession(loginHandle, 0, &error);
     if (!cam)
-        return FC_ERR_HANDLE;
+        return error;
     if (!m_sessions[loginHandle].talking)
         return FC_ERR_STATE;
     SimTalkFrame received;
@@ -853,12 +859,10 @@ int SimLan::StopSpeak(int64_t loginHandle)
     int delay = 0;
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        bool dead = false;
-        SimCamera* cam = CameraOfSession(loginHandle, &dead);
-        if (dead)
-            return 0;
+        int error = 0;
+        SimCamera* cam = CameraOfSession(loginHandle, 0, &error);
         if (!cam)
-            return FC_ERR_HANDLE;
+            return error;
         m_sessions[loginHandle].talking = false;
         delay = cam->Config().replyDelayMs;
     }

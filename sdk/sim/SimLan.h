@@ -38,7 +38,8 @@ using SimThroughputRunner = std::function<void(const SimThroughputRequest& reque
 // The simulated LAN behind the device SDK stand-in: the station-side adapter,
 // the cameras, the sessions and live streams, and the SDK's message thread.
 // The first SDK call loads the profile named by STATION_SIM_PROFILE, else
-// "SimProfile.json" in the application folder; without one the LAN is empty.
+// "SimProfile.json" in the folder the program handed in (SetProfileFolder);
+// without one the LAN is empty.
 // Tests drive it directly: load a profile, add cameras, script replies and
 // faults, unplug cameras, read what the cameras received.
 //
@@ -59,6 +60,10 @@ public:
     static constexpr const char* kProfileEnv = "STATION_SIM_PROFILE";
     static constexpr const char* kDefaultProfileName = "SimProfile.json";
     static constexpr int kMaxDeparted = 1000;   // DepartedSerials() keeps the newest
+
+    // The folder of the default profile, given before the first SDK call; a
+    // later call finds the LAN made. Until given: the executable's folder.
+    static void SetProfileFolder(const QString& folder);
 
     // --- set-up (tests, demo) ---
     // Replaces the LAN: cameras with joinAfterMs join later, a line starts.
@@ -143,8 +148,10 @@ private:
     void LoadDefaultProfile();
     SimCamera* CameraByName(const QString& name);
     SimCamera* CameraByAddress(const QString& address);
-    // The camera of a live session; null otherwise, *dead telling an unplugged camera's.
-    SimCamera* CameraOfSession(int64_t loginHandle, bool* dead = nullptr);
+    // The camera of a logged-in session (m_lock held). Null otherwise, with *error
+    // FC_ERR_HANDLE for no such session and whenDead for an unplugged camera's,
+    // whose calls each operation answers in its own way.
+    SimCamera* CameraOfSession(int64_t loginHandle, int whenDead, int* error);
     bool OnAdapterSubnet(const QString& address) const;
     int64_t NextHandle();
 

@@ -5,6 +5,7 @@
 #include "QNvrWebMessageBox.h"
 #include "TestIpRange.h"
 #include "VantrelEvent.h"
+#include "WidgetHelpers.h"
 
 #include "TempAppDir.h"
 

@@ -6,6 +6,7 @@
 #include "sim/SimLan.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -581,6 +582,21 @@ TEST(SimStreamTest, MediaHeaderBytesSitAtTheirOffsets)
     EXPECT_EQ(SimStream::MakeTone(media, 0, 1764).size(), 1764 * 4);
 }
 
+// Runs one SimLanStartTest of this binary alone in a child process, which
+// makes the LAN afresh on its first SDK call.
+void ExpectChildPasses(const char* test, const QProcessEnvironment& env)
+{
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=SimLanStartTest.") + test});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    const QByteArray out = child.readAllStandardOutput();
+    EXPECT_EQ(child.exitCode(), 0) << out.constData();
+    EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.constData();
+}
+
+const QStringList kSampleSerials = {"VT21A00000000001", "VT21A00000000002", "VT21A00000000003"};
+
 // Runs in a child process (below): the first SDK call of a fresh process loads
 // the profile that the environment names and puts up the simulated adapter.
 TEST(SimLanStartTest, ChildFirstCallLoadsTheNamedProfile)
@@ -590,23 +606,39 @@ TEST(SimLanStartTest, ChildFirstCallLoadsTheNamedProfile)
     EXPECT_FALSE(HostAdapters::HasSimulated());
     EXPECT_EQ(FC_Loc_SetWorkMode(6), 0);
     EXPECT_TRUE(HostAdapters::HasSimulated());
-    EXPECT_EQ(SimLan::Instance().Serials(),
-              QStringList({"VT21A00000000001", "VT21A00000000002", "VT21A00000000003"}));
+    EXPECT_EQ(SimLan::Instance().Serials(), kSampleSerials);
 }
 
 TEST(SimLanStartTest, LoadsTheProfileNamedByTheEnvironment)
 {
-    QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("SDK_TEST_CHILD", "1");
     env.insert(SimLan::kProfileEnv, qEnvironmentVariable("STATION_SOURCE_DIR") + "/sdk/sim/SimProfile.json");
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(),
-                {"--gtest_filter=SimLanStartTest.ChildFirstCallLoadsTheNamedProfile"});
-    ASSERT_TRUE(child.waitForFinished(60000));
-    const QByteArray out = child.readAllStandardOutput();
-    EXPECT_EQ(child.exitCode(), 0) << out.constData();
-    EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.constData();
+    ExpectChildPasses("ChildFirstCallLoadsTheNamedProfile", env);
+}
+
+TEST(SimLanStartTest, ChildFirstCallLoadsTheProfileOfTheFolderHandedIn)
+{
+    const QString folder = qEnvironmentVariable("SDK_TEST_PROFILE_FOLDER");
+    if (folder.isEmpty())
+        GTEST_SKIP() << "runs only as the child of LoadsTheProfileOfTheFolderHandedIn";
+    SimLan::SetProfileFolder(folder);
+    EXPECT_EQ(FC_Loc_SetWorkMode(6), 0);
+    EXPECT_EQ(SimLan::Instance().Serials(), kSampleSerials);
+}
+
+// The test binary's own folder holds no profile: only the folder handed in
+// can fill the LAN.
+TEST(SimLanStartTest, LoadsTheProfileOfTheFolderHandedIn)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    ASSERT_TRUE(QFile::copy(qEnvironmentVariable("STATION_SOURCE_DIR") + "/sdk/sim/SimProfile.json",
+                            folder.filePath(SimLan::kDefaultProfileName)));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(SimLan::kProfileEnv);
+    env.insert("SDK_TEST_PROFILE_FOLDER", folder.path());
+    ExpectChildPasses("ChildFirstCallLoadsTheProfileOfTheFolderHandedIn", env);
 }
 
 TEST(SimProfileTest, RejectsBadProfilesWithTheFieldNamed)
