@@ -3,7 +3,6 @@
 #include "AuxJobs.h"
 #include "ConfigInfo.h"
 #include "DevInfoLists.h"
-#include "DuplicateSerials.h"
 #include "HandOffQueue.h"
 #include "ManualTestController.h"
 #include "StationWorkers.h"
@@ -35,6 +34,8 @@ class QMessageBox;
 class QTimer;
 class QTimerEvent;
 class RightBottomWidget;
+class SearchCycleWorker;
+class StreamTestWorker;
 class VideoForm;
 struct AuxResponseInfo;
 struct CustomizeItem;
@@ -112,7 +113,8 @@ struct SimState {
 //   LeftTopWidgetProvision.cpp 4G / SIM, binding, authorization
 //   LeftTopWidgetLabel.cpp     QR label print and check
 //   LeftTopWidgetSubmit.cpp    result submission and order refresh
-//   LeftTopWidgetStream.cpp    stream-test thread
+//   LeftTopWidgetStream.cpp    stream-test thread, manual results of its record
+//   (the thread bodies have classes of their own: SearchCycleWorker, StreamTestWorker)
 //   LeftTopWidgetPlay.cpp      live play, decode path, player status
 //   LeftTopWidgetTalk.cpp      speaker test talk-back
 //   LeftTopWidgetManual.cpp    manual item handler
@@ -364,8 +366,9 @@ public:
     void SwitchToSecondChannel();
 
     // ----- live play and talk-back (LeftTopWidgetPlay.cpp, LeftTopWidgetTalk.cpp) -----
-    // Any thread. On m_PlayInfo both work under the stream-list lock; the GUI
-    // steps they leave run on the GUI thread (at once, or as a hand-off).
+    // Any thread. Both play or stop the current device only, under the
+    // stream-list lock; dev is that device (&m_PlayInfo), null gives -1. The
+    // GUI steps they leave run on the GUI thread (at once, or as a hand-off).
     int playVideo(DevInfo* dev);
     int stopPlay(DevInfo* dev);
     // Tears down the play of a record leaving the current-device slot (the
@@ -419,7 +422,7 @@ public:
     QString m_strLightModeName;              // lamp-board display name (1201)
     Dev4GInfo m_Dev4GInfo;                   // reply to 1532
     int m_iAuthorizeReplyStatus = 0;         // 1 once a reply to 1750 was parsed
-    int m_iAutorizationStatus = 0;
+    int m_iAuthorizationStatus = 0;
     QString m_strAuthorizeUUID;
     QString m_strAuthorizeKey;
     QString m_strIndentifyCode;              // last identify code from the back-end
@@ -435,14 +438,11 @@ public:
     bool m_bUploading = false;               // a submission runs (its boxes may nest event loops)
 
     // Stream-test thread's state (read by the GUI thread).
-    std::atomic<int64_t> m_lLastItem{-1};
     std::atomic<int64_t> m_lLastCount{0};
     std::atomic<int64_t> m_lCurrentCount{0};
     std::atomic<int64_t> m_lCurrentChannel{-1};  // -1 none chosen; 1 second lens
     std::atomic<bool> m_bWifiThroughputBegun{false};
     std::atomic<bool> m_bManualTipShown{false};
-    QString m_strLastTestSN;                 // stream-test thread only
-    DuplicateSerials m_duplicateSerials;     // search thread only
 
     // Manual automation.
     QStringList m_qstrlManualAutomation;
@@ -571,9 +571,6 @@ private:
     void StopAfterNetworkAnomalies();
     // False, with a box saying why, when the test address range is on and unusable.
     bool IsTestIpRangeUsable();
-    // Search cycle: polls the search list every 100 ms, under its lock, until
-    // no record is pending, timeoutMs passed (false) or the run ended (false).
-    bool WaitForSearchDevs(unsigned timeoutMs, const std::function<bool(const DevInfo&)>& pending);
     // Panel.
     void ApplyOptionRules();
     bool IsAlarmFileMissing() const;
@@ -635,6 +632,15 @@ private:
     // chainWaits: the chain's own verdict is due, besides a manual reading's panel text.
     void JudgeTFCardStep(bool chainWaits);
     bool ShowVersionPrompt(const QString& configured, const QString& device);
+    // The play path (LeftTopWidgetPlay.cpp). GuiAfter gathers the GUI steps a
+    // play change leaves for after the stream-list lock.
+    class GuiAfter;
+    int PlayRecord(DevInfo& dev, GuiAfter& after);
+    int StopRecord(DevInfo& dev, bool current, GuiAfter& after);
+    // The second-lens choice for dev (null: no record to replay) of device type type.
+    void ChooseSecondChannel(DevInfo* dev, const DevTypeInfo& type, GuiAfter& after);
+    // Asks the SDK for dev's stream on channel (-1: the device's default) into a new port.
+    void OpenRecordStream(DevInfo& dev, int channel);
     // The auxiliary thread (LeftTopWidgetJobs.cpp).
     void RunAuxJob(const AuxJobEnvelope& job);
     void ApplyAuxJobEnd(uint32_t message, const AuxJobContext& context, const AuxJobResult& result);
@@ -652,6 +658,8 @@ private:
     AuxJobCancel m_auxCancel;                // the auxiliary thread's stop of its running job
     std::mutex m_auxBodiesLock;              // guards m_auxBodies (read by the auxiliary thread)
     std::map<uint32_t, AuxJobBody> m_auxBodies;
+    std::unique_ptr<SearchCycleWorker> m_searchCycle;  // the search thread's body and state
+    std::unique_ptr<StreamTestWorker> m_streamTest;  // the stream-test thread's body and state
     HandOffQueue m_handOffs;                 // before m_workers: outlives their joins
     StationWorkers m_workers{&m_handOffs};
 

@@ -547,7 +547,7 @@ TEST_F(ChainTest, TheBackEndsMacGoesOutOnlyAsASafeValueAndOnlyToItsCamera)
     widget->m_iCustomMac = 0;
     host.panel->ClearAutoTestResults();
     widget->m_iAuthorizeReplyStatus = 1;
-    widget->m_iAutorizationStatus = 1;
+    widget->m_iAuthorizationStatus = 1;
     widget->m_strAuthorizeUUID = "uuid-of-a";
     widget->m_strAuthorizeKey = "key-of-a";
     StartChain(b);
@@ -555,7 +555,7 @@ TEST_F(ChainTest, TheBackEndsMacGoesOutOnlyAsASafeValueAndOnlyToItsCamera)
     EXPECT_EQ(widget->m_strAuthorizeUUID, "");
     EXPECT_EQ(widget->m_strAuthorizeKey, "");
     EXPECT_EQ(widget->m_iAuthorizeReplyStatus, 0);
-    EXPECT_EQ(widget->m_iAutorizationStatus, 0);
+    EXPECT_EQ(widget->m_iAuthorizationStatus, 0);
     ASSERT_TRUE(WaitFor([&] { return Finished(); }));
     EXPECT_EQ(macOfTheLabel, "");
 }

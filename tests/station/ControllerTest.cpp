@@ -1,6 +1,7 @@
 // The controller's frame: construction, the panel's options, the run that
 // starts and joins the workers, login states under the list locks, hand-offs.
 #include "ControllerFixture.h"
+#include "DevInfoListsTestPeer.h"
 
 #include "ConfigPackage.h"
 
@@ -413,9 +414,9 @@ TEST_F(ControllerTest, LoginEventsWhileAWorkerWalksTheLists)
         const QByteArray sn = "VT" + QByteArray::number(qint64(1000000000000) + i);
         const QByteArray ip = "127.0.2." + QByteArray::number(i);
         const DevInfo dev = MakeDevice(sn.constData(), ip.constData(), i, 0);
-        widget->m_vecSearchDevsInfo.push_back(dev);
-        widget->m_vecSearchReadyDevsInfo.push_back(dev);
-        widget->m_vecImageStreamTestDevsInfo.push_back(dev);
+        Lists(*widget).m_vecSearchDevsInfo.push_back(dev);
+        Lists(*widget).m_vecSearchReadyDevsInfo.push_back(dev);
+        Lists(*widget).m_vecImageStreamTestDevsInfo.push_back(dev);
     }
     std::atomic<bool> stop{false};
     std::atomic<int> passes{0};
@@ -426,9 +427,9 @@ TEST_F(ControllerTest, LoginEventsWhileAWorkerWalksTheLists)
             widget->IsDevInSearchReadyDevsInfo(probe);
             widget->IsDevInImageStreamTestDevsInfo(probe);
             {
-                std::lock_guard<ListLock> ready(widget->m_lockReady);
-                std::lock_guard<ListLock> stream(widget->m_lockStream);
-                for (const DevInfo& dev : widget->m_vecSearchReadyDevsInfo)
+                std::lock_guard<ListLock> ready(Lists(*widget).m_lockReady);
+                std::lock_guard<ListLock> stream(Lists(*widget).m_lockStream);
+                for (const DevInfo& dev : Lists(*widget).m_vecSearchReadyDevsInfo)
                     (void)dev.lLoginStatus;
             }
             ++passes;
@@ -445,9 +446,9 @@ TEST_F(ControllerTest, LoginEventsWhileAWorkerWalksTheLists)
     walker.join();
     for (int i = 1; i <= kDevices; ++i) {
         const int64_t expected = (19 + i) % 2 ? 1 : -1;
-        EXPECT_EQ(widget->m_vecSearchDevsInfo[i - 1].lLoginStatus, expected);
-        EXPECT_EQ(widget->m_vecSearchReadyDevsInfo[i - 1].lLoginStatus, expected);
-        EXPECT_EQ(widget->m_vecImageStreamTestDevsInfo[i - 1].lLoginStatus, expected);
+        EXPECT_EQ(Lists(*widget).m_vecSearchDevsInfo[i - 1].lLoginStatus, expected);
+        EXPECT_EQ(Lists(*widget).m_vecSearchReadyDevsInfo[i - 1].lLoginStatus, expected);
+        EXPECT_EQ(Lists(*widget).m_vecImageStreamTestDevsInfo[i - 1].lLoginStatus, expected);
     }
     // No current device: no serial-number query; an unknown handle sends nothing.
     EXPECT_TRUE(SdkCallsOf("FC_Loc_IoTQuery").isEmpty());
@@ -457,7 +458,7 @@ TEST_F(ControllerTest, LoginEventsWhileAWorkerWalksTheLists)
 TEST_F(ControllerTest, ALoginOfASearchedDeviceAsksTheCurrentDeviceForItsSerialNumber)
 {
     Make();
-    widget->m_vecSearchDevsInfo.push_back(MakeDevice("VT1000000000001", "127.0.2.1", 31, 0));
+    Lists(*widget).m_vecSearchDevsInfo.push_back(MakeDevice("VT1000000000001", "127.0.2.1", 31, 0));
     widget->SetCurrentDevice(MakeDevice("VT1000000000002", "127.0.2.2", 32, 1));
     SdkCallLog::Instance().Clear();
     widget->SetDevLoginStatus(31, 1);
@@ -475,8 +476,8 @@ TEST_F(ControllerTest, SingleFixedAddressModeBeginsTheTestOrAsksForTheAlarmFileO
     widget->SetConfig(config);
     DevInfo streaming = MakeDevice("VT1000000000001", "127.0.2.1", 41, 0);
     DevStore(streaming.lRealHandle, int64_t(7));
-    widget->m_vecSearchDevsInfo.push_back(streaming);
-    widget->m_vecSearchReadyDevsInfo.push_back(streaming);
+    Lists(*widget).m_vecSearchDevsInfo.push_back(streaming);
+    Lists(*widget).m_vecSearchReadyDevsInfo.push_back(streaming);
 
     struct BeginCounter : QObject {
         int begins = 0;
@@ -494,21 +495,21 @@ TEST_F(ControllerTest, SingleFixedAddressModeBeginsTheTestOrAsksForTheAlarmFileO
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(counter.begins, 1);
     EXPECT_EQ(EventCodes(), std::vector<int>{WM_RESET_UI});
-    EXPECT_EQ(widget->m_vecSearchReadyDevsInfo[0].lLoginStatus, 1);
+    EXPECT_EQ(Lists(*widget).m_vecSearchReadyDevsInfo[0].lLoginStatus, 1);
 
     // Alarm upload on without a file: the box, shown with the search list free.
     Child<QCheckBox>(widget.get(), "check_AutoUploadAudioWarnFile")->setChecked(true);
     BoxRecorder boxes;
     bool searchLockHeld = true;
-    boxes.whileOpen = [&] { searchLockHeld = widget->m_lockSearch.RankHeldByThisThread(); };
+    boxes.whileOpen = [&] { searchLockHeld = Lists(*widget).m_lockSearch.RankHeldByThisThread(); };
     widget->SetDevLoginStatus(41, -1);
     widget->SetDevLoginStatus(41, 1);
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(boxes.texts, QStringList{"Error|please select audio alarm file"});
     EXPECT_FALSE(searchLockHeld);
     EXPECT_EQ(counter.begins, 1);
-    EXPECT_EQ(widget->m_vecSearchDevsInfo[0].lLoginStatus, 1);
-    EXPECT_EQ(widget->m_vecSearchReadyDevsInfo[0].lLoginStatus, -1) << "the pass ends before the ready list";
+    EXPECT_EQ(Lists(*widget).m_vecSearchDevsInfo[0].lLoginStatus, 1);
+    EXPECT_EQ(Lists(*widget).m_vecSearchReadyDevsInfo[0].lLoginStatus, -1) << "the pass ends before the ready list";
     widget->removeEventFilter(&counter);
 }
 

@@ -1,6 +1,7 @@
 // The device lists on their own: membership by serial number, log-outs, the
 // current device under the stream-list lock, the device-type table.
 #include "DevInfoLists.h"
+#include "DevInfoListsTestPeer.h"
 
 #include "DeviceRecords.h"
 
@@ -30,15 +31,15 @@ protected:
 
 TEST_F(DevListsTest, MembershipComparesWholeSerialNumbers)
 {
-    lists.m_vecSearchReadyDevsInfo.push_back(MakeDevice("VT0000000000001", "127.0.0.21"));
-    lists.m_vecImageStreamTestDevsInfo.push_back(MakeDevice("VT00000000000010", "127.0.0.22"));
+    Lists(lists).m_vecSearchReadyDevsInfo.push_back(MakeDevice("VT0000000000001", "127.0.0.21"));
+    Lists(lists).m_vecImageStreamTestDevsInfo.push_back(MakeDevice("VT00000000000010", "127.0.0.22"));
     EXPECT_TRUE(lists.IsDevInSearchReadyDevsInfo(MakeDevice("VT0000000000001", "10.0.0.1")));
     EXPECT_FALSE(lists.IsDevInSearchReadyDevsInfo(MakeDevice("VT00000000000010", "127.0.0.21")));
     EXPECT_TRUE(lists.IsDevInImageStreamTestDevsInfo(MakeDevice("VT00000000000010", "1.2.3.4")));
     EXPECT_FALSE(lists.IsDevInImageStreamTestDevsInfo(MakeDevice("VT0000000000001", "127.0.0.22")));
 
-    lists.m_vecSearchDevsInfo.push_back(MakeDevice("SN-A", "127.0.0.30"));
-    lists.m_vecSearchDevsInfo.push_back(MakeDevice("SN-B", "127.0.0.31"));
+    Lists(lists).m_vecSearchDevsInfo.push_back(MakeDevice("SN-A", "127.0.0.30"));
+    Lists(lists).m_vecSearchDevsInfo.push_back(MakeDevice("SN-B", "127.0.0.31"));
     EXPECT_TRUE(lists.IsExitDevByIP(MakeDevice("SN-C", "127.0.0.30"))) << "another device holds the address";
     EXPECT_FALSE(lists.IsExitDevByIP(MakeDevice("SN-A", "127.0.0.30"))) << "its own record does not count";
     EXPECT_FALSE(lists.IsExitDevByIP(MakeDevice("SN-C", "127.0.0.3")));
@@ -66,14 +67,14 @@ TEST_F(DevListsTest, LogOutTouchesOnlyLoggedInDevicesAndKeepsTheirStatus)
 
 TEST_F(DevListsTest, LogOutAllEmptiesSearchAndReadyListsOnly)
 {
-    lists.m_vecSearchDevsInfo = {MakeDevice("A", "127.0.0.30", 11, 1), MakeDevice("B", "127.0.0.31", 0, -2)};
-    lists.m_vecSearchReadyDevsInfo = {MakeDevice("C", "127.0.0.32", 12, 1)};
-    lists.m_vecImageStreamTestDevsInfo = {MakeDevice("C", "127.0.0.32", 12, 1)};
+    Lists(lists).m_vecSearchDevsInfo = {MakeDevice("A", "127.0.0.30", 11, 1), MakeDevice("B", "127.0.0.31", 0, -2)};
+    Lists(lists).m_vecSearchReadyDevsInfo = {MakeDevice("C", "127.0.0.32", 12, 1)};
+    Lists(lists).m_vecImageStreamTestDevsInfo = {MakeDevice("C", "127.0.0.32", 12, 1)};
     lists.SetCurrentDevice(MakeDevice("C", "127.0.0.32", 12, 1));
     EXPECT_EQ(lists.LogOutAllDevs(), 0);
-    EXPECT_TRUE(lists.m_vecSearchDevsInfo.empty());
-    EXPECT_TRUE(lists.m_vecSearchReadyDevsInfo.empty());
-    EXPECT_EQ(lists.m_vecImageStreamTestDevsInfo.size(), 1u);
+    EXPECT_TRUE(Lists(lists).m_vecSearchDevsInfo.empty());
+    EXPECT_TRUE(Lists(lists).m_vecSearchReadyDevsInfo.empty());
+    EXPECT_EQ(Lists(lists).m_vecImageStreamTestDevsInfo.size(), 1u);
     EXPECT_EQ(lists.CurrentLoginHandle(), 12);
     EXPECT_EQ(LogoutHandles(), (QStringList{"11", "12"}));
 }

@@ -55,8 +55,9 @@ TEST_F(PlayPathTest, WhatIsNotPlayed)
         SCOPED_TRACE(c.name);
         DevInfo dev = Record(kSn, kIp, login);
         c.make(dev);
+        widget->SetCurrentDevice(dev);
         SdkCallLog::Instance().Clear();
-        EXPECT_EQ(widget->playVideo(&dev), c.result);
+        EXPECT_EQ(widget->playVideo(&Current()), c.result);
         EXPECT_TRUE(CallsOf("PC_GetFreePort").isEmpty());
         EXPECT_TRUE(CallsOf("FC_Loc_RealPlayEx").isEmpty());
     }

@@ -2,6 +2,7 @@
 // parser stores and which step it answers, the texts it drops, and the start
 // of the automatic chain.
 #include "ControllerFixture.h"
+#include "DevInfoListsTestPeer.h"
 
 #include "AuxResponseInfo.h"
 #include "DevCommand.h"
@@ -171,7 +172,7 @@ TEST_F(RepliesTest, EachParserStoresAWellFormedReplyAndDropsWhatIsNot)
          "AutorizationStatus=\"1\" UUID=\"uuid-1\" Key=\"key-1\"",
          [](LeftTopWidget& w, const DevInfo&) {
              EXPECT_EQ(w.m_iAuthorizeReplyStatus, 1);
-             EXPECT_EQ(w.m_iAutorizationStatus, 1);
+             EXPECT_EQ(w.m_iAuthorizationStatus, 1);
              EXPECT_EQ(w.m_strAuthorizeUUID, "uuid-1");
              EXPECT_EQ(w.m_strAuthorizeKey, "key-1");
          },
@@ -336,18 +337,18 @@ TEST_F(RepliesTest, CapabilitiesComeOnlyFromTheCurrentDevice)
 TEST_F(RepliesTest, AnyDeviceThatTookThePackageIsBookedAndTheLogoStaysCurrentOnly)
 {
     {
-        std::lock_guard<ListLock> guard(widget->m_lockSearch);
-        widget->m_vecSearchDevsInfo.push_back(MakeDevice("VT21A00000000002", "127.0.0.22", kOther, 1));
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+        Lists(*widget).m_vecSearchDevsInfo.push_back(MakeDevice("VT21A00000000002", "127.0.0.22", kOther, 1));
     }
     Reply(kOther, CMD_UPLOAD_FILE_FINISH, Xml("RESPONSE_PARAM", "Type=\"1\""));
     {
-        std::lock_guard<ListLock> guard(widget->m_lockSearch);
-        const DevInfo& booked = widget->m_vecSearchDevsInfo[0];
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+        const DevInfo& booked = Lists(*widget).m_vecSearchDevsInfo[0];
         EXPECT_EQ(booked.iConfigUploadFinishFlag, 1);
         EXPECT_EQ(booked.lConfigCheck, -1);
         EXPECT_NEAR(double(booked.lConfigUploadFinishTime), double(WallClockMs(Clock::Now())), 60000.0);
-        ASSERT_EQ(widget->m_vecUploadFileFinishDevsInfo.size(), 1u);
-        EXPECT_STREQ(widget->m_vecUploadFileFinishDevsInfo[0].ipcEntry.ipc_sn, "VT21A00000000002");
+        ASSERT_EQ(Lists(*widget).m_vecUploadFileFinishDevsInfo.size(), 1u);
+        EXPECT_STREQ(Lists(*widget).m_vecUploadFileFinishDevsInfo[0].ipcEntry.ipc_sn, "VT21A00000000002");
     }
     Reply(kOther, CMD_UPLOAD_FILE_FINISH, Xml("RESPONSE_PARAM", "Type=\"4\""));
     EXPECT_EQ(Current().TestRuslut.custom_logo_result, 0) << "another device's logo";
@@ -355,8 +356,8 @@ TEST_F(RepliesTest, AnyDeviceThatTookThePackageIsBookedAndTheLogoStaysCurrentOnl
     Reply(kCurrent, CMD_UPLOAD_FILE_FINISH, Xml("RESPONSE_PARAM", "Type=\"4\""));
     EXPECT_EQ(Current().TestRuslut.custom_logo_result, 1);
     EXPECT_EQ(Flag(STEP_LOGO), 1);
-    std::lock_guard<ListLock> guard(widget->m_lockSearch);
-    EXPECT_EQ(widget->m_vecUploadFileFinishDevsInfo.size(), 1u) << "a logo is no package";
+    std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+    EXPECT_EQ(Lists(*widget).m_vecUploadFileFinishDevsInfo.size(), 1u) << "a logo is no package";
 }
 
 TEST_F(RepliesTest, ThePackageCheckComparesBothDigestsOfThatDevice)
@@ -364,18 +365,18 @@ TEST_F(RepliesTest, ThePackageCheckComparesBothDigestsOfThatDevice)
     widget->m_strHW_CFG_MD5 = "aaaa";
     widget->m_strSYS_CFG_MD5 = "bbbb";
     {
-        std::lock_guard<ListLock> guard(widget->m_lockSearch);
-        widget->m_vecSearchDevsInfo = {MakeDevice("A", "127.0.0.22", 61, 1), MakeDevice("B", "127.0.0.23", 62, 1),
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+        Lists(*widget).m_vecSearchDevsInfo = {MakeDevice("A", "127.0.0.22", 61, 1), MakeDevice("B", "127.0.0.23", 62, 1),
                                        MakeDevice("C", "127.0.0.24", 63, 1)};
     }
     Reply(61, CMD_IOT_CAMERA_GET_CONFIG_FILE_CHECK_NUM, Xml("REQUEST_PARAM", "HW_CFG_MD5=\"aaaa\" SYS_CFG_MD5=\"bbbb\""));
     Reply(62, CMD_IOT_CAMERA_GET_CONFIG_FILE_CHECK_NUM, Xml("REQUEST_PARAM", "HW_CFG_MD5=\"AAAA\" SYS_CFG_MD5=\"bbbb\""));
     Reply(63, CMD_IOT_CAMERA_GET_CONFIG_FILE_CHECK_NUM, Xml("REQUEST_PARAM", "HW_CFG_MD5=\"aaaa\""));
     Reply(63, CMD_IOT_CAMERA_GET_CONFIG_FILE_CHECK_NUM, Xml("RESPONSE_PARAM", "HW_CFG_MD5=\"aaaa\" SYS_CFG_MD5=\"bbbb\""));
-    std::lock_guard<ListLock> guard(widget->m_lockSearch);
-    EXPECT_EQ(widget->m_vecSearchDevsInfo[0].lConfigCheck, 1);
-    EXPECT_EQ(widget->m_vecSearchDevsInfo[1].lConfigCheck, -1) << "digests compare case by case";
-    EXPECT_EQ(widget->m_vecSearchDevsInfo[2].lConfigCheck, 0) << "a missing digest or another element is no answer";
+    std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+    EXPECT_EQ(Lists(*widget).m_vecSearchDevsInfo[0].lConfigCheck, 1);
+    EXPECT_EQ(Lists(*widget).m_vecSearchDevsInfo[1].lConfigCheck, -1) << "digests compare case by case";
+    EXPECT_EQ(Lists(*widget).m_vecSearchDevsInfo[2].lConfigCheck, 0) << "a missing digest or another element is no answer";
 }
 
 TEST_F(RepliesTest, StatusEventsKeepLoginStatesAndFollowALoginWithItsCommand)
@@ -384,8 +385,8 @@ TEST_F(RepliesTest, StatusEventsKeepLoginStatesAndFollowALoginWithItsCommand)
     DevStore(current.lRealHandle, int64_t(90));
     widget->SetCurrentDevice(current);
     {
-        std::lock_guard<ListLock> guard(widget->m_lockSearch);
-        widget->m_vecSearchDevsInfo.push_back(MakeDevice("VT21A00000000002", "127.0.0.22", kOther, 0));
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+        Lists(*widget).m_vecSearchDevsInfo.push_back(MakeDevice("VT21A00000000002", "127.0.0.22", kOther, 0));
     }
     SdkCallLog::Instance().Clear();
     Status(kOther, EVENT_LOGINOK);
@@ -399,21 +400,21 @@ TEST_F(RepliesTest, StatusEventsKeepLoginStatesAndFollowALoginWithItsCommand)
     Status(kOther, EVENT_LOGINOK);
     EXPECT_EQ(SdkCallsOf("FC_Loc_IoTQuery"), QStringList{"51,1019,0,(null)"}) << "a known type is not asked again";
     {
-        std::lock_guard<ListLock> guard(widget->m_lockSearch);
-        EXPECT_EQ(widget->m_vecSearchDevsInfo[0].lLoginStatus, 1);
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+        EXPECT_EQ(Lists(*widget).m_vecSearchDevsInfo[0].lLoginStatus, 1);
     }
 
     for (int type : {EVENT_CONNECTFAILED, EVENT_CONNECTFAILED_LOGIN, EVENT_CONNECTFAILED_STREAM}) {
         SCOPED_TRACE(type);
         widget->InsertDevType(kOther, DevTypeInfo());
         {
-            std::lock_guard<ListLock> guard(widget->m_lockSearch);
-            widget->m_vecSearchDevsInfo[0].lLoginStatus = 1;
+            std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+            Lists(*widget).m_vecSearchDevsInfo[0].lLoginStatus = 1;
         }
         Status(kOther, type);
         EXPECT_FALSE(widget->LookupDevType(kOther, nullptr));
-        std::lock_guard<ListLock> guard(widget->m_lockSearch);
-        EXPECT_EQ(widget->m_vecSearchDevsInfo[0].lLoginStatus, -1);
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+        EXPECT_EQ(Lists(*widget).m_vecSearchDevsInfo[0].lLoginStatus, -1);
     }
 
     // The current device's stream handle counts as its own.

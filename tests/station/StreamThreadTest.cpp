@@ -2,6 +2,7 @@
 // when a device is finished, what happens to its record, the hand-offs under
 // a stop, and the manual results that come back for the record.
 #include "PlayFixture.h"
+#include "DevInfoListsTestPeer.h"
 
 #include "BoxRecorder.h"
 #include "CustomItemsText.h"
@@ -116,8 +117,8 @@ TEST_F(StreamThreadTest, AQuietDeviceIsFinishedAfterTheJudgeTimeAndOneWithoutAFr
         EXPECT_FALSE(beginManual.first().at(0).toBool());
         EXPECT_EQ(CallsOf("FC_Loc_StopRealPlay"), QStringList{QString::number(handleA)});
         {
-            std::lock_guard<ListLock> guard(widget->m_lockStream);
-            EXPECT_EQ(widget->m_lDelReadyDev, std::vector<int64_t>{loginA});
+            std::lock_guard<ListLock> guard(Lists(*widget).m_lockStream);
+            EXPECT_EQ(Lists(*widget).m_lDelReadyDev, std::vector<int64_t>{loginA});
         }
         EXPECT_TRUE(WaitFor([&] { return chainStarts.starts == 2; }));
         widget->StopRun();
@@ -157,8 +158,8 @@ TEST_F(StreamThreadTest, TheScanDropsLoggedOutRecordsWaitsForATypeAndSkipsTheDev
     // A's type reply has not come: nothing starts, the logged-out record is gone.
     EXPECT_EQ(CurrentSerial(), QByteArray());
     {
-        std::lock_guard<ListLock> guard(widget->m_lockStream);
-        ASSERT_EQ(widget->m_vecImageStreamTestDevsInfo.size(), 2u);
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockStream);
+        ASSERT_EQ(Lists(*widget).m_vecImageStreamTestDevsInfo.size(), 2u);
     }
     KnowType(loginA);
     KnowType(loginB);
