@@ -402,102 +402,33 @@ public:
     void StopManualAutomation();
 
     // =====================================================================
-    // Shared state. Unless noted, GUI thread only.
+    // State more than one thread touches. The rest is private, below.
     // =====================================================================
 
-    // Step slots and their manual-origin markers (1: started by a manual item).
+    // Step slots: the reply parsers set a slot's flag and the step machine
+    // reads and clears it on the GUI thread; the stream-test thread sets the
+    // device-type step's flag (AutoStepSlot).
     AutoStepSlot m_AutoSteps[AUTO_STEP_COUNT];
-    int m_iManualFunctionCode = 0;
-    int m_iManualWifiSignal = 0;
-    int m_iManualTFCard = 0;
-    int m_iTFCardReading = 0;                // last TF reply: 1 card good, -1 not
-    int m_iManual4G = 0;
-    uint32_t m_dwWifiStartTick = 0;          // Wi-Fi connect sent (chain start)
-
-    // Reply fields the parsers set and the judges read (besides m_PlayInfo).
     std::atomic<bool> m_bCurDevAlive{false}; // a reply, status event or search sighting of the current device
-    bool m_bSupportSensorSwitch = false;     // capability reply (1020)
-    bool m_bSupportRestore = false;
-    bool m_bHwCfgInfoIot = false;
-    QString m_strLightModeName;              // lamp-board display name (1201)
-    Dev4GInfo m_Dev4GInfo;                   // reply to 1532
-    int m_iAuthorizeReplyStatus = 0;         // 1 once a reply to 1750 was parsed
-    int m_iAuthorizationStatus = 0;
-    QString m_strAuthorizeUUID;
-    QString m_strAuthorizeKey;
-    QString m_strIndentifyCode;              // last identify code from the back-end
-    QString m_strCustomMac;                  // MAC from the back-end, printed on the label
 
-    // Verdict flags.
-    bool m_bTestNormal = true;               // cleared by every failed result line
-    bool m_bManualObservationTestNormal = true;
-
-    // Submission (written by the GUI thread, read by the stream-test thread).
+    // Submission (written by the GUI thread, read by the stream-test thread and the main window).
     std::atomic<int32_t> UploadFailureCount{0};
     std::atomic<int32_t> m_iUploadDone{0};
-    bool m_bUploading = false;               // a submission runs (its boxes may nest event loops)
 
-    // Stream-test thread's state (read by the GUI thread).
+    // The stream-test thread's words (also written by the play path, read by the GUI thread).
     std::atomic<int64_t> m_lLastCount{0};
     std::atomic<int64_t> m_lCurrentCount{0};
     std::atomic<int64_t> m_lCurrentChannel{-1};  // -1 none chosen; 1 second lens
     std::atomic<bool> m_bWifiThroughputBegun{false};
     std::atomic<bool> m_bManualTipShown{false};
+    std::atomic<bool> m_bManalAutoTesting{false};   // a manual script runs (read by the stream-test thread)
 
-    // Manual automation.
-    QStringList m_qstrlManualAutomation;
-    int m_iCurManualAutoIndex = 0;
-    std::atomic<bool> m_bManalAutoTesting{false};
-    bool m_bManualAutoStopRequest = false;
-    int m_iChannelSwitchCount = 0;
-    QTimer* m_pManualAutoTimer = nullptr;    // step timer: polls for the step's end
-    uint64_t m_uManualStepDueTick = 0;       // Clock::TickMs at which the current step ends
-    QTimer* m_pWaitTimer = nullptr;          // 500 ms wait for a stopping run
-    uint64_t m_uWaitLastStopTick = 0;        // Clock::TickMs at which that wait began
-    int m_iPtzSpeed = 5;
-
-    // Work order and customisation (SetOrderDetail, SetOrderCustomization, SetCurrentCompany).
-    QString m_strOrderNumber;
-    QString m_strModuleModel;                // at most 63 characters
-    QString m_strCloudModuleAlias;           // at most 63 characters
-    QString m_strCountryCity;                // country and city joined by ";"
-    QString m_strLogoFileSavePath;
-    int m_iCustomMac = 0;
-    QString m_strCurrentCompanyId;
-    QString m_strCurrentCustomerName;
-
-    // Options of the panel.
-    bool m_bAutoPlay = true;                 // "Auto Play Video"
-    bool m_bLockParameter = false;           // "Lock Parameter"
-    std::atomic<bool> m_bAutoUpgradeConfig{false};  // "Auto Upgrade config" (read by the search thread)
-    bool m_bAutoUploadAudio = false;         // "Auto Upload Audio File"
+    // Options the search thread reads: set by the GUI thread, the package's
+    // path and digests before the run's threads start.
+    std::atomic<bool> m_bAutoUpgradeConfig{false};  // "Auto Upgrade config"
     QString m_strConfigFilePath;             // taken from the box when a run starts
-    QString m_strSYS_CFG_MD5;                // digests of the unpacked package (set before the run's threads start)
+    QString m_strSYS_CFG_MD5;                // digests of the unpacked package
     QString m_strHW_CFG_MD5;
-
-    // Station identity.
-    QString m_strHostMac;                    // "%02X..%02X " of the last adapter with a MAC
-    char m_szLocalMac[128] = {};             // "%02X-..-%02X" of the first; the record's check_machine_id
-    QString m_strToolVersion;                // "1.0.6.4"
-
-    // Operator words of the 4G test.
-    QStringList m_lstMobileOperators;
-    QStringList m_lstTelecomOperators;
-    QMetaEnum m_metaManualEnum;              // Manual_Enum names for log lines
-
-    // Talk-back work buffers (auxiliary thread).
-    std::vector<char> m_talkInput;
-    std::vector<char> m_talkOutput;
-    TalkBackClaims m_talkClaims;             // devices whose speaker sound is queued or playing
-
-    // QR label dialogs.
-    QPointer<CheckQRCodeDlg> m_pCheckQRCodeDlg;
-    bool m_bCheckQRCodeDlgOpen = false;
-    ChainToken m_QRCodeCheckToken;           // the camera the scan dialog was opened for
-    QPointer<QDialog> m_pQRCodePrintSetting; // hidden template dialog, owned as a child
-
-    JTimer* m_pVideoTimer = nullptr;         // 5000 ms video time-out
-    QMessageBox* m_pHintBox = nullptr;       // non-blocking hints (decoding fallback)
 
 signals:
     void addItemText(QString strText, bool bNormal);
@@ -645,6 +576,88 @@ private:
     void RunAuxJob(const AuxJobEnvelope& job);
     void ApplyAuxJobEnd(uint32_t message, const AuxJobContext& context, const AuxJobResult& result);
 
+    // =====================================================================
+    // State of one thread: the GUI thread's unless noted.
+    // =====================================================================
+
+    // Manual-origin markers of the step slots (1: started by a manual item).
+    int m_iManualFunctionCode = 0;
+    int m_iManualWifiSignal = 0;
+    int m_iManualTFCard = 0;
+    int m_iTFCardReading = 0;                // last TF reply: 1 card good, -1 not
+    int m_iManual4G = 0;
+    uint32_t m_dwWifiStartTick = 0;          // Wi-Fi connect sent (chain start)
+
+    // Reply fields the parsers set and the judges read (besides m_PlayInfo).
+    bool m_bSupportSensorSwitch = false;     // capability reply (1020)
+    bool m_bSupportRestore = false;
+    bool m_bHwCfgInfoIot = false;
+    QString m_strLightModeName;              // lamp-board display name (1201)
+    Dev4GInfo m_Dev4GInfo;                   // reply to 1532
+    int m_iAuthorizeReplyStatus = 0;         // 1 once a reply to 1750 was parsed
+    int m_iAuthorizationStatus = 0;
+    QString m_strAuthorizeUUID;
+    QString m_strAuthorizeKey;
+    QString m_strIndentifyCode;              // last identify code from the back-end
+    QString m_strCustomMac;                  // MAC from the back-end, printed on the label
+
+    // Verdict flags.
+    bool m_bTestNormal = true;               // cleared by every failed result line
+    bool m_bManualObservationTestNormal = true;
+
+    // Submission.
+    bool m_bUploading = false;               // a submission runs (its boxes may nest event loops)
+
+    // Manual automation.
+    QStringList m_qstrlManualAutomation;
+    int m_iCurManualAutoIndex = 0;
+    bool m_bManualAutoStopRequest = false;
+    int m_iChannelSwitchCount = 0;
+    QTimer* m_pManualAutoTimer = nullptr;    // step timer: polls for the step's end
+    uint64_t m_uManualStepDueTick = 0;       // Clock::TickMs at which the current step ends
+    QTimer* m_pWaitTimer = nullptr;          // 500 ms wait for a stopping run
+    uint64_t m_uWaitLastStopTick = 0;        // Clock::TickMs at which that wait began
+    int m_iPtzSpeed = 5;
+
+    // Work order and customisation (SetOrderDetail, SetOrderCustomization, SetCurrentCompany).
+    QString m_strOrderNumber;
+    QString m_strModuleModel;                // at most 63 characters
+    QString m_strCloudModuleAlias;           // at most 63 characters
+    QString m_strCountryCity;                // country and city joined by ";"
+    QString m_strLogoFileSavePath;
+    int m_iCustomMac = 0;
+    QString m_strCurrentCompanyId;
+    QString m_strCurrentCustomerName;
+
+    // Options of the panel.
+    bool m_bAutoPlay = true;                 // "Auto Play Video"
+    bool m_bLockParameter = false;           // "Lock Parameter"
+    bool m_bAutoUploadAudio = false;         // "Auto Upload Audio File"
+
+    // Station identity.
+    QString m_strHostMac;                    // "%02X..%02X " of the last adapter with a MAC
+    char m_szLocalMac[128] = {};             // "%02X-..-%02X" of the first; the record's check_machine_id
+    QString m_strToolVersion;                // "1.0.6.4"
+
+    // Operator words of the 4G test.
+    QStringList m_lstMobileOperators;
+    QStringList m_lstTelecomOperators;
+    QMetaEnum m_metaManualEnum;              // Manual_Enum names for log lines
+
+    // Talk-back work buffers (auxiliary thread).
+    std::vector<char> m_talkInput;
+    std::vector<char> m_talkOutput;
+    TalkBackClaims m_talkClaims;             // devices whose speaker sound is queued or playing
+
+    // QR label dialogs.
+    QPointer<CheckQRCodeDlg> m_pCheckQRCodeDlg;
+    bool m_bCheckQRCodeDlgOpen = false;
+    ChainToken m_QRCodeCheckToken;           // the camera the scan dialog was opened for
+    QPointer<QDialog> m_pQRCodePrintSetting; // hidden template dialog, owned as a child
+
+    JTimer* m_pVideoTimer = nullptr;         // 5000 ms video time-out
+    QMessageBox* m_pHintBox = nullptr;       // non-blocking hints (decoding fallback)
+
     std::unique_ptr<Ui::LeftTopWidget> ui;
     ControllerHost* m_host = nullptr;
     ConfigInfo m_IniCfgFile;                 // the configuration copy; writes under m_lockConfig
@@ -664,6 +677,7 @@ private:
     StationWorkers m_workers{&m_handOffs};
 
     friend int UnCompressLocalConfigFile(LeftTopWidget* widget);
+    friend class LeftTopWidgetTestPeer;
 };
 
 // Unpacks the package named by the package path box and keeps the digests of

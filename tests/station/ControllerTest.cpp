@@ -1,6 +1,7 @@
 // The controller's frame: construction, the panel's options, the run that
 // starts and joins the workers, login states under the list locks, hand-offs.
 #include "ControllerFixture.h"
+#include "LeftTopWidgetTestPeer.h"
 #include "DevInfoListsTestPeer.h"
 
 #include "ConfigPackage.h"
@@ -76,9 +77,9 @@ TEST_F(ControllerTest, TheNetworkCardBoxListsEveryAddressOfEveryAdapter)
     EXPECT_EQ(widget->CurrentIP(), "127.0.1.7");
     EXPECT_EQ(LastUseIP(), "127.0.1.7");
 
-    EXPECT_STREQ(widget->m_szLocalMac, "02-11-22-33-44-55");
-    EXPECT_EQ(widget->m_strHostMac, "02AABBCCDDEE ");
-    EXPECT_EQ(widget->m_strToolVersion, "1.0.6.4");
+    EXPECT_STREQ(Peer(*widget).m_szLocalMac, "02-11-22-33-44-55");
+    EXPECT_EQ(Peer(*widget).m_strHostMac, "02AABBCCDDEE ");
+    EXPECT_EQ(Peer(*widget).m_strToolVersion, "1.0.6.4");
 }
 
 TEST_F(ControllerTest, BuiltWithTheOptionsOnAndTheAuxiliaryThreadRunning)
@@ -94,7 +95,7 @@ TEST_F(ControllerTest, BuiltWithTheOptionsOnAndTheAuxiliaryThreadRunning)
     EXPECT_TRUE(widget->Workers().IsAlive(StationWorkers::Aux));
     EXPECT_FALSE(widget->Workers().IsAlive(StationWorkers::IdService)) << "test mode 0 has no ID service";
     EXPECT_FALSE(widget->PostIdServiceRequest("127.0.0.21"));
-    EXPECT_EQ(widget->m_lstTelecomOperators.size(), 6);
+    EXPECT_EQ(Peer(*widget).m_lstTelecomOperators.size(), 6);
 
     widget.reset();
     WriteSystemConfig([](SystemConfig& c) { c.iTestMode = 1; });
@@ -107,9 +108,9 @@ TEST_F(ControllerTest, BuiltWithTheOptionsOnAndTheAuxiliaryThreadRunning)
 TEST_F(ControllerTest, TheLabelEditorIsAHiddenChild)
 {
     Make();
-    ASSERT_NE(widget->m_pQRCodePrintSetting.data(), nullptr);
-    EXPECT_EQ(widget->m_pQRCodePrintSetting->parent(), widget.get());
-    EXPECT_FALSE(widget->m_pQRCodePrintSetting->isVisible());
+    ASSERT_NE(Peer(*widget).m_pQRCodePrintSetting.data(), nullptr);
+    EXPECT_EQ(Peer(*widget).m_pQRCodePrintSetting->parent(), widget.get());
+    EXPECT_FALSE(Peer(*widget).m_pQRCodePrintSetting->isVisible());
 }
 
 // ---------------------------------------------------------------------------
@@ -346,7 +347,7 @@ TEST_F(ControllerTest, TheOperatorsLockClickWarnsAndTheTypeBoxResetsTheOptions)
     Child<QCheckBox>(widget.get(), "check_LockParameter")->setChecked(true);
     ASSERT_EQ(boxes.texts.size(), 1);
     EXPECT_TRUE(boxes.texts[0].startsWith("Hint|<font size='20' color='red'> When checked"));
-    EXPECT_TRUE(widget->m_bLockParameter);
+    EXPECT_TRUE(Peer(*widget).m_bLockParameter);
 
     ClearEvents();
     Child<QComboBox>(widget.get(), "cbx_DevType")->setCurrentIndex(3);
@@ -534,7 +535,7 @@ TEST_F(ControllerTest, BeginAutoTestClearsTheStepTimersOfALoggedInDevice)
     QCoreApplication::sendPostedEvents(widget.get());
     for (const AutoStepSlot& slot : widget->m_AutoSteps)
         EXPECT_EQ(slot.iTimerId, 0);
-    EXPECT_TRUE(widget->m_bManualAutoStopRequest);
+    EXPECT_TRUE(Peer(*widget).m_bManualAutoStopRequest);
 }
 
 TEST_F(ControllerTest, AWaitForThePictureTellsWhetherItStillServesTheSameDevice)
@@ -545,7 +546,7 @@ TEST_F(ControllerTest, AWaitForThePictureTellsWhetherItStillServesTheSameDevice)
     EXPECT_TRUE(widget->WaitWithEventLoop()) << "a picture already seen needs no wait";
 
     widget->UpdateCurrentDevice(61, [](DevInfo& dev) { dev.TestRuslut.m_iTestVideo = 0; });
-    widget->m_pVideoTimer->start(1);
+    Peer(*widget).m_pVideoTimer->start(1);
     EXPECT_TRUE(widget->WaitWithEventLoop()) << "ended by the video time-out, same device";
     EXPECT_EQ(widget->CurrentDevice().TestRuslut.m_iTestVideo, -1) << "the time-out judged the video";
     widget->UpdateCurrentDevice(61, [](DevInfo& dev) { dev.TestRuslut.m_iTestVideo = 0; });
@@ -579,21 +580,21 @@ TEST_F(ControllerTest, TheModelFillsItsFieldAndAMismatchedTypeFailsTheDevice)
     DevTypeInfo type;
     type.eType = 4;
     CurrentTestType = 1;
-    widget->m_bTestNormal = true;
+    Peer(*widget).m_bTestNormal = true;
     widget->JudgeTestModel(type);
-    EXPECT_TRUE(widget->m_bTestNormal);
+    EXPECT_TRUE(Peer(*widget).m_bTestNormal);
     CurrentTestType = 0;
     widget->JudgeTestModel(type);
-    EXPECT_FALSE(widget->m_bTestNormal);
+    EXPECT_FALSE(Peer(*widget).m_bTestNormal);
 }
 
 TEST_F(ControllerTest, TheQrScanDialogFollowsThePanelAndLendsItTheKeyboard)
 {
     Make();
     auto* dialog = new CheckQRCodeDlg("code", "part", widget.get());
-    widget->m_pCheckQRCodeDlg = dialog;
+    Peer(*widget).m_pCheckQRCodeDlg = dialog;
     dialog->installEventFilter(widget.get());
-    widget->m_bCheckQRCodeDlgOpen = true;
+    Peer(*widget).m_bCheckQRCodeDlgOpen = true;
     widget->show();
     EXPECT_TRUE(dialog->isVisible());
     widget->hide();
@@ -609,7 +610,7 @@ TEST_F(ControllerTest, TheQrScanDialogFollowsThePanelAndLendsItTheKeyboard)
     EXPECT_EQ(host.grabs, 1);
 
     dialog->close();
-    EXPECT_FALSE(widget->m_bCheckQRCodeDlgOpen);
+    EXPECT_FALSE(Peer(*widget).m_bCheckQRCodeDlgOpen);
     widget->hide();
     widget->show();
     EXPECT_FALSE(dialog->isVisible()) << "a closed scan stays closed";
