@@ -676,7 +676,6 @@ private:
     HandOffQueue m_handOffs;                 // before m_workers: outlives their joins
     StationWorkers m_workers{&m_handOffs};
 
-    friend int UnCompressLocalConfigFile(LeftTopWidget* widget);
     friend class LeftTopWidgetTestPeer;
 };
 

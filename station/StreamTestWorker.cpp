@@ -61,7 +61,7 @@ void StreamTestWorker::Run()
         if (m_workers.RunFlag() && !StartNextDevice())
             m_workers.SleepWhileRunning(kRestMs);
     }
-    m_controller.stopPlay(&m_controller.m_PlayInfo);
+    m_controller.stopPlay(&m_lists.m_PlayInfo);
     LogPrint(LOG_INFO, "+++++++ Leave ExecuteImageStreamTestThread() +++++++");
 }
 
@@ -187,7 +187,7 @@ void StreamTestWorker::RetireCutOffDevice()
     if (current.lUserID <= 0 || DevLoad(current.lRealHandle) == 0)
         return;
     LogPrint(LOG_INFO, "LeftTopWidget::ExecuteImageStreamTestThread() Dev Stream cut off, prepare to paly next Dev!!!");
-    m_controller.stopPlay(&m_controller.m_PlayInfo);
+    m_controller.stopPlay(&m_lists.m_PlayInfo);
     LivePlayPath::StopAudioPlay();
     m_lists.QueueFinishedDevice(current.lUserID);
     LeftTopWidget* controller = &m_controller;
@@ -215,7 +215,7 @@ bool StreamTestWorker::StartNextDevice()
     m_lists.SetCurrentDevice(next, [controller](DevInfo& previous) { controller->RetirePlay(previous); });
     PostToGui([] { PostVantrelEvent(MainWindowInstance.load(), WM_RESET_UI, 0, 0); });
     m_words.curDevAlive = true;
-    m_controller.playVideo(&m_controller.m_PlayInfo);
+    m_controller.playVideo(&m_lists.m_PlayInfo);
     m_words.manualTipShown = false;
     m_progressTick = Clock::TickMs();
     m_noFrameSeen = false;
