@@ -103,7 +103,7 @@ struct SimState {
 //   LeftTopWidget.cpp          construction, run state, events, destructor
 //   LeftTopWidgetForm.cpp      the panel: option controls, layout, order configuration
 //   LeftTopWidgetLists.cpp     login states of the device lists
-//   LeftTopWidgetSearch.cpp    search cycle, re-addressing, login
+//   LeftTopWidgetSearch.cpp    search cycle entry points (the cycle: SearchCycleWorker)
 //   LeftTopWidgetPackage.cpp   configuration package check and upload
 //   LeftTopWidgetIdService.cpp ID-service thread
 //   LeftTopWidgetReplies.cpp   reply dispatch, parsers, status events
@@ -113,8 +113,8 @@ struct SimState {
 //   LeftTopWidgetProvision.cpp 4G / SIM, binding, authorization
 //   LeftTopWidgetLabel.cpp     QR label print and check
 //   LeftTopWidgetSubmit.cpp    result submission and order refresh
-//   LeftTopWidgetStream.cpp    stream-test thread, manual results of its record
-//   (the thread bodies have classes of their own: SearchCycleWorker, StreamTestWorker)
+//   LeftTopWidgetStream.cpp    stream-test entry point (the thread: StreamTestWorker),
+//                              manual results of the current record
 //   LeftTopWidgetPlay.cpp      live play, decode path, player status
 //   LeftTopWidgetTalk.cpp      speaker test talk-back
 //   LeftTopWidgetManual.cpp    manual item handler
@@ -222,7 +222,7 @@ public:
     QString ConfigFilePathText() const;
     QString AlarmFilePathText() const;
 
-    // ----- search cycle (LeftTopWidgetSearch.cpp) -----
+    // ----- search cycle (LeftTopWidgetSearch.cpp; each hands over to SearchCycleWorker) -----
     void ExecuteAutoSearchDevThread();
     // One cycle of the search thread (search, re-address, log in, package
     // check and upload, hand-over); false once the run flag cleared during it.
