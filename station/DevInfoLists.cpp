@@ -180,7 +180,8 @@ void UnderSearchLock(ListLock& lock, Visit visit)
 void DevInfoLists::WithSearchLists(
     const std::function<void(DevList& search, DevList& uploadFinished, DevList& uploading)>& visit)
 {
-    UnderSearchLock(m_lockSearch, [&] { visit(m_vecSearchDevsInfo, m_vecUploadFileFinishDevsInfo, m_vecUploadingDevsInfo); });
+    UnderSearchLock(m_lockSearch,
+                    [&] { visit(m_vecSearchDevsInfo, m_vecUploadFileFinishDevsInfo, m_vecUploadingDevsInfo); });
 }
 
 void DevInfoLists::WithSearchList(const std::function<void(DevList& search)>& visit)

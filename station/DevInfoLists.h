@@ -30,7 +30,8 @@ public:
     // one pass over it. Nested visits follow the lock order above; a search-list
     // visit from inside another does not lock again.
     // The search list, with the package lists that share its lock.
-    void WithSearchLists(const std::function<void(DevList& search, DevList& uploadFinished, DevList& uploading)>& visit);
+    void WithSearchLists(
+        const std::function<void(DevList& search, DevList& uploadFinished, DevList& uploading)>& visit);
     void WithSearchList(const std::function<void(DevList& search)>& visit);
     void ReadSearchList(const std::function<void(const DevList& search)>& visit) const;
     // True while this thread is inside a visit of the search list.
@@ -43,7 +44,8 @@ public:
     void WithReadyList(const std::function<void(DevList& ready)>& visit);
     // The stream-test thread's copy of the ready list, the login handles of the
     // devices it finished, and whether the search thread replaced the copy.
-    void WithStreamList(const std::function<void(DevList& stream, std::vector<int64_t>& finished, bool& replaced)>& visit);
+    void WithStreamList(
+        const std::function<void(DevList& stream, std::vector<int64_t>& finished, bool& replaced)>& visit);
 
     // Logs the device out when it is logged in (SDK logout, type entry removed,
     // lUserID 0); lLoginStatus is left alone. -1 for a null record, else 0.

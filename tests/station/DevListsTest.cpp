@@ -45,6 +45,30 @@ TEST_F(DevListsTest, MembershipComparesWholeSerialNumbers)
     EXPECT_FALSE(lists.IsExitDevByIP(MakeDevice("SN-C", "127.0.0.3")));
 }
 
+// The device table logs a record in while it walks the search list: a visit
+// from inside another must neither lock again (a hang) nor miss the list.
+TEST_F(DevListsTest, ASearchListVisitFromInsideAnotherSeesTheSameList)
+{
+    Lists(lists).m_vecSearchDevsInfo = {MakeDevice("SN-A", "127.0.0.30", 11, 1),
+                                        MakeDevice("SN-B", "127.0.0.31", 12, 1)};
+    QStringList seen;
+    lists.ForEachSearchDev([&](DevInfo& dev) {
+        lists.ReadSearchList([&](const std::vector<DevInfo>& search) {
+            EXPECT_EQ(search.size(), 2u);
+            EXPECT_TRUE(lists.SearchListHeldByThisThread());
+        });
+        seen << QString::fromLatin1(dev.ipcEntry.ipc_sn);
+    });
+    EXPECT_EQ(seen, (QStringList{"SN-A", "SN-B"}));
+    EXPECT_FALSE(lists.SearchListHeldByThisThread()) << "the lock goes with the outer visit";
+
+    auto login = [](int64_t handle) { return [handle](const DevInfo& dev) { return dev.lUserID == handle; }; };
+    EXPECT_TRUE(lists.UpdateSearchDev(login(12), [](DevInfo& dev) { dev.lLoginStatus = -1; }));
+    EXPECT_FALSE(lists.UpdateSearchDev(login(13), [](DevInfo&) { ADD_FAILURE() << "no record has login 13"; }));
+    EXPECT_EQ(Lists(lists).m_vecSearchDevsInfo[0].lLoginStatus, 1);
+    EXPECT_EQ(Lists(lists).m_vecSearchDevsInfo[1].lLoginStatus, -1);
+}
+
 TEST_F(DevListsTest, LogOutTouchesOnlyLoggedInDevicesAndKeepsTheirStatus)
 {
     EXPECT_EQ(lists.LogOutDev(nullptr), -1);
