@@ -111,14 +111,9 @@ bool CDeviceManagement::WithSearchedDev(LeftTopWidget* controller, const DevKey&
 {
     if (!controller)
         return false;
-    std::lock_guard<ListLock> guard(controller->m_lockSearch);
-    for (DevInfo& dev : controller->m_vecSearchDevsInfo) {
-        if (dev.lUserID == key.lUserID && Field(dev.ipcEntry.ipc_sn) == key.serial) {
-            use(dev);
-            return true;
-        }
-    }
-    return false;
+    return controller->UpdateSearchDev(
+        [&key](const DevInfo& dev) { return dev.lUserID == key.lUserID && Field(dev.ipcEntry.ipc_sn) == key.serial; },
+        use);
 }
 
 void CDeviceManagement::LogOutKeys(LeftTopWidget* controller, const std::vector<DevKey>& keys)
@@ -256,16 +251,13 @@ void CDeviceManagement::onSignalShotSearchDevTimer()
     }
     controller->GetAllSearachDevs();
     controller->StopSearchDev();
-    {
-        std::lock_guard<ListLock> guard(controller->m_lockSearch);
-        for (DevInfo& dev : controller->m_vecSearchDevsInfo) {
-            if (!controller->IsDevInSpecIpSegment(&dev))
-                continue;
-            controller->LoginDev(&dev);
-            if (dev.lUserID > 0)
-                m_pendingLogins.push_back(KeyOf(dev));
-        }
-    }
+    controller->ForEachSearchDev([&](DevInfo& dev) {
+        if (!controller->IsDevInSpecIpSegment(&dev))
+            return;
+        controller->LoginDev(&dev);
+        if (dev.lUserID > 0)
+            m_pendingLogins.push_back(KeyOf(dev));
+    });
     m_loginTimer->start();
 }
 
@@ -274,16 +266,15 @@ void CDeviceManagement::onSignalShotSearchDevLoginTimer()
     LeftTopWidget* controller = Controller();
     std::vector<RowData> rows;
     if (controller) {
-        std::lock_guard<ListLock> guard(controller->m_lockSearch);
-        for (DevInfo& dev : controller->m_vecSearchDevsInfo) {
+        controller->ForEachSearchDev([&](DevInfo& dev) {
             if (!controller->IsDevInSpecIpSegment(&dev))
-                continue;
+                return;
             IPCEntry& entry = dev.ipcEntry;
             if (entry.dwCloudIdValid != IPC_CLOUD_ID_VALID)
                 std::memset(entry.szCloudId, 0, sizeof entry.szCloudId);
             rows.push_back(RowData{KeyOf(dev), QString::fromLatin1(Field(entry.szIP)),
                                    QString::fromLatin1(Field(entry.ipc_sn)), QString::fromLatin1(Field(entry.szCloudId))});
-        }
+        });
     }
     for (const RowData& row : rows)
         AddRow(row);
@@ -337,9 +328,8 @@ void CDeviceManagement::ShareRealHandle(LeftTopWidget* controller)
     const int64_t realHandle = DevLoad(current.lRealHandle);
     if (realHandle <= 0)
         return;
-    std::lock_guard<ListLock> guard(controller->m_lockSearch);
-    for (DevInfo& dev : controller->m_vecSearchDevsInfo) {
+    controller->ForEachSearchDev([&](DevInfo& dev) {
         if (dev.lUserID == current.lUserID)
             DevStore(dev.lRealHandle, realHandle);
-    }
+    });
 }

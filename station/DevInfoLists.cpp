@@ -160,10 +160,130 @@ bool DevInfoLists::UpdateCurrentDevice(int64_t loginHandle, const std::function<
     return true;
 }
 
+namespace {
+
+// Runs visit under the search-list lock; a visit from inside another (a login
+// or free-address search during a pass over the list) already holds it.
+template <typename Visit>
+void UnderSearchLock(ListLock& lock, Visit visit)
+{
+    if (lock.RankHeldByThisThread()) {
+        visit();
+        return;
+    }
+    std::lock_guard<ListLock> guard(lock);
+    visit();
+}
+
+}  // namespace
+
+void DevInfoLists::WithSearchLists(
+    const std::function<void(DevList& search, DevList& uploadFinished, DevList& uploading)>& visit)
+{
+    UnderSearchLock(m_lockSearch,
+                    [&] { visit(m_vecSearchDevsInfo, m_vecUploadFileFinishDevsInfo, m_vecUploadingDevsInfo); });
+}
+
+void DevInfoLists::WithSearchList(const std::function<void(DevList& search)>& visit)
+{
+    UnderSearchLock(m_lockSearch, [&] { visit(m_vecSearchDevsInfo); });
+}
+
+void DevInfoLists::ReadSearchList(const std::function<void(const DevList& search)>& visit) const
+{
+    UnderSearchLock(m_lockSearch, [&] { visit(m_vecSearchDevsInfo); });
+}
+
+void DevInfoLists::ForEachSearchDev(const std::function<void(DevInfo&)>& visit)
+{
+    WithSearchList([&](DevList& search) {
+        for (DevInfo& dev : search)
+            visit(dev);
+    });
+}
+
+bool DevInfoLists::UpdateSearchDev(const std::function<bool(const DevInfo&)>& match,
+                                   const std::function<void(DevInfo&)>& change)
+{
+    bool found = false;
+    WithSearchList([&](DevList& search) {
+        auto it = std::find_if(search.begin(), search.end(), match);
+        if (it == search.end())
+            return;
+        change(*it);
+        found = true;
+    });
+    return found;
+}
+
+bool DevInfoLists::SearchListHeldByThisThread() const
+{
+    return m_lockSearch.RankHeldByThisThread();
+}
+
+void DevInfoLists::WithReadyList(const std::function<void(DevList& ready)>& visit)
+{
+    std::lock_guard<ListLock> guard(m_lockReady);
+    visit(m_vecSearchReadyDevsInfo);
+}
+
+void DevInfoLists::WithStreamList(
+    const std::function<void(DevList& stream, std::vector<int64_t>& finished, bool& replaced)>& visit)
+{
+    std::lock_guard<ListLock> guard(m_lockStream);
+    visit(m_vecImageStreamTestDevsInfo, m_lDelReadyDev, m_bImageStreamTestDevsInfoUpdate);
+}
+
+bool DevInfoLists::TakeNextStreamTestDevice(int64_t& lastItem, DevInfo* next)
+{
+    std::lock_guard<ListLock> guard(m_lockStream);
+    std::vector<DevInfo>& list = m_vecImageStreamTestDevsInfo;
+    if (m_bImageStreamTestDevsInfoUpdate) {
+        LogPrint(LOG_INFO, "LeftTopWidget::ExecuteImageStreamTestThread() m_bImageStreamTestDevsInfoUpdate=true, set m_lLastItem=-1, pVecImageStreamTestDevs->size()=%d",
+                 int(list.size()));
+        m_bImageStreamTestDevsInfoUpdate = false;
+        lastItem = -1;
+    } else if (lastItem >= int64_t(list.size()) - 1) {
+        return false;
+    }
+    for (int64_t i = lastItem + 1; i < int64_t(list.size());) {
+        const DevInfo& dev = list[size_t(i)];
+        if (dev.lUserID <= 0 || dev.lLoginStatus != 1) {
+            list.erase(list.begin() + i);
+            continue;
+        }
+        if (!LookupDevType(dev.lUserID, nullptr))
+            return false;   // its type reply has not come: a later pass takes it
+        lastItem = i;
+        if (SameSerial(dev, m_PlayInfo)) {
+            LogPrint(LOG_INFO, "LeftTopWidget::ExecuteImageStreamTestThread() i=%d, get myself Dev, continue", int(i));
+            ++i;
+            continue;
+        }
+        LogPrint(LOG_INFO, "LeftTopWidget::ExecuteImageStreamTestThread(), i=%d, lUserID=%lld, Ip=%.256s, SN=%.32s, Begin Play Dev",
+                 int(i), (long long)dev.lUserID, dev.ipcEntry.szIP, dev.ipcEntry.ipc_sn);
+        CopyDevInfo(*next, dev);
+        return true;
+    }
+    return false;
+}
+
+void DevInfoLists::QueueFinishedDevice(int64_t loginHandle)
+{
+    std::lock_guard<ListLock> guard(m_lockStream);
+    m_lDelReadyDev.push_back(loginHandle);
+}
+
 void DevInfoLists::ReadCurrentDevice(const std::function<void(const DevInfo&)>& read) const
 {
     std::lock_guard<ListLock> guard(m_lockStream);
     read(m_PlayInfo);
+}
+
+void DevInfoLists::ChangeCurrentDevice(const std::function<void(DevInfo&)>& change)
+{
+    std::lock_guard<ListLock> guard(m_lockStream);
+    change(m_PlayInfo);
 }
 
 bool DevInfoLists::LookupDevType(int64_t loginHandle, DevTypeInfo* out) const

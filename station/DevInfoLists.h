@@ -24,34 +24,28 @@ public:
     DevInfoLists(const DevInfoLists&) = delete;
     DevInfoLists& operator=(const DevInfoLists&) = delete;
 
-    // --- under m_lockSearch ---
-    mutable ListLock m_lockSearch{ListLock::RANK_SEARCH, "search list"};
-    std::vector<DevInfo> m_vecSearchDevsInfo;            // found by the current search cycle
-    std::vector<DevInfo> m_vecUploadFileFinishDevsInfo;  // devices that took the package, with the time
-    // Devices sent the package whose upload has not reported back: they stay
-    // logged in after the search list moved on, until that report or the run's end.
-    std::vector<DevInfo> m_vecUploadingDevsInfo;
+    using DevList = std::vector<DevInfo>;
 
-    // --- under m_lockReady ---
-    mutable ListLock m_lockReady{ListLock::RANK_READY, "ready list"};
-    std::vector<DevInfo> m_vecSearchReadyDevsInfo;       // logged in, package matching: to be tested
-
-    // --- under m_lockStream ---
-    mutable ListLock m_lockStream{ListLock::RANK_STREAM, "stream list"};
-    std::vector<DevInfo> m_vecImageStreamTestDevsInfo;   // the stream-test thread's copy of the ready list
-    std::vector<int64_t> m_lDelReadyDev;                 // login handles of finished devices
-    bool m_bImageStreamTestDevsInfoUpdate = false;       // the search thread replaced the copy
-    // The current device. Every write, and every "is this the current device"
-    // check with the write it guards, goes through the functions below; its
-    // callback fields are accessed atomically (DevInfo.h).
-    DevInfo m_PlayInfo;
-
-    // --- under m_lockDevType (leaf) ---
-    mutable ListLock m_lockDevType{ListLock::RANK_LEAF, "device types"};
-    QMap<int64_t, DevTypeInfo> m_mapLoginDevType;        // login handle -> its type reply
-    // The current device's type. Written under m_lockDevType by the GUI thread
-    // only; the GUI thread may read it directly, other threads use CurrentDevType().
-    DevTypeInfo m_SvrRetDevTypeInfo;
+    // The lists behind their locks: each runs visit under the list's lock, for
+    // one pass over it. Nested visits follow the lock order above; a search-list
+    // visit from inside another does not lock again.
+    // The search list, with the package lists that share its lock.
+    void WithSearchLists(
+        const std::function<void(DevList& search, DevList& uploadFinished, DevList& uploading)>& visit);
+    void WithSearchList(const std::function<void(DevList& search)>& visit);
+    void ReadSearchList(const std::function<void(const DevList& search)>& visit) const;
+    // True while this thread is inside a visit of the search list.
+    bool SearchListHeldByThisThread() const;
+    // Runs visit on every record of the search list, in order.
+    void ForEachSearchDev(const std::function<void(DevInfo&)>& visit);
+    // Runs change on the first search record that match accepts; false, and
+    // nothing run, when there is none.
+    bool UpdateSearchDev(const std::function<bool(const DevInfo&)>& match, const std::function<void(DevInfo&)>& change);
+    void WithReadyList(const std::function<void(DevList& ready)>& visit);
+    // The stream-test thread's copy of the ready list, the login handles of the
+    // devices it finished, and whether the search thread replaced the copy.
+    void WithStreamList(
+        const std::function<void(DevList& stream, std::vector<int64_t>& finished, bool& replaced)>& visit);
 
     // Logs the device out when it is logged in (SDK logout, type entry removed,
     // lUserID 0); lLoginStatus is left alone. -1 for a null record, else 0.
@@ -70,6 +64,14 @@ public:
     static bool ListHasSerial(const std::vector<DevInfo>& list, const DevInfo& dev);
     static bool ListHasOtherWithIP(const std::vector<DevInfo>& list, const DevInfo& dev);
 
+    // The stream-test thread's scan: the next device to play after index
+    // lastItem, copied into next (records no longer logged in leave the list;
+    // a list the search thread replaced is scanned from its start). False when
+    // there is none yet.
+    bool TakeNextStreamTestDevice(int64_t& lastItem, DevInfo* next);
+    // A device the stream-test thread is done with leaves the ready list at the next search cycle.
+    void QueueFinishedDevice(int64_t loginHandle);
+
     // The current device.
     // A new current device (a new generation). Stream-test thread. retire,
     // when given, runs on the device that goes, under the same lock before the
@@ -85,6 +87,9 @@ public:
     bool UpdateCurrentDevice(int64_t loginHandle, const std::function<void(DevInfo&)>& change);
     // Runs read on the current device under the stream-list lock.
     void ReadCurrentDevice(const std::function<void(const DevInfo&)>& read) const;
+    // Runs change on the current device under the stream-list lock, whatever
+    // its login: the play path also tears down a slot whose login is gone.
+    void ChangeCurrentDevice(const std::function<void(DevInfo&)>& change);
 
     // Bumped by every new current device, and by the controller at every run
     // start and stop: a wait can tell whether it still serves what it began for.
@@ -104,11 +109,44 @@ public:
     // Main type 100, the other numbers 0, texts empty.
     void ResetCurrentDevType();
 
+    // The current device. Every write, and every "is this the current device"
+    // check with the write it guards, goes through the functions above; its
+    // callback fields are accessed atomically (DevInfo.h). Its address is what
+    // the controller's play path is given.
+    DevInfo m_PlayInfo;
+    // The current device's type. Written under the device-type lock by the GUI
+    // thread only; the GUI thread may read it directly, other threads use CurrentDevType().
+    DevTypeInfo m_SvrRetDevTypeInfo;
+
 protected:
     // After every generation change, on the thread that made it.
     virtual void OnGenerationChanged() {}
 
 private:
+    friend class DevInfoListsTestPeer;
+
+    // --- under m_lockSearch ---
+    mutable ListLock m_lockSearch{ListLock::RANK_SEARCH, "search list"};
+    std::vector<DevInfo> m_vecSearchDevsInfo;            // found by the current search cycle
+    std::vector<DevInfo> m_vecUploadFileFinishDevsInfo;  // devices that took the package, with the time
+    // Devices sent the package whose upload has not reported back: they stay
+    // logged in after the search list moved on, until that report or the run's end.
+    std::vector<DevInfo> m_vecUploadingDevsInfo;
+
+    // --- under m_lockReady ---
+    mutable ListLock m_lockReady{ListLock::RANK_READY, "ready list"};
+    std::vector<DevInfo> m_vecSearchReadyDevsInfo;       // logged in, package matching: to be tested
+
+    // --- under m_lockStream (with m_PlayInfo) ---
+    mutable ListLock m_lockStream{ListLock::RANK_STREAM, "stream list"};
+    std::vector<DevInfo> m_vecImageStreamTestDevsInfo;   // the stream-test thread's copy of the ready list
+    std::vector<int64_t> m_lDelReadyDev;                 // login handles of finished devices
+    bool m_bImageStreamTestDevsInfoUpdate = false;       // the search thread replaced the copy
+
+    // --- under m_lockDevType (leaf, with m_SvrRetDevTypeInfo's writes) ---
+    mutable ListLock m_lockDevType{ListLock::RANK_LEAF, "device types"};
+    QMap<int64_t, DevTypeInfo> m_mapLoginDevType;        // login handle -> its type reply
+
     // Logs out the list's devices whose login is not in done, adds theirs to it, empties the list.
     static void LogOutList(std::vector<DevInfo>& list, DevInfoLists* owner, std::vector<int64_t>& done);
 

@@ -13,6 +13,8 @@
 #include "LivePlayPath.h"
 #include "Log.h"
 #include "QRCodePrintSetting.h"
+#include "SearchCycleWorker.h"
+#include "StreamTestWorker.h"
 #include "TestIpRange.h"
 #include "VantrelEvent.h"
 #include "VideoForm.h"
@@ -49,6 +51,13 @@ LeftTopWidget::LeftTopWidget(QWidget* parent, ControllerHost* host)
     m_pHintBox = new QMessageBox(this);
     DeviceEventBridge::SetPlayIdReader(&PlayIdOfDevice);
     m_pVideoTimer = new JTimer(5000, this);
+    m_searchCycle = std::make_unique<SearchCycleWorker>(*this, *this, m_workers, m_handOffs, m_bCurDevAlive,
+                                                        m_bAutoUpgradeConfig);
+    m_streamTest = std::make_unique<StreamTestWorker>(
+        *this, *this, m_workers, m_handOffs,
+        StreamTestWorker::SharedWords{m_lLastCount, m_lCurrentCount, m_lCurrentChannel, m_bCurDevAlive,
+                                      m_bWifiThroughputBegun, m_bManualTipShown, m_iUploadDone,
+                                      UploadFailureCount, m_AutoSteps[STEP_DEV_TYPE].iReplyFlag});
 
     CConfigFile::GetInstance()->GetConfigInfo(m_IniCfgFile);
     InitManualAutomation();
@@ -276,16 +285,12 @@ int LeftTopWidget::StartRun()
             return -1;
         }
     }
-    {
-        std::lock_guard<ListLock> guard(m_lockReady);
-        m_vecSearchReadyDevsInfo.clear();
-    }
-    {
-        std::lock_guard<ListLock> guard(m_lockStream);
-        m_vecImageStreamTestDevsInfo.clear();
-        m_lDelReadyDev.clear();
-        m_bImageStreamTestDevsInfoUpdate = false;
-    }
+    WithReadyList([](std::vector<DevInfo>& ready) { ready.clear(); });
+    WithStreamList([](std::vector<DevInfo>& stream, std::vector<int64_t>& finished, bool& replaced) {
+        stream.clear();
+        finished.clear();
+        replaced = false;
+    });
     FC_Loc_SetReconnect(0);
     SetResetUI();
     if (VideoForm* pane = GetCurVideoForm()) {
@@ -295,7 +300,7 @@ int LeftTopWidget::StartRun()
     }
     LivePlayPath::StopAudioPlay();
     stopPlay(&m_PlayInfo);
-    m_lLastItem = -1;
+    m_streamTest->NewRun();
     m_lLastCount = 0;
     ClearCurrentDevice();
     LogPrint(LOG_INFO, "#PelloxDebug Enter LeftTopWidget::CreateAutoPlayThread()");

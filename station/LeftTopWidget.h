@@ -3,7 +3,6 @@
 #include "AuxJobs.h"
 #include "ConfigInfo.h"
 #include "DevInfoLists.h"
-#include "DuplicateSerials.h"
 #include "HandOffQueue.h"
 #include "ManualTestController.h"
 #include "StationWorkers.h"
@@ -35,6 +34,8 @@ class QMessageBox;
 class QTimer;
 class QTimerEvent;
 class RightBottomWidget;
+class SearchCycleWorker;
+class StreamTestWorker;
 class VideoForm;
 struct AuxResponseInfo;
 struct CustomizeItem;
@@ -102,7 +103,7 @@ struct SimState {
 //   LeftTopWidget.cpp          construction, run state, events, destructor
 //   LeftTopWidgetForm.cpp      the panel: option controls, layout, order configuration
 //   LeftTopWidgetLists.cpp     login states of the device lists
-//   LeftTopWidgetSearch.cpp    search cycle, re-addressing, login
+//   LeftTopWidgetSearch.cpp    search cycle entry points (the cycle: SearchCycleWorker)
 //   LeftTopWidgetPackage.cpp   configuration package check and upload
 //   LeftTopWidgetIdService.cpp ID-service thread
 //   LeftTopWidgetReplies.cpp   reply dispatch, parsers, status events
@@ -112,7 +113,8 @@ struct SimState {
 //   LeftTopWidgetProvision.cpp 4G / SIM, binding, authorization
 //   LeftTopWidgetLabel.cpp     QR label print and check
 //   LeftTopWidgetSubmit.cpp    result submission and order refresh
-//   LeftTopWidgetStream.cpp    stream-test thread
+//   LeftTopWidgetStream.cpp    stream-test entry point (the thread: StreamTestWorker),
+//                              manual results of the current record
 //   LeftTopWidgetPlay.cpp      live play, decode path, player status
 //   LeftTopWidgetTalk.cpp      speaker test talk-back
 //   LeftTopWidgetManual.cpp    manual item handler
@@ -220,7 +222,7 @@ public:
     QString ConfigFilePathText() const;
     QString AlarmFilePathText() const;
 
-    // ----- search cycle (LeftTopWidgetSearch.cpp) -----
+    // ----- search cycle (LeftTopWidgetSearch.cpp; each hands over to SearchCycleWorker) -----
     void ExecuteAutoSearchDevThread();
     // One cycle of the search thread (search, re-address, log in, package
     // check and upload, hand-over); false once the run flag cleared during it.
@@ -364,8 +366,9 @@ public:
     void SwitchToSecondChannel();
 
     // ----- live play and talk-back (LeftTopWidgetPlay.cpp, LeftTopWidgetTalk.cpp) -----
-    // Any thread. On m_PlayInfo both work under the stream-list lock; the GUI
-    // steps they leave run on the GUI thread (at once, or as a hand-off).
+    // Any thread. Both play or stop the current device only, under the
+    // stream-list lock; dev is that device (&m_PlayInfo), null gives -1. The
+    // GUI steps they leave run on the GUI thread (at once, or as a hand-off).
     int playVideo(DevInfo* dev);
     int stopPlay(DevInfo* dev);
     // Tears down the play of a record leaving the current-device slot (the
@@ -399,105 +402,33 @@ public:
     void StopManualAutomation();
 
     // =====================================================================
-    // Shared state. Unless noted, GUI thread only.
+    // State more than one thread touches. The rest is private, below.
     // =====================================================================
 
-    // Step slots and their manual-origin markers (1: started by a manual item).
+    // Step slots: the reply parsers set a slot's flag and the step machine
+    // reads and clears it on the GUI thread; the stream-test thread sets the
+    // device-type step's flag (AutoStepSlot).
     AutoStepSlot m_AutoSteps[AUTO_STEP_COUNT];
-    int m_iManualFunctionCode = 0;
-    int m_iManualWifiSignal = 0;
-    int m_iManualTFCard = 0;
-    int m_iTFCardReading = 0;                // last TF reply: 1 card good, -1 not
-    int m_iManual4G = 0;
-    uint32_t m_dwWifiStartTick = 0;          // Wi-Fi connect sent (chain start)
-
-    // Reply fields the parsers set and the judges read (besides m_PlayInfo).
     std::atomic<bool> m_bCurDevAlive{false}; // a reply, status event or search sighting of the current device
-    bool m_bSupportSensorSwitch = false;     // capability reply (1020)
-    bool m_bSupportRestore = false;
-    bool m_bHwCfgInfoIot = false;
-    QString m_strLightModeName;              // lamp-board display name (1201)
-    Dev4GInfo m_Dev4GInfo;                   // reply to 1532
-    int m_iAuthorizeReplyStatus = 0;         // 1 once a reply to 1750 was parsed
-    int m_iAutorizationStatus = 0;
-    QString m_strAuthorizeUUID;
-    QString m_strAuthorizeKey;
-    QString m_strIndentifyCode;              // last identify code from the back-end
-    QString m_strCustomMac;                  // MAC from the back-end, printed on the label
 
-    // Verdict flags.
-    bool m_bTestNormal = true;               // cleared by every failed result line
-    bool m_bManualObservationTestNormal = true;
-
-    // Submission (written by the GUI thread, read by the stream-test thread).
+    // Submission (written by the GUI thread, read by the stream-test thread and the main window).
     std::atomic<int32_t> UploadFailureCount{0};
     std::atomic<int32_t> m_iUploadDone{0};
-    bool m_bUploading = false;               // a submission runs (its boxes may nest event loops)
 
-    // Stream-test thread's state (read by the GUI thread).
-    std::atomic<int64_t> m_lLastItem{-1};
+    // The stream-test thread's words (also written by the play path, read by the GUI thread).
     std::atomic<int64_t> m_lLastCount{0};
     std::atomic<int64_t> m_lCurrentCount{0};
     std::atomic<int64_t> m_lCurrentChannel{-1};  // -1 none chosen; 1 second lens
     std::atomic<bool> m_bWifiThroughputBegun{false};
     std::atomic<bool> m_bManualTipShown{false};
-    QString m_strLastTestSN;                 // stream-test thread only
-    DuplicateSerials m_duplicateSerials;     // search thread only
+    std::atomic<bool> m_bManalAutoTesting{false};   // a manual script runs (read by the stream-test thread)
 
-    // Manual automation.
-    QStringList m_qstrlManualAutomation;
-    int m_iCurManualAutoIndex = 0;
-    std::atomic<bool> m_bManalAutoTesting{false};
-    bool m_bManualAutoStopRequest = false;
-    int m_iChannelSwitchCount = 0;
-    QTimer* m_pManualAutoTimer = nullptr;    // step timer: polls for the step's end
-    uint64_t m_uManualStepDueTick = 0;       // Clock::TickMs at which the current step ends
-    QTimer* m_pWaitTimer = nullptr;          // 500 ms wait for a stopping run
-    uint64_t m_uWaitLastStopTick = 0;        // Clock::TickMs at which that wait began
-    int m_iPtzSpeed = 5;
-
-    // Work order and customisation (SetOrderDetail, SetOrderCustomization, SetCurrentCompany).
-    QString m_strOrderNumber;
-    QString m_strModuleModel;                // at most 63 characters
-    QString m_strCloudModuleAlias;           // at most 63 characters
-    QString m_strCountryCity;                // country and city joined by ";"
-    QString m_strLogoFileSavePath;
-    int m_iCustomMac = 0;
-    QString m_strCurrentCompanyId;
-    QString m_strCurrentCustomerName;
-
-    // Options of the panel.
-    bool m_bAutoPlay = true;                 // "Auto Play Video"
-    bool m_bLockParameter = false;           // "Lock Parameter"
-    std::atomic<bool> m_bAutoUpgradeConfig{false};  // "Auto Upgrade config" (read by the search thread)
-    bool m_bAutoUploadAudio = false;         // "Auto Upload Audio File"
+    // Options the search thread reads: set by the GUI thread, the package's
+    // path and digests before the run's threads start.
+    std::atomic<bool> m_bAutoUpgradeConfig{false};  // "Auto Upgrade config"
     QString m_strConfigFilePath;             // taken from the box when a run starts
-    QString m_strSYS_CFG_MD5;                // digests of the unpacked package (set before the run's threads start)
+    QString m_strSYS_CFG_MD5;                // digests of the unpacked package
     QString m_strHW_CFG_MD5;
-
-    // Station identity.
-    QString m_strHostMac;                    // "%02X..%02X " of the last adapter with a MAC
-    char m_szLocalMac[128] = {};             // "%02X-..-%02X" of the first; the record's check_machine_id
-    QString m_strToolVersion;                // "1.0.6.4"
-
-    // Operator words of the 4G test.
-    QStringList m_lstMobileOperators;
-    QStringList m_lstTelecomOperators;
-    QMetaEnum m_metaManualEnum;              // Manual_Enum names for log lines
-
-    // Talk-back work buffers (auxiliary thread).
-    std::vector<char> m_talkInput;
-    std::vector<char> m_talkOutput;
-    TalkBackClaims m_talkClaims;             // devices whose speaker sound is queued or playing
-
-    // QR label dialogs.
-    QPointer<CheckQRCodeDlg> m_pCheckQRCodeDlg;
-    bool m_bCheckQRCodeDlgOpen = false;
-    ChainToken m_QRCodeCheckToken;           // the camera the scan dialog was opened for
-    QPointer<QDialog> m_pQRCodePrintSetting; // hidden template dialog, owned as a child
-
-    JTimer* m_pVideoTimer = nullptr;         // 5000 ms video time-out
-    QMessageBox* m_pHintBox = nullptr;       // non-blocking hints (decoding fallback)
 
 signals:
     void addItemText(QString strText, bool bNormal);
@@ -571,9 +502,6 @@ private:
     void StopAfterNetworkAnomalies();
     // False, with a box saying why, when the test address range is on and unusable.
     bool IsTestIpRangeUsable();
-    // Search cycle: polls the search list every 100 ms, under its lock, until
-    // no record is pending, timeoutMs passed (false) or the run ended (false).
-    bool WaitForSearchDevs(unsigned timeoutMs, const std::function<bool(const DevInfo&)>& pending);
     // Panel.
     void ApplyOptionRules();
     bool IsAlarmFileMissing() const;
@@ -635,9 +563,100 @@ private:
     // chainWaits: the chain's own verdict is due, besides a manual reading's panel text.
     void JudgeTFCardStep(bool chainWaits);
     bool ShowVersionPrompt(const QString& configured, const QString& device);
+    // The play path (LeftTopWidgetPlay.cpp). GuiAfter gathers the GUI steps a
+    // play change leaves for after the stream-list lock.
+    class GuiAfter;
+    int PlayRecord(DevInfo& dev, GuiAfter& after);
+    int StopRecord(DevInfo& dev, bool current, GuiAfter& after);
+    // The second-lens choice for dev (null: no record to replay) of device type type.
+    void ChooseSecondChannel(DevInfo* dev, const DevTypeInfo& type, GuiAfter& after);
+    // Asks the SDK for dev's stream on channel (-1: the device's default) into a new port.
+    void OpenRecordStream(DevInfo& dev, int channel);
     // The auxiliary thread (LeftTopWidgetJobs.cpp).
     void RunAuxJob(const AuxJobEnvelope& job);
     void ApplyAuxJobEnd(uint32_t message, const AuxJobContext& context, const AuxJobResult& result);
+
+    // =====================================================================
+    // State of one thread: the GUI thread's unless noted.
+    // =====================================================================
+
+    // Manual-origin markers of the step slots (1: started by a manual item).
+    int m_iManualFunctionCode = 0;
+    int m_iManualWifiSignal = 0;
+    int m_iManualTFCard = 0;
+    int m_iTFCardReading = 0;                // last TF reply: 1 card good, -1 not
+    int m_iManual4G = 0;
+    uint32_t m_dwWifiStartTick = 0;          // Wi-Fi connect sent (chain start)
+
+    // Reply fields the parsers set and the judges read (besides m_PlayInfo).
+    bool m_bSupportSensorSwitch = false;     // capability reply (1020)
+    bool m_bSupportRestore = false;
+    bool m_bHwCfgInfoIot = false;
+    QString m_strLightModeName;              // lamp-board display name (1201)
+    Dev4GInfo m_Dev4GInfo;                   // reply to 1532
+    int m_iAuthorizeReplyStatus = 0;         // 1 once a reply to 1750 was parsed
+    int m_iAuthorizationStatus = 0;
+    QString m_strAuthorizeUUID;
+    QString m_strAuthorizeKey;
+    QString m_strIndentifyCode;              // last identify code from the back-end
+    QString m_strCustomMac;                  // MAC from the back-end, printed on the label
+
+    // Verdict flags.
+    bool m_bTestNormal = true;               // cleared by every failed result line
+    bool m_bManualObservationTestNormal = true;
+
+    // Submission.
+    bool m_bUploading = false;               // a submission runs (its boxes may nest event loops)
+
+    // Manual automation.
+    QStringList m_qstrlManualAutomation;
+    int m_iCurManualAutoIndex = 0;
+    bool m_bManualAutoStopRequest = false;
+    int m_iChannelSwitchCount = 0;
+    QTimer* m_pManualAutoTimer = nullptr;    // step timer: polls for the step's end
+    uint64_t m_uManualStepDueTick = 0;       // Clock::TickMs at which the current step ends
+    QTimer* m_pWaitTimer = nullptr;          // 500 ms wait for a stopping run
+    uint64_t m_uWaitLastStopTick = 0;        // Clock::TickMs at which that wait began
+    int m_iPtzSpeed = 5;
+
+    // Work order and customisation (SetOrderDetail, SetOrderCustomization, SetCurrentCompany).
+    QString m_strOrderNumber;
+    QString m_strModuleModel;                // at most 63 characters
+    QString m_strCloudModuleAlias;           // at most 63 characters
+    QString m_strCountryCity;                // country and city joined by ";"
+    QString m_strLogoFileSavePath;
+    int m_iCustomMac = 0;
+    QString m_strCurrentCompanyId;
+    QString m_strCurrentCustomerName;
+
+    // Options of the panel.
+    bool m_bAutoPlay = true;                 // "Auto Play Video"
+    bool m_bLockParameter = false;           // "Lock Parameter"
+    bool m_bAutoUploadAudio = false;         // "Auto Upload Audio File"
+
+    // Station identity.
+    QString m_strHostMac;                    // "%02X..%02X " of the last adapter with a MAC
+    char m_szLocalMac[128] = {};             // "%02X-..-%02X" of the first; the record's check_machine_id
+    QString m_strToolVersion;                // "1.0.6.4"
+
+    // Operator words of the 4G test.
+    QStringList m_lstMobileOperators;
+    QStringList m_lstTelecomOperators;
+    QMetaEnum m_metaManualEnum;              // Manual_Enum names for log lines
+
+    // Talk-back work buffers (auxiliary thread).
+    std::vector<char> m_talkInput;
+    std::vector<char> m_talkOutput;
+    TalkBackClaims m_talkClaims;             // devices whose speaker sound is queued or playing
+
+    // QR label dialogs.
+    QPointer<CheckQRCodeDlg> m_pCheckQRCodeDlg;
+    bool m_bCheckQRCodeDlgOpen = false;
+    ChainToken m_QRCodeCheckToken;           // the camera the scan dialog was opened for
+    QPointer<QDialog> m_pQRCodePrintSetting; // hidden template dialog, owned as a child
+
+    JTimer* m_pVideoTimer = nullptr;         // 5000 ms video time-out
+    QMessageBox* m_pHintBox = nullptr;       // non-blocking hints (decoding fallback)
 
     std::unique_ptr<Ui::LeftTopWidget> ui;
     ControllerHost* m_host = nullptr;
@@ -652,10 +671,12 @@ private:
     AuxJobCancel m_auxCancel;                // the auxiliary thread's stop of its running job
     std::mutex m_auxBodiesLock;              // guards m_auxBodies (read by the auxiliary thread)
     std::map<uint32_t, AuxJobBody> m_auxBodies;
+    std::unique_ptr<SearchCycleWorker> m_searchCycle;  // the search thread's body and state
+    std::unique_ptr<StreamTestWorker> m_streamTest;  // the stream-test thread's body and state
     HandOffQueue m_handOffs;                 // before m_workers: outlives their joins
     StationWorkers m_workers{&m_handOffs};
 
-    friend int UnCompressLocalConfigFile(LeftTopWidget* widget);
+    friend class LeftTopWidgetTestPeer;
 };
 
 // Unpacks the package named by the package path box and keeps the digests of

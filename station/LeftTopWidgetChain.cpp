@@ -57,7 +57,7 @@ void LeftTopWidget::BeginChain()
     // Nothing of the previous camera may reach this one's label or jobs.
     m_strCustomMac.clear();
     m_iAuthorizeReplyStatus = 0;
-    m_iAutorizationStatus = 0;
+    m_iAuthorizationStatus = 0;
     m_strAuthorizeUUID.clear();
     m_strAuthorizeKey.clear();
     DevTypeInfo cached;
@@ -446,7 +446,7 @@ void LeftTopWidget::PostAuthorizeJob()
 {
     auto job = std::make_unique<AuxAuthorizeCheckMsg>();
     job->iReplyStatus = m_iAuthorizeReplyStatus;
-    job->iAutorizationStatus = m_iAutorizationStatus;
+    job->iAutorizationStatus = m_iAuthorizationStatus;
     job->strUUID = m_strAuthorizeUUID;
     job->strKey = m_strAuthorizeKey;
     ReadCurrentDevice([&](const DevInfo& dev) {
@@ -617,7 +617,7 @@ void LeftTopWidget::AutoGetAuthorizeCodeInfo()
     if (IsCurrentDevStopped())
         return;
     m_iAuthorizeReplyStatus = 0;
-    m_iAutorizationStatus = 0;
+    m_iAuthorizationStatus = 0;
     m_strAuthorizeUUID.clear();
     m_strAuthorizeKey.clear();
     SendStepCommand(CMD_GET_AUTHORIZE_CODE_INFO, CommandBody::None());

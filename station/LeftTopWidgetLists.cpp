@@ -40,9 +40,8 @@ void SetStatusInList(std::vector<DevInfo>& list, int64_t loginHandle, int64_t st
 void LeftTopWidget::SetDevLoginStatus(int64_t loginHandle, int64_t status)
 {
     bool alarmFileMissing = false;
-    {
-        std::lock_guard<ListLock> guard(m_lockSearch);
-        DevInfo* dev = FindByLogin(m_vecSearchDevsInfo, loginHandle);
+    WithSearchList([&](std::vector<DevInfo>& search) {
+        DevInfo* dev = FindByLogin(search, loginHandle);
         if (dev) {
             dev->lLoginStatus = status;
             bool beginTest = false;
@@ -65,19 +64,17 @@ void LeftTopWidget::SetDevLoginStatus(int64_t loginHandle, int64_t status)
                 FC_Loc_SetLoginOption(1, "");
             }
         }
-    }
+    });
     if (alarmFileMissing) {
         // The box waits for the operator: never while the search list is locked.
         CheckAutoUploadWarnFile();
         LogPrint(int(status + 2), "LeftTopWidget::SetDevLoginStatus() CheckAutoUploadWarnFile return failed");
         return;
     }
-    {
-        std::lock_guard<ListLock> guard(m_lockReady);
-        SetStatusInList(m_vecSearchReadyDevsInfo, loginHandle, status, "m_vecSearchReadyDevsInfo");
-    }
-    {
-        std::lock_guard<ListLock> guard(m_lockStream);
-        SetStatusInList(m_vecImageStreamTestDevsInfo, loginHandle, status, "m_vecImageStreamTestDevsInfo");
-    }
+    WithReadyList([&](std::vector<DevInfo>& ready) {
+        SetStatusInList(ready, loginHandle, status, "m_vecSearchReadyDevsInfo");
+    });
+    WithStreamList([&](std::vector<DevInfo>& stream, std::vector<int64_t>&, bool&) {
+        SetStatusInList(stream, loginHandle, status, "m_vecImageStreamTestDevsInfo");
+    });
 }

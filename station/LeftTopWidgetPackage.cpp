@@ -7,6 +7,7 @@
 #include "FuncLib.h"
 #include "Log.h"
 #include "Md5.h"
+#include "SearchCycleWorker.h"
 #include "WorkOrderFiles.h"
 
 #include <QDir>
@@ -184,9 +185,8 @@ void LeftTopWidget::GetConfigFileCheckNum(DevInfo* dev)
 void LeftTopWidget::GetSearchDevsConfigFileCheck()
 {
     LogPrint(LOG_INFO, "######### Enter LeftTopWidget::GetSearchDevsConfigFileCheck() #########");
-    {
-        std::lock_guard<ListLock> guard(m_lockSearch);
-        for (DevInfo& dev : m_vecSearchDevsInfo) {
+    WithSearchList([&](std::vector<DevInfo>& search) {
+        for (DevInfo& dev : search) {
             if (dev.lUserID <= 0)
                 continue;
             if (dev.lLoginStatus == 1) {
@@ -196,14 +196,14 @@ void LeftTopWidget::GetSearchDevsConfigFileCheck()
                 dev.lLoginStatus = -1;
             }
         }
-    }
+    });
     LogPrint(LOG_INFO, "######### Leave LeftTopWidget::GetSearchDevsConfigFileCheck() #########");
 }
 
 void LeftTopWidget::WaitSearchDevsConfigFileCheckReturn(unsigned timeoutMs)
 {
     LogPrint(LOG_INFO, "######### Enter LeftTopWidget::WaitSearchDevsConfigFileCheckReturn() #########");
-    WaitForSearchDevs(timeoutMs, [](const DevInfo& dev) {
+    m_searchCycle->WaitForSearchDevs(timeoutMs, [](const DevInfo& dev) {
         return dev.lUserID > 0 && dev.lLoginStatus == 1 && dev.lConfigCheck == 0;
     });
     LogPrint(LOG_INFO, "######### Leave LeftTopWidget::WaitSearchDevsConfigFileCheckReturn() #########");
@@ -212,35 +212,35 @@ void LeftTopWidget::WaitSearchDevsConfigFileCheckReturn(unsigned timeoutMs)
 void LeftTopWidget::DealSearchDevsConfigFileCheck()
 {
     const QByteArray package = m_strConfigFilePath.isEmpty() ? QByteArray() : UploadPath(m_strConfigFilePath);
-    std::lock_guard<ListLock> guard(m_lockSearch);
-    for (DevInfo& dev : m_vecSearchDevsInfo) {
-        if (dev.lUserID <= 0 || dev.lLoginStatus != 1)
-            continue;
-        if (dev.lConfigCheck == 1) {
-            LogPrint(LOG_INFO, "LeftTopWidget::ExecuteAutoSearchDevThread() m_vecSearchReadyDevsInfo.push_back(), IP=%.256s",
-                     dev.ipcEntry.szIP);
-            std::lock_guard<ListLock> ready(m_lockReady);
-            m_vecSearchReadyDevsInfo.push_back(CopyOfDevInfo(dev));
-            continue;
+    WithSearchLists([&](std::vector<DevInfo>& search, std::vector<DevInfo>&, std::vector<DevInfo>& uploading) {
+        for (DevInfo& dev : search) {
+            if (dev.lUserID <= 0 || dev.lLoginStatus != 1)
+                continue;
+            if (dev.lConfigCheck == 1) {
+                LogPrint(LOG_INFO, "LeftTopWidget::ExecuteAutoSearchDevThread() m_vecSearchReadyDevsInfo.push_back(), IP=%.256s",
+                         dev.ipcEntry.szIP);
+                WithReadyList([&](std::vector<DevInfo>& ready) { ready.push_back(CopyOfDevInfo(dev)); });
+                continue;
+            }
+            if (dev.lConfigCheck != -1)
+                continue;
+            LogPrint(LOG_INFO, "LeftTopWidget::ExecuteAutoSearchDevThread() config file check_num not same!!!, IP=%.256s, pDev->lConfigCheck=%lld",
+                     dev.ipcEntry.szIP, (long long)dev.lConfigCheck);
+            if (package.isEmpty())
+                break;
+            LogPrint(LOG_INFO, "LeftTopWidget::ExecuteAutoSearchDevThread() FC_Loc_SetCompressFile(), IP=%.256s, szUploadFileName=%s",
+                     dev.ipcEntry.szIP, package.constData());
+            FC_Loc_SetCompressFile(dev.lUserID, package.constData());
+            // The login stays open for the upload's report, also once this search list is gone.
+            uploading.push_back(CopyOfDevInfo(dev));
         }
-        if (dev.lConfigCheck != -1)
-            continue;
-        LogPrint(LOG_INFO, "LeftTopWidget::ExecuteAutoSearchDevThread() config file check_num not same!!!, IP=%.256s, pDev->lConfigCheck=%lld",
-                 dev.ipcEntry.szIP, (long long)dev.lConfigCheck);
-        if (package.isEmpty())
-            break;
-        LogPrint(LOG_INFO, "LeftTopWidget::ExecuteAutoSearchDevThread() FC_Loc_SetCompressFile(), IP=%.256s, szUploadFileName=%s",
-                 dev.ipcEntry.szIP, package.constData());
-        FC_Loc_SetCompressFile(dev.lUserID, package.constData());
-        // The login stays open for the upload's report, also once this search list is gone.
-        m_vecUploadingDevsInfo.push_back(CopyOfDevInfo(dev));
-    }
+    });
 }
 
 void LeftTopWidget::WaitSearchDevsUploadConfigFileFinishReturn(unsigned timeoutMs)
 {
     LogPrint(LOG_INFO, "######### Enter LeftTopWidget::WaitSearchDevsUploadConfigFileFinishReturn() #########");
-    WaitForSearchDevs(timeoutMs, [](const DevInfo& dev) {
+    m_searchCycle->WaitForSearchDevs(timeoutMs, [](const DevInfo& dev) {
         return dev.lUserID > 0 && dev.lLoginStatus == 1 && dev.lConfigCheck == -1 && dev.iConfigUploadFinishFlag == 0;
     });
     LogPrint(LOG_INFO, "######### Leave LeftTopWidget::WaitSearchDevsUploadConfigFileFinishReturn() #########");

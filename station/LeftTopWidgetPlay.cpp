@@ -113,13 +113,15 @@ void CloseRecordPlay(DevInfo& dev, bool stopFlag)
         FC_Loc_StopRealPlay(handle);
 }
 
+}  // namespace
+
 // GUI work a play start or stop leaves behind, run once the stream-list lock
 // is released: at once on the GUI thread, else as one hand-off (in order with
 // the calling thread's other hand-offs).
-class GuiAfter {
+class LeftTopWidget::GuiAfter {
 public:
     void Add(std::function<void()> job) { m_jobs.push_back(std::move(job)); }
-    void Run(LeftTopWidget& w)
+    void Run(HandOffQueue& handOffs)
     {
         if (m_jobs.empty())
             return;
@@ -129,9 +131,9 @@ public:
             for (const auto& job : jobs)
                 job();
         };
-        if (w.HandOffs().IsGuiThread())
+        if (handOffs.IsGuiThread())
             all();
-        else if (!w.HandOffs().Post(all))
+        else if (!handOffs.Post(all))
             LogPrint(LOG_GENERAL, "LeftTopWidget: the controller closes, %d GUI steps of a play change dropped",
                      int(jobs.size()));
     }
@@ -140,43 +142,29 @@ private:
     std::vector<std::function<void()>> m_jobs;
 };
 
-// Runs change on dev: under the stream-list lock when dev is the current device.
-template <typename Change>
-auto WithPlayRecord(LeftTopWidget& w, DevInfo* dev, Change change)
+void LeftTopWidget::ChooseSecondChannel(DevInfo* dev, const DevTypeInfo& type, GuiAfter& after)
 {
-    if (dev == &w.m_PlayInfo) {
-        std::lock_guard<ListLock> guard(w.m_lockStream);
-        return change(w.m_PlayInfo);
-    }
-    return change(*dev);
-}
-
-int PlayRecord(LeftTopWidget& w, DevInfo& dev, GuiAfter& after);
-
-// The second-lens choice for dev (null: no record to replay) of device type type.
-void ChooseSecondChannel(LeftTopWidget& w, DevInfo* dev, const DevTypeInfo& type, GuiAfter& after)
-{
-    if (w.m_lCurrentChannel.load() == -1 && type.bFieldsMissing) {
+    if (m_lCurrentChannel.load() == -1 && type.bFieldsMissing) {
         LogPrint(LOG_MAJOR, "LeftTopWidget::ExecuteImageStreamTestThread() device type info(%s) miss some field",
                  type.strIpcType.toLatin1().constData());
-        LeftTopWidget* self = &w;
+        LeftTopWidget* self = this;
         after.Add([self] {
             self->AddAutoTestItem(LeftTopWidget::tr("The device type field is missing. Please confirm the firmware version"),
                                   true);
         });
     }
-    LeftTopWidget* self = &w;
+    LeftTopWidget* self = this;
     if (!type.IsMultiChannel()) {
-        const int channel = int(w.m_lCurrentChannel.load());
+        const int channel = int(m_lCurrentChannel.load());
         after.Add([self, channel] { emit self->signalGunBallDevice(false, channel); });
         return;
     }
-    if (w.m_lCurrentChannel.load() != -1)
+    if (m_lCurrentChannel.load() != -1)
         return;
-    w.m_lCurrentChannel = 1;
+    m_lCurrentChannel = 1;
     if (dev && DevLoad(dev->lRealHandle) > 0) {
         CloseRecordPlay(*dev, false);
-        if (PlayRecord(w, *dev, after) == 0 && !w.m_bManalAutoTesting.load()) {
+        if (PlayRecord(*dev, after) == 0 && !m_bManalAutoTesting.load()) {
             after.Add([self] {
                 PostVantrelEvent(MainWindowInstance.load(), WM_MANUAL_ITEM_ENABLE, EnumClass::MANUAL_SWITCH_CHANNEL, 0);
                 self->ChannelSwitchDoneLater();
@@ -186,8 +174,7 @@ void ChooseSecondChannel(LeftTopWidget& w, DevInfo* dev, const DevTypeInfo& type
     after.Add([self] { emit self->signalGunBallDevice(true, 1); });
 }
 
-// Asks the SDK for dev's stream on channel (-1: the device's default) into a new port.
-void OpenRecordStream(LeftTopWidget& w, DevInfo& dev, int channel)
+void LeftTopWidget::OpenRecordStream(DevInfo& dev, int channel)
 {
     const int port = PC_GetFreePort();
     DevStore(dev.lPlayID, int64_t(port));
@@ -197,7 +184,7 @@ void OpenRecordStream(LeftTopWidget& w, DevInfo& dev, int channel)
     param.pUser = &dev;
     param.nChannel = channel;
     const QByteArray url = "vlx://" + Field(dev.ipcEntry.szIP);
-    w.m_pVideoTimer->stop();
+    m_pVideoTimer->stop();
     DevStore(dev.lRealHandle, kHandlePending);
     const int64_t handle = FC_Loc_RealPlayEx(dev.lUserID, url.constData(), kStreamUser, kStreamPassword,
                                              &LeftTopWidget::RealDataCallBackFunc, &param);
@@ -211,19 +198,19 @@ void OpenRecordStream(LeftTopWidget& w, DevInfo& dev, int channel)
              (long long)dev.lUserID, url.constData(), channel, port, (long long)DevLoad(dev.lRealHandle));
 }
 
-int PlayRecord(LeftTopWidget& w, DevInfo& dev, GuiAfter& after)
+int LeftTopWidget::PlayRecord(DevInfo& dev, GuiAfter& after)
 {
     if (!dev.widget) {
         LogPrint(LOG_INFO, "LeftTopWidget::playVideo(), pDevInfo->widget == NULL, return -2;");
         return -2;
     }
-    LeftTopWidget* self = &w;
+    LeftTopWidget* self = this;
     DevTypeInfo type;
-    const bool typeKnown = w.LookupDevType(dev.lUserID, &type);
+    const bool typeKnown = LookupDevType(dev.lUserID, &type);
     if (!typeKnown) {
-        w.m_lCurrentChannel = -1;
-        w.m_lLastCount = 0;
-        w.m_lCurrentCount = 0;
+        m_lCurrentChannel = -1;
+        m_lLastCount = 0;
+        m_lCurrentCount = 0;
         after.Add([self] {
             self->ResetCurrentDevType();
             emit self->signalGunBallDevice(false, -1);
@@ -233,7 +220,7 @@ int PlayRecord(LeftTopWidget& w, DevInfo& dev, GuiAfter& after)
             if (self->CurrentDevType().strIpcType.isEmpty())
                 self->SetCurrentDevType(type);
         });
-        ChooseSecondChannel(w, &dev, type, after);
+        ChooseSecondChannel(&dev, type, after);
     }
     if (dev.lUserID <= 0 || dev.lLoginStatus != 1) {
         LogPrint(LOG_INFO, "LeftTopWidget::playVideo(), pDevInfo->lUserID = %lld, pDevInfo->lLoginStatus =%lld",
@@ -248,16 +235,16 @@ int PlayRecord(LeftTopWidget& w, DevInfo& dev, GuiAfter& after)
         return 0;
     }
     const bool twoLenses = typeKnown && type.IsMultiChannel();
-    const int channel = twoLenses ? int(w.m_lCurrentChannel.load()) : -1;
-    OpenRecordStream(w, dev, channel);
+    const int channel = twoLenses ? int(m_lCurrentChannel.load()) : -1;
+    OpenRecordStream(dev, channel);
     // The result of the lens now played: the gun lens (0) of a two-lens device has its own.
     const int32_t seen = twoLenses && channel == 0 ? dev.TestRuslut.video_result2 : dev.TestRuslut.m_iTestVideo;
     if (seen == 0)
-        w.m_pVideoTimer->start(-1);
+        m_pVideoTimer->start(-1);
     return 0;
 }
 
-int StopRecord(LeftTopWidget& w, DevInfo& dev, bool current, GuiAfter& after)
+int LeftTopWidget::StopRecord(DevInfo& dev, bool current, GuiAfter& after)
 {
     LogPrint(LOG_INFO, "Enter LeftTopWidget::stopPlay() lPlayID=%lld, lRealHandle=%lld",
              (long long)DevLoad(dev.lPlayID), (long long)DevLoad(dev.lRealHandle));
@@ -266,11 +253,11 @@ int StopRecord(LeftTopWidget& w, DevInfo& dev, bool current, GuiAfter& after)
         return -2;
     }
     if (current) {
-        w.m_lLastCount = 0;
-        w.m_lCurrentCount = 0;
-        w.m_lCurrentChannel = -1;
-        w.m_pVideoTimer->stop();
-        LeftTopWidget* self = &w;
+        m_lLastCount = 0;
+        m_lCurrentCount = 0;
+        m_lCurrentChannel = -1;
+        m_pVideoTimer->stop();
+        LeftTopWidget* self = this;
         after.Add([self] {
             self->ResetCurrentDevType();
             if (CheckQRCodeDlg* dialog = self->m_pCheckQRCodeDlg.data()) {
@@ -288,7 +275,6 @@ int StopRecord(LeftTopWidget& w, DevInfo& dev, bool current, GuiAfter& after)
     return 0;
 }
 
-}  // namespace
 
 // ---------------------------------------------------------------------------
 // Starting and stopping
@@ -300,8 +286,9 @@ int LeftTopWidget::playVideo(DevInfo* dev)
         return -1;
     }
     GuiAfter after;
-    const int result = WithPlayRecord(*this, dev, [&](DevInfo& record) { return PlayRecord(*this, record, after); });
-    after.Run(*this);
+    int result = 0;
+    ChangeCurrentDevice([&](DevInfo& current) { result = PlayRecord(current, after); });
+    after.Run(m_handOffs);
     return result;
 }
 
@@ -312,13 +299,12 @@ int LeftTopWidget::stopPlay(DevInfo* dev)
         return -1;
     }
     GuiAfter after;
-    const int result = WithPlayRecord(*this, dev, [&](DevInfo& record) {
-        // Another record is the current device's only when it shares its login.
-        const bool current = record.lUserID > 0 &&
-                             (&record == &m_PlayInfo || record.lUserID == CurrentLoginHandle());
-        return StopRecord(*this, record, current, after);
+    int result = 0;
+    ChangeCurrentDevice([&](DevInfo& current) {
+        // An empty slot has no play of its own to reset.
+        result = StopRecord(current, current.lUserID > 0, after);
     });
-    after.Run(*this);
+    after.Run(m_handOffs);
     return result;
 }
 
@@ -338,9 +324,9 @@ int LeftTopWidget::SwitchChannel(int channel)
     const bool current = UpdateCurrentDevice(CurrentLoginHandle(), [&](DevInfo& dev) {
         CloseRecordPlay(dev, false);
         m_lCurrentChannel = channel;
-        result = PlayRecord(*this, dev, after);
+        result = PlayRecord(dev, after);
     });
-    after.Run(*this);
+    after.Run(m_handOffs);
     if (!current) {
         m_lCurrentChannel = channel;
         result = playVideo(&m_PlayInfo);
@@ -356,9 +342,9 @@ void LeftTopWidget::SwitchToSecondChannel()
 {
     const DevTypeInfo type = CurrentDevType();
     GuiAfter after;
-    if (!UpdateCurrentDevice(CurrentLoginHandle(), [&](DevInfo& dev) { ChooseSecondChannel(*this, &dev, type, after); }))
-        ChooseSecondChannel(*this, nullptr, type, after);
-    after.Run(*this);
+    if (!UpdateCurrentDevice(CurrentLoginHandle(), [&](DevInfo& dev) { ChooseSecondChannel(&dev, type, after); }))
+        ChooseSecondChannel(nullptr, type, after);
+    after.Run(m_handOffs);
 }
 
 // ---------------------------------------------------------------------------

@@ -41,11 +41,6 @@ bool IsCurrent(LeftTopWidget& w, const AuxResponseInfo* info)
     return info->lLoginID > 0 && info->lLoginID == w.CurrentLoginHandle();
 }
 
-void SetReplyFlag(LeftTopWidget& w, AutoStep step, int value = 1)
-{
-    w.m_AutoSteps[step].iReplyFlag = value;
-}
-
 // The step a reply answers, for the replies that write what a judge reads;
 // AUTO_STEP_COUNT for the others (the serial number and the logo upload are
 // sorted out by their parsers).
@@ -101,7 +96,7 @@ void LeftTopWidget::onAuxResponse(AuxResponseInfo* info)
                 AppendCustomizedCode(dev.TestRuslut.customized_items_result,
                                      mac ? CUSTOM_MAC_FAILURE : CUSTOM_COUNTRY_CITY_FAILURE);
         });
-        SetReplyFlag(*this, mac ? STEP_CUSTOM_MAC : STEP_COUNTRY_CITY);
+        m_AutoSteps[mac ? STEP_CUSTOM_MAC : STEP_COUNTRY_CITY].iReplyFlag = 1;
         break;
     }
     case CMD_UPLOAD_FILE_FINISH:
@@ -120,7 +115,7 @@ void LeftTopWidget::onAuxResponse(AuxResponseInfo* info)
         m_bSupportSensorSwitch = std::strstr(text, "SupportSensorSwitch") != nullptr;
         m_bSupportRestore = std::strstr(text, "support_maintian_restore") != nullptr;
         m_bHwCfgInfoIot = std::strstr(text, "HWCFG_INFO_IOT") != nullptr;
-        SetReplyFlag(*this, STEP_CAPABILITY);
+        m_AutoSteps[STEP_CAPABILITY].iReplyFlag = 1;
         break;
     }
     case CMD_GET_DEV_TYPE:
@@ -148,7 +143,7 @@ void LeftTopWidget::onAuxResponse(AuxResponseInfo* info)
         if (status == 1) {
             // Not ready yet: the step asks again on its next tick.
             if (current)
-                SetReplyFlag(*this, STEP_4G, 2);
+                m_AutoSteps[STEP_4G].iReplyFlag = 2;
             break;
         }
         dealGet4GDevInfo(msgCode, info);
@@ -158,7 +153,7 @@ void LeftTopWidget::onAuxResponse(AuxResponseInfo* info)
             break;
         UpdateCurrentDevice(info->lLoginID,
                             [&](DevInfo& dev) { dev.TestRuslut.factory_test_code = status == 0 ? 1 : status; });
-        SetReplyFlag(*this, STEP_FACTORY_STATE);
+        m_AutoSteps[STEP_FACTORY_STATE].iReplyFlag = 1;
         break;
     case CMD_FUNCTION_CODE_CHECK:
         dealGetFuntionCodeCheck(msgCode, info);
@@ -320,42 +315,41 @@ void LeftTopWidget::dealUploadFileFinish(int, AuxResponseInfo* info)
         if (IsCurrent(*this, info) && IsLateReply(STEP_LOGO, CMD_UPLOAD_FILE_FINISH))
             return;
         if (UpdateCurrentDevice(info->lLoginID, [](DevInfo& dev) { dev.TestRuslut.custom_logo_result = 1; }))
-            SetReplyFlag(*this, STEP_LOGO);
+            m_AutoSteps[STEP_LOGO].iReplyFlag = 1;
         return;
     }
     // The package was taken: whichever device it is, it sits out the next searches.
     const int64_t now = WallClockMs(Clock::Now());
     DevInfo pending;
     bool loggedInAlone = false;
-    {
-        std::lock_guard<ListLock> guard(m_lockSearch);
+    WithSearchLists([&](std::vector<DevInfo>& search, std::vector<DevInfo>& finished, std::vector<DevInfo>& uploading) {
         bool booked = false;
-        for (DevInfo& dev : m_vecSearchDevsInfo) {
+        for (DevInfo& dev : search) {
             if (dev.lUserID != info->lLoginID)
                 continue;
             dev.lConfigCheck = -1;
             dev.iConfigUploadFinishFlag = 1;
             dev.lConfigUploadFinishTime = now;
-            m_vecUploadFileFinishDevsInfo.push_back(CopyOfDevInfo(dev));
+            finished.push_back(CopyOfDevInfo(dev));
             LogPrint(LOG_INFO, "#######dealUploadFileFinish() pDev->iConfigUploadFinishFlag=%lld ",
                      (long long)dev.iConfigUploadFinishFlag);
             booked = true;
             break;
         }
-        for (auto it = m_vecUploadingDevsInfo.begin(); it != m_vecUploadingDevsInfo.end(); ++it) {
+        for (auto it = uploading.begin(); it != uploading.end(); ++it) {
             if (it->lUserID != info->lLoginID)
                 continue;
             it->iConfigUploadFinishFlag = 1;
             it->lConfigUploadFinishTime = now;
             if (!booked)
-                m_vecUploadFileFinishDevsInfo.push_back(CopyOfDevInfo(*it));
+                finished.push_back(CopyOfDevInfo(*it));
             // Once the search list has moved on, nothing else holds this login.
             loggedInAlone = !booked;
             CopyDevInfo(pending, *it);
-            m_vecUploadingDevsInfo.erase(it);
+            uploading.erase(it);
             break;
         }
-    }
+    });
     if (loggedInAlone)
         LogOutDev(&pending);
 }
@@ -369,7 +363,7 @@ void LeftTopWidget::dealGetSysVersion(int, AuxResponseInfo* info)
         return;
     if (!reply.Has("KernelVersion") || !reply.Has("FileSystemVersion")) {
         LogPrint(LOG_INFO, "LeftTopWidget::dealGetSysVersion() KernelVersion or FileSystemVersion missing");
-        SetReplyFlag(*this, STEP_VERSION);
+        m_AutoSteps[STEP_VERSION].iReplyFlag = 1;
         return;
     }
     const QString version = reply.Text("FileSystemVersion");
@@ -385,7 +379,7 @@ void LeftTopWidget::dealGetSysVersion(int, AuxResponseInfo* info)
         IsSpecialModel();
     if (LeftBottomWidget* panel = m_host ? m_host->GetInfoPanel() : nullptr)
         panel->SetVersionInfo(version);
-    SetReplyFlag(*this, STEP_VERSION);
+    m_AutoSteps[STEP_VERSION].iReplyFlag = 1;
 }
 
 void LeftTopWidget::dealGetSnInfo(int, AuxResponseInfo* info)
@@ -410,7 +404,7 @@ void LeftTopWidget::dealGetSnInfo(int, AuxResponseInfo* info)
             panel->SetSN(sn.left(int(sizeof(DevTestResult::dev_sn)) - 1));
     }
     if (!late)
-        SetReplyFlag(*this, STEP_SN);
+        m_AutoSteps[STEP_SN].iReplyFlag = 1;
 }
 
 void LeftTopWidget::dealGetDevType(int, AuxResponseInfo* info)
@@ -437,7 +431,7 @@ void LeftTopWidget::dealGetDevType(int, AuxResponseInfo* info)
         type.eType = 0;
     if (!InsertDevType(info->lLoginID, type) || !IsCurrent(*this, info))
         return;
-    SetReplyFlag(*this, STEP_DEV_TYPE);
+    m_AutoSteps[STEP_DEV_TYPE].iReplyFlag = 1;
     if (!m_bAutoPlay) {
         SetCurrentDevType(type);
         SwitchToSecondChannel();
@@ -472,7 +466,7 @@ void LeftTopWidget::dealGetTFCard(int, AuxResponseInfo* info)
         if (LeftBottomWidget* panel = m_host ? m_host->GetInfoPanel() : nullptr)
             panel->SetSDInfo(QString::number(cardInfo) + "GB");
     }
-    SetReplyFlag(*this, STEP_TF_CARD);
+    m_AutoSteps[STEP_TF_CARD].iReplyFlag = 1;
 }
 
 void LeftTopWidget::dealFormatSDCard(int, AuxResponseInfo* info)
@@ -484,7 +478,7 @@ void LeftTopWidget::dealFormatSDCard(int, AuxResponseInfo* info)
         return;
     if (reply.Has("Result"))
         UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) { dev.iFormatResult = reply.Int("Result"); });
-    SetReplyFlag(*this, STEP_FORMAT);
+    m_AutoSteps[STEP_FORMAT].iReplyFlag = 1;
 }
 
 void LeftTopWidget::dealGetLightMode(int msgCode, AuxResponseInfo* info)
@@ -502,7 +496,7 @@ void LeftTopWidget::dealGetLightMode(int msgCode, AuxResponseInfo* info)
         UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) { dev.iLightMode = code; });
         m_strLightModeName = QCoreApplication::translate("LeftTopWidget", name);
     }
-    SetReplyFlag(*this, STEP_LIGHT_MODE);
+    m_AutoSteps[STEP_LIGHT_MODE].iReplyFlag = 1;
 }
 
 void LeftTopWidget::dealGetRTC(int, AuxResponseInfo* info)
@@ -518,7 +512,7 @@ void LeftTopWidget::dealGetRTC(int, AuxResponseInfo* info)
         const int result = RtcResultOf(reply.Text("Time"), sinceEpoch, Clock::Now());
         UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) { dev.TestRuslut.rtc_result = result; });
     }
-    SetReplyFlag(*this, STEP_RTC);
+    m_AutoSteps[STEP_RTC].iReplyFlag = 1;
 }
 
 void LeftTopWidget::dealGetConfigFileCheckNum(int, AuxResponseInfo* info)
@@ -531,15 +525,16 @@ void LeftTopWidget::dealGetConfigFileCheckNum(int, AuxResponseInfo* info)
         return;
     }
     const bool same = reply.Text("HW_CFG_MD5") == m_strHW_CFG_MD5 && reply.Text("SYS_CFG_MD5") == m_strSYS_CFG_MD5;
-    std::lock_guard<ListLock> guard(m_lockSearch);
-    for (DevInfo& dev : m_vecSearchDevsInfo) {
-        if (dev.lUserID != info->lLoginID)
-            continue;
-        dev.lConfigCheck = same ? 1 : -1;
-        LogPrint(LOG_INFO, "#######dealGetConfigFileCheckNum() 44444444 pDev->lConfigCheck=%lld ",
-                 (long long)dev.lConfigCheck);
-        break;
-    }
+    WithSearchList([&](std::vector<DevInfo>& search) {
+        for (DevInfo& dev : search) {
+            if (dev.lUserID != info->lLoginID)
+                continue;
+            dev.lConfigCheck = same ? 1 : -1;
+            LogPrint(LOG_INFO, "#######dealGetConfigFileCheckNum() 44444444 pDev->lConfigCheck=%lld ",
+                     (long long)dev.lConfigCheck);
+            break;
+        }
+    });
 }
 
 void LeftTopWidget::dealGetWifiSignal(int, AuxResponseInfo* info)
@@ -560,7 +555,7 @@ void LeftTopWidget::dealGetWifiSignal(int, AuxResponseInfo* info)
             SetField(dev.TestRuslut.wifi_snr, quality);
         });
     }
-    SetReplyFlag(*this, STEP_WIFI_SIGNAL);
+    m_AutoSteps[STEP_WIFI_SIGNAL].iReplyFlag = 1;
 }
 
 void LeftTopWidget::dealGet4GDevInfo(int msgCode, AuxResponseInfo* info)
@@ -598,7 +593,7 @@ void LeftTopWidget::dealGet4GDevInfo(int msgCode, AuxResponseInfo* info)
         SetField(dev.TestRuslut.iccid, g.ICCID);
         SetField(dev.TestRuslut.iccid2, g.ICCID2);
     });
-    SetReplyFlag(*this, STEP_4G);
+    m_AutoSteps[STEP_4G].iReplyFlag = 1;
     LogPrint(LOG_INFO, "#LeftTopWidget::dealGet4GDevInfo() msg_code=%d, pInfo->pResponse=%.*s", msgCode, kLoggedReply,
              ReplyText(info));
 }
@@ -626,7 +621,7 @@ void LeftTopWidget::dealGetFuntionCodeCheck(int, AuxResponseInfo* info)
     } else {
         LogPrint(LOG_INFO, "dealGetFuntionCodeCheck() find FuncCode or RetCode failed, return");
     }
-    SetReplyFlag(*this, STEP_FUNCTION_CODE);
+    m_AutoSteps[STEP_FUNCTION_CODE].iReplyFlag = 1;
 }
 
 void LeftTopWidget::dealGetAuthorizeCodeInfo(int, AuxResponseInfo* info)
@@ -637,8 +632,8 @@ void LeftTopWidget::dealGetAuthorizeCodeInfo(int, AuxResponseInfo* info)
     if (!reply.IsElement("RESPONSE_PARAM"))
         return;
     m_iAuthorizeReplyStatus = 1;
-    m_iAutorizationStatus = reply.Int("AutorizationStatus");
+    m_iAuthorizationStatus = reply.Int("AutorizationStatus");
     m_strAuthorizeUUID = reply.Text("UUID");
     m_strAuthorizeKey = reply.Text("Key");
-    SetReplyFlag(*this, STEP_AUTHORIZE);
+    m_AutoSteps[STEP_AUTHORIZE].iReplyFlag = 1;
 }

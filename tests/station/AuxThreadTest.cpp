@@ -1,6 +1,7 @@
 // The auxiliary thread and its job mechanism: posting order, sources, what a
 // job may read, where its results go, and the stop.
 #include "ChainFixture.h"
+#include "LeftTopWidgetTestPeer.h"
 
 #include "AuxResponseInfo.h"
 #include "HttpClient.h"
@@ -43,7 +44,7 @@ protected:
         widget->SetCurrentDevice(MakeDevice("VTS0000000000071", "127.0.2.71", 71, 1));
         widget->BeginChain();
         host.panel->ClearAutoTestResults();
-        widget->m_bTestNormal = true;
+        Peer(*widget).m_bTestNormal = true;
     }
 
     Ends EndsOf(const QSignalSpy& spy) const
@@ -149,7 +150,7 @@ TEST_F(AuxThreadTest, AJobReadsTheValuesOfItsPost)
     ConfigInfo config = widget->ConfigSnapshot();
     config.m_SystemConfig.WifiSignal = "-50";
     widget->SetConfig(config);
-    widget->m_strCustomMac = "00:1A:2B:3C:4D:5E";
+    Peer(*widget).m_strCustomMac = "00:1A:2B:3C:4D:5E";
     widget->UpdateCurrentDevice(71, [](DevInfo& d) { d.TestRuslut.bind_result = 1; });
     auto print = std::make_unique<AuxPrintQRCodeMsg>();
     print->strDevSN = "VTS0000000000071";
@@ -158,7 +159,7 @@ TEST_F(AuxThreadTest, AJobReadsTheValuesOfItsPost)
     // The GUI thread goes on changing what the job read.
     config.m_SystemConfig.WifiSignal = "-70";
     widget->SetConfig(config);
-    widget->m_strCustomMac.clear();
+    Peer(*widget).m_strCustomMac.clear();
     widget->UpdateCurrentDevice(71, [](DevInfo& d) { d.TestRuslut.bind_result = -1; });
     widget->AddAutoTestItem("a failed line", false);
     QSignalSpy ends(widget.get(), &LeftTopWidget::sig_ThreadItemProcEnd);
@@ -208,7 +209,7 @@ TEST_F(AuxThreadTest, AJobOfAnEndedChainIsLoggedNotShown)
         EXPECT_EQ(now.bind_result, 0);
         EXPECT_EQ(TextOf(now.tuya_uuid), "");
         EXPECT_TRUE(host.Lines().isEmpty());
-        EXPECT_TRUE(widget->m_bTestNormal) << "a stale failed line clears nothing";
+        EXPECT_TRUE(Peer(*widget).m_bTestNormal) << "a stale failed line clears nothing";
     }
 
     // The same job for the chain in progress.
@@ -222,7 +223,7 @@ TEST_F(AuxThreadTest, AJobOfAnEndedChainIsLoggedNotShown)
     EXPECT_EQ(now.bind_result, 1);
     EXPECT_EQ(TextOf(now.tuya_uuid), "uuid-of-the-job");
     EXPECT_EQ(host.Lines(), (QStringList{"bound by the job", "!refused by the job"}));
-    EXPECT_FALSE(widget->m_bTestNormal);
+    EXPECT_FALSE(Peer(*widget).m_bTestNormal);
 }
 
 TEST_F(AuxThreadTest, TheStopCutsTheRunningRequestShortAndFreesTheQueuedJobs)

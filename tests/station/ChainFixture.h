@@ -5,6 +5,7 @@
 // parsers (ReplyRouter). Time-outs run on a fake tick; jobs run bodies that
 // record them.
 #include "ControllerFixture.h"
+#include "LeftTopWidgetTestPeer.h"
 
 #include "AuxResponseInfo.h"
 #include "Clock.h"
@@ -405,7 +406,7 @@ protected:
         if (widget->m_AutoSteps[STEP_SN].iTimerId == 0)
             widget->AutoTestSN();
         // The Wi-Fi connect was long ago.
-        widget->m_dwWifiStartTick = uint32_t(ChainTick() - 8000);
+        Peer(*widget).m_dwWifiStartTick = uint32_t(ChainTick() - 8000);
     }
 
     // The commands the camera took, without the Wi-Fi connect of the chain's start.

@@ -2,6 +2,7 @@
 // camera took and the jobs posted, by test type, options and device type;
 // replies and time-outs; the item commands that do more than send.
 #include "ChainFixture.h"
+#include "LeftTopWidgetTestPeer.h"
 
 #include "BackendSimulator.h"
 #include "DevCommand.h"
@@ -86,7 +87,7 @@ TEST_F(ChainTest, EachTestTypeSendsItsCommandsAndPostsItsJobsUpToTheEnd)
         {"Wi-Fi signal off", WIFI, 0, -1,
          [this] { SetConfig([](ConfigInfo& c) { c.m_AutoTest.bWifiSignal = false; }); },
          join({head, {1700}, card}), {1128, 1125, 1126}},
-        {"parameter lock", WIRED, 1, -1, [this] { widget->m_bLockParameter = true; },
+        {"parameter lock", WIRED, 1, -1, [this] { Peer(*widget).m_bLockParameter = true; },
          join({head, {1700, 1518}, card}), {1128, 1125, 1126}},
         {"logged out, wired: no label", WIRED, 1, -1, [] { LoggedIn = false; }, join({head, {1700}, card}), {1128}},
         {"logged out, Wi-Fi: no label", WIFI, 0, -1, [] { LoggedIn = false; }, join({head, {1700}, card, {1526}}),
@@ -99,7 +100,7 @@ TEST_F(ChainTest, EachTestTypeSendsItsCommandsAndPostsItsJobsUpToTheEnd)
     for (const TypeCase& c : cases) {
         SCOPED_TRACE(c.name);
         widget->SetConfig(base);
-        widget->m_bLockParameter = false;
+        Peer(*widget).m_bLockParameter = false;
         LoggedIn = true;
         CurrentTestType = c.testType;
         if (!cams.count(c.camera))
@@ -160,7 +161,7 @@ TEST_F(ChainTest, APassingCameraShowsItsLinesAndResultsInOrder)
     EXPECT_EQ(r.bind_result, 1);
     EXPECT_EQ(r.qr_code_print_result, 1);
     EXPECT_EQ(r.qr_code_check_result, 1);
-    EXPECT_TRUE(widget->m_bTestNormal);
+    EXPECT_TRUE(Peer(*widget).m_bTestNormal);
     EXPECT_TRUE(widget->IsTestResultPass());
     // The capability step tells the main window about the sensor switch.
     QCoreApplication::sendPostedEvents(&host);
@@ -220,7 +221,7 @@ TEST_F(ChainTest, EveryStepTimesOutOnItsOwnTimeAndALateReplyFindsNoTimer)
         {"TF card", STEP_TF_CARD, 1105, WIRED, 1, none, {"!TFCard Test:abnormal"}, 0, 1125},
         {"Wi-Fi signal", STEP_WIFI_SIGNAL, 1526, WIFI, 0, none, {"!Wifi test fail(,SNR:)"}, 0, 1125},
         {"4G", STEP_4G, 1532, LTE, 2, none, {}, 0, 1127},
-        {"country and city", STEP_COUNTRY_CITY, 1117, WIRED, 1, [this] { widget->m_strCountryCity = "CN;Shenzhen"; },
+        {"country and city", STEP_COUNTRY_CITY, 1117, WIRED, 1, [this] { Peer(*widget).m_strCountryCity = "CN;Shenzhen"; },
          {"!Custom Country-City Test:abnormal"}, 0, 1128},
     };
     const ConfigInfo base = widget->ConfigSnapshot();
@@ -228,7 +229,7 @@ TEST_F(ChainTest, EveryStepTimesOutOnItsOwnTimeAndALateReplyFindsNoTimer)
     for (const SilentCase& c : cases) {
         SCOPED_TRACE(c.name);
         widget->SetConfig(base);
-        widget->m_strCountryCity.clear();
+        Peer(*widget).m_strCountryCity.clear();
         CurrentTestType = c.testType;
         if (!cams.count(c.camera))
             cams[c.camera] = Camera(c.camera);
@@ -379,7 +380,7 @@ TEST_F(ChainTest, ASecondBeginLeavesNothingOfTheOldChainOnTheNewCamera)
             EXPECT_EQ(CommandsOf(a).size(), commandsOfA) << "nothing more went to the old camera";
             EXPECT_EQ(jobs.MessagesOf(a.sn).size(), jobsOfA) << "no job was posted for the old camera";
             EXPECT_EQ(prompted, phase == Phase::VersionPrompt);
-            EXPECT_TRUE(widget->m_bTestNormal);
+            EXPECT_TRUE(Peer(*widget).m_bTestNormal);
             const DevInfo now = widget->CurrentDevice();
             EXPECT_EQ(now.lUserID, b.login);
             EXPECT_EQ(TextOf(now.TestRuslut.dev_sn), b.sn);
@@ -426,14 +427,14 @@ TEST_F(ChainTest, TheWifiSignalWaitsForTheConnectToSettleAndNotForAnotherCamera)
         return std::count(codes.begin(), codes.end(), 1526);
     };
     StartChain(a);
-    widget->m_dwWifiStartTick = uint32_t(ChainTick() - 7700);   // 300 ms to go
+    Peer(*widget).m_dwWifiStartTick = uint32_t(ChainTick() - 7700);   // 300 ms to go
     ASSERT_TRUE(WaitFor([&] { return sent1526(a) == 1; }));
     EXPECT_GE(sinceCard.elapsed(), 300);
     ASSERT_TRUE(WaitFor([&] { return Finished(); }));
 
     // The next camera comes while the wait runs: the first one's reading never starts.
     StartChain(a);
-    widget->m_dwWifiStartTick = uint32_t(ChainTick() - 6500);   // 1500 ms to go
+    Peer(*widget).m_dwWifiStartTick = uint32_t(ChainTick() - 6500);   // 1500 ms to go
     ASSERT_TRUE(WaitFor([&] { return sinceCard.isValid() && widget->m_AutoSteps[STEP_TF_CARD].iTimerId == 0 &&
                                      CommandsOf(a).back() == 1105; }));
     QElapsedTimer sinceWait;
@@ -464,7 +465,7 @@ TEST_F(ChainTest, CountryAndCityGoOutOnlyAsOneSafePair)
     cam = Camera(WIRED);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        widget->m_strCountryCity = QString::fromUtf8(c.text);
+        Peer(*widget).m_strCountryCity = QString::fromUtf8(c.text);
         host.panel->ClearAutoTestResults();
         const int before = SimLan::Instance().CommandsOf(QString::fromLatin1(cam.sn)).size();
         StartChain(cam);
@@ -490,7 +491,7 @@ TEST_F(ChainTest, TheBackEndsMacGoesOutOnlyAsASafeValueAndOnlyToItsCamera)
     BackendSimulator backend;
     ASSERT_TRUE(backend.Start());
     ServerHost = QString::fromStdString(backend.HostText());
-    widget->m_strOrderNumber = "ORD-0001";
+    Peer(*widget).m_strOrderNumber = "ORD-0001";
     CurrentTestType = 1;
     const SimCam a = Camera(WIRED);
     const SimCam b = Twin(a, 1);
@@ -511,7 +512,7 @@ TEST_F(ChainTest, TheBackEndsMacGoesOutOnlyAsASafeValueAndOnlyToItsCamera)
         {"a MAC that would break its attribute", R"({"ret":0,"data":{"mac":"00:1A\" MACAddress2=\"x"}})", nullptr, ""},
         {"a refusal", R"({"ret":3,"msg":"no mac"})", nullptr, ""},
     };
-    widget->m_iCustomMac = 1;
+    Peer(*widget).m_iCustomMac = 1;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         backend.SetReply("download/mac", c.reply ? c.reply : R"({"ret":0,"data":{"mac":"00:1A:2B:3C:4D:5E"}})");
@@ -530,7 +531,7 @@ TEST_F(ChainTest, TheBackEndsMacGoesOutOnlyAsASafeValueAndOnlyToItsCamera)
             Advance(3000);
         }
         ASSERT_TRUE(WaitFor([&] { return Finished(); }));
-        EXPECT_EQ(widget->m_strCustomMac, c.macKept);
+        EXPECT_EQ(Peer(*widget).m_strCustomMac, c.macKept);
         EXPECT_EQ(macOfTheLabel, c.macKept);
         EXPECT_TRUE(host.Lines().contains(c.body ? "Custom Mac Test:normal" : "!Custom Mac Test:abnormal"));
         const auto requests = backend.Requests();
@@ -546,18 +547,18 @@ TEST_F(ChainTest, TheBackEndsMacGoesOutOnlyAsASafeValueAndOnlyToItsCamera)
     StartChain(a);
     ASSERT_TRUE(WaitFor([&] { return Finished(); }));
     EXPECT_EQ(macOfTheLabel, "00:1A:2B:3C:4D:5E");
-    widget->m_iCustomMac = 0;
+    Peer(*widget).m_iCustomMac = 0;
     host.panel->ClearAutoTestResults();
-    widget->m_iAuthorizeReplyStatus = 1;
-    widget->m_iAutorizationStatus = 1;
-    widget->m_strAuthorizeUUID = "uuid-of-a";
-    widget->m_strAuthorizeKey = "key-of-a";
+    Peer(*widget).m_iAuthorizeReplyStatus = 1;
+    Peer(*widget).m_iAuthorizationStatus = 1;
+    Peer(*widget).m_strAuthorizeUUID = "uuid-of-a";
+    Peer(*widget).m_strAuthorizeKey = "key-of-a";
     StartChain(b);
-    EXPECT_EQ(widget->m_strCustomMac, "") << "emptied when the chain starts";
-    EXPECT_EQ(widget->m_strAuthorizeUUID, "");
-    EXPECT_EQ(widget->m_strAuthorizeKey, "");
-    EXPECT_EQ(widget->m_iAuthorizeReplyStatus, 0);
-    EXPECT_EQ(widget->m_iAutorizationStatus, 0);
+    EXPECT_EQ(Peer(*widget).m_strCustomMac, "") << "emptied when the chain starts";
+    EXPECT_EQ(Peer(*widget).m_strAuthorizeUUID, "");
+    EXPECT_EQ(Peer(*widget).m_strAuthorizeKey, "");
+    EXPECT_EQ(Peer(*widget).m_iAuthorizeReplyStatus, 0);
+    EXPECT_EQ(Peer(*widget).m_iAuthorizationStatus, 0);
     ASSERT_TRUE(WaitFor([&] { return Finished(); }));
     EXPECT_EQ(macOfTheLabel, "");
 }
@@ -567,7 +568,7 @@ TEST_F(ChainTest, AFailedCustomisationFailsTheRecordAsItFailsTheScreen)
     BackendSimulator backend;
     ASSERT_TRUE(backend.Start());
     ServerHost = QString::fromStdString(backend.HostText());
-    widget->m_strOrderNumber = "ORD-0001";
+    Peer(*widget).m_strOrderNumber = "ORD-0001";
     CurrentTestType = 1;
     cam = Camera(WIRED);
     const SimReply refused{"<RESPONSE_PARAM\r\n/>", 1, -1};
@@ -617,8 +618,8 @@ TEST_F(ChainTest, AFailedCustomisationFailsTheRecordAsItFailsTheScreen)
         SCOPED_TRACE(c.name);
         replies->Speak(1117);
         c.camera();
-        widget->m_strCountryCity = QString::fromLatin1(c.countryCity);
-        widget->m_iCustomMac = c.customMac ? 1 : 0;
+        Peer(*widget).m_strCountryCity = QString::fromLatin1(c.countryCity);
+        Peer(*widget).m_iCustomMac = c.customMac ? 1 : 0;
         host.panel->ClearAutoTestResults();
         StartChain(cam);
         for (AutoStep step : c.timeOuts) {
@@ -654,7 +655,7 @@ TEST_F(ChainTest, ALogoPathTheUploadCannotHoldIsRefusedNotCut)
     const Case cases[] = {{s_dir->file("logo.png"), true}, {s_dir->file(longName), false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path.size());
-        widget->m_strLogoFileSavePath = c.path;
+        Peer(*widget).m_strLogoFileSavePath = c.path;
         host.panel->ClearAutoTestResults();
         const int before = SimLan::Instance().UploadsOf(QString::fromLatin1(cam.sn)).size();
         StartChain(cam);
@@ -724,7 +725,7 @@ TEST_F(ChainTest, AFormatResultLeadsToTheCardOfTheManualPanel)
     EXPECT_EQ(host.Lines(), QStringList{"format succeed"});
     const Codes after = CommandsOf(cam);
     EXPECT_EQ(Codes(after.begin() + before, after.end()), Codes{1105}) << "no 1505";
-    EXPECT_EQ(widget->m_iManualTFCard, 1);
+    EXPECT_EQ(Peer(*widget).m_iManualTFCard, 1);
 
     // No answer in 18 s: failed.
     widget->UpdateCurrentDevice(cam.login, [](DevInfo& d) { d.iFormatResult = -1; });
@@ -744,7 +745,7 @@ TEST_F(ChainTest, AManualFunctionCodeCheckShowsOnThePanelAndEndsThere)
     const size_t before = CommandsOf(cam).size();
     const size_t jobsBefore = jobs.Records().size();
     // What the manual item does: marker 1, 300, the command, the step.
-    widget->m_iManualFunctionCode = 1;
+    Peer(*widget).m_iManualFunctionCode = 1;
     widget->UpdateCurrentDevice(cam.login, [](DevInfo& d) { d.iRetCode = 300; });
     SendDevCommand(cam.login, CMD_FUNCTION_CODE_CHECK, CommandBody::Empty());
     widget->StartStep(STEP_FUNCTION_CODE);
@@ -830,11 +831,11 @@ TEST_F(ChainTest, TheEndStartsTheManualScriptOrAsksForTheManualTest)
     }
     // A script still running is asked to stop and a new one waits for it.
     widget->m_bManalAutoTesting = true;
-    widget->m_bManualAutoStopRequest = false;
+    Peer(*widget).m_bManualAutoStopRequest = false;
     widget->AutoTestFinish();
-    EXPECT_TRUE(widget->m_bManualAutoStopRequest);
-    EXPECT_TRUE(widget->m_pWaitTimer->isActive());
-    widget->m_pWaitTimer->stop();
+    EXPECT_TRUE(Peer(*widget).m_bManualAutoStopRequest);
+    EXPECT_TRUE(Peer(*widget).m_pWaitTimer->isActive());
+    Peer(*widget).m_pWaitTimer->stop();
 }
 
 TEST_F(ChainTest, ASwitchedChannelOrSensorIsEnabledAgainTwoSecondsLater)

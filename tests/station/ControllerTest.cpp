@@ -1,6 +1,8 @@
 // The controller's frame: construction, the panel's options, the run that
 // starts and joins the workers, login states under the list locks, hand-offs.
 #include "ControllerFixture.h"
+#include "LeftTopWidgetTestPeer.h"
+#include "DevInfoListsTestPeer.h"
 
 #include "ConfigPackage.h"
 
@@ -75,9 +77,9 @@ TEST_F(ControllerTest, TheNetworkCardBoxListsEveryAddressOfEveryAdapter)
     EXPECT_EQ(widget->CurrentIP(), "127.0.1.7");
     EXPECT_EQ(LastUseIP(), "127.0.1.7");
 
-    EXPECT_STREQ(widget->m_szLocalMac, "02-11-22-33-44-55");
-    EXPECT_EQ(widget->m_strHostMac, "02AABBCCDDEE ");
-    EXPECT_EQ(widget->m_strToolVersion, "1.0.6.4");
+    EXPECT_STREQ(Peer(*widget).m_szLocalMac, "02-11-22-33-44-55");
+    EXPECT_EQ(Peer(*widget).m_strHostMac, "02AABBCCDDEE ");
+    EXPECT_EQ(Peer(*widget).m_strToolVersion, "1.0.6.4");
 }
 
 TEST_F(ControllerTest, BuiltWithTheOptionsOnAndTheAuxiliaryThreadRunning)
@@ -93,7 +95,7 @@ TEST_F(ControllerTest, BuiltWithTheOptionsOnAndTheAuxiliaryThreadRunning)
     EXPECT_TRUE(widget->Workers().IsAlive(StationWorkers::Aux));
     EXPECT_FALSE(widget->Workers().IsAlive(StationWorkers::IdService)) << "test mode 0 has no ID service";
     EXPECT_FALSE(widget->PostIdServiceRequest("127.0.0.21"));
-    EXPECT_EQ(widget->m_lstTelecomOperators.size(), 6);
+    EXPECT_EQ(Peer(*widget).m_lstTelecomOperators.size(), 6);
 
     widget.reset();
     WriteSystemConfig([](SystemConfig& c) { c.iTestMode = 1; });
@@ -106,9 +108,9 @@ TEST_F(ControllerTest, BuiltWithTheOptionsOnAndTheAuxiliaryThreadRunning)
 TEST_F(ControllerTest, TheLabelEditorIsAHiddenChild)
 {
     Make();
-    ASSERT_NE(widget->m_pQRCodePrintSetting.data(), nullptr);
-    EXPECT_EQ(widget->m_pQRCodePrintSetting->parent(), widget.get());
-    EXPECT_FALSE(widget->m_pQRCodePrintSetting->isVisible());
+    ASSERT_NE(Peer(*widget).m_pQRCodePrintSetting.data(), nullptr);
+    EXPECT_EQ(Peer(*widget).m_pQRCodePrintSetting->parent(), widget.get());
+    EXPECT_FALSE(Peer(*widget).m_pQRCodePrintSetting->isVisible());
 }
 
 // ---------------------------------------------------------------------------
@@ -345,7 +347,7 @@ TEST_F(ControllerTest, TheOperatorsLockClickWarnsAndTheTypeBoxResetsTheOptions)
     Child<QCheckBox>(widget.get(), "check_LockParameter")->setChecked(true);
     ASSERT_EQ(boxes.texts.size(), 1);
     EXPECT_TRUE(boxes.texts[0].startsWith("Hint|<font size='20' color='red'> When checked"));
-    EXPECT_TRUE(widget->m_bLockParameter);
+    EXPECT_TRUE(Peer(*widget).m_bLockParameter);
 
     ClearEvents();
     Child<QComboBox>(widget.get(), "cbx_DevType")->setCurrentIndex(3);
@@ -413,9 +415,9 @@ TEST_F(ControllerTest, LoginEventsWhileAWorkerWalksTheLists)
         const QByteArray sn = "VT" + QByteArray::number(qint64(1000000000000) + i);
         const QByteArray ip = "127.0.2." + QByteArray::number(i);
         const DevInfo dev = MakeDevice(sn.constData(), ip.constData(), i, 0);
-        widget->m_vecSearchDevsInfo.push_back(dev);
-        widget->m_vecSearchReadyDevsInfo.push_back(dev);
-        widget->m_vecImageStreamTestDevsInfo.push_back(dev);
+        Lists(*widget).m_vecSearchDevsInfo.push_back(dev);
+        Lists(*widget).m_vecSearchReadyDevsInfo.push_back(dev);
+        Lists(*widget).m_vecImageStreamTestDevsInfo.push_back(dev);
     }
     std::atomic<bool> stop{false};
     std::atomic<int> passes{0};
@@ -426,9 +428,9 @@ TEST_F(ControllerTest, LoginEventsWhileAWorkerWalksTheLists)
             widget->IsDevInSearchReadyDevsInfo(probe);
             widget->IsDevInImageStreamTestDevsInfo(probe);
             {
-                std::lock_guard<ListLock> ready(widget->m_lockReady);
-                std::lock_guard<ListLock> stream(widget->m_lockStream);
-                for (const DevInfo& dev : widget->m_vecSearchReadyDevsInfo)
+                std::lock_guard<ListLock> ready(Lists(*widget).m_lockReady);
+                std::lock_guard<ListLock> stream(Lists(*widget).m_lockStream);
+                for (const DevInfo& dev : Lists(*widget).m_vecSearchReadyDevsInfo)
                     (void)dev.lLoginStatus;
             }
             ++passes;
@@ -445,9 +447,9 @@ TEST_F(ControllerTest, LoginEventsWhileAWorkerWalksTheLists)
     walker.join();
     for (int i = 1; i <= kDevices; ++i) {
         const int64_t expected = (19 + i) % 2 ? 1 : -1;
-        EXPECT_EQ(widget->m_vecSearchDevsInfo[i - 1].lLoginStatus, expected);
-        EXPECT_EQ(widget->m_vecSearchReadyDevsInfo[i - 1].lLoginStatus, expected);
-        EXPECT_EQ(widget->m_vecImageStreamTestDevsInfo[i - 1].lLoginStatus, expected);
+        EXPECT_EQ(Lists(*widget).m_vecSearchDevsInfo[i - 1].lLoginStatus, expected);
+        EXPECT_EQ(Lists(*widget).m_vecSearchReadyDevsInfo[i - 1].lLoginStatus, expected);
+        EXPECT_EQ(Lists(*widget).m_vecImageStreamTestDevsInfo[i - 1].lLoginStatus, expected);
     }
     // No current device: no serial-number query; an unknown handle sends nothing.
     EXPECT_TRUE(SdkCallsOf("FC_Loc_IoTQuery").isEmpty());
@@ -457,7 +459,7 @@ TEST_F(ControllerTest, LoginEventsWhileAWorkerWalksTheLists)
 TEST_F(ControllerTest, ALoginOfASearchedDeviceAsksTheCurrentDeviceForItsSerialNumber)
 {
     Make();
-    widget->m_vecSearchDevsInfo.push_back(MakeDevice("VT1000000000001", "127.0.2.1", 31, 0));
+    Lists(*widget).m_vecSearchDevsInfo.push_back(MakeDevice("VT1000000000001", "127.0.2.1", 31, 0));
     widget->SetCurrentDevice(MakeDevice("VT1000000000002", "127.0.2.2", 32, 1));
     SdkCallLog::Instance().Clear();
     widget->SetDevLoginStatus(31, 1);
@@ -475,8 +477,8 @@ TEST_F(ControllerTest, SingleFixedAddressModeBeginsTheTestOrAsksForTheAlarmFileO
     widget->SetConfig(config);
     DevInfo streaming = MakeDevice("VT1000000000001", "127.0.2.1", 41, 0);
     DevStore(streaming.lRealHandle, int64_t(7));
-    widget->m_vecSearchDevsInfo.push_back(streaming);
-    widget->m_vecSearchReadyDevsInfo.push_back(streaming);
+    Lists(*widget).m_vecSearchDevsInfo.push_back(streaming);
+    Lists(*widget).m_vecSearchReadyDevsInfo.push_back(streaming);
 
     struct BeginCounter : QObject {
         int begins = 0;
@@ -494,21 +496,21 @@ TEST_F(ControllerTest, SingleFixedAddressModeBeginsTheTestOrAsksForTheAlarmFileO
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(counter.begins, 1);
     EXPECT_EQ(EventCodes(), std::vector<int>{WM_RESET_UI});
-    EXPECT_EQ(widget->m_vecSearchReadyDevsInfo[0].lLoginStatus, 1);
+    EXPECT_EQ(Lists(*widget).m_vecSearchReadyDevsInfo[0].lLoginStatus, 1);
 
     // Alarm upload on without a file: the box, shown with the search list free.
     Child<QCheckBox>(widget.get(), "check_AutoUploadAudioWarnFile")->setChecked(true);
     BoxRecorder boxes;
     bool searchLockHeld = true;
-    boxes.whileOpen = [&] { searchLockHeld = widget->m_lockSearch.RankHeldByThisThread(); };
+    boxes.whileOpen = [&] { searchLockHeld = Lists(*widget).m_lockSearch.RankHeldByThisThread(); };
     widget->SetDevLoginStatus(41, -1);
     widget->SetDevLoginStatus(41, 1);
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(boxes.texts, QStringList{"Error|please select audio alarm file"});
     EXPECT_FALSE(searchLockHeld);
     EXPECT_EQ(counter.begins, 1);
-    EXPECT_EQ(widget->m_vecSearchDevsInfo[0].lLoginStatus, 1);
-    EXPECT_EQ(widget->m_vecSearchReadyDevsInfo[0].lLoginStatus, -1) << "the pass ends before the ready list";
+    EXPECT_EQ(Lists(*widget).m_vecSearchDevsInfo[0].lLoginStatus, 1);
+    EXPECT_EQ(Lists(*widget).m_vecSearchReadyDevsInfo[0].lLoginStatus, -1) << "the pass ends before the ready list";
     widget->removeEventFilter(&counter);
 }
 
@@ -533,7 +535,7 @@ TEST_F(ControllerTest, BeginAutoTestClearsTheStepTimersOfALoggedInDevice)
     QCoreApplication::sendPostedEvents(widget.get());
     for (const AutoStepSlot& slot : widget->m_AutoSteps)
         EXPECT_EQ(slot.iTimerId, 0);
-    EXPECT_TRUE(widget->m_bManualAutoStopRequest);
+    EXPECT_TRUE(Peer(*widget).m_bManualAutoStopRequest);
 }
 
 TEST_F(ControllerTest, AWaitForThePictureTellsWhetherItStillServesTheSameDevice)
@@ -544,7 +546,7 @@ TEST_F(ControllerTest, AWaitForThePictureTellsWhetherItStillServesTheSameDevice)
     EXPECT_TRUE(widget->WaitWithEventLoop()) << "a picture already seen needs no wait";
 
     widget->UpdateCurrentDevice(61, [](DevInfo& dev) { dev.TestRuslut.m_iTestVideo = 0; });
-    widget->m_pVideoTimer->start(1);
+    Peer(*widget).m_pVideoTimer->start(1);
     EXPECT_TRUE(widget->WaitWithEventLoop()) << "ended by the video time-out, same device";
     EXPECT_EQ(widget->CurrentDevice().TestRuslut.m_iTestVideo, -1) << "the time-out judged the video";
     widget->UpdateCurrentDevice(61, [](DevInfo& dev) { dev.TestRuslut.m_iTestVideo = 0; });
@@ -578,21 +580,21 @@ TEST_F(ControllerTest, TheModelFillsItsFieldAndAMismatchedTypeFailsTheDevice)
     DevTypeInfo type;
     type.eType = 4;
     CurrentTestType = 1;
-    widget->m_bTestNormal = true;
+    Peer(*widget).m_bTestNormal = true;
     widget->JudgeTestModel(type);
-    EXPECT_TRUE(widget->m_bTestNormal);
+    EXPECT_TRUE(Peer(*widget).m_bTestNormal);
     CurrentTestType = 0;
     widget->JudgeTestModel(type);
-    EXPECT_FALSE(widget->m_bTestNormal);
+    EXPECT_FALSE(Peer(*widget).m_bTestNormal);
 }
 
 TEST_F(ControllerTest, TheQrScanDialogFollowsThePanelAndLendsItTheKeyboard)
 {
     Make();
     auto* dialog = new CheckQRCodeDlg("code", "part", widget.get());
-    widget->m_pCheckQRCodeDlg = dialog;
+    Peer(*widget).m_pCheckQRCodeDlg = dialog;
     dialog->installEventFilter(widget.get());
-    widget->m_bCheckQRCodeDlgOpen = true;
+    Peer(*widget).m_bCheckQRCodeDlgOpen = true;
     widget->show();
     EXPECT_TRUE(dialog->isVisible());
     widget->hide();
@@ -608,7 +610,7 @@ TEST_F(ControllerTest, TheQrScanDialogFollowsThePanelAndLendsItTheKeyboard)
     EXPECT_EQ(host.grabs, 1);
 
     dialog->close();
-    EXPECT_FALSE(widget->m_bCheckQRCodeDlgOpen);
+    EXPECT_FALSE(Peer(*widget).m_bCheckQRCodeDlgOpen);
     widget->hide();
     widget->show();
     EXPECT_FALSE(dialog->isVisible()) << "a closed scan stays closed";

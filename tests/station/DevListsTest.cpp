@@ -1,6 +1,7 @@
 // The device lists on their own: membership by serial number, log-outs, the
 // current device under the stream-list lock, the device-type table.
 #include "DevInfoLists.h"
+#include "DevInfoListsTestPeer.h"
 
 #include "DeviceRecords.h"
 
@@ -30,18 +31,42 @@ protected:
 
 TEST_F(DevListsTest, MembershipComparesWholeSerialNumbers)
 {
-    lists.m_vecSearchReadyDevsInfo.push_back(MakeDevice("VT0000000000001", "127.0.0.21"));
-    lists.m_vecImageStreamTestDevsInfo.push_back(MakeDevice("VT00000000000010", "127.0.0.22"));
+    Lists(lists).m_vecSearchReadyDevsInfo.push_back(MakeDevice("VT0000000000001", "127.0.0.21"));
+    Lists(lists).m_vecImageStreamTestDevsInfo.push_back(MakeDevice("VT00000000000010", "127.0.0.22"));
     EXPECT_TRUE(lists.IsDevInSearchReadyDevsInfo(MakeDevice("VT0000000000001", "10.0.0.1")));
     EXPECT_FALSE(lists.IsDevInSearchReadyDevsInfo(MakeDevice("VT00000000000010", "127.0.0.21")));
     EXPECT_TRUE(lists.IsDevInImageStreamTestDevsInfo(MakeDevice("VT00000000000010", "1.2.3.4")));
     EXPECT_FALSE(lists.IsDevInImageStreamTestDevsInfo(MakeDevice("VT0000000000001", "127.0.0.22")));
 
-    lists.m_vecSearchDevsInfo.push_back(MakeDevice("SN-A", "127.0.0.30"));
-    lists.m_vecSearchDevsInfo.push_back(MakeDevice("SN-B", "127.0.0.31"));
+    Lists(lists).m_vecSearchDevsInfo.push_back(MakeDevice("SN-A", "127.0.0.30"));
+    Lists(lists).m_vecSearchDevsInfo.push_back(MakeDevice("SN-B", "127.0.0.31"));
     EXPECT_TRUE(lists.IsExitDevByIP(MakeDevice("SN-C", "127.0.0.30"))) << "another device holds the address";
     EXPECT_FALSE(lists.IsExitDevByIP(MakeDevice("SN-A", "127.0.0.30"))) << "its own record does not count";
     EXPECT_FALSE(lists.IsExitDevByIP(MakeDevice("SN-C", "127.0.0.3")));
+}
+
+// The device table logs a record in while it walks the search list: a visit
+// from inside another must neither lock again (a hang) nor miss the list.
+TEST_F(DevListsTest, ASearchListVisitFromInsideAnotherSeesTheSameList)
+{
+    Lists(lists).m_vecSearchDevsInfo = {MakeDevice("SN-A", "127.0.0.30", 11, 1),
+                                        MakeDevice("SN-B", "127.0.0.31", 12, 1)};
+    QStringList seen;
+    lists.ForEachSearchDev([&](DevInfo& dev) {
+        lists.ReadSearchList([&](const std::vector<DevInfo>& search) {
+            EXPECT_EQ(search.size(), 2u);
+            EXPECT_TRUE(lists.SearchListHeldByThisThread());
+        });
+        seen << QString::fromLatin1(dev.ipcEntry.ipc_sn);
+    });
+    EXPECT_EQ(seen, (QStringList{"SN-A", "SN-B"}));
+    EXPECT_FALSE(lists.SearchListHeldByThisThread()) << "the lock goes with the outer visit";
+
+    auto login = [](int64_t handle) { return [handle](const DevInfo& dev) { return dev.lUserID == handle; }; };
+    EXPECT_TRUE(lists.UpdateSearchDev(login(12), [](DevInfo& dev) { dev.lLoginStatus = -1; }));
+    EXPECT_FALSE(lists.UpdateSearchDev(login(13), [](DevInfo&) { ADD_FAILURE() << "no record has login 13"; }));
+    EXPECT_EQ(Lists(lists).m_vecSearchDevsInfo[0].lLoginStatus, 1);
+    EXPECT_EQ(Lists(lists).m_vecSearchDevsInfo[1].lLoginStatus, -1);
 }
 
 TEST_F(DevListsTest, LogOutTouchesOnlyLoggedInDevicesAndKeepsTheirStatus)
@@ -66,14 +91,14 @@ TEST_F(DevListsTest, LogOutTouchesOnlyLoggedInDevicesAndKeepsTheirStatus)
 
 TEST_F(DevListsTest, LogOutAllEmptiesSearchAndReadyListsOnly)
 {
-    lists.m_vecSearchDevsInfo = {MakeDevice("A", "127.0.0.30", 11, 1), MakeDevice("B", "127.0.0.31", 0, -2)};
-    lists.m_vecSearchReadyDevsInfo = {MakeDevice("C", "127.0.0.32", 12, 1)};
-    lists.m_vecImageStreamTestDevsInfo = {MakeDevice("C", "127.0.0.32", 12, 1)};
+    Lists(lists).m_vecSearchDevsInfo = {MakeDevice("A", "127.0.0.30", 11, 1), MakeDevice("B", "127.0.0.31", 0, -2)};
+    Lists(lists).m_vecSearchReadyDevsInfo = {MakeDevice("C", "127.0.0.32", 12, 1)};
+    Lists(lists).m_vecImageStreamTestDevsInfo = {MakeDevice("C", "127.0.0.32", 12, 1)};
     lists.SetCurrentDevice(MakeDevice("C", "127.0.0.32", 12, 1));
     EXPECT_EQ(lists.LogOutAllDevs(), 0);
-    EXPECT_TRUE(lists.m_vecSearchDevsInfo.empty());
-    EXPECT_TRUE(lists.m_vecSearchReadyDevsInfo.empty());
-    EXPECT_EQ(lists.m_vecImageStreamTestDevsInfo.size(), 1u);
+    EXPECT_TRUE(Lists(lists).m_vecSearchDevsInfo.empty());
+    EXPECT_TRUE(Lists(lists).m_vecSearchReadyDevsInfo.empty());
+    EXPECT_EQ(Lists(lists).m_vecImageStreamTestDevsInfo.size(), 1u);
     EXPECT_EQ(lists.CurrentLoginHandle(), 12);
     EXPECT_EQ(LogoutHandles(), (QStringList{"11", "12"}));
 }

@@ -3,6 +3,7 @@
 // device the one under test, rows whose device the controller dropped,
 // disabling, and searches abandoned while they run.
 #include "CDeviceManagement.h"
+#include "DevInfoListsTestPeer.h"
 
 #include "ControllerFixture.h"
 #include "LanProfiles.h"
@@ -134,8 +135,8 @@ protected:
     bool LoginsAnswered()
     {
         return WaitFor([this] {
-            std::lock_guard<ListLock> guard(widget->m_lockSearch);
-            for (const DevInfo& dev : widget->m_vecSearchDevsInfo) {
+            std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+            for (const DevInfo& dev : Lists(*widget).m_vecSearchDevsInfo) {
                 if (dev.lUserID > 0 && dev.lLoginStatus == 0)
                     return false;
             }
@@ -250,8 +251,8 @@ TEST_F(DevTableTest, ADoubleClickMakesTheRowsDeviceTheOneUnderTest)
     // The controller rebuilt its list meanwhile: the row's device is gone.
     widget->ClearCurrentDevice();
     {
-        std::lock_guard<ListLock> guard(widget->m_lockSearch);
-        widget->m_vecSearchDevsInfo.clear();
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+        Lists(*widget).m_vecSearchDevsInfo.clear();
     }
     DoubleClick(logged);
     QCoreApplication::sendPostedEvents(widget.get());

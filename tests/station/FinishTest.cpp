@@ -3,6 +3,7 @@
 // (or cached) and the order counts refreshed; and the whole way of a 4G and a
 // Tuya camera through the chain with the back-end simulator.
 #include "ChainFixture.h"
+#include "LeftTopWidgetTestPeer.h"
 
 #include "BackendSimulator.h"
 #include "BoxRecorder.h"
@@ -158,7 +159,7 @@ public:
         widget->SetCurrentDevice(dev);
         widget->BeginChain();
         host.panel->ClearAutoTestResults();
-        widget->m_bTestNormal = true;
+        Peer(*widget).m_bTestNormal = true;
     }
 
     static void Scan(CheckQRCodeDlg* dialog, const QString& text)
@@ -284,22 +285,22 @@ TEST_F(FinishTest, AScanIsBookedOnlyForTheCameraItsDialogWasOpenedFor)
     UseTemplate(false);
     MakeCurrent(kSn, 91);
     widget->onQRCodeCheckSignalEmit(kFull, kPart);
-    QPointer<CheckQRCodeDlg> first = widget->m_pCheckQRCodeDlg;
+    QPointer<CheckQRCodeDlg> first = Peer(*widget).m_pCheckQRCodeDlg;
     ASSERT_TRUE(first);
     EXPECT_TRUE(first->isVisible());
     EXPECT_TRUE(first->windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_TRUE(widget->m_bCheckQRCodeDlgOpen);
+    EXPECT_TRUE(Peer(*widget).m_bCheckQRCodeDlgOpen);
     Scan(first, kPart);
     EXPECT_EQ(host.Lines(), QStringList{"qrocde is same"});
     EXPECT_EQ(widget->CurrentDevice().TestRuslut.qr_code_check_result, 1);
-    EXPECT_FALSE(widget->m_bCheckQRCodeDlgOpen) << "the dialog closed with the scan";
+    EXPECT_FALSE(Peer(*widget).m_bCheckQRCodeDlgOpen) << "the dialog closed with the scan";
 
     // A second check replaces the dialog.
     host.panel->ClearAutoTestResults();
     widget->onQRCodeCheckSignalEmit(kFull, kPart);
-    QPointer<CheckQRCodeDlg> second = widget->m_pCheckQRCodeDlg;
+    QPointer<CheckQRCodeDlg> second = Peer(*widget).m_pCheckQRCodeDlg;
     widget->onQRCodeCheckSignalEmit(kFull, kPart);
-    QPointer<CheckQRCodeDlg> third = widget->m_pCheckQRCodeDlg;
+    QPointer<CheckQRCodeDlg> third = Peer(*widget).m_pCheckQRCodeDlg;
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(first);
     EXPECT_FALSE(second);
@@ -312,14 +313,14 @@ TEST_F(FinishTest, AScanIsBookedOnlyForTheCameraItsDialogWasOpenedFor)
     MakeCurrent(kSn, 91);
     widget->onQRCodeCheckSignalEmit(kFull, kPart);
     widget->BeginChain();
-    Scan(widget->m_pCheckQRCodeDlg, kPart);
+    Scan(Peer(*widget).m_pCheckQRCodeDlg, kPart);
     EXPECT_EQ(widget->CurrentDevice().TestRuslut.qr_code_check_result, 1);
 
     // The next camera came before the scan: the scan is no verdict for it.
     MakeCurrent(kSn, 91);
     widget->onQRCodeCheckSignalEmit(kFull, kPart);
     MakeCurrent("VT21G30000000009", 92);
-    Scan(widget->m_pCheckQRCodeDlg, kPart);
+    Scan(Peer(*widget).m_pCheckQRCodeDlg, kPart);
     EXPECT_TRUE(host.Lines().isEmpty());
     EXPECT_EQ(widget->CurrentDevice().TestRuslut.qr_code_check_result, 0);
 }
@@ -329,15 +330,15 @@ TEST_F(FinishTest, TheScanDialogFollowsTheMainWindowOnlyWhileItIsOpen)
     MakeCurrent(kSn, 91);
     widget->ShowChildWindow(true);       // no dialog yet: nothing happens
     widget->onQRCodeCheckSignalEmit(kFull, kPart);
-    QPointer<CheckQRCodeDlg> dialog = widget->m_pCheckQRCodeDlg;
+    QPointer<CheckQRCodeDlg> dialog = Peer(*widget).m_pCheckQRCodeDlg;
     ASSERT_TRUE(dialog);
     widget->ShowChildWindow(false);
     EXPECT_TRUE(dialog->isHidden());
-    EXPECT_TRUE(widget->m_bCheckQRCodeDlgOpen) << "hidden with the main window, still waiting for its scan";
+    EXPECT_TRUE(Peer(*widget).m_bCheckQRCodeDlgOpen) << "hidden with the main window, still waiting for its scan";
     widget->ShowChildWindow(true);
     EXPECT_TRUE(dialog->isVisible());
     Scan(dialog, kPart);
-    ASSERT_FALSE(widget->m_bCheckQRCodeDlgOpen);
+    ASSERT_FALSE(Peer(*widget).m_bCheckQRCodeDlgOpen);
     widget->ShowChildWindow(true);
     EXPECT_TRUE(!dialog || dialog->isHidden()) << "a scanned dialog does not come back";
 }
@@ -587,7 +588,7 @@ TEST_F(FinishTest, A4GAndATuyaCameraGoThroughTheChainToALabelAScanAndASubmittedR
         host.panel->ClearAutoTestResults();
         capture.pages = 0;
         StartChain(cam);
-        ASSERT_TRUE(WaitFor([&] { return Finished() && widget->m_pCheckQRCodeDlg; }, 60000))
+        ASSERT_TRUE(WaitFor([&] { return Finished() && Peer(*widget).m_pCheckQRCodeDlg; }, 60000))
             << host.Lines().join(" | ").toStdString();
         ASSERT_EQ(capture.pages, 1);
         const QStringList decoded = capture.Decoded();
@@ -595,7 +596,7 @@ TEST_F(FinishTest, A4GAndATuyaCameraGoThroughTheChainToALabelAScanAndASubmittedR
         EXPECT_TRUE(decoded[0].startsWith(way.payloadStart)) << decoded[0].toStdString();
 
         // The operator scans the label just printed.
-        Scan(widget->m_pCheckQRCodeDlg, decoded[0]);
+        Scan(Peer(*widget).m_pCheckQRCodeDlg, decoded[0]);
         const QStringList lines = host.Lines();
         EXPECT_TRUE(lines.contains("print qr_code succeed"));
         EXPECT_TRUE(lines.contains("qrocde is same"));

@@ -3,6 +3,7 @@
 // and the manual script run on the test's clock. WM_MANUAL_TEST goes from the
 // stand-in main window through the manual panel's routing, as in the station.
 #include "ChainFixture.h"
+#include "LeftTopWidgetTestPeer.h"
 
 #include "CConfigFile.h"
 #include "DevCommand.h"
@@ -366,12 +367,12 @@ TEST_F(ManualTest, SensorSwitchAndRestoreReportOnlyWhatTheCallTook)
     };
 
     // Without the capability the camera is not asked.
-    widget->m_bSupportSensorSwitch = false;
+    Peer(*widget).m_bSupportSensorSwitch = false;
     int commands = CommandCount(cam);
     widget->dealManualTest(EnumClass::MANUAL_SWITCH_SENSOR, 2);
     EXPECT_EQ(CommandCount(cam), commands);
 
-    widget->m_bSupportSensorSwitch = true;
+    Peer(*widget).m_bSupportSensorSwitch = true;
     widget->dealManualTest(EnumClass::MANUAL_SWITCH_SENSOR, 2);
     EXPECT_EQ(SentSince(cam, commands), (SentList{{1596, SensorSwitchBody(2).Bytes(), kGeneric, 0}}));
     EXPECT_EQ(enableEvents(), (std::vector<std::pair<int, qint64>>{{EnumClass::MANUAL_SWITCH_SENSOR, 0}}));
@@ -455,7 +456,7 @@ TEST_F(ManualTest, AFunctionCodeCheckIsJudgedForThePanelAndTheChainStaysWhereItW
     widget->dealManualTest(EnumClass::MANUAL_FUNCTION_CODE, 0);
     EXPECT_EQ(PanelLabel("m_FunctionCodeTestLb"), "");
     EXPECT_EQ(Caption(), "Function Code Check");
-    EXPECT_EQ(widget->m_iManualFunctionCode, 1);
+    EXPECT_EQ(Peer(*widget).m_iManualFunctionCode, 1);
     EXPECT_EQ(widget->CurrentDevice().iRetCode, 300);
     ASSERT_TRUE(WaitFor([&] { return PanelLabel("m_FunctionCodeTestLb") == "function code check succeed"; }));
     EXPECT_EQ(widget->CurrentDevice().TestRuslut.func_code_result, 1);
@@ -875,8 +876,8 @@ protected:
     void Pass(uint64_t ms)
     {
         Advance(ms);
-        QSignalSpy polled(widget->m_pManualAutoTimer, &QTimer::timeout);
-        ASSERT_TRUE(WaitFor([&] { return !polled.isEmpty() || !widget->m_pManualAutoTimer->isActive(); }));
+        QSignalSpy polled(Peer(*widget).m_pManualAutoTimer, &QTimer::timeout);
+        ASSERT_TRUE(WaitFor([&] { return !polled.isEmpty() || !Peer(*widget).m_pManualAutoTimer->isActive(); }));
         QCoreApplication::sendPostedEvents(&host);
         Settle(50);
     }
@@ -944,7 +945,7 @@ TEST_F(ManualRunTest, AMalformedStepEndsTheRunWhenItIsReached)
         EXPECT_EQ(Signals(), (std::vector<bool>{true, false}));
         EXPECT_FALSE(widget->IsManualAutoTesting());
         EXPECT_EQ(ManualEvents(), (Events{{EnumClass::MANUAL_TRUMPET, 0}}));
-        EXPECT_FALSE(widget->m_pManualAutoTimer->isActive());
+        EXPECT_FALSE(Peer(*widget).m_pManualAutoTimer->isActive());
     }
 }
 
@@ -1011,7 +1012,7 @@ TEST_F(ManualRunTest, ANewRunAfterTheWaitCapReleasesTheHeldItemAndRunsItsWholeSc
     ASSERT_EQ(ManualEvents(), (Events{{EnumClass::MANUAL_UP, 0}}));
     // Space again: the run is asked to stop; its step still holds.
     Run({"Up:3600", "Q:1"});
-    EXPECT_TRUE(widget->m_pWaitTimer->isActive());
+    EXPECT_TRUE(Peer(*widget).m_pWaitTimer->isActive());
     Pass(4000);
     Settle(600);
     EXPECT_EQ(ManualEvents().size(), 1u) << "waiting up to 5000 ms";
@@ -1019,8 +1020,8 @@ TEST_F(ManualRunTest, ANewRunAfterTheWaitCapReleasesTheHeldItemAndRunsItsWholeSc
     ASSERT_TRUE(WaitFor([&] { return ManualEvents().size() == 3; }));
     EXPECT_EQ(ManualEvents(), (Events{{EnumClass::MANUAL_UP, 0}, {EnumClass::MANUAL_UP, 1}, {EnumClass::MANUAL_UP, 0}}));
     EXPECT_EQ(Signals(), (std::vector<bool>{true, false, true}));
-    EXPECT_FALSE(widget->m_bManualAutoStopRequest) << "the new run is not stopped by the old request";
-    EXPECT_FALSE(widget->m_pWaitTimer->isActive());
+    EXPECT_FALSE(Peer(*widget).m_bManualAutoStopRequest) << "the new run is not stopped by the old request";
+    EXPECT_FALSE(Peer(*widget).m_pWaitTimer->isActive());
 
     Pass(3600 * 1000);
     EXPECT_EQ(ManualEvents().back(), std::make_pair(int(EnumClass::MANUAL_TRUMPET), qint64(0)));
@@ -1036,7 +1037,7 @@ TEST_F(ManualRunTest, ARunThatStopsInTimeIsFollowedByAFreshOne)
     Run({"Q:1", "Up:1"});
     Settle();
     widget->dealManualTest(EnumClass::MANUAL_AUTO, 0);
-    EXPECT_TRUE(widget->m_bManualAutoStopRequest);
+    EXPECT_TRUE(Peer(*widget).m_bManualAutoStopRequest);
     Pass(1000);
     ASSERT_TRUE(WaitFor([&] { return ManualEvents().size() == 2; }));
     EXPECT_EQ(Signals(), (std::vector<bool>{true, false, true}));

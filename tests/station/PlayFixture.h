@@ -5,6 +5,7 @@
 // events are recorded (SdkEventRecorder); a test hands the ones it wants to
 // the controller as the main window would.
 #include "ChainFixture.h"
+#include "DevInfoListsTestPeer.h"
 
 #include "JTimer.h"
 
@@ -160,9 +161,9 @@ protected:
     // The stream list the search thread would have handed over.
     void SetStreamList(const std::vector<DevInfo>& devices)
     {
-        std::lock_guard<ListLock> guard(widget->m_lockStream);
-        widget->m_vecImageStreamTestDevsInfo = devices;
-        widget->m_bImageStreamTestDevsInfoUpdate = true;
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockStream);
+        Lists(*widget).m_vecImageStreamTestDevsInfo = devices;
+        Lists(*widget).m_bImageStreamTestDevsInfoUpdate = true;
     }
 
     // Starts the run with only the stream-test thread (the test is the search).

@@ -2,6 +2,7 @@
 // the media header, stale handles, the tear-down, the channel switches and
 // the decoding fallback.
 #include "PlayFixture.h"
+#include "LeftTopWidgetTestPeer.h"
 
 #include "DeviceEventBridge.h"
 #include "sim/SimPlayer.h"
@@ -55,8 +56,9 @@ TEST_F(PlayPathTest, WhatIsNotPlayed)
         SCOPED_TRACE(c.name);
         DevInfo dev = Record(kSn, kIp, login);
         c.make(dev);
+        widget->SetCurrentDevice(dev);
         SdkCallLog::Instance().Clear();
-        EXPECT_EQ(widget->playVideo(&dev), c.result);
+        EXPECT_EQ(widget->playVideo(&Current()), c.result);
         EXPECT_TRUE(CallsOf("PC_GetFreePort").isEmpty());
         EXPECT_TRUE(CallsOf("FC_Loc_RealPlayEx").isEmpty());
     }
@@ -75,7 +77,7 @@ TEST_F(PlayPathTest, TheHeaderOpensThePortAndTheStopTearsItDownInOrder)
     ASSERT_GT(port, 0);
     EXPECT_EQ(CallsOf("FC_Loc_RealPlayEx"),
               QStringList{QStringLiteral("%1,vlx://%2,admin,***,0,-1").arg(login).arg(kIp)});
-    EXPECT_TRUE(widget->m_pVideoTimer->IsArmed()) << "the picture is awaited";
+    EXPECT_TRUE(Peer(*widget).m_pVideoTimer->IsArmed()) << "the picture is awaited";
     ASSERT_TRUE(WaitPlaying());
     const QString p = QString::number(port);
     QStringList opening;
@@ -99,7 +101,7 @@ TEST_F(PlayPathTest, TheHeaderOpensThePortAndTheStopTearsItDownInOrder)
     EXPECT_EQ(DevLoad(Current().lStopFlag), 1);
     EXPECT_EQ(DevLoad(Current().lPlayID), 0);
     EXPECT_EQ(DevLoad(Current().lRealHandle), 0);
-    EXPECT_FALSE(widget->m_pVideoTimer->IsArmed());
+    EXPECT_FALSE(Peer(*widget).m_pVideoTimer->IsArmed());
     QCoreApplication::processEvents();
     ASSERT_GE(gunBall.count(), 1);
     EXPECT_EQ(gunBall.last().at(0).toBool(), false);
@@ -254,7 +256,7 @@ TEST_F(PlayPathTest, DecodeFailuresShowTheHintAndTurnHardwareDecodingOff)
     ASSERT_EQ(widget->playVideo(&Current()), 0);
     ASSERT_TRUE(WaitPlaying());
     const int port = int(DevLoad(Current().lPlayID));
-    auto* hint = widget->m_pHintBox;
+    auto* hint = Peer(*widget).m_pHintBox;
     struct Case {
         int event;
         const char* text;     // null: nothing happens

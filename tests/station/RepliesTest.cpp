@@ -2,6 +2,8 @@
 // parser stores and which step it answers, the texts it drops, and the start
 // of the automatic chain.
 #include "ControllerFixture.h"
+#include "LeftTopWidgetTestPeer.h"
+#include "DevInfoListsTestPeer.h"
 
 #include "AuxResponseInfo.h"
 #include "DevCommand.h"
@@ -151,10 +153,10 @@ TEST_F(RepliesTest, EachParserStoresAWellFormedReplyAndDropsWhatIsNot)
          "IMEI=\"860000000000001\" SoftVersion=\"EC200A\" SubVersion=\"01\" ICCID=\"89860312345678901234\" "
          "SignalStrength=\"25\" Operator=\"CMCC\" ConnectInternet=\"1\" ICCID2=\"" + QByteArray(40, '9') + "\"",
          [](LeftTopWidget& w, const DevInfo& d) {
-             EXPECT_EQ(w.m_Dev4GInfo.SoftVersion, "EC200A_01");
-             EXPECT_EQ(w.m_Dev4GInfo.SignalStrength, 25);
-             EXPECT_EQ(w.m_Dev4GInfo.Operator, "CMCC");
-             EXPECT_EQ(w.m_Dev4GInfo.RSRQ, 0) << "absent reads as 0";
+             EXPECT_EQ(Peer(w).m_Dev4GInfo.SoftVersion, "EC200A_01");
+             EXPECT_EQ(Peer(w).m_Dev4GInfo.SignalStrength, 25);
+             EXPECT_EQ(Peer(w).m_Dev4GInfo.Operator, "CMCC");
+             EXPECT_EQ(Peer(w).m_Dev4GInfo.RSRQ, 0) << "absent reads as 0";
              EXPECT_STREQ(d.TestRuslut.iccid, "89860312345678901234");
              EXPECT_EQ(QByteArray(d.TestRuslut.iccid2), QByteArray(31, '9'));
          },
@@ -170,29 +172,29 @@ TEST_F(RepliesTest, EachParserStoresAWellFormedReplyAndDropsWhatIsNot)
         {"authorization", CMD_GET_AUTHORIZE_CODE_INFO, STEP_AUTHORIZE, "RESPONSE_PARAM",
          "AutorizationStatus=\"1\" UUID=\"uuid-1\" Key=\"key-1\"",
          [](LeftTopWidget& w, const DevInfo&) {
-             EXPECT_EQ(w.m_iAuthorizeReplyStatus, 1);
-             EXPECT_EQ(w.m_iAutorizationStatus, 1);
-             EXPECT_EQ(w.m_strAuthorizeUUID, "uuid-1");
-             EXPECT_EQ(w.m_strAuthorizeKey, "key-1");
+             EXPECT_EQ(Peer(w).m_iAuthorizeReplyStatus, 1);
+             EXPECT_EQ(Peer(w).m_iAuthorizationStatus, 1);
+             EXPECT_EQ(Peer(w).m_strAuthorizeUUID, "uuid-1");
+             EXPECT_EQ(Peer(w).m_strAuthorizeKey, "key-1");
          },
          "", true},
         {"lamp board", CMD_HARDWARE_CONFIG_GET, STEP_LIGHT_MODE, "RESPONSE_PARAM", "LightMode=\"4\"",
          [](LeftTopWidget& w, const DevInfo& d) {
              EXPECT_EQ(d.iLightMode, 6);
-             EXPECT_EQ(w.m_strLightModeName, "PWM (BWM) infrared + PWM (BWM) warm light board");
+             EXPECT_EQ(Peer(w).m_strLightModeName, "PWM (BWM) infrared + PWM (BWM) warm light board");
          },
          "Other=\"4\"", true},
     };
     for (const ParserCase& c : cases) {
         SCOPED_TRACE(c.name);
         const DevInfo before = Current();
-        const Dev4GInfo fourGBefore = widget->m_Dev4GInfo;
-        const QString uuidBefore = widget->m_strAuthorizeUUID;
+        const Dev4GInfo fourGBefore = Peer(*widget).m_Dev4GInfo;
+        const QString uuidBefore = Peer(*widget).m_strAuthorizeUUID;
         auto unchanged = [&](const char* what) {
             SCOPED_TRACE(what);
             EXPECT_TRUE(SameRecord(Current(), before));
-            EXPECT_EQ(widget->m_Dev4GInfo.ICCID, fourGBefore.ICCID);
-            EXPECT_EQ(widget->m_strAuthorizeUUID, uuidBefore);
+            EXPECT_EQ(Peer(*widget).m_Dev4GInfo.ICCID, fourGBefore.ICCID);
+            EXPECT_EQ(Peer(*widget).m_strAuthorizeUUID, uuidBefore);
         };
         ClearFlags();
 
@@ -277,7 +279,7 @@ TEST_F(RepliesTest, DeviceTypesAreKeptPerLoginAndTheFirstReplyCounts)
     EXPECT_EQ(mine.eTypeDevMainType, 101) << "a second reply changes nothing";
 
     // Without Auto Play the reply is the current device's type at once.
-    widget->m_bAutoPlay = false;
+    Peer(*widget).m_bAutoPlay = false;
     Status(kCurrent, EVENT_CONNECTFAILED);
     EXPECT_FALSE(widget->LookupDevType(kCurrent, nullptr)) << "a lost link forgets the type";
     Reply(kCurrent, CMD_GET_DEV_TYPE, Xml("RESPONSE_PARAM", "IPC_Type=\"IPC\" DevMType=\"101\" DevType=\"5\""));
@@ -311,7 +313,7 @@ TEST_F(RepliesTest, StatusBytesDecideTheCustomisationAndFactoryResults)
     // 4G "not ready": ask again, store nothing.
     Reply(kCurrent, CMD_GET_4G_INFO, Xml("RESPONSE_PARAM", "ICCID=\"89860312345678901234\""), 1);
     EXPECT_EQ(Flag(STEP_4G), 2);
-    EXPECT_TRUE(widget->m_Dev4GInfo.ICCID.isEmpty());
+    EXPECT_TRUE(Peer(*widget).m_Dev4GInfo.ICCID.isEmpty());
     widget->m_AutoSteps[STEP_4G].iReplyFlag = 0;
     Reply(kOther, CMD_GET_4G_INFO, "", 1);
     EXPECT_EQ(Flag(STEP_4G), 0) << "another device's status";
@@ -320,12 +322,12 @@ TEST_F(RepliesTest, StatusBytesDecideTheCustomisationAndFactoryResults)
 TEST_F(RepliesTest, CapabilitiesComeOnlyFromTheCurrentDevice)
 {
     Reply(kOther, CMD_GET_CAPABILITY, Xml("RESPONSE_PARAM", "SupportSensorSwitch=\"1\" HWCFG_INFO_IOT=\"1\""));
-    EXPECT_FALSE(widget->m_bSupportSensorSwitch);
+    EXPECT_FALSE(Peer(*widget).m_bSupportSensorSwitch);
     EXPECT_EQ(Flag(STEP_CAPABILITY), 0);
     Reply(kCurrent, CMD_GET_CAPABILITY, "SupportSensorSwitch;HWCFG_INFO_IOT");
-    EXPECT_TRUE(widget->m_bSupportSensorSwitch);
-    EXPECT_TRUE(widget->m_bHwCfgInfoIot);
-    EXPECT_FALSE(widget->m_bSupportRestore);
+    EXPECT_TRUE(Peer(*widget).m_bSupportSensorSwitch);
+    EXPECT_TRUE(Peer(*widget).m_bHwCfgInfoIot);
+    EXPECT_FALSE(Peer(*widget).m_bSupportRestore);
     EXPECT_EQ(Flag(STEP_CAPABILITY), 1);
     // An IoT board reads LightMode 0 another way.
     Reply(kCurrent, CMD_HARDWARE_CONFIG_GET, Xml("REQUEST_PARAM", "LightMode=\"0\""));
@@ -338,18 +340,18 @@ TEST_F(RepliesTest, CapabilitiesComeOnlyFromTheCurrentDevice)
 TEST_F(RepliesTest, AnyDeviceThatTookThePackageIsBookedAndTheLogoStaysCurrentOnly)
 {
     {
-        std::lock_guard<ListLock> guard(widget->m_lockSearch);
-        widget->m_vecSearchDevsInfo.push_back(MakeDevice("VT21A00000000002", "127.0.0.22", kOther, 1));
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+        Lists(*widget).m_vecSearchDevsInfo.push_back(MakeDevice("VT21A00000000002", "127.0.0.22", kOther, 1));
     }
     Reply(kOther, CMD_UPLOAD_FILE_FINISH, Xml("RESPONSE_PARAM", "Type=\"1\""));
     {
-        std::lock_guard<ListLock> guard(widget->m_lockSearch);
-        const DevInfo& booked = widget->m_vecSearchDevsInfo[0];
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+        const DevInfo& booked = Lists(*widget).m_vecSearchDevsInfo[0];
         EXPECT_EQ(booked.iConfigUploadFinishFlag, 1);
         EXPECT_EQ(booked.lConfigCheck, -1);
         EXPECT_NEAR(double(booked.lConfigUploadFinishTime), double(WallClockMs(Clock::Now())), 60000.0);
-        ASSERT_EQ(widget->m_vecUploadFileFinishDevsInfo.size(), 1u);
-        EXPECT_STREQ(widget->m_vecUploadFileFinishDevsInfo[0].ipcEntry.ipc_sn, "VT21A00000000002");
+        ASSERT_EQ(Lists(*widget).m_vecUploadFileFinishDevsInfo.size(), 1u);
+        EXPECT_STREQ(Lists(*widget).m_vecUploadFileFinishDevsInfo[0].ipcEntry.ipc_sn, "VT21A00000000002");
     }
     Reply(kOther, CMD_UPLOAD_FILE_FINISH, Xml("RESPONSE_PARAM", "Type=\"4\""));
     EXPECT_EQ(Current().TestRuslut.custom_logo_result, 0) << "another device's logo";
@@ -357,8 +359,8 @@ TEST_F(RepliesTest, AnyDeviceThatTookThePackageIsBookedAndTheLogoStaysCurrentOnl
     Reply(kCurrent, CMD_UPLOAD_FILE_FINISH, Xml("RESPONSE_PARAM", "Type=\"4\""));
     EXPECT_EQ(Current().TestRuslut.custom_logo_result, 1);
     EXPECT_EQ(Flag(STEP_LOGO), 1);
-    std::lock_guard<ListLock> guard(widget->m_lockSearch);
-    EXPECT_EQ(widget->m_vecUploadFileFinishDevsInfo.size(), 1u) << "a logo is no package";
+    std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+    EXPECT_EQ(Lists(*widget).m_vecUploadFileFinishDevsInfo.size(), 1u) << "a logo is no package";
 }
 
 TEST_F(RepliesTest, ThePackageCheckComparesBothDigestsOfThatDevice)
@@ -366,18 +368,18 @@ TEST_F(RepliesTest, ThePackageCheckComparesBothDigestsOfThatDevice)
     widget->m_strHW_CFG_MD5 = "aaaa";
     widget->m_strSYS_CFG_MD5 = "bbbb";
     {
-        std::lock_guard<ListLock> guard(widget->m_lockSearch);
-        widget->m_vecSearchDevsInfo = {MakeDevice("A", "127.0.0.22", 61, 1), MakeDevice("B", "127.0.0.23", 62, 1),
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+        Lists(*widget).m_vecSearchDevsInfo = {MakeDevice("A", "127.0.0.22", 61, 1), MakeDevice("B", "127.0.0.23", 62, 1),
                                        MakeDevice("C", "127.0.0.24", 63, 1)};
     }
     Reply(61, CMD_IOT_CAMERA_GET_CONFIG_FILE_CHECK_NUM, Xml("REQUEST_PARAM", "HW_CFG_MD5=\"aaaa\" SYS_CFG_MD5=\"bbbb\""));
     Reply(62, CMD_IOT_CAMERA_GET_CONFIG_FILE_CHECK_NUM, Xml("REQUEST_PARAM", "HW_CFG_MD5=\"AAAA\" SYS_CFG_MD5=\"bbbb\""));
     Reply(63, CMD_IOT_CAMERA_GET_CONFIG_FILE_CHECK_NUM, Xml("REQUEST_PARAM", "HW_CFG_MD5=\"aaaa\""));
     Reply(63, CMD_IOT_CAMERA_GET_CONFIG_FILE_CHECK_NUM, Xml("RESPONSE_PARAM", "HW_CFG_MD5=\"aaaa\" SYS_CFG_MD5=\"bbbb\""));
-    std::lock_guard<ListLock> guard(widget->m_lockSearch);
-    EXPECT_EQ(widget->m_vecSearchDevsInfo[0].lConfigCheck, 1);
-    EXPECT_EQ(widget->m_vecSearchDevsInfo[1].lConfigCheck, -1) << "digests compare case by case";
-    EXPECT_EQ(widget->m_vecSearchDevsInfo[2].lConfigCheck, 0) << "a missing digest or another element is no answer";
+    std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+    EXPECT_EQ(Lists(*widget).m_vecSearchDevsInfo[0].lConfigCheck, 1);
+    EXPECT_EQ(Lists(*widget).m_vecSearchDevsInfo[1].lConfigCheck, -1) << "digests compare case by case";
+    EXPECT_EQ(Lists(*widget).m_vecSearchDevsInfo[2].lConfigCheck, 0) << "a missing digest or another element is no answer";
 }
 
 TEST_F(RepliesTest, StatusEventsKeepLoginStatesAndFollowALoginWithItsCommand)
@@ -386,8 +388,8 @@ TEST_F(RepliesTest, StatusEventsKeepLoginStatesAndFollowALoginWithItsCommand)
     DevStore(current.lRealHandle, int64_t(90));
     widget->SetCurrentDevice(current);
     {
-        std::lock_guard<ListLock> guard(widget->m_lockSearch);
-        widget->m_vecSearchDevsInfo.push_back(MakeDevice("VT21A00000000002", "127.0.0.22", kOther, 0));
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+        Lists(*widget).m_vecSearchDevsInfo.push_back(MakeDevice("VT21A00000000002", "127.0.0.22", kOther, 0));
     }
     SdkCallLog::Instance().Clear();
     Status(kOther, EVENT_LOGINOK);
@@ -401,21 +403,21 @@ TEST_F(RepliesTest, StatusEventsKeepLoginStatesAndFollowALoginWithItsCommand)
     Status(kOther, EVENT_LOGINOK);
     EXPECT_EQ(SdkCallsOf("FC_Loc_IoTQuery"), QStringList{"51,1019,0,(null)"}) << "a known type is not asked again";
     {
-        std::lock_guard<ListLock> guard(widget->m_lockSearch);
-        EXPECT_EQ(widget->m_vecSearchDevsInfo[0].lLoginStatus, 1);
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+        EXPECT_EQ(Lists(*widget).m_vecSearchDevsInfo[0].lLoginStatus, 1);
     }
 
     for (int type : {EVENT_CONNECTFAILED, EVENT_CONNECTFAILED_LOGIN, EVENT_CONNECTFAILED_STREAM}) {
         SCOPED_TRACE(type);
         widget->InsertDevType(kOther, DevTypeInfo());
         {
-            std::lock_guard<ListLock> guard(widget->m_lockSearch);
-            widget->m_vecSearchDevsInfo[0].lLoginStatus = 1;
+            std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+            Lists(*widget).m_vecSearchDevsInfo[0].lLoginStatus = 1;
         }
         Status(kOther, type);
         EXPECT_FALSE(widget->LookupDevType(kOther, nullptr));
-        std::lock_guard<ListLock> guard(widget->m_lockSearch);
-        EXPECT_EQ(widget->m_vecSearchDevsInfo[0].lLoginStatus, -1);
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+        EXPECT_EQ(Lists(*widget).m_vecSearchDevsInfo[0].lLoginStatus, -1);
     }
 
     // The current device's stream handle counts as its own.
@@ -440,7 +442,7 @@ TEST_F(RepliesTest, TheChainStartsWithTheStationsIdentityAndTheSerialNumber)
     config.m_SystemConfig.Password = "pw\"x";
     widget->SetConfig(config);
     widget->SetOrderDetail("ORD-7", "M1", "A1");
-    widget->m_bTestNormal = false;
+    Peer(*widget).m_bTestNormal = false;
     ClearFlags();
     widget->m_AutoSteps[STEP_SN].iReplyFlag = 1;
     CurrentTestType = 0;
@@ -452,7 +454,7 @@ TEST_F(RepliesTest, TheChainStartsWithTheStationsIdentityAndTheSerialNumber)
     EXPECT_STREQ(d.TestRuslut.software_version, "1.0.6.4");
     EXPECT_EQ(d.TestRuslut.software_type, 1);
     EXPECT_EQ(d.lWifiTesFinish, 1);
-    EXPECT_TRUE(widget->m_bTestNormal);
+    EXPECT_TRUE(Peer(*widget).m_bTestNormal);
     // The network goes out as UTF-8, the quote escaped.
     EXPECT_EQ(SdkCallsOf("FC_Loc_IoTSystemControl"),
               QStringList{"51,1525,0," + QString::fromLatin1("<REQUEST_PARAM\r\nESSID=\"\xe5\xb7\xa5\xe5\x8e\x82-ap\"\r\n"

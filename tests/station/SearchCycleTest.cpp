@@ -2,6 +2,7 @@
 // package check and upload, the hold-back, hand-over to the ready list, and
 // that no way out of the search thread leaves a login open.
 #include "ConfigPackage.h"
+#include "DevInfoListsTestPeer.h"
 #include "ControllerFixture.h"
 #include "LanProfiles.h"
 #include "SdkEventRouter.h"
@@ -150,15 +151,15 @@ protected:
 
     QStringList ReadySerials() const
     {
-        std::lock_guard<ListLock> guard(widget->m_lockReady);
-        return Serials(widget->m_vecSearchReadyDevsInfo);
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockReady);
+        return Serials(Lists(*widget).m_vecSearchReadyDevsInfo);
     }
 
     QStringList ReadyAddresses() const
     {
         QStringList addresses;
-        std::lock_guard<ListLock> guard(widget->m_lockReady);
-        for (const DevInfo& dev : widget->m_vecSearchReadyDevsInfo)
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockReady);
+        for (const DevInfo& dev : Lists(*widget).m_vecSearchReadyDevsInfo)
             addresses << QString::fromLatin1(dev.ipcEntry.szIP);
         return addresses;
     }
@@ -263,9 +264,9 @@ TEST_F(SearchCycleTest, TwoCamerasAtOneAddressMoveOnlyTheFirst)
     EXPECT_EQ(ReadySerials(), (QStringList{"VTD0000000000001", "VTD0000000000002"}));
     {
         const QStringList ready = ReadySerials();
-        std::lock_guard<ListLock> guard(widget->m_lockStream);
-        EXPECT_EQ(Serials(widget->m_vecImageStreamTestDevsInfo), ready);
-        EXPECT_TRUE(widget->m_bImageStreamTestDevsInfoUpdate);
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockStream);
+        EXPECT_EQ(Serials(Lists(*widget).m_vecImageStreamTestDevsInfo), ready);
+        EXPECT_TRUE(Lists(*widget).m_bImageStreamTestDevsInfoUpdate);
     }
     EndCycles();
 }
@@ -284,9 +285,9 @@ TEST_F(SearchCycleTest, WithATestRangeNothingMovesAndOnlyTheRangeLogsIn)
     EXPECT_TRUE(SdkCallsOf("FC_Loc_ModifyIPCEx").isEmpty());
     EXPECT_EQ(SdkCallsOf("FC_Loc_Login").size(), 1) << "only .21 lies in .20 to .30; the decoder is no camera";
     EXPECT_EQ(ReadySerials(), QStringList{"VTR0000000000002"});
-    std::lock_guard<ListLock> guard(widget->m_lockSearch);
-    ASSERT_EQ(widget->m_vecSearchDevsInfo.size(), 3u);
-    for (const DevInfo& dev : widget->m_vecSearchDevsInfo) {
+    std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+    ASSERT_EQ(Lists(*widget).m_vecSearchDevsInfo.size(), 3u);
+    for (const DevInfo& dev : Lists(*widget).m_vecSearchDevsInfo) {
         if (std::strcmp(dev.ipcEntry.ipc_sn, "VTR0000000000002") != 0) {
             EXPECT_EQ(dev.lLoginStatus, -2) << dev.ipcEntry.ipc_sn;
         }
@@ -355,10 +356,10 @@ TEST_F(SearchCycleTest, FreeAddressesSkipTheStationAnd123AndWrapOnce)
         SCOPED_TRACE(c.name);
         SetLastUseIP(c.lastUse);
         {
-            std::lock_guard<ListLock> guard(widget->m_lockSearch);
-            widget->m_vecSearchDevsInfo.clear();
+            std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+            Lists(*widget).m_vecSearchDevsInfo.clear();
             for (const char* ip : c.taken)
-                widget->m_vecSearchDevsInfo.push_back(MakeDevice("VTX", ip));
+                Lists(*widget).m_vecSearchDevsInfo.push_back(MakeDevice("VTX", ip));
         }
         char out[64] = {};
         EXPECT_EQ(widget->GetNotUseIP(out, c.local), c.result);
@@ -369,11 +370,11 @@ TEST_F(SearchCycleTest, FreeAddressesSkipTheStationAnd123AndWrapOnce)
     // Every number from .3 to .254 taken but .123 and the station's own.
     SetLastUseIP("10.1.2.200");
     {
-        std::lock_guard<ListLock> guard(widget->m_lockSearch);
-        widget->m_vecSearchDevsInfo.clear();
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+        Lists(*widget).m_vecSearchDevsInfo.clear();
         for (int n = 3; n <= 254; ++n) {
             if (n != 123 && n != 5)
-                widget->m_vecSearchDevsInfo.push_back(MakeDevice("VTX", ("10.1.2." + QByteArray::number(n)).constData()));
+                Lists(*widget).m_vecSearchDevsInfo.push_back(MakeDevice("VTX", ("10.1.2." + QByteArray::number(n)).constData()));
         }
     }
     char out[64] = {};
@@ -396,9 +397,9 @@ TEST_F(SearchCycleTest, TheHoldBackDropsExpiredEntriesFirstThenEveryDeviceThatSt
         return dev;
     };
     {
-        std::lock_guard<ListLock> guard(widget->m_lockSearch);
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
         // An expired entry of camera 1 stands before the fresh one of camera 2.
-        widget->m_vecUploadFileFinishDevsInfo = {entry("VTH0000000000001", now - 5001),
+        Lists(*widget).m_vecUploadFileFinishDevsInfo = {entry("VTH0000000000001", now - 5001),
                                                  entry("VTH0000000000002", now - 4999),
                                                  entry("VTH0000000000003", now + 3600000)};
     }
@@ -406,10 +407,10 @@ TEST_F(SearchCycleTest, TheHoldBackDropsExpiredEntriesFirstThenEveryDeviceThatSt
     ASSERT_TRUE(WaitFor([] { return FC_Loc_GetSearchIPCCount() == 3; }, 10000));
     widget->GetAllSearachDevs();
     widget->StopSearchDev();
-    std::lock_guard<ListLock> guard(widget->m_lockSearch);
-    EXPECT_EQ(Serials(widget->m_vecSearchDevsInfo), (QStringList{"VTH0000000000001", "VTH0000000000003"}))
+    std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+    EXPECT_EQ(Serials(Lists(*widget).m_vecSearchDevsInfo), (QStringList{"VTH0000000000001", "VTH0000000000003"}))
         << "camera 3's entry lies in the future: a clock that went back holds nothing";
-    EXPECT_EQ(Serials(widget->m_vecUploadFileFinishDevsInfo), QStringList{"VTH0000000000002"});
+    EXPECT_EQ(Serials(Lists(*widget).m_vecUploadFileFinishDevsInfo), QStringList{"VTH0000000000002"});
 }
 
 TEST_F(SearchCycleTest, ACameraThatNeverAnswersTheCheckKeepsNoLoginOpen)
@@ -443,9 +444,9 @@ TEST_F(SearchCycleTest, ACameraTakingThePackageStaysLoggedInUntilItsReport)
     EXPECT_EQ(SimLan::Instance().LiveSessions(), 1);
     ASSERT_TRUE(WaitFor([&] { return LoggedOut(first); }, 15000)) << "its report ends it";
     {
-        std::lock_guard<ListLock> guard(widget->m_lockSearch);
-        EXPECT_TRUE(widget->m_vecUploadingDevsInfo.empty());
-        EXPECT_EQ(Serials(widget->m_vecUploadFileFinishDevsInfo), QStringList{"VTU0000000000001"});
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
+        EXPECT_TRUE(Lists(*widget).m_vecUploadingDevsInfo.empty());
+        EXPECT_EQ(Serials(Lists(*widget).m_vecUploadFileFinishDevsInfo), QStringList{"VTU0000000000001"});
     }
     EXPECT_EQ(SimLan::Instance().LiveSessions(), 0);
     EndCycles();
@@ -489,15 +490,15 @@ TEST_F(SearchCycleTest, CamerasSharingASerialAreServedOneAtATime)
     // The current camera leaves.
     DevInfo first;
     {
-        std::lock_guard<ListLock> guard(widget->m_lockReady);
-        ASSERT_EQ(widget->m_vecSearchReadyDevsInfo.size(), 1u);
-        first = CopyOfDevInfo(widget->m_vecSearchReadyDevsInfo[0]);
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockReady);
+        ASSERT_EQ(Lists(*widget).m_vecSearchReadyDevsInfo.size(), 1u);
+        first = CopyOfDevInfo(Lists(*widget).m_vecSearchReadyDevsInfo[0]);
     }
     widget->SetCurrentDevice(first);
     ASSERT_TRUE(SimLan::Instance().Leave(sn));
     ASSERT_TRUE(WaitFor([&] {
-        std::lock_guard<ListLock> guard(widget->m_lockReady);
-        return widget->m_vecSearchReadyDevsInfo.at(0).lLoginStatus != 1;
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockReady);
+        return Lists(*widget).m_vecSearchReadyDevsInfo.at(0).lLoginStatus != 1;
     }));
     widget->m_bCurDevAlive = false;
     EXPECT_TRUE(Cycle());
@@ -546,8 +547,8 @@ TEST_F(SearchCycleTest, ReadyDevicesThatLeaveAreLoggedOutOnce)
     const int64_t finished = LoginOf("127.0.0.21");
     const int64_t lost = LoginOf("127.0.0.22");
     {
-        std::lock_guard<ListLock> guard(widget->m_lockStream);
-        widget->m_lDelReadyDev.push_back(finished);
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockStream);
+        Lists(*widget).m_lDelReadyDev.push_back(finished);
     }
     widget->SetDevLoginStatus(lost, -1);
     EXPECT_TRUE(Cycle());

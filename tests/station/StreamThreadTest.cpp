@@ -2,6 +2,8 @@
 // when a device is finished, what happens to its record, the hand-offs under
 // a stop, and the manual results that come back for the record.
 #include "PlayFixture.h"
+#include "LeftTopWidgetTestPeer.h"
+#include "DevInfoListsTestPeer.h"
 
 #include "BoxRecorder.h"
 #include "CustomItemsText.h"
@@ -98,7 +100,7 @@ TEST_F(StreamThreadTest, AQuietDeviceIsFinishedAfterTheJudgeTimeAndOneWithoutAFr
             Observe(100);   // a packet on its way still lands
         }
         // A's manual script runs: the device's end stops its GUI-thread timer there.
-        widget->m_pManualAutoTimer->start(600000);
+        Peer(*widget).m_pManualAutoTimer->start(600000);
         widget->m_bManalAutoTesting = true;
         QSignalSpy beginManual(widget.get(), &LeftTopWidget::siganlBeginManulTest);
         for (size_t i = 0; i < c.steps.size(); ++i) {
@@ -110,14 +112,14 @@ TEST_F(StreamThreadTest, AQuietDeviceIsFinishedAfterTheJudgeTimeAndOneWithoutAFr
                 EXPECT_EQ(CurrentSerial(), QByteArray("VT21ST0000000001"));
             }
         }
-        EXPECT_TRUE(WaitFor([&] { return !widget->m_pManualAutoTimer->isActive(); }));
+        EXPECT_TRUE(WaitFor([&] { return !Peer(*widget).m_pManualAutoTimer->isActive(); }));
         EXPECT_FALSE(widget->m_bManalAutoTesting.load());
         ASSERT_EQ(beginManual.count(), 1);
         EXPECT_FALSE(beginManual.first().at(0).toBool());
         EXPECT_EQ(CallsOf("FC_Loc_StopRealPlay"), QStringList{QString::number(handleA)});
         {
-            std::lock_guard<ListLock> guard(widget->m_lockStream);
-            EXPECT_EQ(widget->m_lDelReadyDev, std::vector<int64_t>{loginA});
+            std::lock_guard<ListLock> guard(Lists(*widget).m_lockStream);
+            EXPECT_EQ(Lists(*widget).m_lDelReadyDev, std::vector<int64_t>{loginA});
         }
         EXPECT_TRUE(WaitFor([&] { return chainStarts.starts == 2; }));
         widget->StopRun();
@@ -157,8 +159,8 @@ TEST_F(StreamThreadTest, TheScanDropsLoggedOutRecordsWaitsForATypeAndSkipsTheDev
     // A's type reply has not come: nothing starts, the logged-out record is gone.
     EXPECT_EQ(CurrentSerial(), QByteArray());
     {
-        std::lock_guard<ListLock> guard(widget->m_lockStream);
-        ASSERT_EQ(widget->m_vecImageStreamTestDevsInfo.size(), 2u);
+        std::lock_guard<ListLock> guard(Lists(*widget).m_lockStream);
+        ASSERT_EQ(Lists(*widget).m_vecImageStreamTestDevsInfo.size(), 2u);
     }
     KnowType(loginA);
     KnowType(loginB);
@@ -364,7 +366,7 @@ TEST_F(StreamThreadTest, ManualResultsGoIntoTheCurrentRecordAndAFailureClearsThe
     dev.TestRuslut.m_iTestVideo = 1;
     dev.TestRuslut.video_result2 = -1;
     widget->SetCurrentDevice(dev);
-    widget->m_bManualObservationTestNormal = true;
+    Peer(*widget).m_bManualObservationTestNormal = true;
 
     DevTestResult manual{};
     manual.trumpet_result = 1;
@@ -378,17 +380,17 @@ TEST_F(StreamThreadTest, ManualResultsGoIntoTheCurrentRecordAndAFailureClearsThe
     EXPECT_EQ(r.trumpet_result, 1);
     EXPECT_EQ(r.preset_point_call_result, 1);
     EXPECT_EQ(TextOf(r.custom_manual_items), QByteArray("sticker=1"));
-    EXPECT_TRUE(widget->m_bManualObservationTestNormal);
+    EXPECT_TRUE(Peer(*widget).m_bManualObservationTestNormal);
 
     for (const auto& failing : std::vector<std::pair<const char*, QVector<CustomizeItem>>>{
              {"a manual item", {}}, {"a custom item", {Item("sticker", -1)}}}) {
         SCOPED_TRACE(failing.first);
-        widget->m_bManualObservationTestNormal = true;
+        Peer(*widget).m_bManualObservationTestNormal = true;
         DevTestResult m{};
         if (failing.second.isEmpty())
             m.ptz_left_result = -1;
         widget->SaveManualTestResult(m, failing.second);
-        EXPECT_FALSE(widget->m_bManualObservationTestNormal);
+        EXPECT_FALSE(Peer(*widget).m_bManualObservationTestNormal);
     }
 }
 

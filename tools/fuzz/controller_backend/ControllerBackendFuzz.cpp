@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint8_t schedule = in.Byte();
     LeftTopWidget& w = ControllerHarness::Controller();
     ControllerHarness::ResetCurrentDevice();
-    w.m_strOrderNumber = "ORDER-1";
+    w.SetOrderDetail("ORDER-1", QString(), QString());
 
     ScriptedSocket::ArmPerConnection(in.Here(), in.Left(), schedule);
     switch (op) {
@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!ScriptedSocket::Disarm())
         FuzzEnv::Fail("the controller left its connection open");
     // A MAC the controller took goes into a device command as it is.
-    const QByteArray mac = w.m_strCustomMac.toUtf8();
+    const QByteArray mac = w.MakeAuxJobContext(AUX_SOURCE_AUTO).strCustomMac.toUtf8();
     if (!mac.isEmpty() && !IsSafeAttributeValue(mac))
         FuzzEnv::Fail("the back-end's MAC '%s' was taken", mac.constData());
     ControllerHarness::Settle();

@@ -47,9 +47,12 @@ void FillLists(LeftTopWidget& w)
     SetResultText(dev.ipcEntry.szIP, "127.0.0.22");
     dev.lUserID = ControllerHarness::OtherLogin;
     dev.lLoginStatus = 1;
-    w.m_vecSearchDevsInfo.assign(1, dev);
-    w.m_vecUploadingDevsInfo.assign(1, dev);
-    w.m_vecUploadFileFinishDevsInfo.clear();
+    w.WithSearchLists([&](DevInfoLists::DevList& search, DevInfoLists::DevList& finished,
+                          DevInfoLists::DevList& uploading) {
+        search.assign(1, dev);
+        uploading.assign(1, dev);
+        finished.clear();
+    });
 }
 
 template <size_t N>

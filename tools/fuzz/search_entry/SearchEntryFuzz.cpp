@@ -57,28 +57,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     LeftTopWidget& w = ControllerHarness::Controller();
     ControllerHarness::ResetCurrentDevice();
     FuzzInput in(data, size);
-    {
-        std::lock_guard<ListLock> guard(w.m_lockSearch);
-        w.m_vecSearchDevsInfo.clear();
+    w.WithSearchList([&](DevInfoLists::DevList& search) {
+        search.clear();
         for (int i = 0; i < kMostEntries && in.Left() > 0; ++i) {
             DevInfo dev;
             ZeroDevInfo(dev);
             dev.ipcEntry = EntryOf(in.Until(0x1E));
             dev.iSearchIndex = i;
-            w.m_vecSearchDevsInfo.push_back(dev);
+            search.push_back(dev);
         }
-    }
+    });
     w.LoginSearchDevs();
-    {
-        std::lock_guard<ListLock> guard(w.m_lockSearch);
-        for (const DevInfo& dev : w.m_vecSearchDevsInfo) {
-            w.IsDevInSpecIpSegment(&dev);
-            if (strnlen(dev.ipcEntry.szIP, sizeof dev.ipcEntry.szIP) == sizeof dev.ipcEntry.szIP)
-                continue;
-            if (dev.lLoginStatus == -2 && dev.ipcEntry.nAddressLock != 0)
-                FuzzEnv::Fail("a device with its address locked was given another");
-        }
-    }
+    w.ForEachSearchDev([&](const DevInfo& dev) {
+        w.IsDevInSpecIpSegment(&dev);
+        if (strnlen(dev.ipcEntry.szIP, sizeof dev.ipcEntry.szIP) == sizeof dev.ipcEntry.szIP)
+            return;
+        if (dev.lLoginStatus == -2 && dev.ipcEntry.nAddressLock != 0)
+            FuzzEnv::Fail("a device with its address locked was given another");
+    });
     w.LogOutAllDevs();
     ControllerHarness::Settle();
     return 0;

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "DevInfo.h"
+#include "DuplicateSerials.h"
+
+#include <QByteArray>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class DevInfoLists;
+class HandOffQueue;
+class LeftTopWidget;
+class StationWorkers;
+struct ConfigInfo;
+
+// The search thread's body: every cycle searches the LAN, re-addresses or logs
+// in what it found, has the package checked (and uploaded) and hands the
+// ready devices to the stream-test thread.
+//
+// It reaches the device lists only through their locking functions and the
+// GUI thread only through hand-offs; of the controller it uses the settings
+// snapshot, the chosen address, the video pane and the package steps. One
+// instance lives as long as the controller: the duplicate serials it told the
+// operator of outlive a run.
+class SearchCycleWorker {
+public:
+    SearchCycleWorker(LeftTopWidget& controller, DevInfoLists& lists, StationWorkers& workers, HandOffQueue& handOffs,
+                      std::atomic<bool>& curDevAlive, const std::atomic<bool>& autoUpgradeConfig);
+    SearchCycleWorker(const SearchCycleWorker&) = delete;
+    SearchCycleWorker& operator=(const SearchCycleWorker&) = delete;
+
+    // The thread body: a cycle every 4000 ms while the run flag is set; every
+    // way out leaves no login behind.
+    void Run();
+    // One cycle; false once the run flag cleared during it.
+    bool RunCycle();
+    void StartSearch(unsigned timeoutMs);
+    void StopSearch();
+    // Takes the SDK's search results into the search list.
+    void CollectSearchedDevs();
+    void LoginSearchDevs();
+    int LoginDev(DevInfo* dev);
+    bool IsDevInSpecIpSegment(const DevInfo* dev) const;
+    int GetNotUseIP(char* outIP, const char* localIP);
+    void WaitLoginReturn(unsigned timeoutMs);
+    // Polls the search list every 100 ms, under its lock, until no record is
+    // pending, timeoutMs passed (false) or the run ended (false).
+    bool WaitForSearchDevs(unsigned timeoutMs, const std::function<bool(const DevInfo&)>& pending);
+
+private:
+    // Logins that a list other than the search list holds; the caller visits the search lists.
+    std::vector<int64_t> LoginsHeldElsewhere(const std::vector<DevInfo>& uploading);
+    // Empties the search list; the logins it alone held are logged out.
+    void DropSearchDevs();
+    // Devices whose package upload was reported less than 5000 ms ago sit this search out.
+    void HoldBackUploadedDevs();
+    // Gives a device that must move a free address on the station's subnet;
+    // search is the list dev belongs to, visited by the caller.
+    void ReaddressDev(DevInfo& dev, const std::vector<DevInfo>& search, const QByteArray& local);
+    // The cameras the station serves already: the current device and the ready list.
+    std::vector<DevInfo> ServedDevs();
+    // A camera whose serial another camera holds is left alone: logged, and
+    // told on screen once per appearance.
+    bool SkipDuplicate(DevInfo& dev, const std::vector<DevInfo>& search, const std::vector<DevInfo>& served);
+    // Re-addresses or logs in the record at index; false when it is gone.
+    bool LoginSearchDevAt(size_t index, const ConfigInfo& config, const QByteArray& local,
+                          const std::vector<DevInfo>& served);
+    // Without the package check every logged-in device is ready; the others are logged out.
+    void MoveLoggedInDevsToReady();
+    // Removes from the ready list what lost its login and what the stream-test
+    // thread finished, logging each out. False when the run ended meanwhile.
+    bool RemoveFinishedReadyDevs(std::vector<int64_t>* loggedOut);
+    // Search records that shared a login with a removed ready record no longer hold it.
+    void ForgetLogins(const std::vector<int64_t>& handles);
+    // The stream-test thread's working copy becomes the ready list.
+    void CopyReadyDevsToStreamList();
+
+    LeftTopWidget& m_controller;
+    DevInfoLists& m_lists;
+    StationWorkers& m_workers;
+    HandOffQueue& m_handOffs;
+    std::atomic<bool>& m_curDevAlive;             // set when the search sees the current device
+    const std::atomic<bool>& m_autoUpgradeConfig; // the panel's "Auto Upgrade config"
+    DuplicateSerials m_duplicateSerials;
+};

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+class DevInfoLists;
+class HandOffQueue;
+class LeftTopWidget;
+class StationWorkers;
+
+// The stream-test thread's body: plays the ready devices one by one, judges
+// each by its frame counter and signs of life, hands a finished device's
+// record to the GUI thread for saving and upload, and takes the next one.
+//
+// It reaches the device lists only through their locking functions, the GUI
+// thread only through hand-offs, and the controller only for its play path,
+// its result lines and its signals. One instance lives as long as the
+// controller: the serial number handled last outlives a run.
+class StreamTestWorker {
+public:
+    // The words the thread shares with the GUI thread and the play path; the
+    // controller owns them.
+    struct SharedWords {
+        std::atomic<int64_t>& lastCount;        // frame counter at the last progress
+        std::atomic<int64_t>& currentCount;     // frame counter at the last judgement
+        std::atomic<int64_t>& currentChannel;   // -1 none chosen
+        std::atomic<bool>& curDevAlive;         // a sign of life since the last judgement
+        std::atomic<bool>& wifiThroughputBegun;
+        std::atomic<bool>& manualTipShown;
+        std::atomic<int32_t>& uploadDone;       // the submission slot has ended
+        std::atomic<int32_t>& uploadFailures;   // consecutive failed submissions
+        std::atomic<int32_t>& devTypeReplyFlag; // the chain's device-type step
+    };
+
+    StreamTestWorker(LeftTopWidget& controller, DevInfoLists& lists, StationWorkers& workers, HandOffQueue& handOffs,
+                     const SharedWords& words);
+    StreamTestWorker(const StreamTestWorker&) = delete;
+    StreamTestWorker& operator=(const StreamTestWorker&) = delete;
+
+    // A run starts: the stream list is taken from its start.
+    void NewRun();
+    // The thread body: runs while the run flag is set, then stops the play of
+    // the current device.
+    void Run();
+
+private:
+    enum class Judged { Wait, Progress, Finished };
+
+    // Posts job to the GUI thread; dropped (logged) once the controller closes.
+    void PostToGui(std::function<void()> job);
+    Judged JudgeCurrentDevice();
+    // Waits until the current device's throughput phase reaches phase, at most
+    // limitMs; false on time-out or when the run ends.
+    bool WaitWifiPhase(int32_t phase, uint64_t limitMs);
+    void WaitForWifiTest();
+    void HandOverRecord();
+    void RetireCutOffDevice();
+    bool StartNextDevice();
+
+    LeftTopWidget& m_controller;
+    DevInfoLists& m_lists;
+    StationWorkers& m_workers;
+    HandOffQueue& m_handOffs;
+    SharedWords m_words;
+
+    QString m_lastTestSN;           // serial number of the device handled last at its end
+    int64_t m_lastItem = -1;        // index in the stream list of the device played last
+    uint64_t m_progressTick = 0;    // last progress or device start
+    bool m_noFrameSeen = false;     // a port without any frame was found
+    uint64_t m_noFrameSince = 0;
+};
