@@ -1,4 +1,5 @@
 #include "CDeviceManagement.h"
+#include "EntryField.h"
 #include "ui_CDeviceManagement.h"
 
 #include "AppGlobals.h"
@@ -26,13 +27,6 @@ namespace {
 constexpr int kKeyRole = Qt::UserRole + 1;   // column 0: the row's login handle
 constexpr int kTestTypeIntelligentIpc = 3;
 constexpr int kTestTypeExtremeIpc = 4;
-
-// A text field of a search entry, never read past its end.
-template <size_t N>
-QByteArray Field(const char (&field)[N])
-{
-    return QByteArray(field, int(strnlen(field, N)));
-}
 
 }  // namespace
 

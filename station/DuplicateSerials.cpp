@@ -1,16 +1,5 @@
 #include "DuplicateSerials.h"
-
-#include <cstring>
-
-namespace {
-
-template <size_t N>
-QByteArray Field(const char (&field)[N])
-{
-    return QByteArray(field, int(strnlen(field, N)));
-}
-
-}  // namespace
+#include "EntryField.h"
 
 QByteArray DuplicateSerials::HolderOf(const DevInfo& dev, const std::vector<DevInfo>& held,
                                       const std::vector<DevInfo>& searched)

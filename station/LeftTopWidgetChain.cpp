@@ -3,6 +3,7 @@
 // shot, job end and return from a nested loop asks IsChainCurrent first, and a
 // chain that lost its camera stops without sending anything more.
 #include "LeftTopWidget.h"
+#include "EntryField.h"
 
 #include "AppGlobals.h"
 #include "Clock.h"
@@ -36,12 +37,6 @@ constexpr uint32_t kWifiConnectSettleMs = 8000;
 constexpr int kTFCardQueryPauseMs = 300;
 constexpr int kUploadPathMax = 259;      // bytes the SDK's path buffer holds before its NUL
 constexpr int kSwitchSettleMs = 2000;
-
-template <size_t N>
-QByteArray Field(const char (&field)[N])
-{
-    return QByteArray(field, int(strnlen(field, N)));
-}
 
 }  // namespace
 

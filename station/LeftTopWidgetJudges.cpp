@@ -1,6 +1,7 @@
 // Result lines, the judges' verdicts on the chain's camera, the video judges,
 // the version prompt and the pass rule. The verdicts themselves are ItemJudges.
 #include "LeftTopWidget.h"
+#include "EntryField.h"
 
 #include "AppGlobals.h"
 #include "ControllerHost.h"
@@ -17,16 +18,6 @@
 #include <QCoreApplication>
 
 #include <cstring>
-
-namespace {
-
-template <size_t N>
-QByteArray Field(const char (&field)[N])
-{
-    return QByteArray(field, int(strnlen(field, N)));
-}
-
-}  // namespace
 
 void LeftTopWidget::AddAutoTestItem(const QString& strText, bool bNormal)
 {

@@ -4,6 +4,7 @@
 // whose result comes back from the camera run on the step machine's slots
 // with their manual-origin marker set.
 #include "LeftTopWidget.h"
+#include "EntryField.h"
 
 #include "AppGlobals.h"
 #include "Clock.h"
@@ -124,12 +125,6 @@ bool NeedsCameraFirst(int item)
 {
     return item == EnumClass::MANUAL_TRUMPET || item == EnumClass::MANUAL_WIFI_TEST
         || item == EnumClass::MANUAL_WIFI_SIGNAL_TEST;
-}
-
-template <size_t N>
-QByteArray Field(const char (&field)[N])
-{
-    return QByteArray(field, int(strnlen(field, N)));
 }
 
 }  // namespace

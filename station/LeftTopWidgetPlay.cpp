@@ -13,6 +13,7 @@
 //   media header and its feeding with its tear-down: once the tear-down
 //   has freed the port, no packet reaches it.
 #include "LeftTopWidget.h"
+#include "EntryField.h"
 
 #include "AppGlobals.h"
 #include "ControllerHost.h"
@@ -49,12 +50,6 @@ std::mutex& PortLock()
 {
     static std::mutex lock;
     return lock;
-}
-
-template <size_t N>
-QByteArray Field(const char (&field)[N])
-{
-    return QByteArray(field, int(strnlen(field, N)));
 }
 
 // True when realHandle is the record's stream (adopting it while the request is pending).

@@ -1,6 +1,7 @@
 // The search cycle. Logs keep the controller's method names: they are what
 // the station's log readers search for.
 #include "SearchCycleWorker.h"
+#include "EntryField.h"
 
 #include "Clock.h"
 #include "ControllerHost.h"
@@ -32,13 +33,6 @@ constexpr char kPassword[] = "580347";
 constexpr int kFirstFreeNumber = 3;
 constexpr int kLastFreeNumber = 254;
 constexpr int kFactoryNumber = 123;
-
-// A text field of a search entry, never read past its end.
-template <size_t N>
-QByteArray Field(const char (&field)[N])
-{
-    return QByteArray(field, int(strnlen(field, N)));
-}
 
 bool IsDottedIpv4(const QByteArray& text)
 {

@@ -4,6 +4,7 @@
 // and posted ones for lines, signals, events and the script timer, which run
 // in the order the thread posted them.
 #include "StreamTestWorker.h"
+#include "EntryField.h"
 
 #include "AppGlobals.h"
 #include "Clock.h"
@@ -26,12 +27,6 @@ constexpr uint64_t kWifiEndWaitMs = 14000;
 constexpr int kWifiPollMs = 300;
 constexpr int kUploadPollMs = 50;
 constexpr int kNetworkFailureLimit = 5;
-
-template <size_t N>
-QByteArray Field(const char (&field)[N])
-{
-    return QByteArray(field, int(strnlen(field, N)));
-}
 
 }  // namespace
 

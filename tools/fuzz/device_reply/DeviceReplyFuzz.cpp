@@ -6,6 +6,7 @@
 // Input: a kind byte (a reply code of the table, else a status type), the
 // status byte, a flags byte (1: another login; 2: no text at all), then the text.
 #include "ControllerHarness.h"
+#include "EntryField.h"
 #include "FuzzEnv.h"
 #include "FuzzInput.h"
 
@@ -53,12 +54,6 @@ void FillLists(LeftTopWidget& w)
         uploading.assign(1, dev);
         finished.clear();
     });
-}
-
-template <size_t N>
-QByteArray Field(const char (&field)[N])
-{
-    return QByteArray(field, int(strnlen(field, N)));
 }
 
 // Every judge that reads a stored reply field is on, with limits to compare against.
