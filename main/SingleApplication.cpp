@@ -10,15 +10,15 @@
 
 namespace {
 constexpr int kKnockWaitMs = 100;
+constexpr int kCreateAttempts = 4;
 }
 
 SingleApplication::SingleApplication(int& argc, char** argv)
     : QApplication(argc, argv)
     , m_key(InstanceKey(organizationName(), applicationName()))
 {
-    ReleaseAbandonedSegment(m_key);
     m_sharedMemory = new QSharedMemory(m_key);
-    if (m_sharedMemory->create(1)) {
+    if (CreateSegment()) {
         ListenForLaterStarts();
         return;
     }
@@ -53,6 +53,24 @@ void SingleApplication::ReleaseAbandonedSegment(const QString& key)
     QSharedMemory probe(key);
     if (probe.attach(QSharedMemory::ReadOnly))
         probe.detach();
+}
+
+// A killed instance leaves its segment behind, keyed by the inode of a key file.
+// When that file went with its folder, the segment is only met when ours cannot
+// be created: a new key file may have been given the old inode. Once the key file
+// exists, an abandoned segment can be released and ours created in its place.
+bool SingleApplication::CreateSegment()
+{
+    // Releasing removes the key file too, and the next one may meet another
+    // abandoned segment: a few tries, while a live instance fails them all.
+    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+        if (m_sharedMemory->create(1))
+            return true;
+        if (m_sharedMemory->error() != QSharedMemory::AlreadyExists)
+            return false;
+        ReleaseAbandonedSegment(m_key);
+    }
+    return false;
 }
 
 void SingleApplication::ListenForLaterStarts()

@@ -32,6 +32,7 @@ private slots:
     void slotConnectionEstablished();
 
 private:
+    bool CreateSegment();
     void ListenForLaterStarts();
     [[noreturn]] void LeaveToRunningInstance();
 

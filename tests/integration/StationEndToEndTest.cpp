@@ -195,7 +195,7 @@ TEST(StationEndToEnd, TheSpeakerItemPlaysTheSoundOfTheApplicationFolder)
 
     const QByteArray finished = QByteArray("LeftTopWidget::AutoTestFinish() SN=") + serial;
     EXPECT_TRUE(StationDriver::WaitUntil([&] { return station.Log().contains(finished); }, kCamerasMs, 100))
-        << "the camera's chain did not end";
+        << "the camera's chain did not end; the log ends:\n" << station.Log().right(6000).constData();
     // The camera stays on screen: the speaker key goes to the main video window.
     ASSERT_TRUE(StationDriver::PressKey("q"));
     const bool played = StationDriver::WaitUntil(

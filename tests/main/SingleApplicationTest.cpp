@@ -5,7 +5,10 @@
 #include "SingleApplication.h"
 #include "TempAppDir.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -33,7 +36,7 @@ TEST(SingleApplicationKey, KeepsWordCharactersDashDotAndSpace)
 }
 
 // What the previous instance left behind when the new one starts.
-enum class Before { Running, RunningWithoutSocket, Killed, Closed };
+enum class Before { Running, RunningWithoutSocket, Killed, KilledWithoutKeyFile, Closed };
 
 struct StartCase {
     const char* name;
@@ -61,6 +64,21 @@ void Leave(ChildStation& first, Before before, const QString& organization)
         first.Kill();   // segment and socket file stay behind
         ASSERT_TRUE(QFile::exists(ChildSocketPath(organization)));
         break;
+    case Before::KilledWithoutKeyFile: {
+        // As when the temporary folder is cleaned: the segment stays, and the
+        // next key file may get the old inode and with it the old key.
+        first.Kill();
+        const QStringList keyFiles = QDir(QDir::tempPath()).entryList({"qipc_sharedmemory_*"}, QDir::Files);
+        const QByteArray digest = QCryptographicHash::hash(
+            QFileInfo(ChildSocketPath(organization)).fileName().toUtf8(), QCryptographicHash::Sha1).toHex();
+        int removed = 0;
+        for (const QString& name : keyFiles) {
+            if (name.endsWith(QString::fromLatin1(digest)))
+                removed += QFile::remove(QDir(QDir::tempPath()).filePath(name)) ? 1 : 0;
+        }
+        ASSERT_EQ(removed, 1);
+        break;
+    }
     case Before::Closed:
         first.Send("quit");
         ASSERT_TRUE(first.WaitFinished());
@@ -126,6 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(StartCase{"Running", Before::Running, false},
                       StartCase{"RunningWithoutSocket", Before::RunningWithoutSocket, false},
                       StartCase{"KilledLeavingSegmentAndSocket", Before::Killed, true},
+                      StartCase{"KilledAndKeyFileRemoved", Before::KilledWithoutKeyFile, true},
                       StartCase{"Closed", Before::Closed, true}),
     [](const ::testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
 
