@@ -104,6 +104,56 @@ public:
     };
     // The arguments in the order the comment of the query lists them.
     HttpResult Get(const BackendEndpoint& backend, Query query, std::initializer_list<Arg> args = {});
+    // The back-end's operations by name, each one row of the table above.
+    HttpResult HttpLogin(const BackendEndpoint& b, const char* user, const char* password, const char* version)
+    {
+        return Get(b, Query::Login, {user, password, version});
+    }
+    HttpResult HttpLogout(const BackendEndpoint& b) { return Get(b, Query::Logout); }
+    HttpResult HttpHeartbeat(const BackendEndpoint& b) { return Get(b, Query::Heartbeat); }
+    HttpResult HttpGetOrderInitializeInfo(const BackendEndpoint& b) { return Get(b, Query::OrderList); }
+    HttpResult HttpGetCurrentOrderInfo(const BackendEndpoint& b, const char* orderSn)
+    {
+        return Get(b, Query::OrderDetail, {orderSn});
+    }
+    HttpResult HttpGetConfigPackageDownloadAddr(const BackendEndpoint& b, const char* model)
+    {
+        return Get(b, Query::PackageAddress, {model});
+    }
+    HttpResult HttpGetAudioAlarmFileDownloadAddr(const BackendEndpoint& b, const char* model)
+    {
+        return Get(b, Query::AlarmFileAddress, {model});
+    }
+    HttpResult HttpGetTestConfigInitializeInfo(const BackendEndpoint& b, const char* model)
+    {
+        return Get(b, Query::TestConfig, {model});
+    }
+    HttpResult HttpGetCustomMacAddress(const BackendEndpoint& b, const char* orderSn, const char* devSn)
+    {
+        return Get(b, Query::CustomMac, {orderSn, devSn});
+    }
+    HttpResult HttpGetRandomCode(const BackendEndpoint& b, const char* devSn, int subtype, int isTuya, const char* uuid)
+    {
+        return Get(b, Query::RandomCode, {devSn, subtype, isTuya, uuid});
+    }
+    HttpResult HttpBindSnIccid(const BackendEndpoint& b, const char* sn, const char* iccid, int subtype)
+    {
+        return Get(b, Query::BindSnIccid, {sn, iccid, subtype});
+    }
+    HttpResult HttpQueryDeviceInfo(const BackendEndpoint& b, const char* sn, const char* iccid, int subtype)
+    {
+        return Get(b, Query::DeviceInfo, {sn, iccid, subtype});
+    }
+    HttpResult HttpGetDeviceBindInfo(const BackendEndpoint& b, const char* sn)
+    {
+        return Get(b, Query::DeviceBindInfo, {sn});
+    }
+    HttpResult HttpCheckCloudStorageBindRelation(const BackendEndpoint& b, const char* sn, const char* key,
+                                                 const char* uuid, const char* model, int type, int pid, int userType,
+                                                 const char* encryptParam)
+    {
+        return Get(b, Query::CloudBindCheck, {sn, key, uuid, model, type, pid, userType, encryptParam});
+    }
     // Asks the dealer path first outside work-order mode and falls back to
     // "device/bind/or/unbind" once when that path answers 404; callers pass fallback false.
     HttpResult HttpBindOrUnbindDevice(const BackendEndpoint& backend, const char* mainType, int subType,

@@ -183,8 +183,7 @@ HttpResult Login_Dlg::SendLoginRequest(const QByteArray& user, const QByteArray&
 {
     const QByteArray version = QByteArray(TOOL_VERSION).mid(1);
     HttpClient client;
-    return client.Get(BackendEndpoint::Station(), HttpClient::Query::Login,
-                      {user.constData(), password.constData(), version.constData()});
+    return client.HttpLogin(BackendEndpoint::Station(), user.constData(), password.constData(), version.constData());
 }
 
 void Login_Dlg::onBtnLoginClicked()

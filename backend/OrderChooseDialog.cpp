@@ -278,7 +278,7 @@ HttpCode OrderChooseDialog::DownloadInto(HttpClient& client, const QString& fold
 bool OrderChooseDialog::FetchConfigPackage(Run& run, const QString& model)
 {
     const QString hint = tr("get config package download addr failed");
-    run.reply = run.client.Get(run.backend, HttpClient::Query::PackageAddress, {model.toUtf8().constData()});
+    run.reply = run.client.HttpGetConfigPackageDownloadAddr(run.backend, model.toUtf8().constData());
     if (run.reply.code != HttpCode::Ok)
         return RequestFailed(run, "HttpGetConfigPackageDownloadAddr", hint);
     QString url;
@@ -308,7 +308,7 @@ bool OrderChooseDialog::FetchConfigPackage(Run& run, const QString& model)
 void OrderChooseDialog::FetchAlarmFile(Run& run, const QString& model)
 {
     const QString hint = tr("get audio alarm file download addr failed");
-    run.reply = run.client.Get(run.backend, HttpClient::Query::AlarmFileAddress, {model.toUtf8().constData()});
+    run.reply = run.client.HttpGetAudioAlarmFileDownloadAddr(run.backend, model.toUtf8().constData());
     if (run.reply.code != HttpCode::Ok) {
         RequestFailed(run, "HttpGetAudioAlarmFileDownloadAddr", hint);
         return;
@@ -337,7 +337,7 @@ void OrderChooseDialog::FetchAlarmFile(Run& run, const QString& model)
 void OrderChooseDialog::FetchTestConfig(Run& run, const QString& model)
 {
     const QString hint = tr("get test config initialize info failed");
-    run.reply = run.client.Get(run.backend, HttpClient::Query::TestConfig, {model.toUtf8().constData()});
+    run.reply = run.client.HttpGetTestConfigInitializeInfo(run.backend, model.toUtf8().constData());
     if (run.reply.code != HttpCode::Ok) {
         RequestFailed(run, "HttpGetTestConfigInitializeInfo", hint);
         return;
@@ -355,7 +355,7 @@ void OrderChooseDialog::FetchTestConfig(Run& run, const QString& model)
 void OrderChooseDialog::FetchOrderDetail(Run& run, const QString& orderSn)
 {
     const QString hint = tr("Failed to get order information");
-    run.reply = run.client.Get(run.backend, HttpClient::Query::OrderDetail, {orderSn.toUtf8().constData()});
+    run.reply = run.client.HttpGetCurrentOrderInfo(run.backend, orderSn.toUtf8().constData());
     if (run.reply.code != HttpCode::Ok) {
         RequestFailed(run, "HttpGetCurrentOrderInfo", hint);
         return;

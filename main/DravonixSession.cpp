@@ -78,7 +78,7 @@ int Dravonix::ChooseTestOrderNumber()
 void Dravonix::ReadOrderList()
 {
     HttpClient client;
-    const HttpResult reply = client.Get(BackendEndpoint::Station(), HttpClient::Query::OrderList);
+    const HttpResult reply = client.HttpGetOrderInitializeInfo(BackendEndpoint::Station());
     if (reply.code != HttpCode::Ok) {
         LogPrint(LOG_INFO, "#Dravonix::ChooseTestOrderNumber() HttpGetOrderInitializeInfo return error, ret=%d, "
                            "szRecvBuf=%s", reply.Value(), reply.body.c_str());
@@ -162,7 +162,7 @@ void Dravonix::onTimerSystemUpgradeTips()
 void Dravonix::OnHeartbeatTimer()
 {
     HttpClient client;
-    client.Get(BackendEndpoint::Station(), HttpClient::Query::Heartbeat);
+    client.HttpHeartbeat(BackendEndpoint::Station());
     if (HeartbeatTimer)
         HeartbeatTimer->start(HEARTBEAT_INTERVAL_MS);
 }
@@ -262,7 +262,7 @@ bool Dravonix::SendLogout()
     if (m_pLeftTopWidget && m_pLeftTopWidget->UploadFailureCount.load() >= LOGOUT_FAILURE_LIMIT)
         return true;   // the back-end is out of reach: no request
     HttpClient client;
-    const HttpResult reply = client.Get(BackendEndpoint::Station(), HttpClient::Query::Logout);
+    const HttpResult reply = client.HttpLogout(BackendEndpoint::Station());
     if (reply.code == HttpCode::Ok)
         return true;
     Json::Value root;

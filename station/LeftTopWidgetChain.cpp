@@ -561,8 +561,8 @@ void LeftTopWidget::AutoModifyMac()
     m_strCustomMac.clear();
     const QByteArray sn = m_chain.sn;
     HttpClient client;
-    const HttpResult reply = client.Get(BackendEndpoint::Station(), HttpClient::Query::CustomMac,
-                                        {m_strOrderNumber.toUtf8().constData(), sn.constData()});
+    const QByteArray order = m_strOrderNumber.toUtf8();
+    const HttpResult reply = client.HttpGetCustomMacAddress(BackendEndpoint::Station(), order.constData(), sn.constData());
     const int ret = reply.Value();
     Json::Value root;
     std::string mac;

@@ -85,9 +85,9 @@ void LeftTopWidget::GetIndentifyCode(AuxJobRun& run, int subType, const QString&
     const QByteArray uuidText = uuid.toUtf8();
     const JobReply reply = SendJobRequest(run, "LeftTopWidget::GetIndentifyCode()",
                                           [&](HttpClient& client, const BackendEndpoint& backend) {
-                                              return client.Get(backend, HttpClient::Query::RandomCode,
-                                                                {snText.constData(), subType, sdkType == 1 ? 1 : 0,
-                                                                 uuidText.constData()});
+                                              return client.HttpGetRandomCode(backend, snText.constData(), subType,
+                                                                              sdkType == 1 ? 1 : 0,
+                                                                              uuidText.constData());
                                           });
     int ret = 0;
     QString msg;

@@ -219,8 +219,8 @@ int LeftTopWidget::BindSNAndICCID(AuxJobRun& run, const QString& sn, const QStri
     const QByteArray iccidText = iccid.toUtf8();
     const JobReply reply = SendJobRequest(run, "LeftTopWidget::BindSNAndICCID()",
                                           [&](HttpClient& client, const BackendEndpoint& backend) {
-                                              return client.Get(backend, HttpClient::Query::BindSnIccid,
-                                                                {snText.constData(), iccidText.constData(), subType});
+                                              return client.HttpBindSnIccid(backend, snText.constData(),
+                                                                            iccidText.constData(), subType);
                                           });
     int ret = 0;
     QString msg;
@@ -238,8 +238,8 @@ int LeftTopWidget::QueryDevInfo(AuxJobRun& run, const QString& sn, const QString
     const QByteArray iccidText = iccid.toUtf8();
     const JobReply reply = SendJobRequest(run, "LeftTopWidget::QueryDevInfo()",
                                           [&](HttpClient& client, const BackendEndpoint& backend) {
-                                              return client.Get(backend, HttpClient::Query::DeviceInfo,
-                                                                {snText.constData(), iccidText.constData(), subType});
+                                              return client.HttpQueryDeviceInfo(backend, snText.constData(),
+                                                                                iccidText.constData(), subType);
                                           });
     const QString failedText = tr("query 4g dev info request failed");
     auto failed = [&] {
@@ -319,8 +319,7 @@ int LeftTopWidget::QueryDevIsBindShareBenefit(AuxJobRun& run, const QString& sn,
     const QByteArray snText = sn.toUtf8();
     const JobReply reply = SendJobRequest(run, "LeftTopWidget::QueryDevIsBindShareBenefit()",
                                           [&](HttpClient& client, const BackendEndpoint& backend) {
-                                              return client.Get(backend, HttpClient::Query::DeviceBindInfo,
-                                                                {snText.constData()});
+                                              return client.HttpGetDeviceBindInfo(backend, snText.constData());
                                           });
     int ret = 0;
     QString msg;
@@ -445,9 +444,9 @@ int LeftTopWidget::CheckTuyaAuthorizeCodeInfoMatch(AuxJobRun& run, const QString
     const JobReply reply = SendJobRequest(
         run, "LeftTopWidget::CheckTuyaAuthorizeCodeInfoMatch()",
         [&](HttpClient& client, const BackendEndpoint& backend) {
-            return client.Get(backend, HttpClient::Query::CloudBindCheck,
-                              {snText.constData(), keyText.constData(), uuidText.constData(), modelText.constData(),
-                               type, pid, userType, signText.constData()});
+            return client.HttpCheckCloudStorageBindRelation(backend, snText.constData(), keyText.constData(),
+                                                     uuidText.constData(), modelText.constData(), type, pid,
+                                                     userType, signText.constData());
         });
     int ret = 0;
     QString msg;

@@ -152,7 +152,7 @@ void LeftTopWidget::slot_RefreshOrderInfo()
 {
     const QByteArray order = m_strOrderNumber.toUtf8();
     HttpClient client;
-    const HttpResult reply = client.Get(BackendEndpoint::Station(), HttpClient::Query::OrderDetail, {order.constData()});
+    const HttpResult reply = client.HttpGetCurrentOrderInfo(BackendEndpoint::Station(), order.constData());
     LogPrint(LOG_INFO, "LeftTopWidget::getCurrentOrderInfo(), ret = %d, nRevBufLen = %d, szRecvBuf = %s", reply.Value(),
              reply.replySize, reply.body.c_str());
     if (reply.code != HttpCode::Ok)
