@@ -96,6 +96,8 @@ const std::vector<int32_t DevTestResult::*>& CacheFileStore::ResultFields()
 const char* CacheFileStore::RecordDamage(const DevTestResult& r)
 {
     const size_t serialLength = ResultTextLength(r.dev_sn);
+    if (serialLength == 0)
+        return "serial empty";
     if (serialLength == sizeof(r.dev_sn))
         return "serial not terminated";
     for (size_t i = 0; i < serialLength; ++i) {

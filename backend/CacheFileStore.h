@@ -31,9 +31,10 @@ public:
     // The result words of the form (1 pass, -1 fail, 0 not tested); the 4G code,
     // the card sizes and the software type are no results.
     static const std::vector<int32_t DevTestResult::*>& ResultFields();
-    // Why a record read from a file can't be posted as a result: its serial is not
-    // NUL-terminated printable text, or a result of the form lies outside -1..1.
-    // nullptr for a sound record.
+    // Why a record read from a file can't be posted as a result: its serial is empty
+    // (a zeroed record, what a power cut leaves, has none) or not NUL-terminated
+    // printable text, or a result of the form lies outside -1..1. nullptr for a
+    // sound record.
     static const char* RecordDamage(const DevTestResult& record);
     // Appends records to path (created when missing) and syncs it.
     static bool AppendRecords(const QString& path, const std::vector<DevTestResult>& records);

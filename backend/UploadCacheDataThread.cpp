@@ -150,23 +150,51 @@ bool UploadCacheDataThread::LoadFileLocked(const QString& path)
     }
     LogPrint(LOG_INFO, "UploadCacheDataThread::LoadFileLocked() %s: %d records, %d new", qPrintable(path),
              int(records.size()), added);
-    if (!damaged.empty())
-        SetAsideLocked(path, damaged);
-    m_ownFiles.insert(QFileInfo(path).fileName());
+    const QString name = QFileInfo(path).fileName();
+    if (damaged.empty() || SetAsideLocked(path, damaged)) {
+        m_ownFiles.insert(name);
+        return true;
+    }
+    // The file is their only copy. Its sound records are in the list now and must
+    // not be read from it a second time once posted: it is cut down to the damaged
+    // ones after the next mirror.
+    m_keptFiles.insert(name);
+    m_keptToCut[name] = damaged;
     return true;
 }
 
-void UploadCacheDataThread::SetAsideLocked(const QString& path, const std::vector<DevTestResult>& damaged)
+bool UploadCacheDataThread::SetAsideLocked(const QString& path, const std::vector<DevTestResult>& damaged)
 {
     const QString aside = m_cacheFolder + "/" + CacheFileStore::DAMAGED_FILE_NAME;
     if (CacheFileStore::AppendRecords(aside, damaged)) {
         LogPrint(LOG_GENERAL, "UploadCacheDataThread::SetAsideLocked() %d damaged records of %s kept in %s",
                  int(damaged.size()), qPrintable(path), qPrintable(aside));
-        return;
+        return true;
     }
-    // They stay in the day file only; the next mirror writes the list without them.
-    LogPrint(LOG_MAJOR, "UploadCacheDataThread::SetAsideLocked() %d damaged records of %s could not be kept in %s",
+    LogPrint(LOG_MAJOR, "UploadCacheDataThread::SetAsideLocked() %d damaged records of %s could not be kept in %s, "
+                        "the file keeps them",
              int(damaged.size()), qPrintable(path), qPrintable(aside));
+    return false;
+}
+
+void UploadCacheDataThread::CutKeptFilesLocked()
+{
+    for (auto it = m_keptToCut.begin(); it != m_keptToCut.end();) {
+        const QString path = m_cacheFolder + "/" + it->first;
+        if (!CacheFileStore::WriteRecords(path, it->second)) {
+            LogPrint(LOG_MAJOR, "UploadCacheDataThread::CutKeptFilesLocked() %s can't be cut down to its %d damaged "
+                                "records, tried again at the next save",
+                     qPrintable(path), int(it->second.size()));
+            ++it;
+            continue;
+        }
+        it = m_keptToCut.erase(it);
+    }
+}
+
+bool UploadCacheDataThread::KnowsFileLocked(const QString& fileName) const
+{
+    return m_ownFiles.contains(fileName) || m_keptFiles.contains(fileName);
 }
 
 std::vector<DevTestResult> UploadCacheDataThread::Pending() const
@@ -182,7 +210,7 @@ std::vector<DevTestResult> UploadCacheDataThread::Pending() const
 bool UploadCacheDataThread::OwnsFile(const QString& fileName) const
 {
     std::lock_guard<std::mutex> files(m_fileLock);
-    return m_ownFiles.contains(fileName);
+    return KnowsFileLocked(fileName);
 }
 
 void UploadCacheDataThread::AdoptTodayLocked(const WallTime& now)
@@ -193,7 +221,7 @@ void UploadCacheDataThread::AdoptTodayLocked(const WallTime& now)
     // someone else's and is never written over.
     for (int spare = 0; spare <= CacheFileStore::SPARE_NAMES; ++spare) {
         const QString name = CacheFileStore::DayFileName(now, spare);
-        if (!m_ownFiles.contains(name) && QFileInfo::exists(m_cacheFolder + "/" + name))
+        if (!KnowsFileLocked(name) && QFileInfo::exists(m_cacheFolder + "/" + name))
             LoadFileLocked(m_cacheFolder + "/" + name);
     }
 }
@@ -203,8 +231,8 @@ QString UploadCacheDataThread::WriteTodayLocked(const WallTime& now, const std::
     for (int spare = 0; spare <= CacheFileStore::SPARE_NAMES; ++spare) {
         const QString name = CacheFileStore::DayFileName(now, spare);
         const QString path = m_cacheFolder + "/" + name;
-        if (!m_ownFiles.contains(name) && QFileInfo::exists(path))
-            continue;   // not ours (a folder, a file we could not read)
+        if (m_keptFiles.contains(name) || (!m_ownFiles.contains(name) && QFileInfo::exists(path)))
+            continue;   // not ours (a folder, a file we could not read) or kept for its damaged records
         if (CacheFileStore::WriteRecords(path, snapshot)) {
             if (spare > 0)
                 LogPrint(LOG_GENERAL, "UploadCacheDataThread::MirrorLocked() %s can't be written, the records are in %s",
@@ -222,13 +250,16 @@ bool UploadCacheDataThread::MirrorLocked()
     const WallTime now = Clock::Now();
     AdoptTodayLocked(now);
     std::vector<DevTestResult> snapshot = Pending();
-    if (snapshot.empty() && m_ownFiles.isEmpty())
+    if (snapshot.empty() && m_ownFiles.isEmpty()) {
+        CutKeptFilesLocked();
         return true;   // nothing of this object's on disk, nothing to write
+    }
     const QString written = WriteTodayLocked(now, snapshot);
     if (written.isEmpty()) {
         LogPrint(LOG_MAJOR, "UploadCacheDataThread::MirrorLocked() %d pending records not saved", int(snapshot.size()));
         return false;
     }
+    CutKeptFilesLocked();
     // Only now that one file holds every pending record may the others go.
     for (const QString& name : m_ownFiles) {
         if (name != written)

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -30,7 +31,9 @@ struct WallTime;
 //
 // A held record is on disk like any other but is not posted: the live submission
 // still owns it (its retry box is open) and releases it when it is done. Records
-// read from a file that are damaged are set aside, never posted.
+// read from a file that are damaged are set aside, never posted. When they can't
+// be set aside, the file they came from keeps them: it is cut down to them once
+// the list is saved elsewhere, and is never removed or loaded again by this object.
 //
 // Locks, always taken in this order: upload lock (a whole post cycle, or the stop
 // slot's save), file lock (a list change and its mirror write), list lock.
@@ -59,8 +62,8 @@ public:
     // both), mirrors the list, and only then removes the loaded files.
     void LoadCacheFiles(const QStringList& paths);
     std::vector<DevTestResult> Pending() const;
-    // Whether a day file name is one this object loaded or wrote (a second start-up
-    // scan must not load it again).
+    // Whether a day file name is one this object loaded or wrote, or keeps for its
+    // damaged records (a second start-up scan must not load it again).
     bool OwnsFile(const QString& fileName) const;
 
     // What a post's return value means for the head record; othersPending: records wait behind it.
@@ -92,7 +95,12 @@ private:
     // Appends the sound records of one day file that the list does not hold yet and
     // sets the damaged ones aside; caller holds the file lock.
     bool LoadFileLocked(const QString& path);
-    void SetAsideLocked(const QString& path, const std::vector<DevTestResult>& damaged);
+    bool SetAsideLocked(const QString& path, const std::vector<DevTestResult>& damaged);
+    // Rewrites each kept file that still holds more than its damaged records with
+    // those alone; only after a mirror has saved the list. Caller holds the file lock.
+    void CutKeptFilesLocked();
+    // Loaded, written or kept by this object; caller holds the file lock.
+    bool KnowsFileLocked(const QString& fileName) const;
     // Loads today's files (its own name and the spares) that exist and this object has
     // not read; caller holds the file lock.
     void AdoptTodayLocked(const WallTime& now);
@@ -117,6 +125,10 @@ private:
     std::mutex m_waitLock;         // only for the back-off wait's wake-up
     std::condition_variable m_wake;
     QSet<QString> m_ownFiles;      // under the file lock
+    // Under the file lock: files whose damaged records could not be set aside (never
+    // removed), and of those the ones not yet cut down to them, with those records.
+    QSet<QString> m_keptFiles;
+    std::map<QString, std::vector<DevTestResult>> m_keptToCut;
     HttpClient m_client;
     std::atomic<bool> m_run{false};
     bool m_leaving = false;        // under the list lock: run() has decided to end

@@ -327,6 +327,9 @@ TEST_F(ResultCacheTest, DamagedRecordsInAFileAreSetAsideNotPosted)
     DevTestResult noise;
     for (size_t i = 0; i < sizeof(noise); ++i)
         reinterpret_cast<unsigned char*>(&noise)[i] = static_cast<unsigned char>((i * 2654435761u) >> 13);
+    const DevTestResult zeroed{};   // what a power cut leaves
+    DevTestResult noSerial = Record(9);
+    SetResultText(noSerial.dev_sn, "");
     // Words that are no results take any value.
     DevTestResult codes = Record(2);
     codes.result_4g = 13;
@@ -334,7 +337,7 @@ TEST_F(ResultCacheTest, DamagedRecordsInAFileAreSetAsideNotPosted)
     codes.card_remain_space = -5;
     codes.software_type = 1;
     const std::vector<DevTestResult> damaged = {unterminated, control, highBit, rtcOutOfRange, totalOutOfRange,
-                                                lastResultOutOfRange, noise};
+                                                lastResultOutOfRange, noise, zeroed, noSerial};
     std::vector<DevTestResult> file = {Record(1)};
     file.insert(file.end(), damaged.begin(), damaged.end());
     file.push_back(codes);
@@ -352,6 +355,53 @@ TEST_F(ResultCacheTest, DamagedRecordsInAFileAreSetAsideNotPosted)
     for (size_t i = 0; i < damaged.size(); ++i)
         EXPECT_EQ(memcmp(&aside[i], &damaged[i], sizeof(DevTestResult)), 0) << i;
     EXPECT_TRUE(CacheFileStore::DayFiles(folder).isEmpty());
+}
+
+TEST_F(ResultCacheTest, DamagedRecordsThatCannotBeSetAsideStayInTheirFile)
+{
+    const QString aside = folder + "/" + CacheFileStore::DAMAGED_FILE_NAME;
+    ASSERT_TRUE(QDir().mkpath(aside));   // a folder where the set-aside file goes
+    DevTestResult noSerial = Record(9);
+    SetResultText(noSerial.dev_sn, "");
+    const DevTestResult zeroed{};
+    // An older day and today: the list then goes to a spare name of today.
+    ASSERT_TRUE(CacheFileStore::WriteRecords(Day(3), {Record(1), zeroed}));
+    ASSERT_TRUE(CacheFileStore::WriteRecords(Day(5), {noSerial, Record(2)}));
+    // Each file keeps its damaged record, and only that: its sound one is not read twice.
+    auto keptAlone = [&](const QString& path, const DevTestResult& record) {
+        const auto kept = FileRecords(path);
+        return kept.size() == 1 && memcmp(&kept[0], &record, sizeof(record)) == 0;
+    };
+    {
+        TestDataManageDialog cache;
+        cache.StartUploadCacheData();
+        ASSERT_TRUE(WaitFor([&] { return !cache.UploadThread()->isRunning(); }));
+        EXPECT_EQ(SubmitCount(), 2);
+        EXPECT_TRUE(keptAlone(Day(3), zeroed));
+        EXPECT_TRUE(keptAlone(Day(5), noSerial));
+        cache.AddCacheTestData(Record(3));
+        ASSERT_TRUE(WaitFor([&] { return !cache.UploadThread()->isRunning(); }));
+        EXPECT_EQ(SubmitCount(), 3);
+        EXPECT_TRUE(keptAlone(Day(3), zeroed)) << "not removed by a later save";
+        EXPECT_TRUE(keptAlone(Day(5), noSerial));
+    }
+    {
+        TestDataManageDialog cache;
+        cache.StartUploadCacheData();
+        ASSERT_TRUE(WaitFor([&] { return !cache.UploadThread()->isRunning(); }));
+        EXPECT_TRUE(cache.UploadThread()->Pending().empty());
+    }
+    EXPECT_EQ(SubmitCount(), 3);
+    EXPECT_TRUE(keptAlone(Day(3), zeroed));
+    EXPECT_TRUE(keptAlone(Day(5), noSerial));
+
+    // Once the set-aside file can be written they go there, and their files go.
+    ASSERT_TRUE(QDir(aside).removeRecursively());
+    TestDataManageDialog cache;
+    cache.StartUploadCacheData();
+    EXPECT_EQ(FileRecords(aside).size(), 2u);
+    EXPECT_TRUE(CacheFileStore::DayFiles(folder).isEmpty());
+    EXPECT_EQ(SubmitCount(), 3);
 }
 
 TEST_F(ResultCacheTest, AHeldRecordIsOnDiskButPostedOnlyOnceReleasedForUpload)
