@@ -772,7 +772,7 @@ HttpResult HttpClient::Request(const BackendEndpoint& backend, const std::string
     m_body.SetUsed(bodyLen + 1);
     result.body.assign(m_body.data(), bodyLen);
     result.replySize = size;
-    result.code = HttpCode(JsonReply::ReadRet(m_body.data(), bodyLen));
+    result.code = JsonReply::ReadRet(m_body.data(), bodyLen, &result.ret) ? HttpCode::Ok : HttpCode::BadReply;
     return result;
 }
 

@@ -19,11 +19,11 @@ struct DevTestResult;
 // The station's client of the factory back-end: plain HTTP/1.0, one synchronous
 // exchange per request on the caller's thread, a new TCP connection each time.
 //
-// Request operations hand back an HttpResult: the back-end's JSON "ret" or an
-// HttpCode, and the reply body. A failed exchange is sent once more, except after
-// HttpStatus and except that the submission and the two binding requests are never
-// sent again once the whole request went out (the back-end may have taken it;
-// only its reply was lost).
+// Request operations hand back an HttpResult: an HttpCode, the back-end's JSON
+// "ret" beside it once the back-end answered, and the reply body. A failed
+// exchange is sent once more, except after HttpStatus and except that the
+// submission and the two binding requests are never sent again once the whole
+// request went out (the back-end may have taken it; only its reply was lost).
 //
 // The endpoint's host text may carry a port ("host:port"); it then overrides the
 // endpoint's port.

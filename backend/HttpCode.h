@@ -1,12 +1,11 @@
 #pragma once
 
-// What the back-end client hands back. A request operation also passes on the
-// back-end's own JSON "ret" (0 accepted, any other number as the back-end sent
-// it), so a value not named here is the back-end's. Log lines and message
-// boxes show the number.
+// How the back-end client's exchange ended: its own codes only. The back-end's
+// JSON "ret" travels beside the code (HttpResult), never as one: a back-end may
+// send any number, these included. Log lines and message boxes show the number.
 enum class HttpCode : int {
-    Ok = 0,
-    BadReply = -1,             // the body is not a JSON object of the expected shape
+    Ok = 0,                    // the back-end answered; for a request, with a JSON object
+    BadReply = -1,             // the body is not a JSON object, or its "ret" not an integer
     NotResolved = 1,
     SocketStartup = 2,
     Stopped = 3,               // before the request went out (entry, name lookup, connect wait) / no socket

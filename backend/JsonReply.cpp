@@ -114,13 +114,8 @@ const Json::Value& JsonReply::Member(const Json::Value& object, const char* key,
     return *v;
 }
 
-int JsonReply::ReadRet(const char* body, size_t length)
+bool JsonReply::ReadRet(const char* body, size_t length, int* ret)
 {
     Json::Value root;
-    if (!ParseObject(body, length, &root))
-        return -1;
-    int ret = 0;
-    if (!ReadInt(root, "ret", &ret))
-        return -1;
-    return ret;
+    return ParseObject(body, length, &root) && ReadInt(root, "ret", ret);
 }

@@ -23,7 +23,7 @@ public:
     // for another kind, true for missing).
     static const Json::Value& Member(const Json::Value& object, const char* key, Json::ValueType kind, bool* ok);
 
-    // "ret" of a reply body: the value, 0 when absent, -1 when the body is not a JSON
-    // object or "ret" is not an integer.
-    static int ReadRet(const char* body, size_t length);
+    // "ret" of a reply body, 0 when absent. False, *ret untouched, when the body is
+    // not a JSON object or "ret" is not an integer.
+    static bool ReadRet(const char* body, size_t length, int* ret);
 };

@@ -279,7 +279,7 @@ bool OrderChooseDialog::FetchConfigPackage(Run& run, const QString& model)
 {
     const QString hint = tr("get config package download addr failed");
     run.reply = run.client.HttpGetConfigPackageDownloadAddr(run.backend, model.toUtf8().constData());
-    if (run.reply.code != HttpCode::Ok)
+    if (!run.reply.Accepted())
         return RequestFailed(run, "HttpGetConfigPackageDownloadAddr", hint);
     QString url;
     const char* wrong = nullptr;
@@ -309,7 +309,7 @@ void OrderChooseDialog::FetchAlarmFile(Run& run, const QString& model)
 {
     const QString hint = tr("get audio alarm file download addr failed");
     run.reply = run.client.HttpGetAudioAlarmFileDownloadAddr(run.backend, model.toUtf8().constData());
-    if (run.reply.code != HttpCode::Ok) {
+    if (!run.reply.Accepted()) {
         RequestFailed(run, "HttpGetAudioAlarmFileDownloadAddr", hint);
         return;
     }
@@ -338,7 +338,7 @@ void OrderChooseDialog::FetchTestConfig(Run& run, const QString& model)
 {
     const QString hint = tr("get test config initialize info failed");
     run.reply = run.client.HttpGetTestConfigInitializeInfo(run.backend, model.toUtf8().constData());
-    if (run.reply.code != HttpCode::Ok) {
+    if (!run.reply.Accepted()) {
         RequestFailed(run, "HttpGetTestConfigInitializeInfo", hint);
         return;
     }
@@ -356,7 +356,7 @@ void OrderChooseDialog::FetchOrderDetail(Run& run, const QString& orderSn)
 {
     const QString hint = tr("Failed to get order information");
     run.reply = run.client.HttpGetCurrentOrderInfo(run.backend, orderSn.toUtf8().constData());
-    if (run.reply.code != HttpCode::Ok) {
+    if (!run.reply.Accepted()) {
         RequestFailed(run, "HttpGetCurrentOrderInfo", hint);
         return;
     }

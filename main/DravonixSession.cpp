@@ -79,7 +79,7 @@ void Dravonix::ReadOrderList()
 {
     HttpClient client;
     const HttpResult reply = client.HttpGetOrderInitializeInfo(BackendEndpoint::Station());
-    if (reply.code != HttpCode::Ok) {
+    if (!reply.Accepted()) {
         LogPrint(LOG_INFO, "#Dravonix::ChooseTestOrderNumber() HttpGetOrderInitializeInfo return error, ret=%d, "
                            "szRecvBuf=%s", reply.Value(), reply.body.c_str());
         return;
@@ -263,7 +263,7 @@ bool Dravonix::SendLogout()
         return true;   // the back-end is out of reach: no request
     HttpClient client;
     const HttpResult reply = client.HttpLogout(BackendEndpoint::Station());
-    if (reply.code == HttpCode::Ok)
+    if (reply.Accepted())
         return true;
     Json::Value root;
     std::string msg;

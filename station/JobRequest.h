@@ -16,7 +16,7 @@ struct HttpResult;
 
 // One back-end request of an auxiliary job, as the job reads its answer.
 struct JobReply {
-    HttpCode code = HttpCode::BadReply;  // what the request operation returned
+    HttpCode code = HttpCode::BadReply;  // how the exchange ended; Ok: the back-end answered
     bool json = false;                   // the body is a JSON object, held in root
     Json::Value root;
     QByteArray body;                     // the body (or the status text), for log lines

@@ -567,7 +567,7 @@ void LeftTopWidget::AutoModifyMac()
     Json::Value root;
     std::string mac;
     bool macOk = false;
-    if (reply.code == HttpCode::Ok && JsonReply::ParseObject(reply.body.data(), reply.body.size(), &root)) {
+    if (reply.Accepted() && JsonReply::ParseObject(reply.body.data(), reply.body.size(), &root)) {
         const Json::Value& data = JsonReply::Member(root, "data", Json::objectValue, &macOk);
         macOk = macOk && JsonReply::ReadString(data, "mac", &mac);
     }

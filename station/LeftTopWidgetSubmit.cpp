@@ -155,7 +155,7 @@ void LeftTopWidget::slot_RefreshOrderInfo()
     const HttpResult reply = client.HttpGetCurrentOrderInfo(BackendEndpoint::Station(), order.constData());
     LogPrint(LOG_INFO, "LeftTopWidget::getCurrentOrderInfo(), ret = %d, nRevBufLen = %d, szRecvBuf = %s", reply.Value(),
              reply.replySize, reply.body.c_str());
-    if (reply.code != HttpCode::Ok)
+    if (!reply.Accepted())
         return;
     OrderDetail detail;
     QString error;

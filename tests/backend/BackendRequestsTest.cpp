@@ -248,6 +248,41 @@ TEST_F(BackendRequestsTest, RetValueIsTypeChecked)
     EXPECT_EQ(Take(client.Get(BackendEndpoint{host}, HttpClient::Query::Heartbeat)), -1);
 }
 
+TEST_F(BackendRequestsTest, TheBackEndsRetIsKeptApartFromTheClientsCodes)
+{
+    // Each "ret" the back-end may send against the failure that logs the same number.
+    struct Case {
+        const char* name;
+        std::function<void(BackendSimulator&)> backend;
+        HttpCode code;
+        int ret;
+        int value;
+    } cases[] = {
+        {"accepted", [](BackendSimulator&) {}, HttpCode::Ok, 0, 0},
+        {"ret 100", [](BackendSimulator& b) { b.SetFault("heartbeat", Fault::Ret, 100); }, HttpCode::Ok, 100, 100},
+        {"HTTP 500", [](BackendSimulator& b) { b.SetFault("heartbeat", Fault::HttpStatus, 500); },
+         HttpCode::HttpStatus, 0, 100},
+        {"ret 8", [](BackendSimulator& b) { b.SetFault("heartbeat", Fault::Ret, 8); }, HttpCode::Ok, 8, 8},
+        {"closed early", [](BackendSimulator& b) { b.SetFault("heartbeat", Fault::CloseEarly); },
+         HttpCode::ReceiveFailed, 0, 8},
+        {"ret -1", [](BackendSimulator& b) { b.SetFault("heartbeat", Fault::Ret, -1); }, HttpCode::Ok, -1, -1},
+        {"not JSON", [](BackendSimulator& b) { b.SetFault("heartbeat", Fault::NotJson); }, HttpCode::BadReply, 0, -1},
+        {"ret not an integer", [](BackendSimulator& b) { b.SetReply("heartbeat", "{\"ret\":\"0\"}"); },
+         HttpCode::BadReply, 0, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim.ClearFaults();
+        c.backend(sim);
+        const HttpResult result = client.Get(BackendEndpoint{host}, HttpClient::Query::Heartbeat);
+        EXPECT_EQ(CodeValue(result.code), CodeValue(c.code));
+        EXPECT_EQ(result.ret, c.ret);
+        EXPECT_EQ(result.Value(), c.value);
+        EXPECT_EQ(result.Answered(), c.code == HttpCode::Ok);
+        EXPECT_EQ(result.Accepted(), c.code == HttpCode::Ok && c.ret == 0);
+    }
+}
+
 TEST_F(BackendRequestsTest, ReplyBodyComesWholeWithTheRawSize)
 {
     const std::string big = "{\"ret\":0,\"msg\":\"" + std::string(4000, 'm') + "\"}";

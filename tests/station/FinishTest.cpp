@@ -376,6 +376,9 @@ TEST_F(FinishTest, ASubmissionIsAcceptedRefusedRetriedOrCached)
              b.SetFault("test/data/submit", BackendSimulator::Fault::Ret, 5);
          },
          true, {B::No}, 3, {"!" + refusedByBackEnd}, {passed + refusedByBackEnd + "\n" + kRetryQuestion}, 1, 1, 4},
+        {"refused with ret 100, the number of an error status: still its retry box, answered No",
+         [](BackendSimulator& b) { b.SetFault("test/data/submit", BackendSimulator::Fault::Ret, 100); },
+         true, {B::No}, 0, {"!" + refusedByBackEnd}, {passed + refusedByBackEnd + "\n" + kRetryQuestion}, 1, 1, 1},
         {"refused with ret 1 at the fifth failure in a row: silently cached", [](BackendSimulator& b) {
              b.SetFault("test/data/submit", BackendSimulator::Fault::Ret, 1);
          },
@@ -484,6 +487,8 @@ TEST_F(FinishTest, APassedRecordIsHeldInTheCacheWhileTheRetryBoxIsOpen)
          [](BackendSimulator& b) { b.SetFault("test/data/submit", F::Ret, -2); }, true, {B::Yes}, {1}, 2, 0},
         {"Yes, then HTTP 500: the held copy is uploaded",
          [](BackendSimulator& b) { b.SetFault("test/data/submit", F::HttpStatus, 500); }, true, {B::Yes}, {1}, 2, 1},
+        {"Yes, then ret 100: asked again, the same copy held",
+         [](BackendSimulator& b) { b.SetFault("test/data/submit", F::Ret, 100); }, true, {B::Yes, B::No}, {1, 1}, 2, 1},
         {"a failed device: nothing held", none, false, {B::No}, {0}, 1, 0},
     };
     for (const auto& c : cases) {

@@ -437,6 +437,8 @@ TEST_F(ProvisionTest, TheBindJobBindsOnlyWhenLoggedInAndAsksOnceMoreAfterAnError
         // Sent whole, only the reply was lost: the camera may be bound, so no second request.
         {"closed early", BackendSimulator::Fault::CloseEarly, 0, 1, {"!bind dev request failed"}},
         {"refused", BackendSimulator::Fault::Ret, 9, 1, {"!refused"}},
+        // The back-end's own "ret" 100 is an answer, not an error status.
+        {"refused with ret 100", BackendSimulator::Fault::Ret, 100, 1, {"!refused"}},
     };
     for (const FailureCase& f : failures) {
         SCOPED_TRACE(f.name);

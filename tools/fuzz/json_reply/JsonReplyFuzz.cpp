@@ -43,7 +43,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const char* text = reinterpret_cast<const char*>(data);
-    JsonReply::ReadRet(text, size);
+    int ret = 0;
+    JsonReply::ReadRet(text, size, &ret);
 
     Json::Value root;
     if (JsonReply::ParseObject(text, size, &root)) {
