@@ -167,20 +167,30 @@ void SysConfigWidget::InitForm()
 
 void SysConfigWidget::PlaceWindow()
 {
-    // With a font wider than the form was drawn for, its rows need more height
-    // than the fixed size; the form takes it as far as the screen allows, and
-    // stays on the screen.
-    const QRect area = ScreenArea::Available();
-    int height = qMax(FORM_HEIGHT, layout() ? layout()->minimumSize().height() : 0);
-    if (!area.isEmpty())
-        height = qMin(height, area.height());
-    setFixedSize(FORM_WIDTH, height);
+    FitToArea();
     int screenWidth = 0;
     int screenHeight = 0;
     GetScreenGeometry(screenWidth, screenHeight);
-    const QPoint centred((screenWidth - FORM_WIDTH) / 2, (screenHeight - height) / 2 - 30);
-    move(ScreenArea::Clamp(QRect(centred, size())));
+    const QPoint centred((screenWidth - FORM_WIDTH) / 2, (screenHeight - height()) / 2 - 30);
+    move(ScreenArea::Clamp(QRect(centred, FrameSize())));
     setWindowIcon(QIcon(AppDirPath() + "/Skin/mw_configA"));
+}
+
+void SysConfigWidget::FitToArea()
+{
+    // With a font wider than the form was drawn for, its rows need more height
+    // than the fixed size; the form takes it as far as the area the task bar
+    // leaves allows with the window's title bar.
+    const QRect area = ScreenArea::Available();
+    int height = qMax(FORM_HEIGHT, layout() ? layout()->minimumSize().height() : 0);
+    if (!area.isEmpty())
+        height = qMin(height, area.height() - ScreenArea::FrameHeight(this));
+    setFixedSize(FORM_WIDTH, height);
+}
+
+QSize SysConfigWidget::FrameSize() const
+{
+    return QSize(width(), height() + ScreenArea::FrameHeight(this));
 }
 
 void SysConfigWidget::CreateEditors()
@@ -302,6 +312,9 @@ void SysConfigWidget::ShowWidget()
 {
     m_closeTimer->stop();
     ui->lb_Tips->clear();
+    // Once shown, the frame's real height is known: the form keeps to the area with it.
+    FitToArea();
+    move(ScreenArea::Clamp(QRect(pos(), FrameSize())));
     show();
 }
 

@@ -72,6 +72,9 @@ protected:
 private:
     void InitForm();
     void PlaceWindow();
+    void FitToArea();
+    // The window's size with the frame the window system puts around it.
+    QSize FrameSize() const;
     void CreateEditors();
     void ConnectSignals();
     void LoadWidgets();

@@ -790,12 +790,12 @@ TEST_F(SysConfigTest, ClosingAndTheDisplayFlagsNotifyTheReceiver)
 TEST_F(SysConfigTest, TheFormIsBuiltAsItsWindowRequires)
 {
     MakeForm();
-    // The form's width; its height at least the form's where the screen allows
-    // (more when the font needs it), never more than the screen.
-    const int screenHeight = ScreenArea::Available().height();
+    // The form's width; its height at least the form's where the available
+    // area allows with the title bar (more when the font needs it), never more.
+    const int room = ScreenArea::Available().height() - ScreenArea::FrameHeight(form);
     EXPECT_EQ(form->width(), SysConfigWidget::FORM_WIDTH);
-    EXPECT_GE(form->height(), qMin(SysConfigWidget::FORM_HEIGHT, screenHeight));
-    EXPECT_LE(form->height(), screenHeight);
+    EXPECT_GE(form->height(), qMin(SysConfigWidget::FORM_HEIGHT, room));
+    EXPECT_LE(form->height(), room);
     EXPECT_EQ(form->minimumSize(), form->maximumSize());
     EXPECT_TRUE(form->windowFlags() & Qt::Dialog);
     EXPECT_FALSE(form->windowFlags() & Qt::WindowContextHelpButtonHint);
