@@ -319,8 +319,10 @@ LeftColumnNeeds Dravonix::LeftColumnNeedsAt(int width) const
         needs.controller = m_pLeftTopWidget->NeededHeight();
     if (m_pDeviceManagement)
         needs.deviceTable = m_pDeviceManagement->NeededHeight(width);
-    if (m_pWIFITestWidget)
+    if (m_pWIFITestWidget) {
         needs.wifiPanel = m_pWIFITestWidget->NeededHeight(width);
+        needs.wifiPanelCompact = m_pWIFITestWidget->NeededHeight(width, true);
+    }
     if (m_pLeftBottomWidget) {
         needs.infoPanel = m_pLeftBottomWidget->NeededHeight(width, false);
         needs.infoPanelCompact = m_pLeftBottomWidget->NeededHeight(width, true);

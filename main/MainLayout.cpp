@@ -41,10 +41,12 @@ void MainLayout::FitLeftColumn(const LeftColumnNeeds& needs)
     // information panel's bottom, 2 pixels apart.
     const int top = deviceTable.top();
     const int shared = infoPanel.bottom() + 1 - top - 4;
-    const int wifi = qMax(wifiPanel.height(), needs.wifiPanel);
+    int wifi = qMax(wifiPanel.height(), needs.wifiPanel);
     int info = qMax(infoPanel.height(), needs.infoPanel);
     if (shared - wifi - info < needs.deviceTable)
         info = qMax(infoPanel.height(), needs.infoPanelCompact);
+    if (shared - wifi - info < needs.deviceTable)
+        wifi = qMax(wifiPanel.height(), needs.wifiPanelCompact);
     deviceTable.setHeight(qMax(0, shared - wifi - info));
     wifiPanel = QRect(wifiPanel.x(), deviceTable.bottom() + 3, wifiPanel.width(), wifi);
     infoPanel = QRect(infoPanel.x(), wifiPanel.bottom() + 3, infoPanel.width(), info);

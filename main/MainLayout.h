@@ -11,6 +11,7 @@ struct LeftColumnNeeds {
     int wifiPanel = 0;
     int infoPanel = 0;          // captions above their fields, as the form has them
     int infoPanelCompact = 0;   // each caption beside its field
+    int wifiPanelCompact = 0;   // the throughput server's trouble on one line
 };
 
 // Where the main window puts its title bar and panels, from the stored screen
@@ -30,7 +31,8 @@ struct MainLayout {
     // panel that needs more gets it: the controller from the free rows above
     // the device table, the Wi-Fi and information panels from the device table,
     // which keeps at least its own need by letting the information panel put
-    // its captions beside their fields.
+    // its captions beside their fields and, if that is not enough, the Wi-Fi
+    // panel show its server's trouble on one line.
     void FitLeftColumn(const LeftColumnNeeds& needs);
     // A manual panel that needs more than the formula's height grows upward,
     // and the video window above it gives up the room.

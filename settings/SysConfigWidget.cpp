@@ -23,20 +23,43 @@
 #include <QIcon>
 #include <QIntValidator>
 #include <QLayout>
+#include <QLocale>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 #include <QStringList>
 #include <QTimer>
+#include <QVector>
 
 #include <initializer_list>
 
 namespace {
 
-// A minus sign and 0 to 120.
-const char kSignalPattern[] = "^-([1-9]|([1-9][0-9])|([1][0-1][0-9])|([0]{1}))$|^-([1][2][0])$";
-// "0", "1", or "0." and one digit.
-const char kQualityPattern[] = "^([0](\\.\\d{1})?|([0]{1}))$|^[1]$";
+// Each limit accepts exactly the range its placeholder and its message state:
+// a text outside it would fail every camera in silence. ASCII digits only, as
+// the judges' number conversion reads no other.
+// -30 to -120.
+const char kSignalPattern[] = "^-(3[0-9]|[4-9][0-9]|1[01][0-9]|120)$";
+// 0.0 to 1.0, with up to six decimals as an order's value has.
+const char kQualityPattern[] = "^(0(\\.[0-9]{1,6})?|1(\\.0{1,6})?)$";
+// A 4G limit: any decimal number, which the 4G judge compares with.
+const char k4GLimitPattern[] = "^-?[0-9]{1,6}(\\.[0-9]{1,6})?$";
+
+// An integer validator that reads digits as the store's conversion does: a
+// locale's group separator ("0,050") would pass as 50 and be saved as 0.
+QIntValidator* PlainIntValidator(int bottom, int top, QObject* parent)
+{
+    auto* validator = new QIntValidator(bottom, top, parent);
+    QLocale plain = QLocale::c();
+    plain.setNumberOptions(QLocale::RejectGroupSeparator);
+    validator->setLocale(plain);
+    return validator;
+}
+
+QValidator* PatternValidator(const char* pattern, QObject* parent)
+{
+    return new QRegularExpressionValidator(QRegularExpression(pattern), parent);
+}
 
 // Every setting the form edits is equal in both records.
 bool SameEditedFields(const ConfigInfo& a, const ConfigInfo& b)
@@ -103,7 +126,7 @@ SysConfigWidget::SysConfigWidget(QWidget* receiver)
     onUserVersionCheck_StateChanged(ui->ckb_UseVersion->checkState());
     onIPSectionStateChanged(ui->ckb_IPSection->checkState());
     ApplyDecodeRule(ui->cmb_HardAccel->currentIndex());
-    TrustCurrentTexts();
+    LogStoredLimitsRefused();
 }
 
 SysConfigWidget::~SysConfigWidget() = default;
@@ -111,11 +134,13 @@ SysConfigWidget::~SysConfigWidget() = default;
 void SysConfigWidget::InitForm()
 {
     setWindowModality(Qt::ApplicationModal);
-    ui->le_DurationTime->setValidator(new QIntValidator(0, 100, this));
-    ui->le_AveSpeed->setValidator(new QIntValidator(0, 100, this));
-    ui->le_TestMode->setValidator(new QIntValidator(0, 1, this));
-    ui->le_Signal->setValidator(new QRegularExpressionValidator(QRegularExpression(kSignalPattern), this));
-    ui->le_Quality->setValidator(new QRegularExpressionValidator(QRegularExpression(kQualityPattern), this));
+    ui->le_DurationTime->setValidator(PlainIntValidator(0, 100, this));
+    ui->le_AveSpeed->setValidator(PlainIntValidator(0, 100, this));
+    ui->le_TestMode->setValidator(PlainIntValidator(0, 1, this));
+    ui->le_Signal->setValidator(PatternValidator(kSignalPattern, this));
+    ui->le_Quality->setValidator(PatternValidator(kQualityPattern, this));
+    ui->le_4GSignal->setValidator(PatternValidator(k4GLimitPattern, this));
+    ui->le_4GQuality->setValidator(PatternValidator(k4GLimitPattern, this));
     ui->le_Signal->setPlaceholderText(tr("Range:-30~-120"));
     ui->le_Quality->setPlaceholderText(tr("Range:0.0~1.0"));
     ShowTipsText(ui->lb_Tips, QString());
@@ -142,20 +167,30 @@ void SysConfigWidget::InitForm()
 
 void SysConfigWidget::PlaceWindow()
 {
-    // With a font wider than the form was drawn for, its rows need more height
-    // than the fixed size; the form takes it as far as the screen allows, and
-    // stays on the screen.
-    const QRect area = ScreenArea::Available();
-    int height = qMax(FORM_HEIGHT, layout() ? layout()->minimumSize().height() : 0);
-    if (!area.isEmpty())
-        height = qMin(height, area.height());
-    setFixedSize(FORM_WIDTH, height);
+    FitToArea();
     int screenWidth = 0;
     int screenHeight = 0;
     GetScreenGeometry(screenWidth, screenHeight);
-    const QPoint centred((screenWidth - FORM_WIDTH) / 2, (screenHeight - height) / 2 - 30);
-    move(ScreenArea::Clamp(QRect(centred, size())));
+    const QPoint centred((screenWidth - FORM_WIDTH) / 2, (screenHeight - height()) / 2 - 30);
+    move(ScreenArea::Clamp(QRect(centred, FrameSize())));
     setWindowIcon(QIcon(AppDirPath() + "/Skin/mw_configA"));
+}
+
+void SysConfigWidget::FitToArea()
+{
+    // With a font wider than the form was drawn for, its rows need more height
+    // than the fixed size; the form takes it as far as the area the task bar
+    // leaves allows with the window's title bar.
+    const QRect area = ScreenArea::Available();
+    int height = qMax(FORM_HEIGHT, layout() ? layout()->minimumSize().height() : 0);
+    if (!area.isEmpty())
+        height = qMin(height, area.height() - ScreenArea::FrameHeight(this));
+    setFixedSize(FORM_WIDTH, height);
+}
+
+QSize SysConfigWidget::FrameSize() const
+{
+    return QSize(width(), height() + ScreenArea::FrameHeight(this));
 }
 
 void SysConfigWidget::CreateEditors()
@@ -277,6 +312,9 @@ void SysConfigWidget::ShowWidget()
 {
     m_closeTimer->stop();
     ui->lb_Tips->clear();
+    // Once shown, the frame's real height is known: the form keeps to the area with it.
+    FitToArea();
+    move(ScreenArea::Clamp(QRect(pos(), FrameSize())));
     show();
 }
 
@@ -381,10 +419,25 @@ void SysConfigWidget::ApplyOrderAutoBeginRun(bool autoBeginRun)
 // ---------------------------------------------------------------------------
 // Save
 
+QVector<QLineEdit*> SysConfigWidget::LimitEdits() const
+{
+    return {ui->le_DurationTime, ui->le_AveSpeed, ui->le_TestMode, ui->le_Signal,
+            ui->le_Quality,      ui->le_4GSignal, ui->le_4GQuality};
+}
+
 void SysConfigWidget::TrustCurrentTexts()
 {
-    for (const QLineEdit* edit : {ui->le_DurationTime, ui->le_AveSpeed, ui->le_TestMode, ui->le_Signal, ui->le_Quality})
+    for (const QLineEdit* edit : LimitEdits())
         m_trustedTexts.insert(edit, edit->text());
+}
+
+void SysConfigWidget::LogStoredLimitsRefused() const
+{
+    for (const QLineEdit* edit : LimitEdits()) {
+        if (!edit->text().isEmpty() && IsMissing(edit))
+            LogPrint(LOG_GENERAL, "SysConfigWidget: config.ini gives %s '%s', outside its range; a Save asks for another",
+                     qPrintable(edit->objectName()), qPrintable(edit->text()));
+    }
 }
 
 bool SysConfigWidget::IsMissing(const QLineEdit* edit) const
@@ -425,7 +478,9 @@ QString SysConfigWidget::FirstFailedCheck() const
         {ui->le_Quality->text().isEmpty(), QT_TR_NOOP("wifi Quality empty input!")},
         {IsMissing(ui->le_Quality), QT_TR_NOOP("wifi Quality must be 0.0 to 1.0!")},
         {ui->le_4GSignal->text().isEmpty(), QT_TR_NOOP("4G Signal empty input!")},
+        {IsMissing(ui->le_4GSignal), QT_TR_NOOP("4G Signal must be a number!")},
         {ui->le_4GQuality->text().isEmpty(), QT_TR_NOOP("4G Quality empty input!")},
+        {IsMissing(ui->le_4GQuality), QT_TR_NOOP("4G Quality must be a number!")},
         {ipRange && (ui->le_StartIP->text().isEmpty() || ui->le_EndIP->text().isEmpty()),
          QT_TR_NOOP("start ip or end ip is empty")},
     };

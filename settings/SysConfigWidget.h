@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QPointer>
 #include <QString>
+#include <QVector>
 #include <QWidget>
 
 #include <memory>
@@ -71,6 +72,9 @@ protected:
 private:
     void InitForm();
     void PlaceWindow();
+    void FitToArea();
+    // The window's size with the frame the window system puts around it.
+    QSize FrameSize() const;
     void CreateEditors();
     void ConnectSignals();
     void LoadWidgets();
@@ -78,16 +82,20 @@ private:
     void ApplyDecodeRule(int hardwareIndex);
     void ApplyOrderLists(const TestConfig& config);
     void ApplyOrderAutoBeginRun(bool autoBeginRun);
-    // Remembers the text of each checked edit as one that needs no new check.
+    // The edits whose text a validator limits.
+    QVector<QLineEdit*> LimitEdits() const;
+    // Remembers the text of each limited edit as one that needs no new check.
     void TrustCurrentTexts();
+    void LogStoredLimitsRefused() const;
     // The first failed check's message; empty when every check passes.
     QString FirstFailedCheck() const;
     // What is wrong with the address range while it is in use; empty when nothing.
     QString RangeProblem() const;
     // Ends a Save that wrote nothing, with why on the form and in the log.
     void RefuseSave(const QString& why);
-    // Empty, or holding a text its validator does not accept (one that came
-    // from the store or an order is taken as it is).
+    // Empty, or holding a text its validator does not accept. An order's own
+    // text, or one just saved, is taken as it is; one from config.ini is not,
+    // so a limit outside the form's range is asked for again.
     bool IsMissing(const QLineEdit* edit) const;
     void RunSaveSequence();
     bool MayOpenEditor(QWidget* editor);

@@ -48,11 +48,12 @@ void LeftTopWidget::InitComboBoxStyle()
     const int w = width();
     const int h = height();
     ui->btn_BeginRun->setGeometry(0, 5, 120, 30);
-    ui->m_lbNetworkCard->setGeometry(150, 10, 30, 22);
+    ui->m_lbNetworkCard->setGeometry(124, 10, 30, 22);
     TextFit::Grow(ui->m_lbNetworkCard);
-    // The box follows its caption and narrows rather than leave the panel.
-    const int boxX = qMax(185, ui->m_lbNetworkCard->geometry().right() + 6);
-    ui->m_cbbNetworkCard->setGeometry(boxX, 10, qMax(0, qMin(125, w - 10 - boxX)), 22);
+    // The box follows its caption and takes the rest of the row, so that the
+    // address leads whole; a longer adapter name is cut, whole in the tooltip.
+    const int boxX = ui->m_lbNetworkCard->geometry().right() + 4;
+    ui->m_cbbNetworkCard->setGeometry(boxX, 10, qMax(0, w - 10 - boxX), 22);
     ui->m_cbbNetworkCard->setStyleSheet(QStringLiteral("QAbstractItemView{min-width:370px;height:200px}"));
     ui->group_ConfigItem->setGeometry(0, 37, w - 10, h - 50);
     // The rows start below the group's title, which a wider font makes taller.

@@ -143,27 +143,50 @@ void WIFITestWidget::UpdateLayout()
 {
     ui->m_lb_WIFITest->setGeometry(0, 0, 120, 22);
     TextFit::Grow(ui->m_lb_WIFITest, width());
-    // The server's trouble, when there is any, goes between the title and the table.
-    const int top = TableTop(width());
-    if (!m_serverState->isHidden())
-        m_serverState->setGeometry(0, 24, width() - 2, top - 26);
+    // The server's trouble, when there is any, goes between the title and the
+    // table; when the column lacks the room for its wrapped lines, on one line
+    // beside the title.
+    const bool oneLine = height() < NeededHeight(width(), false);
+    const int top = TableTop(width(), oneLine);
+    if (!m_serverState->isHidden()) {
+        if (oneLine) {
+            const int left = ui->m_lb_WIFITest->x() + TextFit::Needed(ui->m_lb_WIFITest).width() + 8;
+            ui->m_lb_WIFITest->resize(left - 8, ui->m_lb_WIFITest->height());
+            m_serverState->setGeometry(left, 0, qMax(0, width() - 2 - left), 22);
+        } else {
+            m_serverState->setGeometry(0, 24, width() - 2, top - 26);
+        }
+        ShowTrouble(oneLine);
+    }
     ui->m_WIFITableView->setGeometry(0, top, width() - 2, height() - top - 2);
     Columns(width()).Apply(m_header);
 }
 
-int WIFITestWidget::TableTop(int width) const
+void WIFITestWidget::ShowTrouble(bool oneLine)
 {
-    if (m_serverState->isHidden())
-        return 24;
-    return 24 + m_serverState->heightForWidth(width - 2) + 2;
+    m_serverState->setWordWrap(!oneLine);
+    const QString shown = oneLine ? m_serverState->fontMetrics().elidedText(m_serverTrouble, Qt::ElideRight,
+                                                                             m_serverState->width())
+                                  : m_serverTrouble;
+    m_serverState->setText(shown);
+    m_serverState->setToolTip(shown == m_serverTrouble ? QString() : m_serverTrouble);
 }
 
-int WIFITestWidget::NeededHeight(int width) const
+int WIFITestWidget::TableTop(int width, bool oneLineTrouble) const
+{
+    if (m_serverState->isHidden() || oneLineTrouble)
+        return 24;
+    const QRect wrapped = m_serverState->fontMetrics().boundingRect(QRect(0, 0, width - 2, 1 << 20), Qt::TextWordWrap,
+                                                                   m_serverTrouble);
+    return 24 + wrapped.height() + 2;
+}
+
+int WIFITestWidget::NeededHeight(int width, bool oneLineTrouble) const
 {
     // The caption row, the server's trouble if shown, the header and the one
     // result row inside the table's frame.
     const QTableView* table = ui->m_WIFITableView;
-    return TableTop(width) + 2 + 2 * table->frameWidth() + Columns(width).HeaderHeight()
+    return TableTop(width, oneLineTrouble) + 2 + 2 * table->frameWidth() + Columns(width).HeaderHeight()
         + table->verticalHeader()->defaultSectionSize();
 }
 
@@ -303,10 +326,11 @@ void WIFITestWidget::CheckServer()
     const QString text = tr("The throughput server is not listening on port %1 (%2): no Wi-Fi test can get a result")
                              .arg(WIFI_TEST_PORT)
                              .arg(QString::fromLatin1(why));
-    if (text == m_serverState->text() && !m_serverState->isHidden())
+    if (text == m_serverTrouble && !m_serverState->isHidden())
         return;
     LogPrint(LOG_MAJOR, "WIFITestWidget::CheckServer() the throughput server is not listening on port %d: %s",
              WIFI_TEST_PORT, why);
+    m_serverTrouble = text;
     m_serverState->setText(text);
     m_serverState->show();
     UpdateLayout();

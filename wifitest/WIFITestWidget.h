@@ -52,11 +52,14 @@ public:
     explicit WIFITestWidget(QWidget* owner);
     ~WIFITestWidget() override;
 
-    // Places the caption and the table; the columns take the form's widths, or
-    // narrower ones with their headers broken onto two lines in a narrow panel.
+    // Places the caption, the server's trouble and the table; the columns take
+    // the form's widths, or narrower ones with their headers broken onto two
+    // lines in a narrow panel. A panel lower than the trouble's wrapped lines
+    // need shows it on one line beside the caption, cut, whole in its tooltip.
     void UpdateLayout();
-    // The panel height at this width that shows the header and the result row whole.
-    int NeededHeight(int width) const;
+    // The panel height at this width that shows the header and the result row
+    // whole, with the server's trouble wrapped or on one line.
+    int NeededHeight(int width, bool oneLineTrouble = false) const;
     void SetConfig(const ConfigInfo& config);
     // Removes the table's row; a running test goes on.
     void ClearResult();
@@ -86,7 +89,8 @@ private:
     void InitTableView();
     ColumnFit Columns(int width) const;
     // Where the table starts: below the caption, and below the server's trouble while it shows.
-    int TableTop(int width) const;
+    int TableTop(int width, bool oneLineTrouble) const;
+    void ShowTrouble(bool oneLine);
     void SendWifiTestCmd();
     void StartTest(const QString& cameraAddress, int durationSeconds);
     // Shows why the server does not listen on its port, until it does.
@@ -100,6 +104,7 @@ private:
     QStandardItemModel* m_model = nullptr;
     QHeaderView* m_header = nullptr;
     QLabel* m_serverState = nullptr;    // why the server does not listen; hidden while it does
+    QString m_serverTrouble;            // its whole text
     QTimer* m_serverCheck = nullptr;    // runs until the server listens
     int m_timerId = 0;
     ConfigInfo m_config;

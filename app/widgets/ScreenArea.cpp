@@ -2,8 +2,11 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStyle>
+#include <QWidget>
 
 QSize ScreenArea::s_standIn;
+QRect ScreenArea::s_standInAvailable;
 
 QRect ScreenArea::Geometry()
 {
@@ -16,7 +19,7 @@ QRect ScreenArea::Geometry()
 QRect ScreenArea::Available()
 {
     if (!s_standIn.isEmpty())
-        return QRect(QPoint(0, 0), s_standIn);
+        return s_standInAvailable.isEmpty() ? QRect(QPoint(0, 0), s_standIn) : s_standInAvailable;
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->availableGeometry() : QRect();
 }
@@ -31,7 +34,16 @@ QPoint ScreenArea::Clamp(const QRect& frame)
     return QPoint(x, y);
 }
 
-void ScreenArea::SetStandIn(const QSize& size)
+int ScreenArea::FrameHeight(const QWidget* window)
+{
+    const int known = window->frameGeometry().height() - window->height();
+    if (known > 0 || window->windowFlags().testFlag(Qt::FramelessWindowHint))
+        return known;
+    return window->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window);
+}
+
+void ScreenArea::SetStandIn(const QSize& size, const QRect& available)
 {
     s_standIn = size;
+    s_standInAvailable = available;
 }

@@ -527,6 +527,43 @@ TEST_F(NotLoginModeTest, NextStepChecksTheDigits)
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
 }
 
+// Enter presses the button that has the focus, and Next Step from the boxes:
+// the operator need not reach for the mouse after the fourth digit.
+TEST_F(NotLoginModeTest, EnterPressesNextStep)
+{
+    struct EnterCase {
+        const char* what;
+        int digitsTyped;
+        const char* focus;          // a button, or null for the box the typing left it in
+        Qt::Key key;
+        int result;                 // -1: neither accepted nor rejected
+        QStringList boxes;
+    };
+    const EnterCase cases[] = {
+        {"after the fourth digit", 4, nullptr, Qt::Key_Return, QDialog::Accepted, {}},
+        {"keypad Enter after the fourth digit", 4, nullptr, Qt::Key_Enter, QDialog::Accepted, {}},
+        {"in a box with a digit missing", 3, nullptr, Qt::Key_Return, -1,
+         {"Error|Please enter the corresponding number"}},
+        {"on Pre Step", 4, "btn_PreStep", Qt::Key_Return, QDialog::Rejected, {}},
+    };
+    for (const EnterCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        answers.boxes.clear();
+        NotLoginModeDlg dialog;
+        dialog.setResult(-1);
+        dialog.show();
+        const QString shown = dialog.ShownDigits();
+        for (int i = 0; i < c.digitsTyped; ++i)
+            QTest::keyClicks(dialog.TypedEdit(i), shown.mid(i, 1));
+        if (c.focus)
+            dialog.findChild<QPushButton*>(c.focus)->setFocus();
+        ASSERT_NE(dialog.focusWidget(), nullptr);
+        QTest::keyClick(dialog.focusWidget(), c.key);
+        EXPECT_EQ(dialog.result(), c.result);
+        EXPECT_EQ(answers.boxes, c.boxes);
+    }
+}
+
 TEST_F(NotLoginModeTest, PreStepRejects)
 {
     dlg.setResult(-1);

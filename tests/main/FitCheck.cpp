@@ -1,7 +1,10 @@
 #include "FitCheck.h"
 
+#include "ElidedComboBox.h"
+
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -10,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QStyleOptionGroupBox>
 #include <QTabBar>
 #include <QTableView>
@@ -156,6 +160,9 @@ void FitCheck::Visit(QWidget* widget)
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
         if (!button->text().isEmpty())
             CheckText(button, WithoutMnemonics(button->text()), ButtonNeeds(button));
+    } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
+        if (!combo->isEditable() && !combo->currentText().isEmpty())
+            CheckCombo(combo);
     } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
         if (edit->isReadOnly() && !edit->text().isEmpty())
             CheckText(edit, edit->text(), QSize(FieldNeeds(edit), 0));
@@ -219,6 +226,23 @@ void FitCheck::CheckPlace(QWidget* widget, const QString& text)
             Add(widget, text, QStringLiteral("under the floating ") + Name(floating), 0, 0);
     if (!m_screen.contains(global))
         Add(widget, text, QStringLiteral("off the screen"), m_screen.right(), global.right());
+}
+
+void FitCheck::CheckCombo(QComboBox* combo)
+{
+    // The field draws its text one pixel in from each side.
+    QStyleOptionComboBox option;
+    option.initFrom(combo);
+    option.currentText = combo->currentText();
+    const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+    const int needed = QFontMetrics(combo->font()).horizontalAdvance(combo->currentText()) + 2;
+    // A box that shows its text cut with an ellipsis and whole in its tooltip hides nothing.
+    const auto* elided = qobject_cast<ElidedComboBox*>(combo);
+    const bool reachable = elided && elided->toolTip() == combo->currentText()
+        && elided->ShownText().endsWith(QChar(0x2026));
+    if (field.width() < needed && !reachable)
+        Add(combo, combo->currentText(), QStringLiteral("combo box text cut"), field.width(), needed);
+    CheckPlace(combo, combo->currentText());
 }
 
 void FitCheck::CheckHeader(QWidget* widget)
@@ -300,8 +324,16 @@ void FitCheck::CheckListLines(QWidget* widget)
 void FitCheck::CheckFirstRow(QWidget* widget)
 {
     auto* table = static_cast<QTableView*>(widget);
-    if (!table->model() || table->model()->rowCount() == 0)
+    if (!table->model())
         return;
+    if (table->model()->rowCount() == 0) {
+        // An empty table still needs the room of the row it is there to show.
+        const int row = table->verticalHeader()->defaultSectionSize();
+        if (table->viewport()->height() < row)
+            Add(table, QStringLiteral("(no rows)"), QStringLiteral("no room for one row"), table->viewport()->height(),
+                row);
+        return;
+    }
     const int bottom = table->rowViewportPosition(0) + table->rowHeight(0);
     if (bottom > table->viewport()->height())
         Add(table, table->model()->index(0, 0).data().toString(), QStringLiteral("first row not shown whole"),

@@ -7,6 +7,7 @@
 #include <ostream>
 #include <vector>
 
+class QComboBox;
 class QWidget;
 
 // One text the operator would not see whole: where it sits, what it says, what
@@ -22,11 +23,12 @@ struct Misfit {
 
 std::ostream& operator<<(std::ostream& os, const Misfit& m);
 
-// Walks the shown labels, check boxes, buttons, group titles, tabs, table
-// headers, list lines and first table rows of a window and reports each one whose text is cut:
-// narrower or lower than its font needs, reaching out of a parent (or into a
-// group box's title), drawn under a sibling or under one of the floating
-// windows given, or off the screen.
+// Walks the shown labels, check boxes, buttons, combo boxes, group titles,
+// tabs, table headers, list lines and first table rows (or the room for one)
+// of a window and reports each one whose text is cut: narrower or lower than
+// its font needs, reaching out of a parent (or into a group box's title),
+// drawn under a sibling or under one of the floating windows given, or off the
+// available area.
 class FitCheck {
 public:
     FitCheck(const QRect& screen, QList<QWidget*> floating = {});
@@ -37,6 +39,7 @@ private:
     void Visit(QWidget* widget);
     void CheckText(QWidget* widget, const QString& text, const QSize& needed);
     void CheckPlace(QWidget* widget, const QString& text);
+    void CheckCombo(QComboBox* combo);
     void CheckHeader(QWidget* header);
     void CheckTabs(QWidget* tabBar);
     void CheckListLines(QWidget* view);

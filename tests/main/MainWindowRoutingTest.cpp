@@ -329,7 +329,8 @@ TEST(MainLayoutTest, OddSizesDivideTowardZero)
 
 // A panel that needs more than the formula gives takes it: the controller from
 // the free rows above the device table, the Wi-Fi and information panels from
-// the table, which keeps its own need by the information panel's compact rows.
+// the table, which keeps its own need by the information panel's compact rows
+// and then the Wi-Fi panel's one-line trouble.
 TEST(MainLayoutTest, LeftColumnPanelsGetWhatTheyNeed)
 {
     const struct {
@@ -346,6 +347,8 @@ TEST(MainLayoutTest, LeftColumnPanelsGetWhatTheyNeed)
         {"from the table", {0, 100, 150, 250, 200},
          {2, 72, 480, 376}, {2, 490, 480, 126}, {2, 618, 480, 150}, {2, 770, 480, 250}},
         {"compact rows keep the table", {0, 150, 150, 300, 220},
+         {2, 72, 480, 376}, {2, 490, 480, 156}, {2, 648, 480, 150}, {2, 800, 480, 220}},
+        {"then the Wi-Fi trouble on one line", {0, 150, 250, 300, 220, 150},
          {2, 72, 480, 376}, {2, 490, 480, 156}, {2, 648, 480, 150}, {2, 800, 480, 220}},
     };
     for (const auto& c : cases) {

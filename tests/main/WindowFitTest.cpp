@@ -1,8 +1,10 @@
 // Every window, dialog and panel of the station on a 1920 x 1080 and on a
-// 1366 x 768 screen, filled with the texts a session puts there: each label,
-// check box, button, group title, tab, table header and list line shows its
-// whole text inside its parent and on the screen, and no window is titled with
-// its class name.
+// 1366 x 768 screen, and on a 1366 x 768 screen whose task bar leaves 728
+// rows, filled with the texts a session puts there: each label, check box,
+// button, combo box, group title, tab, table header and list line shows its
+// whole text inside its parent and on the available area, and no window is
+// titled with its class name. Besides each window's first state: a refusal
+// shown, the throughput port held by another program, a long adapter name.
 #include "FitCheck.h"
 
 #include "AddCustomContentDlg.h"
@@ -11,6 +13,8 @@
 #include "CustomLabel.h"
 #include "Dravonix.h"
 #include "EditCustomContentDlg.h"
+#include "ElidedComboBox.h"
+#include "HostAdapters.h"
 #include "FunctionCodeSetting.h"
 #include "LeftBottomWidget.h"
 #include "LeftTopWidget.h"
@@ -31,14 +35,24 @@
 #include "VideoForm.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFont>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <functional>
 #include <memory>
@@ -50,14 +64,61 @@ const char kConfig[] =
     "[CONFIG]\niLogSwitch=1\n"
     "[FULL_OSD]\nbAutoTest=true\nbManualTest=true\nbVersionInfo=true\n";
 
+// The station's states beyond its first one that change how it is built.
+enum class StationState {
+    Usual,
+    ThroughputPortHeld,   // another program holds port 3600: the Wi-Fi panel says so
+    LongAdapterName,      // the network card's description is longer than its box
+};
+
+// A screen, and the part of it a task bar leaves to windows.
+struct ScreenCase {
+    const char* name;
+    QSize size;
+    QRect available;
+    QRect Available() const { return available.isEmpty() ? QRect(QPoint(0, 0), size) : available; }
+};
+
+// Holds port 3600 the way another program would while it lives.
+class PortHolder {
+public:
+    PortHolder()
+    {
+        m_fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(3600);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (m_fd >= 0
+            && (bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) < 0 || listen(m_fd, 1) < 0)) {
+            close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~PortHolder()
+    {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    bool Holds() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
+
 // The station on a screen of one size, with an order, a device under test and
 // results on every panel.
 class Station {
 public:
-    explicit Station(const QSize& screen) : m_dir(QByteArray(kConfig))
+    Station(const ScreenCase& screen, StationState state) : m_dir(QByteArray(kConfig))
     {
         CopySkin();
-        ScreenArea::SetStandIn(screen);
+        ScreenArea::SetStandIn(screen.size, screen.available);
+        if (state == StationState::LongAdapterName)
+            HostAdapters::SetOverride({{"Intel(R) Ethernet Connection (7) I219-LM #2 - Production line port",
+                                        "127.0.0.5", "255.255.255.0", QByteArray("\x02\x11\x22\x33\x44\x55", 6)}});
+        if (state == StationState::ThroughputPortHeld)
+            m_port = std::make_unique<PortHolder>();
         CurrentTestType = 0;
         window = std::make_unique<Dravonix>();
         // Logged in to a station in work-order mode, as the login leaves it.
@@ -76,6 +137,7 @@ public:
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
         ScreenArea::SetStandIn(QSize());
+        HostAdapters::ClearOverride();
         LoggedIn = false;
         WholeMachineTestMode = false;
         AfterSalesRight = false;
@@ -93,7 +155,21 @@ public:
     template <typename T>
     T* Editor() const { return Settings()->findChild<T*>(); }
 
+    // Waits until the Wi-Fi panel says that its server cannot take its port
+    // (held here, or by another program); false when nothing was said.
+    bool PortTroubleShown() const
+    {
+        auto* trouble = window->findChild<QLabel*>("m_lb_ServerState");
+        if (!trouble)
+            return false;
+        const bool shown = QTest::qWaitFor([trouble] { return !trouble->isHidden(); }, 15000);
+        Settle();
+        return shown;
+    }
+    bool PortHeld() const { return m_port && m_port->Holds(); }
+
     TempAppDir m_dir;
+    std::unique_ptr<PortHolder> m_port;   // before the window, which takes the port once it is free
     std::unique_ptr<Dravonix> window;
 
 private:
@@ -154,7 +230,51 @@ struct WindowCase {
     const char* name;
     std::function<void(Station&, const Check&)> open;
     bool floatingAbove = false;   // the video window and the result panel may cover it
+    StationState state = StationState::Usual;
 };
+
+// The script editor refusing a step without its seconds.
+void ScriptRefusal(Station& s, const Check& check)
+{
+    auto* editor = s.Editor<ManualTestAutomation>();
+    editor->LoadConfig();
+    editor->show();
+    editor->findChild<QLineEdit*>("m_leAddConfig")->setText("Line A");
+    QTest::mouseClick(editor->findChild<QPushButton*>("m_btnAddConfig"), Qt::LeftButton);
+    QComboBox* item = nullptr;
+    for (QComboBox* box : editor->findChildren<QComboBox*>())
+        if (box->property("cmb_index") == QVariant(0))
+            item = box;
+    ASSERT_NE(item, nullptr);
+    item->setCurrentIndex(item->findText("Trumpet Test"));
+    ASSERT_GT(item->currentIndex(), 0);
+    QTest::mouseClick(editor->findChild<QPushButton*>("m_btnSave"), Qt::LeftButton);
+    Station::Settle();
+    ASSERT_TRUE(editor->findChild<QLabel*>("m_lbTips")->text().startsWith("row 1: enter the seconds of Trumpet Test"));
+    check(editor);
+    item->setCurrentIndex(0);
+    editor->hide();
+}
+
+// The network-card box cuts a long adapter name, never the address before it.
+void MainWindowWithLongAdapterName(Station& s, const Check& check)
+{
+    auto* box = s.window->findChild<ElidedComboBox*>("m_cbbNetworkCard");
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->ShownText().startsWith("[127.0.0.5]")) << box->ShownText().toStdString();
+    EXPECT_EQ(box->toolTip(), box->currentText());
+    check(s.window.get());
+}
+
+void MainWindowWithPortHeld(Station& s, const Check& check)
+{
+    if (!s.PortTroubleShown()) {
+        if (!s.PortHeld())
+            GTEST_SKIP() << "port 3600 could not be held on this machine";
+        FAIL() << "the Wi-Fi panel says nothing while its port is held";
+    }
+    check(s.window.get());
+}
 
 void ShowAndCheck(QWidget* window, const Check& check)
 {
@@ -211,6 +331,7 @@ const WindowCase kWindows[] = {
                                                       check(s.Settings()); s.Settings()->hide(); }},
     {"FunctionCodes", [](Station& s, const Check& check) { ShowAndCheck(s.Editor<FunctionCodeSetting>(), check); }},
     {"ManualScripts", [](Station& s, const Check& check) { ShowAndCheck(s.Editor<ManualTestAutomation>(), check); }},
+    {"ManualScriptsRefusal", ScriptRefusal},
     {"ManualItemDisplay",
      [](Station& s, const Check& check) { ShowAndCheck(s.Editor<ManualTestItemDisplayDlg>(), check); }},
     {"LabelDesigner", [](Station& s, const Check& check) { ShowAndCheck(s.Editor<QRCodePrintSetting>(), check); }},
@@ -254,15 +375,12 @@ const WindowCase kWindows[] = {
                         "dev type again");
          ShowAndCheck(&box, check);
      }},
+    {"MainWindowPortHeld", MainWindowWithPortHeld, true, StationState::ThroughputPortHeld},
+    {"MainWindowLongAdapterName", MainWindowWithLongAdapterName, true, StationState::LongAdapterName},
 };
 
 // The message box's form parks its close button outside the box, where it is never seen.
 const QString kNeverShown = QStringLiteral("QNvrWebMessageBox/m_btnClose");
-
-struct ScreenCase {
-    const char* name;
-    QSize size;
-};
 
 void PrintTo(const ScreenCase& screen, std::ostream* os)
 {
@@ -274,7 +392,9 @@ void PrintTo(const WindowCase& window, std::ostream* os)
     *os << window.name;
 }
 
-const ScreenCase kScreens[] = {{"1920x1080", {1920, 1080}}, {"1366x768", {1366, 768}}};
+const ScreenCase kScreens[] = {{"1920x1080", {1920, 1080}, {}},
+                               {"1366x768", {1366, 768}, {}},
+                               {"1366x768 less a task bar", {1366, 768}, {0, 0, 1366, 728}}};
 
 class WindowFitTest : public ::testing::TestWithParam<std::tuple<ScreenCase, WindowCase>> {
 protected:
@@ -294,25 +414,38 @@ protected:
     const ScreenCase& Screen() const { return std::get<0>(GetParam()); }
     const WindowCase& Window() const { return std::get<1>(GetParam()); }
 
-    // One station per screen size, kept while the cases of that size run.
+    // One station per screen and state, kept while the cases of both run.
     Station& StationForScreen()
     {
-        if (!s_station || s_size != Screen().size) {
+        const QString key = QString("%1 %2").arg(Screen().name).arg(int(Window().state));
+        if (!s_station || s_key != key) {
             s_station.reset();
-            s_station = std::make_unique<Station>(Screen().size);
-            s_size = Screen().size;
+            s_station = std::make_unique<Station>(Screen(), Window().state);
+            s_key = key;
         }
         return *s_station;
     }
 
     static std::unique_ptr<Station> s_station;
-    static QSize s_size;
+    static QString s_key;
     static QFont s_platformFont;
 };
 
 std::unique_ptr<Station> WindowFitTest::s_station;
-QSize WindowFitTest::s_size;
+QString WindowFitTest::s_key;
 QFont WindowFitTest::s_platformFont;
+
+// With STATION_SCREENSHOT_DIR set, each checked window is saved there to be looked at.
+void SaveScreenshot(QWidget* window)
+{
+    const QString dir = qEnvironmentVariable("STATION_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        return;
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    QString name = QString::fromStdString(std::string(test->name()));
+    name.replace('/', '_');
+    EXPECT_TRUE(window->grab().save(dir + "/" + name + ".png"));
+}
 
 TEST_P(WindowFitTest, EveryTextShowsWhole)
 {
@@ -321,10 +454,11 @@ TEST_P(WindowFitTest, EveryTextShowsWhole)
     if (Window().floatingAbove)
         floating = {station.window->VideoWindow(), station.window->ResultPanel()};
     Window().open(station, [&](QWidget* window) {
-        const std::vector<Misfit> misfits = FitCheck(QRect(QPoint(0, 0), Screen().size), floating).Run(window);
+        const std::vector<Misfit> misfits = FitCheck(Screen().Available(), floating).Run(window);
         for (const Misfit& m : misfits)
             if (m.widget != kNeverShown)
                 ADD_FAILURE() << m;
+        SaveScreenshot(window);
     });
 }
 
@@ -342,8 +476,12 @@ TEST_P(WindowFitTest, TitledWithACaptionNotItsClassName)
 INSTANTIATE_TEST_SUITE_P(Station, WindowFitTest, ::testing::Combine(::testing::ValuesIn(kScreens),
                                                                      ::testing::ValuesIn(kWindows)),
                          [](const auto& info) {
-                             return std::string(std::get<1>(info.param).name) + "_"
-                                 + std::to_string(std::get<0>(info.param).size.width());
+                             const ScreenCase& screen = std::get<0>(info.param);
+                             std::string name = std::string(std::get<1>(info.param).name) + "_"
+                                 + std::to_string(screen.size.width());
+                             if (!screen.available.isEmpty())
+                                 name += "x" + std::to_string(screen.available.height());
+                             return name;
                          });
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -143,6 +144,134 @@ TEST_F(SysConfigTest, ChecksRunInOrderAndAFailureWritesNothing)
         EXPECT_EQ(ConfigBytes(), before) << c.what;
         EXPECT_FALSE(CloseTimer()->isActive()) << c.what << ": the form stays open";
         EXPECT_TRUE(receiver->Events().isEmpty()) << c.what;
+        delete form;
+        receiver->Forget();
+    }
+}
+
+// What a limited field's text became in config.ini.
+QString StoredLimit(const ConfigInfo& c, const QString& edit)
+{
+    if (edit == "le_Signal")
+        return c.m_SystemConfig.WifiSignal;
+    if (edit == "le_Quality")
+        return c.m_SystemConfig.WifiQuality;
+    if (edit == "le_4GSignal")
+        return c.m_Config4G.Signal4G;
+    if (edit == "le_4GQuality")
+        return c.m_Config4G.Quality4G;
+    if (edit == "le_DurationTime")
+        return QString::number(c.m_WifiNet.iDurationTime);
+    if (edit == "le_AveSpeed")
+        return QString::number(c.m_WifiNet.iAveSpeed);
+    return QString::number(c.m_SystemConfig.iTestMode);
+}
+
+// Restores the process's default locale when it goes.
+struct DefaultLocale {
+    explicit DefaultLocale(const QLocale& locale) { QLocale::setDefault(locale); }
+    ~DefaultLocale() { QLocale::setDefault(previous); }
+    QLocale previous;
+};
+
+// A limit the form saves is one its placeholder and message allow, and the
+// value the judges read is the one the operator typed.
+TEST_F(SysConfigTest, EachLimitAcceptsExactlyTheRangeItsTextsState)
+{
+    struct LimitCase {
+        const char* edit;
+        QString text;
+        const char* message;   // null: saved as typed
+    };
+    const char* signal = "wifi Signal must be -30 to -120!";
+    const char* quality = "wifi Quality must be 0.0 to 1.0!";
+    const QString fullWidthFive = QString::fromUtf8("\xef\xbc\x95");
+    const LimitCase cases[] = {
+        {"le_Signal", "-5", signal},
+        {"le_Signal", "-0", signal},
+        {"le_Signal", "-29", signal},
+        {"le_Signal", "-121", signal},
+        {"le_Signal", "-30", nullptr},
+        {"le_Signal", "-120", nullptr},
+        {"le_Signal", "-99", nullptr},
+        {"le_Quality", "1.0", nullptr},
+        {"le_Quality", "0.25", nullptr},
+        {"le_Quality", "0.0", nullptr},
+        {"le_Quality", "1", nullptr},
+        {"le_Quality", "1.01", quality},
+        {"le_Quality", "1.5", quality},
+        {"le_Quality", "0." + fullWidthFive, quality},
+        {"le_DurationTime", "0", nullptr},
+        {"le_DurationTime", "100", nullptr},
+        {"le_DurationTime", "101", "DurationTime must be 0 to 100!"},
+        {"le_AveSpeed", "100", nullptr},
+        {"le_AveSpeed", "-1", "AveSpeed must be 0 to 100!"},
+        {"le_TestMode", "0", nullptr},
+        {"le_TestMode", "2", "TestMode must be 0 or 1!"},
+        {"le_4GSignal", "-85", nullptr},
+        {"le_4GSignal", "20.5", nullptr},
+        {"le_4GSignal", "abc", "4G Signal must be a number!"},
+        {"le_4GSignal", "2" + fullWidthFive, "4G Signal must be a number!"},
+        {"le_4GQuality", "0.25", nullptr},
+        {"le_4GQuality", "good", "4G Quality must be a number!"},
+    };
+    for (const LimitCase& c : cases) {
+        SCOPED_TRACE(std::string(c.edit) + " = " + c.text.toStdString());
+        Seed(ValidConfig());
+        const QByteArray before = ConfigBytes();
+        MakeForm();
+        form->ShowWidget();
+        Edit(c.edit)->setText(c.text);
+        Save();
+        if (c.message) {
+            EXPECT_EQ(Tips().toStdString(), c.message);
+            EXPECT_TRUE(ConfigBytes() == before) << "nothing is written";
+        } else {
+            EXPECT_EQ(Tips().toStdString(), "Save succeed!");
+            EXPECT_EQ(StoredLimit(ReadAfresh(), c.edit).toStdString(), c.text.toStdString());
+        }
+        delete form;
+        receiver->Forget();
+    }
+}
+
+TEST_F(SysConfigTest, ALocalesGroupSeparatorIsNoDigit)
+{
+    // In a Chinese locale "0,050" reads as 50; config.ini would get 0.
+    const DefaultLocale chinese(QLocale(QLocale::Chinese, QLocale::China));
+    const QByteArray before = ConfigBytes();
+    MakeForm();
+    form->ShowWidget();
+    Edit("le_DurationTime")->setText("0,050");
+    Save();
+    EXPECT_EQ(Tips().toStdString(), "DurationTime must be 0 to 100!");
+    EXPECT_TRUE(ConfigBytes() == before) << "nothing is written";
+}
+
+TEST_F(SysConfigTest, AStoredLimitOutsideTheRangeIsAskedForAgain)
+{
+    struct StoredCase {
+        const char* what;
+        std::function<void(ConfigInfo&)> store;
+        const char* message;
+    };
+    const StoredCase cases[] = {
+        {"signal", [](ConfigInfo& c) { c.m_SystemConfig.WifiSignal = "-5"; }, "wifi Signal must be -30 to -120!"},
+        {"4G signal", [](ConfigInfo& c) { c.m_Config4G.Signal4G = "strong"; }, "4G Signal must be a number!"},
+        {"duration", [](ConfigInfo& c) { c.m_WifiNet.iDurationTime = 500; }, "DurationTime must be 0 to 100!"},
+    };
+    for (const StoredCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        ConfigInfo stored = ValidConfig();
+        c.store(stored);
+        Seed(stored);
+        const QByteArray before = ConfigBytes();
+        MakeForm();
+        form->ShowWidget();
+        Save();
+        EXPECT_EQ(Tips().toStdString(), c.message);
+        EXPECT_TRUE(ConfigBytes() == before) << "nothing is written";
+        EXPECT_FALSE(CloseTimer()->isActive()) << "the form stays open for a new value";
         delete form;
         receiver->Forget();
     }
@@ -661,12 +790,12 @@ TEST_F(SysConfigTest, ClosingAndTheDisplayFlagsNotifyTheReceiver)
 TEST_F(SysConfigTest, TheFormIsBuiltAsItsWindowRequires)
 {
     MakeForm();
-    // The form's width; its height at least the form's where the screen allows
-    // (more when the font needs it), never more than the screen.
-    const int screenHeight = ScreenArea::Available().height();
+    // The form's width; its height at least the form's where the available
+    // area allows with the title bar (more when the font needs it), never more.
+    const int room = ScreenArea::Available().height() - ScreenArea::FrameHeight(form);
     EXPECT_EQ(form->width(), SysConfigWidget::FORM_WIDTH);
-    EXPECT_GE(form->height(), qMin(SysConfigWidget::FORM_HEIGHT, screenHeight));
-    EXPECT_LE(form->height(), screenHeight);
+    EXPECT_GE(form->height(), qMin(SysConfigWidget::FORM_HEIGHT, room));
+    EXPECT_LE(form->height(), room);
     EXPECT_EQ(form->minimumSize(), form->maximumSize());
     EXPECT_TRUE(form->windowFlags() & Qt::Dialog);
     EXPECT_FALSE(form->windowFlags() & Qt::WindowContextHelpButtonHint);

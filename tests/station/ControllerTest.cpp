@@ -370,13 +370,14 @@ TEST_F(ControllerTest, ThePanelLayoutFollowsItsSizeAndTestType)
     EXPECT_EQ(Child<QPushButton>(widget.get(), "btn_BeginRun")->geometry(), QRect(0, 5, 120, 30));
     auto* group = Child<QGroupBox>(widget.get(), "group_ConfigItem");
     EXPECT_EQ(group->geometry(), QRect(0, 37, 470, 326));
-    // The network-card box follows its caption, which takes its text's width.
+    // The network-card box follows its caption, which takes its text's width,
+    // and takes the rest of the row.
     const QRect caption = Child<QLabel>(widget.get(), "m_lbNetworkCard")->geometry();
     const QRect box = Child<QComboBox>(widget.get(), "m_cbbNetworkCard")->geometry();
-    EXPECT_EQ(caption.topLeft(), QPoint(150, 10));
+    EXPECT_EQ(caption.topLeft(), QPoint(124, 10));
     EXPECT_EQ(box.y(), 10);
-    EXPECT_EQ(box.x(), qMax(185, caption.right() + 6));
-    EXPECT_EQ(box.width(), 125);
+    EXPECT_EQ(box.x(), caption.right() + 4);
+    EXPECT_EQ(box.right(), 480 - 11);
     // The rows keep the form's spacing and start below the group's title, which
     // a wider font makes taller.
     const int shift = Child<QWidget>(widget.get(), "check_LockParameter")->y() - 15;
