@@ -89,7 +89,7 @@ void ColumnFit::Apply(QHeaderView* header) const
     for (int i = 0; i < m_widths.size(); ++i)
         header->resizeSection(i, m_widths[i]);
     header->setStretchLastSection(true);
-    const Qt::Alignment wrapFlag(QFlag(Qt::TextWordWrap));
+    const Qt::Alignment wrapFlag{QFlag(Qt::TextWordWrap)};
     const Qt::Alignment alignment = header->defaultAlignment() & ~wrapFlag;
     header->setDefaultAlignment(m_wrap ? alignment | wrapFlag : alignment);
     if (m_wrap)

@@ -14,6 +14,11 @@
 # its input into tools/fuzz/<driver>/crashers/ so that the replay test keeps it
 # mended. Prints each driver's executions, coverage (edges cov, features ft)
 # and findings; exits 1 when there was any finding.
+#
+# FUZZ_WHOLE_TREE=1 builds every target of the clang tree, the program and the
+# tests too, not only the drivers: CI does, so that a source clang cannot
+# compile fails it. FUZZ_SEED fixes libFuzzer's seed, so a short run tries the
+# same inputs every time.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 ROOT=$PWD
@@ -23,11 +28,18 @@ shift || true
 BUILD=${FUZZ_BUILD_DIR:-build-fuzz}
 PARALLEL=${FUZZ_PARALLEL:-2}
 HANG_SECONDS=${FUZZ_HANG_SECONDS:-60}
+if [ -n "${FUZZ_WHOLE_TREE:-}" ]; then
+  TESTS=ON TARGET=all
+else
+  TESTS=OFF TARGET=fuzz_all
+fi
+SEED=()
+[ -n "${FUZZ_SEED:-}" ] && SEED=(-seed="$FUZZ_SEED")
 
 scripts/install-deps.sh clang-14 libclang-rt-14-dev
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
-  -DSTATION_FUZZ=ON -DSTATION_TESTS=OFF >/dev/null
-cmake --build "$BUILD" -j "${JOBS:-2}" --target fuzz_all
+  -DSTATION_FUZZ=ON -DSTATION_TESTS="$TESTS" >/dev/null
+cmake --build "$BUILD" -j "${JOBS:-2}" --target "$TARGET"
 
 if [ $# -gt 0 ]; then
   DRIVERS=("$@")
@@ -60,7 +72,7 @@ fuzz_one() {
   while left=$((deadline - SECONDS)) && [ "$left" -gt 0 ]; do
     echo "=== run for ${left} s" >>"$log"
     "$BUILD/tools/fuzz/fuzz_$name" -max_total_time="$left" -timeout="$HANG_SECONDS" -print_final_stats=1 \
-      -close_fd_mask=1 -artifact_prefix="$findings/" "${dict[@]}" "${inputs[@]}" >>"$log" 2>&1 || true
+      -close_fd_mask=1 -artifact_prefix="$findings/" "${SEED[@]}" "${dict[@]}" "${inputs[@]}" >>"$log" 2>&1 || true
   done
 }
 
@@ -78,7 +90,8 @@ wait || true
 
 set +e +o pipefail
 status=0
-printf '\n%-16s %12s %8s %8s %8s %8s %8s\n' driver executions cov ft crashes hangs reports
+failed=()
+printf '\n%-18s %12s %8s %8s %8s %8s %8s\n' driver executions cov ft crashes hangs reports
 for name in "${DRIVERS[@]}"; do
   log=$OUT/logs/$name.log findings=$FINDINGS/$name
   execs=$(grep -h '^stat::number_of_executed_units:' "$log" | awk '{s += $2} END {print s + 0}')
@@ -87,10 +100,16 @@ for name in "${DRIVERS[@]}"; do
   crashes=$(find "$findings" -type f \( -name 'crash-*' -o -name 'leak-*' -o -name 'oom-*' \) | wc -l)
   hangs=$(find "$findings" -type f -name 'timeout-*' | wc -l)
   reports=$(grep -cE 'ERROR: (Address|Leak|Undefined|Thread)Sanitizer|runtime error:|ERROR: libFuzzer' "$log")
-  printf '%-16s %12s %8s %8s %8s %8s %8s\n' "$name" "$execs" "${cov:-0}" "${ft:-0}" "$crashes" "$hangs" "$reports"
+  printf '%-18s %12s %8s %8s %8s %8s %8s\n' "$name" "$execs" "${cov:-0}" "${ft:-0}" "$crashes" "$hangs" "$reports"
   if [ "$crashes" -gt 0 ] || [ "$hangs" -gt 0 ] || [ "$reports" -gt 0 ]; then
     status=1
+    failed+=("$name")
   fi
+done
+# The first lines of each failing driver's reports: a CI log is all its reader has.
+for name in "${failed[@]}"; do
+  echo "--- $name"
+  grep -m 8 -E 'FUZZ CHECK FAILED|ERROR: |SUMMARY: |runtime error:' "$OUT/logs/$name.log"
 done
 [ "$status" -eq 0 ] || echo "findings: $FINDINGS, logs: $OUT/logs"
 exit $status
