@@ -126,6 +126,7 @@ void DevInfoLists::SetCurrentDevice(const DevInfo& dev, const std::function<void
         if (retire)
             retire(m_PlayInfo);
         CopyDevInfo(m_PlayInfo, dev);
+        m_curDevLeft = false;
     }
     BumpGeneration();
 }
@@ -135,8 +136,27 @@ void DevInfoLists::ClearCurrentDevice()
     {
         std::lock_guard<ListLock> guard(m_lockStream);
         ZeroDevInfo(m_PlayInfo);
+        m_curDevLeft = false;
     }
     BumpGeneration();
+}
+
+bool DevInfoLists::MarkCurrentDeviceLeft(int64_t loginHandle)
+{
+    std::lock_guard<ListLock> guard(m_lockStream);
+    if (loginHandle <= 0 || m_PlayInfo.lUserID != loginHandle)
+        return false;
+    if (!m_curDevLeft)
+        LogPrint(LOG_INFO, "LeftTopWidget: the current device has left, SN=%.32s, IP=%.256s, lUserID=%lld",
+                 m_PlayInfo.ipcEntry.ipc_sn, m_PlayInfo.ipcEntry.szIP, (long long)loginHandle);
+    m_curDevLeft = true;
+    return true;
+}
+
+bool DevInfoLists::CurrentDeviceLeft() const
+{
+    std::lock_guard<ListLock> guard(m_lockStream);
+    return m_curDevLeft;
 }
 
 DevInfo DevInfoLists::CurrentDevice() const
@@ -255,7 +275,9 @@ bool DevInfoLists::TakeNextStreamTestDevice(int64_t& lastItem, DevInfo* next)
         if (!LookupDevType(dev.lUserID, nullptr))
             return false;   // its type reply has not come: a later pass takes it
         lastItem = i;
-        if (SameSerial(dev, m_PlayInfo)) {
+        // The current device's own record, or its serial while it is still on
+        // the line; once it has left, its serial found again is a retest.
+        if (dev.lUserID == m_PlayInfo.lUserID || (SameSerial(dev, m_PlayInfo) && !m_curDevLeft)) {
             LogPrint(LOG_INFO, "LeftTopWidget::ExecuteImageStreamTestThread() i=%d, get myself Dev, continue", int(i));
             ++i;
             continue;

@@ -91,6 +91,14 @@ public:
     // its login: the play path also tears down a slot whose login is gone.
     void ChangeCurrentDevice(const std::function<void(DevInfo&)>& change);
 
+    // The current device has left the line: the search no longer found it at
+    // its address, or its link was lost. It stays current until the next one,
+    // but holds its serial number no more: a camera of that serial found
+    // later (the same one put back for a retest, say) is tested as any other.
+    // Only when loginHandle is the current device's; false otherwise.
+    bool MarkCurrentDeviceLeft(int64_t loginHandle);
+    bool CurrentDeviceLeft() const;
+
     // Bumped by every new current device, and by the controller at every run
     // start and stop: a wait can tell whether it still serves what it began for.
     uint64_t Generation() const { return m_generation.load(); }
@@ -142,6 +150,7 @@ private:
     std::vector<DevInfo> m_vecImageStreamTestDevsInfo;   // the stream-test thread's copy of the ready list
     std::vector<int64_t> m_lDelReadyDev;                 // login handles of finished devices
     bool m_bImageStreamTestDevsInfoUpdate = false;       // the search thread replaced the copy
+    bool m_curDevLeft = false;                           // m_PlayInfo has left the line
 
     // --- under m_lockDevType (leaf, with m_SvrRetDevTypeInfo's writes) ---
     mutable ListLock m_lockDevType{ListLock::RANK_LEAF, "device types"};

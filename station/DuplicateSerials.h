@@ -12,13 +12,16 @@
 // its result by the serial, so it serves one camera of a serial at a time: the
 // one it already holds, else the first the search found. Any other camera of
 // that serial at another address is a duplicate: it is not logged in, so none
-// of its replies or results can reach the other's record.
+// of its replies or results can reach the other's record. The rule holds only
+// between cameras on the line at once: one that left holds no serial, so the
+// same camera put back for a retest is served again.
 class DuplicateSerials {
 public:
     // The address of the camera that holds dev's serial when that is another
-    // camera, else empty. held: the records the station already serves (the
-    // current device, the ready list); searched: this search's records, of
-    // which only those before dev count.
+    // camera, else empty. held: the records the station serves that are still
+    // on the line (the current device until it left, the ready list's while
+    // their link is up); searched: this search's records, of which only those
+    // before dev count.
     static QByteArray HolderOf(const DevInfo& dev, const std::vector<DevInfo>& held,
                                const std::vector<DevInfo>& searched);
 

@@ -186,6 +186,7 @@ void LeftTopWidget::onStatusEvent(AuxResponseInfo* info)
     case EVENT_CONNECTFAILED_STREAM:
         if (current)
             m_bCurDevAlive = false;
+        MarkCurrentDeviceLeft(handle);
         RemoveDevType(handle);
         LogPrint(LOG_INFO, "LeftTopWidget::onStatusEvent() EVENT_CONNECTFAILED lLoginID=%lld, lStateCode=%lld ============",
                  (long long)handle, (long long)info->lStateCode);

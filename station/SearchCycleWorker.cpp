@@ -234,10 +234,13 @@ std::vector<DevInfo> SearchCycleWorker::ServedDevs()
 {
     std::vector<DevInfo> served;
     m_lists.WithReadyList([&](std::vector<DevInfo>& ready) {
-        for (const DevInfo& dev : ready)
-            served.push_back(CopyOfDevInfo(dev));
+        for (const DevInfo& dev : ready) {
+            if (dev.lLoginStatus == 1)
+                served.push_back(CopyOfDevInfo(dev));
+        }
     });
-    served.push_back(m_lists.CurrentDevice());
+    if (!m_lists.CurrentDeviceLeft())
+        served.push_back(m_lists.CurrentDevice());
     return served;
 }
 
@@ -498,6 +501,9 @@ void SearchCycleWorker::CollectSearchedDevs()
         pane = m_controller.GetCurVideoForm();
     else
         m_handOffs.Call([&] { pane = m_controller.GetCurVideoForm(); });
+    const DevInfo current = m_lists.CurrentDevice();
+    const bool currentLeft = m_lists.CurrentDeviceLeft();
+    bool currentFound = false;
     for (int i = 0; i < count; ++i) {
         DevInfo dev;
         ZeroDevInfo(dev);
@@ -506,17 +512,28 @@ void SearchCycleWorker::CollectSearchedDevs()
         dev.iSearchIndex = i;
         dev.widget = pane;
         // By address too: a camera that shares the serial says nothing of this one.
-        m_lists.ReadCurrentDevice([&](const DevInfo& current) {
-            if (current.ipcEntry.ipc_sn[0] != '\0' && SameSerial(current, dev) && SameIP(current, dev))
-                m_curDevAlive = true;
-        });
+        if (current.ipcEntry.ipc_sn[0] != '\0' && SameSerial(current, dev) && SameIP(current, dev))
+            currentFound = true;
         m_lists.WithSearchList([&](std::vector<DevInfo>& search) {
             search.push_back(dev);
             LogPrint(LOG_INFO, "LeftTopWidget::GetAllSearachDevs() m_vecSearchDevsInfo.push_back(), SN=%.32s, IP=%.256s",
                      dev.ipcEntry.ipc_sn, dev.ipcEntry.szIP);
         });
     }
+    NoteCurrentDevice(current, currentLeft, currentFound);
     HoldBackUploadedDevs();
+}
+
+void SearchCycleWorker::NoteCurrentDevice(const DevInfo& current, bool left, bool found)
+{
+    if (current.ipcEntry.ipc_sn[0] == '\0')
+        return;
+    // A camera found where the current one was, after it left, is another
+    // appearance: it must not keep the one that left alive.
+    if (found && !left)
+        m_curDevAlive = true;
+    else if (!found)
+        m_lists.MarkCurrentDeviceLeft(current.lUserID);
 }
 
 void SearchCycleWorker::LoginSearchDevs()

@@ -60,7 +60,11 @@ private:
     // Gives a device that must move a free address on the station's subnet;
     // search is the list dev belongs to, visited by the caller.
     void ReaddressDev(DevInfo& dev, const std::vector<DevInfo>& search, const QByteArray& local);
-    // The cameras the station serves already: the current device and the ready list.
+    // What this search tells of the current device: found at its address,
+    // it shows a sign of life; not found, it has left.
+    void NoteCurrentDevice(const DevInfo& current, bool left, bool found);
+    // The cameras that hold their serial numbers: those of the ready list
+    // whose link is up, and the current device until it left.
     std::vector<DevInfo> ServedDevs();
     // A camera whose serial another camera holds is left alone: logged, and
     // told on screen once per appearance.

@@ -150,8 +150,11 @@ void StreamTestWorker::WaitForWifiTest()
 // this thread by running its hand-offs.
 void StreamTestWorker::HandOverRecord()
 {
-    const QByteArray sn = Field(m_lists.CurrentDevice().ipcEntry.ipc_sn);
-    if (WholeMachineTestMode.load() && !sn.isEmpty() && sn != m_lastTestSN.toLatin1()) {
+    const DevInfo current = m_lists.CurrentDevice();
+    const QByteArray sn = Field(current.ipcEntry.ipc_sn);
+    // Once per device under test, judged again or not; by its login, not its
+    // serial, so a camera put back for a retest is submitted again.
+    if (WholeMachineTestMode.load() && !sn.isEmpty() && current.lUserID != m_lastTestLogin) {
         LeftTopWidget* controller = &m_controller;
         if (m_words.manualTipShown.load()) {
             emit controller->sig_SaveManualTestResult();
@@ -171,7 +174,7 @@ void StreamTestWorker::HandOverRecord()
             });
         }
     }
-    m_lastTestSN = QString::fromLatin1(sn);
+    m_lastTestLogin = current.lUserID;
 }
 
 // A device whose stream was cut off is stopped and queued for removal from

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QString>
-
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -18,7 +16,7 @@ class StationWorkers;
 // It reaches the device lists only through their locking functions, the GUI
 // thread only through hand-offs, and the controller only for its play path,
 // its result lines and its signals. One instance lives as long as the
-// controller: the serial number handled last outlives a run.
+// controller: the device handled last outlives a run.
 class StreamTestWorker {
 public:
     // The words the thread shares with the GUI thread and the play path; the
@@ -66,7 +64,7 @@ private:
     HandOffQueue& m_handOffs;
     SharedWords m_words;
 
-    QString m_lastTestSN;           // serial number of the device handled last at its end
+    int64_t m_lastTestLogin = -1;   // login handle of the device handled last at its end
     int64_t m_lastItem = -1;        // index in the stream list of the device played last
     uint64_t m_progressTick = 0;    // last progress or device start
     bool m_noFrameSeen = false;     // a port without any frame was found

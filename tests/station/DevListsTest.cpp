@@ -121,6 +121,45 @@ TEST_F(DevListsTest, TheCurrentDeviceChangesOnlyWhenItIsTheOneAskedFor)
     EXPECT_FALSE(lists.UpdateCurrentDevice(21, [](DevInfo&) {}));
 }
 
+// The stream-test thread's scan past the current device (SN-A, login 11): its
+// own record is never taken again; another record of its serial is that
+// device while it is on the line, and a retest once it has left. Leaving
+// counts only for the device it was told of, and only until the next one.
+TEST_F(DevListsTest, TheScanTakesARecordOfTheCurrentSerialOnlyOnceTheCurrentDeviceLeft)
+{
+    struct ScanCase {
+        const char* name;
+        int64_t leftLogin;   // the login the device's leaving is told for; 0: none
+        bool nextCurrent;    // a new current device after that
+        int64_t taken;
+    };
+    const ScanCase cases[] = {
+        {"on the line", 0, false, 13},
+        {"left", 11, false, 12},
+        {"another login left", 99, false, 13},
+        {"left, then another current device", 11, true, 13},
+    };
+    for (const ScanCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        DevInfoLists lists;
+        lists.SetCurrentDevice(MakeDevice("SN-A", "127.0.0.30", 11, 1));
+        EXPECT_EQ(lists.MarkCurrentDeviceLeft(c.leftLogin), c.leftLogin == 11);
+        if (c.nextCurrent)
+            lists.SetCurrentDevice(MakeDevice("SN-A", "127.0.0.30", 11, 1));
+        EXPECT_EQ(lists.CurrentDeviceLeft(), c.leftLogin == 11 && !c.nextCurrent);
+        for (int64_t login : {11, 12, 13})
+            lists.InsertDevType(login, DevTypeInfo());
+        Lists(lists).m_vecImageStreamTestDevsInfo = {MakeDevice("SN-A", "127.0.0.30", 11, 1),
+                                                     MakeDevice("SN-A", "127.0.0.31", 12, 1),
+                                                     MakeDevice("SN-B", "127.0.0.32", 13, 1)};
+        int64_t lastItem = -1;
+        DevInfo next;
+        ZeroDevInfo(next);
+        ASSERT_TRUE(lists.TakeNextStreamTestDevice(lastItem, &next));
+        EXPECT_EQ(next.lUserID, c.taken);
+    }
+}
+
 TEST_F(DevListsTest, CallbackFieldsMoveWhileTheRecordIsReadAndReplaced)
 {
     lists.SetCurrentDevice(MakeDevice("SN-A", "127.0.0.30", 21, 1));

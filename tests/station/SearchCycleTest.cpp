@@ -467,7 +467,8 @@ QStringList ResultLines(const RightBottomWidget& panel)
 // one it holds or else the first found. The other is never logged in, so
 // nothing of it reaches the first one's record, and it is logged as a
 // duplicate every search and shown once; the current camera's serial on it
-// does not keep the current camera alive. Once the serial is free, it is served.
+// does not keep the current camera alive. Once the current camera has left,
+// though it stays current, the serial is free and the other is served.
 TEST_F(SearchCycleTest, CamerasSharingASerialAreServedOneAtATime)
 {
     const char* sn = "VTD0000000000009";
@@ -503,22 +504,78 @@ TEST_F(SearchCycleTest, CamerasSharingASerialAreServedOneAtATime)
     widget->m_bCurDevAlive = false;
     EXPECT_TRUE(Cycle());
     EXPECT_FALSE(widget->m_bCurDevAlive.load()) << "the other camera of the serial says nothing of the current one";
-    EXPECT_EQ(LoginOf("127.0.0.32"), 0) << "still the current camera's serial";
-
-    // Another camera is under test: the serial is free for the second one.
-    widget->ClearCurrentDevice();
+    // The lost record leaves the ready list at the end of that cycle.
     EXPECT_TRUE(Cycle());
     EXPECT_EQ(ReadyAddresses(), QStringList{"127.0.0.32"});
     EXPECT_GT(LoginOf("127.0.0.32"), 0);
+    EXPECT_EQ(widget->CurrentDevice().lUserID, first.lUserID) << "served while the camera that left is current";
     EndCycles();
+    EXPECT_EQ(ResultLines(panel), QStringList{shown});
 
     LogInit(level, QString());
     QFile file(logFile);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray log = file.readAll();
-    EXPECT_EQ(log.count("duplicate SN=VTD0000000000009 at IP=127.0.0.32: the camera at IP=127.0.0.31 has it"), 3)
+    EXPECT_EQ(log.count("duplicate SN=VTD0000000000009 at IP=127.0.0.32: the camera at IP=127.0.0.31 has it"), 2)
         << "one line per search while it is a duplicate";
     host.manualPanel = nullptr;
+}
+
+// The search keeps the current camera alive while it finds it at its address.
+// Once the camera has left (a search without it, or its link lost) it does so
+// no more, not even when the camera is back at that address: that is the
+// camera put back for a retest, to be tested anew, while the current device
+// waits for its end.
+struct LeaveCase {
+    const char* name;
+    int linkLossMs;    // the unplug's; -1: the camera stays
+    bool searchedWhileGone;
+    bool aliveAfter;
+};
+
+TEST_F(SearchCycleTest, TheSearchKeepsTheCurrentCameraAliveOnlyUntilItLeft)
+{
+    const char* sn = "VTR0000000000001";
+    const LeaveCase cases[] = {
+        {"on the line", -1, false, true},
+        {"gone from a search, then back", 600000, true, false},
+        {"link lost, still found", 0, false, false},
+    };
+    for (const LeaveCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Start(Profile({Camera(sn, "127.0.0.31")}));
+        SetAutoUpgrade(false);
+        EXPECT_TRUE(Cycle());
+        const int64_t first = LoginOf("127.0.0.31");
+        ASSERT_GT(first, 0);
+        {
+            std::lock_guard<ListLock> guard(Lists(*widget).m_lockReady);
+            ASSERT_EQ(Lists(*widget).m_vecSearchReadyDevsInfo.size(), 1u);
+            widget->SetCurrentDevice(CopyOfDevInfo(Lists(*widget).m_vecSearchReadyDevsInfo[0]));
+        }
+        if (c.linkLossMs >= 0) {
+            ASSERT_TRUE(SimLan::Instance().Unplug(sn, c.linkLossMs));
+            if (c.searchedWhileGone) {
+                widget->m_bCurDevAlive = false;
+                EXPECT_TRUE(Cycle());
+                EXPECT_FALSE(widget->m_bCurDevAlive.load());
+            } else {
+                ASSERT_TRUE(WaitFor([&] {
+                    std::lock_guard<ListLock> guard(Lists(*widget).m_lockReady);
+                    return Lists(*widget).m_vecSearchReadyDevsInfo.at(0).lLoginStatus == -1;
+                }));
+            }
+            ASSERT_TRUE(SimLan::Instance().Replug(sn));
+        }
+        widget->m_bCurDevAlive = false;
+        EXPECT_TRUE(Cycle());
+        EXPECT_EQ(widget->m_bCurDevAlive.load(), c.aliveAfter);
+        EndCycles();
+        router.Detach();
+        widget.reset();
+        FC_Loc_Cleanup();
+        SimLan::Instance().Reset();
+    }
 }
 
 // Two cameras with one serial at one address are two cameras there, as two

@@ -35,6 +35,13 @@ protected:
         WholeMachineTestMode = true;
         widget->SetCurrentDevice(MakeDevice("VT21ST0000000009", "127.0.0.39", 39, 1));
         widget->m_bManualTipShown = true;
+        TakeHandOvers();
+        StartStreamThread();
+    }
+
+    // Counts the records handed over (saves) and the hand-offs (handed).
+    void TakeHandOvers()
+    {
         host.onSave = [this] { ++saves; };
         // The thread's side of the submission is under test here, not the
         // request: a stand-in ends the upload at once and leaves the failure
@@ -51,7 +58,32 @@ protected:
                 handed.push_back(signal);
             }, Qt::DirectConnection);
         }
-        StartStreamThread();
+    }
+
+    // The device under test, whose chain has started, reaches its end: its
+    // chain at the manual part, then unplugged (its link not reported lost)
+    // and judged until its record is handed over; false when the count of
+    // records handed over is not handOvers.
+    bool EndCurrentDevice(const char* sn, int handOvers)
+    {
+        widget->m_bManualTipShown = true;
+        if (!SimLan::Instance().Unplug(sn, 600000))
+            return false;
+        // Packets on their way when it was unplugged may count as progress once more.
+        for (int pass = 0; pass < 4 && saves < handOvers; ++pass) {
+            Advance(kJudgeMs + 1);
+            WaitFor([&] { return saves >= handOvers; }, 2000);
+        }
+        return WaitFor([&] { return saves >= handOvers; }) && saves == handOvers;
+    }
+
+    // The SDK's report that a login's link is lost, handed over as the main window does.
+    void LinkLost(int64_t login)
+    {
+        AuxResponseInfo info;
+        info.lLoginID = login;
+        info.lStateCode = EVENT_CONNECTFAILED;
+        widget->onStatusEvent(&info);
     }
 
     std::vector<void (LeftTopWidget::*)()> Handed()
@@ -176,6 +208,58 @@ TEST_F(StreamThreadTest, TheScanDropsLoggedOutRecordsWaitsForATypeAndSkipsTheDev
         WaitFor([&] { return CurrentSerial() == "VT21ST0000000002"; }, 2000);
     }
     EXPECT_EQ(CurrentSerial(), QByteArray("VT21ST0000000002"));
+}
+
+// A camera put back on the line after it left is a new device under test,
+// though it bears the serial of the device still current: it starts, and its
+// record is handed over again at its end. Until the current device has left,
+// a record of its serial is that device itself and is skipped.
+TEST_F(StreamThreadTest, ACameraPutBackAfterItLeftIsTestedAndHandedOverAgain)
+{
+    const char* sn = "VT21ST0000000001";
+    for (const bool left : {true, false}) {
+        SCOPED_TRACE(left ? "left" : "still on the line");
+        Start({Camera(sn, "127.0.0.31")});
+        WholeMachineTestMode = true;
+        TakeHandOvers();
+        const int64_t first = LogIn("127.0.0.31");
+        KnowType(first);
+        SetStreamList({Record(sn, "127.0.0.31", first)});
+        StartStreamThread();
+        Advance(kJudgeMs + 1);
+        ASSERT_TRUE(WaitFor([&] { return widget->CurrentLoginHandle() == first; }));
+        ASSERT_TRUE(WaitFor([&] { return chainStarts.starts == 1; }));
+        ASSERT_TRUE(EndCurrentDevice(sn, 1));
+
+        // Its link is reported lost, or not yet; it is put back and logged in again.
+        if (left)
+            LinkLost(first);
+        ASSERT_TRUE(SimLan::Instance().Replug(sn));
+        const int64_t second = LogIn("127.0.0.31");
+        KnowType(second);
+        SetStreamList({Record(sn, "127.0.0.31", second)});
+        if (left) {
+            Advance(kJudgeMs + 1);
+            ASSERT_TRUE(WaitFor([&] { return widget->CurrentLoginHandle() == second; }));
+            ASSERT_TRUE(WaitFor([&] { return chainStarts.starts == 2; })) << "its chain starts anew";
+            EXPECT_TRUE(EndCurrentDevice(sn, 2)) << "the retest's record is handed over too";
+        } else {
+            for (int pass = 0; pass < 3; ++pass)
+                Advance(kJudgeMs + 1);
+            EXPECT_EQ(widget->CurrentLoginHandle(), first) << "skipped as the device itself";
+            EXPECT_EQ(saves, 1);
+        }
+        widget->StopRun();
+        recorder.Detach();
+        widget.reset();
+        FC_Loc_Cleanup();
+        SimLan::Instance().Reset();
+        SdkCallLog::Instance().Clear();
+        g_streamThreadKnown = false;
+        chainStarts.starts = 0;
+        saves = 0;
+        handed.clear();
+    }
 }
 
 TEST_F(StreamThreadTest, TheWifiWaitEndsWithThePanelsReportsOrItsTimeOuts)
