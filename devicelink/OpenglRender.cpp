@@ -3,8 +3,10 @@
 #include "AppGlobals.h"
 #include "Clock.h"
 #include "Log.h"
+#include "NativeWindowFollower.h"
 
 #include <QHBoxLayout>
+#include <QImage>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QMovie>
@@ -83,7 +85,19 @@ OpenglRender::OpenglRender(QWidget* parent)
 
     m_waitLabel = new QLabel(this);
     m_waitLabel->setFixedSize(40, 40);
-    m_waitLabel->setStyleSheet("QLabel {background: transparent; border:none}");
+    // Over a GL pane every repaint of a child recomposes the whole top-level
+    // window in GL, for each frame of the animation. With a native window of
+    // its own and an opaque background the label's frames go to the screen
+    // alone. The background is the picture beneath it (TakeWaitBackdrop), so
+    // the label still looks transparent.
+    m_waitLabel->setAttribute(Qt::WA_NativeWindow);
+    m_waitLabel->setAttribute(Qt::WA_DontCreateNativeAncestors);
+    m_waitLabel->setAutoFillBackground(true);
+    new NativeWindowFollower(m_waitLabel);
+    // Laid out while hidden, so that its backdrop is read where it will show.
+    QSizePolicy policy = m_waitLabel->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    m_waitLabel->setSizePolicy(policy);
     m_waitMovie = new QMovie(AppDirPath() + "/Skin/wait.gif", QByteArray(), this);
     m_waitMovie->setScaledSize(QSize(32, 32));
     m_waitLabel->setMovie(m_waitMovie);
@@ -360,7 +374,26 @@ void OpenglRender::paintGL()
         ShowWait(true);
         m_waitPoll->stop();
     }
+    // The picture beneath may have changed with a resize.
+    if (IsWaitShown())
+        TakeWaitBackdrop();
     DrawFrameLines();
+}
+
+void OpenglRender::TakeWaitBackdrop()
+{
+    const qreal ratio = devicePixelRatioF();
+    const QRect area = m_waitLabel->geometry();
+    const int x = qRound(area.x() * ratio);
+    const int y = qRound((height() - area.bottom() - 1) * ratio);   // GL rows run bottom up
+    QImage patch(qRound(area.width() * ratio), qRound(area.height() * ratio), QImage::Format_RGBA8888);
+    glReadPixels(x, y, patch.width(), patch.height(), GL_RGBA, GL_UNSIGNED_BYTE, patch.bits());
+    // Without alpha: the label counts as opaque only with an opaque background.
+    patch = patch.mirrored().convertToFormat(QImage::Format_RGB32);
+    patch.setDevicePixelRatio(ratio);
+    QPalette pal = m_waitLabel->palette();
+    pal.setBrush(QPalette::Window, QBrush(patch));
+    m_waitLabel->setPalette(pal);
 }
 
 void OpenglRender::UploadPlane(int unit, GLuint texture, const char* sampler, GLenum format, int width, int height,

@@ -68,6 +68,7 @@ private:
     void DrawFrameLines();
     void ClearToBlack();
     void ShowWait(bool show);
+    void TakeWaitBackdrop();
 
     std::atomic<bool> m_stopped{true};
     std::atomic<bool> m_initialised{false};

@@ -30,11 +30,15 @@
 //      pass and the 50 ms upload poll;
 //    - the station's CPU seconds.
 //    The search cycle (4000 ms, of which 2000 ms search) is reported apart.
+//    Every camera of the line is sound: each must bring one form, passed, and
+//    no other form may come; a line that breaks this fails without figures.
 // 4. Resident memory of the station at every 100th form (and the last one),
 //    and its growth per 100 cameras from camera 100 on.
 // Every station is closed with its close button; one that does not end with
 // exit code 0 fails the run.
 #include "BackendSimulator.h"
+#include "LinePlan.h"
+#include "sim/SimProfile.h"
 #include "StationDriver.h"
 
 #include <QApplication>
@@ -44,11 +48,11 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QUrlQuery>
 
 #include <algorithm>
-#include <iterator>
 #include <cstdio>
+#include <functional>
+#include <iterator>
 #include <map>
 #include <vector>
 
@@ -211,9 +215,17 @@ public:
 
     bool Line()
     {
+        const QByteArray profile = LineProfile(m_o, m_o.cameras, m_o.holdMs);
+        SimProfile parsed;
+        QString error;
+        if (!SimProfile::Parse(profile, &parsed, &error))
+            return Fail("the line's profile: " + error);
+        LinePlan plan(parsed.line);
+        // Forms of the stations before this one are not the line's.
+        size_t seen = m_sim.Results().size();
         const QString dir = m_work + "/line";
         StationDriver station(dir);
-        if (!LayOut(dir, LineProfile(m_o, m_o.cameras, m_o.holdMs)) || !station.Start())
+        if (!LayOut(dir, profile) || !station.Start())
             return Fail("the station did not start");
         if (!station.PickOrder(0, kStationMs))
             return Fail("the order could not be picked");
@@ -222,20 +234,17 @@ public:
             return Fail("no main window");
         const double cpuAtRun = station.CpuSeconds();
 
-        std::map<QString, QDateTime> arrived;
+        std::map<QString, QDateTime> arrived;   // the forms that keep the plan
         std::map<int, long> rss;
         double cpuAtLast = cpuAtRun;
-        size_t seen = 0;
         const int perCameraLimitMs = 60000;
         QDateTime lastArrival = QDateTime::currentDateTime();
-        while (int(arrived.size()) < m_o.cameras && station.Running()
+        while (plan.Arrived() < m_o.cameras && station.Running()
                && lastArrival.msecsTo(QDateTime::currentDateTime()) < perCameraLimitMs) {
-            const std::vector<std::string> forms = m_sim.Results();
             const QDateTime now = QDateTime::currentDateTime();
-            for (; seen < forms.size(); ++seen) {
-                const QString sn = QUrlQuery(QString::fromStdString(forms[seen])).queryItemValue("dev_sn");
-                arrived.emplace(sn, now);
-                lastArrival = now;
+            const size_t before = seen;
+            TakeForms(plan, seen, [&](const QString& serial) {
+                arrived.emplace(serial, now);
                 cpuAtLast = station.CpuSeconds();
                 const int n = int(arrived.size());
                 if (n % 100 == 0 || n == m_o.cameras) {
@@ -243,21 +252,43 @@ public:
                     printf("  form %d: resident %ld KiB\n", n, rss[n]);
                     fflush(stdout);
                 }
-            }
+            });
+            if (seen > before)
+                lastArrival = now;
             StationDriver::WaitUntil([] { return false; }, 10, 5);
         }
         const bool closed = Close(station, window);
-        const bool complete = int(arrived.size()) == m_o.cameras;
-        if (!complete)
-            fprintf(stderr, "station-bench: only %zu of %d forms arrived\n", arrived.size(), m_o.cameras);
+        // What came until the station ended counts as well: a second form, say.
+        TakeForms(plan, seen, [&](const QString& serial) { arrived.emplace(serial, QDateTime::currentDateTime()); });
+        const QStringList missing = plan.Missing();
+        if (!missing.isEmpty())
+            Fail(QStringLiteral("%1 of %2 cameras brought no form, the first %3")
+                     .arg(missing.size())
+                     .arg(m_o.cameras)
+                     .arg(missing.first()));
+        if (!closed || !plan.Kept())
+            return Fail("the line did not run as planned: no figures for it");
         Report(station.Log(), station.StartedAt(), arrived, rss);
-        if (!arrived.empty())
-            printf("CPU: %.2f s per camera from Begin Run to the last form\n",
-                   (cpuAtLast - cpuAtRun) / double(arrived.size()));
-        return closed && complete;
+        printf("CPU: %.2f s per camera from Begin Run to the last form\n",
+               (cpuAtLast - cpuAtRun) / double(arrived.size()));
+        return true;
     }
 
 private:
+    // The forms received since `seen`, held against the plan: each fault is
+    // reported, each form that keeps the plan goes to kept with its serial.
+    void TakeForms(LinePlan& plan, size_t& seen, const std::function<void(const QString&)>& kept)
+    {
+        const std::vector<std::string> forms = m_sim.Results();
+        for (; seen < forms.size(); ++seen) {
+            const LinePlan::Form form = plan.Take(forms[seen]);
+            if (form.fault.isEmpty())
+                kept(form.serial);
+            else
+                Fail(form.fault);
+        }
+    }
+
     bool LayOut(const QString& dir, const QByteArray& profile)
     {
         StationDriver::Layout layout;
