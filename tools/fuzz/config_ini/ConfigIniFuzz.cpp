@@ -141,6 +141,22 @@ void CheckKeysKept(const QByteArray& before, const QByteArray& after, const QSet
     }
 }
 
+// Whether a save of the record is refused: a text GB2312 can't hold, or a
+// chosen script key that would leave its group.
+bool Refused(const ConfigInfo& c)
+{
+    const ManualAutoTestConfig& m = c.m_ManualAutoTest;
+    if (!m.CurChoiseKey.isEmpty() && !CConfigFile::IsValidScriptKey(m.CurChoiseKey))
+        return true;
+    if (!IniText::CanStore(m.mapConfig.value(m.CurChoiseKey), Codec()))
+        return true;
+    for (const auto& text : Texts(c)) {
+        if (!IniText::CanStore(text.second, Codec()))
+            return true;
+    }
+    return false;
+}
+
 QByteArray ReadFile(const QString& path)
 {
     QFile file(path);
@@ -172,8 +188,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         ManualTestAutomation::DisplayNameOf(script);
         ManualTestAutomation::StepListOf(script);
     }
-    // A save refused (a text GB2312 can't hold, or a chosen script key that
-    // would leave its group) changes nothing to compare.
+    // A refused save changes nothing to compare; no other save may fail.
+    if (saved != 0 && !Refused(loaded))
+        FuzzEnv::Fail("a save of what was loaded failed");
     if (saved == 0) {
         ConfigInfo again;
         CConfigFile(path).GetConfigInfo(again);
