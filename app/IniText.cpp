@@ -545,6 +545,21 @@ int LastSection(const Layout& layout, const QString& name)
     return -1;
 }
 
+// What goes before lines added at d[at], the end of a key line: a line break
+// where the line has none, and an empty line where it ends in a backslash,
+// which would join the first added line to it.
+QByteArray BreaksBefore(const QByteArray& d, int at, const QByteArray& lineBreak)
+{
+    int end = at;
+    const bool ended = end > 0 && IsBreak(d[end - 1]);
+    if (ended)
+        end -= end > 1 && d[end - 1] == '\n' && d[end - 2] == '\r' ? 2 : 1;
+    int backslashes = 0;
+    while (end - backslashes > 0 && d[end - backslashes - 1] == '\\')
+        ++backslashes;
+    return (ended ? QByteArray() : lineBreak) + (backslashes % 2 ? lineBreak : QByteArray());
+}
+
 // Byte ranges of a file and what replaces them; ranges never overlap.
 class Edits {
 public:
@@ -668,7 +683,7 @@ bool Merge(QByteArray* ini, const QByteArray& written, const QVector<QPair<QStri
         const QByteArray headerLine = written.mid(header.start, header.end - header.start);
         if (s >= 0) {
             const int at = file.sections[s].end;
-            edits.Replace(at, at, at > 0 && !IsBreak(ini->at(at - 1)) ? lineBreak + lines : lines);
+            edits.Replace(at, at, BreaksBefore(*ini, at, lineBreak) + lines);
         } else if (const int at = SectionPlace(*ini, file, qt.sections[q].name); at >= 0) {
             edits.Replace(at, at, headerLine + lineBreak + lines + lineBreak);
         } else {

@@ -143,6 +143,9 @@ TEST(IniText, SetValuesWritesEachValueInPlace)
         {"GB2312 text", "[G]\na=1\n", {{"G/a", QString::fromUtf8("测试")}}, {}, "[G]\na=\xB2\xE2\xCA\xD4\n"},
         {"a text beginning with @", "[G]\na=1\n", {{"G/a", "@x"}}, {}, "[G]\na=@@x\n"},
         {"an empty file gets what Qt writes", "", {{"G/b", 1}, {"A/a", "@x"}}, {}, "[A]\na=@@x\n\n[G]\nb=1\n"},
+        {"after a line continued at the end of the file", "[G]\nk=a\\\n", {{"G/n", 1}}, {}, "[G]\nk=a\\\n\nn=1\n"},
+        {"after a line ending in a backslash", "[G]\r\nk=a\\", {{"G/n", 1}}, {}, "[G]\r\nk=a\\\r\n\r\nn=1\r\n"},
+        {"after an escaped backslash", "[G]\nk=a\\\\\n", {{"G/n", 1}}, {}, "[G]\nk=a\\\\\nn=1\n"},
         {"every line of a removed key", "[G]\nk=1\n  k=2 ; c\nj=1\n", {}, {"G/k"}, "[G]\nj=1\n"},
         {"removed, then written", "[G]\nk=1\nj=1\n", {{"G/k", 2}}, {"G/k"}, "[G]\nj=1\nk=2\n"},
     };
@@ -152,10 +155,18 @@ TEST(IniText, SetValuesWritesEachValueInPlace)
         IniText::RemoveKeys(&ini, c.removed);
         ASSERT_TRUE(IniText::SetValues(&ini, c.values, Gb2312()));
         EXPECT_EQ(ini, c.after);
+        QStringList written = c.removed;
         for (const auto& v : c.values) {
             QString text;
             EXPECT_TRUE(IniText::LineValue(ini, v.first, Gb2312(), &text));
             EXPECT_EQ(text, v.second.toString());
+            written << v.first;
+        }
+        for (const QString& key : IniText::LineKeys(c.before)) {
+            QString was;
+            QString is;
+            IniText::LineValue(c.before, key, Gb2312(), &was);
+            EXPECT_TRUE(written.contains(key) || (IniText::LineValue(ini, key, Gb2312(), &is) && is == was)) << qPrintable(key);
         }
     }
 }
