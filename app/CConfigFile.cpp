@@ -32,9 +32,6 @@ CConfigFile::CConfigFile(const QString& iniPath)
     , m_codec(QTextCodec::codecForName("GB2312"))
 {
     LoadAll(m_info);
-    for (const int line : IniText::OpenQuoteLines(m_ini))
-        LogPrint(LOG_GENERAL, "config.ini line %d: a quote that does not close on its line is read as a character",
-                 line);
 }
 
 CConfigFile::~CConfigFile() = default;
@@ -62,8 +59,25 @@ bool CConfigFile::ReadFile(QByteArray* ini) const
 
 void CConfigFile::Refresh()
 {
-    if (!ReadFile(&m_ini))
-        m_ini.clear();
+    QByteArray ini;
+    if (!ReadFile(&ini))
+        ini.clear();
+    if (ini != m_ini)
+        m_openQuotesLogged = false;
+    m_ini = ini;
+    LogOpenQuotes();
+}
+
+void CConfigFile::LogOpenQuotes()
+{
+    // The process store is made before the log starts: what it found then is
+    // logged at the first read after.
+    if (m_openQuotesLogged || LogPath().isEmpty())
+        return;
+    m_openQuotesLogged = true;
+    for (const int line : IniText::OpenQuoteLines(m_ini))
+        LogPrint(LOG_GENERAL, "config.ini line %d: a quote that does not close on its line is read as a character",
+                 line);
 }
 
 QString CConfigFile::ReadText(const QString& key) const

@@ -64,6 +64,9 @@ public:
 private:
     // Reads the file as it stands into m_ini (empty when it can't be read).
     void Refresh();
+    // Logs the lines of m_ini whose quote is read as a character, once for
+    // each content of the file and only once the log is open.
+    void LogOpenQuotes();
     // The file's bytes: empty for no file, false (logged) when it can't be read.
     bool ReadFile(QByteArray* ini) const;
     QString ReadText(const QString& key) const;
@@ -85,4 +88,5 @@ private:
     QString m_iniPath;
     QTextCodec* m_codec;
     QByteArray m_ini;   // the file as the last operation read or wrote it
+    bool m_openQuotesLogged = false;
 };

@@ -755,6 +755,25 @@ TEST(ConfigFile, ASaveKeepsEverySectionAndKeyOfAHandEditedFile)
     }
 }
 
+// The station makes its store before it starts the log.
+TEST(ConfigFile, AnOpenQuoteFoundBeforeTheLogStartsIsLoggedAtTheNextRead)
+{
+    TempAppDir dir("[CONFIG]\nPassword=ab\"cd\n");
+    const QString logFile = dir.file("Log_Dir/config.log");
+    const int level = LogLevel();
+    LogInit(LOG_GENERAL, QStringLiteral(""));
+    CConfigFile store(dir.configPath());
+    LogInit(LOG_GENERAL, logFile);
+    SystemConfig config;
+    store.ReadConfig(config);
+    store.ReadConfig(config);
+    LogInit(level, QStringLiteral(""));
+    EXPECT_EQ(config.Password, "ab\"cd");
+    QFile log(logFile);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll().count("config.ini line 2: a quote"), 1);
+}
+
 TEST(ConfigFile, TheProcessStoreIsOneInstance)
 {
     TempAppDir dir;
