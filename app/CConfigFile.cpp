@@ -6,14 +6,12 @@
 
 #include <QFile>
 #include <QSaveFile>
-#include <QSet>
-#include <QSettings>
+#include <QStringList>
+#include <QTextCodec>
 #include <QVariant>
 #include <QVector>
 
 #include <algorithm>
-#include <QStringList>
-#include <QTextCodec>
 
 namespace {
 const QString kManualGroup = QStringLiteral("MANUAL_AUTO_TEST/");
@@ -31,85 +29,84 @@ CConfigFile* CConfigFile::GetInstance()
 
 CConfigFile::CConfigFile(const QString& iniPath)
     : m_iniPath(iniPath)
+    , m_codec(QTextCodec::codecForName("GB2312"))
 {
-    // A file that could crash QSettings stays closed: every read and write then fails.
-    if (IniText::EscapeBinaryValues(m_iniPath, QTextCodec::codecForName("GB2312")))
-        OpenSettings();
     LoadAll(m_info);
-}
-
-void CConfigFile::OpenSettings()
-{
-    // The new object is made before the old one goes, so both share Qt's parsed
-    // copy of the file and the changes that have not reached the disk yet.
-    std::unique_ptr<QSettings> settings(new QSettings(m_iniPath, QSettings::IniFormat));
-    settings->setIniCodec(QTextCodec::codecForName("GB2312"));
-    m_settings = std::move(settings);
 }
 
 CConfigFile::~CConfigFile() = default;
 
-bool CConfigFile::IsOpen() const { return m_settings != nullptr; }
+bool CConfigFile::IsOpen() const { return !m_iniPath.isEmpty(); }
 
-QString CConfigFile::FilePath() const { return m_settings ? m_settings->fileName() : QString(); }
+QString CConfigFile::FilePath() const { return m_iniPath; }
 
 void CConfigFile::GetConfigInfo(ConfigInfo& info) const { info = m_info; }
 
-QString CConfigFile::ReadText(const QString& key) const { return IniText::Read(*m_settings, key); }
-
-int CConfigFile::ReadInt(const QString& key) const { return IniText::Value(*m_settings, key).toInt(); }
-
-bool CConfigFile::ReadBool(const QString& key) const { return IniText::Value(*m_settings, key).toBool(); }
-
-int CConfigFile::Commit(const SettingWrites& writes)
+bool CConfigFile::ReadFile(QByteArray* ini) const
 {
     QFile file(m_iniPath);
-    const QByteArray before = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    file.close();
-    if (Sync() != 0)
-        return -1;
-    return before.isEmpty() ? 0 : KeepUnwritten(before, writes);
+    if (!file.exists()) {
+        ini->clear();
+        return true;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        LogPrint(LOG_GENERAL, "config.ini can't be read: %s", qPrintable(file.errorString()));
+        return false;
+    }
+    *ini = file.readAll();
+    return true;
 }
 
-int CConfigFile::KeepUnwritten(const QByteArray& before, const SettingWrites& writes)
+void CConfigFile::Refresh()
 {
-    QFile file(m_iniPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray after = file.readAll();
-    file.close();
-    QSet<QString> keys;
-    for (const auto& w : writes)
-        keys.insert(w.first);
-    const QByteArray kept = IniText::KeepUnwritten(before, after, keys, m_settings->iniCodec());
-    if (kept == after)
-        return 0;
+    QByteArray ini;
+    if (!ReadFile(&ini))
+        ini.clear();
+    if (ini != m_ini)
+        m_openQuotesLogged = false;
+    m_ini = ini;
+    LogOpenQuotes();
+}
+
+void CConfigFile::LogOpenQuotes()
+{
+    // The process store is made before the log starts: what it found then is
+    // logged at the first read after.
+    if (m_openQuotesLogged || LogPath().isEmpty())
+        return;
+    m_openQuotesLogged = true;
+    for (const int line : IniText::OpenQuoteLines(m_ini))
+        LogPrint(LOG_GENERAL, "config.ini line %d: a quote that does not close on its line is read as a character",
+                 line);
+}
+
+QString CConfigFile::ReadText(const QString& key) const
+{
+    QString text;
+    IniText::LineValue(m_ini, key, m_codec, &text);
+    return text;
+}
+
+int CConfigFile::ReadInt(const QString& key) const { return QVariant(ReadText(key)).toInt(); }
+
+bool CConfigFile::ReadBool(const QString& key) const { return QVariant(ReadText(key)).toBool(); }
+
+int CConfigFile::Commit(const SettingWrites& writes, const QStringList& removed)
+{
+    // A file that is there but can't be read is not replaced by one holding this write alone.
+    QByteArray ini;
+    if (!ReadFile(&ini))
+        return -1;
+    IniText::RemoveKeys(&ini, removed);
+    if (!IniText::SetValues(&ini, writes, m_codec))
+        return -1;
     QSaveFile out(m_iniPath);
-    if (!out.open(QIODevice::WriteOnly) || out.write(kept) != kept.size() || !out.commit()) {
-        LogPrint(LOG_GENERAL, "config.ini: values this save did not write could not be put back as they stood");
+    if (!out.open(QIODevice::WriteOnly) || out.write(ini) != ini.size() || !out.commit()) {
+        LogPrint(LOG_GENERAL, "config.ini could not be written");
         return -1;
     }
-    OpenSettings();   // reads what is on disk now
+    m_ini = ini;
     return 0;
-}
-
-int CConfigFile::Sync()
-{
-    m_settings->sync();
-    const QSettings::Status status = m_settings->status();
-    if (status == QSettings::NoError)
-        return 0;
-    // QSettings keeps its first error for good (a hand-written line that is no
-    // setting gives FormatError, yet the write reaches the disk). A fresh object
-    // retries what did not reach the disk and reports only that.
-    if (status == QSettings::FormatError)
-        LogPrint(LOG_GENERAL, "config.ini holds lines that are not settings; they are dropped on write");
-    OpenSettings();
-    m_settings->sync();
-    if (m_settings->status() == QSettings::NoError)
-        return 0;
-    LogPrint(LOG_GENERAL, "config.ini could not be written");
-    return -1;
 }
 
 bool CConfigFile::IsValidScriptKey(const QString& key)
@@ -120,25 +117,15 @@ bool CConfigFile::IsValidScriptKey(const QString& key)
 bool CConfigFile::Fits(const SettingWrites& writes) const
 {
     // A write with a character GB2312 has no bytes for is refused whole, before any of it is made.
-    const QTextCodec* codec = m_settings->iniCodec();
     bool fits = true;
     for (const auto& w : writes) {
-        if (w.second.type() == QVariant::String && !IniText::CanStore(w.second.toString(), codec)) {
+        if (w.second.type() == QVariant::String && !IniText::CanStore(w.second.toString(), m_codec)) {
             LogPrint(LOG_GENERAL, "CConfigFile: %s not saved, it holds characters config.ini (GB2312) can't store",
                      qPrintable(w.first));
             fits = false;
         }
     }
     return fits;
-}
-
-bool CConfigFile::Put(const SettingWrites& writes)
-{
-    if (!Fits(writes))
-        return false;
-    for (const auto& w : writes)
-        m_settings->setValue(w.first, w.second);
-    return true;
 }
 
 // Group writers: the keys of one group and their values.
@@ -192,6 +179,7 @@ int CConfigFile::ReadLoginInfo(LoginInfo& info)
 {
     if (!IsOpen())
         return -1;
+    Refresh();
     info.ServiceIp = ReadText("LOGIN_CNF_INFO/ServiceIp");
     info.LoginUserName = ReadText("LOGIN_CNF_INFO/LoginUserName");
     info.LoginPassword = ReadText("LOGIN_CNF_INFO/LoginPassword");
@@ -206,7 +194,7 @@ int CConfigFile::WriteLoginInfo(LoginInfo info)
         return -1;
     SettingWrites w;
     AddLogin(info, w);
-    if (!Put(w))
+    if (!Fits(w))
         return -1;
     m_info.m_LoginInfo = info;
     return Commit(w);
@@ -216,6 +204,7 @@ int CConfigFile::ReadConfig(SystemConfig& c)
 {
     if (!IsOpen())
         return -1;
+    Refresh();
     c.iLogSwitch = ReadInt("CONFIG/iLogSwitch");
     c.iSingleFixedIPTestMode = ReadInt("CONFIG/iSingleFixedIPTestMode");
     c.iTestMode = ReadInt("CONFIG/iTestMode");
@@ -240,7 +229,7 @@ int CConfigFile::WriteConfig(SystemConfig c)
         return -1;
     SettingWrites w;
     AddConfig(c, w);
-    if (!Put(w))
+    if (!Fits(w))
         return -1;
     m_info.m_SystemConfig = c;
     return Commit(w);
@@ -250,6 +239,7 @@ int CConfigFile::ReadManualAutoTest(ManualAutoTestConfig& config)
 {
     if (!IsOpen())
         return -1;
+    Refresh();
     config.CurChoiseKey.clear();
     config.AllKeyName.clear();
     config.bAutoBeginRun = ReadBool(kManualGroup + "bAutoBeginRun");
@@ -277,7 +267,7 @@ int CConfigFile::WriteManualAutoTest(ManualAutoTestConfig config)
         return -1;
     SettingWrites w;
     AddManualGroup(config, w);
-    if (!Put(w))
+    if (!Fits(w))
         return -1;
     m_info.m_ManualAutoTest = config;
     return Commit(w);
@@ -293,16 +283,15 @@ int CConfigFile::RemoveManualAutoTestConfig(QString key, ManualAutoTestConfig co
     AddManualGroup(config, w);
     if (!Fits(w))
         return -1;
-    m_settings->remove(kManualGroup + key);
-    Put(w);
     m_info.m_ManualAutoTest = config;
-    return Commit(w);
+    return Commit(w, {kManualGroup + key});
 }
 
 int CConfigFile::ReadManualTestItemDisplay(ManualItemDisplayFlags& flags)
 {
     if (!IsOpen())
         return -1;
+    Refresh();
     for (int i = 0; i < MANUAL_ITEM_DISPLAY_COUNT; ++i)
         flags.at(i) = ReadBool(kDisplayGroup + ManualItemDisplayFlags::KeyName(i));
     return 0;
@@ -314,7 +303,6 @@ int CConfigFile::WriteManualTestItemDisplay(const ManualItemDisplayFlags& flags)
         return -1;
     SettingWrites w;
     AddDisplayFlags(flags, w);
-    Put(w);
     m_info.m_ManualItemDisplay = flags;
     return Commit(w);
 }
@@ -323,6 +311,7 @@ int CConfigFile::ReadFunctionCode(int codes[FUNCODE_COUNT])
 {
     if (!IsOpen())
         return -1;
+    Refresh();
     for (int n = 1; n <= FUNCODE_COUNT; ++n)
         codes[n - 1] = ReadInt(FunCodeKey(n));
     return 0;
@@ -334,7 +323,6 @@ int CConfigFile::WriteFunctionCode(const int codes[FUNCODE_COUNT])
         return -1;
     SettingWrites w;
     AddFunctionCodes(codes, w);
-    Put(w);
     std::copy(codes, codes + FUNCODE_COUNT, m_info.m_FunCode);
     return Commit(w);
 }
@@ -347,7 +335,7 @@ int CConfigFile::WriteVersionPromptAnswer(bool remind, const QString* version)
     w.append({"TIPS/bVesionInfo", remind});
     if (version)
         w.append({"UIVersion/szVersion", *version});
-    if (!Put(w))
+    if (!Fits(w))
         return -1;
     m_info.m_Tips.bVesionInfo = remind;
     if (version)
@@ -359,6 +347,7 @@ int CConfigFile::LoadAll(ConfigInfo& info)
 {
     if (!IsOpen())
         return -1;
+    Refresh();
     ReadLoginInfo(info.m_LoginInfo);
     info.m_UIVerion.bUseVersion = ReadBool("UIVersion/bUseVersion");
     info.m_UIVerion.strVersion = ReadText("UIVersion/szVersion");
@@ -433,7 +422,7 @@ int CConfigFile::SaveAll(ConfigInfo info)
     w.append({"LIGHT_MODE/iLightMode", info.m_LightMode.iLightMode});
     w.append({"LIGHT_MODE/bUseLightModeTest", info.m_LightMode.bUseLightModeTest});
     AddDisplayFlags(info.m_ManualItemDisplay, w);
-    if (!Put(w))
+    if (!Fits(w))
         return -1;
     m_info = info;
     const int status = Commit(w);

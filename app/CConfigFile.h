@@ -2,18 +2,21 @@
 
 #include "ConfigInfo.h"
 
+#include <QByteArray>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVector>
 
-#include <memory>
-
-class QSettings;
+class QTextCodec;
 
 // Owner of config.ini (GB2312) and of the ConfigInfo record that mirrors it.
-// All callers are on the GUI thread. Operations return 0 on success and -1 when
-// the settings file is not open or a write did not reach the disk (each
+// All callers are on the GUI thread. Each operation reads the file as it stands;
+// a write changes only the lines of the keys it writes (and adds those the file
+// lacks), so what an operator edited by hand, a key twice or a value the station
+// does not know stays as it was. Operations return 0 on success and -1 when a
+// write did not reach the disk, or the file is there but can't be read (each
 // write reports its own outcome, not an earlier one). A write whose texts hold a
 // character GB2312 can't store is refused whole: -1, a log line, nothing changed.
 class CConfigFile {
@@ -59,6 +62,13 @@ public:
     static bool IsValidScriptKey(const QString& key);
 
 private:
+    // Reads the file as it stands into m_ini (empty when it can't be read).
+    void Refresh();
+    // Logs the lines of m_ini whose quote is read as a character, once for
+    // each content of the file and only once the log is open.
+    void LogOpenQuotes();
+    // The file's bytes: empty for no file, false (logged) when it can't be read.
+    bool ReadFile(QByteArray* ini) const;
     QString ReadText(const QString& key) const;
     int ReadInt(const QString& key) const;
     bool ReadBool(const QString& key) const;
@@ -71,15 +81,12 @@ private:
     static void AddManualGroup(const ManualAutoTestConfig& config, SettingWrites& w);
     // False when a text holds a character GB2312 can't store (logged by key).
     bool Fits(const SettingWrites& writes) const;
-    // Sets every value, or none when they don't all fit: false then.
-    bool Put(const SettingWrites& writes);
-    // Writes what was set to disk; keys the write did not set stay as they stood.
-    int Commit(const SettingWrites& writes);
-    int Sync();
-    int KeepUnwritten(const QByteArray& before, const SettingWrites& writes);
-    void OpenSettings();
+    // Drops the removed keys and writes the values into the file as it stands.
+    int Commit(const SettingWrites& writes, const QStringList& removed = QStringList());
 
     ConfigInfo m_info;
-    std::unique_ptr<QSettings> m_settings;
     QString m_iniPath;
+    QTextCodec* m_codec;
+    QByteArray m_ini;   // the file as the last operation read or wrote it
+    bool m_openQuotesLogged = false;
 };

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QByteArray>
-#include <QSet>
+#include <QPair>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
+#include <QVector>
 
 class QSettings;
 class QTextCodec;
@@ -15,6 +17,11 @@ class QTextCodec;
 // text, each of these would come back empty and the next save would write it
 // back empty. Values that QSettings itself writes never take that form: it
 // doubles a leading "@" and quotes a text holding commas.
+//
+// Label templates go through QSettings. config.ini never does: QSettings writes
+// back a whole file from what it parsed, so what it misread (a stray quote, a
+// typed value) or keeps once (a key written twice) would be lost by any save.
+// It is read with LineValue and written in place with SetValues.
 class IniText {
 public:
     // Whether codec has bytes for every character of text. QSettings writes a
@@ -36,12 +43,26 @@ public:
     // the text. Nothing else is taken for a type. False when the file has no such key.
     static bool RawValue(const QByteArray& ini, const QString& key, QTextCodec* codec, QString* text);
 
-    // QSettings writes back every key of a file from what it parsed, which is
-    // not always what stood there (an invalid GB2312 byte comes back as "?").
-    // The file after a write (after) with each key that is not in written and
-    // whose text changed given its value bytes from before.
-    static QByteArray KeepUnwritten(const QByteArray& before, const QByteArray& after, const QSet<QString>& written,
-                                    QTextCodec* codec);
+    // config.ini is read line by line: a value ends with its line unless a
+    // backslash continues it, so a quote left open at the end of a line is a
+    // plain character and cannot take the lines after it into the value (where
+    // QSettings would read on to the next quote). Otherwise as RawValue.
+    static bool LineValue(const QByteArray& ini, const QString& key, QTextCodec* codec, QString* text);
+    // Every key LineValue finds, in file order, a key written twice once.
+    static QStringList LineKeys(const QByteArray& ini);
+    // The numbers (from 1) of the lines whose quote LineValue reads as a character.
+    static QVector<int> OpenQuoteLines(const QByteArray& ini);
+
+    // Writes each value into the file's bytes as Qt's INI writer writes it, in
+    // place: a key the file holds gets its new value on the line LineValue
+    // reads (an earlier line of the same key stays); a new key or section goes
+    // where Qt, which sorts them by name, would put it among those the file
+    // holds, so a file QSettings wrote becomes what QSettings would write. Every
+    // other byte stays. False (logged, *ini unchanged) when the values could
+    // not be written out.
+    static bool SetValues(QByteArray* ini, const QVector<QPair<QString, QVariant>>& values, QTextCodec* codec);
+    // Drops every line of each key.
+    static void RemoveKeys(QByteArray* ini, const QStringList& keys);
 
     // While it reads a file, QSettings decodes every value item of the form
     // "@Variant(...)" (once quotes and escapes are undone) from binary data,

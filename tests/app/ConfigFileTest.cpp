@@ -334,9 +334,9 @@ TEST(ConfigFile, TheAppDownloadHostIsReadButNeverWritten)
         info.m_PrintQrCode.szAppDownloadHost = "changed.example.test";
         ASSERT_EQ(store.SaveAll(info), 0);
     }
-    // The hand-set line stays as it stood; every other key is written as before.
+    // The hand-set line stays as it stood, blanks and all; every other key is written as before.
     const QByteArray file = dir.readFile("config.ini");
-    EXPECT_TRUE(file.contains("szAppDownloadHost=app.example.test:8080\n")) << file.toStdString();
+    EXPECT_TRUE(file.contains("\nszAppDownloadHost= app.example.test:8080 \n")) << file.toStdString();
     EXPECT_FALSE(file.contains("changed.example.test"));
     TempAppDir empty("[CONFIG]\niLogSwitch=1\n");
     CConfigFile store(empty.configPath());
@@ -598,14 +598,15 @@ TEST(ConfigFile, AValueQtWouldDecodeAsAHugeListLoadsAsItsText)
 {
     // Read by QSettings alone, the list count 0x10000000 makes it allocate
     // gigabytes and end the program with std::bad_alloc, whichever key is read.
-    TempAppDir dir("[CONFIG]\r\nSSID=@Variant(\\0\\0\\0\\t\\x10\\0\\0\\0)\r\nPassword=kept\r\n");
+    const QByteArray ini = "[CONFIG]\r\nSSID=@Variant(\\0\\0\\0\\t\\x10\\0\\0\\0)\r\nPassword=kept\r\n";
+    TempAppDir dir(ini);
     CConfigFile store(dir.configPath());
     ASSERT_TRUE(store.IsOpen());
     ConfigInfo loaded;
     store.GetConfigInfo(loaded);
     EXPECT_EQ(loaded.m_SystemConfig.SSID, QString::fromLatin1("@Variant(\0\0\0\t\x10\0\0\0)", 18));
     EXPECT_EQ(loaded.m_SystemConfig.Password, "kept");
-    EXPECT_TRUE(dir.readFile("config.ini").contains("SSID=@@Variant("));
+    EXPECT_EQ(dir.readFile("config.ini"), ini) << "reading changes nothing in the file";
 }
 
 // Qt looks a key up only in the section whose name sorts last before it: a
@@ -674,6 +675,103 @@ TEST(ConfigFile, ASaveLeavesTheKeysItDoesNotWriteAsTheyStood)
         ASSERT_EQ(c.write(store), 0);
         EXPECT_TRUE(dir.readFile("config.ini").contains("\n" + script));
     }
+}
+
+// A hand-edited line followed by the scripts and the function codes, as an
+// operator may leave the file. Each save (the settings form's Wi-Fi save, the
+// login dialog's, a save of the whole store) keeps every section and key of it:
+// nothing is dropped, nothing is folded into a value.
+TEST(ConfigFile, ASaveKeepsEverySectionAndKeyOfAHandEditedFile)
+{
+    const struct {
+        const char* name;
+        QByteArray lines;        // in [CONFIG], before the scripts and function codes
+        const char* password;    // CONFIG/Password as read
+        QByteArrayList kept;     // lines that stand as they were after every save
+        int openQuoteLine;       // the line the log names, or 0
+    } files[] = {
+        {"a stray quote", "Password=ab\"cd\n", "ab\"cd", {}, 3},
+        {"a stray quote at the start of a value", "Password=\"ab;cd\n", "\"ab", {}, 3},
+        {"foreign @Variant values",
+         "Extra=@Variant(\\0\\0\\0\\t\\x10\\0\\0\\0)\nFloat=@Variant(\\0\\0\\0\\x87\\x42\\xb4\\0\\0)\n",
+         "",
+         {"Extra=@Variant(\\0\\0\\0\\t\\x10\\0\\0\\0)", "Float=@Variant(\\0\\0\\0\\x87\\x42\\xb4\\0\\0)"},
+         0},
+        {"keys written twice", "WifiSignal=-70\nNote=a\nWifiSignal=-60\nNote=b\n", "",
+         {"WifiSignal=-70", "WifiSignal=-60", "Note=a", "Note=b"}, 0},
+    };
+    const QByteArray after = "[MANUAL_AUTO_TEST]\nAllKeyName=1\nCurChoiseKey=1\n1=\"one#A:1,B:2\"\n[FUNCODE]\n3=1\n";
+    const QByteArrayList sections = {"[MANUAL_AUTO_TEST]", "1=\"one#A:1,B:2\"", "[FUNCODE]", "3=1"};
+    const struct {
+        const char* name;
+        std::function<int(CConfigFile&, ConfigInfo&)> save;   // changes the record as the save does
+    } saves[] = {
+        {"Wi-Fi save",
+         [](CConfigFile& s, ConfigInfo& c) {
+             c.m_SystemConfig.SSID = "new";
+             return s.WriteConfig(c.m_SystemConfig);
+         }},
+        {"login",
+         [](CConfigFile& s, ConfigInfo& c) {
+             c.m_LoginInfo.LoginUserName = "op";
+             return s.WriteLoginInfo(c.m_LoginInfo);
+         }},
+        {"save-all",
+         [](CConfigFile& s, ConfigInfo& c) {
+             c.m_SystemConfig.SSID = "new";
+             return s.SaveAll(c);
+         }},
+    };
+    for (const auto& f : files) {
+        for (const auto& save : saves) {
+            SCOPED_TRACE(std::string(f.name) + ", " + save.name);
+            const QByteArray ini = "[CONFIG]\nSSID=net\n" + f.lines + after;
+            TempAppDir dir(ini);
+            const QString logFile = dir.file("Log_Dir/config.log");
+            const int level = LogLevel();
+            LogInit(LOG_GENERAL, logFile);
+            ConfigInfo record;
+            {
+                CConfigFile store(dir.configPath());
+                store.GetConfigInfo(record);
+                EXPECT_EQ(record.m_SystemConfig.Password, QString::fromUtf8(f.password));
+                EXPECT_EQ(record.m_ManualAutoTest.mapConfig.value("1"), "one#A:1,B:2");
+                EXPECT_EQ(record.m_FunCode[2], 1);
+                EXPECT_EQ(save.save(store, record), 0);
+            }
+            LogInit(level, QStringLiteral(""));
+            const QByteArray file = dir.readFile("config.ini");
+            for (const QByteArray& line : f.kept + sections)
+                EXPECT_TRUE(file.contains("\n" + line + "\n")) << line.constData() << "\n" << file.constData();
+            ConfigInfo again;
+            CConfigFile(dir.configPath()).GetConfigInfo(again);
+            EXPECT_EQ(Dump(again), Dump(record));
+
+            QFile log(logFile);
+            const QByteArray logged = log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+            const QByteArray named = "config.ini line " + QByteArray::number(f.openQuoteLine) + ": a quote";
+            EXPECT_EQ(logged.contains(named), f.openQuoteLine > 0) << logged.constData();
+        }
+    }
+}
+
+// The station makes its store before it starts the log.
+TEST(ConfigFile, AnOpenQuoteFoundBeforeTheLogStartsIsLoggedAtTheNextRead)
+{
+    TempAppDir dir("[CONFIG]\nPassword=ab\"cd\n");
+    const QString logFile = dir.file("Log_Dir/config.log");
+    const int level = LogLevel();
+    LogInit(LOG_GENERAL, QStringLiteral(""));
+    CConfigFile store(dir.configPath());
+    LogInit(LOG_GENERAL, logFile);
+    SystemConfig config;
+    store.ReadConfig(config);
+    store.ReadConfig(config);
+    LogInit(level, QStringLiteral(""));
+    EXPECT_EQ(config.Password, "ab\"cd");
+    QFile log(logFile);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll().count("config.ini line 2: a quote"), 1);
 }
 
 TEST(ConfigFile, TheProcessStoreIsOneInstance)

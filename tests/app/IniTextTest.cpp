@@ -64,6 +64,110 @@ TEST(IniText, RawValueReadsLinesAsQSettingsDoes)
         QString raw;
         ASSERT_TRUE(IniText::RawValue(ini, "G/k", Gb2312(), &raw));
         EXPECT_EQ(raw, qt);
+        // Where no quote runs over a line break, reading line by line is the same.
+        if (IniText::OpenQuoteLines(ini).isEmpty()) {
+            ASSERT_TRUE(IniText::LineValue(ini, "G/k", Gb2312(), &raw));
+            EXPECT_EQ(raw, qt);
+        }
+    }
+}
+
+TEST(IniText, LineValueReadsAQuoteLeftOpenAsACharacter)
+{
+    const struct {
+        const char* name;
+        QByteArray ini;
+        const char* key;
+        const char* text;   // nullptr: not found
+    } cases[] = {
+        {"inside a value", "[G]\nk=ab\"cd\nj=2\n", "G/k", "ab\"cd"},
+        {"the key after it", "[G]\nk=ab\"cd\nj=2\n", "G/j", "2"},
+        {"the section after it", "[G]\nk=ab\"cd\n[H]\nk=3\n", "H/k", "3"},
+        {"a paired quote after it", "[G]\nk=ab\"cd\nj=\"x,y\"\n", "G/j", "x,y"},
+        {"at the start of a value", "[G]\nk=\"abcd\nj=2\n", "G/k", "\"abcd"},
+        {"a comment after it", "[G]\nk=ab\"c;d\n", "G/k", "ab\"c"},
+        {"after a paired one", "[G]\nk=\"a\"b\"c\n", "G/k", "ab\"c"},
+        {"in a list", "[G]\nk=a, \"b\n", "G/k", "a,\"b"},
+        {"a quoted part over two lines", "[G]\nk=\"line\nbreak\"\nj=1\n", "G/k", "\"line"},
+        {"the line after that part", "[G]\nk=\"line\nbreak\"\nj=1\n", "G/j", "1"},
+        {"in a key", "[G]\nk\"ey=v\nj=2\n", "G/k\"ey", "v"},
+        {"in a section name", "[G\"H]\nk=1\n[H]\nk=2\n", "G\"H/k", "1"},
+        {"at the end of the file", "[G]\nk=ab\"cd", "G/k", "ab\"cd"},
+        {"CR LF lines", "[G]\r\nk=ab\"cd\r\nj=2\r\n", "G/j", "2"},
+        {"escaped, not open", "[G]\nk=ab\\\"cd\nj=2\n", "G/k", "ab\"cd"},
+        {"a continued line keeps its quote open", "[G]\nk=\"a\\\nb\"\nj=2\n", "G/k", "ab"},
+        {"not a key line", "[G]\n\"k=1\n", "G/k", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString text = "untouched";
+        EXPECT_EQ(IniText::LineValue(c.ini, QString::fromUtf8(c.key), Gb2312(), &text), c.text != nullptr);
+        EXPECT_EQ(text, c.text ? QString::fromUtf8(c.text) : QString("untouched"));
+    }
+    EXPECT_EQ(IniText::OpenQuoteLines("[G]\nk=ab\"cd\nj=\"ok\"\n\n\"x=1\n"), (QVector<int>{2, 5}));
+    EXPECT_EQ(IniText::OpenQuoteLines("[G]\r\nk=\"ok\"\r\nj=a\"\r\n"), (QVector<int>{3}));
+    EXPECT_EQ(IniText::LineKeys("[G]\nk=ab\"cd\nj=1\n[H]\nk=2\n[G]\nk=3\n"), (QStringList{"G/k", "G/j", "H/k"}));
+}
+
+// Values written into a file's bytes: only the lines of the keys written
+// change, and each holds what Qt's INI writer writes for its value.
+TEST(IniText, SetValuesWritesEachValueInPlace)
+{
+    using Values = QVector<QPair<QString, QVariant>>;
+    const struct {
+        const char* name;
+        QByteArray before;
+        Values values;
+        QStringList removed;
+        QByteArray after;
+    } cases[] = {
+        {"a value, its blanks and comment kept", "[G]\nk = old ; note\nj=1\n", {{"G/k", "new, text"}}, {},
+         "[G]\nk = \"new, text\" ; note\nj=1\n"},
+        {"the line read, an earlier one of the key kept", "[G]\nk=1\nk=2\n", {{"G/k", 3}}, {}, "[G]\nk=1\nk=3\n"},
+        {"a line with a quote left open", "[G]\nk=ab\"cd\n[H]\nj=1\n", {{"G/k", "x\"y"}}, {},
+         "[G]\nk=x\\\"y\n[H]\nj=1\n"},
+        {"a continued line", "[G]\nk=a\\\nb\nj=1\n", {{"G/k", "c"}}, {}, "[G]\nk=c\nj=1\n"},
+        {"new keys in Qt's order", "[G]\nb=1\nd=1\n", {{"G/c", 1}, {"G/a", 1}, {"G/e", 1}}, {},
+         "[G]\na=1\nb=1\nc=1\nd=1\ne=1\n"},
+        {"new sections in Qt's order", "[B]\nb=1\n\n[D]\nd=1\n", {{"E/e", 1}, {"C/c", 1}, {"A/a", 1}}, {},
+         "[A]\na=1\n\n[B]\nb=1\n\n[C]\nc=1\n\n[D]\nd=1\n\n[E]\ne=1\n"},
+        {"a new key after its section's last key", "[G]\na=1\n; note\n\n[H]\nb=2\n", {{"G/c", true}}, {},
+         "[G]\na=1\nc=true\n; note\n\n[H]\nb=2\n"},
+        {"a section written twice", "[G]\na=1\n[H]\nb=1\n[G]\nc=1\n", {{"G/d", 1}, {"G/a", 2}}, {},
+         "[G]\na=2\n[H]\nb=1\n[G]\nc=1\nd=1\n"},
+        {"an empty section", "[G]\n[H]\n", {{"G/a", 1}}, {}, "[G]\na=1\n[H]\n"},
+        {"new sections at the end", "[G]\na=1", {{"K/b", 2}, {"H/a", "x"}}, {}, "[G]\na=1\n\n[H]\na=x\n\n[K]\nb=2\n"},
+        {"CR LF lines", "[G]\r\na=1\r\n", {{"G/b", false}, {"K/c", 5}}, {},
+         "[G]\r\na=1\r\nb=false\r\n\r\n[K]\r\nc=5\r\n"},
+        {"a section with a trailing slash", "[G/]\na=1\n", {{"G/a", 2}}, {}, "[G/]\na=2\n"},
+        {"GB2312 text", "[G]\na=1\n", {{"G/a", QString::fromUtf8("测试")}}, {}, "[G]\na=\xB2\xE2\xCA\xD4\n"},
+        {"a text beginning with @", "[G]\na=1\n", {{"G/a", "@x"}}, {}, "[G]\na=@@x\n"},
+        {"an empty file gets what Qt writes", "", {{"G/b", 1}, {"A/a", "@x"}}, {}, "[A]\na=@@x\n\n[G]\nb=1\n"},
+        {"after a line continued at the end of the file", "[G]\nk=a\\\n", {{"G/n", 1}}, {}, "[G]\nk=a\\\n\nn=1\n"},
+        {"after a line ending in a backslash", "[G]\r\nk=a\\", {{"G/n", 1}}, {}, "[G]\r\nk=a\\\r\n\r\nn=1\r\n"},
+        {"after an escaped backslash", "[G]\nk=a\\\\\n", {{"G/n", 1}}, {}, "[G]\nk=a\\\\\nn=1\n"},
+        {"every line of a removed key", "[G]\nk=1\n  k=2 ; c\nj=1\n", {}, {"G/k"}, "[G]\nj=1\n"},
+        {"removed, then written", "[G]\nk=1\nj=1\n", {{"G/k", 2}}, {"G/k"}, "[G]\nj=1\nk=2\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray ini = c.before;
+        IniText::RemoveKeys(&ini, c.removed);
+        ASSERT_TRUE(IniText::SetValues(&ini, c.values, Gb2312()));
+        EXPECT_EQ(ini, c.after);
+        QStringList written = c.removed;
+        for (const auto& v : c.values) {
+            QString text;
+            EXPECT_TRUE(IniText::LineValue(ini, v.first, Gb2312(), &text));
+            EXPECT_EQ(text, v.second.toString());
+            written << v.first;
+        }
+        for (const QString& key : IniText::LineKeys(c.before)) {
+            QString was;
+            QString is;
+            IniText::LineValue(c.before, key, Gb2312(), &was);
+            EXPECT_TRUE(written.contains(key) || (IniText::LineValue(ini, key, Gb2312(), &is) && is == was)) << qPrintable(key);
+        }
     }
 }
 

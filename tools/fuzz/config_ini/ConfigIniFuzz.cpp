@@ -1,8 +1,9 @@
 // config.ini as an operator may leave it: loaded into the settings record,
 // saved back whole over the same file, and read afresh. Every text must load
-// as the file writes it, and what the load read must come back the same after
-// the save, whatever the values hold; the manual scripts it holds are split as
-// the script editor and the controller split them.
+// as the file writes it, what the load read must come back the same after
+// the save, and every key of the file must still be there, reading as before
+// unless the save wrote it, whatever the values hold; the manual scripts it
+// holds are split as the script editor and the controller split them.
 #include "FuzzEnv.h"
 
 #include "CConfigFile.h"
@@ -10,12 +11,19 @@
 #include "ManualTestAutomation.h"
 
 #include <QFile>
+#include <QSet>
 #include <QTextCodec>
 #include <QVector>
 
 #include <cstring>
 
 namespace {
+
+QTextCodec* Codec()
+{
+    static QTextCodec* const codec = QTextCodec::codecForName("GB2312");
+    return codec;
+}
 
 // The text settings with their keys.
 QVector<QPair<const char*, QString>> Texts(const ConfigInfo& c)
@@ -42,10 +50,9 @@ QVector<QPair<const char*, QString>> Texts(const ConfigInfo& c)
 // typed values ("@...") must not come back empty or changed.
 void CheckTextsAsWritten(const ConfigInfo& loaded, const QByteArray& file)
 {
-    static QTextCodec* const codec = QTextCodec::codecForName("GB2312");
     for (const auto& text : Texts(loaded)) {
         QString raw;
-        if (IniText::RawValue(file, text.first, codec, &raw) && (raw.startsWith('@') || raw.contains(",@"))
+        if (IniText::LineValue(file, text.first, Codec(), &raw) && (raw.startsWith('@') || raw.contains(",@"))
             && raw != text.second)
             FuzzEnv::Fail("%s '%s' loaded as '%s'", text.first, qPrintable(raw), qPrintable(text.second));
     }
@@ -102,6 +109,60 @@ void CheckSame(const ConfigInfo& a, const ConfigInfo& b)
 
 #undef SAME
 
+// The keys a save of the whole record writes.
+QSet<QString> KeysSaveAllWrites(const ConfigInfo& saved)
+{
+    static const QSet<QString> fixed = [] {
+        const QString path = FuzzEnv::FreshPath(".ini");
+        CConfigFile(path).SaveAll(ConfigInfo());
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        const QStringList keys = IniText::LineKeys(file.readAll());
+        file.remove();
+        return QSet<QString>(keys.begin(), keys.end());
+    }();
+    QSet<QString> keys = fixed;
+    keys.insert("MANUAL_AUTO_TEST/" + saved.m_ManualAutoTest.CurChoiseKey);
+    return keys;
+}
+
+// No key of the file is dropped or taken into a value, and each the save did
+// not write reads as it did.
+void CheckKeysKept(const QByteArray& before, const QByteArray& after, const QSet<QString>& written)
+{
+    for (const QString& key : IniText::LineKeys(before)) {
+        QString was;
+        QString is;
+        IniText::LineValue(before, key, Codec(), &was);
+        if (!IniText::LineValue(after, key, Codec(), &is))
+            FuzzEnv::Fail("%s is gone after a save", qPrintable(key));
+        if (!written.contains(key) && is != was)
+            FuzzEnv::Fail("%s '%s' came back as '%s'", qPrintable(key), qPrintable(was), qPrintable(is));
+    }
+}
+
+// Whether a save of the record is refused: a text GB2312 can't hold, or a
+// chosen script key that would leave its group.
+bool Refused(const ConfigInfo& c)
+{
+    const ManualAutoTestConfig& m = c.m_ManualAutoTest;
+    if (!m.CurChoiseKey.isEmpty() && !CConfigFile::IsValidScriptKey(m.CurChoiseKey))
+        return true;
+    if (!IniText::CanStore(m.mapConfig.value(m.CurChoiseKey), Codec()))
+        return true;
+    for (const auto& text : Texts(c)) {
+        if (!IniText::CanStore(text.second, Codec()))
+            return true;
+    }
+    return false;
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
@@ -127,17 +188,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         ManualTestAutomation::DisplayNameOf(script);
         ManualTestAutomation::StepListOf(script);
     }
-    // A save refused (a text GB2312 can't hold, or a chosen script key that
-    // would leave its group) changes nothing to compare.
+    // A refused save changes nothing to compare; no other save may fail.
+    if (saved != 0 && !Refused(loaded))
+        FuzzEnv::Fail("a save of what was loaded failed");
     if (saved == 0) {
-        // Read through a new name: Qt would hand a store of the same name its parsed copy.
-        const QString copy = FuzzEnv::FreshPath(".ini");
-        if (!QFile::copy(path, copy))
-            FuzzEnv::Fail("the saved file can't be copied");
         ConfigInfo again;
-        CConfigFile(copy).GetConfigInfo(again);
+        CConfigFile(path).GetConfigInfo(again);
         CheckSame(loaded, again);
-        QFile::remove(copy);
+        CheckKeysKept(QByteArray::fromStdString(bytes), ReadFile(path), KeysSaveAllWrites(loaded));
     }
     QFile::remove(path);
     return 0;
