@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -65,7 +66,7 @@ void Rest(int ms)
 
 // Waits for a connection; -1 once the library is interrupted. A failing
 // accept backs off instead of spinning.
-int AcceptOne(TputSettings* listener, TputSettings* server)
+int AcceptOne(const TputSettings* listener, sockaddr_storage* peer, socklen_t* peerLength)
 {
     int backoff = 0;
     for (;;) {
@@ -74,12 +75,10 @@ int AcceptOne(TputSettings* listener, TputSettings* server)
         const int ready = tputlib_wait_readable(listener->sock, kAcceptPollMs);
         if (ready == 0)
             continue;
-        socklen_t len = sizeof server->peer;
-        const int fd = ready > 0 ? accept(listener->sock, reinterpret_cast<sockaddr*>(&server->peer), &len) : -1;
-        if (fd >= 0) {
-            server->peerLength = len;
+        *peerLength = sizeof *peer;
+        const int fd = ready > 0 ? accept(listener->sock, reinterpret_cast<sockaddr*>(peer), peerLength) : -1;
+        if (fd >= 0)
             return fd;
-        }
         if (tputlib_interrupted())
             return -1;
         if (errno == EINTR || errno == EAGAIN || errno == ECONNABORTED)
@@ -91,13 +90,48 @@ int AcceptOne(TputSettings* listener, TputSettings* server)
     }
 }
 
-TputSettings* NewServer(const TputSettings* listener)
+struct SettingsDeleter {
+    void operator()(TputSettings* settings) const { tputlib_settings_destroy(settings); }
+};
+
+// A connection's record, owned here until its thread takes it over.
+using ServerRecord = std::unique_ptr<TputSettings, SettingsDeleter>;
+
+// Made only for an accepted connection, never ahead of the wait: the leak
+// checker loses sight of a thread's stack once the kernel reuses the id of an
+// ended thread for it, and a listener waiting with a record that only its
+// stack held would then be reported as leaking it.
+ServerRecord NewServer(const TputSettings* listener, int fd, const sockaddr_storage& peer, socklen_t peerLength)
 {
     TputSettings* server = nullptr;
     tputlib_settings_copy(listener, &server);
     server->threadMode = kTputModeServer;
     server->sock = -1;
-    return server;
+    server->peer = peer;
+    server->peerLength = peerLength;
+    server->localLength = sizeof server->local;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&server->local), &server->localLength);
+    return ServerRecord(server);
+}
+
+// Starts the connection's thread, which takes the record over. Without a
+// thread the connection is dropped with its record; the listener serves on.
+bool StartServer(ServerRecord server, int fd)
+{
+    TputGroupHeader* group = nullptr;
+    tputlib_peer_add(server->peer, server.get(), &group);
+    tputlib_settings_set_group(server.get(), group);
+
+    // The client header is read on the connection's own thread: a peer
+    // that sends nothing must not hold up the next accept.
+    server->sock = fd;
+    if (tputlib_thread_start(server.get())) {
+        server.release();
+        return true;
+    }
+    tputlib_peer_remove(server->peer);
+    tputlib_sockets_close(fd);
+    return false;
 }
 
 // Listens, trying again until it works or the library is stopped. A failure
@@ -219,9 +253,10 @@ void tputlib_listener_run(TputSettings* listener)
         if (tputlib_resolve(listener->host, &listener->peer, listener->flags & kTputFlagIPv6) == 0)
             hostRestricted = true;
     }
-    TputSettings* server = NewServer(listener);
     do {
-        const int fd = AcceptOne(listener, server);
+        sockaddr_storage peer{};
+        socklen_t peerLength = 0;
+        const int fd = AcceptOne(listener, &peer, &peerLength);
         if (fd < 0)
             break;
         // Registered before the flag is checked, so that a stop arriving in
@@ -231,13 +266,11 @@ void tputlib_listener_run(TputSettings* listener)
             tputlib_sockets_close(fd);
             break;
         }
-        server->localLength = sizeof server->local;
-        getsockname(fd, reinterpret_cast<sockaddr*>(&server->local), &server->localLength);
 
         bool restricted = hostRestricted;
         if (listener->flags & kTputFlagSingleClient) {
             if (tputlib_peer_list_empty()) {
-                listener->peer = server->peer;
+                listener->peer = peer;
                 if (left-- == 1) {
                     tputlib_release_nonterm(0);
                     left = 1;
@@ -245,31 +278,13 @@ void tputlib_listener_run(TputSettings* listener)
             }
             restricted = true;
         }
-        if (restricted && !tputlib_addr_same_host(server->peer, listener->peer)) {
+        if (restricted && !tputlib_addr_same_host(peer, listener->peer)) {
             tputlib_sockets_close(fd);
             continue;
         }
-
-        TputGroupHeader* group = nullptr;
-        tputlib_peer_add(server->peer, server, &group);
-        tputlib_settings_set_group(server, group);
-
-        // The client header is read on the connection's own thread: a peer
-        // that sends nothing must not hold up the next accept.
-        server->sock = fd;
-        if (!tputlib_thread_start(server)) {
-            // No thread for this connection: drop it, keep serving others.
-            tputlib_peer_remove(server->peer);
-            tputlib_sockets_close(fd);
-            tputlib_settings_destroy(server);
-            server = NewServer(listener);
-            continue;
-        }
-        if (!(listener->flags & kTputFlagSingleClient))
+        if (StartServer(NewServer(listener, fd, peer, peerLength), fd) && !(listener->flags & kTputFlagSingleClient))
             left--;
-        server = NewServer(listener);
     } while (!tputlib_interrupted() && (!counted || left > 0));
-    tputlib_settings_destroy(server);
 }
 
 TputSettings* tputlib_settings_from_header(const TputSettings* server, const TputClientHeader& header)
