@@ -2,17 +2,15 @@
 
 #include "BackendEndpoint.h"
 #include "HttpCode.h"
+#include "HttpConnection.h"
 #include "HttpResult.h"
 #include "ReplyBuffer.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <initializer_list>
 #include <string>
-
-struct in_addr;
 
 struct DevTestResult;
 
@@ -27,6 +25,11 @@ struct DevTestResult;
 //
 // The endpoint's host text may carry a port ("host:port"); it then overrides the
 // endpoint's port.
+//
+// Its members are defined by concern: HttpClient.cpp (state, cookie, texts),
+// HttpClientExchange.cpp (one exchange over an HttpConnection),
+// HttpClientRequests.cpp (the request table and the repeat rule),
+// HttpClientForm.cpp (the test-data form), HttpClientDownload.cpp (downloads).
 class HttpClient {
 public:
     static constexpr int BUFFER_SIZE = 1048576;
@@ -73,7 +76,7 @@ public:
 
     // The name lookup of every exchange (getaddrinfo when empty); tests put a slow
     // one in its place. Dotted addresses are never looked up.
-    using NameLookup = std::function<bool(const std::string& host, in_addr* address)>;
+    using NameLookup = HttpConnection::NameLookup;
     static void SetNameLookup(NameLookup lookup);
 
     // Splits "host" or "host:port"; false when the port part is not a number in 1..65535.
@@ -193,6 +196,9 @@ private:
     HttpResult Request(const BackendEndpoint& backend, const std::string& request, Repeat repeat,
                        int* httpStatus = nullptr);
     bool BuffersPresent() const;
+    static std::string PercentByte(unsigned char c);
+    // Encodes a text as the request formats mark it (u): read as UTF-8, written as UTF-8.
+    static std::string Utf8Encoded(const char* text);
     // SocketPost; replyZeroed: the caller hands a reply buffer that is all zero
     // already, so it is not cleared again.
     HttpCode Exchange(const char* host, uint16_t port, const char* request, size_t requestLen, char* reply,

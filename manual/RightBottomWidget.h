@@ -20,7 +20,8 @@ class Ui_RightBottomWidget;
 // The manual control panel: the automatic result list, the manual item and PTZ
 // buttons and the device-setting items. It never talks to a device: every button
 // posts WM_MANUAL_TEST (item, parameter) to its receiver, and RouteManualTest()
-// hands those events on to the controller.
+// hands those events on to the controller. RightBottomWidgetLayout.cpp holds
+// which items show and how they are laid out.
 class RightBottomWidget : public QWidget {
     Q_OBJECT
 public:
@@ -156,6 +157,8 @@ private slots:
     void onFormatSDCardTimerTimeout();
 
 private:
+    static constexpr int kPresetCount = 256;   // presets 0..255
+
     void ClaimShownPageRoom();
     void KeepWordsWhole(const QString& line);
     void ConnectSignals();

@@ -6,34 +6,18 @@
 #include "SimDispatcher.h"
 #include "SimProfile.h"
 #include "SimStream.h"
+#include "SimThroughputRuns.h"
 
 #include <QByteArray>
 #include <QMap>
 #include <QString>
 #include <QVector>
 
-#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
-
-// What a camera was asked to do by the throughput-test command (1519).
-struct SimThroughputRequest {
-    QString serial;
-    QString cameraAddress;       // where the camera's client sends from
-    QString address;             // the station's throughput server (127.0.0.0/8 only)
-    int port = 0;
-    int durationSec = 0;
-    int maxThroughput = 0;
-    QString ssid;
-    QString password;
-};
-
-// Runs a camera's throughput client; it should return soon after stop turns true.
-using SimThroughputRunner = std::function<void(const SimThroughputRequest& request, const std::atomic<bool>& stop)>;
 
 // The simulated LAN behind the device SDK stand-in: the station-side adapter,
 // the cameras, the sessions and live streams, and the SDK's message thread.
@@ -54,6 +38,12 @@ using SimThroughputRunner = std::function<void(const SimThroughputRequest& reque
 // linkLossDelayMs. A camera that leaves is unplugged the same way and, once
 // the loss is reported, forgotten with its logs. FC_Loc_Cleanup ends the
 // pending joins and leaves of the profile with the SDK's message thread.
+//
+// Its members are defined by concern: SimLan.cpp (set-up, inspection, shared
+// helpers, callbacks and clean-up), SimLanSearch.cpp (discovery),
+// SimLanSessions.cpp (log-in, commands, uploads), SimLanStreams.cpp (live
+// streams), SimLanTalk.cpp (talk-back), SimLanWifi.cpp (the Wi-Fi commands)
+// and SimLanPresence.cpp (comings and goings).
 class SimLan {
 public:
     static SimLan& Instance();
@@ -137,21 +127,22 @@ private:
         bool dead = false;       // its camera was unplugged; the loss is not reported yet
     };
 
-    struct ThroughputRun {
-        QString name;            // its camera's
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> stop;
-        bool finished = false;   // the runner has returned; the thread ends at once
-    };
-
     SimLan();
     void LoadDefaultProfile();
     SimCamera* CameraByName(const QString& name);
     SimCamera* CameraByAddress(const QString& address);
-    // The camera of a logged-in session (m_lock held). Null otherwise, with *error
-    // FC_ERR_HANDLE for no such session and whenDead for an unplugged camera's,
+    // The camera of a logged-in session, with m_lock held while this lives.
+    struct SessionCamera {
+        std::unique_lock<std::mutex> lock;
+        SimCamera* camera = nullptr;
+        int error = 0;           // without a camera: what the operation returns
+        explicit operator bool() const { return camera != nullptr; }
+        SimCamera* operator->() const { return camera; }
+    };
+    // Takes m_lock and finds the camera of a logged-in session. Without one, error
+    // is FC_ERR_HANDLE for no such session and whenDead for an unplugged camera's,
     // whose calls each operation answers in its own way.
-    SimCamera* CameraOfSession(int64_t loginHandle, int whenDead, int* error);
+    SessionCamera LockSessionCamera(int64_t loginHandle, int whenDead);
     bool OnAdapterSubnet(const QString& address) const;
     int64_t NextHandle();
 
@@ -175,11 +166,8 @@ private:
     void JoinWifi(const QString& name, const QByteArray& body);
     void StartThroughput(const QString& name, const QString& serial, const QString& cameraAddress,
                          const QByteArray& body);
-    void FinishThroughput(uint64_t run);
-    void JoinFinishedThroughput();
-    void StopThroughput();
 
-    mutable std::mutex m_lock;   // guards everything below but the gates and the dispatcher
+    mutable std::mutex m_lock;   // guards everything below but the gates, the dispatcher and the runs
     SimProfile m_profile;
     std::map<QString, std::unique_ptr<SimCamera>> m_cameras;
     std::map<int64_t, Session> m_sessions;
@@ -192,12 +180,9 @@ private:
     int64_t m_lastHandle = 0;
     int m_lineNext = 0;          // index of the line's next camera
     QStringList m_departed;
-    SimThroughputRunner m_throughputRunner;
-    QVector<SimThroughputRequest> m_throughputRequests;
-    std::map<uint64_t, ThroughputRun> m_throughputRuns;
-    uint64_t m_lastRun = 0;
 
     CallbackGate<FC_StatusCallback> m_statusGate;
     CallbackGate<FC_MessageCallback> m_messageGate;
     SimDispatcher m_dispatcher;
+    SimThroughputRuns m_throughput{m_dispatcher};   // its lock is taken after m_lock
 };

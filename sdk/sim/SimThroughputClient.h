@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SimLan.h"
+#include "SimThroughputRuns.h"
 
 // A simulated camera's answer to the throughput-test command: it runs our
 // throughput client against the station's server for the requested duration,

@@ -101,33 +101,55 @@ std::map<QString, QString> FormFields(const std::string& form)
     return fields;
 }
 
-TEST(StationEndToEnd, ThreeCamerasAreTestedAndSubmittedAndTheCloseButtonEndsTheProgramCleanly)
-{
-    const QByteArray testConfig = DemoTestConfig();
-    ASSERT_FALSE(testConfig.isEmpty()) << "scripts/demo/TestConfig.json not found";
-    BackendSimulator sim;
-    sim.SetReply("init/test/config", testConfig.toStdString());
-    ASSERT_TRUE(sim.Start());
+// The back-end simulator with the demo's test configuration, and an application
+// folder of the station's own with a folder for its sanitizer reports.
+class StationEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(tmp.isValid());
+        ASSERT_TRUE(QDir().mkpath(reports));
+    }
 
+    // Starts the simulator and lays the folder out for the simulated LAN of profile.
+    void LayOut(const QByteArray& profile)
+    {
+        const QByteArray testConfig = DemoTestConfig();
+        ASSERT_FALSE(testConfig.isEmpty()) << "scripts/demo/TestConfig.json not found";
+        sim.SetReply("init/test/config", testConfig.toStdString());
+        ASSERT_TRUE(sim.Start());
+        StationDriver::Layout layout;
+        layout.executable = STATION_PROGRAM;
+        layout.appDir = appDir;
+        layout.profile = profile;
+        layout.serviceHost = QString::fromStdString(sim.HostText());
+        QString error;
+        ASSERT_TRUE(StationDriver::LayOut(layout, &error)) << qPrintable(error);
+    }
+
+    // Starts the station in the folder, picks the order and begins the run; the
+    // main window's X id in *window.
+    void BeginRun(StationDriver& station, QString* window)
+    {
+        ASSERT_TRUE(station.Start(StationEnvironment(reports)));
+        ASSERT_TRUE(station.PickOrder(0, kDialogMs)) << station.Output().constData();
+        *window = station.WaitMainWindow(kDialogMs);
+        ASSERT_FALSE(window->isEmpty()) << station.Output().constData();
+        ASSERT_TRUE(station.BeginRun(*window));
+    }
+
+    BackendSimulator sim;
     QTemporaryDir tmp;
-    ASSERT_TRUE(tmp.isValid());
     const QString appDir = tmp.filePath("station");
     const QString reports = tmp.filePath("sanitizer");
-    ASSERT_TRUE(QDir().mkpath(reports));
-    StationDriver::Layout layout;
-    layout.executable = STATION_PROGRAM;
-    layout.appDir = appDir;
-    layout.profile = Profile();
-    layout.serviceHost = QString::fromStdString(sim.HostText());
-    QString error;
-    ASSERT_TRUE(StationDriver::LayOut(layout, &error)) << qPrintable(error);
+};
 
+TEST_F(StationEndToEnd, ThreeCamerasAreTestedAndSubmittedAndTheCloseButtonEndsTheProgramCleanly)
+{
+    ASSERT_NO_FATAL_FAILURE(LayOut(Profile()));
     StationDriver station(appDir);
-    ASSERT_TRUE(station.Start(StationEnvironment(reports)));
-    ASSERT_TRUE(station.PickOrder(0, kDialogMs)) << station.Output().constData();
-    const QString window = station.WaitMainWindow(kDialogMs);
-    ASSERT_FALSE(window.isEmpty()) << station.Output().constData();
-    ASSERT_TRUE(station.BeginRun(window));
+    QString window;
+    ASSERT_NO_FATAL_FAILURE(BeginRun(station, &window));
 
     const bool allArrived = StationDriver::WaitUntil([&] { return sim.Results().size() >= 4; }, kCamerasMs, 100);
     EXPECT_TRUE(allArrived) << sim.Results().size() << " forms arrived";
@@ -170,35 +192,14 @@ QByteArray StayingCameraProfile(const char* serial)
 
 // The speaker item in the program as built: its sound comes from the
 // application folder the build lays out, is converted once and sent.
-TEST(StationEndToEnd, TheSpeakerItemPlaysTheSoundOfTheApplicationFolder)
+TEST_F(StationEndToEnd, TheSpeakerItemPlaysTheSoundOfTheApplicationFolder)
 {
     const char serial[] = "VT21E00000000009";
-    const QByteArray testConfig = DemoTestConfig();
-    ASSERT_FALSE(testConfig.isEmpty()) << "scripts/demo/TestConfig.json not found";
-    BackendSimulator sim;
-    sim.SetReply("init/test/config", testConfig.toStdString());
-    ASSERT_TRUE(sim.Start());
-
-    QTemporaryDir tmp;
-    ASSERT_TRUE(tmp.isValid());
-    const QString appDir = tmp.filePath("station");
-    const QString reports = tmp.filePath("sanitizer");
-    ASSERT_TRUE(QDir().mkpath(reports));
-    StationDriver::Layout layout;
-    layout.executable = STATION_PROGRAM;
-    layout.appDir = appDir;
-    layout.profile = StayingCameraProfile(serial);
-    layout.serviceHost = QString::fromStdString(sim.HostText());
-    QString error;
-    ASSERT_TRUE(StationDriver::LayOut(layout, &error)) << qPrintable(error);
+    ASSERT_NO_FATAL_FAILURE(LayOut(StayingCameraProfile(serial)));
     ASSERT_TRUE(QFile::exists(QDir(appDir).filePath("TrumpetTest.mp3")));
-
     StationDriver station(appDir);
-    ASSERT_TRUE(station.Start(StationEnvironment(reports)));
-    ASSERT_TRUE(station.PickOrder(0, kDialogMs)) << station.Output().constData();
-    const QString window = station.WaitMainWindow(kDialogMs);
-    ASSERT_FALSE(window.isEmpty()) << station.Output().constData();
-    ASSERT_TRUE(station.BeginRun(window));
+    QString window;
+    ASSERT_NO_FATAL_FAILURE(BeginRun(station, &window));
 
     const QByteArray finished = QByteArray("LeftTopWidget::AutoTestFinish() SN=") + serial;
     EXPECT_TRUE(StationDriver::WaitUntil([&] { return station.Log().contains(finished); }, kCamerasMs, 100))
@@ -255,41 +256,13 @@ bool CacheFolderHoldsNoDayFile(const QString& appDir)
     return QDir(appDir + "/CacheTestData").entryList({"*.dat"}, QDir::Files).isEmpty();
 }
 
-// A station in its own folder under tmp, on the one-camera line, with the order
-// picked and the run begun; the window's X id in *window.
-void StartOneCameraRun(BackendSimulator& sim, const QTemporaryDir& tmp, StationDriver& station, QString* window)
+TEST_F(StationEndToEnd, ARefusalWithRet1IsCachedOnNoAndUploadedLaterOnce)
 {
-    const QByteArray testConfig = DemoTestConfig();
-    ASSERT_FALSE(testConfig.isEmpty()) << "scripts/demo/TestConfig.json not found";
-    sim.SetReply("init/test/config", testConfig.toStdString());
-    ASSERT_TRUE(sim.Start());
-    StationDriver::Layout layout;
-    layout.executable = STATION_PROGRAM;
-    layout.appDir = tmp.filePath("station");
-    layout.profile = OneCameraProfile();
-    layout.serviceHost = QString::fromStdString(sim.HostText());
-    QString error;
-    ASSERT_TRUE(StationDriver::LayOut(layout, &error)) << qPrintable(error);
-    ASSERT_TRUE(QDir().mkpath(tmp.filePath("sanitizer")));
-    ASSERT_TRUE(station.Start(StationEnvironment(tmp.filePath("sanitizer"))));
-    ASSERT_TRUE(station.PickOrder(0, kDialogMs)) << station.Output().constData();
-    *window = station.WaitMainWindow(kDialogMs);
-    ASSERT_FALSE(window->isEmpty()) << station.Output().constData();
-    ASSERT_TRUE(station.BeginRun(*window));
-}
-
-TEST(StationEndToEnd, ARefusalWithRet1IsCachedOnNoAndUploadedLaterOnce)
-{
-    BackendSimulator sim;
     sim.SetFault("test/data/submit", BackendSimulator::Fault::Ret, 1, 1);
-    QTemporaryDir tmp;
-    ASSERT_TRUE(tmp.isValid());
-    const QString appDir = tmp.filePath("station");
+    ASSERT_NO_FATAL_FAILURE(LayOut(OneCameraProfile()));
     StationDriver station(appDir);
     QString window;
-    StartOneCameraRun(sim, tmp, station, &window);
-    if (HasFatalFailure())
-        return;
+    ASSERT_NO_FATAL_FAILURE(BeginRun(station, &window));
 
     ASSERT_TRUE(station.AnswerRetryBox(false, kOneCameraMs)) << "no retry box after the refusal";
     ASSERT_TRUE(StationDriver::WaitUntil([&] { return !sim.Results().empty(); }, kUploadMs, 100))
@@ -303,22 +276,17 @@ TEST(StationEndToEnd, ARefusalWithRet1IsCachedOnNoAndUploadedLaterOnce)
     ASSERT_TRUE(station.WaitFinished(120000)) << "the station did not end after its close button";
     EXPECT_EQ(station.ExitCode(), 0) << station.Output().constData();
     EXPECT_EQ(SubmittedSerials(sim).size(), 1u);
-    EXPECT_EQ(SanitizerReports(tmp.filePath("sanitizer")), QString());
+    EXPECT_EQ(SanitizerReports(reports), QString());
 }
 
-TEST(StationEndToEnd, AResultWhoseRetryBoxWaitedWhenTheStationWasKilledIsUploadedOnceAfterTheRestart)
+TEST_F(StationEndToEnd, AResultWhoseRetryBoxWaitedWhenTheStationWasKilledIsUploadedOnceAfterTheRestart)
 {
-    BackendSimulator sim;
     sim.SetFault("test/data/submit", BackendSimulator::Fault::NotJson);
-    QTemporaryDir tmp;
-    ASSERT_TRUE(tmp.isValid());
-    const QString appDir = tmp.filePath("station");
+    ASSERT_NO_FATAL_FAILURE(LayOut(OneCameraProfile()));
     {
         StationDriver station(appDir);
         QString window;
-        StartOneCameraRun(sim, tmp, station, &window);
-        if (HasFatalFailure())
-            return;
+        ASSERT_NO_FATAL_FAILURE(BeginRun(station, &window));
         ASSERT_FALSE(station.WaitWindow(StationDriver::kHintTitle, kOneCameraMs).isEmpty())
             << "no retry box after the failed submission";
         station.Kill();
@@ -328,7 +296,7 @@ TEST(StationEndToEnd, AResultWhoseRetryBoxWaitedWhenTheStationWasKilledIsUploade
     // The next start finds the result in the cache and uploads it.
     sim.ClearFaults();
     StationDriver again(appDir);
-    ASSERT_TRUE(again.Start(StationEnvironment(tmp.filePath("sanitizer"))));
+    ASSERT_TRUE(again.Start(StationEnvironment(reports)));
     ASSERT_TRUE(StationDriver::WaitUntil([&] { return !sim.Results().empty(); }, kDialogMs + kUploadMs, 100))
         << "the result never reached the back-end";
     ASSERT_TRUE(StationDriver::WaitUntil([&] { return CacheFolderHoldsNoDayFile(appDir); }, kUploadMs, 100));

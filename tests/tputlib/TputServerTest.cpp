@@ -3,6 +3,7 @@
 #include "TputDatagram.h"
 #include "TputLib.h"
 #include "TputPeerList.h"
+#include "TputSend.h"
 #include "TputSettings.h"
 #include "TputTestSupport.h"
 #include "TputThread.h"
@@ -92,7 +93,7 @@ TEST_F(TputServer, OpeningBytesOfAConnection)
         std::vector<char> bytes(c.headerBytes + c.dataBytes, '7');
         std::fill(bytes.begin(), bytes.begin() + static_cast<long>(c.headerBytes), '\0');
         if (!bytes.empty()) {
-            ASSERT_TRUE(TputSendAll(fd, bytes.data(), bytes.size()));
+            ASSERT_TRUE(tputlib_send_all(fd, bytes.data(), bytes.size()));
         }
         close(fd);
         ASSERT_TRUE(collector.WaitForFinals(++finals, 5s));
@@ -129,7 +130,7 @@ TEST_P(TputNeighbour, LeavesTheRealTestItsOwnTimeAndRate)
     if (c.sendsHeader) {
         std::vector<char> data(24 + 1000, '5');
         std::fill(data.begin(), data.begin() + 24, '\0');
-        ASSERT_TRUE(TputSendAll(neighbour, data.data(), data.size()));
+        ASSERT_TRUE(tputlib_send_all(neighbour, data.data(), data.size()));
     }
     // Only a lower bound matters: a later start makes the fault larger.
     std::this_thread::sleep_for(c.headStart);
@@ -165,7 +166,7 @@ TEST_F(TputServer, ConnectionSilentForTenSecondsIsEnded)
     ASSERT_GE(fd, 0);
     std::vector<char> data(24 + 1000, '5');
     std::fill(data.begin(), data.begin() + 24, '\0');
-    ASSERT_TRUE(TputSendAll(fd, data.data(), data.size()));
+    ASSERT_TRUE(tputlib_send_all(fd, data.data(), data.size()));
     const auto sentAt = std::chrono::steady_clock::now();
 
     ASSERT_TRUE(collector.WaitForFinals(1, 30s));
@@ -305,7 +306,7 @@ TEST_F(TputServer, ExitWithoutCleanupEndsNormally)
             const int held = TputConnect(port);
             std::vector<char> data(24 + 1000, '5');
             std::fill(data.begin(), data.begin() + 24, '\0');
-            TputSendAll(held, data.data(), data.size()); // one still receiving
+            tputlib_send_all(held, data.data(), data.size()); // one still receiving
             TputWaitUntil([&] { return collector.Finals().size() == 1; }, 10s);
             exit(0);
         },
@@ -381,7 +382,7 @@ TEST_F(TputServer, FailingAcceptBacksOffAndRecovers)
     ASSERT_TRUE(connected);
     std::vector<char> data(24 + 1000, '5');
     std::fill(data.begin(), data.begin() + 24, '\0');
-    ASSERT_TRUE(TputSendAll(client, data.data(), data.size()));
+    ASSERT_TRUE(tputlib_send_all(client, data.data(), data.size()));
     close(client);
     const bool served = collector.WaitForFinals(1, 10s);
     const std::string err = ::testing::internal::GetCapturedStderr();

@@ -1,5 +1,6 @@
 #include "TputClient.h"
 #include "TputLib.h"
+#include "TputSend.h"
 #include "TputTestSupport.h"
 #include "TputThread.h"
 
@@ -135,7 +136,7 @@ int RequestTestBack(uint16_t port, uint32_t flags, int32_t threads, uint16_t bac
     TputClient::EncodeHeader(o, header);
     const int fd = TputConnect(port);
     if (fd >= 0)
-        TputSendAll(fd, header, sizeof header);
+        tputlib_send_all(fd, header, sizeof header);
     return fd;
 }
 

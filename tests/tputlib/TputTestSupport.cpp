@@ -145,19 +145,6 @@ int TputConnect(uint16_t port, int type)
     return fd;
 }
 
-bool TputSendAll(int fd, const void* data, size_t size)
-{
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = send(fd, p, size, MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 int TputListenLoopback(uint16_t* port, int backlog)
 {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);

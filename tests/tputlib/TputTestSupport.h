@@ -44,7 +44,6 @@ bool TputWaitListening(uint16_t port, std::chrono::milliseconds timeout);
 bool TputPortFree(uint16_t port);
 // Connects to 127.0.0.1:port (TCP, or UDP with SOCK_DGRAM); -1 on failure.
 int TputConnect(uint16_t port, int type = SOCK_STREAM);
-bool TputSendAll(int fd, const void* data, size_t size);
 // Listens on an ephemeral port of 127.0.0.1, returns the socket and the port.
 int TputListenLoopback(uint16_t* port, int backlog = 5);
 // Accepts one connection within the timeout and counts its bytes until it

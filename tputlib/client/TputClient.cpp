@@ -1,5 +1,7 @@
 #include "TputClient.h"
 
+#include "TputSend.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -105,20 +107,6 @@ int TputClient::Connect()
     return fd;
 }
 
-bool TputClient::SendAll(int fd, const uint8_t* data, size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Sends until the duration is over; a rate spreads the bytes evenly over it.
 uint64_t TputClient::SendFor(int fd, double start, int* error)
 {
@@ -178,7 +166,7 @@ TputClientResult TputClient::Run()
     if (m_options.sendHeader) {
         uint8_t header[24];
         EncodeHeader(m_options, header);
-        ok = SendAll(fd, header, sizeof header);
+        ok = tputlib_send_all(fd, header, sizeof header);
     }
     if (ok)
         result.payloadBytes = SendFor(fd, start, &result.error);

@@ -51,7 +51,6 @@ public:
 
 private:
     int Connect();
-    bool SendAll(int fd, const uint8_t* data, size_t size);
     // Sets *error to the errno of a failed send (not of one that Stop cut).
     uint64_t SendFor(int fd, double startSeconds, int* error);
 

@@ -5,6 +5,7 @@
 #include "TputError.h"
 #include "TputInet.h"
 #include "TputReporter.h"
+#include "TputSend.h"
 #include "TputSettings.h"
 #include "TputSignal.h"
 #include "TputSockets.h"
@@ -62,20 +63,6 @@ int ConnectWithin(int fd, const sockaddr_storage& addr, int timeout_ms)
     }
     fcntl(fd, F_SETFL, flags);
     return rc;
-}
-
-bool SendAll(int fd, const uint8_t* data, size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
 }
 
 int OpenConnection(TputSettings* s)
@@ -312,7 +299,7 @@ void tputlib_client_spawn(TputSettings* s)
         uint8_t wire[kTputHeaderSize];
         tputlib_make_client_header(s, &header);
         tputlib_header_to_wire(header, wire);
-        SendAll(s->sock, wire, sizeof wire);
+        tputlib_send_all(s->sock, wire, sizeof wire);
     }
     const int length = s->bufferLength > 0 ? s->bufferLength : 1;
     char* buffer = new (std::nothrow) char[length];

@@ -24,6 +24,7 @@
 #include "TputClientHeader.h"
 #include "TputClientThread.h"
 #include "TputReporter.h"
+#include "TputSend.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -147,19 +148,6 @@ void Tame(std::string& bytes)
     tputlib_header_to_wire(header, h);
 }
 
-void SendAll(int fd, const std::string& bytes)
-{
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        sent += size_t(n);
-    }
-}
-
 void WaitForClose(int fd)
 {
     char buffer[4096];
@@ -202,7 +190,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int fd = TputFuzzServer::Connect(SOCK_STREAM);
     if (fd < 0)
         FuzzEnv::Fail("can't connect to the throughput server: %s", strerror(errno));
-    SendAll(fd, bytes);
+    tputlib_send_all(fd, bytes.data(), bytes.size());
     if (control & 1) {
         const linger reset{1, 0};
         setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
