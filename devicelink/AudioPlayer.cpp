@@ -86,8 +86,7 @@ qint64 AudioPlayer::PendingLimit() const
 
 void AudioPlayer::AppendAudioData(int identity, const PC_FrameInfo* frame)
 {
-    if (identity != m_identity || m_stopped || m_paused || !m_soundEnabled || !m_hasOutput || !frame || !frame->pY ||
-        frame->nAudioLength <= 0)
+    if (identity != m_identity || m_stopped || !m_hasOutput || !frame || !frame->pY || frame->nAudioLength <= 0)
         return;
     const qint64 limit = PendingLimit();
     QMutexLocker guard(&m_lock);
@@ -160,7 +159,6 @@ void AudioPlayer::onStartPlay(int identity)
 {
     if (identity != m_identity)
         return;
-    m_paused = false;
     ++m_starts;
     if (m_output) {
         m_generator->close();
@@ -180,7 +178,7 @@ void AudioPlayer::onStartPlay(int identity)
     // Unbuffered: a read-ahead would copy the repeated last chunk into the stream.
     m_generator->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     m_output->start(m_generator);
-    m_output->setVolume(m_soundEnabled ? m_volume : 0.0);
+    m_output->setVolume(m_volume);
     m_hasOutput = true;
     m_stopped = false;
 }

@@ -64,8 +64,6 @@ private:
     void ClearBuffers();
 
     std::atomic<bool> m_stopped{false};
-    std::atomic<bool> m_paused{false};
-    std::atomic<bool> m_soundEnabled{true};
     std::atomic<int> m_identity{-1};
     std::atomic<bool> m_hasOutput{false};
     std::atomic<unsigned> m_starts{0};   // onStartPlay calls; a queued stop of an older start is void
