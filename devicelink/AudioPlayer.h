@@ -5,10 +5,10 @@
 #include <QAudio>
 #include <QAudioFormat>
 #include <QByteArray>
-#include <QMutex>
 #include <QThread>
 
 #include <atomic>
+#include <mutex>
 
 class Generator;
 class QAudioOutput;
@@ -70,7 +70,7 @@ private:
     double m_volume = 1.0;
     QAudioOutput* m_output = nullptr;
     Generator* m_generator = nullptr;
-    mutable QMutex m_lock;       // guards the format and both buffers
+    mutable std::mutex m_lock;   // guards the format and both buffers
     QAudioFormat m_format;
     QByteArray m_pending;
     QByteArray m_lastChunk;
