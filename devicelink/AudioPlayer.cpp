@@ -137,14 +137,14 @@ void AudioPlayer::StopPlay(int identity)
         StopOutput();
         return;
     }
-    const unsigned start = m_starts;
-    QMetaObject::invokeMethod(
-        this,
-        [this, start] {
-            if (start == m_starts)   // no start came in between: it would be silenced
-                StopOutput();
-        },
-        Qt::QueuedConnection);
+    // By name: Qt carries a copy of the start count, nothing else crosses.
+    QMetaObject::invokeMethod(this, "StopOutputOfStart", Qt::QueuedConnection, Q_ARG(unsigned, m_starts.load()));
+}
+
+void AudioPlayer::StopOutputOfStart(unsigned start)
+{
+    if (start == m_starts)   // no start came in between: it would be silenced
+        StopOutput();
 }
 
 void AudioPlayer::StopOutput()

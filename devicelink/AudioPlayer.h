@@ -59,6 +59,8 @@ public slots:
 
 private slots:
     void StopOutput();
+    // A stop queued from another thread during the start-th start.
+    void StopOutputOfStart(unsigned start);
 
 private:
     void ClearBuffers();
