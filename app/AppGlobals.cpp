@@ -1,7 +1,6 @@
 #include "AppGlobals.h"
 
 #include <QCoreApplication>
-#include <QThread>
 #include <QTimer>
 
 std::atomic<QObject*> MainWindowInstance{nullptr};
@@ -28,20 +27,4 @@ QString AppDirPath()
     if (!AppDir.isEmpty())
         return AppDir;
     return QCoreApplication::applicationDirPath();
-}
-
-void RestartHeartbeatTimer()
-{
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app)
-        return;
-    // Read on the GUI thread only: the window sets and clears the pointer there.
-    auto restart = [] {
-        if (HeartbeatTimer)
-            HeartbeatTimer->start(HEARTBEAT_INTERVAL_MS);
-    };
-    if (QThread::currentThread() == app->thread())
-        restart();
-    else
-        QMetaObject::invokeMethod(app, restart, Qt::QueuedConnection);
 }

@@ -31,9 +31,6 @@ extern QString NoticeText;
 // The back-end heartbeat: the main window owns it (GUI thread); null outside its life.
 extern QTimer* HeartbeatTimer;
 constexpr int HEARTBEAT_INTERVAL_MS = 1200000;
-// Starts the heartbeat interval afresh, from any thread: on the GUI thread at
-// once, from another thread queued to it. Nothing without a heartbeat timer.
-void RestartHeartbeatTimer();
 
 // Screen factors for the label designer: 10.16 / physical DPI and physical DPI * 2.5 / 25.4.
 extern double ScreenMmScaleX;

@@ -1,5 +1,7 @@
 #include "VantrelEvent.h"
 
+#include "EventHandOver.h"
+
 #include <QCoreApplication>
 
 VantrelEvent::VantrelEvent(int code_, qint64 word1_, qint64 word2_)
@@ -7,12 +9,21 @@ VantrelEvent::VantrelEvent(int code_, qint64 word1_, qint64 word2_)
 {
 }
 
-VantrelEvent::~VantrelEvent() = default;
+VantrelEvent::~VantrelEvent()
+{
+    EventHandOver::Taken(this);
+}
+
+void PostCompleteVantrelEvent(QObject* receiver, VantrelEvent* event)
+{
+    EventHandOver::Posted(event);
+    QCoreApplication::postEvent(receiver, event, Qt::NormalEventPriority);
+}
 
 bool PostVantrelEvent(QObject* receiver, int code, qint64 word1, qint64 word2)
 {
     if (!receiver)
         return false;
-    QCoreApplication::postEvent(receiver, new VantrelEvent(code, word1, word2), Qt::NormalEventPriority);
+    PostCompleteVantrelEvent(receiver, new VantrelEvent(code, word1, word2));
     return true;
 }

@@ -87,13 +87,15 @@ private:
 // nothing, when receiver is null.
 bool PostVantrelEvent(QObject* receiver, int code, qint64 word1, qint64 word2);
 
+// Posts a complete event (normal priority), from any thread.
+void PostCompleteVantrelEvent(QObject* receiver, VantrelEvent* event);
+
 // As above, with a record that the event owns; with no receiver it is freed here.
 template <typename Owner>
 bool PostVantrelEvent(QObject* receiver, int code, qint64 word1, qint64 word2, Owner record)
 {
     if (!receiver)
         return false;
-    QCoreApplication::postEvent(receiver, new VantrelEvent(code, word1, word2, std::move(record)),
-                                Qt::NormalEventPriority);
+    PostCompleteVantrelEvent(receiver, new VantrelEvent(code, word1, word2, std::move(record)));
     return true;
 }

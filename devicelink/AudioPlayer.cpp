@@ -51,7 +51,7 @@ bool AudioPlayer::InitAudioFormat(int sampleRate, int bitsPerSample, int channel
     format.setSampleType(bitsPerSample == 8 ? QAudioFormat::UnSignedInt : QAudioFormat::SignedInt);
     format.setByteOrder(QAudioFormat::LittleEndian);
     {
-        QMutexLocker guard(&m_lock);
+        std::lock_guard<std::mutex> guard(m_lock);
         m_format = format;
     }
     const QAudioDeviceInfo device = QAudioDeviceInfo::defaultOutputDevice();
@@ -68,29 +68,28 @@ bool AudioPlayer::InitAudioFormat(int sampleRate, int bitsPerSample, int channel
 
 QAudioFormat AudioPlayer::Format() const
 {
-    QMutexLocker guard(&m_lock);
+    std::lock_guard<std::mutex> guard(m_lock);
     return m_format;
 }
 
 qint64 AudioPlayer::PendingBytes() const
 {
-    QMutexLocker guard(&m_lock);
+    std::lock_guard<std::mutex> guard(m_lock);
     return m_pending.size();
 }
 
 qint64 AudioPlayer::PendingLimit() const
 {
-    QMutexLocker guard(&m_lock);
+    std::lock_guard<std::mutex> guard(m_lock);
     return qint64(qMax(1, m_format.sampleRate())) * FrameBytes(m_format) * kPendingSeconds;
 }
 
 void AudioPlayer::AppendAudioData(int identity, const PC_FrameInfo* frame)
 {
-    if (identity != m_identity || m_stopped || m_paused || !m_soundEnabled || !m_hasOutput || !frame || !frame->pY ||
-        frame->nAudioLength <= 0)
+    if (identity != m_identity || m_stopped || !m_hasOutput || !frame || !frame->pY || frame->nAudioLength <= 0)
         return;
     const qint64 limit = PendingLimit();
-    QMutexLocker guard(&m_lock);
+    std::lock_guard<std::mutex> guard(m_lock);
     m_pending.append(reinterpret_cast<const char*>(frame->pY), frame->nAudioLength);
     if (m_pending.size() > limit) {
         // Nothing pulls (no sound card, or a stalled output): drop the oldest
@@ -106,7 +105,7 @@ qint64 AudioPlayer::ReadForOutput(char* data, qint64 maxlen)
 {
     if (maxlen <= 0)
         return 0;
-    QMutexLocker guard(&m_lock);
+    std::lock_guard<std::mutex> guard(m_lock);
     if (!m_pending.isEmpty()) {
         const int n = int(qMin<qint64>(m_pending.size(), maxlen));
         memcpy(data, m_pending.constData(), size_t(n));
@@ -123,7 +122,7 @@ qint64 AudioPlayer::ReadForOutput(char* data, qint64 maxlen)
 
 void AudioPlayer::ClearBuffers()
 {
-    QMutexLocker guard(&m_lock);
+    std::lock_guard<std::mutex> guard(m_lock);
     m_pending.clear();
     m_lastChunk.clear();
 }
@@ -138,14 +137,14 @@ void AudioPlayer::StopPlay(int identity)
         StopOutput();
         return;
     }
-    const unsigned start = m_starts;
-    QMetaObject::invokeMethod(
-        this,
-        [this, start] {
-            if (start == m_starts)   // no start came in between: it would be silenced
-                StopOutput();
-        },
-        Qt::QueuedConnection);
+    // By name: Qt carries a copy of the start count, nothing else crosses.
+    QMetaObject::invokeMethod(this, "StopOutputOfStart", Qt::QueuedConnection, Q_ARG(unsigned, m_starts.load()));
+}
+
+void AudioPlayer::StopOutputOfStart(unsigned start)
+{
+    if (start == m_starts)   // no start came in between: it would be silenced
+        StopOutput();
 }
 
 void AudioPlayer::StopOutput()
@@ -160,7 +159,6 @@ void AudioPlayer::onStartPlay(int identity)
 {
     if (identity != m_identity)
         return;
-    m_paused = false;
     ++m_starts;
     if (m_output) {
         m_generator->close();
@@ -174,13 +172,13 @@ void AudioPlayer::onStartPlay(int identity)
     m_output = new QAudioOutput(QAudioDeviceInfo::defaultOutputDevice(), Format(), this);
     connect(m_output, &QAudioOutput::stateChanged, this, &AudioPlayer::handleStateChanged);
     {
-        QMutexLocker guard(&m_lock);
+        std::lock_guard<std::mutex> guard(m_lock);
         m_lastChunk.append(4, '\0');
     }
     // Unbuffered: a read-ahead would copy the repeated last chunk into the stream.
     m_generator->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
     m_output->start(m_generator);
-    m_output->setVolume(m_soundEnabled ? m_volume : 0.0);
+    m_output->setVolume(m_volume);
     m_hasOutput = true;
     m_stopped = false;
 }

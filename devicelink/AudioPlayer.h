@@ -5,10 +5,10 @@
 #include <QAudio>
 #include <QAudioFormat>
 #include <QByteArray>
-#include <QMutex>
 #include <QThread>
 
 #include <atomic>
+#include <mutex>
 
 class Generator;
 class QAudioOutput;
@@ -59,20 +59,20 @@ public slots:
 
 private slots:
     void StopOutput();
+    // A stop queued from another thread during the start-th start.
+    void StopOutputOfStart(unsigned start);
 
 private:
     void ClearBuffers();
 
     std::atomic<bool> m_stopped{false};
-    std::atomic<bool> m_paused{false};
-    std::atomic<bool> m_soundEnabled{true};
     std::atomic<int> m_identity{-1};
     std::atomic<bool> m_hasOutput{false};
     std::atomic<unsigned> m_starts{0};   // onStartPlay calls; a queued stop of an older start is void
     double m_volume = 1.0;
     QAudioOutput* m_output = nullptr;
     Generator* m_generator = nullptr;
-    mutable QMutex m_lock;       // guards the format and both buffers
+    mutable std::mutex m_lock;   // guards the format and both buffers
     QAudioFormat m_format;
     QByteArray m_pending;
     QByteArray m_lastChunk;

@@ -70,7 +70,7 @@ void DeviceEventBridge::Stop()
         return;
     m_stopped = true;
     {
-        QMutexLocker guard(&m_audioLock);
+        std::lock_guard<std::mutex> guard(m_audioLock);
         if (m_audio)
             m_audio->StopPlay(kAudioIdentity);
         m_audioReleased = true;   // the player itself lives until the bridge goes
@@ -85,7 +85,7 @@ void DeviceEventBridge::Stop()
 
 AudioPlayer* DeviceEventBridge::Audio()
 {
-    QMutexLocker guard(&m_audioLock);
+    std::lock_guard<std::mutex> guard(m_audioLock);
     return m_audioReleased ? nullptr : m_audio.get();
 }
 
@@ -167,7 +167,7 @@ void DeviceEventBridge::WithAudio(Use use)
     DeviceEventBridge* bridge = Instance();
     if (!bridge)
         return;
-    QMutexLocker guard(&bridge->m_audioLock);
+    std::lock_guard<std::mutex> guard(bridge->m_audioLock);
     if (bridge->m_audio && !bridge->m_audioReleased)
         use(bridge->m_audio.get());
 }

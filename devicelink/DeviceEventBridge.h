@@ -2,11 +2,10 @@
 
 #include "PlayCtrlTypes.h"
 
-#include <QMutex>
-
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 class AudioPlayer;
 class QObject;
@@ -70,7 +69,7 @@ private:
     template <typename Use>
     static void WithAudio(Use use);
 
-    QMutex m_audioLock;          // the audio holder: guards m_audio for the decode thread
+    std::mutex m_audioLock;      // the audio holder: guards m_audio for the decode thread
     std::unique_ptr<AudioPlayer> m_audio;
     bool m_audioReleased = false;
     QObject* const m_receiver;

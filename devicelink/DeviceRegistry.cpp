@@ -2,7 +2,7 @@
 
 bool DeviceRegistry::Add(const QString& serial, DeviceEntry* entry)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (serial.isEmpty() || !entry || m_entries.contains(serial))
         return false;
     m_entries.insert(serial, entry);
@@ -11,24 +11,24 @@ bool DeviceRegistry::Add(const QString& serial, DeviceEntry* entry)
 
 DeviceEntry* DeviceRegistry::Remove(const QString& serial)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_entries.take(serial);
 }
 
 DeviceEntry* DeviceRegistry::Find(const QString& serial) const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_entries.value(serial, nullptr);
 }
 
 int DeviceRegistry::Count() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_entries.size();
 }
 
 void DeviceRegistry::Clear()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_entries.clear();
 }

@@ -1,8 +1,9 @@
 #pragma once
 
 #include <QMap>
-#include <QMutex>
 #include <QString>
+
+#include <mutex>
 
 struct DeviceEntry;
 
@@ -19,6 +20,6 @@ public:
     void Clear();
 
 private:
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     QMap<QString, DeviceEntry*> m_entries;
 };

@@ -67,8 +67,9 @@ void Dravonix::RunCloseSequence()
     }
     if (m_pTestDataManageDialog)
         m_pTestDataManageDialog->StopUploadCacheData();
+    // The streams end before the panes and the controller's record they feed go.
     if (m_pLeftTopWidget)
-        m_pLeftTopWidget->StopRun();
+        m_pLeftTopWidget->CloseStreams();
     if (m_pMainviewVideoWidget)
         m_pMainviewVideoWidget->StopPlay();
     DeleteChildWidgets();

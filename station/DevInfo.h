@@ -17,6 +17,8 @@ class VideoForm;
 // lFrameCount, lStopFlag, lPlayID and lRealHandle are touched by library
 // callbacks while other threads hold the record: read and write them only
 // through DevLoad / DevStore / DevAdd, and copy records with CopyDevInfo.
+// Those callbacks get the record's address and reach its pane through widget;
+// what keeps both alive while they may run is said in LeftTopWidgetPlay.cpp.
 struct DevInfo {
     IPCEntry ipcEntry;                  // 0
     DevTestResult TestRuslut;           // 4800

@@ -104,12 +104,7 @@ LeftTopWidget::LeftTopWidget(QWidget* parent, ControllerHost* host)
 
 LeftTopWidget::~LeftTopWidget()
 {
-    if (IsRunning()) {
-        m_workers.SetRunFlag(false);
-        Run();
-    }
-    if (m_bStopping)
-        FinishStop();
+    CloseStreams();
     KillAllStepTimers();
     if (m_workers.IsAlive(StationWorkers::IdService)) {
         m_workers.RequestStop(StationWorkers::IdService);

@@ -150,6 +150,11 @@ public:
     void SetControlsEnabled(bool enable);
     void SetRunControlsEnabled(bool enable);
     void StopRun();
+    // Stops the run and ends the current device's play, whatever started it
+    // (the run, or a double click in the device table): once it returns, no
+    // library callback reaches that record or its pane. Whoever deletes the
+    // pane or the controller calls it first (LeftTopWidgetPlay.cpp).
+    void CloseStreams();
     // Lays the panel's controls out for its size.
     void InitComboBoxStyle();
     // The panel height its option group needs to hold every shown row whole.

@@ -12,6 +12,14 @@
 //   and its pane. The port lock below serialises a port's opening from the
 //   media header and its feeding with its tear-down: once the tear-down
 //   has freed the port, no packet reaches it.
+//
+// What keeps the record and its pane alive: the callbacks get the record as
+// their user pointer (&m_PlayInfo, the only record ever played) and reach the
+// pane through its widget field, a pane of the main window. Both outlive every
+// callback because a play is torn down (CloseRecordPlay: the libraries call
+// nothing once it returns) before the record changes hands (RetirePlay, under
+// the stream-list lock) and before the record or the pane goes (CloseStreams,
+// which the main window's close and the controller's destructor call first).
 #include "LeftTopWidget.h"
 #include "EntryField.h"
 
@@ -309,6 +317,15 @@ void LeftTopWidget::RetirePlay(DevInfo& previous)
 {
     if (DevLoad(previous.lPlayID) > 0 || DevLoad(previous.lRealHandle) != 0)
         CloseRecordPlay(previous, true);
+}
+
+void LeftTopWidget::CloseStreams()
+{
+    StopRun();
+    // A stop left waiting by a hand-off joins now: no worker may play again.
+    if (m_bStopping)
+        FinishStop();
+    ChangeCurrentDevice([this](DevInfo& current) { RetirePlay(current); });
 }
 
 int LeftTopWidget::SwitchChannel(int channel)

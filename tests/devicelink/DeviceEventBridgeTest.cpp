@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <thread>
@@ -276,6 +277,37 @@ TEST_F(BridgeTest, AudioShortcutsDriveThePlayerUntilStop)
     DeviceEventBridge::PlayAudioFrame(&frame);
     DeviceEventBridge::StartAudioPlay();
     QCoreApplication::processEvents();
+    EXPECT_EQ(audio->PendingBytes(), 0);
+}
+
+// The decode thread feeds audio while the GUI thread stops the bridge: the
+// player is reached only under the holder's lock, so a frame lands before the
+// stop empties the buffers, or is refused after it.
+TEST_F(BridgeTest, AudioFedFromTheDecodeThreadMeetsTheStopUnderTheHoldersLock)
+{
+    AudioPlayer* audio = bridge->Audio();
+    ASSERT_NE(audio, nullptr);
+    audio->InitAudioFormat(8000, 16, 1);
+    audio->onStartPlay(DeviceEventBridge::kAudioIdentity);
+    const char pcm[4] = {1, 2, 3, 4};
+    PC_FrameInfo frame{};
+    frame.nType = PC_FRAME_AUDIO;
+    frame.nAudioLength = sizeof pcm;
+    frame.pY = reinterpret_cast<const uint8_t*>(pcm);
+    std::atomic<bool> fed{false};
+    std::atomic<bool> done{false};
+    std::thread decode([&] {
+        while (!done.load()) {
+            DeviceEventBridge::PlayAudioFrame(&frame);
+            fed = true;
+        }
+    });
+    while (!fed.load())
+        std::this_thread::yield();
+    bridge->Stop();
+    done = true;
+    decode.join();
+    EXPECT_EQ(bridge->Audio(), nullptr);
     EXPECT_EQ(audio->PendingBytes(), 0);
 }
 

@@ -72,7 +72,7 @@ QByteArray DemoTestConfig()
 QProcessEnvironment StationEnvironment(const QString& dir)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
+    for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "TSAN_OPTIONS"}) {
         const QString prefix = QString::fromLatin1(name).left(5).toLower();
         QString value = env.value(name);
         value += (value.isEmpty() ? "" : ":") + QStringLiteral("log_path=%1/%2").arg(dir, prefix);

@@ -4,17 +4,25 @@
 // list read from replies of any shape.
 #include "MainWindowFixture.h"
 
+#include "CDeviceManagement.h"
 #include "LeftTopWidget.h"
 #include "Login_Dlg.h"
 #include "OrderChooseDialog.h"
 #include "OrderListReply.h"
+#include "SdkCallLog.h"
+#include "SdkTestSupport.h"
 #include "StationStartup.h"
+#include "VideoForm.h"
+#include "sim/SimLan.h"
 
+#include <QAbstractItemModel>
 #include <QApplication>
+#include <QCheckBox>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 
@@ -122,6 +130,44 @@ TEST_F(MainWindowTest, ACloseAskedForInsideADialogWaitsForTheDialog)
     EXPECT_EQ(ClosesSinceStart(), 1);
     EXPECT_EQ(window->LoginDialog(), nullptr);
     EXPECT_EQ(MainWindowInstance.load(), nullptr);
+}
+
+// A camera the operator plays from the device table, with no run: the close
+// ends its stream, which the SDK's threads feed into the controller's record
+// and the video pane, before the pane and the controller are deleted.
+TEST_F(MainWindowTest, TheCloseEndsAStreamPlayedWithoutARunBeforeItsPaneAndRecordGo)
+{
+    ASSERT_EQ(LoadSimLan(R"({"adapter": {"address": "127.0.0.5", "netmask": "255.255.255.0"},
+                             "cameras": [{"serial": "VTT0000000000041", "address": "127.0.0.41",
+                                          "loginDelayMs": 20, "replyDelayMs": 10}]})"),
+              QString());
+    Make();
+    window->GetController()->findChild<QCheckBox*>("check_AutoPlayVideo")->setChecked(false);
+    QCoreApplication::sendPostedEvents(window.get());
+    CDeviceManagement* table = window->DeviceTable();
+    table->findChild<QPushButton*>("m_SearchDevBtn")->click();
+    ASSERT_TRUE(WaitFor([&] { return !table->IsBusy(); }, 20000));
+    auto* view = table->findChild<QTableView*>("m_SearchDevTableView");
+    ASSERT_EQ(view->model()->rowCount(), 1);
+    // The row plays once its login has been answered.
+    ASSERT_TRUE(WaitFor([&] {
+        if (SimLan::Instance().LiveStreams() == 0)
+            emit view->doubleClicked(view->model()->index(0, 0));
+        return SimLan::Instance().LiveStreams() == 1;
+    }));
+    ASSERT_TRUE(WaitFor([] { return SdkCallLog::Instance().VideoInputs() >= 10; })) << "pictures reach the pane";
+
+    int streamsWhenPaneWent = -1;
+    int streamsWhenControllerWent = -1;
+    QObject::connect(window->GetCurVideoForm(), &QObject::destroyed,
+                     [&] { streamsWhenPaneWent = SimLan::Instance().LiveStreams(); });
+    QObject::connect(window->GetController(), &QObject::destroyed,
+                     [&] { streamsWhenControllerWent = SimLan::Instance().LiveStreams(); });
+    window->close();
+    EXPECT_EQ(streamsWhenPaneWent, 0);
+    EXPECT_EQ(streamsWhenControllerWent, 0);
+    window.reset();
+    SimLan::Instance().Reset();
 }
 
 // "Log Out" sends the logout request unless five or more uploads in a row

@@ -6,6 +6,6 @@ station_add_test(main_window_test
     ${CMAKE_CURRENT_LIST_DIR}/MainWindowRoutingTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MainWindowSessionTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MainWindowFixture.h
-  LIBS mainshell backendsim
+  LIBS mainshell backendsim sdk_test_support
   RESOURCE_LOCK port3600
   TIMEOUT 300)

@@ -262,6 +262,56 @@ TEST_F(StreamThreadTest, ACameraPutBackAfterItLeftIsTestedAndHandedOverAgain)
     }
 }
 
+// A camera leaves the line while its pictures still flow to the pane: its
+// play is torn down (stream stopped, port freed) before the next camera's
+// record takes the slot the library callbacks read, and a controller that
+// goes while that one delivers ends its stream first.
+TEST_F(StreamThreadTest, ACameraLeavingWhileItStreamsIsTornDownBeforeItsRecordIsReplaced)
+{
+    StartTwoCameras();
+    Advance(kJudgeMs + 1);
+    ASSERT_TRUE(WaitFor([&] { return CurrentSerial() == "VT21ST0000000001"; }));
+    const int64_t handleA = DevLoad(widget->m_PlayInfo.lRealHandle);
+    ASSERT_TRUE(WaitFor([&] { return DevLoad(widget->m_PlayInfo.lPlayID) > 0; }));
+    const int64_t portA = DevLoad(widget->m_PlayInfo.lPlayID);
+    ASSERT_TRUE(WaitFor([] { return SdkCallLog::Instance().VideoInputs() >= 10; }));
+
+    ASSERT_TRUE(SimLan::Instance().Leave("VT21ST0000000001"));
+    ASSERT_TRUE(recorder.WaitFor(
+        [&](const SdkEvent& e) { return !e.reply && e.handle == loginA && e.code == EVENT_CONNECTFAILED; }, 10000));
+    LinkLost(loginA);
+    for (int pass = 0; pass < 4 && CurrentSerial() != "VT21ST0000000002"; ++pass) {
+        Advance(kJudgeMs + 1);
+        WaitFor([&] { return CurrentSerial() == "VT21ST0000000002"; }, 2000);
+    }
+    ASSERT_EQ(CurrentSerial(), QByteArray("VT21ST0000000002"));
+    const int64_t inputsBeforeB = SdkCallLog::Instance().VideoInputs();
+    ASSERT_TRUE(WaitFor([&] { return SdkCallLog::Instance().VideoInputs() >= inputsBeforeB + 10; }));
+
+    const QVector<SdkCall> calls = SdkCallLog::Instance().Calls();
+    auto first = [&](const char* function, const QString& arguments) {
+        for (int i = 0; i < calls.size(); ++i) {
+            if (calls[i].function == QLatin1String(function) && calls[i].arguments.startsWith(arguments))
+                return i;
+        }
+        return -1;
+    };
+    const int playB = first("FC_Loc_RealPlayEx", QString::number(loginB) + ",");
+    ASSERT_GE(playB, 0);
+    for (const auto& [function, arguments] :
+         {std::pair<const char*, QString>{"FC_Loc_StopRealPlay", QString::number(handleA)},
+          {"PC_FreePort", QString::number(portA)}}) {
+        SCOPED_TRACE(function);
+        const int at = first(function, arguments);
+        EXPECT_GE(at, 0);
+        EXPECT_LT(at, playB);
+    }
+    EXPECT_EQ(SimLan::Instance().LiveStreams(), 1);
+
+    widget.reset();
+    EXPECT_EQ(SimLan::Instance().LiveStreams(), 0);
+}
+
 TEST_F(StreamThreadTest, TheWifiWaitEndsWithThePanelsReportsOrItsTimeOuts)
 {
     struct WifiCase {
