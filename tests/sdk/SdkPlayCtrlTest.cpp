@@ -107,6 +107,10 @@ protected:
     FC_MediaHeader header;
     std::mutex lock;
     std::vector<Seen> frames;
+    // Holds a blocking display callback. A member, not a local of a test body:
+    // the decode thread calls back with it for every queued frame, until the
+    // tear-down has closed the port.
+    std::atomic<bool> releaseBlock{false};
     std::vector<std::pair<int, int64_t>> events;
     std::vector<int> eventValue2;
     std::vector<std::thread::id> eventThreads;
@@ -231,7 +235,6 @@ TEST_F(PortFixture, SecondLensPictureHasNoColour)
 
 TEST_F(PortFixture, AFullQueueDropsThePacketWithAnErrorCode)
 {
-    std::atomic<bool> release{false};
     struct Block {
         static int On(int, const PC_FrameInfo*, void* user)
         {
@@ -241,14 +244,14 @@ TEST_F(PortFixture, AFullQueueDropsThePacketWithAnErrorCode)
             return 0;
         }
     };
-    PC_SetDisplayCallback(port, &Block::On, &release);
+    PC_SetDisplayCallback(port, &Block::On, &releaseBlock);
     ASSERT_EQ(PC_Play(port, 0), 0);
     const char audio[64] = {};
     int full = 0;
     for (int i = 0; i < 200; ++i)
         full += PC_InputAudioData(port, audio, sizeof audio, 0) == PC_ERR_FULL ? 1 : 0;
     EXPECT_GT(full, 100);   // 80 queued (twice the buffer count), one in the callback
-    release = true;
+    releaseBlock = true;
 }
 
 // The display callback may close its own port (its decode thread cannot join
