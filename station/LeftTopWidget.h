@@ -208,10 +208,10 @@ public:
     // ----- workers and hand-offs -----
     StationWorkers& Workers() { return m_workers; }
     HandOffQueue& HandOffs() { return m_handOffs; }
-    // Posts a job (the record of message) to the auxiliary thread with the
-    // context of this moment (GUI thread). A post that fails (false) frees the
-    // job, as does one whose record is not of the message's kind.
-    bool PostAuxJob(uint32_t message, AuxJobRecord job, int source);
+    // Posts job (MakeAuxJob) to the auxiliary thread with the context of this
+    // moment (GUI thread). A post that fails (false) frees the job, as does a
+    // job without a record.
+    bool PostAuxJob(std::unique_ptr<AuxJobEnvelope> job, int source);
     AuxJobContext MakeAuxJobContext(int source) const;
     // Posts an ID-service request with its own copy of the address.
     bool PostIdServiceRequest(const QByteArray& ip);
@@ -530,6 +530,8 @@ private:
     void Post4GJob(bool chainWaits);
     // The QR label job of message (1125 print, 1126 check) for the current camera.
     bool PostQRCodeJob(uint32_t message, int source = AUX_SOURCE_AUTO);
+    // The talk-back job (1124) of an accepted talk-back start; its device's claim ends with it.
+    bool PostTalkJob(AuxResponsePtr status);
     // Manual items (LeftTopWidgetManual.cpp): each returns the SDK's result
     // (negative results are logged by dealManualTest).
     int RunManualItem(int item, qint64 param, RightBottomWidget* panel);

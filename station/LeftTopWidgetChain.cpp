@@ -422,7 +422,7 @@ void LeftTopWidget::SensorSwitchDoneLater(int item)
 
 void LeftTopWidget::PostBindJob()
 {
-    PostAuxJob(AUX_MSG_BIND_DEV, NewBindJob(), AUX_SOURCE_AUTO);
+    PostAuxJob(MakeAuxJob(AUX_MSG_BIND_DEV, NewBindJob(), &LeftTopWidget::DoBindDevJob), AUX_SOURCE_AUTO);
 }
 
 std::unique_ptr<DevBindJob> LeftTopWidget::NewBindJob() const
@@ -451,13 +451,15 @@ void LeftTopWidget::PostAuthorizeJob()
     job->iType = 1;
     const QByteArray uuid = m_strAuthorizeUUID.toUtf8();
     UpdateCurrentDevice(m_chain.login, [&](DevInfo& dev) { SetResultText(dev.TestRuslut.tuya_uuid, uuid.constData()); });
-    PostAuxJob(AUX_MSG_AUTHORIZE_CHECK, std::move(job), AUX_SOURCE_AUTO);
+    PostAuxJob(MakeAuxJob(AUX_MSG_AUTHORIZE_CHECK, std::move(job), &LeftTopWidget::DoAuthorizeCheckJob),
+               AUX_SOURCE_AUTO);
 }
 
 void LeftTopWidget::Post4GJob(bool chainWaits)
 {
     // The job's source decides whether its end goes on with the chain.
-    PostAuxJob(AUX_MSG_4G_INFO_TEST, std::make_unique<Dev4GInfo>(m_Dev4GInfo),
+    auto job = std::make_unique<Dev4GInfo>(m_Dev4GInfo);
+    PostAuxJob(MakeAuxJob(AUX_MSG_4G_INFO_TEST, std::move(job), &LeftTopWidget::do4GDevInfoTest),
                chainWaits ? AUX_SOURCE_AUTO : m_iManual4G);
 }
 
@@ -471,7 +473,8 @@ bool LeftTopWidget::PostQRCodeJob(uint32_t message, int source)
     if (message == AUX_MSG_PRINT_QRCODE)
         job->strMac = m_strCustomMac;
     job->strUUID = m_strAuthorizeUUID;
-    return PostAuxJob(message, std::move(job), source);
+    auto body = message == AUX_MSG_PRINT_QRCODE ? &LeftTopWidget::DoPrintQRCodeJob : &LeftTopWidget::DoCheckQRCodeJob;
+    return PostAuxJob(MakeAuxJob(message, std::move(job), body), source);
 }
 
 // ---------------------------------------------------------------------------

@@ -507,7 +507,9 @@ int LeftTopWidget::ManualBindDev()
                  job->strMacAddr.toUtf8().constData(), job->szModel.toUtf8().constData());
         return -1;
     }
-    return PostAuxJob(AUX_MSG_BIND_DEV, std::move(job), AUX_SOURCE_MANUAL) ? 0 : -1;
+    return PostAuxJob(MakeAuxJob(AUX_MSG_BIND_DEV, std::move(job), &LeftTopWidget::DoBindDevJob), AUX_SOURCE_MANUAL)
+               ? 0
+               : -1;
 }
 
 int LeftTopWidget::ManualPrintQRCode()

@@ -217,7 +217,7 @@ void LeftTopWidget::onStatusEvent(AuxResponseInfo* info)
             copy->pResponse = new char[n + 1];
             std::memcpy(copy->pResponse, info->pResponse, n + 1);
         }
-        if (!PostAuxJob(AUX_MSG_START_AUDIO_OK, std::move(copy), AUX_SOURCE_AUTO))
+        if (!PostTalkJob(std::move(copy)))
             m_talkClaims.Release(handle);
         break;
     }

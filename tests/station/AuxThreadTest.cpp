@@ -47,6 +47,13 @@ protected:
         Peer(*widget).m_bTestNormal = true;
     }
 
+    // Posts a job of message whose body the recorder stands in for.
+    template <typename Owner>
+    bool Post(uint32_t message, Owner record, int source)
+    {
+        return widget->PostAuxJob(StandInJob(message, std::move(record)), source);
+    }
+
     Ends EndsOf(const QSignalSpy& spy) const
     {
         Ends ends;
@@ -67,11 +74,11 @@ TEST_F(AuxThreadTest, JobsRunInPostingOrderAndOnlyAutomaticEndsMoveTheChain)
     SdkCallLog::Instance().Clear();
 
     // Posted in one GUI step: they run one after the other, in this order.
-    widget->PostAuxJob(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_MANUAL);
-    widget->PostAuxJob(AUX_MSG_4G_INFO_TEST, std::make_unique<Dev4GInfo>(), AUX_SOURCE_MANUAL);
-    widget->PostAuxJob(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
-    widget->PostAuxJob(AUX_MSG_AUTHORIZE_CHECK, std::make_unique<AuxAuthorizeCheckMsg>(), AUX_SOURCE_MANUAL);
-    widget->PostAuxJob(AUX_MSG_CHECK_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
+    Post(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_MANUAL);
+    Post(AUX_MSG_4G_INFO_TEST, std::make_unique<Dev4GInfo>(), AUX_SOURCE_MANUAL);
+    Post(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
+    Post(AUX_MSG_AUTHORIZE_CHECK, std::make_unique<AuxAuthorizeCheckMsg>(), AUX_SOURCE_MANUAL);
+    Post(AUX_MSG_CHECK_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
     ASSERT_TRUE(WaitFor([&] { return ends.count() == 5; }));
     const Ends manual{{1128, 1}, {1127, 1}, {1125, 1}, {1130, 1}, {1126, 1}};
     EXPECT_EQ(EndsOf(ends), manual);
@@ -85,30 +92,27 @@ TEST_F(AuxThreadTest, JobsRunInPostingOrderAndOnlyAutomaticEndsMoveTheChain)
     EXPECT_TRUE(host.Lines().isEmpty());
 
     // The same jobs from the chain go on with it.
-    widget->PostAuxJob(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_AUTO);
+    Post(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_AUTO);
     ASSERT_TRUE(WaitFor([&] { return !SdkCallLog::Instance().CallsOf("FC_Loc_IoTQuery").isEmpty(); }));
     EXPECT_TRUE(SdkCallLog::Instance().CallsOf("FC_Loc_IoTQuery").value(0).arguments.startsWith("71,1700,"))
         << "after the bind job of an SDK type 0 camera: the function codes";
-    widget->PostAuxJob(AUX_MSG_CHECK_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_AUTO);
+    Post(AUX_MSG_CHECK_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_AUTO);
     ASSERT_TRUE(WaitFor([&] { return host.Lines().contains("Please Begin Manual Test"); }))
         << "after the check job: the end of the chain";
 }
 
-TEST_F(AuxThreadTest, AnUnknownMessageIsDroppedAndTheNextJobRuns)
+TEST_F(AuxThreadTest, AMessageWithoutAJobIsDroppedAndTheNextJobRuns)
 {
     QSignalSpy ends(widget.get(), &LeftTopWidget::sig_ThreadItemProcEnd);
     ThreadMessageQueue* queue = widget->Workers().Queue(StationWorkers::Aux);
     ASSERT_NE(queue, nullptr);
     ASSERT_TRUE(queue->Post(2000, nullptr, 0));
     ASSERT_TRUE(queue->Post(1129, nullptr, 0));
-    EXPECT_FALSE(widget->PostAuxJob(1129, AuxJobRecord(), AUX_SOURCE_AUTO)) << "nothing has a job 1129";
+    ASSERT_TRUE(queue->Post(AUX_MSG_BIND_DEV, nullptr, 0));
     // Each refused and freed.
-    EXPECT_FALSE(widget->PostAuxJob(WM_ID_SERVICE_REQUEST, std::make_unique<DevBindJob>(), AUX_SOURCE_AUTO));
-    EXPECT_FALSE(widget->PostAuxJob(AUX_MSG_PRINT_QRCODE, std::make_unique<DevBindJob>(), AUX_SOURCE_MANUAL))
-        << "a record of another kind";
-    EXPECT_FALSE(widget->PostAuxJob(AUX_MSG_BIND_DEV, std::unique_ptr<DevBindJob>(), AUX_SOURCE_MANUAL))
-        << "no record";
-    widget->PostAuxJob(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
+    EXPECT_FALSE(widget->PostAuxJob(nullptr, AUX_SOURCE_AUTO)) << "no job";
+    EXPECT_FALSE(Post(AUX_MSG_BIND_DEV, std::unique_ptr<DevBindJob>(), AUX_SOURCE_MANUAL)) << "no record";
+    Post(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
     ASSERT_TRUE(WaitFor([&] { return ends.count() == 1; }));
     EXPECT_EQ(EndsOf(ends), (Ends{{1125, 1}}));
     EXPECT_EQ(jobs.Records().size(), 1u);
@@ -120,8 +124,8 @@ TEST_F(AuxThreadTest, TheTalkBackJobHasNoEnd)
     AuxResponsePtr status(new AuxResponseInfo);
     status->lLoginID = 71;
     status->pResponse = new char[8]();
-    ASSERT_TRUE(widget->PostAuxJob(AUX_MSG_START_AUDIO_OK, std::move(status), AUX_SOURCE_AUTO));
-    widget->PostAuxJob(AUX_MSG_CHECK_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
+    ASSERT_TRUE(Peer(*widget).PostTalkJob(std::move(status)));
+    Post(AUX_MSG_CHECK_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
     ASSERT_TRUE(WaitFor([&] { return ends.count() == 1; }));
     EXPECT_EQ(EndsOf(ends), (Ends{{1126, 1}})) << "1124 ran first and sent nothing";
 }
@@ -129,7 +133,7 @@ TEST_F(AuxThreadTest, TheTalkBackJobHasNoEnd)
 TEST_F(AuxThreadTest, AJobReadsTheValuesOfItsPost)
 {
     jobs.Hold(AUX_MSG_BIND_DEV, "VTS0000000000071", [](AuxJobRun&) {});
-    widget->PostAuxJob(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_MANUAL);
+    Post(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_MANUAL);
     ASSERT_TRUE(WaitFor([&] { return jobs.IsHeld(); }));
 
     // Seen by the print job, which waits behind the bind job.
@@ -154,7 +158,7 @@ TEST_F(AuxThreadTest, AJobReadsTheValuesOfItsPost)
     widget->UpdateCurrentDevice(71, [](DevInfo& d) { d.TestRuslut.bind_result = 1; });
     auto print = std::make_unique<AuxPrintQRCodeMsg>();
     print->strDevSN = "VTS0000000000071";
-    widget->PostAuxJob(AUX_MSG_PRINT_QRCODE, std::move(print), AUX_SOURCE_MANUAL);
+    Post(AUX_MSG_PRINT_QRCODE, std::move(print), AUX_SOURCE_MANUAL);
 
     // The GUI thread goes on changing what the job read.
     config.m_SystemConfig.WifiSignal = "-70";
@@ -197,12 +201,12 @@ TEST_F(AuxThreadTest, AJobOfAnEndedChainIsLoggedNotShown)
         FreshChain();
         QSignalSpy ends(widget.get(), &LeftTopWidget::sig_ThreadItemProcEnd);
         jobs.Hold(AUX_MSG_BIND_DEV, "VTS0000000000071", result);
-        widget->PostAuxJob(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_AUTO);
+        Post(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_AUTO);
         ASSERT_TRUE(WaitFor([&] { return jobs.IsHeld(); }));
         c.lose(widget.get());
         jobs.Release();
         // A later job of the current chain ends after it: the first one's end was handled by then.
-        widget->PostAuxJob(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
+        Post(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
         ASSERT_TRUE(WaitFor([&] { return ends.count() == 1; }));
         EXPECT_EQ(EndsOf(ends), (Ends{{1125, 1}})) << "the bind job's end did not reach the chain";
         const DevTestResult now = widget->CurrentDevice().TestRuslut;
@@ -216,7 +220,7 @@ TEST_F(AuxThreadTest, AJobOfAnEndedChainIsLoggedNotShown)
     FreshChain();
     QSignalSpy ends(widget.get(), &LeftTopWidget::sig_ThreadItemProcEnd);
     jobs.Hold(AUX_MSG_BIND_DEV, "VTS0000000000071", result);
-    widget->PostAuxJob(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_MANUAL);
+    Post(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_MANUAL);
     jobs.Release();
     ASSERT_TRUE(WaitFor([&] { return ends.count() == 1; }));
     const DevTestResult now = widget->CurrentDevice().TestRuslut;
@@ -249,9 +253,9 @@ TEST_F(AuxThreadTest, TheStopCutsTheRunningRequestShortAndFreesTheQueuedJobs)
         code = ret;
         exitFlag = client.ExitFlag();
     });
-    widget->PostAuxJob(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_AUTO);
-    widget->PostAuxJob(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_AUTO);
-    widget->PostAuxJob(AUX_MSG_4G_INFO_TEST, std::make_unique<Dev4GInfo>(), AUX_SOURCE_AUTO);
+    Post(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_AUTO);
+    Post(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_AUTO);
+    Post(AUX_MSG_4G_INFO_TEST, std::make_unique<Dev4GInfo>(), AUX_SOURCE_AUTO);
     {
         std::unique_lock<std::mutex> guard(lock);
         ASSERT_TRUE(changed.wait_for(guard, std::chrono::seconds(10), [&] { return entered; }));
@@ -267,7 +271,7 @@ TEST_F(AuxThreadTest, TheStopCutsTheRunningRequestShortAndFreesTheQueuedJobs)
         EXPECT_TRUE(exitFlag);
     }
     EXPECT_TRUE(jobs.Records().empty()) << "the queued jobs did not run";
-    EXPECT_FALSE(widget->PostAuxJob(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_AUTO));
+    EXPECT_FALSE(Post(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_AUTO));
     // The leak check of the test build proves the queued and refused jobs were freed.
 }
 

@@ -161,6 +161,14 @@ private:
     std::map<int, Watch> m_watch;
 };
 
+// A job of message on record for a test that stands in for the body of
+// message (JobRecorder, SetAuxJobBody): its own body does nothing.
+template <typename Owner>
+std::unique_ptr<AuxJobEnvelope> StandInJob(uint32_t message, Owner record)
+{
+    return MakeAuxJob(message, std::move(record), [](auto&, AuxJobRun&) {});
+}
+
 // Bodies of the jobs 1125-1130 that record each job and return a passing
 // result; one job of one camera can be held until the test lets it go.
 class JobRecorder {

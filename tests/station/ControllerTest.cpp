@@ -621,14 +621,14 @@ TEST_F(ControllerTest, JobsOfEveryKindAreFreedWhetherTakenOrRefused)
 {
     Make();
     auto jobs = [&] {
-        widget->PostAuxJob(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_AUTO);
-        widget->PostAuxJob(AUX_MSG_CHECK_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
-        widget->PostAuxJob(AUX_MSG_4G_INFO_TEST, std::make_unique<Dev4GInfo>(), AUX_SOURCE_AUTO);
-        widget->PostAuxJob(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_AUTO);
-        widget->PostAuxJob(AUX_MSG_AUTHORIZE_CHECK, std::make_unique<AuxAuthorizeCheckMsg>(), AUX_SOURCE_AUTO);
+        Peer(*widget).PostQRCodeJob(AUX_MSG_PRINT_QRCODE, AUX_SOURCE_AUTO);
+        Peer(*widget).PostQRCodeJob(AUX_MSG_CHECK_QRCODE, AUX_SOURCE_MANUAL);
+        Peer(*widget).Post4GJob(true);
+        Peer(*widget).PostBindJob();
+        Peer(*widget).PostAuthorizeJob();
         AuxResponsePtr status(new AuxResponseInfo);
         status->pResponse = new char[16]();
-        return widget->PostAuxJob(AUX_MSG_START_AUDIO_OK, std::move(status), AUX_SOURCE_AUTO);
+        return Peer(*widget).PostTalkJob(std::move(status));
     };
     EXPECT_TRUE(jobs());
     widget->Workers().RequestStop(StationWorkers::Aux);

@@ -554,7 +554,7 @@ TEST_F(FinishTest, EveryJobRequestRestartsTheHeartbeatOnTheGuiThread)
     QSignalSpy ends(widget.get(), &LeftTopWidget::sig_ThreadItemProcEnd);
     auto job = std::make_unique<DevBindJob>();
     job->strSN = kSn;
-    widget->PostAuxJob(AUX_MSG_BIND_DEV, std::move(job), AUX_SOURCE_MANUAL);
+    widget->PostAuxJob(MakeAuxJob(AUX_MSG_BIND_DEV, std::move(job), &LeftTopWidget::DoBindDevJob), AUX_SOURCE_MANUAL);
     ASSERT_TRUE(WaitFor([&] { return ends.count() == 1; }));
     EXPECT_TRUE(heartbeat.isActive());
     EXPECT_EQ(heartbeat.interval(), 1200000);
@@ -564,7 +564,7 @@ TEST_F(FinishTest, EveryJobRequestRestartsTheHeartbeatOnTheGuiThread)
     HeartbeatTimer = nullptr;
     auto again = std::make_unique<DevBindJob>();
     again->strSN = kSn;
-    widget->PostAuxJob(AUX_MSG_BIND_DEV, std::move(again), AUX_SOURCE_MANUAL);
+    widget->PostAuxJob(MakeAuxJob(AUX_MSG_BIND_DEV, std::move(again), &LeftTopWidget::DoBindDevJob), AUX_SOURCE_MANUAL);
     ASSERT_TRUE(WaitFor([&] { return ends.count() == 2; }));
 }
 

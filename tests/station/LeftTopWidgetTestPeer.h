@@ -7,7 +7,8 @@
 class LeftTopWidgetTestPeer {
 public:
     explicit LeftTopWidgetTestPeer(LeftTopWidget& widget)
-        : m_iManualFunctionCode(widget.m_iManualFunctionCode),
+        : m_self(widget),
+          m_iManualFunctionCode(widget.m_iManualFunctionCode),
           m_iManualTFCard(widget.m_iManualTFCard),
           m_dwWifiStartTick(widget.m_dwWifiStartTick),
           m_bSupportSensorSwitch(widget.m_bSupportSensorSwitch),
@@ -43,6 +44,17 @@ public:
     {
     }
 
+    // The controller's own functions.
+    bool PostQRCodeJob(uint32_t message, int source) { return m_self.PostQRCodeJob(message, source); }
+    void Post4GJob(bool chainWaits) { m_self.Post4GJob(chainWaits); }
+    void PostBindJob() { m_self.PostBindJob(); }
+    void PostAuthorizeJob() { m_self.PostAuthorizeJob(); }
+    bool PostTalkJob(AuxResponsePtr status) { return m_self.PostTalkJob(std::move(status)); }
+
+private:
+    LeftTopWidget& m_self;
+
+public:
     int& m_iManualFunctionCode;
     int& m_iManualTFCard;
     uint32_t& m_dwWifiStartTick;

@@ -370,7 +370,7 @@ TEST_F(TalkBackTest, WhileTheSoundPlaysAnotherPressOrAcceptanceIsPassedOver)
     // A job posted now runs once the sound's own job has ended.
     std::atomic<bool> ran{false};
     widget->SetAuxJobBody(AUX_MSG_BIND_DEV, [&](const AuxJobEnvelope&, AuxJobRun&) { ran = true; });
-    ASSERT_TRUE(widget->PostAuxJob(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_MANUAL));
+    ASSERT_TRUE(widget->PostAuxJob(StandInJob(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>()), AUX_SOURCE_MANUAL));
     ASSERT_TRUE(WaitFor([&] { return ran.load(); }, 60000));
     EXPECT_EQ(CallsOf("FC_Loc_SendTalkFrame").size(), blocks) << "no frame into the closed channel";
     EXPECT_EQ(SimLan::Instance().TalkFramesOf(kSn), blocks);
