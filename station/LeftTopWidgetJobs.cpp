@@ -67,7 +67,7 @@ bool LeftTopWidget::PostAuxJob(std::unique_ptr<AuxJobEnvelope> job, int source)
         });
     };
     ThreadMessageQueue* queue = m_workers.Queue(StationWorkers::Aux);
-    if (!queue || !queue->Post(message, std::move(job), source)) {
+    if (!queue || !queue->Post(message, std::move(job))) {
         LogPrint(LOG_GENERAL, "LeftTopWidget::PostAuxJob() the auxiliary thread takes no job, message %u freed",
                  message);
         return false;

@@ -106,9 +106,9 @@ TEST_F(AuxThreadTest, AMessageWithoutAJobIsDroppedAndTheNextJobRuns)
     QSignalSpy ends(widget.get(), &LeftTopWidget::sig_ThreadItemProcEnd);
     ThreadMessageQueue* queue = widget->Workers().Queue(StationWorkers::Aux);
     ASSERT_NE(queue, nullptr);
-    ASSERT_TRUE(queue->Post(2000, nullptr, 0));
-    ASSERT_TRUE(queue->Post(1129, nullptr, 0));
-    ASSERT_TRUE(queue->Post(AUX_MSG_BIND_DEV, nullptr, 0));
+    ASSERT_TRUE(queue->Post(2000, nullptr));
+    ASSERT_TRUE(queue->Post(1129, nullptr));
+    ASSERT_TRUE(queue->Post(AUX_MSG_BIND_DEV, nullptr));
     // Each refused and freed.
     EXPECT_FALSE(widget->PostAuxJob(nullptr, AUX_SOURCE_AUTO)) << "no job";
     EXPECT_FALSE(Post(AUX_MSG_BIND_DEV, std::unique_ptr<DevBindJob>(), AUX_SOURCE_MANUAL)) << "no record";
