@@ -98,7 +98,7 @@ struct DevBindJob {
 // Authorization code check (1130).
 struct AuxAuthorizeCheckMsg {
     int iReplyStatus = 0;                // 1: a reply to 1750 was parsed
-    int iAutorizationStatus = 0;         // as the device reported it
+    int AutorizationStatus = 0;          // as the device reported it
     QString strUUID;
     QString strKey;
     QString strSN;

@@ -441,7 +441,7 @@ void LeftTopWidget::PostAuthorizeJob()
 {
     auto job = std::make_unique<AuxAuthorizeCheckMsg>();
     job->iReplyStatus = m_iAuthorizeReplyStatus;
-    job->iAutorizationStatus = m_iAuthorizationStatus;
+    job->AutorizationStatus = m_iAuthorizationStatus;
     job->strUUID = m_strAuthorizeUUID;
     job->strKey = m_strAuthorizeKey;
     ReadCurrentDevice([&](const DevInfo& dev) {

@@ -545,7 +545,7 @@ TEST_F(ProvisionTest, TheAuthorizationCheckEndsAtTheFirstStepThatDecides)
         context.bLoggedIn = c.loggedIn;
         AuxAuthorizeCheckMsg job;
         job.iReplyStatus = c.replyStatus;
-        job.iAutorizationStatus = c.authorization;
+        job.AutorizationStatus = c.authorization;
         job.strUUID = "vt21tuya00000006";
         job.strKey = "Vk3d9QxM2pL7sT4wZb8nR1cY6hJ0fG5e";
         job.strSN = c.sn;
@@ -561,7 +561,7 @@ TEST_F(ProvisionTest, TheMatchCheckSendsTheSignOfSerialNumberAndUuid)
 {
     AuxAuthorizeCheckMsg job;
     job.iReplyStatus = 1;
-    job.iAutorizationStatus = 1;
+    job.AutorizationStatus = 1;
     job.strSN = "VT21T10000000006";
     job.strUUID = "vt21tuya00000006";
     job.strKey = "Vk3d9QxM2pL7sT4wZb8nR1cY6hJ0fG5e";

@@ -92,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     case AuthorizeCheck: {
         AuxAuthorizeCheckMsg check;
         check.iReplyStatus = 1;
-        check.iAutorizationStatus = 1;
+        check.AutorizationStatus = 1;
         check.strUUID = uuid;
         check.strKey = key;
         check.strSN = context.strSN;
