@@ -116,6 +116,10 @@ LeftTopWidget::~LeftTopWidget()
         m_workers.Join(StationWorkers::IdService, kServiceJoinWarnMs);
     }
     StopAuxThread();
+    // No thread is left to hand anything over: what the last ones handed over
+    // after their joins runs now, while every member it may touch is whole.
+    m_handOffs.Close();
+    m_handOffs.RunPending();
     if (m_pCheckQRCodeDlg)
         m_pCheckQRCodeDlg->removeEventFilter(this);
 }

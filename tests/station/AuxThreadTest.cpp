@@ -275,4 +275,22 @@ TEST_F(AuxThreadTest, TheStopCutsTheRunningRequestShortAndFreesTheQueuedJobs)
     // The leak check of the test build proves the queued and refused jobs were freed.
 }
 
+TEST_F(AuxThreadTest, AHandOffLeftAfterTheThreadsStoppedRunsWhileTheControllerIsWhole)
+{
+    // A job's end can reach the GUI thread after the thread's join returned;
+    // here one waits when the controller goes. It reads the thread's queue,
+    // which lives as long as the controller's worker owner.
+    widget->StopAuxThread();
+    LeftTopWidget* w = widget.get();
+    bool ran = false;
+    size_t queued = 1;
+    ASSERT_TRUE(w->HandOffs().Post([&ran, &queued, w] {
+        ran = true;
+        queued = w->Workers().Queue(StationWorkers::Aux)->Size();
+    }));
+    widget.reset();
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(queued, 0u);
+}
+
 }  // namespace
