@@ -51,13 +51,11 @@ LeftTopWidget::LeftTopWidget(QWidget* parent, ControllerHost* host)
     m_pHintBox = new QMessageBox(this);
     DeviceEventBridge::SetPlayIdReader(&PlayIdOfDevice);
     m_pVideoTimer = new JTimer(5000, this);
-    m_searchCycle = std::make_unique<SearchCycleWorker>(*this, *this, m_workers, m_handOffs, m_bCurDevAlive,
+    // Each worker sees the controller only through its own narrow interface.
+    SearchCycleWorker::Controller& searchSide = *this;
+    m_searchCycle = std::make_unique<SearchCycleWorker>(searchSide, *this, m_workers, m_handOffs, m_bCurDevAlive,
                                                         m_bAutoUpgradeConfig);
-    m_streamTest = std::make_unique<StreamTestWorker>(
-        *this, *this, m_workers, m_handOffs,
-        StreamTestWorker::SharedWords{m_lLastCount, m_lCurrentCount, m_lCurrentChannel, m_bCurDevAlive,
-                                      m_bWifiThroughputBegun, m_bManualTipShown, m_iUploadDone,
-                                      UploadFailureCount, m_AutoSteps[STEP_DEV_TYPE].iReplyFlag});
+    m_streamTest = NewStreamTest(*this);
 
     CConfigFile::GetInstance()->GetConfigInfo(m_IniCfgFile);
     InitManualAutomation();
@@ -129,6 +127,15 @@ void LeftTopWidget::SetHost(ControllerHost* host)
     m_host = host;
 }
 
+std::unique_ptr<StreamTestWorker> LeftTopWidget::NewStreamTest(StreamTestWorker::Controller& controller)
+{
+    return std::make_unique<StreamTestWorker>(
+        controller, *this, m_workers, m_handOffs,
+        StreamTestWorker::SharedWords{m_lLastCount, m_lCurrentCount, m_lCurrentChannel, m_bCurDevAlive,
+                                      m_bWifiThroughputBegun, m_bManualTipShown, m_iUploadDone, UploadFailureCount,
+                                      m_AutoSteps[STEP_DEV_TYPE].iReplyFlag});
+}
+
 // ---------------------------------------------------------------------------
 // Construction steps
 
@@ -181,21 +188,6 @@ void LeftTopWidget::ConnectSignals()
     connect(this, &LeftTopWidget::QRCodeCheckSignal, this, &LeftTopWidget::onQRCodeCheckSignalEmit);
     connect(this, &LeftTopWidget::QRCodePrint, this, &LeftTopWidget::onQRCodePrintEmit);
     connect(this, &LeftTopWidget::sig_ThreadItemProcEnd, this, &LeftTopWidget::onThreadItemProcEnd);
-
-    // The stream-test thread waits in these until the GUI thread has done the
-    // work; a stop that joins that thread runs them while it waits.
-    connect(this, &LeftTopWidget::sig_SaveManualTestResult, this, [this] {
-        m_handOffs.Call([this] {
-            if (m_host)
-                m_host->SaveManualTestResult();
-        });
-    }, Qt::DirectConnection);
-    connect(this, &LeftTopWidget::sig_UploadTestResultData, this,
-            [this] { m_handOffs.Call([this] { slot_UploadCurrentDevTestResult(); }); }, Qt::DirectConnection);
-    connect(this, &LeftTopWidget::sig_RefreshOrderInfo, this,
-            [this] { m_handOffs.Call([this] { slot_RefreshOrderInfo(); }); }, Qt::DirectConnection);
-    connect(this, &LeftTopWidget::sig_UploadDataNetworkAnomalies, this,
-            [this] { m_handOffs.Call([this] { onUploadDataNetworkAnomalies(); }); }, Qt::DirectConnection);
 
     if (VideoForm* pane = GetCurVideoForm())
         connect(pane, &OpenglRender::signalUpdateView, this, &LeftTopWidget::slotUpdateView);

@@ -5,7 +5,9 @@
 #include "DevInfoLists.h"
 #include "HandOffQueue.h"
 #include "ManualTestController.h"
+#include "SearchCycleWorker.h"
 #include "StationWorkers.h"
+#include "StreamTestWorker.h"
 #include "TalkBackClaims.h"
 
 #include <QMetaEnum>
@@ -34,8 +36,6 @@ class QMessageBox;
 class QTimer;
 class QTimerEvent;
 class RightBottomWidget;
-class SearchCycleWorker;
-class StreamTestWorker;
 class VideoForm;
 struct AuxResponseInfo;
 struct CustomizeItem;
@@ -126,7 +126,11 @@ struct SimState {
 // joins them. Workers reach the GUI thread only by posted events, queued
 // signals and hand-offs (HandOffs()). Shared state is documented where it is
 // declared: the device lists and current device in DevInfoLists, the rest below.
-class LeftTopWidget : public QWidget, public ManualTestController, public DevInfoLists {
+class LeftTopWidget : public QWidget,
+                      public ManualTestController,
+                      public DevInfoLists,
+                      private SearchCycleWorker::Controller,
+                      private StreamTestWorker::Controller {
     Q_OBJECT
 
 public:
@@ -146,7 +150,7 @@ public:
     void SetOrderCustomization(const QString& regions, const QString& logoPath, int customMac);
     int ApplyTestConfig(const TestConfig& config, const QString& packagePath, const QString& alarmPath);
     void SetConfig(const ConfigInfo& config);
-    VideoForm* GetCurVideoForm() const;
+    VideoForm* GetCurVideoForm() const override;
     void SetControlsEnabled(bool enable);
     void SetRunControlsEnabled(bool enable);
     void StopRun();
@@ -199,7 +203,7 @@ public:
     bool IsDevTypeSupportPrint();
     // Model text of the current device from its version texts (DeriveSpecialModel).
     int IsSpecialModel();
-    void AddAutoTestItem(const QString& strText, bool bNormal);
+    void AddAutoTestItem(const QString& strText, bool bNormal) override;
     void SetFunctionCodeResultText(const QString& text, bool ok);
     void SetWifiSignalResultText(const QString& text, bool ok);
     bool IsTestResultPass();
@@ -216,8 +220,8 @@ public:
     // Posts an ID-service request with its own copy of the address.
     bool PostIdServiceRequest(const QByteArray& ip);
     // Copies for workers: the configuration and the chosen local address.
-    ConfigInfo ConfigSnapshot() const;
-    QString CurrentIP() const;
+    ConfigInfo ConfigSnapshot() const override;
+    QString CurrentIP() const override;
     // Text of the package path box.
     QString ConfigFilePathText() const;
     QString AlarmFilePathText() const;
@@ -239,11 +243,11 @@ public:
 
     // ----- configuration package (LeftTopWidgetPackage.cpp) -----
     void GetConfigFileCheckNum(DevInfo* dev);
-    void GetSearchDevsConfigFileCheck();
-    void WaitSearchDevsConfigFileCheckReturn(unsigned timeoutMs);
-    void WaitSearchDevsUploadConfigFileFinishReturn(unsigned timeoutMs);
+    void GetSearchDevsConfigFileCheck() override;
+    void WaitSearchDevsConfigFileCheckReturn(unsigned timeoutMs) override;
+    void WaitSearchDevsUploadConfigFileFinishReturn(unsigned timeoutMs) override;
     // After the check wait: matching devices go to the ready list, differing ones get the package.
-    void DealSearchDevsConfigFileCheck();
+    void DealSearchDevsConfigFileCheck() override;
 
     // ----- ID service (LeftTopWidgetIdService.cpp) -----
     void ExecuteGetIDServiceThread();
@@ -369,11 +373,11 @@ public:
     // Any thread. Both play or stop the current device only, under the
     // stream-list lock; dev is that device (&m_PlayInfo), null gives -1. The
     // GUI steps they leave run on the GUI thread (at once, or as a hand-off).
-    int playVideo(DevInfo* dev);
-    int stopPlay(DevInfo* dev);
+    int playVideo(DevInfo* dev) override;
+    int stopPlay(DevInfo* dev) override;
     // Tears down the play of a record leaving the current-device slot (the
     // retire step of SetCurrentDevice, under the stream-list lock).
-    void RetirePlay(DevInfo& previous);
+    void RetirePlay(DevInfo& previous) override;
     static int RealDataCallBackFunc(int64_t realHandle, int dataType, const char* buffer, int size,
                                     const FC_PacketInfo* packet);
     static int DecDataCallBackFunc(int port, const PC_FrameInfo* frame, void* user);
@@ -436,12 +440,6 @@ signals:
     void QRCodePrint(QString strQRCode, QString strIndentityPart, QString strDevSN, QString strMac,
                      QString strIndentifyCode);
     void QRCodeCheckSignal(QString strQRCode, QString strIndentityPart);
-    // Emitted by the stream-test thread; each returns once the GUI thread has
-    // done the work (a hand-off, see HandOffQueue).
-    void sig_SaveManualTestResult();
-    void sig_UploadTestResultData();
-    void sig_RefreshOrderInfo();
-    void sig_UploadDataNetworkAnomalies();
     void signalGunBallDevice(bool isGunBall, int chanelIdx);
     void siganlBeginManulTest(bool begin);
     // The run, the current device or the chain changed; emitted on the GUI thread.
@@ -449,8 +447,8 @@ signals:
 
 public slots:
     void onBeginRunBtnClicked();
-    void slot_UploadCurrentDevTestResult();
-    void slot_RefreshOrderInfo();
+    void slot_UploadCurrentDevTestResult() override;
+    void slot_RefreshOrderInfo() override;
     void onThreadItemProcEnd(int iMsgItem, int iMsgSrcType);
     void onQRCodePrintEmit(QString strQRCode, QString strIndentityPart, QString strDevSN, QString strMac,
                            QString strIndentifyCode);
@@ -469,7 +467,7 @@ private slots:
     void onSelectConfigFileBtnClicked();
     void onSelectAudioWarnFileBtnClicked();
     void onAddItemSignalEimt(QString strText, bool bNormal);
-    void onUploadDataNetworkAnomalies();
+    void onUploadDataNetworkAnomalies() override;
     void onTimerAutoTestWifiSignal();
     void onTimerManualTestWifiSignal();
     void onTimerManualAutoSignal();
@@ -488,6 +486,8 @@ private:
     int GroupRowShift() const;
     void PlaceBrowseButton(QWidget* button, int y);
     // Construction steps.
+    // The stream-test thread's body, seeing controller (this one but in tests).
+    std::unique_ptr<StreamTestWorker> NewStreamTest(StreamTestWorker::Controller& controller);
     void InitManualAutomation();
     void InitHostIdentity();
     void InitNetworkCardBox();
@@ -574,6 +574,13 @@ private:
     void ChooseSecondChannel(DevInfo* dev, const DevTypeInfo& type, GuiAfter& after);
     // Asks the SDK for dev's stream on channel (-1: the device's default) into a new port.
     void OpenRecordStream(DevInfo& dev, int channel);
+    // The search thread's note on screen (LeftTopWidgetSearch.cpp).
+    void ShowSearchNote(const QString& text) override;
+    // The stream-test thread's steps on the GUI thread (LeftTopWidgetStream.cpp).
+    void CollectManualTestResult() override;
+    void LeaveGunBallView() override;
+    void LeaveManualTest() override;
+    void BeginAutoTest() override;
     // The auxiliary thread (LeftTopWidgetJobs.cpp).
     void RunAuxJob(const AuxJobEnvelope& job);
     void ApplyAuxJobEnd(uint32_t message, const AuxJobContext& context, const AuxJobResult& result);

@@ -2,10 +2,12 @@
 // Wi-Fi throughput phases that come back for the current device's record.
 #include "LeftTopWidget.h"
 
+#include "ControllerHost.h"
 #include "CustomItemsText.h"
 #include "Log.h"
 #include "StreamTestWorker.h"
 #include "TestConfig.h"
+#include "VantrelEvent.h"
 
 namespace {
 
@@ -16,6 +18,34 @@ constexpr int kCustomItemsBytes = int(sizeof(DevTestResult::custom_manual_items)
 void LeftTopWidget::ExecuteImageStreamTestThread()
 {
     m_streamTest->Run();
+}
+
+// ---------------------------------------------------------------------------
+// The stream-test thread's steps (GUI thread)
+
+void LeftTopWidget::CollectManualTestResult()
+{
+    // The main window hands the manual result panel's results back through SaveManualTestResult.
+    if (m_host)
+        m_host->SaveManualTestResult();
+}
+
+void LeftTopWidget::LeaveGunBallView()
+{
+    emit signalGunBallDevice(false, -1);
+}
+
+void LeftTopWidget::LeaveManualTest()
+{
+    const bool scriptRan = IsManualAutoTesting();
+    StopManualAutomation();
+    if (!scriptRan)
+        emit siganlBeginManulTest(false);
+}
+
+void LeftTopWidget::BeginAutoTest()
+{
+    PostVantrelEvent(this, WM_BEGIN_AUTO_TEST, 0, 0);
 }
 
 // ---------------------------------------------------------------------------

@@ -264,7 +264,7 @@ TEST_F(ControllerTest, ANetworkFailureStopsTheRunOnlyAfterTheReportingThreadWent
     host.onLogOut = [&] { stoppedAtLogOut = !widget->IsRunning(); };
     std::atomic<bool> reported{false};
     ASSERT_TRUE(widget->Workers().Start(StationWorkers::StreamTest, [&] {
-        emit widget->sig_UploadDataNetworkAnomalies();
+        widget->HandOffs().Call([&] { Peer(*widget).StreamTestSide().onUploadDataNetworkAnomalies(); });
         reported = true;
         while (widget->Workers().SleepWhileRunning(50)) {
         }

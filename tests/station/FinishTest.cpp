@@ -173,7 +173,7 @@ public:
     {
         std::atomic<bool> returned{false};
         std::thread worker([&] {
-            emit widget->sig_UploadTestResultData();
+            widget->HandOffs().Call([&] { widget->slot_UploadCurrentDevTestResult(); });
             returned = true;
         });
         const bool done = WaitFor([&] { return returned.load(); }, 120000);

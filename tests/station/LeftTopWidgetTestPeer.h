@@ -50,6 +50,13 @@ public:
     void PostBindJob() { m_self.PostBindJob(); }
     void PostAuthorizeJob() { m_self.PostAuthorizeJob(); }
     bool PostTalkJob(AuxResponsePtr status) { return m_self.PostTalkJob(std::move(status)); }
+    // The controller as its stream-test thread sees it.
+    StreamTestWorker::Controller& StreamTestSide() { return m_self; }
+    // The stream-test thread sees controller instead; before the thread starts.
+    void UseStreamTestController(StreamTestWorker::Controller& controller)
+    {
+        m_self.m_streamTest = m_self.NewStreamTest(controller);
+    }
 
 private:
     LeftTopWidget& m_self;

@@ -13,6 +13,63 @@
 
 namespace {
 
+// The controller as the stream-test thread sees it, but for the record's
+// upload: the thread's side of the submission is under test here, not the
+// request, so the upload ends at once and leaves the failure count as the test
+// set it. Each of the thread's waits on the GUI thread is noted once the GUI
+// thread has done its work.
+class HandOverRecorder : public StreamTestWorker::Controller {
+public:
+    explicit HandOverRecorder(LeftTopWidget& widget) : m_widget(widget), m_real(Peer(widget).StreamTestSide()) {}
+
+    ConfigInfo ConfigSnapshot() const override { return m_real.ConfigSnapshot(); }
+    int playVideo(DevInfo* dev) override { return m_real.playVideo(dev); }
+    int stopPlay(DevInfo* dev) override { return m_real.stopPlay(dev); }
+    void RetirePlay(DevInfo& previous) override { m_real.RetirePlay(previous); }
+    void CollectManualTestResult() override
+    {
+        m_real.CollectManualTestResult();
+        Note("save");
+    }
+    void slot_UploadCurrentDevTestResult() override
+    {
+        m_widget.m_iUploadDone = 1;
+        Note("upload");
+    }
+    void slot_RefreshOrderInfo() override
+    {
+        m_real.slot_RefreshOrderInfo();
+        Note("refresh");
+    }
+    void onUploadDataNetworkAnomalies() override
+    {
+        m_real.onUploadDataNetworkAnomalies();
+        Note("network");
+    }
+    void AddAutoTestItem(const QString& strText, bool bNormal) override { m_real.AddAutoTestItem(strText, bNormal); }
+    void LeaveGunBallView() override { m_real.LeaveGunBallView(); }
+    void LeaveManualTest() override { m_real.LeaveManualTest(); }
+    void BeginAutoTest() override { m_real.BeginAutoTest(); }
+
+    QStringList Handed() const
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return m_handed;
+    }
+
+private:
+    void Note(const QString& step)
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_handed << step;
+    }
+
+    LeftTopWidget& m_widget;
+    StreamTestWorker::Controller& m_real;
+    mutable std::mutex m_lock;
+    QStringList m_handed;
+};
+
 class StreamThreadTest : public PlayTestBase {
 protected:
     // Camera A streams, B is next; both logged in, typed and in the stream list.
@@ -39,25 +96,13 @@ protected:
         StartStreamThread();
     }
 
-    // Counts the records handed over (saves) and the hand-offs (handed).
+    // Counts the records handed over (saves) and the thread's waits on the GUI
+    // thread (Handed). Before the stream-test thread starts.
     void TakeHandOvers()
     {
         host.onSave = [this] { ++saves; };
-        // The thread's side of the submission is under test here, not the
-        // request: a stand-in ends the upload at once and leaves the failure
-        // count as the test set it.
-        QObject::disconnect(widget.get(), &LeftTopWidget::sig_UploadTestResultData, widget.get(), nullptr);
-        QObject::connect(widget.get(), &LeftTopWidget::sig_UploadTestResultData, widget.get(), [w = widget.get()] {
-            w->HandOffs().Call([w] { w->m_iUploadDone = 1; });
-        }, Qt::DirectConnection);
-        for (auto signal : {&LeftTopWidget::sig_SaveManualTestResult, &LeftTopWidget::sig_UploadTestResultData,
-                            &LeftTopWidget::sig_RefreshOrderInfo, &LeftTopWidget::sig_UploadDataNetworkAnomalies}) {
-            // Runs on the thread once the GUI thread has done that hand-off's work.
-            QObject::connect(widget.get(), signal, widget.get(), [this, signal] {
-                std::lock_guard<std::mutex> guard(handedLock);
-                handed.push_back(signal);
-            }, Qt::DirectConnection);
-        }
+        handOverRecorder = std::make_unique<HandOverRecorder>(*widget);
+        Peer(*widget).UseStreamTestController(*handOverRecorder);
     }
 
     // The device under test, whose chain has started, reaches its end: its
@@ -86,17 +131,12 @@ protected:
         widget->onStatusEvent(&info);
     }
 
-    std::vector<void (LeftTopWidget::*)()> Handed()
-    {
-        std::lock_guard<std::mutex> guard(handedLock);
-        return handed;
-    }
+    QStringList Handed() const { return handOverRecorder ? handOverRecorder->Handed() : QStringList(); }
 
     int64_t loginA = 0;
     int64_t loginB = 0;
     int saves = 0;
-    std::mutex handedLock;
-    std::vector<void (LeftTopWidget::*)()> handed;
+    std::unique_ptr<HandOverRecorder> handOverRecorder;   // the controller goes first (TearDown)
 };
 
 // The passes after a device started, each a tick step and whether the device
@@ -258,7 +298,7 @@ TEST_F(StreamThreadTest, ACameraPutBackAfterItLeftIsTestedAndHandedOverAgain)
         g_streamThreadKnown = false;
         chainStarts.starts = 0;
         saves = 0;
-        handed.clear();
+        handOverRecorder.reset();
     }
 }
 
@@ -301,7 +341,7 @@ TEST_F(StreamThreadTest, TheWifiWaitEndsWithThePanelsReportsOrItsTimeOuts)
         widget.reset();
         g_streamThreadKnown = false;
         saves = 0;
-        handed.clear();
+        handOverRecorder.reset();
     }
 }
 
@@ -330,11 +370,9 @@ TEST_F(StreamThreadTest, TheRecordGoesToTheGuiInOrderAndFiveFailuresReportTheNet
         widget->UploadFailureCount = c.failures;
         g_playTick += kJudgeMs + 1;   // the network report ends the thread: the waits below see to the rest
         if (c.tipShown) {
-            std::vector<void (LeftTopWidget::*)()> expected{&LeftTopWidget::sig_SaveManualTestResult,
-                                                            &LeftTopWidget::sig_UploadTestResultData,
-                                                            &LeftTopWidget::sig_RefreshOrderInfo};
+            QStringList expected{"save", "upload", "refresh"};
             if (c.anomaly)
-                expected.push_back(&LeftTopWidget::sig_UploadDataNetworkAnomalies);
+                expected << "network";
             EXPECT_TRUE(WaitFor([&] { return Handed().size() == expected.size(); }));
             EXPECT_TRUE(Handed() == expected);
             EXPECT_EQ(widget->m_iUploadDone.load(), 0) << "taken back for the next device";
@@ -362,7 +400,7 @@ TEST_F(StreamThreadTest, TheRecordGoesToTheGuiInOrderAndFiveFailuresReportTheNet
         widget.reset();
         g_streamThreadKnown = false;
         saves = 0;
-        handed.clear();
+        handOverRecorder.reset();
         host.logOuts = 0;
     }
 }
@@ -398,7 +436,7 @@ TEST_F(StreamThreadTest, ARunStoppedWhileTheThreadWaitsInAHandOffStillHandsTheWh
         widget.reset();
         g_streamThreadKnown = false;
         saves = 0;
-        handed.clear();
+        handOverRecorder.reset();
         host.logOuts = 0;
     }
 }
