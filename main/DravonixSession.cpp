@@ -240,7 +240,7 @@ void Dravonix::StopCurrentPlay()
         LivePlayPath::StopAudioPlay();
         pane->SetStopRender(true);
     }
-    m_pLeftTopWidget->stopPlay(&m_pLeftTopWidget->m_PlayInfo);
+    m_pLeftTopWidget->stopPlay(&m_pLeftTopWidget->Lists().m_PlayInfo);
 }
 
 void Dravonix::ClearLoginState()

@@ -53,7 +53,7 @@ LeftTopWidget::LeftTopWidget(QWidget* parent, ControllerHost* host)
     m_pVideoTimer = new JTimer(5000, this);
     // Each worker sees the controller only through its own narrow interface.
     SearchCycleWorker::Controller& searchSide = *this;
-    m_searchCycle = std::make_unique<SearchCycleWorker>(searchSide, *this, m_workers, m_handOffs, m_bCurDevAlive,
+    m_searchCycle = std::make_unique<SearchCycleWorker>(searchSide, m_lists, m_workers, m_handOffs, m_bCurDevAlive,
                                                         m_bAutoUpgradeConfig);
     m_streamTest = NewStreamTest(*this);
 
@@ -130,7 +130,7 @@ void LeftTopWidget::SetHost(ControllerHost* host)
 std::unique_ptr<StreamTestWorker> LeftTopWidget::NewStreamTest(StreamTestWorker::Controller& controller)
 {
     return std::make_unique<StreamTestWorker>(
-        controller, *this, m_workers, m_handOffs,
+        controller, m_lists, m_workers, m_handOffs,
         StreamTestWorker::SharedWords{m_lLastCount, m_lCurrentCount, m_lCurrentChannel, m_bCurDevAlive,
                                       m_bWifiThroughputBegun, m_bManualTipShown, m_iUploadDone, UploadFailureCount,
                                       m_AutoSteps[STEP_DEV_TYPE].iReplyFlag});
@@ -273,7 +273,7 @@ int LeftTopWidget::Run()
 int LeftTopWidget::StartRun()
 {
     ResetRunCounters();
-    ClearDevTypes();
+    m_lists.ClearDevTypes();
     if (ui->check_AutoUpgradeConfigFile->isChecked()) {
         const int ret = UnCompressLocalConfigFile(this);
         if (ret != 0) {
@@ -281,8 +281,8 @@ int LeftTopWidget::StartRun()
             return -1;
         }
     }
-    WithReadyList([](std::vector<DevInfo>& ready) { ready.clear(); });
-    WithStreamList([](std::vector<DevInfo>& stream, std::vector<int64_t>& finished, bool& replaced) {
+    m_lists.WithReadyList([](std::vector<DevInfo>& ready) { ready.clear(); });
+    m_lists.WithStreamList([](std::vector<DevInfo>& stream, std::vector<int64_t>& finished, bool& replaced) {
         stream.clear();
         finished.clear();
         replaced = false;
@@ -295,10 +295,10 @@ int LeftTopWidget::StartRun()
         pane->ClearTestResultText();
     }
     LivePlayPath::StopAudioPlay();
-    stopPlay(&m_PlayInfo);
+    stopPlay(&m_lists.m_PlayInfo);
     m_streamTest->NewRun();
     m_lLastCount = 0;
-    ClearCurrentDevice();
+    m_lists.ClearCurrentDevice();
     LogPrint(LOG_INFO, "#PelloxDebug Enter LeftTopWidget::CreateAutoPlayThread()");
     m_workers.Start(StationWorkers::Search, [this] { ExecuteAutoSearchDevThread(); });
     m_workers.Start(StationWorkers::StreamTest, [this] { ExecuteImageStreamTestThread(); });
@@ -314,7 +314,7 @@ void LeftTopWidget::StopRunThreads()
     }
     LivePlayPath::StopAudioPlay();
     SetResetUI();
-    BumpGeneration();
+    m_lists.BumpGeneration();
     m_bStopping = true;
     ApplyRunButtonState();
     FinishStop();
@@ -335,9 +335,9 @@ void LeftTopWidget::FinishStop()
     // What the workers posted just before they ended.
     m_handOffs.RunPending();
     // Only now is no thread left that could play the current device again.
-    stopPlay(&m_PlayInfo);
+    stopPlay(&m_lists.m_PlayInfo);
     ResetRunCounters();
-    ClearDevTypes();
+    m_lists.ClearDevTypes();
     m_bStopping = false;
     ApplyRunButtonState();
 }
@@ -353,7 +353,7 @@ void LeftTopWidget::ResetRunCounters()
 {
     m_lLastCount = 0;
     m_lCurrentCount = 0;
-    ResetCurrentDevType();
+    m_lists.ResetCurrentDevType();
 }
 
 void LeftTopWidget::StopAfterNetworkAnomalies()
@@ -400,7 +400,7 @@ void LeftTopWidget::customEvent(QEvent* event)
 {
     if (event->type() != static_cast<QEvent::Type>(WM_BEGIN_AUTO_TEST))
         return;
-    if (CurrentLoginHandle() <= 0)
+    if (m_lists.CurrentLoginHandle() <= 0)
         return;
     KillAllStepTimers();
     BeginChain();

@@ -125,10 +125,10 @@ struct SimState {
 // ID-service threads run for the controller's life. StationWorkers owns and
 // joins them. Workers reach the GUI thread only by posted events, queued
 // signals and hand-offs (HandOffs()). Shared state is documented where it is
-// declared: the device lists and current device in DevInfoLists, the rest below.
+// declared: the device lists and current device in DevInfoLists (Lists()),
+// the rest below.
 class LeftTopWidget : public QWidget,
                       public ManualTestController,
-                      public DevInfoLists,
                       private SearchCycleWorker::Controller,
                       private StreamTestWorker::Controller {
     Q_OBJECT
@@ -140,6 +140,10 @@ public:
 
     void SetHost(ControllerHost* host);
     ControllerHost* Host() const { return m_host; }
+    // The device lists, the current device (m_PlayInfo) and the device types,
+    // shared with the worker threads behind their own locks.
+    DevInfoLists& Lists() { return m_lists; }
+    const DevInfoLists& Lists() const { return m_lists; }
 
     // ----- called by the main window and the panels (GUI thread) -----
     void SetFunctionCodeSelection(const int codes[FUNCODE_COUNT]);
@@ -479,12 +483,13 @@ protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
-    void OnGenerationChanged() override;
 
 private:
     // How far the option rows move down to clear the group's title.
     int GroupRowShift() const;
     void PlaceBrowseButton(QWidget* button, int y);
+    // After every generation change of the lists, on the thread that made it.
+    void OnGenerationChanged();
     // Construction steps.
     // The stream-test thread's body, seeing controller (this one but in tests).
     std::unique_ptr<StreamTestWorker> NewStreamTest(StreamTestWorker::Controller& controller);
@@ -669,6 +674,7 @@ private:
 
     std::unique_ptr<Ui::LeftTopWidget> ui;
     ControllerHost* m_host = nullptr;
+    DevInfoLists m_lists{[this] { OnGenerationChanged(); }};   // before the workers: outlives their joins
     ConfigInfo m_IniCfgFile;                 // the configuration copy; writes under m_lockConfig
     mutable ListLock m_lockConfig{ListLock::RANK_LEAF, "configuration"};
     QString m_qstrCurrentIP;                 // the network-card box's address; under m_lockCurrentIP

@@ -28,8 +28,8 @@ AuxJobContext LeftTopWidget::MakeAuxJobContext(int source) const
     AuxJobContext c;
     c.token = CurrentChainToken();
     c.source = source;
-    c.devType = m_SvrRetDevTypeInfo;
-    ReadCurrentDevice([&](const DevInfo& dev) {
+    c.devType = m_lists.m_SvrRetDevTypeInfo;
+    m_lists.ReadCurrentDevice([&](const DevInfo& dev) {
         c.strSN = FieldString(dev.ipcEntry.ipc_sn, sizeof dev.ipcEntry.ipc_sn);
         c.strModel = FieldString(dev.szModel, sizeof dev.szModel);
         c.result = dev.TestRuslut;
@@ -156,7 +156,7 @@ void LeftTopWidget::ApplyAuxJobEnd(uint32_t message, const AuxJobContext& contex
     if (!result.done)
         LogPrint(LOG_GENERAL, "LeftTopWidget::onThreadItemProcEnd() job %u did nothing", message);
     if (result.HasChanges())
-        UpdateCurrentDevice(token.login, [&](DevInfo& dev) { result.ApplyTo(dev.TestRuslut); });
+        m_lists.UpdateCurrentDevice(token.login, [&](DevInfo& dev) { result.ApplyTo(dev.TestRuslut); });
     if (result.identifyCode)
         m_strIndentifyCode = *result.identifyCode;
     for (const AuxJobLine& line : result.lines)
@@ -209,7 +209,7 @@ void LeftTopWidget::onThreadItemProcEnd(int iMsgItem, int iMsgSrcType)
         PostQRCodeJob(AUX_MSG_PRINT_QRCODE);
         break;
     case AUX_MSG_BIND_DEV:
-        if (m_SvrRetDevTypeInfo.iSDKType == 1) {
+        if (m_lists.m_SvrRetDevTypeInfo.iSDKType == 1) {
             if (!IsCurrentDevStopped())
                 AutoGetAuthorizeCodeInfo();
         } else {

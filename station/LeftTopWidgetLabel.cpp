@@ -182,7 +182,8 @@ void LeftTopWidget::onQRCodePrintEmit(QString strQRCode, QString strIndentityPar
     LogPrint(LOG_INFO, "LeftTopWidget::onQRCodePrintEmit() SN=%s, QRCode=%s", strDevSN.toUtf8().constData(),
              strQRCode.toUtf8().constData());
     auto book = [&](int value, const QString& line) {
-        UpdateCurrentDevice(CurrentLoginHandle(), [&](DevInfo& dev) { dev.TestRuslut.qr_code_print_result = value; });
+        m_lists.UpdateCurrentDevice(m_lists.CurrentLoginHandle(),
+                                    [&](DevInfo& dev) { dev.TestRuslut.qr_code_print_result = value; });
         AddAutoTestItem(line, value == 1);
     };
     auto refuse = [&](const QString& hint) {
@@ -205,7 +206,7 @@ void LeftTopWidget::onQRCodePrintEmit(QString strQRCode, QString strIndentityPar
                   "interface"));
         return;
     }
-    if (strDevSN != CurrentSerial(*this)) {
+    if (strDevSN != CurrentSerial(m_lists)) {
         refuse(tr("The SN of the printing device is different from that of the playback device"));
         return;
     }
@@ -261,6 +262,7 @@ void LeftTopWidget::onCheckQRCodeSignalEimt(bool bSame)
                  token.sn.constData(), bSame ? "same" : "different");
         return;
     }
-    UpdateCurrentDevice(token.login, [&](DevInfo& dev) { dev.TestRuslut.qr_code_check_result = bSame ? 1 : -1; });
+    m_lists.UpdateCurrentDevice(token.login,
+                                [&](DevInfo& dev) { dev.TestRuslut.qr_code_check_result = bSame ? 1 : -1; });
     AddAutoTestItem(bSame ? tr("qrocde is same") : tr("qrocde isn't same"), bSame);
 }

@@ -185,14 +185,14 @@ void LeftTopWidget::GetConfigFileCheckNum(DevInfo* dev)
 void LeftTopWidget::GetSearchDevsConfigFileCheck()
 {
     LogPrint(LOG_INFO, "######### Enter LeftTopWidget::GetSearchDevsConfigFileCheck() #########");
-    WithSearchList([&](std::vector<DevInfo>& search) {
+    m_lists.WithSearchList([&](std::vector<DevInfo>& search) {
         for (DevInfo& dev : search) {
             if (dev.lUserID <= 0)
                 continue;
             if (dev.lLoginStatus == 1) {
                 GetConfigFileCheckNum(&dev);
             } else {
-                LogOutDev(&dev);
+                m_lists.LogOutDev(&dev);
                 dev.lLoginStatus = -1;
             }
         }
@@ -212,14 +212,14 @@ void LeftTopWidget::WaitSearchDevsConfigFileCheckReturn(unsigned timeoutMs)
 void LeftTopWidget::DealSearchDevsConfigFileCheck()
 {
     const QByteArray package = m_strConfigFilePath.isEmpty() ? QByteArray() : UploadPath(m_strConfigFilePath);
-    WithSearchLists([&](std::vector<DevInfo>& search, std::vector<DevInfo>&, std::vector<DevInfo>& uploading) {
+    m_lists.WithSearchLists([&](std::vector<DevInfo>& search, std::vector<DevInfo>&, std::vector<DevInfo>& uploading) {
         for (DevInfo& dev : search) {
             if (dev.lUserID <= 0 || dev.lLoginStatus != 1)
                 continue;
             if (dev.lConfigCheck == 1) {
                 LogPrint(LOG_INFO, "LeftTopWidget::ExecuteAutoSearchDevThread() m_vecSearchReadyDevsInfo.push_back(), IP=%.256s",
                          dev.ipcEntry.szIP);
-                WithReadyList([&](std::vector<DevInfo>& ready) { ready.push_back(CopyOfDevInfo(dev)); });
+                m_lists.WithReadyList([&](std::vector<DevInfo>& ready) { ready.push_back(CopyOfDevInfo(dev)); });
                 continue;
             }
             if (dev.lConfigCheck != -1)

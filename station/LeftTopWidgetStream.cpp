@@ -63,7 +63,7 @@ void LeftTopWidget::SaveManualTestResult(const DevTestResult& result, const QVec
     for (const QString& pair : leftOut)
         LogPrint(LOG_GENERAL, "LeftTopWidget::SaveManualTestResult() custom item \"%s\" left out: it does not fit or its mark holds & or =",
                  pair.toUtf8().constData());
-    const bool saved = UpdateCurrentDevice(CurrentLoginHandle(), [&](DevInfo& dev) {
+    const bool saved = m_lists.UpdateCurrentDevice(m_lists.CurrentLoginHandle(), [&](DevInfo& dev) {
         DevTestResult& r = dev.TestRuslut;
         auto copy = [&](int32_t DevTestResult::*field) {
             r.*field = result.*field;
@@ -98,11 +98,13 @@ void LeftTopWidget::SaveManualTestResult(const DevTestResult& result, const QVec
 
 void LeftTopWidget::SetWifiTestRunning()
 {
-    UpdateCurrentDevice(CurrentLoginHandle(), [](DevInfo& dev) { DevStore(dev.lWifiTesFinish, int32_t(2)); });
+    m_lists.UpdateCurrentDevice(m_lists.CurrentLoginHandle(),
+                                [](DevInfo& dev) { DevStore(dev.lWifiTesFinish, int32_t(2)); });
 }
 
 void LeftTopWidget::SetWifiTestFinished(qint64 word1, qint64 word2)
 {
     LogPrint(LOG_INFO, "LeftTopWidget::SetWifiTestFinished() word1=%d, word2=%d", int(word1), int(word2));
-    UpdateCurrentDevice(CurrentLoginHandle(), [](DevInfo& dev) { DevStore(dev.lWifiTesFinish, int32_t(3)); });
+    m_lists.UpdateCurrentDevice(m_lists.CurrentLoginHandle(),
+                                [](DevInfo& dev) { DevStore(dev.lWifiTesFinish, int32_t(3)); });
 }

@@ -27,7 +27,7 @@ protected:
         DevInfo dev = MakeDevice("VTS0000000000071", "127.0.2.71", 71, 1);
         DevStore(dev.lPlayID, int64_t(1));
         DevStore(dev.lRealHandle, int64_t(1));
-        widget->SetCurrentDevice(dev);
+        widget->Lists().SetCurrentDevice(dev);
         widget->BeginChain();
     }
 
@@ -41,7 +41,7 @@ protected:
     // Camera 71 current, a new chain, nothing shown yet.
     void FreshChain()
     {
-        widget->SetCurrentDevice(MakeDevice("VTS0000000000071", "127.0.2.71", 71, 1));
+        widget->Lists().SetCurrentDevice(MakeDevice("VTS0000000000071", "127.0.2.71", 71, 1));
         widget->BeginChain();
         host.panel->ClearAutoTestResults();
         Peer(*widget).m_bTestNormal = true;
@@ -155,7 +155,7 @@ TEST_F(AuxThreadTest, AJobReadsTheValuesOfItsPost)
     config.m_SystemConfig.WifiSignal = "-50";
     widget->SetConfig(config);
     Peer(*widget).m_strCustomMac = "00:1A:2B:3C:4D:5E";
-    widget->UpdateCurrentDevice(71, [](DevInfo& d) { d.TestRuslut.bind_result = 1; });
+    widget->Lists().UpdateCurrentDevice(71, [](DevInfo& d) { d.TestRuslut.bind_result = 1; });
     auto print = std::make_unique<AuxPrintQRCodeMsg>();
     print->strDevSN = "VTS0000000000071";
     Post(AUX_MSG_PRINT_QRCODE, std::move(print), AUX_SOURCE_MANUAL);
@@ -164,7 +164,7 @@ TEST_F(AuxThreadTest, AJobReadsTheValuesOfItsPost)
     config.m_SystemConfig.WifiSignal = "-70";
     widget->SetConfig(config);
     Peer(*widget).m_strCustomMac.clear();
-    widget->UpdateCurrentDevice(71, [](DevInfo& d) { d.TestRuslut.bind_result = -1; });
+    widget->Lists().UpdateCurrentDevice(71, [](DevInfo& d) { d.TestRuslut.bind_result = -1; });
     widget->AddAutoTestItem("a failed line", false);
     QSignalSpy ends(widget.get(), &LeftTopWidget::sig_ThreadItemProcEnd);
     jobs.Release();
@@ -187,8 +187,8 @@ TEST_F(AuxThreadTest, AJobOfAnEndedChainIsLoggedNotShown)
 {
     const LossCase cases[] = {
         {"a new event 1020 for the same camera", [](LeftTopWidget* w) { w->BeginChain(); }},
-        {"the next camera", [](LeftTopWidget* w) { w->SetCurrentDevice(MakeDevice("VTS0000000000072", "127.0.2.72", 72, 1)); }},
-        {"the run stopped", [](LeftTopWidget* w) { w->BumpGeneration(); }},
+        {"the next camera", [](LeftTopWidget* w) { w->Lists().SetCurrentDevice(MakeDevice("VTS0000000000072", "127.0.2.72", 72, 1)); }},
+        {"the run stopped", [](LeftTopWidget* w) { w->Lists().BumpGeneration(); }},
     };
     auto result = [](AuxJobRun& run) {
         run.Result().SetWord(&DevTestResult::bind_result, 1);
@@ -209,7 +209,7 @@ TEST_F(AuxThreadTest, AJobOfAnEndedChainIsLoggedNotShown)
         Post(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
         ASSERT_TRUE(WaitFor([&] { return ends.count() == 1; }));
         EXPECT_EQ(EndsOf(ends), (Ends{{1125, 1}})) << "the bind job's end did not reach the chain";
-        const DevTestResult now = widget->CurrentDevice().TestRuslut;
+        const DevTestResult now = widget->Lists().CurrentDevice().TestRuslut;
         EXPECT_EQ(now.bind_result, 0);
         EXPECT_EQ(TextOf(now.tuya_uuid), "");
         EXPECT_TRUE(host.Lines().isEmpty());
@@ -223,7 +223,7 @@ TEST_F(AuxThreadTest, AJobOfAnEndedChainIsLoggedNotShown)
     Post(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_MANUAL);
     jobs.Release();
     ASSERT_TRUE(WaitFor([&] { return ends.count() == 1; }));
-    const DevTestResult now = widget->CurrentDevice().TestRuslut;
+    const DevTestResult now = widget->Lists().CurrentDevice().TestRuslut;
     EXPECT_EQ(now.bind_result, 1);
     EXPECT_EQ(TextOf(now.tuya_uuid), "uuid-of-the-job");
     EXPECT_EQ(host.Lines(), (QStringList{"bound by the job", "!refused by the job"}));

@@ -392,8 +392,8 @@ protected:
     {
         cam.type.eType = eType;
         cam.type.iSDKType = sdkType;
-        widget->RemoveDevType(cam.login);
-        widget->InsertDevType(cam.login, cam.type);
+        widget->Lists().RemoveDevType(cam.login);
+        widget->Lists().InsertDevType(cam.login, cam.type);
     }
 
     // The camera becomes the current one (as the stream-test thread makes it)
@@ -404,9 +404,9 @@ protected:
         dev.TestRuslut.m_iTestVideo = pictureSeen ? 1 : 0;
         DevStore(dev.lPlayID, int64_t(1));
         DevStore(dev.lRealHandle, int64_t(1));
-        widget->SetCurrentDevice(dev);
+        widget->Lists().SetCurrentDevice(dev);
         if (typeKnown)
-            widget->InsertDevType(cam.login, cam.type);
+            widget->Lists().InsertDevType(cam.login, cam.type);
         widget->m_bManualTipShown = false;
         QCoreApplication::postEvent(widget.get(), new VantrelEvent(WM_BEGIN_AUTO_TEST, 0, 0));
         QCoreApplication::sendPostedEvents(widget.get(), WM_BEGIN_AUTO_TEST);

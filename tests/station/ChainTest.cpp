@@ -132,7 +132,7 @@ TEST_F(ChainTest, ACameraWithoutAKnownTypeIsAskedAndTakesItsOwnType)
     RunToEnd(wifi, &codes, &messages, true);
     EXPECT_EQ(codes, (Codes{1019, 1598, 1020, 1012, 1700, 1204, 1505, 1105}));
     EXPECT_TRUE(host.Lines().contains("!current dev type wifi plug in card, no match the selected test type"));
-    EXPECT_EQ(widget->CurrentDevType().eType, 1);
+    EXPECT_EQ(widget->Lists().CurrentDevType().eType, 1);
 }
 
 TEST_F(ChainTest, APassingCameraShowsItsLinesAndResultsInOrder)
@@ -145,7 +145,7 @@ TEST_F(ChainTest, APassingCameraShowsItsLinesAndResultsInOrder)
     EXPECT_EQ(host.Lines(), (QStringList{"SN information:normal", "Version information:normal",
                                          "function code check succeed", "RTC Test:normal", "TFCard Test:normal(32GB)",
                                          "Wifi test pass(-45,SNR:80)", "Please Begin Manual Test"}));
-    const DevTestResult r = widget->CurrentDevice().TestRuslut;
+    const DevTestResult r = widget->Lists().CurrentDevice().TestRuslut;
     EXPECT_EQ(TextOf(r.dev_sn), cam.sn);
     EXPECT_EQ(r.sn_result, 1);
     EXPECT_EQ(r.m_iTestVersion, 1);
@@ -208,7 +208,7 @@ TEST_F(ChainTest, EveryStepTimesOutOnItsOwnTimeAndALateReplyFindsNoTimer)
         {"factory-test state", STEP_FACTORY_STATE, 1598, WIRED, 1, none, {}, 1020, 0},
         {"capability", STEP_CAPABILITY, 1020, WIRED, 1, none, {}, 1012, 0},
         {"version", STEP_VERSION, 1012, WIRED, 1, none, {"!Version information:empty"}, 0, 1128},
-        {"device type", STEP_DEV_TYPE, 1030, WIRED, 1, [this] { widget->RemoveDevType(cam.login); },
+        {"device type", STEP_DEV_TYPE, 1030, WIRED, 1, [this] { widget->Lists().RemoveDevType(cam.login); },
          {"!current dev type default wired, no match the selected test type"}, 0, 1128},
         // A zeroed record already holds the expected lamp mode 0: only a reply may pass it.
         {"lamp board", STEP_LIGHT_MODE, 1201, WIRED, 1,
@@ -248,7 +248,7 @@ TEST_F(ChainTest, EveryStepTimesOutOnItsOwnTimeAndALateReplyFindsNoTimer)
             const Messages all = jobs.MessagesOf(cam.sn);
             return std::find(all.begin() + jobsBefore, all.end(), message) != all.end();
         };
-        StartChain(cam, true, widget->LookupDevType(cam.login, nullptr));
+        StartChain(cam, true, widget->Lists().LookupDevType(cam.login, nullptr));
         ASSERT_TRUE(WaitFor([&] { return sent(c.code) && widget->m_AutoSteps[c.step].iTimerId != 0; }));
         const int timer = widget->m_AutoSteps[c.step].iTimerId;
         const int linesBefore = host.Lines().size();
@@ -272,12 +272,12 @@ TEST_F(ChainTest, EveryStepTimesOutOnItsOwnTimeAndALateReplyFindsNoTimer)
         // and the record keeps what the judge wrote and the screen shows.
         replies->Speak(c.code);
         const QStringList atEnd = host.Lines();
-        const DevTestResult recordAtEnd = widget->CurrentDevice().TestRuslut;
+        const DevTestResult recordAtEnd = widget->Lists().CurrentDevice().TestRuslut;
         ReplyRouter::Pass(*widget, cam, c.code);
         for (int i = 0; i < 3; ++i)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         EXPECT_EQ(host.Lines(), atEnd);
-        const DevTestResult recordNow = widget->CurrentDevice().TestRuslut;
+        const DevTestResult recordNow = widget->Lists().CurrentDevice().TestRuslut;
         EXPECT_EQ(std::memcmp(&recordNow, &recordAtEnd, sizeof recordNow), 0) << "the late reply changed the record";
     }
 }
@@ -357,7 +357,7 @@ TEST_F(ChainTest, ASecondBeginLeavesNothingOfTheOldChainOnTheNewCamera)
             } else if (phase == Phase::PictureWait) {
                 QObject::connect(&swapper, &QTimer::timeout, [&] {
                     if (linesAtSwap < 0 && QThread::currentThread()->loopLevel() > 0 &&
-                        widget->CurrentLoginHandle() == a.login)
+                        widget->Lists().CurrentLoginHandle() == a.login)
                         swap();
                 });
                 swapper.start(5);
@@ -381,15 +381,15 @@ TEST_F(ChainTest, ASecondBeginLeavesNothingOfTheOldChainOnTheNewCamera)
             EXPECT_EQ(jobs.MessagesOf(a.sn).size(), jobsOfA) << "no job was posted for the old camera";
             EXPECT_EQ(prompted, phase == Phase::VersionPrompt);
             EXPECT_TRUE(Peer(*widget).m_bTestNormal);
-            const DevInfo now = widget->CurrentDevice();
+            const DevInfo now = widget->Lists().CurrentDevice();
             EXPECT_EQ(now.lUserID, b.login);
             EXPECT_EQ(TextOf(now.TestRuslut.dev_sn), b.sn);
             EXPECT_EQ(now.TestRuslut.sn_result, 1);
             EXPECT_EQ(now.TestRuslut.m_iTestVersion, 1);
             EXPECT_EQ(now.TestRuslut.bind_result, 1);
             EXPECT_EQ(TextOf(now.TestRuslut.tuya_uuid), b.config.authUuid.toLatin1());
-            EXPECT_EQ(widget->CurrentDevType().eType, b.config.devType);
-            EXPECT_EQ(widget->CurrentDevType().iSDKType, b.config.sdkType);
+            EXPECT_EQ(widget->Lists().CurrentDevType().eType, b.config.devType);
+            EXPECT_EQ(widget->Lists().CurrentDevType().iSDKType, b.config.sdkType);
         }
     }
 }
@@ -412,7 +412,7 @@ TEST_F(ChainTest, The4GStepAsksAgainOnEveryTickUntilTheModuleIsReady)
     RunToEnd(cam, &codes, &messages);
     EXPECT_EQ(codes, (Codes{1019, 1598, 1020, 1012, 1700, 1204, 1505, 1105, 1532, 1532, 1532}));
     EXPECT_EQ(iccidOfTheJob, cam.config.iccid);
-    EXPECT_EQ(widget->CurrentDevice().TestRuslut.result_4g, 1);
+    EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.result_4g, 1);
 }
 
 TEST_F(ChainTest, TheWifiSignalWaitsForTheConnectToSettleAndNotForAnotherCamera)
@@ -633,7 +633,7 @@ TEST_F(ChainTest, AFailedCustomisationFailsTheRecordAsItFailsTheScreen)
                 customLines << line;
         }
         EXPECT_EQ(customLines, c.lines);
-        const DevTestResult r = widget->CurrentDevice().TestRuslut;
+        const DevTestResult r = widget->Lists().CurrentDevice().TestRuslut;
         EXPECT_EQ(r.custom_country_result, c.countryResult);
         EXPECT_EQ(r.custom_mac_result, c.macResult);
         EXPECT_EQ(TextOf(r.customized_items_result), c.failedCodes);
@@ -671,7 +671,7 @@ TEST_F(ChainTest, ALogoPathTheUploadCannotHoldIsRefusedNotCut)
         }
         ASSERT_TRUE(WaitFor([&] { return Finished(); }));
         EXPECT_TRUE(host.Lines().contains(c.uploaded ? "Custom Logo File Test:normal" : "!Custom Logo File Test:abnormal"));
-        const DevTestResult r = widget->CurrentDevice().TestRuslut;
+        const DevTestResult r = widget->Lists().CurrentDevice().TestRuslut;
         EXPECT_EQ(r.custom_logo_result, c.uploaded ? 1 : -1);
         EXPECT_EQ(TextOf(r.customized_items_result), c.uploaded ? "" : "2") << "the failed customisation's code";
     }
@@ -684,7 +684,7 @@ TEST_F(ChainTest, AStoppedCameraIsJudgedButSentNothingMore)
     replies->Silence(1012);
     StartChain(cam1);
     ASSERT_TRUE(WaitStepRunning(STEP_VERSION));
-    widget->UpdateCurrentDevice(cam1.login, [](DevInfo& d) { DevStore(d.lStopFlag, int64_t(1)); });
+    widget->Lists().UpdateCurrentDevice(cam1.login, [](DevInfo& d) { DevStore(d.lStopFlag, int64_t(1)); });
     const Codes before = CommandsOf(cam1);
     Advance(3000);
     ASSERT_TRUE(WaitFor([&] { return host.Lines().contains("!Version information:empty"); }));
@@ -713,7 +713,7 @@ TEST_F(ChainTest, AFormatResultLeadsToTheCardOfTheManualPanel)
     // A format that succeeded: the card is read again, for the panel only.
     host.panel->ClearAutoTestResults();
     const size_t before = CommandsOf(cam).size();
-    widget->UpdateCurrentDevice(cam.login, [](DevInfo& d) {
+    widget->Lists().UpdateCurrentDevice(cam.login, [](DevInfo& d) {
         d.iFormatResult = 0;
         d.TestRuslut.tf_card_result = 0;
     });
@@ -728,7 +728,7 @@ TEST_F(ChainTest, AFormatResultLeadsToTheCardOfTheManualPanel)
     EXPECT_EQ(Peer(*widget).m_iManualTFCard, 1);
 
     // No answer in 18 s: failed.
-    widget->UpdateCurrentDevice(cam.login, [](DevInfo& d) { d.iFormatResult = -1; });
+    widget->Lists().UpdateCurrentDevice(cam.login, [](DevInfo& d) { d.iFormatResult = -1; });
     widget->StartStep(STEP_FORMAT);
     Advance(18000);
     ASSERT_TRUE(WaitFor([&] { return host.Lines().contains("!format failed"); }));
@@ -746,7 +746,7 @@ TEST_F(ChainTest, AManualFunctionCodeCheckShowsOnThePanelAndEndsThere)
     const size_t jobsBefore = jobs.Records().size();
     // What the manual item does: marker 1, 300, the command, the step.
     Peer(*widget).m_iManualFunctionCode = 1;
-    widget->UpdateCurrentDevice(cam.login, [](DevInfo& d) { d.iRetCode = 300; });
+    widget->Lists().UpdateCurrentDevice(cam.login, [](DevInfo& d) { d.iRetCode = 300; });
     SendDevCommand(cam.login, CMD_FUNCTION_CODE_CHECK, CommandBody::Empty());
     widget->StartStep(STEP_FUNCTION_CODE);
     ASSERT_TRUE(WaitFor([&] { return widget->m_AutoSteps[STEP_FUNCTION_CODE].iTimerId == 0; }));
@@ -782,19 +782,19 @@ TEST_F(ChainTest, TheVideoJudgesFollowTheLensOnScreen)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        widget->SetCurrentDevice(MakeDevice("VT21W10000000001", "127.0.0.31", 41, 1));
+        widget->Lists().SetCurrentDevice(MakeDevice("VT21W10000000001", "127.0.0.31", 41, 1));
         DevTypeInfo type;
         type.Feature = c.twoLenses ? 1 : 0;
-        widget->SetCurrentDevType(type);
+        widget->Lists().SetCurrentDevType(type);
         widget->m_lCurrentChannel = c.lens;
         host.panel->ClearAutoTestResults();
         widget->slotVideoTestTimeout();
-        const int32_t afterTimeout = widget->CurrentDevice().TestRuslut.*(c.field);
+        const int32_t afterTimeout = widget->Lists().CurrentDevice().TestRuslut.*(c.field);
         widget->slotUpdateView();
         widget->slotUpdateView();
         EXPECT_EQ(host.Lines(), c.lines);
         EXPECT_EQ(afterTimeout, c.lines.size() == 2 ? -1 : 0);
-        EXPECT_EQ(widget->CurrentDevice().TestRuslut.*(c.field), 1);
+        EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.*(c.field), 1);
     }
 }
 

@@ -2,7 +2,6 @@
 // starts and joins the workers, login states under the list locks, hand-offs.
 #include "ControllerFixture.h"
 #include "LeftTopWidgetTestPeer.h"
-#include "DevInfoListsTestPeer.h"
 
 #include "ConfigPackage.h"
 
@@ -227,7 +226,7 @@ TEST_F(ControllerTest, AStopJoinsBothWorkersAndReportsTheRunState)
     Child<QCheckBox>(widget.get(), "check_AutoUpgradeConfigFile")->setChecked(false);
     widget->onBeginRunBtnClicked();
     ASSERT_TRUE(widget->Workers().IsAlive(StationWorkers::Search));
-    const uint64_t generation = widget->Generation();
+    const uint64_t generation = widget->Lists().Generation();
     QSignalSpy gunBall(widget.get(), &LeftTopWidget::signalGunBallDevice);
     ClearEvents();
 
@@ -236,7 +235,7 @@ TEST_F(ControllerTest, AStopJoinsBothWorkersAndReportsTheRunState)
     EXPECT_FALSE(widget->Workers().IsAlive(StationWorkers::Search));
     EXPECT_FALSE(widget->Workers().IsAlive(StationWorkers::StreamTest));
     EXPECT_FALSE(widget->IsStopping());
-    EXPECT_GT(widget->Generation(), generation);
+    EXPECT_GT(widget->Lists().Generation(), generation);
     ASSERT_EQ(gunBall.count(), 1);
     EXPECT_EQ(gunBall.at(0).at(1).toInt(), -1);
     EXPECT_EQ(EventCodes(), (std::vector<int>{WM_RESET_UI, WM_AUTO_PLAY_CHANGED, WM_RUN_STATE}));
@@ -425,9 +424,9 @@ TEST_F(ControllerTest, LoginEventsWhileAWorkerWalksTheLists)
     std::thread walker([&] {
         while (!stop.load()) {
             const DevInfo probe = MakeDevice("VT1000000000007", "127.0.3.1", 0, 0);
-            widget->IsExitDevByIP(probe);
-            widget->IsDevInSearchReadyDevsInfo(probe);
-            widget->IsDevInImageStreamTestDevsInfo(probe);
+            widget->Lists().IsExitDevByIP(probe);
+            widget->Lists().IsDevInSearchReadyDevsInfo(probe);
+            widget->Lists().IsDevInImageStreamTestDevsInfo(probe);
             {
                 std::lock_guard<ListLock> ready(Lists(*widget).m_lockReady);
                 std::lock_guard<ListLock> stream(Lists(*widget).m_lockStream);
@@ -461,7 +460,7 @@ TEST_F(ControllerTest, ALoginOfASearchedDeviceAsksTheCurrentDeviceForItsSerialNu
 {
     Make();
     Lists(*widget).m_vecSearchDevsInfo.push_back(MakeDevice("VT1000000000001", "127.0.2.1", 31, 0));
-    widget->SetCurrentDevice(MakeDevice("VT1000000000002", "127.0.2.2", 32, 1));
+    widget->Lists().SetCurrentDevice(MakeDevice("VT1000000000002", "127.0.2.2", 32, 1));
     SdkCallLog::Instance().Clear();
     widget->SetDevLoginStatus(31, 1);
     EXPECT_EQ(SdkCallsOf("FC_Loc_IoTQuery").size(), 1);
@@ -531,7 +530,7 @@ TEST_F(ControllerTest, BeginAutoTestClearsTheStepTimersOfALoggedInDevice)
     // A stopped device: the chain's start sends nothing and starts no step.
     DevInfo stopped = MakeDevice("VT1000000000001", "127.0.2.1", 51, 1);
     DevStore(stopped.lStopFlag, int64_t(1));
-    widget->SetCurrentDevice(stopped);
+    widget->Lists().SetCurrentDevice(stopped);
     QCoreApplication::postEvent(widget.get(), new VantrelEvent(WM_BEGIN_AUTO_TEST, 0, 0));
     QCoreApplication::sendPostedEvents(widget.get());
     for (const AutoStepSlot& slot : widget->m_AutoSteps)
@@ -542,24 +541,25 @@ TEST_F(ControllerTest, BeginAutoTestClearsTheStepTimersOfALoggedInDevice)
 TEST_F(ControllerTest, AWaitForThePictureTellsWhetherItStillServesTheSameDevice)
 {
     Make();
-    widget->SetCurrentDevice(MakeDevice("VT1000000000001", "127.0.2.1", 61, 1));
-    widget->UpdateCurrentDevice(61, [](DevInfo& dev) { dev.TestRuslut.m_iTestVideo = 1; });
+    widget->Lists().SetCurrentDevice(MakeDevice("VT1000000000001", "127.0.2.1", 61, 1));
+    widget->Lists().UpdateCurrentDevice(61, [](DevInfo& dev) { dev.TestRuslut.m_iTestVideo = 1; });
     EXPECT_TRUE(widget->WaitWithEventLoop()) << "a picture already seen needs no wait";
 
-    widget->UpdateCurrentDevice(61, [](DevInfo& dev) { dev.TestRuslut.m_iTestVideo = 0; });
+    widget->Lists().UpdateCurrentDevice(61, [](DevInfo& dev) { dev.TestRuslut.m_iTestVideo = 0; });
     Peer(*widget).m_pVideoTimer->start(1);
     EXPECT_TRUE(widget->WaitWithEventLoop()) << "ended by the video time-out, same device";
-    EXPECT_EQ(widget->CurrentDevice().TestRuslut.m_iTestVideo, -1) << "the time-out judged the video";
-    widget->UpdateCurrentDevice(61, [](DevInfo& dev) { dev.TestRuslut.m_iTestVideo = 0; });
+    EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.m_iTestVideo, -1) << "the time-out judged the video";
+    widget->Lists().UpdateCurrentDevice(61, [](DevInfo& dev) { dev.TestRuslut.m_iTestVideo = 0; });
 
     // Once the wait runs, the stream-test thread moves on to the next device.
     std::thread next;
     QTimer::singleShot(0, widget.get(), [&] {
-        next = std::thread([&] { widget->SetCurrentDevice(MakeDevice("VT1000000000002", "127.0.2.2", 62, 1)); });
+        next = std::thread(
+            [&] { widget->Lists().SetCurrentDevice(MakeDevice("VT1000000000002", "127.0.2.2", 62, 1)); });
     });
     EXPECT_FALSE(widget->WaitWithEventLoop()) << "another device became current meanwhile";
     next.join();
-    EXPECT_EQ(widget->CurrentLoginHandle(), 62);
+    EXPECT_EQ(widget->Lists().CurrentLoginHandle(), 62);
 }
 
 TEST_F(ControllerTest, TheModelFillsItsFieldAndAMismatchedTypeFailsTheDevice)
@@ -569,13 +569,13 @@ TEST_F(ControllerTest, TheModelFillsItsFieldAndAMismatchedTypeFailsTheDevice)
     const QByteArray identify = "IPC_" + QByteArray(80, 'M') + "_V2";
     SetResultText(dev.szFileSystemIdentify, identify.constData());
     std::memset(dev.szModel, 'x', sizeof(dev.szModel));
-    widget->SetCurrentDevice(dev);
+    widget->Lists().SetCurrentDevice(dev);
     EXPECT_EQ(widget->IsSpecialModel(), 0);
-    const DevInfo after = widget->CurrentDevice();
+    const DevInfo after = widget->Lists().CurrentDevice();
     EXPECT_EQ(QByteArray(after.szModel, 63), QByteArray(63, 'M'));
     EXPECT_EQ(after.szModel[63], '\0') << "64-byte field, terminator kept";
 
-    widget->ClearCurrentDevice();
+    widget->Lists().ClearCurrentDevice();
     EXPECT_EQ(widget->IsSpecialModel(), -1) << "no current device";
 
     DevTypeInfo type;

@@ -156,7 +156,7 @@ public:
     {
         DevInfo dev = MakeDevice(sn, "127.0.2.91", login, 1);
         dev.TestRuslut = record;
-        widget->SetCurrentDevice(dev);
+        widget->Lists().SetCurrentDevice(dev);
         widget->BeginChain();
         host.panel->ClearAutoTestResults();
         Peer(*widget).m_bTestNormal = true;
@@ -244,7 +244,7 @@ TEST_F(FinishTest, ThePrintNeedsATemplateFileTheCameraOnScreenAndAPrinter)
         widget->onQRCodePrintEmit(kFull, kPart, c.sn, "00:1A:2B:3C:4D:5E", "7Q2K9X");
         EXPECT_EQ(host.Lines(), QStringList{c.line});
         EXPECT_EQ(boxes.texts, c.box.isEmpty() ? QStringList() : QStringList{c.box});
-        EXPECT_EQ(widget->CurrentDevice().TestRuslut.qr_code_print_result, c.result);
+        EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.qr_code_print_result, c.result);
         EXPECT_EQ(capture.pages, c.result == 1 ? 1 : 0);
     }
     // The QR code carries what the template asks for.
@@ -274,7 +274,7 @@ TEST_F(FinishTest, ALabelWhoseBarcodeCouldNotBeDrawnIsBookedAsAPrintFailure)
     MakeCurrent("SN 1", 91);
     widget->onQRCodePrintEmit(kFull, kPart, "SN 1", "00:1A:2B:3C:4D:5E", "7Q2K9X");
     EXPECT_EQ(host.Lines(), QStringList{"!print qr_code fail"});
-    EXPECT_EQ(widget->CurrentDevice().TestRuslut.qr_code_print_result, -1);
+    EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.qr_code_print_result, -1);
     EXPECT_EQ(capture.pages, 1);
     EXPECT_EQ(boxes.texts.size(), 1) << "the encoder's box only";
     UseTemplate(true);   // the next controller's template editor loads the usual one
@@ -292,7 +292,7 @@ TEST_F(FinishTest, AScanIsBookedOnlyForTheCameraItsDialogWasOpenedFor)
     EXPECT_TRUE(Peer(*widget).m_bCheckQRCodeDlgOpen);
     Scan(first, kPart);
     EXPECT_EQ(host.Lines(), QStringList{"qrocde is same"});
-    EXPECT_EQ(widget->CurrentDevice().TestRuslut.qr_code_check_result, 1);
+    EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.qr_code_check_result, 1);
     EXPECT_FALSE(Peer(*widget).m_bCheckQRCodeDlgOpen) << "the dialog closed with the scan";
 
     // A second check replaces the dialog.
@@ -307,14 +307,14 @@ TEST_F(FinishTest, AScanIsBookedOnlyForTheCameraItsDialogWasOpenedFor)
     ASSERT_TRUE(third);
     Scan(third, kPart + " ");
     EXPECT_EQ(host.Lines(), QStringList{"!qrocde isn't same"});
-    EXPECT_EQ(widget->CurrentDevice().TestRuslut.qr_code_check_result, -1);
+    EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.qr_code_check_result, -1);
 
     // A new chain of the same camera: still its label.
     MakeCurrent(kSn, 91);
     widget->onQRCodeCheckSignalEmit(kFull, kPart);
     widget->BeginChain();
     Scan(Peer(*widget).m_pCheckQRCodeDlg, kPart);
-    EXPECT_EQ(widget->CurrentDevice().TestRuslut.qr_code_check_result, 1);
+    EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.qr_code_check_result, 1);
 
     // The next camera came before the scan: the scan is no verdict for it.
     MakeCurrent(kSn, 91);
@@ -322,7 +322,7 @@ TEST_F(FinishTest, AScanIsBookedOnlyForTheCameraItsDialogWasOpenedFor)
     MakeCurrent("VT21G30000000009", 92);
     Scan(Peer(*widget).m_pCheckQRCodeDlg, kPart);
     EXPECT_TRUE(host.Lines().isEmpty());
-    EXPECT_EQ(widget->CurrentDevice().TestRuslut.qr_code_check_result, 0);
+    EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.qr_code_check_result, 0);
 }
 
 TEST_F(FinishTest, TheScanDialogFollowsTheMainWindowOnlyWhileItIsOpen)
@@ -431,7 +431,7 @@ TEST_F(FinishTest, ASubmissionIsAcceptedRefusedRetriedOrCached)
             EXPECT_EQ(host.cached[0].total_result, 1);
         }
         EXPECT_EQ(widget->UploadFailureCount.load(), c.countAfter);
-        EXPECT_EQ(widget->CurrentDevice().TestRuslut.total_result, c.pass ? 1 : -1);
+        EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.total_result, c.pass ? 1 : -1);
     }
     backend.SetRefusing(false);
 }
@@ -558,7 +558,7 @@ TEST_F(FinishTest, EveryJobRequestRestartsTheHeartbeatOnTheGuiThread)
     ASSERT_TRUE(WaitFor([&] { return ends.count() == 1; }));
     EXPECT_TRUE(heartbeat.isActive());
     EXPECT_EQ(heartbeat.interval(), 1200000);
-    EXPECT_EQ(widget->CurrentDevice().TestRuslut.bind_result, 1);
+    EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.bind_result, 1);
 
     // Without a heartbeat timer the request goes all the same.
     HeartbeatTimer = nullptr;
@@ -606,7 +606,7 @@ TEST_F(FinishTest, A4GAndATuyaCameraGoThroughTheChainToALabelAScanAndASubmittedR
         EXPECT_TRUE(lines.contains("print qr_code succeed"));
         EXPECT_TRUE(lines.contains("qrocde is same"));
         EXPECT_EQ(lines.filter(QRegularExpression("^!")), QStringList()) << lines.join(" | ").toStdString();
-        const DevTestResult r = widget->CurrentDevice().TestRuslut;
+        const DevTestResult r = widget->Lists().CurrentDevice().TestRuslut;
         EXPECT_EQ(r.bind_result, 1);
         EXPECT_EQ(r.qr_code_print_result, 1);
         EXPECT_EQ(r.qr_code_check_result, 1);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DevInfoListsTestPeer.h"
 #include "LeftTopWidget.h"
 
 // The controller's private state that tests set up or check, under the
@@ -100,4 +101,10 @@ public:
 inline LeftTopWidgetTestPeer Peer(LeftTopWidget& widget)
 {
     return LeftTopWidgetTestPeer(widget);
+}
+
+// The controller's device lists' private state.
+inline DevInfoListsTestPeer Lists(LeftTopWidget& widget)
+{
+    return DevInfoListsTestPeer(widget.Lists());
 }

@@ -92,9 +92,9 @@ protected:
         DevStore(dev.lRealHandle, int64_t(1));
         if (withModel)
             SetResultText(dev.szModel, "VT21");
-        widget->SetCurrentDevice(dev);
-        widget->RemoveDevType(cam.login);
-        widget->InsertDevType(cam.login, cam.type);
+        widget->Lists().SetCurrentDevice(dev);
+        widget->Lists().RemoveDevType(cam.login);
+        widget->Lists().InsertDevType(cam.login, cam.type);
         // As the stream-test thread does when it moves to another camera.
         widget->StopManualAutomation();
         widget->KillAllStepTimers();
@@ -411,7 +411,7 @@ TEST_F(ManualTest, AFormatRunsOnceWithinThePanelsLockThenTheCardIsReadAgain)
     widget->dealManualTest(EnumClass::MANUAL_FORMAT_SDCARD, 0);
     EXPECT_EQ(Caption(), "formating, please reclicke......");
     EXPECT_EQ(PanelLabel("m_lbFormat"), "formating,please reclicke......");
-    EXPECT_EQ(widget->CurrentDevice().iFormatResult, -1);
+    EXPECT_EQ(widget->Lists().CurrentDevice().iFormatResult, -1);
     EXPECT_NE(widget->m_AutoSteps[STEP_FORMAT].iTimerId, 0);
     host.pane->SetTestResultText(VideoForm::RESULT_MANUAL, "-", true);
     widget->dealManualTest(EnumClass::MANUAL_FORMAT_SDCARD, 0);
@@ -432,7 +432,7 @@ TEST_F(ManualTest, TheCardReadAfterAFormatLeavesTheChainsCardVerdict)
     const SimCam cam = Camera(WIRED);
     MakeCurrent(cam);
     // The chain judged the card good; after the format the card reads bad.
-    widget->UpdateCurrentDevice(cam.login, [](DevInfo& d) { d.TestRuslut.tf_card_result = 1; });
+    widget->Lists().UpdateCurrentDevice(cam.login, [](DevInfo& d) { d.TestRuslut.tf_card_result = 1; });
     SimReply bad;
     bad.text = "<RESPONSE_PARAM SDCardState=\"3\" CardInfo=\"32\" SDCardRemainSpace=\"30\"/>";
     SimLan::Instance().SetReply(QString::fromLatin1(cam.sn), CMD_GET_TF_CARD_INFO, bad);
@@ -441,7 +441,7 @@ TEST_F(ManualTest, TheCardReadAfterAFormatLeavesTheChainsCardVerdict)
     ASSERT_TRUE(WaitFor([&] { return Count(cam, CMD_GET_TF_CARD_INFO) > 0 && SentSince(cam, commands).size() == 2u; }));
     Advance(5000);
     ASSERT_TRUE(WaitFor([&] { return widget->m_AutoSteps[STEP_TF_CARD].iTimerId == 0; }));
-    EXPECT_EQ(widget->CurrentDevice().TestRuslut.tf_card_result, 1) << "no failed line, so no failed record";
+    EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.tf_card_result, 1) << "no failed line, so no failed record";
     EXPECT_EQ(PanelLabel("m_lbSDCardInfo"), "") << "a bad card shows no sizes";
     EXPECT_EQ(host.Lines(), QStringList{"format succeed"});
 }
@@ -457,9 +457,9 @@ TEST_F(ManualTest, AFunctionCodeCheckIsJudgedForThePanelAndTheChainStaysWhereItW
     EXPECT_EQ(PanelLabel("m_FunctionCodeTestLb"), "");
     EXPECT_EQ(Caption(), "Function Code Check");
     EXPECT_EQ(Peer(*widget).m_iManualFunctionCode, 1);
-    EXPECT_EQ(widget->CurrentDevice().iRetCode, 300);
+    EXPECT_EQ(widget->Lists().CurrentDevice().iRetCode, 300);
     ASSERT_TRUE(WaitFor([&] { return PanelLabel("m_FunctionCodeTestLb") == "function code check succeed"; }));
-    EXPECT_EQ(widget->CurrentDevice().TestRuslut.func_code_result, 1);
+    EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.func_code_result, 1);
     Settle();
     EXPECT_EQ(SentSince(cam, commands), (SentList{{1700, "", kQuery, 0}})) << "the final steps are the chain's";
 }
@@ -558,7 +558,7 @@ TEST_F(ManualTest, The4GItemAsksUntilTheModuleIsReadyAndPostsAManualJob)
     EXPECT_TRUE(host.Lines().isEmpty());
 
     // A stopped camera is left alone; a dual-card one gets the waiting line.
-    widget->UpdateCurrentDevice(cam.login, [](DevInfo& d) { DevStore(d.lStopFlag, int64_t(1)); });
+    widget->Lists().UpdateCurrentDevice(cam.login, [](DevInfo& d) { DevStore(d.lStopFlag, int64_t(1)); });
     commands = CommandCount(cam);
     widget->dealManualTest(EnumClass::MANUAL_4GTEST, 0);
     EXPECT_EQ(CommandCount(cam), commands);
@@ -587,7 +587,7 @@ TEST_F(ManualTest, TheThroughputItemStartsThePanelAndTheCamera)
     EXPECT_EQ(host.wifiTestCamera, QString::fromLatin1(cam.ip));
     EXPECT_EQ(host.wifiTestSeconds, 10);
     EXPECT_TRUE(widget->m_bWifiThroughputBegun.load());
-    EXPECT_EQ(widget->CurrentDevice().lWifiTesFinish, 1);
+    EXPECT_EQ(widget->Lists().CurrentDevice().lWifiTesFinish, 1);
     const QByteArray body =
         ThroughputBody(widget->CurrentIP().toLatin1(), 3600, 10, 18, ssid.toUtf8(), password.toUtf8()).Bytes();
     EXPECT_EQ(SentSince(cam, commands), (SentList{{1519, body, kGeneric, 0}}));
@@ -598,7 +598,7 @@ TEST_F(ManualTest, TheThroughputItemStartsThePanelAndTheCamera)
     EXPECT_EQ(asked.last().ssid, ssid);
     EXPECT_EQ(asked.last().password, password);
 
-    widget->UpdateCurrentDevice(cam.login, [](DevInfo& d) { DevStore(d.lStopFlag, int64_t(1)); });
+    widget->Lists().UpdateCurrentDevice(cam.login, [](DevInfo& d) { DevStore(d.lStopFlag, int64_t(1)); });
     widget->dealManualTest(EnumClass::MANUAL_WIFI_TEST, 0);
     EXPECT_EQ(host.wifiTestsBegun, 1);
     EXPECT_EQ(CommandCount(cam), commands + 1);
@@ -625,7 +625,7 @@ TEST_F(ManualTest, SpeakerAndWifiKeysWithoutACameraSaySoAndStartNothing)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
         // None on screen: nothing reaches the library, the panel does not start.
-        widget->ClearCurrentDevice();
+        widget->Lists().ClearCurrentDevice();
         host.panel->ClearAutoTestResults();
         SdkCallLog::Instance().Clear();
         const int begun = host.wifiTestsBegun;
@@ -636,7 +636,7 @@ TEST_F(ManualTest, SpeakerAndWifiKeysWithoutACameraSaySoAndStartNothing)
         EXPECT_EQ(host.wifiTestsBegun, begun);
 
         // One that has logged out since it played: the library refuses its handle.
-        widget->SetCurrentDevice(MakeDevice("GONE0001", "127.0.0.99", 987654, 1));
+        widget->Lists().SetCurrentDevice(MakeDevice("GONE0001", "127.0.0.99", 987654, 1));
         host.panel->ClearAutoTestResults();
         widget->dealManualTest(c.item, 0);
         EXPECT_EQ(host.Lines().filter("no camera is logged in"), QStringList{c.line});
@@ -685,7 +685,7 @@ TEST_F(ManualTest, TheWifiSignalReadingWaitsForTheConnectAndJudgesOnlyItsOwnRepl
         ASSERT_TRUE(WaitFor([&] { return !host.Lines().isEmpty(); }));
         EXPECT_EQ(host.Lines(), QStringList{c.line});
         EXPECT_EQ(PanelLabel("m_WifiSignalTestLb"), c.caption);
-        EXPECT_EQ(widget->CurrentDevice().TestRuslut.wifi_signal_result, c.result);
+        EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.wifi_signal_result, c.result);
     }
 }
 

@@ -24,10 +24,10 @@ protected:
         login = LogIn(kIp);
         if (typed)
             KnowType(login, twoLenses);
-        widget->SetCurrentDevice(Record(kSn, kIp, login));
+        widget->Lists().SetCurrentDevice(Record(kSn, kIp, login));
     }
 
-    DevInfo& Current() { return widget->m_PlayInfo; }
+    DevInfo& Current() { return widget->Lists().m_PlayInfo; }
 
     // Waits until the current device's port plays and frames come.
     bool WaitPlaying()
@@ -56,7 +56,7 @@ TEST_F(PlayPathTest, WhatIsNotPlayed)
         SCOPED_TRACE(c.name);
         DevInfo dev = Record(kSn, kIp, login);
         c.make(dev);
-        widget->SetCurrentDevice(dev);
+        widget->Lists().SetCurrentDevice(dev);
         SdkCallLog::Instance().Clear();
         EXPECT_EQ(widget->playVideo(&Current()), c.result);
         EXPECT_TRUE(CallsOf("PC_GetFreePort").isEmpty());
@@ -234,8 +234,8 @@ TEST_F(PlayPathTest, ALateTypeReplyMovesAStreamingTwoLensDeviceToItsSecondLens)
 
     KnowType(login, true);
     DevTypeInfo type;
-    ASSERT_TRUE(widget->LookupDevType(login, &type));
-    widget->SetCurrentDevType(type);
+    ASSERT_TRUE(widget->Lists().LookupDevType(login, &type));
+    widget->Lists().SetCurrentDevType(type);
     widget->SwitchToSecondChannel();
     EXPECT_EQ(widget->m_lCurrentChannel.load(), 1);
     EXPECT_TRUE(CallsOf("FC_Loc_RealPlayEx").last().endsWith(",1"));

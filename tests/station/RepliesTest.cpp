@@ -3,7 +3,6 @@
 // of the automatic chain.
 #include "ControllerFixture.h"
 #include "LeftTopWidgetTestPeer.h"
-#include "DevInfoListsTestPeer.h"
 
 #include "AuxResponseInfo.h"
 #include "DevCommand.h"
@@ -36,7 +35,7 @@ protected:
         DevInfo dev = MakeDevice("VT21A00000000001", "127.0.0.21", kCurrent, 1);
         dev.iFormatResult = -1;
         dev.iRetCode = 300;
-        widget->SetCurrentDevice(dev);
+        widget->Lists().SetCurrentDevice(dev);
         SdkCallLog::Instance().Clear();
     }
 
@@ -65,7 +64,7 @@ protected:
         FreeAuxResponseInfo(info);
     }
 
-    DevInfo Current() const { return widget->CurrentDevice(); }
+    DevInfo Current() const { return widget->Lists().CurrentDevice(); }
     int Flag(AutoStep step) const { return widget->m_AutoSteps[step].iReplyFlag.load(); }
     void ClearFlags()
     {
@@ -257,7 +256,7 @@ TEST_F(RepliesTest, DeviceTypesAreKeptPerLoginAndTheFirstReplyCounts)
 {
     Reply(kOther, CMD_GET_DEV_TYPE, Xml("RESPONSE_PARAM", "IPC_Type=\"IPC\" DevMType=\"100\" DevType=\"4\""));
     DevTypeInfo other;
-    ASSERT_TRUE(widget->LookupDevType(kOther, &other)) << "any device's type is kept";
+    ASSERT_TRUE(widget->Lists().LookupDevType(kOther, &other)) << "any device's type is kept";
     EXPECT_EQ(other.eType, 0) << "main type 100 with type 4 reads as 0";
     EXPECT_FALSE(other.bFieldsMissing);
     EXPECT_EQ(Flag(STEP_DEV_TYPE), 0) << "not the current device";
@@ -265,25 +264,25 @@ TEST_F(RepliesTest, DeviceTypesAreKeptPerLoginAndTheFirstReplyCounts)
     Reply(kCurrent, CMD_GET_DEV_TYPE,
           Xml("RESPONSE_PARAM", "IPC_Type=\"IPC\" DevMType=\"101\" SDKType=\"1\" Feature=\"4294967297\""));
     DevTypeInfo mine;
-    ASSERT_TRUE(widget->LookupDevType(kCurrent, &mine));
+    ASSERT_TRUE(widget->Lists().LookupDevType(kCurrent, &mine));
     EXPECT_EQ(mine.eTypeDevMainType, 101);
     EXPECT_EQ(mine.iSDKType, 1);
     EXPECT_EQ(mine.Feature, int64_t(4294967297));
     EXPECT_TRUE(mine.bFieldsMissing) << "DevType is absent";
     EXPECT_TRUE(mine.strResponse.contains("DevMType"));
     EXPECT_EQ(Flag(STEP_DEV_TYPE), 1);
-    EXPECT_EQ(widget->CurrentDevType().eTypeDevMainType, 100) << "with Auto Play the chain copies it";
+    EXPECT_EQ(widget->Lists().CurrentDevType().eTypeDevMainType, 100) << "with Auto Play the chain copies it";
 
     Reply(kCurrent, CMD_GET_DEV_TYPE, Xml("RESPONSE_PARAM", "IPC_Type=\"NVR\" DevMType=\"7\" DevType=\"7\""));
-    ASSERT_TRUE(widget->LookupDevType(kCurrent, &mine));
+    ASSERT_TRUE(widget->Lists().LookupDevType(kCurrent, &mine));
     EXPECT_EQ(mine.eTypeDevMainType, 101) << "a second reply changes nothing";
 
     // Without Auto Play the reply is the current device's type at once.
     Peer(*widget).m_bAutoPlay = false;
     Status(kCurrent, EVENT_CONNECTFAILED);
-    EXPECT_FALSE(widget->LookupDevType(kCurrent, nullptr)) << "a lost link forgets the type";
+    EXPECT_FALSE(widget->Lists().LookupDevType(kCurrent, nullptr)) << "a lost link forgets the type";
     Reply(kCurrent, CMD_GET_DEV_TYPE, Xml("RESPONSE_PARAM", "IPC_Type=\"IPC\" DevMType=\"101\" DevType=\"5\""));
-    EXPECT_EQ(widget->CurrentDevType().eType, 5);
+    EXPECT_EQ(widget->Lists().CurrentDevType().eType, 5);
 }
 
 TEST_F(RepliesTest, StatusBytesDecideTheCustomisationAndFactoryResults)
@@ -386,7 +385,7 @@ TEST_F(RepliesTest, StatusEventsKeepLoginStatesAndFollowALoginWithItsCommand)
 {
     DevInfo current = MakeDevice("VT21A00000000001", "127.0.0.21", kCurrent, 1);
     DevStore(current.lRealHandle, int64_t(90));
-    widget->SetCurrentDevice(current);
+    widget->Lists().SetCurrentDevice(current);
     {
         std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
         Lists(*widget).m_vecSearchDevsInfo.push_back(MakeDevice("VT21A00000000002", "127.0.0.22", kOther, 0));
@@ -398,7 +397,7 @@ TEST_F(RepliesTest, StatusEventsKeepLoginStatesAndFollowALoginWithItsCommand)
     // plays only devices whose type is known), once.
     EXPECT_EQ(SdkCallsOf("FC_Loc_IoTQuery"), QStringList({"51,1019,0,(null)", "52,1030,0,(null)"}))
         << "the current device's serial number, the new device's type";
-    widget->InsertDevType(kOther, DevTypeInfo());
+    widget->Lists().InsertDevType(kOther, DevTypeInfo());
     SdkCallLog::Instance().Clear();
     Status(kOther, EVENT_LOGINOK);
     EXPECT_EQ(SdkCallsOf("FC_Loc_IoTQuery"), QStringList{"51,1019,0,(null)"}) << "a known type is not asked again";
@@ -409,13 +408,13 @@ TEST_F(RepliesTest, StatusEventsKeepLoginStatesAndFollowALoginWithItsCommand)
 
     for (int type : {EVENT_CONNECTFAILED, EVENT_CONNECTFAILED_LOGIN, EVENT_CONNECTFAILED_STREAM}) {
         SCOPED_TRACE(type);
-        widget->InsertDevType(kOther, DevTypeInfo());
+        widget->Lists().InsertDevType(kOther, DevTypeInfo());
         {
             std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
             Lists(*widget).m_vecSearchDevsInfo[0].lLoginStatus = 1;
         }
         Status(kOther, type);
-        EXPECT_FALSE(widget->LookupDevType(kOther, nullptr));
+        EXPECT_FALSE(widget->Lists().LookupDevType(kOther, nullptr));
         std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
         EXPECT_EQ(Lists(*widget).m_vecSearchDevsInfo[0].lLoginStatus, -1);
     }

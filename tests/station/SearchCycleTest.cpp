@@ -2,7 +2,7 @@
 // package check and upload, the hold-back, hand-over to the ready list, and
 // that no way out of the search thread leaves a login open.
 #include "ConfigPackage.h"
-#include "DevInfoListsTestPeer.h"
+#include "LeftTopWidgetTestPeer.h"
 #include "ControllerFixture.h"
 #include "LanProfiles.h"
 #include "SdkEventRouter.h"
@@ -146,7 +146,7 @@ protected:
     void EndCycles()
     {
         widget->Workers().SetRunFlag(false);
-        widget->LogOutAllDevs();
+        widget->Lists().LogOutAllDevs();
     }
 
     QStringList ReadySerials() const
@@ -495,7 +495,7 @@ TEST_F(SearchCycleTest, CamerasSharingASerialAreServedOneAtATime)
         ASSERT_EQ(Lists(*widget).m_vecSearchReadyDevsInfo.size(), 1u);
         first = CopyOfDevInfo(Lists(*widget).m_vecSearchReadyDevsInfo[0]);
     }
-    widget->SetCurrentDevice(first);
+    widget->Lists().SetCurrentDevice(first);
     ASSERT_TRUE(SimLan::Instance().Leave(sn));
     ASSERT_TRUE(WaitFor([&] {
         std::lock_guard<ListLock> guard(Lists(*widget).m_lockReady);
@@ -508,7 +508,7 @@ TEST_F(SearchCycleTest, CamerasSharingASerialAreServedOneAtATime)
     EXPECT_TRUE(Cycle());
     EXPECT_EQ(ReadyAddresses(), QStringList{"127.0.0.32"});
     EXPECT_GT(LoginOf("127.0.0.32"), 0);
-    EXPECT_EQ(widget->CurrentDevice().lUserID, first.lUserID) << "served while the camera that left is current";
+    EXPECT_EQ(widget->Lists().CurrentDevice().lUserID, first.lUserID) << "served while the camera that left is current";
     EndCycles();
     EXPECT_EQ(ResultLines(panel), QStringList{shown});
 
@@ -551,7 +551,7 @@ TEST_F(SearchCycleTest, TheSearchKeepsTheCurrentCameraAliveOnlyUntilItLeft)
         {
             std::lock_guard<ListLock> guard(Lists(*widget).m_lockReady);
             ASSERT_EQ(Lists(*widget).m_vecSearchReadyDevsInfo.size(), 1u);
-            widget->SetCurrentDevice(CopyOfDevInfo(Lists(*widget).m_vecSearchReadyDevsInfo[0]));
+            widget->Lists().SetCurrentDevice(CopyOfDevInfo(Lists(*widget).m_vecSearchReadyDevsInfo[0]));
         }
         if (c.linkLossMs >= 0) {
             ASSERT_TRUE(SimLan::Instance().Unplug(sn, c.linkLossMs));

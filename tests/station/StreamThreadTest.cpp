@@ -3,7 +3,6 @@
 // a stop, and the manual results that come back for the record.
 #include "PlayFixture.h"
 #include "LeftTopWidgetTestPeer.h"
-#include "DevInfoListsTestPeer.h"
 
 #include "BoxRecorder.h"
 #include "CustomItemsText.h"
@@ -90,7 +89,7 @@ protected:
     {
         Start({});
         WholeMachineTestMode = true;
-        widget->SetCurrentDevice(MakeDevice("VT21ST0000000009", "127.0.0.39", 39, 1));
+        widget->Lists().SetCurrentDevice(MakeDevice("VT21ST0000000009", "127.0.0.39", 39, 1));
         widget->m_bManualTipShown = true;
         TakeHandOvers();
         StartStreamThread();
@@ -163,11 +162,11 @@ TEST_F(StreamThreadTest, AQuietDeviceIsFinishedAfterTheJudgeTimeAndOneWithoutAFr
         Advance(j);   // the first device starts once the thread's own judge time passed
         ASSERT_TRUE(WaitFor([&] { return CurrentSerial() == "VT21ST0000000001"; }));
         EXPECT_TRUE(WaitFor([&] { return chainStarts.starts == 1; }));
-        const int64_t handleA = DevLoad(widget->m_PlayInfo.lRealHandle);
+        const int64_t handleA = DevLoad(widget->Lists().m_PlayInfo.lRealHandle);
         ASSERT_GT(handleA, 0);
-        ASSERT_TRUE(WaitFor([&] { return DevLoad(widget->m_PlayInfo.lPlayID) > 0; }));
+        ASSERT_TRUE(WaitFor([&] { return DevLoad(widget->Lists().m_PlayInfo.lPlayID) > 0; }));
         if (c.unplug) {
-            ASSERT_TRUE(WaitFor([&] { return DevLoad(widget->m_PlayInfo.lFrameCount) > 0; }));
+            ASSERT_TRUE(WaitFor([&] { return DevLoad(widget->Lists().m_PlayInfo.lFrameCount) > 0; }));
             ASSERT_TRUE(SimLan::Instance().Unplug("VT21ST0000000001", 600000));
             Observe(100);   // a packet on its way still lands
         }
@@ -195,7 +194,7 @@ TEST_F(StreamThreadTest, AQuietDeviceIsFinishedAfterTheJudgeTimeAndOneWithoutAFr
         }
         EXPECT_TRUE(WaitFor([&] { return chainStarts.starts == 2; }));
         widget->StopRun();
-        EXPECT_EQ(DevLoad(widget->m_PlayInfo.lRealHandle), 0) << "the run's end stops the last device";
+        EXPECT_EQ(DevLoad(widget->Lists().m_PlayInfo.lRealHandle), 0) << "the run's end stops the last device";
         // The next case on a fresh LAN and controller.
         recorder.Detach();
         widget.reset();
@@ -267,7 +266,7 @@ TEST_F(StreamThreadTest, ACameraPutBackAfterItLeftIsTestedAndHandedOverAgain)
         SetStreamList({Record(sn, "127.0.0.31", first)});
         StartStreamThread();
         Advance(kJudgeMs + 1);
-        ASSERT_TRUE(WaitFor([&] { return widget->CurrentLoginHandle() == first; }));
+        ASSERT_TRUE(WaitFor([&] { return widget->Lists().CurrentLoginHandle() == first; }));
         ASSERT_TRUE(WaitFor([&] { return chainStarts.starts == 1; }));
         ASSERT_TRUE(EndCurrentDevice(sn, 1));
 
@@ -280,13 +279,13 @@ TEST_F(StreamThreadTest, ACameraPutBackAfterItLeftIsTestedAndHandedOverAgain)
         SetStreamList({Record(sn, "127.0.0.31", second)});
         if (left) {
             Advance(kJudgeMs + 1);
-            ASSERT_TRUE(WaitFor([&] { return widget->CurrentLoginHandle() == second; }));
+            ASSERT_TRUE(WaitFor([&] { return widget->Lists().CurrentLoginHandle() == second; }));
             ASSERT_TRUE(WaitFor([&] { return chainStarts.starts == 2; })) << "its chain starts anew";
             EXPECT_TRUE(EndCurrentDevice(sn, 2)) << "the retest's record is handed over too";
         } else {
             for (int pass = 0; pass < 3; ++pass)
                 Advance(kJudgeMs + 1);
-            EXPECT_EQ(widget->CurrentLoginHandle(), first) << "skipped as the device itself";
+            EXPECT_EQ(widget->Lists().CurrentLoginHandle(), first) << "skipped as the device itself";
             EXPECT_EQ(saves, 1);
         }
         widget->StopRun();
@@ -318,7 +317,7 @@ TEST_F(StreamThreadTest, TheWifiWaitEndsWithThePanelsReportsOrItsTimeOuts)
     for (const WifiCase& c : cases) {
         SCOPED_TRACE(c.name);
         StartFinishedDevice();
-        widget->UpdateCurrentDevice(39, [](DevInfo& dev) { dev.lWifiTesFinish = 1; });
+        widget->Lists().UpdateCurrentDevice(39, [](DevInfo& dev) { dev.lWifiTesFinish = 1; });
         widget->m_bWifiThroughputBegun = true;
         Advance(kJudgeMs + 1);
         Advance(1000);
@@ -326,7 +325,7 @@ TEST_F(StreamThreadTest, TheWifiWaitEndsWithThePanelsReportsOrItsTimeOuts)
         if (c.data) {
             widget->SetWifiTestRunning();
             SettlePasses();
-            EXPECT_EQ(DevLoad(widget->m_PlayInfo.lWifiTesFinish), 2);
+            EXPECT_EQ(DevLoad(widget->Lists().m_PlayInfo.lWifiTesFinish), 2);
         }
         if (c.end)
             widget->SetWifiTestFinished(0, 1);
@@ -348,7 +347,7 @@ TEST_F(StreamThreadTest, TheWifiWaitEndsWithThePanelsReportsOrItsTimeOuts)
 TEST_F(StreamThreadTest, AStopInTheWifiWaitEndsItAtOnce)
 {
     StartFinishedDevice();
-    widget->UpdateCurrentDevice(39, [](DevInfo& dev) { dev.lWifiTesFinish = 1; });
+    widget->Lists().UpdateCurrentDevice(39, [](DevInfo& dev) { dev.lWifiTesFinish = 1; });
     widget->m_bWifiThroughputBegun = true;
     Advance(kJudgeMs + 1);
     widget->StopRun();
@@ -487,7 +486,7 @@ TEST_F(StreamThreadTest, ManualResultsGoIntoTheCurrentRecordAndAFailureClearsThe
     DevInfo dev = MakeDevice("VT21ST0000000009", "127.0.0.39", 39, 1);
     dev.TestRuslut.m_iTestVideo = 1;
     dev.TestRuslut.video_result2 = -1;
-    widget->SetCurrentDevice(dev);
+    widget->Lists().SetCurrentDevice(dev);
     Peer(*widget).m_bManualObservationTestNormal = true;
 
     DevTestResult manual{};
@@ -496,7 +495,7 @@ TEST_F(StreamThreadTest, ManualResultsGoIntoTheCurrentRecordAndAFailureClearsThe
     manual.m_iTestVideo = 0;           // not judged by the operator: the chain's verdict stays
     manual.video_result2 = 1;
     widget->SaveManualTestResult(manual, {Item("sticker", 1), Item("a&b", 1)});
-    DevTestResult r = widget->CurrentDevice().TestRuslut;
+    DevTestResult r = widget->Lists().CurrentDevice().TestRuslut;
     EXPECT_EQ(r.m_iTestVideo, 1);
     EXPECT_EQ(r.video_result2, 1);
     EXPECT_EQ(r.trumpet_result, 1);

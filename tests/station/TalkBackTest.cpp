@@ -64,7 +64,7 @@ protected:
                Camera(kSn2, kIp2)});
         login = LogIn(kIp);
         login2 = LogIn(kIp2);
-        widget->SetCurrentDevice(Record(kSn, kIp, login));
+        widget->Lists().SetCurrentDevice(Record(kSn, kIp, login));
     }
 
     // The PCM file the station sends (an MP3 must be there too, but is not read then).
@@ -345,7 +345,7 @@ TEST_F(TalkBackTest, WhileTheSoundPlaysAnotherPressOrAcceptanceIsPassedOver)
     StartCamera(0);
     const int blocks = 80;   // two seconds of frames
     WriteSound(Pcm(2048 * blocks));
-    ASSERT_EQ(widget->playVideo(&widget->m_PlayInfo), 0);
+    ASSERT_EQ(widget->playVideo(&widget->Lists().m_PlayInfo), 0);
     widget->dealManualTest(EnumClass::MANUAL_TRUMPET, 0);
     ASSERT_EQ(CallsOf("FC_Loc_StartSpeak").size(), 1);
     SdkEvent accepted;
@@ -391,9 +391,10 @@ TEST_F(TalkBackTest, TheStreamingEndsWithTheDevicesPlayItsTurnOrTheAuxiliaryThre
         {"the next device",
          [this] {
              LeftTopWidget* c = widget.get();
-             c->SetCurrentDevice(Record(kSn2, kIp2, login2), [c](DevInfo& previous) { c->RetirePlay(previous); });
+             c->Lists().SetCurrentDevice(Record(kSn2, kIp2, login2),
+                                         [c](DevInfo& previous) { c->RetirePlay(previous); });
          }},
-        {"its play stops", [this] { widget->stopPlay(&widget->m_PlayInfo); }},
+        {"its play stops", [this] { widget->stopPlay(&widget->Lists().m_PlayInfo); }},
         {"the auxiliary thread stops", [this] { widget->StopAuxThread(); }},
     };
     const int blocks = 400;   // ten seconds of frames
@@ -401,7 +402,7 @@ TEST_F(TalkBackTest, TheStreamingEndsWithTheDevicesPlayItsTurnOrTheAuxiliaryThre
         SCOPED_TRACE(c.name);
         StartCamera(0);
         WriteSound(Pcm(2048 * blocks));
-        ASSERT_EQ(widget->playVideo(&widget->m_PlayInfo), 0);
+        ASSERT_EQ(widget->playVideo(&widget->Lists().m_PlayInfo), 0);
         AcceptTalk();
         ASSERT_TRUE(WaitFor([&] { return Frames(kSn).size() >= 3; }));
         c.end();

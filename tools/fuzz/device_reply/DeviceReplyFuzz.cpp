@@ -48,7 +48,7 @@ void FillLists(LeftTopWidget& w)
     SetResultText(dev.ipcEntry.szIP, "127.0.0.22");
     dev.lUserID = ControllerHarness::OtherLogin;
     dev.lLoginStatus = 1;
-    w.WithSearchLists([&](DevInfoLists::DevList& search, DevInfoLists::DevList& finished,
+    w.Lists().WithSearchLists([&](DevInfoLists::DevList& search, DevInfoLists::DevList& finished,
                           DevInfoLists::DevList& uploading) {
         search.assign(1, dev);
         uploading.assign(1, dev);
@@ -82,7 +82,7 @@ void JudgeStored(LeftTopWidget& w)
     w.onTimerSerialNumber();
     w.onTimerCheckFunctionCode();
     w.JudgeAutoWifiSignal();
-    const DevInfo dev = w.CurrentDevice();
+    const DevInfo dev = w.Lists().CurrentDevice();
     const DevTestResult& r = dev.TestRuslut;
     CheckVerdict("serial number", r.sn_result, 1);
     CheckVerdict("function code", r.func_code_result, 1);

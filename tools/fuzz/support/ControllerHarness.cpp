@@ -75,7 +75,7 @@ void ControllerHarness::ResetCurrentDevice()
     SetResultText(dev.ipcEntry.szIP, "127.0.0.21");
     dev.lUserID = CurrentLogin;
     dev.lLoginStatus = 1;
-    w.SetCurrentDevice(dev);
+    w.Lists().SetCurrentDevice(dev);
     for (AutoStepSlot& slot : w.m_AutoSteps)
         slot.iReplyFlag = 0;
 }

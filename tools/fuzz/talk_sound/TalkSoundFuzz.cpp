@@ -113,9 +113,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     LeftTopWidget& w = ControllerHarness::Controller();
     ControllerHarness::ResetCurrentDevice();
-    DevInfo current = w.CurrentDevice();
+    DevInfo current = w.Lists().CurrentDevice();
     current.lUserID = g_login;
-    w.SetCurrentDevice(current);
+    w.Lists().SetCurrentDevice(current);
     if (FC_Loc_StartSpeak(g_login, 0) != 0)
         FuzzEnv::Fail("the simulated camera refused talk-back");
     SdkCallLog::Instance().Clear();
