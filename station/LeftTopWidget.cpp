@@ -275,7 +275,7 @@ int LeftTopWidget::StartRun()
     ResetRunCounters();
     m_lists.ClearDevTypes();
     if (ui->check_AutoUpgradeConfigFile->isChecked()) {
-        const int ret = UnCompressLocalConfigFile(this);
+        const int ret = UnCompressLocalConfigFile(ConfigFilePathText(), m_strSYS_CFG_MD5, m_strHW_CFG_MD5);
         if (ret != 0) {
             LogPrint(LOG_GENERAL, "Run() UnCompressLocalConfigFile failed, iUnCompressRet=%d", ret);
             return -1;

@@ -694,6 +694,7 @@ private:
     friend class LeftTopWidgetTestPeer;
 };
 
-// Unpacks the package named by the package path box and keeps the digests of
-// its two configuration files: 0, or -1 to -6 by the failing step.
-int UnCompressLocalConfigFile(LeftTopWidget* widget);
+// Unpacks the package at path (the package path box's text) into the digests
+// of its two configuration files: 0, or -1 to -6 by the failing step. Both
+// digests are emptied first and set only on success.
+int UnCompressLocalConfigFile(const QString& path, QString& sysMd5, QString& hwMd5);

@@ -129,7 +129,9 @@ protected:
         widget->Workers().SetRunFlag(true);
         if (widget->m_bAutoUpgradeConfig.load() && widget->m_strSYS_CFG_MD5.isEmpty()) {
             widget->m_strConfigFilePath = widget->ConfigFilePathText();
-            EXPECT_EQ(UnCompressLocalConfigFile(widget.get()), 0);
+            EXPECT_EQ(UnCompressLocalConfigFile(widget->m_strConfigFilePath, widget->m_strSYS_CFG_MD5,
+                                                widget->m_strHW_CFG_MD5),
+                      0);
         }
         std::atomic<bool> done{false};
         bool result = false;
