@@ -139,7 +139,6 @@ public:
     ~LeftTopWidget() override;
 
     void SetHost(ControllerHost* host);
-    ControllerHost* Host() const { return m_host; }
     // The device lists, the current device (m_PlayInfo) and the device types,
     // shared with the worker threads behind their own locks.
     DevInfoLists& Lists() { return m_lists; }
@@ -154,6 +153,8 @@ public:
     void SetOrderCustomization(const QString& regions, const QString& logoPath, int customMac);
     int ApplyTestConfig(const TestConfig& config, const QString& packagePath, const QString& alarmPath);
     void SetConfig(const ConfigInfo& config);
+    // A copy of the configuration the controller and its workers go by (any thread).
+    ConfigInfo ConfigSnapshot() const override;
     VideoForm* GetCurVideoForm() const override;
     void SetControlsEnabled(bool enable);
     void SetRunControlsEnabled(bool enable);
@@ -173,6 +174,8 @@ public:
     void SaveManualTestResult(const DevTestResult& result, const QVector<CustomizeItem>& items);
     void SetWifiTestRunning();
     void SetWifiTestFinished(qint64 word1, qint64 word2);
+    // Consecutive failed submissions (any thread).
+    int32_t UploadFailures() const { return UploadFailureCount.load(); }
     // Routed device events; each record goes with its event afterwards.
     void onStatusEvent(AuxResponseInfo* info);
     void onAuxResponse(AuxResponseInfo* info);
@@ -185,6 +188,74 @@ public:
     void SetAutoBeginRun(bool autoBeginRun) override;
     bool IsManualAutoTesting() const override { return m_bManalAutoTesting.load(); }
 
+    // ----- the device table (CDeviceManagement; GUI thread) -----
+    void StartSearchDev(unsigned timeoutMs);
+    void StopSearchDev();
+    void GetAllSearachDevs();
+    int LoginDev(DevInfo* dev);
+    bool IsDevInSpecIpSegment(const DevInfo* dev);
+
+    // ----- live play (LeftTopWidgetPlay.cpp) -----
+    // Any thread. Both play or stop the current device only, under the
+    // stream-list lock; dev is that device (&Lists().m_PlayInfo), null gives
+    // -1. The GUI steps they leave run on the GUI thread (at once, or as a
+    // hand-off).
+    int playVideo(DevInfo* dev) override;
+    int stopPlay(DevInfo* dev) override;
+    // The SDK's stream callback and the play library's decode callback, on
+    // their libraries' threads, with the record the play registered them for.
+    static int RealDataCallBackFunc(int64_t realHandle, int dataType, const char* buffer, int size,
+                                    const FC_PacketInfo* packet);
+    static int DecDataCallBackFunc(int port, const PC_FrameInfo* frame, void* user);
+
+signals:
+    void addItemText(QString strText, bool bNormal);
+    void sig_ThreadItemProcEnd(int iMsgItem, int iMsgSrcType);
+    void QRCodePrint(QString strQRCode, QString strIndentityPart, QString strDevSN, QString strMac,
+                     QString strIndentifyCode);
+    void QRCodeCheckSignal(QString strQRCode, QString strIndentityPart);
+    void signalGunBallDevice(bool isGunBall, int chanelIdx);
+    void siganlBeginManulTest(bool begin);
+    // The run, the current device or the chain changed; emitted on the GUI thread.
+    void generationChanged();
+
+public slots:
+    // Also the main window's submission of the manual result panel.
+    void slot_UploadCurrentDevTestResult() override;
+
+private slots:
+    void onBeginRunBtnClicked();
+    void slot_RefreshOrderInfo() override;
+    void onThreadItemProcEnd(int iMsgItem, int iMsgSrcType);
+    void onQRCodePrintEmit(QString strQRCode, QString strIndentityPart, QString strDevSN, QString strMac,
+                           QString strIndentifyCode);
+    void onQRCodeCheckSignalEmit(QString strQRCode, QString strIndentityPart);
+    void onCheckQRCodeSignalEimt(bool bSame);
+    void slotUpdateView();
+    void slotVideoTestTimeout();
+    void onAutoPlayVideostateChanged(int state);
+    void onAutoUpgradeConfigFilestateChanged(int state);
+    void onAutoUploadAudioWarnFilestateChanged(int state);
+    void onLockParameterstateChanged(int state);
+    void onDevTypeCurrentIndexChanged(int index);
+    void onIPTypeCurrentIndexChanged(int index);
+    void onSelectConfigFileBtnClicked();
+    void onSelectAudioWarnFileBtnClicked();
+    void onAddItemSignalEimt(QString strText, bool bNormal);
+    void onUploadDataNetworkAnomalies() override;
+    void onTimerAutoTestWifiSignal();
+    void onTimerManualTestWifiSignal();
+    void onTimerManualAutoSignal();
+    void onTimerWaitLastStop();
+
+protected:
+    void customEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
+private:
     // ----- run state -----
     // Start (run flag set) or stop (clear) the automatic run: 0, or -1 when the
     // package failed to unpack. A stop joins the search and stream-test threads.
@@ -223,8 +294,7 @@ public:
     AuxJobContext MakeAuxJobContext(int source) const;
     // Posts an ID-service request with its own copy of the address.
     bool PostIdServiceRequest(const QByteArray& ip);
-    // Copies for workers: the configuration and the chosen local address.
-    ConfigInfo ConfigSnapshot() const override;
+    // A copy for workers: the chosen local address.
     QString CurrentIP() const override;
     // Text of the package path box.
     QString ConfigFilePathText() const;
@@ -236,12 +306,7 @@ public:
     // check and upload, hand-over); false once the run flag cleared during it.
     // Tests run it from a thread of their own with the run flag set.
     bool RunSearchCycle();
-    void StartSearchDev(unsigned timeoutMs);
-    void StopSearchDev();
-    void GetAllSearachDevs();
     void LoginSearchDevs();
-    int LoginDev(DevInfo* dev);
-    bool IsDevInSpecIpSegment(const DevInfo* dev);
     int GetNotUseIP(char* outIP, const char* localIP);
     void WaitSearchDevsLoginReturn(unsigned timeoutMs);
 
@@ -374,17 +439,9 @@ public:
     void SwitchToSecondChannel();
 
     // ----- live play and talk-back (LeftTopWidgetPlay.cpp, LeftTopWidgetTalk.cpp) -----
-    // Any thread. Both play or stop the current device only, under the
-    // stream-list lock; dev is that device (&m_PlayInfo), null gives -1. The
-    // GUI steps they leave run on the GUI thread (at once, or as a hand-off).
-    int playVideo(DevInfo* dev) override;
-    int stopPlay(DevInfo* dev) override;
     // Tears down the play of a record leaving the current-device slot (the
     // retire step of SetCurrentDevice, under the stream-list lock).
     void RetirePlay(DevInfo& previous) override;
-    static int RealDataCallBackFunc(int64_t realHandle, int dataType, const char* buffer, int size,
-                                    const FC_PacketInfo* packet);
-    static int DecDataCallBackFunc(int port, const PC_FrameInfo* frame, void* user);
     // Job 1124 on the auxiliary thread; run tells its camera (Context().token) and the stop.
     int dealStartAduioOk(AuxResponseInfo* info, AuxJobRun& run);
     // The pause after each talk-back frame: 25 ms; tests shorten it.
@@ -409,82 +466,7 @@ public:
     // thread: the stream-test thread reaches it by a queued invoke when it moves on.
     void StopManualAutomation();
 
-    // =====================================================================
-    // State more than one thread touches. The rest is private, below.
-    // =====================================================================
-
-    // Step slots: the reply parsers set a slot's flag and the step machine
-    // reads and clears it on the GUI thread; the stream-test thread sets the
-    // device-type step's flag (AutoStepSlot).
-    AutoStepSlot m_AutoSteps[AUTO_STEP_COUNT];
-    std::atomic<bool> m_bCurDevAlive{false}; // a reply, status event or search sighting of the current device
-
-    // Submission (written by the GUI thread, read by the stream-test thread and the main window).
-    std::atomic<int32_t> UploadFailureCount{0};
-    std::atomic<int32_t> m_iUploadDone{0};
-
-    // The stream-test thread's words (also written by the play path, read by the GUI thread).
-    std::atomic<int64_t> m_lLastCount{0};
-    std::atomic<int64_t> m_lCurrentCount{0};
-    std::atomic<int64_t> m_lCurrentChannel{-1};  // -1 none chosen; 1 second lens
-    std::atomic<bool> m_bWifiThroughputBegun{false};
-    std::atomic<bool> m_bManualTipShown{false};
-    std::atomic<bool> m_bManalAutoTesting{false};   // a manual script runs (read by the stream-test thread)
-
-    // Options the search thread reads: set by the GUI thread, the package's
-    // path and digests before the run's threads start.
-    std::atomic<bool> m_bAutoUpgradeConfig{false};  // "Auto Upgrade config"
-    QString m_strConfigFilePath;             // taken from the box when a run starts
-    QString m_strSYS_CFG_MD5;                // digests of the unpacked package
-    QString m_strHW_CFG_MD5;
-
-signals:
-    void addItemText(QString strText, bool bNormal);
-    void sig_ThreadItemProcEnd(int iMsgItem, int iMsgSrcType);
-    void QRCodePrint(QString strQRCode, QString strIndentityPart, QString strDevSN, QString strMac,
-                     QString strIndentifyCode);
-    void QRCodeCheckSignal(QString strQRCode, QString strIndentityPart);
-    void signalGunBallDevice(bool isGunBall, int chanelIdx);
-    void siganlBeginManulTest(bool begin);
-    // The run, the current device or the chain changed; emitted on the GUI thread.
-    void generationChanged();
-
-public slots:
-    void onBeginRunBtnClicked();
-    void slot_UploadCurrentDevTestResult() override;
-    void slot_RefreshOrderInfo() override;
-    void onThreadItemProcEnd(int iMsgItem, int iMsgSrcType);
-    void onQRCodePrintEmit(QString strQRCode, QString strIndentityPart, QString strDevSN, QString strMac,
-                           QString strIndentifyCode);
-    void onQRCodeCheckSignalEmit(QString strQRCode, QString strIndentityPart);
-    void onCheckQRCodeSignalEimt(bool bSame);
-    void slotUpdateView();
-    void slotVideoTestTimeout();
-
-private slots:
-    void onAutoPlayVideostateChanged(int state);
-    void onAutoUpgradeConfigFilestateChanged(int state);
-    void onAutoUploadAudioWarnFilestateChanged(int state);
-    void onLockParameterstateChanged(int state);
-    void onDevTypeCurrentIndexChanged(int index);
-    void onIPTypeCurrentIndexChanged(int index);
-    void onSelectConfigFileBtnClicked();
-    void onSelectAudioWarnFileBtnClicked();
-    void onAddItemSignalEimt(QString strText, bool bNormal);
-    void onUploadDataNetworkAnomalies() override;
-    void onTimerAutoTestWifiSignal();
-    void onTimerManualTestWifiSignal();
-    void onTimerManualAutoSignal();
-    void onTimerWaitLastStop();
-
-protected:
-    void customEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
-
-private:
+    // ----- the rest of the panel and the run -----
     // How far the option rows move down to clear the group's title.
     int GroupRowShift() const;
     void PlaceBrowseButton(QWidget* button, int y);
@@ -589,6 +571,35 @@ private:
     // The auxiliary thread (LeftTopWidgetJobs.cpp).
     void RunAuxJob(const AuxJobEnvelope& job);
     void ApplyAuxJobEnd(uint32_t message, const AuxJobContext& context, const AuxJobResult& result);
+
+    // =====================================================================
+    // State more than one thread touches.
+    // =====================================================================
+
+    // Step slots: the reply parsers set a slot's flag and the step machine
+    // reads and clears it on the GUI thread; the stream-test thread sets the
+    // device-type step's flag (AutoStepSlot).
+    AutoStepSlot m_AutoSteps[AUTO_STEP_COUNT];
+    std::atomic<bool> m_bCurDevAlive{false}; // a reply, status event or search sighting of the current device
+
+    // Submission (written by the GUI thread, read by the stream-test thread and the main window).
+    std::atomic<int32_t> UploadFailureCount{0};
+    std::atomic<int32_t> m_iUploadDone{0};
+
+    // The stream-test thread's words (also written by the play path, read by the GUI thread).
+    std::atomic<int64_t> m_lLastCount{0};
+    std::atomic<int64_t> m_lCurrentCount{0};
+    std::atomic<int64_t> m_lCurrentChannel{-1};  // -1 none chosen; 1 second lens
+    std::atomic<bool> m_bWifiThroughputBegun{false};
+    std::atomic<bool> m_bManualTipShown{false};
+    std::atomic<bool> m_bManalAutoTesting{false};   // a manual script runs (read by the stream-test thread)
+
+    // Options the search thread reads: set by the GUI thread, the package's
+    // path and digests before the run's threads start.
+    std::atomic<bool> m_bAutoUpgradeConfig{false};  // "Auto Upgrade config"
+    QString m_strConfigFilePath;             // taken from the box when a run starts
+    QString m_strSYS_CFG_MD5;                // digests of the unpacked package
+    QString m_strHW_CFG_MD5;
 
     // =====================================================================
     // State of one thread: the GUI thread's unless noted.

@@ -28,7 +28,7 @@ protected:
         DevStore(dev.lPlayID, int64_t(1));
         DevStore(dev.lRealHandle, int64_t(1));
         widget->Lists().SetCurrentDevice(dev);
-        widget->BeginChain();
+        Peer(*widget).BeginChain();
     }
 
     void TearDown() override
@@ -42,7 +42,7 @@ protected:
     void FreshChain()
     {
         widget->Lists().SetCurrentDevice(MakeDevice("VTS0000000000071", "127.0.2.71", 71, 1));
-        widget->BeginChain();
+        Peer(*widget).BeginChain();
         host.panel->ClearAutoTestResults();
         Peer(*widget).m_bTestNormal = true;
     }
@@ -51,7 +51,7 @@ protected:
     template <typename Owner>
     bool Post(uint32_t message, Owner record, int source)
     {
-        return widget->PostAuxJob(StandInJob(message, std::move(record)), source);
+        return Peer(*widget).PostAuxJob(StandInJob(message, std::move(record)), source);
     }
 
     Ends EndsOf(const QSignalSpy& spy) const
@@ -104,13 +104,13 @@ TEST_F(AuxThreadTest, JobsRunInPostingOrderAndOnlyAutomaticEndsMoveTheChain)
 TEST_F(AuxThreadTest, AMessageWithoutAJobIsDroppedAndTheNextJobRuns)
 {
     QSignalSpy ends(widget.get(), &LeftTopWidget::sig_ThreadItemProcEnd);
-    ThreadMessageQueue* queue = widget->Workers().Queue(StationWorkers::Aux);
+    ThreadMessageQueue* queue = Peer(*widget).Workers().Queue(StationWorkers::Aux);
     ASSERT_NE(queue, nullptr);
     ASSERT_TRUE(queue->Post(2000, nullptr));
     ASSERT_TRUE(queue->Post(1129, nullptr));
     ASSERT_TRUE(queue->Post(AUX_MSG_BIND_DEV, nullptr));
     // Each refused and freed.
-    EXPECT_FALSE(widget->PostAuxJob(nullptr, AUX_SOURCE_AUTO)) << "no job";
+    EXPECT_FALSE(Peer(*widget).PostAuxJob(nullptr, AUX_SOURCE_AUTO)) << "no job";
     EXPECT_FALSE(Post(AUX_MSG_BIND_DEV, std::unique_ptr<DevBindJob>(), AUX_SOURCE_MANUAL)) << "no record";
     Post(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
     ASSERT_TRUE(WaitFor([&] { return ends.count() == 1; }));
@@ -143,7 +143,7 @@ TEST_F(AuxThreadTest, AJobReadsTheValuesOfItsPost)
     int bindSeen = 0;
     bool normalSeen = false;
     std::mutex seenLock;
-    widget->SetAuxJobBody(AUX_MSG_PRINT_QRCODE, [&](const AuxJobEnvelope& job, AuxJobRun& run) {
+    Peer(*widget).SetAuxJobBody(AUX_MSG_PRINT_QRCODE, [&](const AuxJobEnvelope& job, AuxJobRun& run) {
         std::lock_guard<std::mutex> guard(seenLock);
         macSeen = run.Context().strCustomMac;
         minLevelSeen = run.Context().config.m_SystemConfig.WifiSignal;
@@ -165,7 +165,7 @@ TEST_F(AuxThreadTest, AJobReadsTheValuesOfItsPost)
     widget->SetConfig(config);
     Peer(*widget).m_strCustomMac.clear();
     widget->Lists().UpdateCurrentDevice(71, [](DevInfo& d) { d.TestRuslut.bind_result = -1; });
-    widget->AddAutoTestItem("a failed line", false);
+    Peer(*widget).AddAutoTestItem("a failed line", false);
     QSignalSpy ends(widget.get(), &LeftTopWidget::sig_ThreadItemProcEnd);
     jobs.Release();
     ASSERT_TRUE(WaitFor([&] { return ends.count() == 2; }));
@@ -186,7 +186,7 @@ struct LossCase {
 TEST_F(AuxThreadTest, AJobOfAnEndedChainIsLoggedNotShown)
 {
     const LossCase cases[] = {
-        {"a new event 1020 for the same camera", [](LeftTopWidget* w) { w->BeginChain(); }},
+        {"a new event 1020 for the same camera", [](LeftTopWidget* w) { Peer(*w).BeginChain(); }},
         {"the next camera", [](LeftTopWidget* w) { w->Lists().SetCurrentDevice(MakeDevice("VTS0000000000072", "127.0.2.72", 72, 1)); }},
         {"the run stopped", [](LeftTopWidget* w) { w->Lists().BumpGeneration(); }},
     };
@@ -240,7 +240,7 @@ TEST_F(AuxThreadTest, TheStopCutsTheRunningRequestShortAndFreesTheQueuedJobs)
     bool entered = false;
     int code = -1;
     bool exitFlag = false;
-    widget->SetAuxJobBody(AUX_MSG_BIND_DEV, [&](const AuxJobEnvelope&, AuxJobRun& run) {
+    Peer(*widget).SetAuxJobBody(AUX_MSG_BIND_DEV, [&](const AuxJobEnvelope&, AuxJobRun& run) {
         HttpClient client;
         AuxJobRun::Watch watch(run, &client);
         {
@@ -260,10 +260,10 @@ TEST_F(AuxThreadTest, TheStopCutsTheRunningRequestShortAndFreesTheQueuedJobs)
         std::unique_lock<std::mutex> guard(lock);
         ASSERT_TRUE(changed.wait_for(guard, std::chrono::seconds(10), [&] { return entered; }));
     }
-    widget->StopAuxThread();
-    EXPECT_FALSE(widget->Workers().IsAlive(StationWorkers::Aux));
+    Peer(*widget).StopAuxThread();
+    EXPECT_FALSE(Peer(*widget).Workers().IsAlive(StationWorkers::Aux));
     // The bind job's end came during the join: no chain goes on without the thread.
-    EXPECT_FALSE(widget->IsChainCurrent(widget->Chain()));
+    EXPECT_FALSE(Peer(*widget).IsChainCurrent(Peer(*widget).Chain()));
     EXPECT_TRUE(host.Lines().isEmpty());
     {
         std::lock_guard<std::mutex> guard(lock);
@@ -280,13 +280,13 @@ TEST_F(AuxThreadTest, AHandOffLeftAfterTheThreadsStoppedRunsWhileTheControllerIs
     // A job's end can reach the GUI thread after the thread's join returned;
     // here one waits when the controller goes. It reads the thread's queue,
     // which lives as long as the controller's worker owner.
-    widget->StopAuxThread();
+    Peer(*widget).StopAuxThread();
     LeftTopWidget* w = widget.get();
     bool ran = false;
     size_t queued = 1;
-    ASSERT_TRUE(w->HandOffs().Post([&ran, &queued, w] {
+    ASSERT_TRUE(Peer(*w).HandOffs().Post([&ran, &queued, w] {
         ran = true;
-        queued = w->Workers().Queue(StationWorkers::Aux)->Size();
+        queued = Peer(*w).Workers().Queue(StationWorkers::Aux)->Size();
     }));
     widget.reset();
     EXPECT_TRUE(ran);

@@ -184,7 +184,7 @@ public:
     {
         for (uint32_t message : {AUX_MSG_PRINT_QRCODE, AUX_MSG_CHECK_QRCODE, AUX_MSG_4G_INFO_TEST, AUX_MSG_BIND_DEV,
                                  AUX_MSG_AUTHORIZE_CHECK})
-            w->SetAuxJobBody(message, [this](const AuxJobEnvelope& job, AuxJobRun& run) { Run(job, run); });
+            Peer(*w).SetAuxJobBody(message, [this](const AuxJobEnvelope& job, AuxJobRun& run) { Run(job, run); });
     }
 
     // The job message of camera sn waits for Release, then gives result.
@@ -407,12 +407,12 @@ protected:
         widget->Lists().SetCurrentDevice(dev);
         if (typeKnown)
             widget->Lists().InsertDevType(cam.login, cam.type);
-        widget->m_bManualTipShown = false;
+        Peer(*widget).m_bManualTipShown = false;
         QCoreApplication::postEvent(widget.get(), new VantrelEvent(WM_BEGIN_AUTO_TEST, 0, 0));
         QCoreApplication::sendPostedEvents(widget.get(), WM_BEGIN_AUTO_TEST);
         // The chain's start sends 1019 unless it is not built yet.
-        if (widget->m_AutoSteps[STEP_SN].iTimerId == 0)
-            widget->AutoTestSN();
+        if (Peer(*widget).m_AutoSteps[STEP_SN].iTimerId == 0)
+            Peer(*widget).AutoTestSN();
         // The Wi-Fi connect was long ago.
         Peer(*widget).m_dwWifiStartTick = uint32_t(ChainTick() - 8000);
     }
@@ -433,7 +433,7 @@ protected:
     // Runs the event loop until the step's timer runs.
     bool WaitStepRunning(AutoStep step)
     {
-        return WaitFor([&] { return widget->m_AutoSteps[step].iTimerId != 0; });
+        return WaitFor([&] { return Peer(*widget).m_AutoSteps[step].iTimerId != 0; });
     }
 
     static void Advance(uint64_t ms) { g_chainTick += ms; }

@@ -162,7 +162,7 @@ TEST_F(ChainTest, APassingCameraShowsItsLinesAndResultsInOrder)
     EXPECT_EQ(r.qr_code_print_result, 1);
     EXPECT_EQ(r.qr_code_check_result, 1);
     EXPECT_TRUE(Peer(*widget).m_bTestNormal);
-    EXPECT_TRUE(widget->IsTestResultPass());
+    EXPECT_TRUE(Peer(*widget).IsTestResultPass());
     // The capability step tells the main window about the sensor switch.
     QCoreApplication::sendPostedEvents(&host);
     bool sensorEvent = false;
@@ -177,7 +177,7 @@ TEST_F(ChainTest, AReplyBeforeTheFirstTickEndsTheStepOnThatTick)
     CurrentTestType = 1;
     replies->Silence(1019);
     StartChain(cam);
-    const int timer = widget->m_AutoSteps[STEP_SN].iTimerId;
+    const int timer = Peer(*widget).m_AutoSteps[STEP_SN].iTimerId;
     ASSERT_NE(timer, 0);
     // Answered before the event loop runs again: the first tick finds it.
     ReplyRouter::Pass(*widget, cam, 1019);
@@ -249,17 +249,17 @@ TEST_F(ChainTest, EveryStepTimesOutOnItsOwnTimeAndALateReplyFindsNoTimer)
             return std::find(all.begin() + jobsBefore, all.end(), message) != all.end();
         };
         StartChain(cam, true, widget->Lists().LookupDevType(cam.login, nullptr));
-        ASSERT_TRUE(WaitFor([&] { return sent(c.code) && widget->m_AutoSteps[c.step].iTimerId != 0; }));
-        const int timer = widget->m_AutoSteps[c.step].iTimerId;
+        ASSERT_TRUE(WaitFor([&] { return sent(c.code) && Peer(*widget).m_AutoSteps[c.step].iTimerId != 0; }));
+        const int timer = Peer(*widget).m_AutoSteps[c.step].iTimerId;
         const int linesBefore = host.Lines().size();
         const size_t jobsAtStep = jobs.MessagesOf(cam.sn).size();
-        Advance(uint64_t(LeftTopWidget::StepTimeoutMs(c.step)) - 1);
+        Advance(uint64_t(LeftTopWidgetTestPeer::StepTimeoutMs(c.step)) - 1);
         const int ticksNow = ticks.Of(timer);
         ASSERT_TRUE(WaitFor([&] { return ticks.Of(timer) >= ticksNow + 2; }));
-        EXPECT_EQ(widget->m_AutoSteps[c.step].iTimerId, timer) << "still waiting 1 ms before its time-out";
+        EXPECT_EQ(Peer(*widget).m_AutoSteps[c.step].iTimerId, timer) << "still waiting 1 ms before its time-out";
         EXPECT_EQ(jobs.MessagesOf(cam.sn).size(), jobsAtStep);
         Advance(1);
-        ASSERT_TRUE(WaitFor([&] { return widget->m_AutoSteps[c.step].iTimerId == 0; }));
+        ASSERT_TRUE(WaitFor([&] { return Peer(*widget).m_AutoSteps[c.step].iTimerId == 0; }));
         EXPECT_EQ(host.Lines().mid(linesBefore, c.lines.size()), c.lines);
         if (c.nextCode != 0) {
             EXPECT_TRUE(WaitFor([&] { return sent(c.nextCode); })) << "the chain went on";
@@ -368,7 +368,7 @@ TEST_F(ChainTest, ASecondBeginLeavesNothingOfTheOldChainOnTheNewCamera)
                 ASSERT_TRUE(WaitFor([&] { return jobs.IsHeld(); }));
                 swap();
                 // B's own bind job waits behind A's; then A's job ends, stale.
-                ASSERT_TRUE(WaitFor([&] { return widget->Workers().Queue(StationWorkers::Aux)->Size() > 0; }));
+                ASSERT_TRUE(WaitFor([&] { return Peer(*widget).Workers().Queue(StationWorkers::Aux)->Size() > 0; }));
                 jobs.Release();
             }
             ASSERT_TRUE(WaitFor([&] { return linesAtSwap >= 0 && Finished(); }, 20000))
@@ -403,7 +403,7 @@ TEST_F(ChainTest, The4GStepAsksAgainOnEveryTickUntilTheModuleIsReady)
     CurrentTestType = 2;
     const SimCam cam = Camera(LTE);
     QString iccidOfTheJob;
-    widget->SetAuxJobBody(AUX_MSG_4G_INFO_TEST, [&](const AuxJobEnvelope& job, AuxJobRun& run) {
+    Peer(*widget).SetAuxJobBody(AUX_MSG_4G_INFO_TEST, [&](const AuxJobEnvelope& job, AuxJobRun& run) {
         iccidOfTheJob = job.Get<Dev4GInfo>()->ICCID;
         run.Result().SetWord(&DevTestResult::result_4g, 1);
     });
@@ -435,7 +435,7 @@ TEST_F(ChainTest, TheWifiSignalWaitsForTheConnectToSettleAndNotForAnotherCamera)
     // The next camera comes while the wait runs: the first one's reading never starts.
     StartChain(a);
     Peer(*widget).m_dwWifiStartTick = uint32_t(ChainTick() - 6500);   // 1500 ms to go
-    ASSERT_TRUE(WaitFor([&] { return sinceCard.isValid() && widget->m_AutoSteps[STEP_TF_CARD].iTimerId == 0 &&
+    ASSERT_TRUE(WaitFor([&] { return sinceCard.isValid() && Peer(*widget).m_AutoSteps[STEP_TF_CARD].iTimerId == 0 &&
                                      CommandsOf(a).back() == 1105; }));
     QElapsedTimer sinceWait;
     sinceWait.start();
@@ -496,7 +496,7 @@ TEST_F(ChainTest, TheBackEndsMacGoesOutOnlyAsASafeValueAndOnlyToItsCamera)
     const SimCam a = Camera(WIRED);
     const SimCam b = Twin(a, 1);
     QString macOfTheLabel = "-";
-    widget->SetAuxJobBody(AUX_MSG_PRINT_QRCODE, [&](const AuxJobEnvelope& job, AuxJobRun&) {
+    Peer(*widget).SetAuxJobBody(AUX_MSG_PRINT_QRCODE, [&](const AuxJobEnvelope& job, AuxJobRun&) {
         macOfTheLabel = job.Get<AuxPrintQRCodeMsg>()->strMac;
     });
     struct Case {
@@ -637,7 +637,7 @@ TEST_F(ChainTest, AFailedCustomisationFailsTheRecordAsItFailsTheScreen)
         EXPECT_EQ(r.custom_country_result, c.countryResult);
         EXPECT_EQ(r.custom_mac_result, c.macResult);
         EXPECT_EQ(TextOf(r.customized_items_result), c.failedCodes);
-        EXPECT_EQ(widget->IsTestResultPass(), c.lines.filter("!").isEmpty());
+        EXPECT_EQ(Peer(*widget).IsTestResultPass(), c.lines.filter("!").isEmpty());
     }
     replies->Speak(1117);
 }
@@ -688,7 +688,7 @@ TEST_F(ChainTest, AStoppedCameraIsJudgedButSentNothingMore)
     const Codes before = CommandsOf(cam1);
     Advance(3000);
     ASSERT_TRUE(WaitFor([&] { return host.Lines().contains("!Version information:empty"); }));
-    const int tick = widget->m_AutoSteps[STEP_SN].iTimerId;
+    const int tick = Peer(*widget).m_AutoSteps[STEP_SN].iTimerId;
     for (int i = 0; i < 5; ++i)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(CommandsOf(cam1), before);
@@ -717,8 +717,8 @@ TEST_F(ChainTest, AFormatResultLeadsToTheCardOfTheManualPanel)
         d.iFormatResult = 0;
         d.TestRuslut.tf_card_result = 0;
     });
-    widget->StartStep(STEP_FORMAT);
-    widget->m_AutoSteps[STEP_FORMAT].iReplyFlag = 1;
+    Peer(*widget).StartStep(STEP_FORMAT);
+    Peer(*widget).m_AutoSteps[STEP_FORMAT].iReplyFlag = 1;
     ASSERT_TRUE(WaitFor([&] { return cardLabel->text() == "card capacity:32GB"; }));
     EXPECT_EQ(spaceLabel->text(), "card space:30GB");
     EXPECT_EQ(formatLabel->text(), "format succeed");
@@ -729,7 +729,7 @@ TEST_F(ChainTest, AFormatResultLeadsToTheCardOfTheManualPanel)
 
     // No answer in 18 s: failed.
     widget->Lists().UpdateCurrentDevice(cam.login, [](DevInfo& d) { d.iFormatResult = -1; });
-    widget->StartStep(STEP_FORMAT);
+    Peer(*widget).StartStep(STEP_FORMAT);
     Advance(18000);
     ASSERT_TRUE(WaitFor([&] { return host.Lines().contains("!format failed"); }));
     EXPECT_EQ(formatLabel->text(), "format failed");
@@ -748,8 +748,8 @@ TEST_F(ChainTest, AManualFunctionCodeCheckShowsOnThePanelAndEndsThere)
     Peer(*widget).m_iManualFunctionCode = 1;
     widget->Lists().UpdateCurrentDevice(cam.login, [](DevInfo& d) { d.iRetCode = 300; });
     SendDevCommand(cam.login, CMD_FUNCTION_CODE_CHECK, CommandBody::Empty());
-    widget->StartStep(STEP_FUNCTION_CODE);
-    ASSERT_TRUE(WaitFor([&] { return widget->m_AutoSteps[STEP_FUNCTION_CODE].iTimerId == 0; }));
+    Peer(*widget).StartStep(STEP_FUNCTION_CODE);
+    ASSERT_TRUE(WaitFor([&] { return Peer(*widget).m_AutoSteps[STEP_FUNCTION_CODE].iTimerId == 0; }));
     EXPECT_EQ(host.Lines(), QStringList{"function code check succeed"});
     const auto* label = host.panel->findChild<QLabel*>("m_FunctionCodeTestLb");
     ASSERT_NE(label, nullptr);
@@ -786,12 +786,12 @@ TEST_F(ChainTest, TheVideoJudgesFollowTheLensOnScreen)
         DevTypeInfo type;
         type.Feature = c.twoLenses ? 1 : 0;
         widget->Lists().SetCurrentDevType(type);
-        widget->m_lCurrentChannel = c.lens;
+        Peer(*widget).m_lCurrentChannel = c.lens;
         host.panel->ClearAutoTestResults();
-        widget->slotVideoTestTimeout();
+        Peer(*widget).slotVideoTestTimeout();
         const int32_t afterTimeout = widget->Lists().CurrentDevice().TestRuslut.*(c.field);
-        widget->slotUpdateView();
-        widget->slotUpdateView();
+        Peer(*widget).slotUpdateView();
+        Peer(*widget).slotUpdateView();
         EXPECT_EQ(host.Lines(), c.lines);
         EXPECT_EQ(afterTimeout, c.lines.size() == 2 ? -1 : 0);
         EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.*(c.field), 1);
@@ -814,25 +814,25 @@ TEST_F(ChainTest, TheEndStartsTheManualScriptOrAsksForTheManualTest)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.script.join(",").toStdString());
         widget->SetManualAutomationList(c.script);
-        widget->m_bManalAutoTesting = false;
+        Peer(*widget).m_bManalAutoTesting = false;
         begun.clear();
         host.panel->ClearAutoTestResults();
         StartChain(cam);
         if (c.started) {
             ASSERT_TRUE(WaitFor([&] { return begun.count() == 1; }));
             EXPECT_TRUE(begun.at(0).at(0).toBool());
-            EXPECT_TRUE(widget->m_bManalAutoTesting.load());
+            EXPECT_TRUE(Peer(*widget).m_bManalAutoTesting.load());
             EXPECT_FALSE(host.Lines().contains("Please Begin Manual Test"));
         } else {
             ASSERT_TRUE(WaitFor([&] { return Finished(); }));
             EXPECT_EQ(begun.count(), 0);
-            EXPECT_FALSE(widget->m_bManalAutoTesting.load());
+            EXPECT_FALSE(Peer(*widget).m_bManalAutoTesting.load());
         }
     }
     // A script still running is asked to stop and a new one waits for it.
-    widget->m_bManalAutoTesting = true;
+    Peer(*widget).m_bManalAutoTesting = true;
     Peer(*widget).m_bManualAutoStopRequest = false;
-    widget->AutoTestFinish();
+    Peer(*widget).AutoTestFinish();
     EXPECT_TRUE(Peer(*widget).m_bManualAutoStopRequest);
     EXPECT_TRUE(Peer(*widget).m_pWaitTimer->isActive());
     Peer(*widget).m_pWaitTimer->stop();
@@ -843,8 +843,8 @@ TEST_F(ChainTest, ASwitchedChannelOrSensorIsEnabledAgainTwoSecondsLater)
     ClearEvents();
     QElapsedTimer since;
     since.start();
-    widget->SensorSwitchDoneLater(30);
-    widget->ChannelSwitchDoneLater();
+    Peer(*widget).SensorSwitchDoneLater(30);
+    Peer(*widget).ChannelSwitchDoneLater();
     ASSERT_TRUE(WaitFor([&] { return host.events.size() == 2; }));
     EXPECT_GE(since.elapsed(), 1900) << "a coarse timer of 2000 ms fires at most 5% early";
     EXPECT_EQ(host.events, (std::vector<std::pair<int, qint64>>{{WM_MANUAL_ITEM_ENABLE, 30}, {WM_MANUAL_ITEM_ENABLE, 32}}));
@@ -852,18 +852,18 @@ TEST_F(ChainTest, ASwitchedChannelOrSensorIsEnabledAgainTwoSecondsLater)
 
     // A manual script run keeps the channel control to itself.
     ClearEvents();
-    widget->m_bManalAutoTesting = true;
-    widget->ChannelSwitchDoneLater();
-    widget->SensorSwitchDoneLater(30);
+    Peer(*widget).m_bManalAutoTesting = true;
+    Peer(*widget).ChannelSwitchDoneLater();
+    Peer(*widget).SensorSwitchDoneLater(30);
     ASSERT_TRUE(WaitFor([&] { return host.events.size() == 1; }));
     ASSERT_FALSE(WaitFor([&] { return host.events.size() > 1; }, 300));
     EXPECT_EQ(host.events.front(), std::make_pair(int(WM_MANUAL_ITEM_ENABLE), qint64(30)));
-    widget->m_bManalAutoTesting = false;
+    Peer(*widget).m_bManalAutoTesting = false;
 }
 
 TEST_F(ChainTest, TheWifiSignalTextGoesToThePanelAndThePane)
 {
-    widget->SetWifiSignalResultText("Signal:-45\nQuality:80", false);
+    Peer(*widget).SetWifiSignalResultText("Signal:-45\nQuality:80", false);
     const auto* label = host.panel->findChild<QLabel*>("m_WifiSignalTestLb");
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(label->text(), "Signal:-45\nQuality:80");

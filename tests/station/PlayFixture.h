@@ -170,11 +170,11 @@ protected:
     void StartStreamThread()
     {
         const uint64_t before = g_streamThreadReads.load();
-        widget->Workers().SetRunFlag(true);
-        ASSERT_TRUE(widget->Workers().Start(StationWorkers::StreamTest, [this] {
+        Peer(*widget).Workers().SetRunFlag(true);
+        ASSERT_TRUE(Peer(*widget).Workers().Start(StationWorkers::StreamTest, [this] {
             g_streamThread = std::this_thread::get_id();
             g_streamThreadKnown = true;
-            widget->ExecuteImageStreamTestThread();
+            Peer(*widget).ExecuteImageStreamTestThread();
         }));
         // The thread's start tick is read before the test moves the tick on.
         ASSERT_TRUE(WaitFor([&] { return g_streamThreadReads.load() > before; }));

@@ -65,10 +65,10 @@ protected:
     }
 
     DevInfo Current() const { return widget->Lists().CurrentDevice(); }
-    int Flag(AutoStep step) const { return widget->m_AutoSteps[step].iReplyFlag.load(); }
+    int Flag(AutoStep step) const { return Peer(*widget).m_AutoSteps[step].iReplyFlag.load(); }
     void ClearFlags()
     {
-        for (AutoStepSlot& slot : widget->m_AutoSteps)
+        for (AutoStepSlot& slot : Peer(*widget).m_AutoSteps)
             slot.iReplyFlag = 0;
     }
 };
@@ -313,7 +313,7 @@ TEST_F(RepliesTest, StatusBytesDecideTheCustomisationAndFactoryResults)
     Reply(kCurrent, CMD_GET_4G_INFO, Xml("RESPONSE_PARAM", "ICCID=\"89860312345678901234\""), 1);
     EXPECT_EQ(Flag(STEP_4G), 2);
     EXPECT_TRUE(Peer(*widget).m_Dev4GInfo.ICCID.isEmpty());
-    widget->m_AutoSteps[STEP_4G].iReplyFlag = 0;
+    Peer(*widget).m_AutoSteps[STEP_4G].iReplyFlag = 0;
     Reply(kOther, CMD_GET_4G_INFO, "", 1);
     EXPECT_EQ(Flag(STEP_4G), 0) << "another device's status";
 }
@@ -364,8 +364,8 @@ TEST_F(RepliesTest, AnyDeviceThatTookThePackageIsBookedAndTheLogoStaysCurrentOnl
 
 TEST_F(RepliesTest, ThePackageCheckComparesBothDigestsOfThatDevice)
 {
-    widget->m_strHW_CFG_MD5 = "aaaa";
-    widget->m_strSYS_CFG_MD5 = "bbbb";
+    Peer(*widget).m_strHW_CFG_MD5 = "aaaa";
+    Peer(*widget).m_strSYS_CFG_MD5 = "bbbb";
     {
         std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
         Lists(*widget).m_vecSearchDevsInfo = {MakeDevice("A", "127.0.0.22", 61, 1), MakeDevice("B", "127.0.0.23", 62, 1),
@@ -420,11 +420,11 @@ TEST_F(RepliesTest, StatusEventsKeepLoginStatesAndFollowALoginWithItsCommand)
     }
 
     // The current device's stream handle counts as its own.
-    widget->m_bCurDevAlive = false;
+    Peer(*widget).m_bCurDevAlive = false;
     Status(90, EVENT_STOPAUDIOOK);
-    EXPECT_TRUE(widget->m_bCurDevAlive.load());
+    EXPECT_TRUE(Peer(*widget).m_bCurDevAlive.load());
     Status(90, EVENT_CONNECTFAILED_STREAM);
-    EXPECT_FALSE(widget->m_bCurDevAlive.load());
+    EXPECT_FALSE(Peer(*widget).m_bCurDevAlive.load());
     Status(kOther, 23);
     Status(kOther, EVENT_STARTAUDIOFAILED);
     // The talk-back start is copied for the auxiliary thread: the event's record
@@ -443,10 +443,10 @@ TEST_F(RepliesTest, TheChainStartsWithTheStationsIdentityAndTheSerialNumber)
     widget->SetOrderDetail("ORD-7", "M1", "A1");
     Peer(*widget).m_bTestNormal = false;
     ClearFlags();
-    widget->m_AutoSteps[STEP_SN].iReplyFlag = 1;
+    Peer(*widget).m_AutoSteps[STEP_SN].iReplyFlag = 1;
     CurrentTestType = 0;
 
-    widget->dealBeginTestAutoItem();
+    Peer(*widget).dealBeginTestAutoItem();
     const DevInfo d = Current();
     EXPECT_STREQ(d.TestRuslut.check_machine_id, "02-11-22-33-44-55");
     EXPECT_STREQ(d.TestRuslut.order_sn, "ORD-7");
@@ -460,15 +460,15 @@ TEST_F(RepliesTest, TheChainStartsWithTheStationsIdentityAndTheSerialNumber)
                                                              "PSK=\"pw&quot;x\"\r\n/>")});
     EXPECT_EQ(SdkCallsOf("FC_Loc_IoTQuery"), QStringList{"51,1019,0,"});
     EXPECT_EQ(Flag(STEP_SN), 0);
-    EXPECT_NE(widget->m_AutoSteps[STEP_SN].iTimerId, 0);
+    EXPECT_NE(Peer(*widget).m_AutoSteps[STEP_SN].iTimerId, 0);
 
     config.m_SystemConfig.Password = "secret";
     widget->SetConfig(config);
     SdkCallLog::Instance().Clear();
-    widget->dealBeginTestAutoItem();
+    Peer(*widget).dealBeginTestAutoItem();
     ASSERT_EQ(SdkCallsOf("FC_Loc_IoTSystemControl").size(), 1);
     EXPECT_TRUE(SdkCallsOf("FC_Loc_IoTSystemControl")[0].startsWith("51,1525,0,")) << "the Wi-Fi connect";
-    widget->KillAllStepTimers();
+    Peer(*widget).KillAllStepTimers();
 }
 
 TEST_F(RepliesTest, TheOrderNumberIsStoredAsWholeUtf8Characters)
@@ -486,14 +486,14 @@ TEST_F(RepliesTest, TheOrderNumberIsStoredAsWholeUtf8Characters)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.order.toStdString());
         widget->SetOrderDetail(c.order, "M1", "A1");
-        widget->dealBeginTestAutoItem();
+        Peer(*widget).dealBeginTestAutoItem();
         const DevInfo d = Current();
         EXPECT_EQ(QByteArray(d.TestRuslut.order_sn), c.stored);
         const std::string form = HttpClient::BuildTestDataForm(d.TestRuslut);
         const std::string expected = "order_sn=" + QUrl::toPercentEncoding(QString::fromUtf8(c.stored)).toStdString() + "&";
         EXPECT_EQ(form.rfind(expected, 0), 0u) << form.substr(0, 200);
     }
-    widget->KillAllStepTimers();
+    Peer(*widget).KillAllStepTimers();
 }
 
 TEST(ReplyRulesTest, OperatorClassesByTheFifthAndSixthCharacters)
@@ -505,8 +505,8 @@ TEST(ReplyRulesTest, OperatorClassesByTheFifthAndSixthCharacters)
                  {"89860012", 1},  {"89860212", 1},   {"89860412", 1},  {"89860712", 1},   {"89860112", 2},
                  {"89860612", 2},  {"89860912", 2},   {"89860512", -1}, {"8986AB12", -1}};
     for (const auto& c : cases)
-        EXPECT_EQ(LeftTopWidget::GetOperatorByICCID(c.iccid), c.operatorClass) << c.iccid;
-    EXPECT_EQ(LeftTopWidget::GetOperatorByICCID(QString()), -1);
+        EXPECT_EQ(LeftTopWidgetTestPeer::GetOperatorByICCID(c.iccid), c.operatorClass) << c.iccid;
+    EXPECT_EQ(LeftTopWidgetTestPeer::GetOperatorByICCID(QString()), -1);
 }
 
 TEST(ReplyRulesTest, TheFailureListStaysInItsFieldWithoutRepeats)

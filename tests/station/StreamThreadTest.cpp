@@ -32,7 +32,7 @@ public:
     }
     void slot_UploadCurrentDevTestResult() override
     {
-        m_widget.m_iUploadDone = 1;
+        Peer(m_widget).m_iUploadDone = 1;
         Note("upload");
     }
     void slot_RefreshOrderInfo() override
@@ -90,7 +90,7 @@ protected:
         Start({});
         WholeMachineTestMode = true;
         widget->Lists().SetCurrentDevice(MakeDevice("VT21ST0000000009", "127.0.0.39", 39, 1));
-        widget->m_bManualTipShown = true;
+        Peer(*widget).m_bManualTipShown = true;
         TakeHandOvers();
         StartStreamThread();
     }
@@ -110,7 +110,7 @@ protected:
     // records handed over is not handOvers.
     bool EndCurrentDevice(const char* sn, int handOvers)
     {
-        widget->m_bManualTipShown = true;
+        Peer(*widget).m_bManualTipShown = true;
         if (!SimLan::Instance().Unplug(sn, 600000))
             return false;
         // Packets on their way when it was unplugged may count as progress once more.
@@ -172,7 +172,7 @@ TEST_F(StreamThreadTest, AQuietDeviceIsFinishedAfterTheJudgeTimeAndOneWithoutAFr
         }
         // A's manual script runs: the device's end stops its GUI-thread timer there.
         Peer(*widget).m_pManualAutoTimer->start(600000);
-        widget->m_bManalAutoTesting = true;
+        Peer(*widget).m_bManalAutoTesting = true;
         QSignalSpy beginManual(widget.get(), &LeftTopWidget::siganlBeginManulTest);
         for (size_t i = 0; i < c.steps.size(); ++i) {
             SCOPED_TRACE(i);
@@ -184,7 +184,7 @@ TEST_F(StreamThreadTest, AQuietDeviceIsFinishedAfterTheJudgeTimeAndOneWithoutAFr
             }
         }
         EXPECT_TRUE(WaitFor([&] { return !Peer(*widget).m_pManualAutoTimer->isActive(); }));
-        EXPECT_FALSE(widget->m_bManalAutoTesting.load());
+        EXPECT_FALSE(Peer(*widget).m_bManalAutoTesting.load());
         ASSERT_EQ(beginManual.count(), 1);
         EXPECT_FALSE(beginManual.first().at(0).toBool());
         EXPECT_EQ(CallsOf("FC_Loc_StopRealPlay"), QStringList{QString::number(handleA)});
@@ -318,7 +318,7 @@ TEST_F(StreamThreadTest, TheWifiWaitEndsWithThePanelsReportsOrItsTimeOuts)
         SCOPED_TRACE(c.name);
         StartFinishedDevice();
         widget->Lists().UpdateCurrentDevice(39, [](DevInfo& dev) { dev.lWifiTesFinish = 1; });
-        widget->m_bWifiThroughputBegun = true;
+        Peer(*widget).m_bWifiThroughputBegun = true;
         Advance(kJudgeMs + 1);
         Advance(1000);
         EXPECT_EQ(saves, 0) << "the record waits for the throughput test";
@@ -335,7 +335,7 @@ TEST_F(StreamThreadTest, TheWifiWaitEndsWithThePanelsReportsOrItsTimeOuts)
             g_playTick += 1001;
         }
         EXPECT_TRUE(WaitFor([&] { return saves == 1; }));
-        EXPECT_FALSE(widget->m_bWifiThroughputBegun.load());
+        EXPECT_FALSE(Peer(*widget).m_bWifiThroughputBegun.load());
         widget->StopRun();
         widget.reset();
         g_streamThreadKnown = false;
@@ -348,10 +348,10 @@ TEST_F(StreamThreadTest, AStopInTheWifiWaitEndsItAtOnce)
 {
     StartFinishedDevice();
     widget->Lists().UpdateCurrentDevice(39, [](DevInfo& dev) { dev.lWifiTesFinish = 1; });
-    widget->m_bWifiThroughputBegun = true;
+    Peer(*widget).m_bWifiThroughputBegun = true;
     Advance(kJudgeMs + 1);
     widget->StopRun();
-    EXPECT_FALSE(widget->Workers().IsAlive(StationWorkers::StreamTest));
+    EXPECT_FALSE(Peer(*widget).Workers().IsAlive(StationWorkers::StreamTest));
 }
 
 TEST_F(StreamThreadTest, TheRecordGoesToTheGuiInOrderAndFiveFailuresReportTheNetwork)
@@ -365,8 +365,8 @@ TEST_F(StreamThreadTest, TheRecordGoesToTheGuiInOrderAndFiveFailuresReportTheNet
         SCOPED_TRACE(c.failures);
         BoxRecorder boxes;
         StartFinishedDevice();
-        widget->m_bManualTipShown = c.tipShown;
-        widget->UploadFailureCount = c.failures;
+        Peer(*widget).m_bManualTipShown = c.tipShown;
+        Peer(*widget).UploadFailureCount = c.failures;
         g_playTick += kJudgeMs + 1;   // the network report ends the thread: the waits below see to the rest
         if (c.tipShown) {
             QStringList expected{"save", "upload", "refresh"};
@@ -374,7 +374,7 @@ TEST_F(StreamThreadTest, TheRecordGoesToTheGuiInOrderAndFiveFailuresReportTheNet
                 expected << "network";
             EXPECT_TRUE(WaitFor([&] { return Handed().size() == expected.size(); }));
             EXPECT_TRUE(Handed() == expected);
-            EXPECT_EQ(widget->m_iUploadDone.load(), 0) << "taken back for the next device";
+            EXPECT_EQ(Peer(*widget).m_iUploadDone.load(), 0) << "taken back for the next device";
         } else {
             EXPECT_TRUE(WaitFor([&] {
                 return host.Lines().contains("!The automatic test item has not been completed and will not be uploaded");
@@ -384,7 +384,7 @@ TEST_F(StreamThreadTest, TheRecordGoesToTheGuiInOrderAndFiveFailuresReportTheNet
         if (c.anomaly) {
             EXPECT_TRUE(WaitFor([&] { return host.logOuts == 1; }));
             EXPECT_EQ(boxes.texts, QStringList{"Error|there is a problem with network connection. Please log in again"});
-            EXPECT_FALSE(widget->IsRunning());
+            EXPECT_FALSE(Peer(*widget).IsRunning());
         } else {
             Observe(100);
             EXPECT_EQ(host.logOuts, 0);
@@ -412,22 +412,22 @@ TEST_F(StreamThreadTest, ARunStoppedWhileTheThreadWaitsInAHandOffStillHandsTheWh
         SCOPED_TRACE(stopAt);
         BoxRecorder boxes;
         StartFinishedDevice();
-        widget->UploadFailureCount = 5;
+        Peer(*widget).UploadFailureCount = 5;
         g_playTick += kJudgeMs + 1;   // no event loop from here on: hand-offs run only when the test says
         auto waitPending = [&] {
             const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-            while (widget->HandOffs().Pending() != 1 && std::chrono::steady_clock::now() < deadline)
+            while (Peer(*widget).HandOffs().Pending() != 1 && std::chrono::steady_clock::now() < deadline)
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            return widget->HandOffs().Pending() == 1;
+            return Peer(*widget).HandOffs().Pending() == 1;
         };
         for (int stage = 0; stage < stopAt; ++stage) {
             ASSERT_TRUE(waitPending());
             // Only this stage's job: the next may be queued while it runs.
-            widget->HandOffs().RunOne();
+            Peer(*widget).HandOffs().RunOne();
         }
         ASSERT_TRUE(waitPending());
         widget->StopRun();
-        EXPECT_FALSE(widget->Workers().IsAlive(StationWorkers::StreamTest));
+        EXPECT_FALSE(Peer(*widget).Workers().IsAlive(StationWorkers::StreamTest));
         EXPECT_EQ(Handed().size(), 4u) << "save, upload, refresh and the network report all ran";
         EXPECT_EQ(saves, 1);
         EXPECT_EQ(boxes.texts.size(), 1);

@@ -15,6 +15,7 @@
 #include "FuncLibTypes.h"
 #include "ItemJudges.h"
 #include "LeftTopWidget.h"
+#include "LeftTopWidgetTestPeer.h"
 #include "TalkAudioParams.h"
 
 #include <cstring>
@@ -79,9 +80,9 @@ void CheckVerdict(const char* judge, int result, int lines)
 // The judges of the chain's steps over what the parsers stored.
 void JudgeStored(LeftTopWidget& w)
 {
-    w.onTimerSerialNumber();
-    w.onTimerCheckFunctionCode();
-    w.JudgeAutoWifiSignal();
+    Peer(w).onTimerSerialNumber();
+    Peer(w).onTimerCheckFunctionCode();
+    Peer(w).JudgeAutoWifiSignal();
     const DevInfo dev = w.Lists().CurrentDevice();
     const DevTestResult& r = dev.TestRuslut;
     CheckVerdict("serial number", r.sn_result, 1);

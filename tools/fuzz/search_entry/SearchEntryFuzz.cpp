@@ -15,6 +15,7 @@
 
 #include "FuncLibTypes.h"
 #include "LeftTopWidget.h"
+#include "LeftTopWidgetTestPeer.h"
 #include "SdkCallLog.h"
 
 #include <cstring>
@@ -95,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             given.push_back(dev.ipcEntry);
         }
     });
-    w.LoginSearchDevs();
+    Peer(w).LoginSearchDevs();
     CheckNoLockedReaddressed(given);
     size_t index = 0;
     w.Lists().ForEachSearchDev([&](const DevInfo& dev) {

@@ -4,6 +4,7 @@
 #include "ControllerHost.h"
 #include "HostAdapters.h"
 #include "LeftTopWidget.h"
+#include "LeftTopWidgetTestPeer.h"
 #include "SdkCallLog.h"
 
 #include <QCoreApplication>
@@ -76,7 +77,7 @@ void ControllerHarness::ResetCurrentDevice()
     dev.lUserID = CurrentLogin;
     dev.lLoginStatus = 1;
     w.Lists().SetCurrentDevice(dev);
-    for (AutoStepSlot& slot : w.m_AutoSteps)
+    for (AutoStepSlot& slot : Peer(w).m_AutoSteps)
         slot.iReplyFlag = 0;
 }
 
