@@ -463,7 +463,7 @@ private:
     // Leaves the camera's manual script run: a running one ends at once (both
     // its timers, its state; siganlBeginManulTest(false)), a pending restart is
     // dropped and the next camera gets its own "Please Begin Manual Test". GUI
-    // thread: the stream-test thread reaches it by a queued invoke when it moves on.
+    // thread: the stream-test thread reaches it through LeaveManualTest when it moves on.
     void StopManualAutomation();
 
     // ----- the rest of the panel and the run -----

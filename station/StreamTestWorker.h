@@ -41,8 +41,8 @@ public:
         virtual void AddAutoTestItem(const QString& strText, bool bNormal) = 0;
         // The main window leaves the twin-lens view of a finished device.
         virtual void LeaveGunBallView() = 0;
-        // The finished device's manual part ends: its script stops, or the
-        // main window is told the manual test is over.
+        // The finished device's manual part ends: a running script stops, and
+        // the main window is told the manual test is over.
         virtual void LeaveManualTest() = 0;
         // The automatic chain of the new current device starts (event 1020).
         virtual void BeginAutoTest() = 0;
