@@ -17,7 +17,7 @@ namespace {
 // request, so the upload ends at once and leaves the failure count as the test
 // set it. Each of the thread's waits on the GUI thread is noted once the GUI
 // thread has done its work.
-class HandOverRecorder : public StreamTestWorker::Controller {
+class HandOverRecorder final : public StreamTestWorker::Controller {
 public:
     explicit HandOverRecorder(LeftTopWidget& widget) : m_widget(widget), m_real(Peer(widget).StreamTestSide()) {}
 
