@@ -240,7 +240,7 @@ void Dravonix::StopCurrentPlay()
         LivePlayPath::StopAudioPlay();
         pane->SetStopRender(true);
     }
-    m_pLeftTopWidget->stopPlay(&m_pLeftTopWidget->m_PlayInfo);
+    m_pLeftTopWidget->stopPlay(&m_pLeftTopWidget->Lists().m_PlayInfo);
 }
 
 void Dravonix::ClearLoginState()
@@ -259,7 +259,7 @@ void Dravonix::ClearLoginState()
 // False when the logout failed and the window is closing.
 bool Dravonix::SendLogout()
 {
-    if (m_pLeftTopWidget && m_pLeftTopWidget->UploadFailureCount.load() >= LOGOUT_FAILURE_LIMIT)
+    if (m_pLeftTopWidget && m_pLeftTopWidget->UploadFailures() >= LOGOUT_FAILURE_LIMIT)
         return true;   // the back-end is out of reach: no request
     HttpClient client;
     const HttpResult reply = client.HttpLogout(BackendEndpoint::Station());

@@ -3,13 +3,13 @@
 #include <chrono>
 #include <iterator>
 
-bool ThreadMessageQueue::Post(uint32_t message, std::unique_ptr<ThreadJob> job, intptr_t lParam)
+bool ThreadMessageQueue::Post(uint32_t message, std::unique_ptr<ThreadJob> job)
 {
     {
         std::lock_guard<std::mutex> guard(m_lock);
         if (m_closed)
             return false;
-        m_queue.push_back(ThreadMessage{message, std::move(job), lParam});
+        m_queue.push_back(ThreadMessage{message, std::move(job)});
     }
     m_ready.notify_one();
     return true;

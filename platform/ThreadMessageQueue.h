@@ -9,12 +9,10 @@
 #include <mutex>
 #include <vector>
 
-// One posted thread message: a number, the job it carries (owned, may be null)
-// and a source word.
+// One posted thread message: a number and the job it carries (owned, may be null).
 struct ThreadMessage {
     uint32_t message = 0;
     std::unique_ptr<ThreadJob> job;
-    intptr_t lParam = 0;
 
     // Takes the job when it is a Job; otherwise null, and the job stays with
     // the message (freed with it).
@@ -36,7 +34,7 @@ public:
     ThreadMessageQueue(const ThreadMessageQueue&) = delete;
     ThreadMessageQueue& operator=(const ThreadMessageQueue&) = delete;
 
-    bool Post(uint32_t message, std::unique_ptr<ThreadJob> job, intptr_t lParam);
+    bool Post(uint32_t message, std::unique_ptr<ThreadJob> job);
     // Takes the oldest message without waiting; false when there is none.
     bool Peek(ThreadMessage* out);
     // Waits up to timeoutMs for a message; false on time-out or when closed and empty.

@@ -19,14 +19,14 @@
 #include <mutex>
 #include <optional>
 #include <set>
-#include <type_traits>
-#include <variant>
+#include <typeinfo>
 #include <vector>
 
 class HttpClient;
 
-// Thread messages of the controller's auxiliary thread and the job records they
-// carry (AuxJobRecord). Nothing posts 1129.
+// Thread messages of the controller's auxiliary thread, with the record each
+// job carries. A job's number names its end to the chain
+// (sig_ThreadItemProcEnd); its body comes with the job. Nothing posts 1129.
 enum AuxMessage : uint32_t {
     AUX_MSG_START_AUDIO_OK = 1124,       // AuxResponseInfo (devicelink/AuxResponseInfo.h)
     AUX_MSG_PRINT_QRCODE = 1125,         // AuxPrintQRCodeMsg
@@ -98,7 +98,7 @@ struct DevBindJob {
 // Authorization code check (1130).
 struct AuxAuthorizeCheckMsg {
     int iReplyStatus = 0;                // 1: a reply to 1750 was parsed
-    int iAutorizationStatus = 0;         // as the device reported it
+    int AutorizationStatus = 0;          // as the device reported it
     QString strUUID;
     QString strKey;
     QString strSN;
@@ -106,20 +106,16 @@ struct AuxAuthorizeCheckMsg {
     int iType = 1;
 };
 
-// The record of a job, owned: one alternative per record type.
-using AuxJobRecord = std::variant<AuxResponsePtr, std::unique_ptr<AuxPrintQRCodeMsg>, std::unique_ptr<Dev4GInfo>,
-                                  std::unique_ptr<DevBindJob>, std::unique_ptr<AuxAuthorizeCheckMsg>>;
-
 // ===========================================================================
 // How a job runs
 //
-// A poster on the GUI thread builds the record of its message and hands it to
-// LeftTopWidget::PostAuxJob, which moves it into an AuxJobEnvelope together with
-// an AuxJobContext: a copy, made at the post, of everything a job may read
+// A poster on the GUI thread builds a job (MakeAuxJob): its message, its record
+// and the body that runs on it. LeftTopWidget::PostAuxJob adds an
+// AuxJobContext: a copy, made at the post, of everything a job may read
 // (whose job it is, the device type, serial number, MACs, model, the device's
-// result record, the settings, the login state). The thread runs the body of
-// the message on that envelope and nothing else: a body never touches the
-// controller, m_PlayInfo or any other GUI-owned member.
+// result record, the settings, the login state). The thread runs the job's
+// body on its record and that context and nothing else: a body never touches
+// the controller, m_PlayInfo or any other GUI-owned member.
 //
 // A body writes what it found into its AuxJobResult: result words and texts for
 // the device's DevTestResult, result lines, the label to print or check. The
@@ -135,7 +131,7 @@ using AuxJobRecord = std::variant<AuxResponsePtr, std::unique_ptr<AuxPrintQRCode
 // The bodies of 1125-1130 (LeftTopWidgetProvision.cpp) have the form
 //     static void Body(const Record& job, AuxJobRun& run);
 // and end with run.Result() filled. 1124 runs LeftTopWidget::dealStartAduioOk
-// and has no end signal.
+// and ends on the thread: it has no end signal.
 // ===========================================================================
 
 // Whose a step, a wait or a job is: one chain (a new one at every event 1020)
@@ -277,40 +273,72 @@ private:
     AuxJobResult m_result;
 };
 
-// A posted job: its message, its record and the context copied at the post.
-// Every message on the auxiliary thread's queue carries one, with a record
-// that fits its message (PostAuxJob refuses any other). It frees itself
-// wherever it ends: run, dropped at the stop, or refused by the queue.
-class AuxJobEnvelope final : public ThreadJob {
+// A posted job: its message, the context copied at the post, and its record
+// with the body that runs on it (AuxJobOf). It frees itself wherever it ends:
+// run, dropped at the stop, or refused by the queue.
+class AuxJobEnvelope : public ThreadJob {
 public:
-    AuxJobEnvelope(uint32_t msg, AuxJobRecord job) : message(msg), m_record(std::move(job)) {}
+    // Auxiliary thread, once the body has returned: what the job does with its
+    // result. Empty: the result goes back to the GUI thread (PostAuxJob).
+    using End = std::function<void(const AuxJobEnvelope& job, AuxJobRun& run)>;
+
+    explicit AuxJobEnvelope(uint32_t msg) : message(msg) {}
+
+    // Runs the job's body on its record (auxiliary thread).
+    virtual void Run(AuxJobRun& run) const = 0;
+    // False for a job made without a record: PostAuxJob refuses it.
+    virtual bool HasRecord() const = 0;
 
     // The record when it is a Record; null otherwise.
     template <typename Record>
     Record* Get() const
     {
-        Record* found = nullptr;
-        std::visit(
-            [&found](const auto& held) {
-                using Held = typename std::decay_t<decltype(held)>::element_type;
-                if constexpr (std::is_same_v<Held, Record>)
-                    found = held.get();
-            },
-            m_record);
-        return found;
+        return static_cast<Record*>(Find(typeid(Record)));
     }
 
     const uint32_t message;
     AuxJobContext context;
+    End end;
 
 private:
-    AuxJobRecord m_record;
+    virtual void* Find(const std::type_info& type) const = 0;
 };
+
+// A job on a record held by Owner (a std::unique_ptr or AuxResponsePtr).
+template <typename Owner>
+class AuxJobOf final : public AuxJobEnvelope {
+public:
+    using Record = typename Owner::element_type;
+    using Body = std::function<void(Record& record, AuxJobRun& run)>;
+
+    AuxJobOf(uint32_t message, Owner record, Body body)
+        : AuxJobEnvelope(message), m_record(std::move(record)), m_body(std::move(body))
+    {
+    }
+
+    void Run(AuxJobRun& run) const override
+    {
+        if (m_record && m_body)
+            m_body(*m_record, run);
+    }
+    bool HasRecord() const override { return m_record != nullptr; }
+
+private:
+    void* Find(const std::type_info& type) const override
+    {
+        return type == typeid(Record) ? m_record.get() : nullptr;
+    }
+
+    Owner m_record;
+    Body m_body;
+};
+
+// The job of message that runs body on record.
+template <typename Owner>
+std::unique_ptr<AuxJobEnvelope> MakeAuxJob(uint32_t message, Owner record, typename AuxJobOf<Owner>::Body body)
+{
+    return std::make_unique<AuxJobOf<Owner>>(message, std::move(record), std::move(body));
+}
 
 // A body put in place of a message's own (tests).
 using AuxJobBody = std::function<void(const AuxJobEnvelope& job, AuxJobRun& run)>;
-
-// True for the messages whose jobs the auxiliary thread runs.
-bool IsAuxJobMessage(uint32_t message);
-// True when record holds a record of the kind that message carries.
-bool AuxRecordFits(uint32_t message, const AuxJobRecord& record);

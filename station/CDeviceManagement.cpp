@@ -105,7 +105,7 @@ bool CDeviceManagement::WithSearchedDev(LeftTopWidget* controller, const DevKey&
 {
     if (!controller)
         return false;
-    return controller->UpdateSearchDev(
+    return controller->Lists().UpdateSearchDev(
         [&key](const DevInfo& dev) { return dev.lUserID == key.lUserID && Field(dev.ipcEntry.ipc_sn) == key.serial; },
         use);
 }
@@ -114,7 +114,7 @@ void CDeviceManagement::LogOutKeys(LeftTopWidget* controller, const std::vector<
 {
     for (const DevKey& key : keys) {
         // A record the controller dropped is no longer ours to log out.
-        if (!WithSearchedDev(controller, key, [controller](DevInfo& dev) { controller->LogOutDev(&dev); }))
+        if (!WithSearchedDev(controller, key, [controller](DevInfo& dev) { controller->Lists().LogOutDev(&dev); }))
             LogPrint(LOG_INFO, "CDeviceManagement: SN=%s left the search list, not logged out here",
                      key.serial.constData());
     }
@@ -245,7 +245,7 @@ void CDeviceManagement::onSignalShotSearchDevTimer()
     }
     controller->GetAllSearachDevs();
     controller->StopSearchDev();
-    controller->ForEachSearchDev([&](DevInfo& dev) {
+    controller->Lists().ForEachSearchDev([&](DevInfo& dev) {
         if (!controller->IsDevInSpecIpSegment(&dev))
             return;
         controller->LoginDev(&dev);
@@ -260,7 +260,7 @@ void CDeviceManagement::onSignalShotSearchDevLoginTimer()
     LeftTopWidget* controller = Controller();
     std::vector<RowData> rows;
     if (controller) {
-        controller->ForEachSearchDev([&](DevInfo& dev) {
+        controller->Lists().ForEachSearchDev([&](DevInfo& dev) {
             if (!controller->IsDevInSpecIpSegment(&dev))
                 return;
             IPCEntry& entry = dev.ipcEntry;
@@ -310,19 +310,19 @@ void CDeviceManagement::PlaySearchedDev(LeftTopWidget* controller, const DevInfo
         LivePlayPath::StopAudioPlay();
         pane->SetStopRender(false);
     }
-    controller->stopPlay(&controller->m_PlayInfo);
-    controller->SetCurrentDevice(dev);
+    controller->stopPlay(&controller->Lists().m_PlayInfo);
+    controller->Lists().SetCurrentDevice(dev);
     controller->SetResetUI();
-    controller->playVideo(&controller->m_PlayInfo);
+    controller->playVideo(&controller->Lists().m_PlayInfo);
 }
 
 void CDeviceManagement::ShareRealHandle(LeftTopWidget* controller)
 {
-    const DevInfo current = controller->CurrentDevice();
+    const DevInfo current = controller->Lists().CurrentDevice();
     const int64_t realHandle = DevLoad(current.lRealHandle);
     if (realHandle <= 0)
         return;
-    controller->ForEachSearchDev([&](DevInfo& dev) {
+    controller->Lists().ForEachSearchDev([&](DevInfo& dev) {
         if (dev.lUserID == current.lUserID)
             DevStore(dev.lRealHandle, realHandle);
     });

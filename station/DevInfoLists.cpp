@@ -7,7 +7,8 @@
 #include <functional>
 #include <mutex>
 
-DevInfoLists::DevInfoLists()
+DevInfoLists::DevInfoLists(std::function<void()> onGenerationChanged)
+    : m_onGenerationChanged(std::move(onGenerationChanged))
 {
     ZeroDevInfo(m_PlayInfo);
 }
@@ -116,7 +117,8 @@ bool DevInfoLists::IsExitDevByIP(const DevInfo& dev) const
 void DevInfoLists::BumpGeneration()
 {
     m_generation.fetch_add(1);
-    OnGenerationChanged();
+    if (m_onGenerationChanged)
+        m_onGenerationChanged();
 }
 
 void DevInfoLists::SetCurrentDevice(const DevInfo& dev, const std::function<void(DevInfo& previous)>& retire)

@@ -19,8 +19,9 @@
 // A lock is held for one pass over its list; none is taken twice.
 class DevInfoLists {
 public:
-    DevInfoLists();
-    virtual ~DevInfoLists();
+    // onGenerationChanged runs after every generation change, on the thread that made it.
+    explicit DevInfoLists(std::function<void()> onGenerationChanged = nullptr);
+    ~DevInfoLists();
     DevInfoLists(const DevInfoLists&) = delete;
     DevInfoLists& operator=(const DevInfoLists&) = delete;
 
@@ -126,10 +127,6 @@ public:
     // thread only; the GUI thread may read it directly, other threads use CurrentDevType().
     DevTypeInfo m_SvrRetDevTypeInfo;
 
-protected:
-    // After every generation change, on the thread that made it.
-    virtual void OnGenerationChanged() {}
-
 private:
     friend class DevInfoListsTestPeer;
 
@@ -160,4 +157,5 @@ private:
     static void LogOutList(std::vector<DevInfo>& list, DevInfoLists* owner, std::vector<int64_t>& done);
 
     std::atomic<uint64_t> m_generation{0};
+    const std::function<void()> m_onGenerationChanged;
 };

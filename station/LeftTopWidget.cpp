@@ -51,13 +51,11 @@ LeftTopWidget::LeftTopWidget(QWidget* parent, ControllerHost* host)
     m_pHintBox = new QMessageBox(this);
     DeviceEventBridge::SetPlayIdReader(&PlayIdOfDevice);
     m_pVideoTimer = new JTimer(5000, this);
-    m_searchCycle = std::make_unique<SearchCycleWorker>(*this, *this, m_workers, m_handOffs, m_bCurDevAlive,
+    // Each worker sees the controller only through its own narrow interface.
+    SearchCycleWorker::Controller& searchSide = *this;
+    m_searchCycle = std::make_unique<SearchCycleWorker>(searchSide, m_lists, m_workers, m_handOffs, m_bCurDevAlive,
                                                         m_bAutoUpgradeConfig);
-    m_streamTest = std::make_unique<StreamTestWorker>(
-        *this, *this, m_workers, m_handOffs,
-        StreamTestWorker::SharedWords{m_lLastCount, m_lCurrentCount, m_lCurrentChannel, m_bCurDevAlive,
-                                      m_bWifiThroughputBegun, m_bManualTipShown, m_iUploadDone,
-                                      UploadFailureCount, m_AutoSteps[STEP_DEV_TYPE].iReplyFlag});
+    m_streamTest = NewStreamTest(*this);
 
     CConfigFile::GetInstance()->GetConfigInfo(m_IniCfgFile);
     InitManualAutomation();
@@ -111,6 +109,10 @@ LeftTopWidget::~LeftTopWidget()
         m_workers.Join(StationWorkers::IdService, kServiceJoinWarnMs);
     }
     StopAuxThread();
+    // No thread is left to hand anything over: what the last ones handed over
+    // after their joins runs now, while every member it may touch is whole.
+    m_handOffs.Close();
+    m_handOffs.RunPending();
     if (m_pCheckQRCodeDlg)
         m_pCheckQRCodeDlg->removeEventFilter(this);
 }
@@ -118,6 +120,15 @@ LeftTopWidget::~LeftTopWidget()
 void LeftTopWidget::SetHost(ControllerHost* host)
 {
     m_host = host;
+}
+
+std::unique_ptr<StreamTestWorker> LeftTopWidget::NewStreamTest(StreamTestWorker::Controller& controller)
+{
+    return std::make_unique<StreamTestWorker>(
+        controller, m_lists, m_workers, m_handOffs,
+        StreamTestWorker::SharedWords{m_lLastCount, m_lCurrentCount, m_lCurrentChannel, m_bCurDevAlive,
+                                      m_bWifiThroughputBegun, m_bManualTipShown, m_iUploadDone, UploadFailureCount,
+                                      m_AutoSteps[STEP_DEV_TYPE].iReplyFlag});
 }
 
 // ---------------------------------------------------------------------------
@@ -172,21 +183,6 @@ void LeftTopWidget::ConnectSignals()
     connect(this, &LeftTopWidget::QRCodeCheckSignal, this, &LeftTopWidget::onQRCodeCheckSignalEmit);
     connect(this, &LeftTopWidget::QRCodePrint, this, &LeftTopWidget::onQRCodePrintEmit);
     connect(this, &LeftTopWidget::sig_ThreadItemProcEnd, this, &LeftTopWidget::onThreadItemProcEnd);
-
-    // The stream-test thread waits in these until the GUI thread has done the
-    // work; a stop that joins that thread runs them while it waits.
-    connect(this, &LeftTopWidget::sig_SaveManualTestResult, this, [this] {
-        m_handOffs.Call([this] {
-            if (m_host)
-                m_host->SaveManualTestResult();
-        });
-    }, Qt::DirectConnection);
-    connect(this, &LeftTopWidget::sig_UploadTestResultData, this,
-            [this] { m_handOffs.Call([this] { slot_UploadCurrentDevTestResult(); }); }, Qt::DirectConnection);
-    connect(this, &LeftTopWidget::sig_RefreshOrderInfo, this,
-            [this] { m_handOffs.Call([this] { slot_RefreshOrderInfo(); }); }, Qt::DirectConnection);
-    connect(this, &LeftTopWidget::sig_UploadDataNetworkAnomalies, this,
-            [this] { m_handOffs.Call([this] { onUploadDataNetworkAnomalies(); }); }, Qt::DirectConnection);
 
     if (VideoForm* pane = GetCurVideoForm())
         connect(pane, &OpenglRender::signalUpdateView, this, &LeftTopWidget::slotUpdateView);
@@ -272,16 +268,16 @@ int LeftTopWidget::Run()
 int LeftTopWidget::StartRun()
 {
     ResetRunCounters();
-    ClearDevTypes();
+    m_lists.ClearDevTypes();
     if (ui->check_AutoUpgradeConfigFile->isChecked()) {
-        const int ret = UnCompressLocalConfigFile(this);
+        const int ret = UnCompressLocalConfigFile(ConfigFilePathText(), m_strSYS_CFG_MD5, m_strHW_CFG_MD5);
         if (ret != 0) {
             LogPrint(LOG_GENERAL, "Run() UnCompressLocalConfigFile failed, iUnCompressRet=%d", ret);
             return -1;
         }
     }
-    WithReadyList([](std::vector<DevInfo>& ready) { ready.clear(); });
-    WithStreamList([](std::vector<DevInfo>& stream, std::vector<int64_t>& finished, bool& replaced) {
+    m_lists.WithReadyList([](std::vector<DevInfo>& ready) { ready.clear(); });
+    m_lists.WithStreamList([](std::vector<DevInfo>& stream, std::vector<int64_t>& finished, bool& replaced) {
         stream.clear();
         finished.clear();
         replaced = false;
@@ -294,10 +290,10 @@ int LeftTopWidget::StartRun()
         pane->ClearTestResultText();
     }
     LivePlayPath::StopAudioPlay();
-    stopPlay(&m_PlayInfo);
+    stopPlay(&m_lists.m_PlayInfo);
     m_streamTest->NewRun();
     m_lLastCount = 0;
-    ClearCurrentDevice();
+    m_lists.ClearCurrentDevice();
     LogPrint(LOG_INFO, "#PelloxDebug Enter LeftTopWidget::CreateAutoPlayThread()");
     m_workers.Start(StationWorkers::Search, [this] { ExecuteAutoSearchDevThread(); });
     m_workers.Start(StationWorkers::StreamTest, [this] { ExecuteImageStreamTestThread(); });
@@ -313,7 +309,7 @@ void LeftTopWidget::StopRunThreads()
     }
     LivePlayPath::StopAudioPlay();
     SetResetUI();
-    BumpGeneration();
+    m_lists.BumpGeneration();
     m_bStopping = true;
     ApplyRunButtonState();
     FinishStop();
@@ -334,9 +330,9 @@ void LeftTopWidget::FinishStop()
     // What the workers posted just before they ended.
     m_handOffs.RunPending();
     // Only now is no thread left that could play the current device again.
-    stopPlay(&m_PlayInfo);
+    stopPlay(&m_lists.m_PlayInfo);
     ResetRunCounters();
-    ClearDevTypes();
+    m_lists.ClearDevTypes();
     m_bStopping = false;
     ApplyRunButtonState();
 }
@@ -352,7 +348,7 @@ void LeftTopWidget::ResetRunCounters()
 {
     m_lLastCount = 0;
     m_lCurrentCount = 0;
-    ResetCurrentDevType();
+    m_lists.ResetCurrentDevType();
 }
 
 void LeftTopWidget::StopAfterNetworkAnomalies()
@@ -399,7 +395,7 @@ void LeftTopWidget::customEvent(QEvent* event)
 {
     if (event->type() != static_cast<QEvent::Type>(WM_BEGIN_AUTO_TEST))
         return;
-    if (CurrentLoginHandle() <= 0)
+    if (m_lists.CurrentLoginHandle() <= 0)
         return;
     KillAllStepTimers();
     BeginChain();

@@ -5,7 +5,9 @@
 #include "DevInfoLists.h"
 #include "HandOffQueue.h"
 #include "ManualTestController.h"
+#include "SearchCycleWorker.h"
 #include "StationWorkers.h"
+#include "StreamTestWorker.h"
 #include "TalkBackClaims.h"
 
 #include <QMetaEnum>
@@ -34,8 +36,6 @@ class QMessageBox;
 class QTimer;
 class QTimerEvent;
 class RightBottomWidget;
-class SearchCycleWorker;
-class StreamTestWorker;
 class VideoForm;
 struct AuxResponseInfo;
 struct CustomizeItem;
@@ -125,8 +125,12 @@ struct SimState {
 // ID-service threads run for the controller's life. StationWorkers owns and
 // joins them. Workers reach the GUI thread only by posted events, queued
 // signals and hand-offs (HandOffs()). Shared state is documented where it is
-// declared: the device lists and current device in DevInfoLists, the rest below.
-class LeftTopWidget : public QWidget, public ManualTestController, public DevInfoLists {
+// declared: the device lists and current device in DevInfoLists (Lists()),
+// the rest below.
+class LeftTopWidget : public QWidget,
+                      public ManualTestController,
+                      private SearchCycleWorker::Controller,
+                      private StreamTestWorker::Controller {
     Q_OBJECT
 
 public:
@@ -135,7 +139,10 @@ public:
     ~LeftTopWidget() override;
 
     void SetHost(ControllerHost* host);
-    ControllerHost* Host() const { return m_host; }
+    // The device lists, the current device (m_PlayInfo) and the device types,
+    // shared with the worker threads behind their own locks.
+    DevInfoLists& Lists() { return m_lists; }
+    const DevInfoLists& Lists() const { return m_lists; }
 
     // ----- called by the main window and the panels (GUI thread) -----
     void SetFunctionCodeSelection(const int codes[FUNCODE_COUNT]);
@@ -146,7 +153,9 @@ public:
     void SetOrderCustomization(const QString& regions, const QString& logoPath, int customMac);
     int ApplyTestConfig(const TestConfig& config, const QString& packagePath, const QString& alarmPath);
     void SetConfig(const ConfigInfo& config);
-    VideoForm* GetCurVideoForm() const;
+    // A copy of the configuration the controller and its workers go by (any thread).
+    ConfigInfo ConfigSnapshot() const override;
+    VideoForm* GetCurVideoForm() const override;
     void SetControlsEnabled(bool enable);
     void SetRunControlsEnabled(bool enable);
     void StopRun();
@@ -170,6 +179,8 @@ public:
     void SaveManualTestResult(const DevTestResult& result, const QVector<CustomizeItem>& items);
     void SetWifiTestRunning();
     void SetWifiTestFinished(qint64 word1, qint64 word2);
+    // Consecutive failed submissions (any thread).
+    int32_t UploadFailures() const { return UploadFailureCount.load(); }
     // Routed device events; each record goes with its event afterwards.
     void onStatusEvent(AuxResponseInfo* info);
     void onAuxResponse(AuxResponseInfo* info);
@@ -182,6 +193,74 @@ public:
     void SetAutoBeginRun(bool autoBeginRun) override;
     bool IsManualAutoTesting() const override { return m_bManalAutoTesting.load(); }
 
+    // ----- the device table (CDeviceManagement; GUI thread) -----
+    void StartSearchDev(unsigned timeoutMs);
+    void StopSearchDev();
+    void GetAllSearachDevs();
+    int LoginDev(DevInfo* dev);
+    bool IsDevInSpecIpSegment(const DevInfo* dev);
+
+    // ----- live play (LeftTopWidgetPlay.cpp) -----
+    // Any thread. Both play or stop the current device only, under the
+    // stream-list lock; dev is that device (&Lists().m_PlayInfo), null gives
+    // -1. The GUI steps they leave run on the GUI thread (at once, or as a
+    // hand-off).
+    int playVideo(DevInfo* dev) override;
+    int stopPlay(DevInfo* dev) override;
+    // The SDK's stream callback and the play library's decode callback, on
+    // their libraries' threads, with the record the play registered them for.
+    static int RealDataCallBackFunc(int64_t realHandle, int dataType, const char* buffer, int size,
+                                    const FC_PacketInfo* packet);
+    static int DecDataCallBackFunc(int port, const PC_FrameInfo* frame, void* user);
+
+signals:
+    void addItemText(QString strText, bool bNormal);
+    void sig_ThreadItemProcEnd(int iMsgItem, int iMsgSrcType);
+    void QRCodePrint(QString strQRCode, QString strIndentityPart, QString strDevSN, QString strMac,
+                     QString strIndentifyCode);
+    void QRCodeCheckSignal(QString strQRCode, QString strIndentityPart);
+    void signalGunBallDevice(bool isGunBall, int chanelIdx);
+    void siganlBeginManulTest(bool begin);
+    // The run, the current device or the chain changed; emitted on the GUI thread.
+    void generationChanged();
+
+public slots:
+    // Also the main window's submission of the manual result panel.
+    void slot_UploadCurrentDevTestResult() override;
+
+private slots:
+    void onBeginRunBtnClicked();
+    void slot_RefreshOrderInfo() override;
+    void onThreadItemProcEnd(int iMsgItem, int iMsgSrcType);
+    void onQRCodePrintEmit(QString strQRCode, QString strIndentityPart, QString strDevSN, QString strMac,
+                           QString strIndentifyCode);
+    void onQRCodeCheckSignalEmit(QString strQRCode, QString strIndentityPart);
+    void onCheckQRCodeSignalEimt(bool bSame);
+    void slotUpdateView();
+    void slotVideoTestTimeout();
+    void onAutoPlayVideostateChanged(int state);
+    void onAutoUpgradeConfigFilestateChanged(int state);
+    void onAutoUploadAudioWarnFilestateChanged(int state);
+    void onLockParameterstateChanged(int state);
+    void onDevTypeCurrentIndexChanged(int index);
+    void onIPTypeCurrentIndexChanged(int index);
+    void onSelectConfigFileBtnClicked();
+    void onSelectAudioWarnFileBtnClicked();
+    void onAddItemSignalEimt(QString strText, bool bNormal);
+    void onUploadDataNetworkAnomalies() override;
+    void onTimerAutoTestWifiSignal();
+    void onTimerManualTestWifiSignal();
+    void onTimerManualAutoSignal();
+    void onTimerWaitLastStop();
+
+protected:
+    void customEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
+private:
     // ----- run state -----
     // Start (run flag set) or stop (clear) the automatic run: 0, or -1 when the
     // package failed to unpack. A stop joins the search and stream-test threads.
@@ -204,7 +283,7 @@ public:
     bool IsDevTypeSupportPrint();
     // Model text of the current device from its version texts (DeriveSpecialModel).
     int IsSpecialModel();
-    void AddAutoTestItem(const QString& strText, bool bNormal);
+    void AddAutoTestItem(const QString& strText, bool bNormal) override;
     void SetFunctionCodeResultText(const QString& text, bool ok);
     void SetWifiSignalResultText(const QString& text, bool ok);
     bool IsTestResultPass();
@@ -213,16 +292,15 @@ public:
     // ----- workers and hand-offs -----
     StationWorkers& Workers() { return m_workers; }
     HandOffQueue& HandOffs() { return m_handOffs; }
-    // Posts a job (the record of message) to the auxiliary thread with the
-    // context of this moment (GUI thread). A post that fails (false) frees the
-    // job, as does one whose record is not of the message's kind.
-    bool PostAuxJob(uint32_t message, AuxJobRecord job, int source);
+    // Posts job (MakeAuxJob) to the auxiliary thread with the context of this
+    // moment (GUI thread). A post that fails (false) frees the job, as does a
+    // job without a record.
+    bool PostAuxJob(std::unique_ptr<AuxJobEnvelope> job, int source);
     AuxJobContext MakeAuxJobContext(int source) const;
     // Posts an ID-service request with its own copy of the address.
     bool PostIdServiceRequest(const QByteArray& ip);
-    // Copies for workers: the configuration and the chosen local address.
-    ConfigInfo ConfigSnapshot() const;
-    QString CurrentIP() const;
+    // A copy for workers: the chosen local address.
+    QString CurrentIP() const override;
     // Text of the package path box.
     QString ConfigFilePathText() const;
     QString AlarmFilePathText() const;
@@ -233,22 +311,17 @@ public:
     // check and upload, hand-over); false once the run flag cleared during it.
     // Tests run it from a thread of their own with the run flag set.
     bool RunSearchCycle();
-    void StartSearchDev(unsigned timeoutMs);
-    void StopSearchDev();
-    void GetAllSearachDevs();
     void LoginSearchDevs();
-    int LoginDev(DevInfo* dev);
-    bool IsDevInSpecIpSegment(const DevInfo* dev);
     int GetNotUseIP(char* outIP, const char* localIP);
     void WaitSearchDevsLoginReturn(unsigned timeoutMs);
 
     // ----- configuration package (LeftTopWidgetPackage.cpp) -----
     void GetConfigFileCheckNum(DevInfo* dev);
-    void GetSearchDevsConfigFileCheck();
-    void WaitSearchDevsConfigFileCheckReturn(unsigned timeoutMs);
-    void WaitSearchDevsUploadConfigFileFinishReturn(unsigned timeoutMs);
+    void GetSearchDevsConfigFileCheck() override;
+    void WaitSearchDevsConfigFileCheckReturn(unsigned timeoutMs) override;
+    void WaitSearchDevsUploadConfigFileFinishReturn(unsigned timeoutMs) override;
     // After the check wait: matching devices go to the ready list, differing ones get the package.
-    void DealSearchDevsConfigFileCheck();
+    void DealSearchDevsConfigFileCheck() override;
 
     // ----- ID service (LeftTopWidgetIdService.cpp) -----
     void ExecuteGetIDServiceThread();
@@ -371,17 +444,9 @@ public:
     void SwitchToSecondChannel();
 
     // ----- live play and talk-back (LeftTopWidgetPlay.cpp, LeftTopWidgetTalk.cpp) -----
-    // Any thread. Both play or stop the current device only, under the
-    // stream-list lock; dev is that device (&m_PlayInfo), null gives -1. The
-    // GUI steps they leave run on the GUI thread (at once, or as a hand-off).
-    int playVideo(DevInfo* dev);
-    int stopPlay(DevInfo* dev);
     // Tears down the play of a record leaving the current-device slot (the
     // retire step of SetCurrentDevice, under the stream-list lock).
-    void RetirePlay(DevInfo& previous);
-    static int RealDataCallBackFunc(int64_t realHandle, int dataType, const char* buffer, int size,
-                                    const FC_PacketInfo* packet);
-    static int DecDataCallBackFunc(int port, const PC_FrameInfo* frame, void* user);
+    void RetirePlay(DevInfo& previous) override;
     // Job 1124 on the auxiliary thread; run tells its camera (Context().token) and the stop.
     int dealStartAduioOk(AuxResponseInfo* info, AuxJobRun& run);
     // The pause after each talk-back frame: 25 ms; tests shorten it.
@@ -403,96 +468,18 @@ public:
     // Leaves the camera's manual script run: a running one ends at once (both
     // its timers, its state; siganlBeginManulTest(false)), a pending restart is
     // dropped and the next camera gets its own "Please Begin Manual Test". GUI
-    // thread: the stream-test thread reaches it by a queued invoke when it moves on.
+    // thread: the stream-test thread reaches it through LeaveManualTest when it moves on.
     void StopManualAutomation();
 
-    // =====================================================================
-    // State more than one thread touches. The rest is private, below.
-    // =====================================================================
-
-    // Step slots: the reply parsers set a slot's flag and the step machine
-    // reads and clears it on the GUI thread; the stream-test thread sets the
-    // device-type step's flag (AutoStepSlot).
-    AutoStepSlot m_AutoSteps[AUTO_STEP_COUNT];
-    std::atomic<bool> m_bCurDevAlive{false}; // a reply, status event or search sighting of the current device
-
-    // Submission (written by the GUI thread, read by the stream-test thread and the main window).
-    std::atomic<int32_t> UploadFailureCount{0};
-    std::atomic<int32_t> m_iUploadDone{0};
-
-    // The stream-test thread's words (also written by the play path, read by the GUI thread).
-    std::atomic<int64_t> m_lLastCount{0};
-    std::atomic<int64_t> m_lCurrentCount{0};
-    std::atomic<int64_t> m_lCurrentChannel{-1};  // -1 none chosen; 1 second lens
-    std::atomic<bool> m_bWifiThroughputBegun{false};
-    std::atomic<bool> m_bManualTipShown{false};
-    std::atomic<bool> m_bManalAutoTesting{false};   // a manual script runs (read by the stream-test thread)
-
-    // Options the search thread reads: set by the GUI thread, the package's
-    // path and digests before the run's threads start.
-    std::atomic<bool> m_bAutoUpgradeConfig{false};  // "Auto Upgrade config"
-    QString m_strConfigFilePath;             // taken from the box when a run starts
-    QString m_strSYS_CFG_MD5;                // digests of the unpacked package
-    QString m_strHW_CFG_MD5;
-
-signals:
-    void addItemText(QString strText, bool bNormal);
-    void sig_ThreadItemProcEnd(int iMsgItem, int iMsgSrcType);
-    void QRCodePrint(QString strQRCode, QString strIndentityPart, QString strDevSN, QString strMac,
-                     QString strIndentifyCode);
-    void QRCodeCheckSignal(QString strQRCode, QString strIndentityPart);
-    // Emitted by the stream-test thread; each returns once the GUI thread has
-    // done the work (a hand-off, see HandOffQueue).
-    void sig_SaveManualTestResult();
-    void sig_UploadTestResultData();
-    void sig_RefreshOrderInfo();
-    void sig_UploadDataNetworkAnomalies();
-    void signalGunBallDevice(bool isGunBall, int chanelIdx);
-    void siganlBeginManulTest(bool begin);
-    // The run, the current device or the chain changed; emitted on the GUI thread.
-    void generationChanged();
-
-public slots:
-    void onBeginRunBtnClicked();
-    void slot_UploadCurrentDevTestResult();
-    void slot_RefreshOrderInfo();
-    void onThreadItemProcEnd(int iMsgItem, int iMsgSrcType);
-    void onQRCodePrintEmit(QString strQRCode, QString strIndentityPart, QString strDevSN, QString strMac,
-                           QString strIndentifyCode);
-    void onQRCodeCheckSignalEmit(QString strQRCode, QString strIndentityPart);
-    void onCheckQRCodeSignalEimt(bool bSame);
-    void slotUpdateView();
-    void slotVideoTestTimeout();
-
-private slots:
-    void onAutoPlayVideostateChanged(int state);
-    void onAutoUpgradeConfigFilestateChanged(int state);
-    void onAutoUploadAudioWarnFilestateChanged(int state);
-    void onLockParameterstateChanged(int state);
-    void onDevTypeCurrentIndexChanged(int index);
-    void onIPTypeCurrentIndexChanged(int index);
-    void onSelectConfigFileBtnClicked();
-    void onSelectAudioWarnFileBtnClicked();
-    void onAddItemSignalEimt(QString strText, bool bNormal);
-    void onUploadDataNetworkAnomalies();
-    void onTimerAutoTestWifiSignal();
-    void onTimerManualTestWifiSignal();
-    void onTimerManualAutoSignal();
-    void onTimerWaitLastStop();
-
-protected:
-    void customEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
-    void OnGenerationChanged() override;
-
-private:
+    // ----- the rest of the panel and the run -----
     // How far the option rows move down to clear the group's title.
     int GroupRowShift() const;
     void PlaceBrowseButton(QWidget* button, int y);
+    // After every generation change of the lists, on the thread that made it.
+    void OnGenerationChanged();
     // Construction steps.
+    // The stream-test thread's body, seeing controller (this one but in tests).
+    std::unique_ptr<StreamTestWorker> NewStreamTest(StreamTestWorker::Controller& controller);
     void InitManualAutomation();
     void InitHostIdentity();
     void InitNetworkCardBox();
@@ -535,6 +522,8 @@ private:
     void Post4GJob(bool chainWaits);
     // The QR label job of message (1125 print, 1126 check) for the current camera.
     bool PostQRCodeJob(uint32_t message, int source = AUX_SOURCE_AUTO);
+    // The talk-back job (1124) of an accepted talk-back start; its device's claim ends with it.
+    bool PostTalkJob(AuxResponsePtr status);
     // Manual items (LeftTopWidgetManual.cpp): each returns the SDK's result
     // (negative results are logged by dealManualTest).
     int RunManualItem(int item, qint64 param, RightBottomWidget* panel);
@@ -577,9 +566,45 @@ private:
     void ChooseSecondChannel(DevInfo* dev, const DevTypeInfo& type, GuiAfter& after);
     // Asks the SDK for dev's stream on channel (-1: the device's default) into a new port.
     void OpenRecordStream(DevInfo& dev, int channel);
+    // The search thread's note on screen (LeftTopWidgetSearch.cpp).
+    void ShowSearchNote(const QString& text) override;
+    // The stream-test thread's steps on the GUI thread (LeftTopWidgetStream.cpp).
+    void CollectManualTestResult() override;
+    void LeaveGunBallView() override;
+    void LeaveManualTest() override;
+    void BeginAutoTest() override;
     // The auxiliary thread (LeftTopWidgetJobs.cpp).
     void RunAuxJob(const AuxJobEnvelope& job);
     void ApplyAuxJobEnd(uint32_t message, const AuxJobContext& context, const AuxJobResult& result);
+
+    // =====================================================================
+    // State more than one thread touches.
+    // =====================================================================
+
+    // Step slots: the reply parsers set a slot's flag and the step machine
+    // reads and clears it on the GUI thread; the stream-test thread sets the
+    // device-type step's flag (AutoStepSlot).
+    AutoStepSlot m_AutoSteps[AUTO_STEP_COUNT];
+    std::atomic<bool> m_bCurDevAlive{false}; // a reply, status event or search sighting of the current device
+
+    // Submission (written by the GUI thread, read by the stream-test thread and the main window).
+    std::atomic<int32_t> UploadFailureCount{0};
+    std::atomic<int32_t> m_iUploadDone{0};
+
+    // The stream-test thread's words (also written by the play path, read by the GUI thread).
+    std::atomic<int64_t> m_lLastCount{0};
+    std::atomic<int64_t> m_lCurrentCount{0};
+    std::atomic<int64_t> m_lCurrentChannel{-1};  // -1 none chosen; 1 second lens
+    std::atomic<bool> m_bWifiThroughputBegun{false};
+    std::atomic<bool> m_bManualTipShown{false};
+    std::atomic<bool> m_bManalAutoTesting{false};   // a manual script runs (read by the stream-test thread)
+
+    // Options the search thread reads: set by the GUI thread, the package's
+    // path and digests before the run's threads start.
+    std::atomic<bool> m_bAutoUpgradeConfig{false};  // "Auto Upgrade config"
+    QString m_strConfigFilePath;             // taken from the box when a run starts
+    QString m_strSYS_CFG_MD5;                // digests of the unpacked package
+    QString m_strHW_CFG_MD5;
 
     // =====================================================================
     // State of one thread: the GUI thread's unless noted.
@@ -665,6 +690,7 @@ private:
 
     std::unique_ptr<Ui::LeftTopWidget> ui;
     ControllerHost* m_host = nullptr;
+    DevInfoLists m_lists{[this] { OnGenerationChanged(); }};   // before the workers: outlives their joins
     ConfigInfo m_IniCfgFile;                 // the configuration copy; writes under m_lockConfig
     mutable ListLock m_lockConfig{ListLock::RANK_LEAF, "configuration"};
     QString m_qstrCurrentIP;                 // the network-card box's address; under m_lockCurrentIP
@@ -684,6 +710,7 @@ private:
     friend class LeftTopWidgetTestPeer;
 };
 
-// Unpacks the package named by the package path box and keeps the digests of
-// its two configuration files: 0, or -1 to -6 by the failing step.
-int UnCompressLocalConfigFile(LeftTopWidget* widget);
+// Unpacks the package at path (the package path box's text) into the digests
+// of its two configuration files: 0, or -1 to -6 by the failing step. Both
+// digests are emptied first and set only on success.
+int UnCompressLocalConfigFile(const QString& path, QString& sysMd5, QString& hwMd5);

@@ -56,10 +56,10 @@ void LeftTopWidget::BeginChain()
     m_strAuthorizeUUID.clear();
     m_strAuthorizeKey.clear();
     DevTypeInfo cached;
-    if (LookupDevType(m_chain.login, &cached))
-        SetCurrentDevType(cached);
+    if (m_lists.LookupDevType(m_chain.login, &cached))
+        m_lists.SetCurrentDevType(cached);
     else
-        ResetCurrentDevType();
+        m_lists.ResetCurrentDevType();
     LogPrint(LOG_INFO, "LeftTopWidget::BeginChain() chain %llu, lUserID=%lld, SN=%s",
              (unsigned long long)m_chain.chain, (long long)m_chain.login, m_chain.sn.constData());
     // A nested wait of the previous chain ends now.
@@ -70,8 +70,8 @@ ChainToken LeftTopWidget::CurrentChainToken() const
 {
     ChainToken token;
     token.chain = m_uChainGeneration;
-    token.device = Generation();
-    ReadCurrentDevice([&](const DevInfo& dev) {
+    token.device = m_lists.Generation();
+    m_lists.ReadCurrentDevice([&](const DevInfo& dev) {
         token.login = dev.lUserID;
         token.sn = Field(dev.ipcEntry.ipc_sn);
     });
@@ -86,7 +86,7 @@ bool LeftTopWidget::IsChainCurrent(const ChainToken& token) const
 bool LeftTopWidget::IsCurrentDevStopped() const
 {
     int64_t stop = 0;
-    ReadCurrentDevice([&](const DevInfo& dev) { stop = DevLoad(dev.lStopFlag); });
+    m_lists.ReadCurrentDevice([&](const DevInfo& dev) { stop = DevLoad(dev.lStopFlag); });
     return stop != 0;
 }
 
@@ -132,7 +132,7 @@ bool LeftTopWidget::IsLateReply(AutoStep step, int msgCode) const
     if (!m_AutoSteps[step].bJudged)
         return false;
     LogPrint(LOG_INFO, "LeftTopWidget::onAuxResponse() reply %d of lUserID=%lld came after its step was judged, dropped",
-             msgCode, (long long)CurrentLoginHandle());
+             msgCode, (long long)m_lists.CurrentLoginHandle());
     return true;
 }
 
@@ -232,7 +232,7 @@ void LeftTopWidget::FinishStep(AutoStep step, bool replied, bool chainWaits)
         break;
     case STEP_RTC: {
         int rtc = 0;
-        ReadCurrentDevice([&](const DevInfo& dev) { rtc = dev.TestRuslut.rtc_result; });
+        m_lists.ReadCurrentDevice([&](const DevInfo& dev) { rtc = dev.TestRuslut.rtc_result; });
         ApplyVerdict(JudgeRtc(rtc), &DevTestResult::rtc_result);
         AutoTestTFCard();
         break;
@@ -267,7 +267,7 @@ void LeftTopWidget::FinishStep(AutoStep step, bool replied, bool chainWaits)
 
 void LeftTopWidget::SendStepCommand(int code, const CommandBody& body)
 {
-    const int64_t login = CurrentLoginHandle();
+    const int64_t login = m_lists.CurrentLoginHandle();
     const int ret = SendDevCommand(login, code, body);
     if (ret < 0)
         LogPrint(LOG_DEBUG0, "LeftTopWidget: command %d to lUserID=%lld not sent, ret=%d", code, (long long)login, ret);
@@ -318,12 +318,12 @@ void LeftTopWidget::JudgeDevTypeStep()
     };
     // The camera's own reply, whichever way it came.
     DevTypeInfo reply;
-    if (LookupDevType(m_chain.login, &reply))
-        SetCurrentDevType(reply);
+    if (m_lists.LookupDevType(m_chain.login, &reply))
+        m_lists.SetCurrentDevType(reply);
     const int testType = CurrentTestType.load();
     if (testType >= 0 && testType <= 2 && !LoggedIn.load())
         AddAutoTestItem(tr(kLoginFirst[testType]), false);
-    JudgeTestModel(CurrentDevType());
+    JudgeTestModel(m_lists.CurrentDevType());
     if (ConfigSnapshot().m_LightMode.bUseLightModeTest)
         AutoGetLightMode();
     else
@@ -389,7 +389,7 @@ void LeftTopWidget::FinishFormatStep()
     if (!pane)
         return;
     int formatResult = -1;
-    ReadCurrentDevice([&](const DevInfo& dev) { formatResult = dev.iFormatResult; });
+    m_lists.ReadCurrentDevice([&](const DevInfo& dev) { formatResult = dev.iFormatResult; });
     const JudgeVerdict verdict = JudgeFormat(formatResult);
     const QString text = verdict.lines.value(0).text;
     const bool ok = verdict.result == 1;
@@ -422,14 +422,14 @@ void LeftTopWidget::SensorSwitchDoneLater(int item)
 
 void LeftTopWidget::PostBindJob()
 {
-    PostAuxJob(AUX_MSG_BIND_DEV, NewBindJob(), AUX_SOURCE_AUTO);
+    PostAuxJob(MakeAuxJob(AUX_MSG_BIND_DEV, NewBindJob(), &LeftTopWidget::DoBindDevJob), AUX_SOURCE_AUTO);
 }
 
 std::unique_ptr<DevBindJob> LeftTopWidget::NewBindJob() const
 {
     auto job = std::make_unique<DevBindJob>();
-    job->devType = CurrentDevType();
-    ReadCurrentDevice([&](const DevInfo& dev) {
+    job->devType = m_lists.CurrentDevType();
+    m_lists.ReadCurrentDevice([&](const DevInfo& dev) {
         job->strSN = QString::fromLatin1(Field(dev.ipcEntry.ipc_sn));
         job->szModel = QString::fromLatin1(Field(dev.szModel));
     });
@@ -441,37 +441,41 @@ void LeftTopWidget::PostAuthorizeJob()
 {
     auto job = std::make_unique<AuxAuthorizeCheckMsg>();
     job->iReplyStatus = m_iAuthorizeReplyStatus;
-    job->iAutorizationStatus = m_iAuthorizationStatus;
+    job->AutorizationStatus = m_iAuthorizationStatus;
     job->strUUID = m_strAuthorizeUUID;
     job->strKey = m_strAuthorizeKey;
-    ReadCurrentDevice([&](const DevInfo& dev) {
+    m_lists.ReadCurrentDevice([&](const DevInfo& dev) {
         job->strSN = QString::fromLatin1(Field(dev.ipcEntry.ipc_sn));
         job->strModel = QString::fromLatin1(Field(dev.szModel));
     });
     job->iType = 1;
     const QByteArray uuid = m_strAuthorizeUUID.toUtf8();
-    UpdateCurrentDevice(m_chain.login, [&](DevInfo& dev) { SetResultText(dev.TestRuslut.tuya_uuid, uuid.constData()); });
-    PostAuxJob(AUX_MSG_AUTHORIZE_CHECK, std::move(job), AUX_SOURCE_AUTO);
+    m_lists.UpdateCurrentDevice(m_chain.login, [&](DevInfo& dev) { SetResultText(dev.TestRuslut.tuya_uuid, uuid.constData()); });
+    PostAuxJob(MakeAuxJob(AUX_MSG_AUTHORIZE_CHECK, std::move(job), &LeftTopWidget::DoAuthorizeCheckJob),
+               AUX_SOURCE_AUTO);
 }
 
 void LeftTopWidget::Post4GJob(bool chainWaits)
 {
     // The job's source decides whether its end goes on with the chain.
-    PostAuxJob(AUX_MSG_4G_INFO_TEST, std::make_unique<Dev4GInfo>(m_Dev4GInfo),
+    auto job = std::make_unique<Dev4GInfo>(m_Dev4GInfo);
+    PostAuxJob(MakeAuxJob(AUX_MSG_4G_INFO_TEST, std::move(job), &LeftTopWidget::do4GDevInfoTest),
                chainWaits ? AUX_SOURCE_AUTO : m_iManual4G);
 }
 
 bool LeftTopWidget::PostQRCodeJob(uint32_t message, int source)
 {
-    const DevTypeInfo type = CurrentDevType();
+    const DevTypeInfo type = m_lists.CurrentDevType();
     auto job = std::make_unique<AuxPrintQRCodeMsg>();
     job->eType = type.eType;
     job->iSDKType = type.iSDKType;
-    ReadCurrentDevice([&](const DevInfo& dev) { job->strDevSN = QString::fromLatin1(Field(dev.ipcEntry.ipc_sn)); });
+    m_lists.ReadCurrentDevice(
+        [&](const DevInfo& dev) { job->strDevSN = QString::fromLatin1(Field(dev.ipcEntry.ipc_sn)); });
     if (message == AUX_MSG_PRINT_QRCODE)
         job->strMac = m_strCustomMac;
     job->strUUID = m_strAuthorizeUUID;
-    return PostAuxJob(message, std::move(job), source);
+    auto body = message == AUX_MSG_PRINT_QRCODE ? &LeftTopWidget::DoPrintQRCodeJob : &LeftTopWidget::DoCheckQRCodeJob;
+    return PostAuxJob(MakeAuxJob(message, std::move(job), body), source);
 }
 
 // ---------------------------------------------------------------------------
@@ -520,14 +524,14 @@ void LeftTopWidget::AutoGetDevType()
         return;
     LogPrint(LOG_INFO, "LeftTopWidget::AutoGetDevType() Enter");
     DevTypeInfo cached;
-    if (LookupDevType(CurrentLoginHandle(), &cached)) {
+    if (m_lists.LookupDevType(m_lists.CurrentLoginHandle(), &cached)) {
         // The type this camera reported earlier; never the previous camera's.
-        SetCurrentDevType(cached);
+        m_lists.SetCurrentDevType(cached);
         StartStep(STEP_DEV_TYPE);
         m_AutoSteps[STEP_DEV_TYPE].iReplyFlag = 1;
         return;
     }
-    ResetCurrentDevType();
+    m_lists.ResetCurrentDevType();
     SendStepCommand(CMD_GET_DEV_TYPE, CommandBody::None());
     StartStep(STEP_DEV_TYPE);
 }
@@ -601,7 +605,7 @@ void LeftTopWidget::AutoUploadLogoFile()
         LogPrint(LOG_GENERAL, "LeftTopWidget::AutoUploadLogoFile() the logo path has %d bytes, more than %d; not sent",
                  int(path.size()), kUploadPathMax);
     } else {
-        const int ret = FC_Loc_UploadLogo(CurrentLoginHandle(), path.constData());
+        const int ret = FC_Loc_UploadLogo(m_lists.CurrentLoginHandle(), path.constData());
         LogPrint(LOG_INFO, "LeftTopWidget::AutoUploadLogoFile() FC_Loc_UploadLogo ret=%d", ret);
     }
     StartStep(STEP_LOGO);
@@ -623,7 +627,7 @@ void LeftTopWidget::AutoTestFunctionCode()
 {
     if (IsCurrentDevStopped())
         return;
-    UpdateCurrentDevice(CurrentLoginHandle(), [](DevInfo& dev) {
+    m_lists.UpdateCurrentDevice(m_lists.CurrentLoginHandle(), [](DevInfo& dev) {
         dev.iRetCode = 300;
         SetResultText(dev.szFuncCode, "");
         SetResultText(dev.szSupportFuncCode, "");
@@ -689,7 +693,7 @@ void LeftTopWidget::Auto4GTestItem()
     if (m_AutoSteps[STEP_4G].iTimerId == 0)
         m_iManual4G = 0;
     m_Dev4GInfo.ClearQueried();
-    if (CurrentDevType().eType == 6)
+    if (m_lists.CurrentDevType().eType == 6)
         AddAutoTestItem(tr("Obtaining dual 4G card information, please wait..."), true);
     SendStepCommand(CMD_GET_4G_INFO, CommandBody::None());
     StartChainStep(STEP_4G);
@@ -706,7 +710,7 @@ void LeftTopWidget::AutoTestFinalSteps()
     const ConfigInfo config = ConfigSnapshot();
     if (config.m_SystemConfig.iTestMode == 1) {
         QByteArray ip;
-        ReadCurrentDevice([&](const DevInfo& dev) { ip = Field(dev.ipcEntry.szIP); });
+        m_lists.ReadCurrentDevice([&](const DevInfo& dev) { ip = Field(dev.ipcEntry.szIP); });
         PostIdServiceRequest(ip);
     }
     if (!WaitWithEventLoop() || !IsChainCurrent(token)) {
@@ -716,7 +720,7 @@ void LeftTopWidget::AutoTestFinalSteps()
     }
     if (m_bLockParameter && !IsCurrentDevStopped()) {
         const CommandBody body = LockParameterBody(1);
-        const int ret = SendDevCommand(CurrentLoginHandle(), CMD_IOT_CAMERA_LOCK_PARAMETER, body);
+        const int ret = SendDevCommand(m_lists.CurrentLoginHandle(), CMD_IOT_CAMERA_LOCK_PARAMETER, body);
         LogPrint(LOG_INFO, "LeftTopWidget::AutoTestFinalSteps() lock parameter %s, ret=%d", body.Bytes().constData(),
                  ret);
     }
@@ -735,7 +739,7 @@ void LeftTopWidget::AutoTestFinalSteps()
         AutoTestRTC();
         return;
     }
-    if (testType == 3 && CurrentDevType().eType == 5 && LoggedIn.load()) {
+    if (testType == 3 && m_lists.CurrentDevType().eType == 5 && LoggedIn.load()) {
         PostQRCodeJob(AUX_MSG_PRINT_QRCODE);
         return;
     }
@@ -754,7 +758,7 @@ void LeftTopWidget::AutoTestFinish()
             return;
     }
     bool streaming = false;
-    ReadCurrentDevice([&](const DevInfo& dev) { streaming = DevLoad(dev.lPlayID) > 0 && DevLoad(dev.lRealHandle) > 0; });
+    m_lists.ReadCurrentDevice([&](const DevInfo& dev) { streaming = DevLoad(dev.lPlayID) > 0 && DevLoad(dev.lRealHandle) > 0; });
     if (streaming && !m_bManualTipShown.exchange(true))
         AddAutoTestItem(tr("Please Begin Manual Test"), true);
 }
@@ -765,10 +769,10 @@ void LeftTopWidget::AutoTestFinish()
 bool LeftTopWidget::WaitWithEventLoop()
 {
     const ChainToken token = CurrentChainToken();
-    const bool twoLenses = m_SvrRetDevTypeInfo.IsMultiChannel();
+    const bool twoLenses = m_lists.m_SvrRetDevTypeInfo.IsMultiChannel();
     const bool gunLens = twoLenses && m_lCurrentChannel.load() == 0;
     int videoResult = 0;
-    ReadCurrentDevice([&](const DevInfo& dev) {
+    m_lists.ReadCurrentDevice([&](const DevInfo& dev) {
         videoResult = gunLens ? dev.TestRuslut.video_result2 : dev.TestRuslut.m_iTestVideo;
     });
     if (videoResult != 0)

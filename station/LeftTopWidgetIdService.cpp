@@ -149,7 +149,7 @@ void LeftTopWidget::ExecuteGetIDServiceThread()
 bool LeftTopWidget::PostIdServiceRequest(const QByteArray& ip)
 {
     ThreadMessageQueue* queue = m_workers.Queue(StationWorkers::IdService);
-    if (!queue || !queue->Post(WM_ID_SERVICE_REQUEST, std::make_unique<IdServiceRequest>(ip), 0)) {
+    if (!queue || !queue->Post(WM_ID_SERVICE_REQUEST, std::make_unique<IdServiceRequest>(ip))) {
         LogPrint(LOG_GENERAL, "LeftTopWidget::PostIdServiceRequest() no ID-service thread takes the request, IP=%.64s",
                  ip.constData());
         return false;

@@ -28,8 +28,8 @@ AuxJobContext LeftTopWidget::MakeAuxJobContext(int source) const
     AuxJobContext c;
     c.token = CurrentChainToken();
     c.source = source;
-    c.devType = m_SvrRetDevTypeInfo;
-    ReadCurrentDevice([&](const DevInfo& dev) {
+    c.devType = m_lists.m_SvrRetDevTypeInfo;
+    m_lists.ReadCurrentDevice([&](const DevInfo& dev) {
         c.strSN = FieldString(dev.ipcEntry.ipc_sn, sizeof dev.ipcEntry.ipc_sn);
         c.strModel = FieldString(dev.szModel, sizeof dev.szModel);
         c.result = dev.TestRuslut;
@@ -50,33 +50,39 @@ AuxJobContext LeftTopWidget::MakeAuxJobContext(int source) const
     return c;
 }
 
-bool LeftTopWidget::PostAuxJob(uint32_t message, AuxJobRecord job, int source)
+bool LeftTopWidget::PostAuxJob(std::unique_ptr<AuxJobEnvelope> job, int source)
 {
-    if (!IsAuxJobMessage(message)) {
-        LogPrint(LOG_MAJOR, "LeftTopWidget::PostAuxJob() message %u is no job of the auxiliary thread", message);
+    if (!job || !job->HasRecord()) {
+        LogPrint(LOG_MAJOR, "LeftTopWidget::PostAuxJob() message %u comes without a record, dropped",
+                 job ? job->message : 0u);
         return false;
     }
-    if (!AuxRecordFits(message, job)) {
-        LogPrint(LOG_MAJOR, "LeftTopWidget::PostAuxJob() message %u comes without a record of its kind, dropped",
-                 message);
-        return false;
-    }
-    auto envelope = std::make_unique<AuxJobEnvelope>(message, std::move(job));
-    envelope->context = MakeAuxJobContext(source);
+    const uint32_t message = job->message;
+    job->context = MakeAuxJobContext(source);
     // The hand-off queue outlives the auxiliary thread's join.
-    envelope->context.restartHeartbeat = [queue = &m_handOffs] {
+    job->context.restartHeartbeat = [queue = &m_handOffs] {
         queue->Post([] {
             if (HeartbeatTimer)
                 HeartbeatTimer->start(Login_Dlg::HEARTBEAT_INTERVAL_MS);
         });
     };
     ThreadMessageQueue* queue = m_workers.Queue(StationWorkers::Aux);
-    if (!queue || !queue->Post(message, std::move(envelope), source)) {
+    if (!queue || !queue->Post(message, std::move(job))) {
         LogPrint(LOG_GENERAL, "LeftTopWidget::PostAuxJob() the auxiliary thread takes no job, message %u freed",
                  message);
         return false;
     }
     return true;
+}
+
+bool LeftTopWidget::PostTalkJob(AuxResponsePtr status)
+{
+    const int64_t login = status ? status->lLoginID : 0;
+    auto job = MakeAuxJob(AUX_MSG_START_AUDIO_OK, std::move(status),
+                          [this](AuxResponseInfo& info, AuxJobRun& run) { dealStartAduioOk(&info, run); });
+    // Its channel is closed now: the device may be pressed again. No end signal.
+    job->end = [this, login](const AuxJobEnvelope&, AuxJobRun&) { m_talkClaims.Release(login); };
+    return PostAuxJob(std::move(job), AUX_SOURCE_AUTO);
 }
 
 void LeftTopWidget::SetAuxJobBody(uint32_t message, AuxJobBody body)
@@ -96,12 +102,12 @@ void LeftTopWidget::ExecuteAuxFuncThread()
         if (!queue->Wait(&msg, 50))
             continue;
         // Only PostAuxJob puts jobs here, each in an envelope.
-        if (!IsAuxJobMessage(msg.message)) {
+        std::unique_ptr<AuxJobEnvelope> job = msg.Take<AuxJobEnvelope>();
+        if (!job) {
             LogPrint(LOG_GENERAL, "LeftTopWidget::ExecuteAuxFuncThread() message %u dropped", msg.message);
             continue;
         }
-        if (std::unique_ptr<AuxJobEnvelope> job = msg.Take<AuxJobEnvelope>())
-            RunAuxJob(*job);
+        RunAuxJob(*job);
     }
     // Jobs still queued at the stop are freed, not run.
     if (queue)
@@ -118,36 +124,12 @@ void LeftTopWidget::RunAuxJob(const AuxJobEnvelope& job)
         if (it != m_auxBodies.end())
             replacement = it->second;
     }
-    if (replacement) {
+    if (replacement)
         replacement(job, run);
-    } else {
-        switch (job.message) {
-        case AUX_MSG_START_AUDIO_OK:
-            dealStartAduioOk(job.Get<AuxResponseInfo>(), run);
-            break;
-        case AUX_MSG_PRINT_QRCODE:
-            DoPrintQRCodeJob(*job.Get<AuxPrintQRCodeMsg>(), run);
-            break;
-        case AUX_MSG_CHECK_QRCODE:
-            DoCheckQRCodeJob(*job.Get<AuxPrintQRCodeMsg>(), run);
-            break;
-        case AUX_MSG_4G_INFO_TEST:
-            do4GDevInfoTest(*job.Get<Dev4GInfo>(), run);
-            break;
-        case AUX_MSG_BIND_DEV:
-            DoBindDevJob(*job.Get<DevBindJob>(), run);
-            break;
-        case AUX_MSG_AUTHORIZE_CHECK:
-            DoAuthorizeCheckJob(*job.Get<AuxAuthorizeCheckMsg>(), run);
-            break;
-        default:
-            return;
-        }
-    }
-    if (job.message == AUX_MSG_START_AUDIO_OK) {
-        // Its channel is closed now: the device may be pressed again. No end signal.
-        if (const AuxResponseInfo* info = job.Get<AuxResponseInfo>())
-            m_talkClaims.Release(info->lLoginID);
+    else
+        job.Run(run);
+    if (job.end) {
+        job.end(job, run);
         return;
     }
     // The end goes to the GUI thread with its own copies; the envelope dies here.
@@ -174,7 +156,7 @@ void LeftTopWidget::ApplyAuxJobEnd(uint32_t message, const AuxJobContext& contex
     if (!result.done)
         LogPrint(LOG_GENERAL, "LeftTopWidget::onThreadItemProcEnd() job %u did nothing", message);
     if (result.HasChanges())
-        UpdateCurrentDevice(token.login, [&](DevInfo& dev) { result.ApplyTo(dev.TestRuslut); });
+        m_lists.UpdateCurrentDevice(token.login, [&](DevInfo& dev) { result.ApplyTo(dev.TestRuslut); });
     if (result.identifyCode)
         m_strIndentifyCode = *result.identifyCode;
     for (const AuxJobLine& line : result.lines)
@@ -227,7 +209,7 @@ void LeftTopWidget::onThreadItemProcEnd(int iMsgItem, int iMsgSrcType)
         PostQRCodeJob(AUX_MSG_PRINT_QRCODE);
         break;
     case AUX_MSG_BIND_DEV:
-        if (m_SvrRetDevTypeInfo.iSDKType == 1) {
+        if (m_lists.m_SvrRetDevTypeInfo.iSDKType == 1) {
             if (!IsCurrentDevStopped())
                 AutoGetAuthorizeCodeInfo();
         } else {

@@ -47,7 +47,7 @@ void LeftTopWidget::JudgeTestModel(const DevTypeInfo& info)
 
 bool LeftTopWidget::IsDevTypeSupportPrint()
 {
-    const DevTypeInfo info = CurrentDevType();
+    const DevTypeInfo info = m_lists.CurrentDevType();
     LogPrint(LOG_INFO,
              "#########LeftTopWidget::IsDevTypeSupportPrint(), m_SvrRetDevTypeInfo.eTypeDevMainType=%d, "
              "m_SvrRetDevTypeInfo.eType = %d#########",
@@ -61,7 +61,7 @@ int LeftTopWidget::IsSpecialModel()
     QByteArray model;
     // Checked and written under one hold of the lock: a device the stream-test
     // thread put in meanwhile keeps its own model.
-    UpdateCurrentDevice(CurrentLoginHandle(), [&](DevInfo& dev) {
+    m_lists.UpdateCurrentDevice(m_lists.CurrentLoginHandle(), [&](DevInfo& dev) {
         result = DeriveSpecialModel(dev, &model);
         if (result == 0)
             SetResultText(dev.szModel, model.constData());
@@ -72,14 +72,15 @@ int LeftTopWidget::IsSpecialModel()
 void LeftTopWidget::ApplyVerdict(const JudgeVerdict& verdict, int32_t DevTestResult::*field)
 {
     if (field)
-        UpdateCurrentDevice(CurrentLoginHandle(), [&](DevInfo& dev) { dev.TestRuslut.*field = verdict.result; });
+        m_lists.UpdateCurrentDevice(m_lists.CurrentLoginHandle(),
+                                    [&](DevInfo& dev) { dev.TestRuslut.*field = verdict.result; });
     for (const JudgeLine& line : verdict.lines)
         AddAutoTestItem(line.text, line.normal);
 }
 
 void LeftTopWidget::onTimerSerialNumber()
 {
-    const DevInfo dev = CurrentDevice();
+    const DevInfo dev = m_lists.CurrentDevice();
     ApplyVerdict(JudgeSerialNumber(Field(dev.TestRuslut.dev_sn), Field(dev.ipcEntry.ipc_sn)),
                  &DevTestResult::sn_result);
 }
@@ -97,7 +98,7 @@ void LeftTopWidget::onTimerCheckVersion()
 {
     if (!GetCurVideoForm())
         return;
-    const DevInfo dev = CurrentDevice();
+    const DevInfo dev = m_lists.CurrentDevice();
     const QString version = QString::fromLatin1(Field(dev.szFirmwareVersion));
     const ConfigInfo config = ConfigSnapshot();
     const VersionVerdict verdict =
@@ -119,7 +120,7 @@ void LeftTopWidget::onTimerCheckVersion()
         pane->SetTestResultText(VideoForm::RESULT_VERSION, version, verdict.result == 1);
     for (const JudgeLine& line : verdict.lines)
         AddAutoTestItem(line.text, line.normal);
-    UpdateCurrentDevice(CurrentLoginHandle(), [&](DevInfo& d) {
+    m_lists.UpdateCurrentDevice(m_lists.CurrentLoginHandle(), [&](DevInfo& d) {
         SetResultText(d.TestRuslut.m_szVersion, Field(dev.szFirmwareVersion).constData());
         SetResultText(d.TestRuslut.m_szDeviceIdentify, Field(dev.szDeviceIdentify).constData());
         SetResultText(d.TestRuslut.m_szModel, Field(dev.szModel).constData());
@@ -129,8 +130,8 @@ void LeftTopWidget::onTimerCheckVersion()
 
 void LeftTopWidget::onTimerCheckFunctionCode()
 {
-    const DevInfo dev = CurrentDevice();
-    UpdateCurrentDevice(CurrentLoginHandle(), [&](DevInfo& d) {
+    const DevInfo dev = m_lists.CurrentDevice();
+    m_lists.UpdateCurrentDevice(m_lists.CurrentLoginHandle(), [&](DevInfo& d) {
         SetResultText(d.TestRuslut.authorized_func_code, Field(dev.szFuncCode).constData());
         SetResultText(d.TestRuslut.support_func_code, Field(dev.szSupportFuncCode).constData());
     });
@@ -147,7 +148,7 @@ void LeftTopWidget::JudgeAutoWifiSignal()
     const ConfigInfo config = ConfigSnapshot();
     if (!config.m_AutoTest.bWifiSignal)
         return;
-    const DevInfo dev = CurrentDevice();
+    const DevInfo dev = m_lists.CurrentDevice();
     ApplyVerdict(JudgeWifiSignal(Field(dev.szSignalLevel), Field(dev.szQuality), config.m_SystemConfig),
                  &DevTestResult::wifi_signal_result);
 }
@@ -155,7 +156,7 @@ void LeftTopWidget::JudgeAutoWifiSignal()
 void LeftTopWidget::JudgeLightModeStep(bool replied)
 {
     int mode = 0;
-    ReadCurrentDevice([&](const DevInfo& dev) { mode = dev.iLightMode; });
+    m_lists.ReadCurrentDevice([&](const DevInfo& dev) { mode = dev.iLightMode; });
     ApplyVerdict(JudgeLightMode(replied, mode, m_strLightModeName, ConfigSnapshot().m_LightMode),
                  &DevTestResult::lamp_panel_result);
 }
@@ -172,7 +173,7 @@ void LeftTopWidget::JudgeCustomizationStep(AutoStep step)
         item = {CustomItem::CountryCity, &DevTestResult::custom_country_result, CUSTOM_COUNTRY_CITY_FAILURE};
     else if (step == STEP_CUSTOM_MAC)
         item = {CustomItem::Mac, &DevTestResult::custom_mac_result, CUSTOM_MAC_FAILURE};
-    const JudgeVerdict verdict = JudgeCustomization(item.item, CurrentDevice().TestRuslut.*item.field);
+    const JudgeVerdict verdict = JudgeCustomization(item.item, m_lists.CurrentDevice().TestRuslut.*item.field);
     if (verdict.result == 1) {
         ApplyVerdict(verdict, nullptr);
         return;
@@ -184,7 +185,7 @@ void LeftTopWidget::JudgeCustomizationStep(AutoStep step)
 
 void LeftTopWidget::JudgeTFCardStep(bool chainWaits)
 {
-    const DevInfo dev = CurrentDevice();
+    const DevInfo dev = m_lists.CurrentDevice();
     const DevTestResult& r = dev.TestRuslut;
     // After a successful format: the card's sizes go to the panel.
     RightBottomWidget* panel = m_host ? m_host->GetManualPanel() : nullptr;
@@ -221,13 +222,13 @@ void LeftTopWidget::slotUpdateView()
         m_pVideoTimer->stop();
     int32_t DevTestResult::*field = &DevTestResult::m_iTestVideo;
     const char* text = QT_TR_NOOP("Video information:normal");
-    if (CurrentDevType().IsMultiChannel()) {
+    if (m_lists.CurrentDevType().IsMultiChannel()) {
         const bool ball = m_lCurrentChannel.load() == 1;
         field = ball ? &DevTestResult::m_iTestVideo : &DevTestResult::video_result2;
         text = ball ? QT_TR_NOOP("Ball Video information:normal") : QT_TR_NOOP("Gun Video information:normal");
     }
     bool changed = false;
-    UpdateCurrentDevice(CurrentLoginHandle(), [&](DevInfo& dev) {
+    m_lists.UpdateCurrentDevice(m_lists.CurrentLoginHandle(), [&](DevInfo& dev) {
         if (dev.TestRuslut.*field == 1)
             return;
         dev.TestRuslut.*field = 1;
@@ -241,7 +242,7 @@ void LeftTopWidget::slotVideoTestTimeout()
 {
     int32_t DevTestResult::*field = &DevTestResult::m_iTestVideo;
     const char* text = QT_TR_NOOP("Video information:abnormal");
-    if (CurrentDevType().IsMultiChannel()) {
+    if (m_lists.CurrentDevType().IsMultiChannel()) {
         const int64_t lens = m_lCurrentChannel.load();
         if (lens == 1) {
             text = QT_TR_NOOP("Ball Video information:abnormal");
@@ -252,12 +253,12 @@ void LeftTopWidget::slotVideoTestTimeout()
             return;
         }
     }
-    if (UpdateCurrentDevice(CurrentLoginHandle(), [&](DevInfo& dev) { dev.TestRuslut.*field = -1; }))
+    if (m_lists.UpdateCurrentDevice(m_lists.CurrentLoginHandle(), [&](DevInfo& dev) { dev.TestRuslut.*field = -1; }))
         AddAutoTestItem(tr(text), false);
 }
 
 bool LeftTopWidget::IsTestResultPass()
 {
-    const DevInfo dev = CurrentDevice();
-    return IsResultPass(dev.TestRuslut, CurrentDevType().eType, ConfigSnapshot().m_AutoTest.bWifiSignal);
+    const DevInfo dev = m_lists.CurrentDevice();
+    return IsResultPass(dev.TestRuslut, m_lists.CurrentDevType().eType, ConfigSnapshot().m_AutoTest.bWifiSignal);
 }

@@ -37,15 +37,12 @@ struct LabelPayload {
     QString identifyCode;
 };
 
-// The job's payload from the back-end; none when it is not usable for a label.
-std::optional<LabelPayload> FetchPayload(const AuxPrintQRCodeMsg& job, AuxJobRun& run)
+// What the back-end gave for job (GetIndentifyCode); none when it is not usable for a label.
+std::optional<LabelPayload> UsablePayload(const AuxPrintQRCodeMsg& job, const LabelPayload& fetched)
 {
-    LabelPayload p;
-    LeftTopWidget::GetIndentifyCode(run, job.eType, job.strDevSN, job.iSDKType, job.strUUID, p.qrCode, p.identityPart,
-                                    p.identifyCode);
-    if (!IsUsablePayload(job.iSDKType, p.qrCode, p.identityPart, p.identifyCode))
+    if (!IsUsablePayload(job.iSDKType, fetched.qrCode, fetched.identityPart, fetched.identifyCode))
         return std::nullopt;
-    return p;
+    return fetched;
 }
 
 // The same camera as when the token was taken (a new chain of it included).
@@ -137,7 +134,10 @@ void LeftTopWidget::DoPrintQRCodeJob(const AuxPrintQRCodeMsg& job, AuxJobRun& ru
         refuse(tr("user was not successfully bound, print qrcode failed"));
         return;
     }
-    const std::optional<LabelPayload> payload = FetchPayload(job, run);
+    LabelPayload fetched;
+    GetIndentifyCode(run, job.eType, job.strDevSN, job.iSDKType, job.strUUID, fetched.qrCode, fetched.identityPart,
+                     fetched.identifyCode);
+    const std::optional<LabelPayload> payload = UsablePayload(job, fetched);
     if (!payload) {
         refuse(tr("print qrcode failed"));
         return;
@@ -164,7 +164,10 @@ void LeftTopWidget::DoCheckQRCodeJob(const AuxPrintQRCodeMsg& job, AuxJobRun& ru
         refuse(tr("SN is invalid, check qrcode failed"));
         return;
     }
-    const std::optional<LabelPayload> payload = FetchPayload(job, run);
+    LabelPayload fetched;
+    GetIndentifyCode(run, job.eType, job.strDevSN, job.iSDKType, job.strUUID, fetched.qrCode, fetched.identityPart,
+                     fetched.identifyCode);
+    const std::optional<LabelPayload> payload = UsablePayload(job, fetched);
     if (!payload) {
         refuse(tr("check qrcode failed"));
         return;
@@ -182,7 +185,8 @@ void LeftTopWidget::onQRCodePrintEmit(QString strQRCode, QString strIndentityPar
     LogPrint(LOG_INFO, "LeftTopWidget::onQRCodePrintEmit() SN=%s, QRCode=%s", strDevSN.toUtf8().constData(),
              strQRCode.toUtf8().constData());
     auto book = [&](int value, const QString& line) {
-        UpdateCurrentDevice(CurrentLoginHandle(), [&](DevInfo& dev) { dev.TestRuslut.qr_code_print_result = value; });
+        m_lists.UpdateCurrentDevice(m_lists.CurrentLoginHandle(),
+                                    [&](DevInfo& dev) { dev.TestRuslut.qr_code_print_result = value; });
         AddAutoTestItem(line, value == 1);
     };
     auto refuse = [&](const QString& hint) {
@@ -205,7 +209,7 @@ void LeftTopWidget::onQRCodePrintEmit(QString strQRCode, QString strIndentityPar
                   "interface"));
         return;
     }
-    if (strDevSN != CurrentSerial(*this)) {
+    if (strDevSN != CurrentSerial(m_lists)) {
         refuse(tr("The SN of the printing device is different from that of the playback device"));
         return;
     }
@@ -261,6 +265,7 @@ void LeftTopWidget::onCheckQRCodeSignalEimt(bool bSame)
                  token.sn.constData(), bSame ? "same" : "different");
         return;
     }
-    UpdateCurrentDevice(token.login, [&](DevInfo& dev) { dev.TestRuslut.qr_code_check_result = bSame ? 1 : -1; });
+    m_lists.UpdateCurrentDevice(token.login,
+                                [&](DevInfo& dev) { dev.TestRuslut.qr_code_check_result = bSame ? 1 : -1; });
     AddAutoTestItem(bSame ? tr("qrocde is same") : tr("qrocde isn't same"), bSame);
 }

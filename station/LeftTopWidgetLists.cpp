@@ -40,13 +40,13 @@ void SetStatusInList(std::vector<DevInfo>& list, int64_t loginHandle, int64_t st
 void LeftTopWidget::SetDevLoginStatus(int64_t loginHandle, int64_t status)
 {
     bool alarmFileMissing = false;
-    WithSearchList([&](std::vector<DevInfo>& search) {
+    m_lists.WithSearchList([&](std::vector<DevInfo>& search) {
         DevInfo* dev = FindByLogin(search, loginHandle);
         if (dev) {
             dev->lLoginStatus = status;
             bool beginTest = false;
             if (status == 1) {
-                const int64_t current = CurrentLoginHandle();
+                const int64_t current = m_lists.CurrentLoginHandle();
                 if (current > 0)
                     SendDevCommand(current, CMD_GET_IPC_SERIALNUMBER, CommandBody::None());
                 if (ConfigSnapshot().m_SystemConfig.iSingleFixedIPTestMode == 1 && DevLoad(dev->lRealHandle) > 0) {
@@ -71,10 +71,10 @@ void LeftTopWidget::SetDevLoginStatus(int64_t loginHandle, int64_t status)
         LogPrint(int(status + 2), "LeftTopWidget::SetDevLoginStatus() CheckAutoUploadWarnFile return failed");
         return;
     }
-    WithReadyList([&](std::vector<DevInfo>& ready) {
+    m_lists.WithReadyList([&](std::vector<DevInfo>& ready) {
         SetStatusInList(ready, loginHandle, status, "m_vecSearchReadyDevsInfo");
     });
-    WithStreamList([&](std::vector<DevInfo>& stream, std::vector<int64_t>&, bool&) {
+    m_lists.WithStreamList([&](std::vector<DevInfo>& stream, std::vector<int64_t>&, bool&) {
         SetStatusInList(stream, loginHandle, status, "m_vecImageStreamTestDevsInfo");
     });
 }

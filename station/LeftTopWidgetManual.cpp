@@ -150,14 +150,14 @@ void LeftTopWidget::dealManualTest(int item, qint64 param)
         LogPrint(LOG_GENERAL, "LeftTopWidget::dealManualTest() MANUAL_CALL_PRESET without its record, dropped");
         return;
     }
-    if (NeedsCameraFirst(item) && CurrentLoginHandle() <= 0) {
+    if (NeedsCameraFirst(item) && m_lists.CurrentLoginHandle() <= 0) {
         TellNoCamera(item);
         return;
     }
     const int ret = RunManualItem(item, param, panel);
     if (ret < 0)
         LogPrint(LOG_INFO, "######### dealManualTest() loginID = %lld, Test=%s, ret=%d ##########",
-                 (long long)CurrentLoginHandle(), name, ret);
+                 (long long)m_lists.CurrentLoginHandle(), name, ret);
     // The camera on screen has left or logged out since it played.
     if (ret == FC_ERR_HANDLE && NeedsCameraFirst(item))
         TellNoCamera(item);
@@ -187,12 +187,12 @@ int LeftTopWidget::RunManualItem(int item, qint64 param, RightBottomWidget* pane
 
     switch (item) {
     case EnumClass::MANUAL_TRUMPET:
-        if (m_talkClaims.IsClaimed(CurrentLoginHandle())) {
+        if (m_talkClaims.IsClaimed(m_lists.CurrentLoginHandle())) {
             LogPrint(LOG_INFO, "LeftTopWidget::dealManualTest() MANUAL_TRUMPET: the sound still plays, press passed over");
             return 0;
         }
         LogPrint(LOG_INFO, "###Begin ManualTestTrumpet(), FC_Loc_StartSpeak()###");
-        return FC_Loc_StartSpeak(CurrentLoginHandle(), 0);
+        return FC_Loc_StartSpeak(m_lists.CurrentLoginHandle(), 0);
     case EnumClass::MANUAL_MIC_TEST:
         return SendManualCommand(CMD_IOT_AUDIO_TEST, CommandBody::Empty(), 0);
     case EnumClass::MANUAL_AUDIO_ALARM_TEST:
@@ -264,8 +264,8 @@ int LeftTopWidget::RunManualItem(int item, qint64 param, RightBottomWidget* pane
 int LeftTopWidget::SendManualCommand(int code, const CommandBody& body, int genericChannel)
 {
     CommandTarget target;
-    target.loginHandle = CurrentLoginHandle();
-    target.feature = CurrentDevType().Feature;
+    target.loginHandle = m_lists.CurrentLoginHandle();
+    target.feature = m_lists.CurrentDevType().Feature;
     // The lens on screen; none chosen yet is the first.
     target.channelIndex = int(qMax<int64_t>(0, m_lCurrentChannel.load()));
     target.genericChannel = genericChannel;
@@ -296,7 +296,7 @@ int LeftTopWidget::SendManualPtz(int item, qint64 param)
     default: xml = PtzResetText(); break;
     }
     LogPrint(LOG_INFO, "###Begin dealManualTest() %s, FC_Loc_PTZControl()###", m_metaManualEnum.valueToKey(item));
-    return SendPtzCommand(CurrentLoginHandle(), xml);
+    return SendPtzCommand(m_lists.CurrentLoginHandle(), xml);
 }
 
 void LeftTopWidget::dealCallPreset(std::unique_ptr<PresetCallParam> param)
@@ -314,10 +314,11 @@ void LeftTopWidget::dealCallPreset(std::unique_ptr<PresetCallParam> param)
     pane->SetTestResultText(VideoForm::RESULT_MANUAL, tr(kPresetCaptions[param->action]), true);
     LogPrint(LOG_INFO, "###Begin dealCallPreset() preset %d, action %d, FC_Loc_PTZControl()###", param->preset,
              param->action);
-    const int ret = SendPtzCommand(CurrentLoginHandle(), PtzPresetText(PresetAction(param->action), param->preset));
+    const int64_t login = m_lists.CurrentLoginHandle();
+    const int ret = SendPtzCommand(login, PtzPresetText(PresetAction(param->action), param->preset));
     if (ret < 0)
         LogPrint(LOG_INFO, "######### dealManualTest() loginID = %lld, Test=%s, ret=%d ##########",
-                 (long long)CurrentLoginHandle(), m_metaManualEnum.valueToKey(EnumClass::MANUAL_CALL_PRESET), ret);
+                 (long long)login, m_metaManualEnum.valueToKey(EnumClass::MANUAL_CALL_PRESET), ret);
 }
 
 // ---------------------------------------------------------------------------
@@ -333,7 +334,7 @@ int LeftTopWidget::ManualRestoreFactory(RightBottomWidget* panel)
 
 int LeftTopWidget::ManualFunctionCode()
 {
-    UpdateCurrentDevice(CurrentLoginHandle(), [](DevInfo& dev) {
+    m_lists.UpdateCurrentDevice(m_lists.CurrentLoginHandle(), [](DevInfo& dev) {
         dev.iRetCode = kFunctionCodeNoReply;
         SetResultText(dev.szFuncCode, "");
         SetResultText(dev.szSupportFuncCode, "");
@@ -353,7 +354,7 @@ int LeftTopWidget::ManualFormatSDCard(RightBottomWidget* panel)
     }
     GetCurVideoForm()->SetTestResultText(VideoForm::RESULT_MANUAL, tr(kCaptions[EnumClass::MANUAL_FORMAT_SDCARD]),
                                          true);
-    UpdateCurrentDevice(CurrentLoginHandle(), [](DevInfo& dev) { dev.iFormatResult = -1; });
+    m_lists.UpdateCurrentDevice(m_lists.CurrentLoginHandle(), [](DevInfo& dev) { dev.iFormatResult = -1; });
     const int ret = SendManualCommand(CMD_FORMAT_SD_CARD, CommandBody::Empty());
     StartStep(STEP_FORMAT);
     panel->SetFormatInfo(tr("formating,please reclicke......"));
@@ -371,7 +372,7 @@ int LeftTopWidget::Manual4GTest()
     m_iManual4G = 1;
     m_Dev4GInfo.ClearQueried();
     const int ret = SendManualCommand(CMD_GET_4G_INFO, CommandBody::None());
-    if (CurrentDevType().eType == 6)
+    if (m_lists.CurrentDevType().eType == 6)
         AddAutoTestItem(tr("Obtaining dual 4G card information, please wait..."), true);
     StartStep(STEP_4G, kTickPollMs);
     return ret;
@@ -421,7 +422,7 @@ int LeftTopWidget::ManualTestUploadAlarmFile()
                  int(local.size()), kAlarmPathMax);
         return kAlarmPathTooLong;
     }
-    const int ret = FC_Loc_UploadAlarmAudio(CurrentLoginHandle(), local.constData());
+    const int ret = FC_Loc_UploadAlarmAudio(m_lists.CurrentLoginHandle(), local.constData());
     LogPrint(LOG_INFO, "LeftTopWidget::ManualTestUploadAlarmFile() FC_Loc_UploadAlarmAudio ret=%d", ret);
     return ret;
 }
@@ -434,11 +435,11 @@ int LeftTopWidget::ManualTestWIFI()
     m_bWifiThroughputBegun = true;
     if (m_host) {
         QByteArray camera;
-        ReadCurrentDevice([&](const DevInfo& dev) { camera = Field(dev.ipcEntry.szIP); });
+        m_lists.ReadCurrentDevice([&](const DevInfo& dev) { camera = Field(dev.ipcEntry.szIP); });
         m_host->BeginWifiTest(QString::fromLatin1(camera), kThroughputSeconds);
     }
     const SystemConfig config = ConfigSnapshot().m_SystemConfig;
-    UpdateCurrentDevice(CurrentLoginHandle(), [](DevInfo& dev) { dev.lWifiTesFinish = 1; });
+    m_lists.UpdateCurrentDevice(m_lists.CurrentLoginHandle(), [](DevInfo& dev) { dev.lWifiTesFinish = 1; });
     const int ret = SendManualCommand(
         CMD_WIFI_THROUGHPUT_TEST, ThroughputBody(CurrentIP().left(THROUGHPUT_IP_MAX).toLatin1(), kThroughputPort,
                                                  kThroughputSeconds, kThroughputMaxMbps, config.SSID.toUtf8(),
@@ -451,7 +452,7 @@ int LeftTopWidget::ManualTestWIFISignal()
 {
     LogPrint(LOG_INFO, "###Begin ManualTestWIFISignal()");
     const SystemConfig config = ConfigSnapshot().m_SystemConfig;
-    UpdateCurrentDevice(CurrentLoginHandle(), [](DevInfo& dev) { dev.lWifiTesFinish = 1; });
+    m_lists.UpdateCurrentDevice(m_lists.CurrentLoginHandle(), [](DevInfo& dev) { dev.lWifiTesFinish = 1; });
     const int ret =
         SendManualCommand(CMD_WIFI_CONNECT, WifiConnectBody(config.SSID.toUtf8(), config.Password.toUtf8()));
     // The reading is this camera's: another one, or this one's next test, takes none of it.
@@ -473,7 +474,7 @@ void LeftTopWidget::onTimerManualTestWifiSignal()
         return;
     m_iManualWifiSignal = 1;
     // A camera that stays silent must not be judged on an earlier reading.
-    UpdateCurrentDevice(CurrentLoginHandle(), [](DevInfo& dev) {
+    m_lists.UpdateCurrentDevice(m_lists.CurrentLoginHandle(), [](DevInfo& dev) {
         SetResultText(dev.szSignalLevel, "");
         SetResultText(dev.szQuality, "");
     });
@@ -485,7 +486,7 @@ void LeftTopWidget::JudgeManualWifiSignal()
 {
     if (!GetCurVideoForm())
         return;
-    const DevInfo dev = CurrentDevice();
+    const DevInfo dev = m_lists.CurrentDevice();
     const QByteArray level = Field(dev.szSignalLevel);
     const QByteArray quality = Field(dev.szQuality);
     const JudgeVerdict verdict = JudgeWifiSignal(level, quality, ConfigSnapshot().m_SystemConfig);
@@ -507,13 +508,15 @@ int LeftTopWidget::ManualBindDev()
                  job->strMacAddr.toUtf8().constData(), job->szModel.toUtf8().constData());
         return -1;
     }
-    return PostAuxJob(AUX_MSG_BIND_DEV, std::move(job), AUX_SOURCE_MANUAL) ? 0 : -1;
+    return PostAuxJob(MakeAuxJob(AUX_MSG_BIND_DEV, std::move(job), &LeftTopWidget::DoBindDevJob), AUX_SOURCE_MANUAL)
+               ? 0
+               : -1;
 }
 
 int LeftTopWidget::ManualPrintQRCode()
 {
     if (!LoggedIn.load()) {
-        if (const char* text = LoginMissingText(CurrentTestType.load(), CurrentDevType().eType))
+        if (const char* text = LoginMissingText(CurrentTestType.load(), m_lists.CurrentDevType().eType))
             AddAutoTestItem(tr(text), false);
         return -1;
     }
@@ -523,7 +526,7 @@ int LeftTopWidget::ManualPrintQRCode()
 int LeftTopWidget::ManualQRCodeCheck()
 {
     const int testType = CurrentTestType.load();
-    const int eType = CurrentDevType().eType;
+    const int eType = m_lists.CurrentDevType().eType;
     if (!LoggedIn.load()) {
         if (const char* text = LoginMissingText(testType, eType))
             AddAutoTestItem(tr(text), false);

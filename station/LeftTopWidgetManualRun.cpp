@@ -76,7 +76,7 @@ LeftTopWidget::ManualStep LeftTopWidget::PlayManualStep(const QString& key, qint
     if (desc.iId == EnumClass::MANUAL_SWITCH_CHANNEL) {
         const int before = m_iChannelSwitchCount++;
         bool stop = false;
-        if (CurrentDevType().IsMultiChannel()) {
+        if (m_lists.CurrentDevType().IsMultiChannel()) {
             // The last step, or one whose next step switches again, has no lens to show.
             stop = m_iCurManualAutoIndex + 1 >= m_qstrlManualAutomation.size();
             if (!stop && StepKey(m_qstrlManualAutomation.at(m_iCurManualAutoIndex + 1)) == key)

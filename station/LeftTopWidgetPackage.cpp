@@ -118,13 +118,10 @@ bool ExtractConfigFiles(const QString& bodyPath, const QString& folder)
 
 }  // namespace
 
-int UnCompressLocalConfigFile(LeftTopWidget* widget)
+int UnCompressLocalConfigFile(const QString& path, QString& sysMd5, QString& hwMd5)
 {
-    if (!widget)
-        return -1;
-    widget->m_strSYS_CFG_MD5.clear();
-    widget->m_strHW_CFG_MD5.clear();
-    const QString path = widget->ConfigFilePathText();
+    sysMd5.clear();
+    hwMd5.clear();
     if (path.isEmpty())
         return -1;
     if (UploadPath(path).isEmpty())
@@ -159,17 +156,17 @@ int UnCompressLocalConfigFile(LeftTopWidget* widget)
         LogPrint(LOG_GENERAL, "UnCompressLocalConfigFile() can't make a folder under %s", qPrintable(AppDirPath()));
         return -6;
     }
-    QString sysMd5;
-    QString hwMd5;
+    QString sys;
+    QString hw;
     if (ExtractConfigFiles(check.bodyPath, folder.path())) {
-        sysMd5 = FileMd5Hex(folder.filePath(kSysConfigName));
-        hwMd5 = FileMd5Hex(folder.filePath(kHwConfigName));
+        sys = FileMd5Hex(folder.filePath(kSysConfigName));
+        hw = FileMd5Hex(folder.filePath(kHwConfigName));
     }
-    LogPrint(LOG_INFO, "MD5File() \r\n szSysConfigMD5=%s \r\n szHWConfigMD5=%s", qPrintable(sysMd5), qPrintable(hwMd5));
-    if (sysMd5.isEmpty() || hwMd5.isEmpty())
+    LogPrint(LOG_INFO, "MD5File() \r\n szSysConfigMD5=%s \r\n szHWConfigMD5=%s", qPrintable(sys), qPrintable(hw));
+    if (sys.isEmpty() || hw.isEmpty())
         return -6;
-    widget->m_strSYS_CFG_MD5 = sysMd5;
-    widget->m_strHW_CFG_MD5 = hwMd5;
+    sysMd5 = sys;
+    hwMd5 = hw;
     QFile::remove(check.bodyPath);
     return 0;
 }
@@ -185,14 +182,14 @@ void LeftTopWidget::GetConfigFileCheckNum(DevInfo* dev)
 void LeftTopWidget::GetSearchDevsConfigFileCheck()
 {
     LogPrint(LOG_INFO, "######### Enter LeftTopWidget::GetSearchDevsConfigFileCheck() #########");
-    WithSearchList([&](std::vector<DevInfo>& search) {
+    m_lists.WithSearchList([&](std::vector<DevInfo>& search) {
         for (DevInfo& dev : search) {
             if (dev.lUserID <= 0)
                 continue;
             if (dev.lLoginStatus == 1) {
                 GetConfigFileCheckNum(&dev);
             } else {
-                LogOutDev(&dev);
+                m_lists.LogOutDev(&dev);
                 dev.lLoginStatus = -1;
             }
         }
@@ -212,14 +209,14 @@ void LeftTopWidget::WaitSearchDevsConfigFileCheckReturn(unsigned timeoutMs)
 void LeftTopWidget::DealSearchDevsConfigFileCheck()
 {
     const QByteArray package = m_strConfigFilePath.isEmpty() ? QByteArray() : UploadPath(m_strConfigFilePath);
-    WithSearchLists([&](std::vector<DevInfo>& search, std::vector<DevInfo>&, std::vector<DevInfo>& uploading) {
+    m_lists.WithSearchLists([&](std::vector<DevInfo>& search, std::vector<DevInfo>&, std::vector<DevInfo>& uploading) {
         for (DevInfo& dev : search) {
             if (dev.lUserID <= 0 || dev.lLoginStatus != 1)
                 continue;
             if (dev.lConfigCheck == 1) {
                 LogPrint(LOG_INFO, "LeftTopWidget::ExecuteAutoSearchDevThread() m_vecSearchReadyDevsInfo.push_back(), IP=%.256s",
                          dev.ipcEntry.szIP);
-                WithReadyList([&](std::vector<DevInfo>& ready) { ready.push_back(CopyOfDevInfo(dev)); });
+                m_lists.WithReadyList([&](std::vector<DevInfo>& ready) { ready.push_back(CopyOfDevInfo(dev)); });
                 continue;
             }
             if (dev.lConfigCheck != -1)

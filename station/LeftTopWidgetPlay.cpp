@@ -209,19 +209,19 @@ int LeftTopWidget::PlayRecord(DevInfo& dev, GuiAfter& after)
     }
     LeftTopWidget* self = this;
     DevTypeInfo type;
-    const bool typeKnown = LookupDevType(dev.lUserID, &type);
+    const bool typeKnown = m_lists.LookupDevType(dev.lUserID, &type);
     if (!typeKnown) {
         m_lCurrentChannel = -1;
         m_lLastCount = 0;
         m_lCurrentCount = 0;
         after.Add([self] {
-            self->ResetCurrentDevType();
+            self->m_lists.ResetCurrentDevType();
             emit self->signalGunBallDevice(false, -1);
         });
     } else {
         after.Add([self, type] {
-            if (self->CurrentDevType().strIpcType.isEmpty())
-                self->SetCurrentDevType(type);
+            if (self->m_lists.CurrentDevType().strIpcType.isEmpty())
+                self->m_lists.SetCurrentDevType(type);
         });
         ChooseSecondChannel(&dev, type, after);
     }
@@ -262,7 +262,7 @@ int LeftTopWidget::StopRecord(DevInfo& dev, bool current, GuiAfter& after)
         m_pVideoTimer->stop();
         LeftTopWidget* self = this;
         after.Add([self] {
-            self->ResetCurrentDevType();
+            self->m_lists.ResetCurrentDevType();
             if (CheckQRCodeDlg* dialog = self->m_pCheckQRCodeDlg.data()) {
                 dialog->removeEventFilter(self);
                 dialog->deleteLater();
@@ -290,7 +290,7 @@ int LeftTopWidget::playVideo(DevInfo* dev)
     }
     GuiAfter after;
     int result = 0;
-    ChangeCurrentDevice([&](DevInfo& current) { result = PlayRecord(current, after); });
+    m_lists.ChangeCurrentDevice([&](DevInfo& current) { result = PlayRecord(current, after); });
     after.Run(m_handOffs);
     return result;
 }
@@ -303,7 +303,7 @@ int LeftTopWidget::stopPlay(DevInfo* dev)
     }
     GuiAfter after;
     int result = 0;
-    ChangeCurrentDevice([&](DevInfo& current) {
+    m_lists.ChangeCurrentDevice([&](DevInfo& current) {
         // An empty slot has no play of its own to reset.
         result = StopRecord(current, current.lUserID > 0, after);
     });
@@ -333,7 +333,7 @@ int LeftTopWidget::SwitchChannel(int channel)
     LogPrint(LOG_INFO, "LeftTopWidget::SwitchChannel() channel=%d", channel);
     GuiAfter after;
     int result = 0;
-    const bool current = UpdateCurrentDevice(CurrentLoginHandle(), [&](DevInfo& dev) {
+    const bool current = m_lists.UpdateCurrentDevice(m_lists.CurrentLoginHandle(), [&](DevInfo& dev) {
         CloseRecordPlay(dev, false);
         m_lCurrentChannel = channel;
         result = PlayRecord(dev, after);
@@ -341,7 +341,7 @@ int LeftTopWidget::SwitchChannel(int channel)
     after.Run(m_handOffs);
     if (!current) {
         m_lCurrentChannel = channel;
-        result = playVideo(&m_PlayInfo);
+        result = playVideo(&m_lists.m_PlayInfo);
     }
     if (result == 0 && !m_bManalAutoTesting.load()) {
         PostToMainWindow(WM_MANUAL_ITEM_ENABLE, EnumClass::MANUAL_SWITCH_CHANNEL, 0);
@@ -352,9 +352,10 @@ int LeftTopWidget::SwitchChannel(int channel)
 
 void LeftTopWidget::SwitchToSecondChannel()
 {
-    const DevTypeInfo type = CurrentDevType();
+    const DevTypeInfo type = m_lists.CurrentDevType();
     GuiAfter after;
-    if (!UpdateCurrentDevice(CurrentLoginHandle(), [&](DevInfo& dev) { ChooseSecondChannel(&dev, type, after); }))
+    if (!m_lists.UpdateCurrentDevice(m_lists.CurrentLoginHandle(),
+                                     [&](DevInfo& dev) { ChooseSecondChannel(&dev, type, after); }))
         ChooseSecondChannel(nullptr, type, after);
     after.Run(m_handOffs);
 }
@@ -461,7 +462,7 @@ void LeftTopWidget::onPcStatusEvent(PlayerStatusInfo* info)
 
 void LeftTopWidget::RequestDevSN()
 {
-    const int64_t login = CurrentLoginHandle();
+    const int64_t login = m_lists.CurrentLoginHandle();
     const int ret = SendDevCommand(login, CMD_GET_IPC_SERIALNUMBER, CommandBody::None());
     LogPrint(LOG_INFO, "LeftTopWidget::RequestDevSN() lUserID=%lld, ret=%d", (long long)login, ret);
 }

@@ -412,7 +412,7 @@ void LeftTopWidget::DoAuthorizeCheckJob(const AuxAuthorizeCheckMsg& job, AuxJobR
         fail(tr("SN is invalid, Tuya Dev Authorized check failed"));
         return;
     }
-    switch (job.iAutorizationStatus) {
+    switch (job.AutorizationStatus) {
     case 1:
         if (run.Context().bLoggedIn) {
             const int ret = CheckTuyaAuthorizeCodeInfoMatch(run, job.strSN, job.strKey, job.strUUID, job.strModel,
@@ -425,7 +425,7 @@ void LeftTopWidget::DoAuthorizeCheckJob(const AuxAuthorizeCheckMsg& job, AuxJobR
         return;
     default:
         LogPrint(LOG_GENERAL, "LeftTopWidget::DoAuthorizeCheckJob() status %d of SN=%s left unjudged",
-                 job.iAutorizationStatus, job.strSN.toUtf8().constData());
+                 job.AutorizationStatus, job.strSN.toUtf8().constData());
         return;
     }
 }

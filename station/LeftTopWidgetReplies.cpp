@@ -38,7 +38,7 @@ void SetField(char (&field)[N], const QString& text)
 
 bool IsCurrent(LeftTopWidget& w, const AuxResponseInfo* info)
 {
-    return info->lLoginID > 0 && info->lLoginID == w.CurrentLoginHandle();
+    return info->lLoginID > 0 && info->lLoginID == w.Lists().CurrentLoginHandle();
 }
 
 // The step a reply answers, for the replies that write what a judge reads;
@@ -89,7 +89,7 @@ void LeftTopWidget::onAuxResponse(AuxResponseInfo* info)
         if (!current)
             break;
         const bool mac = msgCode == CMD_SET_CUSTOM_MAC;
-        UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) {
+        m_lists.UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) {
             int32_t& result = mac ? dev.TestRuslut.custom_mac_result : dev.TestRuslut.custom_country_result;
             result = status == 0 ? 1 : -1;
             if (status != 0)
@@ -151,7 +151,7 @@ void LeftTopWidget::onAuxResponse(AuxResponseInfo* info)
     case CMD_GET_FACTORY_TEST_STATE:
         if (!current)
             break;
-        UpdateCurrentDevice(info->lLoginID,
+        m_lists.UpdateCurrentDevice(info->lLoginID,
                             [&](DevInfo& dev) { dev.TestRuslut.factory_test_code = status == 0 ? 1 : status; });
         m_AutoSteps[STEP_FACTORY_STATE].iReplyFlag = 1;
         break;
@@ -175,7 +175,7 @@ void LeftTopWidget::onStatusEvent(AuxResponseInfo* info)
         return;
     const int64_t handle = info->lLoginID;
     bool current = false;
-    ReadCurrentDevice([&](const DevInfo& dev) {
+    m_lists.ReadCurrentDevice([&](const DevInfo& dev) {
         current = handle != 0 && (handle == dev.lUserID || handle == DevLoad(dev.lRealHandle));
     });
     if (current)
@@ -186,8 +186,8 @@ void LeftTopWidget::onStatusEvent(AuxResponseInfo* info)
     case EVENT_CONNECTFAILED_STREAM:
         if (current)
             m_bCurDevAlive = false;
-        MarkCurrentDeviceLeft(handle);
-        RemoveDevType(handle);
+        m_lists.MarkCurrentDeviceLeft(handle);
+        m_lists.RemoveDevType(handle);
         LogPrint(LOG_INFO, "LeftTopWidget::onStatusEvent() EVENT_CONNECTFAILED lLoginID=%lld, lStateCode=%lld ============",
                  (long long)handle, (long long)info->lStateCode);
         SetDevLoginStatus(handle, -1);
@@ -199,7 +199,7 @@ void LeftTopWidget::onStatusEvent(AuxResponseInfo* info)
         // The stream-test thread plays only a device whose type it knows, and
         // only the type reply fills that table: ask for it with the login (the
         // chain's type step then finds it cached and sends nothing).
-        if (!LookupDevType(handle, nullptr))
+        if (!m_lists.LookupDevType(handle, nullptr))
             SendDevCommand(handle, CMD_GET_DEV_TYPE, CommandBody::None());
         break;
     case EVENT_STARTAUDIOOK: {
@@ -217,7 +217,7 @@ void LeftTopWidget::onStatusEvent(AuxResponseInfo* info)
             copy->pResponse = new char[n + 1];
             std::memcpy(copy->pResponse, info->pResponse, n + 1);
         }
-        if (!PostAuxJob(AUX_MSG_START_AUDIO_OK, std::move(copy), AUX_SOURCE_AUTO))
+        if (!PostTalkJob(std::move(copy)))
             m_talkClaims.Release(handle);
         break;
     }
@@ -242,11 +242,11 @@ void LeftTopWidget::dealBeginTestAutoItem()
 {
     LogPrint(LOG_INFO, "##LeftTopWidget::dealBeginTestAutoItem() start auto test dev---->>");
     const ConfigInfo config = ConfigSnapshot();
-    const int64_t login = CurrentLoginHandle();
+    const int64_t login = m_lists.CurrentLoginHandle();
     if (config.m_AutoTest.bWifiSignal) {
         m_dwWifiStartTick = uint32_t(Clock::TickMs());
         if (CurrentTestType.load() == 0) {
-            UpdateCurrentDevice(login, [](DevInfo& dev) { dev.lWifiTesFinish = 1; });
+            m_lists.UpdateCurrentDevice(login, [](DevInfo& dev) { dev.lWifiTesFinish = 1; });
             SendDevCommand(login, CMD_WIFI_CONNECT,
                            WifiConnectBody(config.m_SystemConfig.SSID.toUtf8(), config.m_SystemConfig.Password.toUtf8()));
         }
@@ -255,7 +255,7 @@ void LeftTopWidget::dealBeginTestAutoItem()
     const QByteArray orderNumber = Utf8Within(m_strOrderNumber, int(sizeof(DevTestResult::order_sn)) - 1);
     const QByteArray toolVersion = m_strToolVersion.toLatin1();
     bool stopped = false;
-    UpdateCurrentDevice(login, [&](DevInfo& dev) {
+    m_lists.UpdateCurrentDevice(login, [&](DevInfo& dev) {
         SetResultText(dev.TestRuslut.check_machine_id, m_szLocalMac);
         SetResultText(dev.TestRuslut.order_sn, orderNumber.constData());
         SetResultText(dev.TestRuslut.software_version, toolVersion.constData());
@@ -297,7 +297,7 @@ int LeftTopWidget::GetOperatorByICCID(const QString& iccid)
 
 void LeftTopWidget::AppendCustomizedItemsResult(int code)
 {
-    UpdateCurrentDevice(CurrentLoginHandle(),
+    m_lists.UpdateCurrentDevice(m_lists.CurrentLoginHandle(),
                         [&](DevInfo& dev) { AppendCustomizedCode(dev.TestRuslut.customized_items_result, code); });
 }
 
@@ -315,7 +315,7 @@ void LeftTopWidget::dealUploadFileFinish(int, AuxResponseInfo* info)
     if (reply.Int("Type") == kLogoUploadType) {
         if (IsCurrent(*this, info) && IsLateReply(STEP_LOGO, CMD_UPLOAD_FILE_FINISH))
             return;
-        if (UpdateCurrentDevice(info->lLoginID, [](DevInfo& dev) { dev.TestRuslut.custom_logo_result = 1; }))
+        if (m_lists.UpdateCurrentDevice(info->lLoginID, [](DevInfo& dev) { dev.TestRuslut.custom_logo_result = 1; }))
             m_AutoSteps[STEP_LOGO].iReplyFlag = 1;
         return;
     }
@@ -323,7 +323,8 @@ void LeftTopWidget::dealUploadFileFinish(int, AuxResponseInfo* info)
     const int64_t now = WallClockMs(Clock::Now());
     DevInfo pending;
     bool loggedInAlone = false;
-    WithSearchLists([&](std::vector<DevInfo>& search, std::vector<DevInfo>& finished, std::vector<DevInfo>& uploading) {
+    m_lists.WithSearchLists([&](std::vector<DevInfo>& search, std::vector<DevInfo>& finished,
+                                std::vector<DevInfo>& uploading) {
         bool booked = false;
         for (DevInfo& dev : search) {
             if (dev.lUserID != info->lLoginID)
@@ -352,7 +353,7 @@ void LeftTopWidget::dealUploadFileFinish(int, AuxResponseInfo* info)
         }
     });
     if (loggedInAlone)
-        LogOutDev(&pending);
+        m_lists.LogOutDev(&pending);
 }
 
 void LeftTopWidget::dealGetSysVersion(int, AuxResponseInfo* info)
@@ -369,7 +370,7 @@ void LeftTopWidget::dealGetSysVersion(int, AuxResponseInfo* info)
     }
     const QString version = reply.Text("FileSystemVersion");
     const QString hardVersion = reply.Text("HardVersion");
-    UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) {
+    m_lists.UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) {
         SetField(dev.szFirmwareVersion, version);
         SetField(dev.szFileSystemIdentify, reply.Text("FileSystemIdentify"));
         SetField(dev.szDeviceIdentify, reply.Text("DeviceIdentify"));
@@ -388,7 +389,7 @@ void LeftTopWidget::dealGetSnInfo(int, AuxResponseInfo* info)
     LogPrint(LOG_INFO, "LeftTopWidget::dealGetSnInfo()pInfo->pResponse = %.*s", kLoggedReply, ReplyText(info));
     if (!IsCurrent(*this, info)) {
         LogPrint(LOG_INFO, "LeftTopWidget::dealGetSnInfo() pInfo->lLoginID = %lld, m_PlayInfo.lUserID = %lld",
-                 (long long)info->lLoginID, (long long)CurrentLoginHandle());
+                 (long long)info->lLoginID, (long long)m_lists.CurrentLoginHandle());
         return;
     }
     const ReplyDocument reply(ReplyText(info));
@@ -400,7 +401,7 @@ void LeftTopWidget::dealGetSnInfo(int, AuxResponseInfo* info)
     if (reply.Has("SerialNumber")) {
         const QString sn = reply.Text("SerialNumber");
         if (!late)
-            UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) { SetField(dev.TestRuslut.dev_sn, sn); });
+            m_lists.UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) { SetField(dev.TestRuslut.dev_sn, sn); });
         if (LeftBottomWidget* panel = m_host ? m_host->GetInfoPanel() : nullptr)
             panel->SetSN(sn.left(int(sizeof(DevTestResult::dev_sn)) - 1));
     }
@@ -410,7 +411,7 @@ void LeftTopWidget::dealGetSnInfo(int, AuxResponseInfo* info)
 
 void LeftTopWidget::dealGetDevType(int, AuxResponseInfo* info)
 {
-    if (LookupDevType(info->lLoginID, nullptr))
+    if (m_lists.LookupDevType(info->lLoginID, nullptr))
         return;
     const ReplyDocument reply(ReplyText(info));
     if (!reply.IsElement("RESPONSE_PARAM"))
@@ -430,11 +431,11 @@ void LeftTopWidget::dealGetDevType(int, AuxResponseInfo* info)
         type.Feature = reply.Int64("Feature");
     if (type.eTypeDevMainType == DevTypeInfo::kDefaultMainType && type.eType == 4)
         type.eType = 0;
-    if (!InsertDevType(info->lLoginID, type) || !IsCurrent(*this, info))
+    if (!m_lists.InsertDevType(info->lLoginID, type) || !IsCurrent(*this, info))
         return;
     m_AutoSteps[STEP_DEV_TYPE].iReplyFlag = 1;
     if (!m_bAutoPlay) {
-        SetCurrentDevType(type);
+        m_lists.SetCurrentDevType(type);
         SwitchToSecondChannel();
     }
 }
@@ -453,7 +454,7 @@ void LeftTopWidget::dealGetTFCard(int, AuxResponseInfo* info)
     // that step runs on the same slot.
     const bool formatReadingOnly = m_iManualTFCard == 1 && !m_AutoSteps[STEP_TF_CARD].bChainWaits;
     m_iTFCardReading = reply.Int("SDCardState") != 0 ? -1 : 1;
-    UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) {
+    m_lists.UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) {
         DevTestResult& r = dev.TestRuslut;
         if (!formatReadingOnly)
             r.tf_card_result = m_iTFCardReading;
@@ -478,7 +479,7 @@ void LeftTopWidget::dealFormatSDCard(int, AuxResponseInfo* info)
     if (!reply.IsElement("RESPONSE_PARAM"))
         return;
     if (reply.Has("Result"))
-        UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) { dev.iFormatResult = reply.Int("Result"); });
+        m_lists.UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) { dev.iFormatResult = reply.Int("Result"); });
     m_AutoSteps[STEP_FORMAT].iReplyFlag = 1;
 }
 
@@ -494,7 +495,7 @@ void LeftTopWidget::dealGetLightMode(int msgCode, AuxResponseInfo* info)
     int code = 0;
     const char* name = nullptr;
     if (reply.Has("LightMode") && LightModeOf(reply.Int("LightMode"), m_bHwCfgInfoIot, &code, &name)) {
-        UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) { dev.iLightMode = code; });
+        m_lists.UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) { dev.iLightMode = code; });
         m_strLightModeName = QCoreApplication::translate("LeftTopWidget", name);
     }
     m_AutoSteps[STEP_LIGHT_MODE].iReplyFlag = 1;
@@ -511,7 +512,7 @@ void LeftTopWidget::dealGetRTC(int, AuxResponseInfo* info)
     if (reply.Has("Time")) {
         const bool sinceEpoch = ConfigSnapshot().m_SystemConfig.iTestMode == 1;
         const int result = RtcResultOf(reply.Text("Time"), sinceEpoch, Clock::Now());
-        UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) { dev.TestRuslut.rtc_result = result; });
+        m_lists.UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) { dev.TestRuslut.rtc_result = result; });
     }
     m_AutoSteps[STEP_RTC].iReplyFlag = 1;
 }
@@ -526,7 +527,7 @@ void LeftTopWidget::dealGetConfigFileCheckNum(int, AuxResponseInfo* info)
         return;
     }
     const bool same = reply.Text("HW_CFG_MD5") == m_strHW_CFG_MD5 && reply.Text("SYS_CFG_MD5") == m_strSYS_CFG_MD5;
-    WithSearchList([&](std::vector<DevInfo>& search) {
+    m_lists.WithSearchList([&](std::vector<DevInfo>& search) {
         for (DevInfo& dev : search) {
             if (dev.lUserID != info->lLoginID)
                 continue;
@@ -549,7 +550,7 @@ void LeftTopWidget::dealGetWifiSignal(int, AuxResponseInfo* info)
     if (reply.Has("SignalLevel") && reply.Has("Quality")) {
         const QString level = reply.Text("SignalLevel");
         const QString quality = reply.Text("Quality");
-        UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) {
+        m_lists.UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) {
             SetField(dev.szSignalLevel, level);
             SetField(dev.TestRuslut.wifi_signal_level, level);
             SetField(dev.szQuality, quality);
@@ -590,7 +591,7 @@ void LeftTopWidget::dealGet4GDevInfo(int msgCode, AuxResponseInfo* info)
     g.Operator2 = reply.Text("Operator2");
     g.ConnectInternet2 = reply.Int("ConnectInternet2");
     m_Dev4GInfo = g;
-    UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) {
+    m_lists.UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) {
         SetField(dev.TestRuslut.iccid, g.ICCID);
         SetField(dev.TestRuslut.iccid2, g.ICCID2);
     });
@@ -614,7 +615,7 @@ void LeftTopWidget::dealGetFuntionCodeCheck(int, AuxResponseInfo* info)
         return;
     }
     if (reply.Has("FuncCode") && reply.Has("RetCode")) {
-        UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) {
+        m_lists.UpdateCurrentDevice(info->lLoginID, [&](DevInfo& dev) {
             SetField(dev.szFuncCode, reply.Text("FuncCode"));
             SetField(dev.szSupportFuncCode, reply.Text("SupportFuncCode"));
             dev.iRetCode = reply.Int("RetCode");

@@ -1,7 +1,8 @@
 // Search cycle (its body: SearchCycleWorker): the controller's own entry points.
 #include "LeftTopWidget.h"
 
-#include "SearchCycleWorker.h"
+#include "ControllerHost.h"
+#include "RightBottomWidget.h"
 
 void LeftTopWidget::ExecuteAutoSearchDevThread()
 {
@@ -51,4 +52,10 @@ int LeftTopWidget::GetNotUseIP(char* outIP, const char* localIP)
 void LeftTopWidget::WaitSearchDevsLoginReturn(unsigned timeoutMs)
 {
     m_searchCycle->WaitLoginReturn(timeoutMs);
+}
+
+void LeftTopWidget::ShowSearchNote(const QString& text)
+{
+    if (RightBottomWidget* panel = m_host ? m_host->GetManualPanel() : nullptr)
+        panel->AddAutoTestResult(text, 0);
 }

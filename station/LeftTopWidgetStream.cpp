@@ -2,10 +2,12 @@
 // Wi-Fi throughput phases that come back for the current device's record.
 #include "LeftTopWidget.h"
 
+#include "ControllerHost.h"
 #include "CustomItemsText.h"
 #include "Log.h"
 #include "StreamTestWorker.h"
 #include "TestConfig.h"
+#include "VantrelEvent.h"
 
 namespace {
 
@@ -16,6 +18,34 @@ constexpr int kCustomItemsBytes = int(sizeof(DevTestResult::custom_manual_items)
 void LeftTopWidget::ExecuteImageStreamTestThread()
 {
     m_streamTest->Run();
+}
+
+// ---------------------------------------------------------------------------
+// The stream-test thread's steps (GUI thread)
+
+void LeftTopWidget::CollectManualTestResult()
+{
+    // The main window hands the manual result panel's results back through SaveManualTestResult.
+    if (m_host)
+        m_host->SaveManualTestResult();
+}
+
+void LeftTopWidget::LeaveGunBallView()
+{
+    emit signalGunBallDevice(false, -1);
+}
+
+void LeftTopWidget::LeaveManualTest()
+{
+    const bool scriptRan = IsManualAutoTesting();
+    StopManualAutomation();
+    if (!scriptRan)
+        emit siganlBeginManulTest(false);
+}
+
+void LeftTopWidget::BeginAutoTest()
+{
+    PostVantrelEvent(this, WM_BEGIN_AUTO_TEST, 0, 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -33,7 +63,7 @@ void LeftTopWidget::SaveManualTestResult(const DevTestResult& result, const QVec
     for (const QString& pair : leftOut)
         LogPrint(LOG_GENERAL, "LeftTopWidget::SaveManualTestResult() custom item \"%s\" left out: it does not fit or its mark holds & or =",
                  pair.toUtf8().constData());
-    const bool saved = UpdateCurrentDevice(CurrentLoginHandle(), [&](DevInfo& dev) {
+    const bool saved = m_lists.UpdateCurrentDevice(m_lists.CurrentLoginHandle(), [&](DevInfo& dev) {
         DevTestResult& r = dev.TestRuslut;
         auto copy = [&](int32_t DevTestResult::*field) {
             r.*field = result.*field;
@@ -68,11 +98,13 @@ void LeftTopWidget::SaveManualTestResult(const DevTestResult& result, const QVec
 
 void LeftTopWidget::SetWifiTestRunning()
 {
-    UpdateCurrentDevice(CurrentLoginHandle(), [](DevInfo& dev) { DevStore(dev.lWifiTesFinish, int32_t(2)); });
+    m_lists.UpdateCurrentDevice(m_lists.CurrentLoginHandle(),
+                                [](DevInfo& dev) { DevStore(dev.lWifiTesFinish, int32_t(2)); });
 }
 
 void LeftTopWidget::SetWifiTestFinished(qint64 word1, qint64 word2)
 {
     LogPrint(LOG_INFO, "LeftTopWidget::SetWifiTestFinished() word1=%d, word2=%d", int(word1), int(word2));
-    UpdateCurrentDevice(CurrentLoginHandle(), [](DevInfo& dev) { DevStore(dev.lWifiTesFinish, int32_t(3)); });
+    m_lists.UpdateCurrentDevice(m_lists.CurrentLoginHandle(),
+                                [](DevInfo& dev) { DevStore(dev.lWifiTesFinish, int32_t(3)); });
 }

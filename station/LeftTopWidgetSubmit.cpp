@@ -50,12 +50,12 @@ void LeftTopWidget::slot_UploadCurrentDevTestResult()
     const bool pass = m_bManualObservationTestNormal && IsTestResultPass();
     DevTestResult record{};
     int64_t login = 0;
-    ReadCurrentDevice([&](const DevInfo& dev) {
+    m_lists.ReadCurrentDevice([&](const DevInfo& dev) {
         record = dev.TestRuslut;
         login = dev.lUserID;
     });
     record.total_result = pass ? 1 : -1;
-    UpdateCurrentDevice(login, [&](DevInfo& dev) { dev.TestRuslut.total_result = record.total_result; });
+    m_lists.UpdateCurrentDevice(login, [&](DevInfo& dev) { dev.TestRuslut.total_result = record.total_result; });
     const QString resultText = (pass ? tr("Test result: passed") : tr("Test result: failed")) + "\n";
 
     // While the operator decides on a retry a passed record waits in the cache,

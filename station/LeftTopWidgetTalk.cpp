@@ -96,10 +96,11 @@ int LeftTopWidget::dealStartAduioOk(AuxResponseInfo* info, AuxJobRun& run)
     // and its play was not stopped.
     const uint64_t generation = run.Context().token.device;
     auto stillCurrent = [&] {
-        if (run.IsStopped() || Generation() != generation)
+        if (run.IsStopped() || m_lists.Generation() != generation)
             return false;
         bool current = false;
-        ReadCurrentDevice([&](const DevInfo& dev) { current = dev.lUserID == login && DevLoad(dev.lStopFlag) == 0; });
+        m_lists.ReadCurrentDevice(
+            [&](const DevInfo& dev) { current = dev.lUserID == login && DevLoad(dev.lStopFlag) == 0; });
         return current;
     };
     const int block = params.BlockBytes();

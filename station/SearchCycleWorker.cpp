@@ -4,16 +4,16 @@
 #include "EntryField.h"
 
 #include "Clock.h"
-#include "ControllerHost.h"
+#include "ConfigInfo.h"
 #include "DevInfoLists.h"
 #include "FuncLib.h"
 #include "HandOffQueue.h"
 #include "HostAddressTable.h"
-#include "LeftTopWidget.h"
 #include "Log.h"
 #include "ReplyFields.h"
-#include "RightBottomWidget.h"
 #include "StationWorkers.h"
+
+#include <QCoreApplication>
 
 #include <arpa/inet.h>
 
@@ -135,7 +135,7 @@ bool Contains(const std::vector<int64_t>& handles, int64_t handle)
 
 }  // namespace
 
-SearchCycleWorker::SearchCycleWorker(LeftTopWidget& controller, DevInfoLists& lists, StationWorkers& workers,
+SearchCycleWorker::SearchCycleWorker(Controller& controller, DevInfoLists& lists, StationWorkers& workers,
                                      HandOffQueue& handOffs, std::atomic<bool>& curDevAlive,
                                      const std::atomic<bool>& autoUpgradeConfig)
     : m_controller(controller),
@@ -256,14 +256,12 @@ bool SearchCycleWorker::SkipDuplicate(DevInfo& dev, const std::vector<DevInfo>& 
     LogPrint(LOG_GENERAL, "LeftTopWidget::LoginSearchDevs() duplicate SN=%s at IP=%s: the camera at IP=%s has it, not tested",
              sn.constData(), ip.constData(), holder.constData());
     if (m_duplicateSerials.Note(dev)) {
-        LeftTopWidget* controller = &m_controller;
-        const QString text = LeftTopWidget::tr("Duplicate SN %1 at %2: the camera at %3 has the same SN, not tested")
+        Controller* controller = &m_controller;
+        const QString text = QCoreApplication::translate(
+                                 "LeftTopWidget", "Duplicate SN %1 at %2: the camera at %3 has the same SN, not tested")
                                  .arg(QString::fromLatin1(sn), QString::fromLatin1(ip), QString::fromLatin1(holder));
-        // Straight into the result list: a failed result line would fail the camera under test.
-        const bool posted = m_handOffs.Post([controller, text] {
-            if (RightBottomWidget* panel = controller->Host() ? controller->Host()->GetManualPanel() : nullptr)
-                panel->AddAutoTestResult(text, 0);
-        });
+        // Not a result line: a failed one would fail the camera under test.
+        const bool posted = m_handOffs.Post([controller, text] { controller->ShowSearchNote(text); });
         if (!posted)
             LogPrint(LOG_GENERAL, "LeftTopWidget::LoginSearchDevs() the controller closes, the duplicate is not shown");
     }
@@ -351,7 +349,7 @@ bool SearchCycleWorker::RemoveFinishedReadyDevs(std::vector<int64_t>* loggedOut)
             return ready.erase(it);
         };
         for (auto it = ready.begin(); it != ready.end();) {
-            if (!m_controller.IsRunning()) {
+            if (!m_workers.RunFlag()) {
                 running = false;
                 return;
             }
@@ -370,7 +368,7 @@ bool SearchCycleWorker::RemoveFinishedReadyDevs(std::vector<int64_t>* loggedOut)
                 return;
             LogPrint(LOG_INFO, "LeftTopWidget::ExecuteAutoSearchDevThread() m_lDelReadyDev.size > 0");
             for (auto it = ready.begin(); it != ready.end();) {
-                if (!m_controller.IsRunning()) {
+                if (!m_workers.RunFlag()) {
                     running = false;
                     return;
                 }

@@ -4,6 +4,7 @@
 #include "DuplicateSerials.h"
 
 #include <QByteArray>
+#include <QString>
 
 #include <atomic>
 #include <cstdint>
@@ -12,22 +13,41 @@
 
 class DevInfoLists;
 class HandOffQueue;
-class LeftTopWidget;
 class StationWorkers;
+class VideoForm;
 struct ConfigInfo;
 
 // The search thread's body: every cycle searches the LAN, re-addresses or logs
 // in what it found, has the package checked (and uploaded) and hands the
 // ready devices to the stream-test thread.
 //
-// It reaches the device lists only through their locking functions and the
-// GUI thread only through hand-offs; of the controller it uses the settings
-// snapshot, the chosen address, the video pane and the package steps. One
-// instance lives as long as the controller: the duplicate serials it told the
-// operator of outlive a run.
+// It reaches the device lists only through their locking functions, the GUI
+// thread only through hand-offs, and the controller only through Controller.
+// One instance lives as long as the controller: the duplicate serials it told
+// the operator of outlive a run.
 class SearchCycleWorker {
 public:
-    SearchCycleWorker(LeftTopWidget& controller, DevInfoLists& lists, StationWorkers& workers, HandOffQueue& handOffs,
+    // What the search thread uses of the controller.
+    class Controller {
+    public:
+        // Any thread: copies of the settings and of the chosen local address.
+        virtual ConfigInfo ConfigSnapshot() const = 0;
+        virtual QString CurrentIP() const = 0;
+        // GUI thread: the video pane a found camera is shown in, and a line in
+        // the result list that fails no camera.
+        virtual VideoForm* GetCurVideoForm() const = 0;
+        virtual void ShowSearchNote(const QString& text) = 0;
+        // Search thread: the configuration package steps of a cycle.
+        virtual void GetSearchDevsConfigFileCheck() = 0;
+        virtual void WaitSearchDevsConfigFileCheckReturn(unsigned timeoutMs) = 0;
+        virtual void DealSearchDevsConfigFileCheck() = 0;
+        virtual void WaitSearchDevsUploadConfigFileFinishReturn(unsigned timeoutMs) = 0;
+
+    protected:
+        ~Controller() = default;
+    };
+
+    SearchCycleWorker(Controller& controller, DevInfoLists& lists, StationWorkers& workers, HandOffQueue& handOffs,
                       std::atomic<bool>& curDevAlive, const std::atomic<bool>& autoUpgradeConfig);
     SearchCycleWorker(const SearchCycleWorker&) = delete;
     SearchCycleWorker& operator=(const SearchCycleWorker&) = delete;
@@ -82,7 +102,7 @@ private:
     // The stream-test thread's working copy becomes the ready list.
     void CopyReadyDevsToStreamList();
 
-    LeftTopWidget& m_controller;
+    Controller& m_controller;
     DevInfoLists& m_lists;
     StationWorkers& m_workers;
     HandOffQueue& m_handOffs;

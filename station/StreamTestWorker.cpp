@@ -1,19 +1,24 @@
 // The thread reaches the GUI thread only through hand-offs: the blocking ones
-// of the record (HandOffQueue::Call behind the sig_* signals, which a stop
-// runs while it joins, so a record whose hand-off began is still submitted)
-// and posted ones for lines, signals, events and the script timer, which run
-// in the order the thread posted them.
+// of the record (HandOffQueue::Call, which a stop runs while it joins, so a
+// record whose hand-off began is still submitted) and posted ones for lines,
+// signals, events and the script timer, which run in the order the thread
+// posted them.
 #include "StreamTestWorker.h"
 #include "EntryField.h"
 
 #include "AppGlobals.h"
 #include "Clock.h"
+#include "ConfigInfo.h"
 #include "DevCommand.h"
-#include "LeftTopWidget.h"
+#include "DevInfoLists.h"
+#include "HandOffQueue.h"
 #include "LivePlayPath.h"
 #include "Log.h"
+#include "StationWorkers.h"
 #include "TestConfig.h"
 #include "VantrelEvent.h"
+
+#include <QCoreApplication>
 
 #include <algorithm>
 #include <cstring>
@@ -30,7 +35,7 @@ constexpr int kNetworkFailureLimit = 5;
 
 }  // namespace
 
-StreamTestWorker::StreamTestWorker(LeftTopWidget& controller, DevInfoLists& lists, StationWorkers& workers,
+StreamTestWorker::StreamTestWorker(Controller& controller, DevInfoLists& lists, StationWorkers& workers,
                                    HandOffQueue& handOffs, const SharedWords& words)
     : m_controller(controller), m_lists(lists), m_workers(workers), m_handOffs(handOffs), m_words(words)
 {
@@ -155,21 +160,23 @@ void StreamTestWorker::HandOverRecord()
     // Once per device under test, judged again or not; by its login, not its
     // serial, so a camera put back for a retest is submitted again.
     if (WholeMachineTestMode.load() && !sn.isEmpty() && current.lUserID != m_lastTestLogin) {
-        LeftTopWidget* controller = &m_controller;
+        Controller* controller = &m_controller;
         if (m_words.manualTipShown.load()) {
-            emit controller->sig_SaveManualTestResult();
-            emit controller->sig_UploadTestResultData();
+            // Each waits until the GUI thread has done it.
+            m_handOffs.Call([controller] { controller->CollectManualTestResult(); });
+            m_handOffs.Call([controller] { controller->slot_UploadCurrentDevTestResult(); });
             while (m_words.uploadDone.load() == 0 && m_workers.SleepWhileRunning(kUploadPollMs)) {
             }
             m_words.uploadDone = 0;
-            emit controller->sig_RefreshOrderInfo();
+            m_handOffs.Call([controller] { controller->slot_RefreshOrderInfo(); });
             if (m_words.uploadFailures.load() >= kNetworkFailureLimit)
-                emit controller->sig_UploadDataNetworkAnomalies();
-            PostToGui([controller] { emit controller->signalGunBallDevice(false, -1); });
+                m_handOffs.Call([controller] { controller->onUploadDataNetworkAnomalies(); });
+            PostToGui([controller] { controller->LeaveGunBallView(); });
         } else {
             PostToGui([controller] {
                 controller->AddAutoTestItem(
-                    LeftTopWidget::tr("The automatic test item has not been completed and will not be uploaded"),
+                    QCoreApplication::translate(
+                        "LeftTopWidget", "The automatic test item has not been completed and will not be uploaded"),
                     false);
             });
         }
@@ -188,13 +195,8 @@ void StreamTestWorker::RetireCutOffDevice()
     m_controller.stopPlay(&m_lists.m_PlayInfo);
     LivePlayPath::StopAudioPlay();
     m_lists.QueueFinishedDevice(current.lUserID);
-    LeftTopWidget* controller = &m_controller;
-    PostToGui([controller] {
-        const bool scriptRan = controller->IsManualAutoTesting();
-        controller->StopManualAutomation();
-        if (!scriptRan)
-            emit controller->siganlBeginManulTest(false);
-    });
+    Controller* controller = &m_controller;
+    PostToGui([controller] { controller->LeaveManualTest(); });
     LogPrint(LOG_INFO, "LeftTopWidget::ExecuteImageStreamTestThread() m_lDelReadyDev.push_back(%.256s)",
              current.ipcEntry.szIP);
 }
@@ -209,7 +211,7 @@ bool StreamTestWorker::StartNextDevice()
     m_words.devTypeReplyFlag = 1;
     m_words.lastCount = 0;
     m_words.currentCount = 0;
-    LeftTopWidget* controller = &m_controller;
+    Controller* controller = &m_controller;
     m_lists.SetCurrentDevice(next, [controller](DevInfo& previous) { controller->RetirePlay(previous); });
     PostToGui([] { PostVantrelEvent(MainWindowInstance.load(), WM_RESET_UI, 0, 0); });
     m_words.curDevAlive = true;
@@ -217,6 +219,6 @@ bool StreamTestWorker::StartNextDevice()
     m_words.manualTipShown = false;
     m_progressTick = Clock::TickMs();
     m_noFrameSeen = false;
-    PostToGui([controller] { PostVantrelEvent(controller, WM_BEGIN_AUTO_TEST, 0, 0); });
+    PostToGui([controller] { controller->BeginAutoTest(); });
     return true;
 }

@@ -1,24 +1,56 @@
 #pragma once
 
+#include <QString>
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
 
 class DevInfoLists;
 class HandOffQueue;
-class LeftTopWidget;
 class StationWorkers;
+struct ConfigInfo;
+struct DevInfo;
 
 // The stream-test thread's body: plays the ready devices one by one, judges
 // each by its frame counter and signs of life, hands a finished device's
 // record to the GUI thread for saving and upload, and takes the next one.
 //
 // It reaches the device lists only through their locking functions, the GUI
-// thread only through hand-offs, and the controller only for its play path,
-// its result lines and its signals. One instance lives as long as the
-// controller: the device handled last outlives a run.
+// thread only through hand-offs, and the controller only through Controller.
+// One instance lives as long as the controller: the device handled last
+// outlives a run.
 class StreamTestWorker {
 public:
+    // What the stream-test thread uses of the controller.
+    class Controller {
+    public:
+        // Any thread.
+        virtual ConfigInfo ConfigSnapshot() const = 0;
+        // The play path: the current device's play, and the tear-down of the
+        // device that leaves the current-device slot (under the stream-list lock).
+        virtual int playVideo(DevInfo* dev) = 0;
+        virtual int stopPlay(DevInfo* dev) = 0;
+        virtual void RetirePlay(DevInfo& previous) = 0;
+        // GUI thread; the thread reaches them through hand-offs.
+        // The manual result panel's results into the current record.
+        virtual void CollectManualTestResult() = 0;
+        virtual void slot_UploadCurrentDevTestResult() = 0;
+        virtual void slot_RefreshOrderInfo() = 0;
+        virtual void onUploadDataNetworkAnomalies() = 0;
+        virtual void AddAutoTestItem(const QString& strText, bool bNormal) = 0;
+        // The main window leaves the twin-lens view of a finished device.
+        virtual void LeaveGunBallView() = 0;
+        // The finished device's manual part ends: a running script stops, and
+        // the main window is told the manual test is over.
+        virtual void LeaveManualTest() = 0;
+        // The automatic chain of the new current device starts (event 1020).
+        virtual void BeginAutoTest() = 0;
+
+    protected:
+        ~Controller() = default;
+    };
+
     // The words the thread shares with the GUI thread and the play path; the
     // controller owns them.
     struct SharedWords {
@@ -33,7 +65,7 @@ public:
         std::atomic<int32_t>& devTypeReplyFlag; // the chain's device-type step
     };
 
-    StreamTestWorker(LeftTopWidget& controller, DevInfoLists& lists, StationWorkers& workers, HandOffQueue& handOffs,
+    StreamTestWorker(Controller& controller, DevInfoLists& lists, StationWorkers& workers, HandOffQueue& handOffs,
                      const SharedWords& words);
     StreamTestWorker(const StreamTestWorker&) = delete;
     StreamTestWorker& operator=(const StreamTestWorker&) = delete;
@@ -58,7 +90,7 @@ private:
     void RetireCutOffDevice();
     bool StartNextDevice();
 
-    LeftTopWidget& m_controller;
+    Controller& m_controller;
     DevInfoLists& m_lists;
     StationWorkers& m_workers;
     HandOffQueue& m_handOffs;

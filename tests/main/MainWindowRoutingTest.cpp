@@ -9,6 +9,7 @@
 #include "EnumClass.h"
 #include "LeftBottomWidget.h"
 #include "LeftTopWidget.h"
+#include "LeftTopWidgetTestPeer.h"
 #include "MainLayout.h"
 #include "MainviewVideoWidget.h"
 #include "PlayerStatusInfo.h"
@@ -476,7 +477,7 @@ TEST_F(MainWindowTest, PanelsReachEachOtherThroughTheWindow)
     Make();
     EXPECT_EQ(window->GetCurVideoForm(), window->VideoWindow()->GetVideoForm());
     EXPECT_EQ(window->MainVideoForm(), window->GetCurVideoForm());
-    EXPECT_EQ(window->GetController()->Host(), static_cast<ControllerHost*>(window.get()));
+    EXPECT_EQ(Peer(*window->GetController()).m_host, static_cast<ControllerHost*>(window.get()));
     EXPECT_EQ(MainWindowInstance.load(), window.get());
 
     // The result panel's commit goes through the window to the controller,

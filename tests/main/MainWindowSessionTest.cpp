@@ -6,6 +6,7 @@
 
 #include "CDeviceManagement.h"
 #include "LeftTopWidget.h"
+#include "LeftTopWidgetTestPeer.h"
 #include "Login_Dlg.h"
 #include "OrderChooseDialog.h"
 #include "OrderListReply.h"
@@ -185,7 +186,7 @@ TEST_F(MainWindowTest, LogOutSendsNoRequestAfterFiveFailedUploads)
         m_closesBefore = CloseSequences();
         LoggedIn = true;
         WholeMachineTestMode = true;
-        window->GetController()->UploadFailureCount = c.failures;
+        Peer(*window->GetController()).UploadFailureCount = c.failures;
         int loginDialogs = 0;
         ModalHook::Set([&](QDialog* dialog) {
             loginDialogs += qobject_cast<Login_Dlg*>(dialog) ? 1 : 0;

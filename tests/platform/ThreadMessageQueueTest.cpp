@@ -29,8 +29,8 @@ TEST(ThreadMessageQueueTest, PostsAreDeliveredInOrderUntilClosedAndEveryJobIsFre
         ThreadMessage m;
         EXPECT_FALSE(q.Peek(&m));
         // Posts before the worker first looks are kept, not lost.
-        ASSERT_TRUE(q.Post(1125, std::make_unique<CountedJob>(1, &freed), 0));
-        ASSERT_TRUE(q.Post(1126, std::make_unique<CountedJob>(2, &freed), 1));
+        ASSERT_TRUE(q.Post(1125, std::make_unique<CountedJob>(1, &freed)));
+        ASSERT_TRUE(q.Post(1126, std::make_unique<CountedJob>(2, &freed)));
         ASSERT_TRUE(q.Peek(&m));
         EXPECT_EQ(m.message, 1125u);
         EXPECT_EQ(m.Take<OtherJob>(), nullptr) << "a job of another kind stays with its message";
@@ -41,13 +41,15 @@ TEST(ThreadMessageQueueTest, PostsAreDeliveredInOrderUntilClosedAndEveryJobIsFre
         EXPECT_EQ(freed, 1);
 
         q.Close();
-        EXPECT_FALSE(q.Post(1127, std::make_unique<CountedJob>(3, &freed), 0));
+        EXPECT_FALSE(q.Post(1127, std::make_unique<CountedJob>(3, &freed)));
         EXPECT_EQ(freed, 2) << "a refused post frees its job";
         {
             const std::vector<ThreadMessage> pending = q.TakePending();
             ASSERT_EQ(pending.size(), 1u);
             EXPECT_EQ(pending[0].message, 1126u);
-            EXPECT_EQ(pending[0].lParam, 1);
+            const auto* kept = dynamic_cast<const CountedJob*>(pending[0].job.get());
+            ASSERT_NE(kept, nullptr);
+            EXPECT_EQ(kept->value, 2);
             EXPECT_EQ(freed, 2);
         }
         EXPECT_EQ(freed, 3) << "pending jobs go with their messages";
@@ -55,14 +57,14 @@ TEST(ThreadMessageQueueTest, PostsAreDeliveredInOrderUntilClosedAndEveryJobIsFre
     }
     {
         ThreadMessageQueue q;
-        ASSERT_TRUE(q.Post(1128, std::make_unique<CountedJob>(4, &freed), 0));
-        ASSERT_TRUE(q.Post(1130, std::make_unique<CountedJob>(5, &freed), 0));
+        ASSERT_TRUE(q.Post(1128, std::make_unique<CountedJob>(4, &freed)));
+        ASSERT_TRUE(q.Post(1130, std::make_unique<CountedJob>(5, &freed)));
         ThreadMessage m;
         ASSERT_TRUE(q.Peek(&m));
         ASSERT_TRUE(q.Peek(&m));
         EXPECT_EQ(freed, 4) << "a message taken over another frees the job it held";
         EXPECT_EQ(m.message, 1130u);
-        ASSERT_TRUE(q.Post(1124, std::make_unique<CountedJob>(6, &freed), 0));
+        ASSERT_TRUE(q.Post(1124, std::make_unique<CountedJob>(6, &freed)));
     }
     EXPECT_EQ(freed, 6) << "the queue frees what it still holds when it goes";
 }
@@ -76,7 +78,7 @@ TEST(ThreadMessageQueueTest, AWaitingWorkerGetsEveryMessageOfManyPosters)
         ThreadMessage m;
         while (count < 400) {
             if (q.Wait(&m, 50)) {
-                sum += int(m.lParam);
+                sum += int(m.message);
                 ++count;
             }
         }
@@ -85,7 +87,7 @@ TEST(ThreadMessageQueueTest, AWaitingWorkerGetsEveryMessageOfManyPosters)
     for (int p = 0; p < 4; ++p) {
         posters.emplace_back([&q] {
             for (int i = 1; i <= 100; ++i)
-                q.Post(1124, nullptr, i);
+                q.Post(uint32_t(i), nullptr);
         });
     }
     for (auto& t : posters)

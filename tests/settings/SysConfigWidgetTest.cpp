@@ -3,6 +3,7 @@
 // decoding fallback, a work order's test configuration, the editors' doors,
 // the template file choice and the close notices.
 #include "SysConfigWidget.h"
+#include "LeftTopWidgetTestPeer.h"
 
 #include "SettingsFixture.h"
 
@@ -718,7 +719,7 @@ TEST_F(SysConfigTest, EditorsOpenOnlyWithAControllerThatRunsNoScript)
         EXPECT_FALSE(editor->isVisible()) << c.button << ": no controller yet";
 
         form->SetController(controller.get());
-        controller->m_bManalAutoTesting = true;
+        Peer(*controller).m_bManalAutoTesting = true;
         Edit("le_PrintConfigPath")->setText(s_dir->file("PrintConfig/other.ini"));
         CurrentPrintConfigPath.clear();
         button->click();
@@ -728,7 +729,7 @@ TEST_F(SysConfigTest, EditorsOpenOnlyWithAControllerThatRunsNoScript)
             EXPECT_EQ(CurrentPrintConfigPath, s_dir->file("PrintConfig/other.ini"));
         }
 
-        controller->m_bManalAutoTesting = false;
+        Peer(*controller).m_bManalAutoTesting = false;
         button->click();
         EXPECT_TRUE(editor->isVisible()) << c.button;
         EXPECT_EQ(editor->parentWidget(), form);

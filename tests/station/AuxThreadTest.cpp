@@ -27,8 +27,8 @@ protected:
         DevInfo dev = MakeDevice("VTS0000000000071", "127.0.2.71", 71, 1);
         DevStore(dev.lPlayID, int64_t(1));
         DevStore(dev.lRealHandle, int64_t(1));
-        widget->SetCurrentDevice(dev);
-        widget->BeginChain();
+        widget->Lists().SetCurrentDevice(dev);
+        Peer(*widget).BeginChain();
     }
 
     void TearDown() override
@@ -41,10 +41,17 @@ protected:
     // Camera 71 current, a new chain, nothing shown yet.
     void FreshChain()
     {
-        widget->SetCurrentDevice(MakeDevice("VTS0000000000071", "127.0.2.71", 71, 1));
-        widget->BeginChain();
+        widget->Lists().SetCurrentDevice(MakeDevice("VTS0000000000071", "127.0.2.71", 71, 1));
+        Peer(*widget).BeginChain();
         host.panel->ClearAutoTestResults();
         Peer(*widget).m_bTestNormal = true;
+    }
+
+    // Posts a job of message whose body the recorder stands in for.
+    template <typename Owner>
+    bool Post(uint32_t message, Owner record, int source)
+    {
+        return Peer(*widget).PostAuxJob(StandInJob(message, std::move(record)), source);
     }
 
     Ends EndsOf(const QSignalSpy& spy) const
@@ -67,11 +74,11 @@ TEST_F(AuxThreadTest, JobsRunInPostingOrderAndOnlyAutomaticEndsMoveTheChain)
     SdkCallLog::Instance().Clear();
 
     // Posted in one GUI step: they run one after the other, in this order.
-    widget->PostAuxJob(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_MANUAL);
-    widget->PostAuxJob(AUX_MSG_4G_INFO_TEST, std::make_unique<Dev4GInfo>(), AUX_SOURCE_MANUAL);
-    widget->PostAuxJob(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
-    widget->PostAuxJob(AUX_MSG_AUTHORIZE_CHECK, std::make_unique<AuxAuthorizeCheckMsg>(), AUX_SOURCE_MANUAL);
-    widget->PostAuxJob(AUX_MSG_CHECK_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
+    Post(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_MANUAL);
+    Post(AUX_MSG_4G_INFO_TEST, std::make_unique<Dev4GInfo>(), AUX_SOURCE_MANUAL);
+    Post(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
+    Post(AUX_MSG_AUTHORIZE_CHECK, std::make_unique<AuxAuthorizeCheckMsg>(), AUX_SOURCE_MANUAL);
+    Post(AUX_MSG_CHECK_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
     ASSERT_TRUE(WaitFor([&] { return ends.count() == 5; }));
     const Ends manual{{1128, 1}, {1127, 1}, {1125, 1}, {1130, 1}, {1126, 1}};
     EXPECT_EQ(EndsOf(ends), manual);
@@ -85,30 +92,27 @@ TEST_F(AuxThreadTest, JobsRunInPostingOrderAndOnlyAutomaticEndsMoveTheChain)
     EXPECT_TRUE(host.Lines().isEmpty());
 
     // The same jobs from the chain go on with it.
-    widget->PostAuxJob(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_AUTO);
+    Post(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_AUTO);
     ASSERT_TRUE(WaitFor([&] { return !SdkCallLog::Instance().CallsOf("FC_Loc_IoTQuery").isEmpty(); }));
     EXPECT_TRUE(SdkCallLog::Instance().CallsOf("FC_Loc_IoTQuery").value(0).arguments.startsWith("71,1700,"))
         << "after the bind job of an SDK type 0 camera: the function codes";
-    widget->PostAuxJob(AUX_MSG_CHECK_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_AUTO);
+    Post(AUX_MSG_CHECK_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_AUTO);
     ASSERT_TRUE(WaitFor([&] { return host.Lines().contains("Please Begin Manual Test"); }))
         << "after the check job: the end of the chain";
 }
 
-TEST_F(AuxThreadTest, AnUnknownMessageIsDroppedAndTheNextJobRuns)
+TEST_F(AuxThreadTest, AMessageWithoutAJobIsDroppedAndTheNextJobRuns)
 {
     QSignalSpy ends(widget.get(), &LeftTopWidget::sig_ThreadItemProcEnd);
-    ThreadMessageQueue* queue = widget->Workers().Queue(StationWorkers::Aux);
+    ThreadMessageQueue* queue = Peer(*widget).Workers().Queue(StationWorkers::Aux);
     ASSERT_NE(queue, nullptr);
-    ASSERT_TRUE(queue->Post(2000, nullptr, 0));
-    ASSERT_TRUE(queue->Post(1129, nullptr, 0));
-    EXPECT_FALSE(widget->PostAuxJob(1129, AuxJobRecord(), AUX_SOURCE_AUTO)) << "nothing has a job 1129";
+    ASSERT_TRUE(queue->Post(2000, nullptr));
+    ASSERT_TRUE(queue->Post(1129, nullptr));
+    ASSERT_TRUE(queue->Post(AUX_MSG_BIND_DEV, nullptr));
     // Each refused and freed.
-    EXPECT_FALSE(widget->PostAuxJob(WM_ID_SERVICE_REQUEST, std::make_unique<DevBindJob>(), AUX_SOURCE_AUTO));
-    EXPECT_FALSE(widget->PostAuxJob(AUX_MSG_PRINT_QRCODE, std::make_unique<DevBindJob>(), AUX_SOURCE_MANUAL))
-        << "a record of another kind";
-    EXPECT_FALSE(widget->PostAuxJob(AUX_MSG_BIND_DEV, std::unique_ptr<DevBindJob>(), AUX_SOURCE_MANUAL))
-        << "no record";
-    widget->PostAuxJob(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
+    EXPECT_FALSE(Peer(*widget).PostAuxJob(nullptr, AUX_SOURCE_AUTO)) << "no job";
+    EXPECT_FALSE(Post(AUX_MSG_BIND_DEV, std::unique_ptr<DevBindJob>(), AUX_SOURCE_MANUAL)) << "no record";
+    Post(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
     ASSERT_TRUE(WaitFor([&] { return ends.count() == 1; }));
     EXPECT_EQ(EndsOf(ends), (Ends{{1125, 1}}));
     EXPECT_EQ(jobs.Records().size(), 1u);
@@ -120,8 +124,8 @@ TEST_F(AuxThreadTest, TheTalkBackJobHasNoEnd)
     AuxResponsePtr status(new AuxResponseInfo);
     status->lLoginID = 71;
     status->pResponse = new char[8]();
-    ASSERT_TRUE(widget->PostAuxJob(AUX_MSG_START_AUDIO_OK, std::move(status), AUX_SOURCE_AUTO));
-    widget->PostAuxJob(AUX_MSG_CHECK_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
+    ASSERT_TRUE(Peer(*widget).PostTalkJob(std::move(status)));
+    Post(AUX_MSG_CHECK_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
     ASSERT_TRUE(WaitFor([&] { return ends.count() == 1; }));
     EXPECT_EQ(EndsOf(ends), (Ends{{1126, 1}})) << "1124 ran first and sent nothing";
 }
@@ -129,7 +133,7 @@ TEST_F(AuxThreadTest, TheTalkBackJobHasNoEnd)
 TEST_F(AuxThreadTest, AJobReadsTheValuesOfItsPost)
 {
     jobs.Hold(AUX_MSG_BIND_DEV, "VTS0000000000071", [](AuxJobRun&) {});
-    widget->PostAuxJob(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_MANUAL);
+    Post(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_MANUAL);
     ASSERT_TRUE(WaitFor([&] { return jobs.IsHeld(); }));
 
     // Seen by the print job, which waits behind the bind job.
@@ -139,7 +143,7 @@ TEST_F(AuxThreadTest, AJobReadsTheValuesOfItsPost)
     int bindSeen = 0;
     bool normalSeen = false;
     std::mutex seenLock;
-    widget->SetAuxJobBody(AUX_MSG_PRINT_QRCODE, [&](const AuxJobEnvelope& job, AuxJobRun& run) {
+    Peer(*widget).SetAuxJobBody(AUX_MSG_PRINT_QRCODE, [&](const AuxJobEnvelope& job, AuxJobRun& run) {
         std::lock_guard<std::mutex> guard(seenLock);
         macSeen = run.Context().strCustomMac;
         minLevelSeen = run.Context().config.m_SystemConfig.WifiSignal;
@@ -151,17 +155,17 @@ TEST_F(AuxThreadTest, AJobReadsTheValuesOfItsPost)
     config.m_SystemConfig.WifiSignal = "-50";
     widget->SetConfig(config);
     Peer(*widget).m_strCustomMac = "00:1A:2B:3C:4D:5E";
-    widget->UpdateCurrentDevice(71, [](DevInfo& d) { d.TestRuslut.bind_result = 1; });
+    widget->Lists().UpdateCurrentDevice(71, [](DevInfo& d) { d.TestRuslut.bind_result = 1; });
     auto print = std::make_unique<AuxPrintQRCodeMsg>();
     print->strDevSN = "VTS0000000000071";
-    widget->PostAuxJob(AUX_MSG_PRINT_QRCODE, std::move(print), AUX_SOURCE_MANUAL);
+    Post(AUX_MSG_PRINT_QRCODE, std::move(print), AUX_SOURCE_MANUAL);
 
     // The GUI thread goes on changing what the job read.
     config.m_SystemConfig.WifiSignal = "-70";
     widget->SetConfig(config);
     Peer(*widget).m_strCustomMac.clear();
-    widget->UpdateCurrentDevice(71, [](DevInfo& d) { d.TestRuslut.bind_result = -1; });
-    widget->AddAutoTestItem("a failed line", false);
+    widget->Lists().UpdateCurrentDevice(71, [](DevInfo& d) { d.TestRuslut.bind_result = -1; });
+    Peer(*widget).AddAutoTestItem("a failed line", false);
     QSignalSpy ends(widget.get(), &LeftTopWidget::sig_ThreadItemProcEnd);
     jobs.Release();
     ASSERT_TRUE(WaitFor([&] { return ends.count() == 2; }));
@@ -182,9 +186,9 @@ struct LossCase {
 TEST_F(AuxThreadTest, AJobOfAnEndedChainIsLoggedNotShown)
 {
     const LossCase cases[] = {
-        {"a new event 1020 for the same camera", [](LeftTopWidget* w) { w->BeginChain(); }},
-        {"the next camera", [](LeftTopWidget* w) { w->SetCurrentDevice(MakeDevice("VTS0000000000072", "127.0.2.72", 72, 1)); }},
-        {"the run stopped", [](LeftTopWidget* w) { w->BumpGeneration(); }},
+        {"a new event 1020 for the same camera", [](LeftTopWidget* w) { Peer(*w).BeginChain(); }},
+        {"the next camera", [](LeftTopWidget* w) { w->Lists().SetCurrentDevice(MakeDevice("VTS0000000000072", "127.0.2.72", 72, 1)); }},
+        {"the run stopped", [](LeftTopWidget* w) { w->Lists().BumpGeneration(); }},
     };
     auto result = [](AuxJobRun& run) {
         run.Result().SetWord(&DevTestResult::bind_result, 1);
@@ -197,15 +201,15 @@ TEST_F(AuxThreadTest, AJobOfAnEndedChainIsLoggedNotShown)
         FreshChain();
         QSignalSpy ends(widget.get(), &LeftTopWidget::sig_ThreadItemProcEnd);
         jobs.Hold(AUX_MSG_BIND_DEV, "VTS0000000000071", result);
-        widget->PostAuxJob(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_AUTO);
+        Post(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_AUTO);
         ASSERT_TRUE(WaitFor([&] { return jobs.IsHeld(); }));
         c.lose(widget.get());
         jobs.Release();
         // A later job of the current chain ends after it: the first one's end was handled by then.
-        widget->PostAuxJob(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
+        Post(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
         ASSERT_TRUE(WaitFor([&] { return ends.count() == 1; }));
         EXPECT_EQ(EndsOf(ends), (Ends{{1125, 1}})) << "the bind job's end did not reach the chain";
-        const DevTestResult now = widget->CurrentDevice().TestRuslut;
+        const DevTestResult now = widget->Lists().CurrentDevice().TestRuslut;
         EXPECT_EQ(now.bind_result, 0);
         EXPECT_EQ(TextOf(now.tuya_uuid), "");
         EXPECT_TRUE(host.Lines().isEmpty());
@@ -216,10 +220,10 @@ TEST_F(AuxThreadTest, AJobOfAnEndedChainIsLoggedNotShown)
     FreshChain();
     QSignalSpy ends(widget.get(), &LeftTopWidget::sig_ThreadItemProcEnd);
     jobs.Hold(AUX_MSG_BIND_DEV, "VTS0000000000071", result);
-    widget->PostAuxJob(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_MANUAL);
+    Post(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_MANUAL);
     jobs.Release();
     ASSERT_TRUE(WaitFor([&] { return ends.count() == 1; }));
-    const DevTestResult now = widget->CurrentDevice().TestRuslut;
+    const DevTestResult now = widget->Lists().CurrentDevice().TestRuslut;
     EXPECT_EQ(now.bind_result, 1);
     EXPECT_EQ(TextOf(now.tuya_uuid), "uuid-of-the-job");
     EXPECT_EQ(host.Lines(), (QStringList{"bound by the job", "!refused by the job"}));
@@ -236,7 +240,7 @@ TEST_F(AuxThreadTest, TheStopCutsTheRunningRequestShortAndFreesTheQueuedJobs)
     bool entered = false;
     int code = -1;
     bool exitFlag = false;
-    widget->SetAuxJobBody(AUX_MSG_BIND_DEV, [&](const AuxJobEnvelope&, AuxJobRun& run) {
+    Peer(*widget).SetAuxJobBody(AUX_MSG_BIND_DEV, [&](const AuxJobEnvelope&, AuxJobRun& run) {
         HttpClient client;
         AuxJobRun::Watch watch(run, &client);
         {
@@ -249,17 +253,17 @@ TEST_F(AuxThreadTest, TheStopCutsTheRunningRequestShortAndFreesTheQueuedJobs)
         code = ret;
         exitFlag = client.ExitFlag();
     });
-    widget->PostAuxJob(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_AUTO);
-    widget->PostAuxJob(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_AUTO);
-    widget->PostAuxJob(AUX_MSG_4G_INFO_TEST, std::make_unique<Dev4GInfo>(), AUX_SOURCE_AUTO);
+    Post(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_AUTO);
+    Post(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_AUTO);
+    Post(AUX_MSG_4G_INFO_TEST, std::make_unique<Dev4GInfo>(), AUX_SOURCE_AUTO);
     {
         std::unique_lock<std::mutex> guard(lock);
         ASSERT_TRUE(changed.wait_for(guard, std::chrono::seconds(10), [&] { return entered; }));
     }
-    widget->StopAuxThread();
-    EXPECT_FALSE(widget->Workers().IsAlive(StationWorkers::Aux));
+    Peer(*widget).StopAuxThread();
+    EXPECT_FALSE(Peer(*widget).Workers().IsAlive(StationWorkers::Aux));
     // The bind job's end came during the join: no chain goes on without the thread.
-    EXPECT_FALSE(widget->IsChainCurrent(widget->Chain()));
+    EXPECT_FALSE(Peer(*widget).IsChainCurrent(Peer(*widget).Chain()));
     EXPECT_TRUE(host.Lines().isEmpty());
     {
         std::lock_guard<std::mutex> guard(lock);
@@ -267,8 +271,26 @@ TEST_F(AuxThreadTest, TheStopCutsTheRunningRequestShortAndFreesTheQueuedJobs)
         EXPECT_TRUE(exitFlag);
     }
     EXPECT_TRUE(jobs.Records().empty()) << "the queued jobs did not run";
-    EXPECT_FALSE(widget->PostAuxJob(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_AUTO));
+    EXPECT_FALSE(Post(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_AUTO));
     // The leak check of the test build proves the queued and refused jobs were freed.
+}
+
+TEST_F(AuxThreadTest, AHandOffLeftAfterTheThreadsStoppedRunsWhileTheControllerIsWhole)
+{
+    // A job's end can reach the GUI thread after the thread's join returned;
+    // here one waits when the controller goes. It reads the thread's queue,
+    // which lives as long as the controller's worker owner.
+    Peer(*widget).StopAuxThread();
+    LeftTopWidget* w = widget.get();
+    bool ran = false;
+    size_t queued = 1;
+    ASSERT_TRUE(Peer(*w).HandOffs().Post([&ran, &queued, w] {
+        ran = true;
+        queued = Peer(*w).Workers().Queue(StationWorkers::Aux)->Size();
+    }));
+    widget.reset();
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(queued, 0u);
 }
 
 }  // namespace

@@ -161,6 +161,14 @@ private:
     std::map<int, Watch> m_watch;
 };
 
+// A job of message on record for a test that stands in for the body of
+// message (JobRecorder, SetAuxJobBody): its own body does nothing.
+template <typename Owner>
+std::unique_ptr<AuxJobEnvelope> StandInJob(uint32_t message, Owner record)
+{
+    return MakeAuxJob(message, std::move(record), [](auto&, AuxJobRun&) {});
+}
+
 // Bodies of the jobs 1125-1130 that record each job and return a passing
 // result; one job of one camera can be held until the test lets it go.
 class JobRecorder {
@@ -176,7 +184,7 @@ public:
     {
         for (uint32_t message : {AUX_MSG_PRINT_QRCODE, AUX_MSG_CHECK_QRCODE, AUX_MSG_4G_INFO_TEST, AUX_MSG_BIND_DEV,
                                  AUX_MSG_AUTHORIZE_CHECK})
-            w->SetAuxJobBody(message, [this](const AuxJobEnvelope& job, AuxJobRun& run) { Run(job, run); });
+            Peer(*w).SetAuxJobBody(message, [this](const AuxJobEnvelope& job, AuxJobRun& run) { Run(job, run); });
     }
 
     // The job message of camera sn waits for Release, then gives result.
@@ -384,8 +392,8 @@ protected:
     {
         cam.type.eType = eType;
         cam.type.iSDKType = sdkType;
-        widget->RemoveDevType(cam.login);
-        widget->InsertDevType(cam.login, cam.type);
+        widget->Lists().RemoveDevType(cam.login);
+        widget->Lists().InsertDevType(cam.login, cam.type);
     }
 
     // The camera becomes the current one (as the stream-test thread makes it)
@@ -396,15 +404,15 @@ protected:
         dev.TestRuslut.m_iTestVideo = pictureSeen ? 1 : 0;
         DevStore(dev.lPlayID, int64_t(1));
         DevStore(dev.lRealHandle, int64_t(1));
-        widget->SetCurrentDevice(dev);
+        widget->Lists().SetCurrentDevice(dev);
         if (typeKnown)
-            widget->InsertDevType(cam.login, cam.type);
-        widget->m_bManualTipShown = false;
+            widget->Lists().InsertDevType(cam.login, cam.type);
+        Peer(*widget).m_bManualTipShown = false;
         QCoreApplication::postEvent(widget.get(), new VantrelEvent(WM_BEGIN_AUTO_TEST, 0, 0));
         QCoreApplication::sendPostedEvents(widget.get(), WM_BEGIN_AUTO_TEST);
         // The chain's start sends 1019 unless it is not built yet.
-        if (widget->m_AutoSteps[STEP_SN].iTimerId == 0)
-            widget->AutoTestSN();
+        if (Peer(*widget).m_AutoSteps[STEP_SN].iTimerId == 0)
+            Peer(*widget).AutoTestSN();
         // The Wi-Fi connect was long ago.
         Peer(*widget).m_dwWifiStartTick = uint32_t(ChainTick() - 8000);
     }
@@ -425,7 +433,7 @@ protected:
     // Runs the event loop until the step's timer runs.
     bool WaitStepRunning(AutoStep step)
     {
-        return WaitFor([&] { return widget->m_AutoSteps[step].iTimerId != 0; });
+        return WaitFor([&] { return Peer(*widget).m_AutoSteps[step].iTimerId != 0; });
     }
 
     static void Advance(uint64_t ms) { g_chainTick += ms; }

@@ -132,7 +132,7 @@ TEST_F(ChainTest, ACameraWithoutAKnownTypeIsAskedAndTakesItsOwnType)
     RunToEnd(wifi, &codes, &messages, true);
     EXPECT_EQ(codes, (Codes{1019, 1598, 1020, 1012, 1700, 1204, 1505, 1105}));
     EXPECT_TRUE(host.Lines().contains("!current dev type wifi plug in card, no match the selected test type"));
-    EXPECT_EQ(widget->CurrentDevType().eType, 1);
+    EXPECT_EQ(widget->Lists().CurrentDevType().eType, 1);
 }
 
 TEST_F(ChainTest, APassingCameraShowsItsLinesAndResultsInOrder)
@@ -145,7 +145,7 @@ TEST_F(ChainTest, APassingCameraShowsItsLinesAndResultsInOrder)
     EXPECT_EQ(host.Lines(), (QStringList{"SN information:normal", "Version information:normal",
                                          "function code check succeed", "RTC Test:normal", "TFCard Test:normal(32GB)",
                                          "Wifi test pass(-45,SNR:80)", "Please Begin Manual Test"}));
-    const DevTestResult r = widget->CurrentDevice().TestRuslut;
+    const DevTestResult r = widget->Lists().CurrentDevice().TestRuslut;
     EXPECT_EQ(TextOf(r.dev_sn), cam.sn);
     EXPECT_EQ(r.sn_result, 1);
     EXPECT_EQ(r.m_iTestVersion, 1);
@@ -162,7 +162,7 @@ TEST_F(ChainTest, APassingCameraShowsItsLinesAndResultsInOrder)
     EXPECT_EQ(r.qr_code_print_result, 1);
     EXPECT_EQ(r.qr_code_check_result, 1);
     EXPECT_TRUE(Peer(*widget).m_bTestNormal);
-    EXPECT_TRUE(widget->IsTestResultPass());
+    EXPECT_TRUE(Peer(*widget).IsTestResultPass());
     // The capability step tells the main window about the sensor switch.
     QCoreApplication::sendPostedEvents(&host);
     bool sensorEvent = false;
@@ -177,7 +177,7 @@ TEST_F(ChainTest, AReplyBeforeTheFirstTickEndsTheStepOnThatTick)
     CurrentTestType = 1;
     replies->Silence(1019);
     StartChain(cam);
-    const int timer = widget->m_AutoSteps[STEP_SN].iTimerId;
+    const int timer = Peer(*widget).m_AutoSteps[STEP_SN].iTimerId;
     ASSERT_NE(timer, 0);
     // Answered before the event loop runs again: the first tick finds it.
     ReplyRouter::Pass(*widget, cam, 1019);
@@ -208,7 +208,7 @@ TEST_F(ChainTest, EveryStepTimesOutOnItsOwnTimeAndALateReplyFindsNoTimer)
         {"factory-test state", STEP_FACTORY_STATE, 1598, WIRED, 1, none, {}, 1020, 0},
         {"capability", STEP_CAPABILITY, 1020, WIRED, 1, none, {}, 1012, 0},
         {"version", STEP_VERSION, 1012, WIRED, 1, none, {"!Version information:empty"}, 0, 1128},
-        {"device type", STEP_DEV_TYPE, 1030, WIRED, 1, [this] { widget->RemoveDevType(cam.login); },
+        {"device type", STEP_DEV_TYPE, 1030, WIRED, 1, [this] { widget->Lists().RemoveDevType(cam.login); },
          {"!current dev type default wired, no match the selected test type"}, 0, 1128},
         // A zeroed record already holds the expected lamp mode 0: only a reply may pass it.
         {"lamp board", STEP_LIGHT_MODE, 1201, WIRED, 1,
@@ -248,18 +248,18 @@ TEST_F(ChainTest, EveryStepTimesOutOnItsOwnTimeAndALateReplyFindsNoTimer)
             const Messages all = jobs.MessagesOf(cam.sn);
             return std::find(all.begin() + jobsBefore, all.end(), message) != all.end();
         };
-        StartChain(cam, true, widget->LookupDevType(cam.login, nullptr));
-        ASSERT_TRUE(WaitFor([&] { return sent(c.code) && widget->m_AutoSteps[c.step].iTimerId != 0; }));
-        const int timer = widget->m_AutoSteps[c.step].iTimerId;
+        StartChain(cam, true, widget->Lists().LookupDevType(cam.login, nullptr));
+        ASSERT_TRUE(WaitFor([&] { return sent(c.code) && Peer(*widget).m_AutoSteps[c.step].iTimerId != 0; }));
+        const int timer = Peer(*widget).m_AutoSteps[c.step].iTimerId;
         const int linesBefore = host.Lines().size();
         const size_t jobsAtStep = jobs.MessagesOf(cam.sn).size();
-        Advance(uint64_t(LeftTopWidget::StepTimeoutMs(c.step)) - 1);
+        Advance(uint64_t(LeftTopWidgetTestPeer::StepTimeoutMs(c.step)) - 1);
         const int ticksNow = ticks.Of(timer);
         ASSERT_TRUE(WaitFor([&] { return ticks.Of(timer) >= ticksNow + 2; }));
-        EXPECT_EQ(widget->m_AutoSteps[c.step].iTimerId, timer) << "still waiting 1 ms before its time-out";
+        EXPECT_EQ(Peer(*widget).m_AutoSteps[c.step].iTimerId, timer) << "still waiting 1 ms before its time-out";
         EXPECT_EQ(jobs.MessagesOf(cam.sn).size(), jobsAtStep);
         Advance(1);
-        ASSERT_TRUE(WaitFor([&] { return widget->m_AutoSteps[c.step].iTimerId == 0; }));
+        ASSERT_TRUE(WaitFor([&] { return Peer(*widget).m_AutoSteps[c.step].iTimerId == 0; }));
         EXPECT_EQ(host.Lines().mid(linesBefore, c.lines.size()), c.lines);
         if (c.nextCode != 0) {
             EXPECT_TRUE(WaitFor([&] { return sent(c.nextCode); })) << "the chain went on";
@@ -272,12 +272,12 @@ TEST_F(ChainTest, EveryStepTimesOutOnItsOwnTimeAndALateReplyFindsNoTimer)
         // and the record keeps what the judge wrote and the screen shows.
         replies->Speak(c.code);
         const QStringList atEnd = host.Lines();
-        const DevTestResult recordAtEnd = widget->CurrentDevice().TestRuslut;
+        const DevTestResult recordAtEnd = widget->Lists().CurrentDevice().TestRuslut;
         ReplyRouter::Pass(*widget, cam, c.code);
         for (int i = 0; i < 3; ++i)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         EXPECT_EQ(host.Lines(), atEnd);
-        const DevTestResult recordNow = widget->CurrentDevice().TestRuslut;
+        const DevTestResult recordNow = widget->Lists().CurrentDevice().TestRuslut;
         EXPECT_EQ(std::memcmp(&recordNow, &recordAtEnd, sizeof recordNow), 0) << "the late reply changed the record";
     }
 }
@@ -357,7 +357,7 @@ TEST_F(ChainTest, ASecondBeginLeavesNothingOfTheOldChainOnTheNewCamera)
             } else if (phase == Phase::PictureWait) {
                 QObject::connect(&swapper, &QTimer::timeout, [&] {
                     if (linesAtSwap < 0 && QThread::currentThread()->loopLevel() > 0 &&
-                        widget->CurrentLoginHandle() == a.login)
+                        widget->Lists().CurrentLoginHandle() == a.login)
                         swap();
                 });
                 swapper.start(5);
@@ -368,7 +368,7 @@ TEST_F(ChainTest, ASecondBeginLeavesNothingOfTheOldChainOnTheNewCamera)
                 ASSERT_TRUE(WaitFor([&] { return jobs.IsHeld(); }));
                 swap();
                 // B's own bind job waits behind A's; then A's job ends, stale.
-                ASSERT_TRUE(WaitFor([&] { return widget->Workers().Queue(StationWorkers::Aux)->Size() > 0; }));
+                ASSERT_TRUE(WaitFor([&] { return Peer(*widget).Workers().Queue(StationWorkers::Aux)->Size() > 0; }));
                 jobs.Release();
             }
             ASSERT_TRUE(WaitFor([&] { return linesAtSwap >= 0 && Finished(); }, 20000))
@@ -381,15 +381,15 @@ TEST_F(ChainTest, ASecondBeginLeavesNothingOfTheOldChainOnTheNewCamera)
             EXPECT_EQ(jobs.MessagesOf(a.sn).size(), jobsOfA) << "no job was posted for the old camera";
             EXPECT_EQ(prompted, phase == Phase::VersionPrompt);
             EXPECT_TRUE(Peer(*widget).m_bTestNormal);
-            const DevInfo now = widget->CurrentDevice();
+            const DevInfo now = widget->Lists().CurrentDevice();
             EXPECT_EQ(now.lUserID, b.login);
             EXPECT_EQ(TextOf(now.TestRuslut.dev_sn), b.sn);
             EXPECT_EQ(now.TestRuslut.sn_result, 1);
             EXPECT_EQ(now.TestRuslut.m_iTestVersion, 1);
             EXPECT_EQ(now.TestRuslut.bind_result, 1);
             EXPECT_EQ(TextOf(now.TestRuslut.tuya_uuid), b.config.authUuid.toLatin1());
-            EXPECT_EQ(widget->CurrentDevType().eType, b.config.devType);
-            EXPECT_EQ(widget->CurrentDevType().iSDKType, b.config.sdkType);
+            EXPECT_EQ(widget->Lists().CurrentDevType().eType, b.config.devType);
+            EXPECT_EQ(widget->Lists().CurrentDevType().iSDKType, b.config.sdkType);
         }
     }
 }
@@ -403,7 +403,7 @@ TEST_F(ChainTest, The4GStepAsksAgainOnEveryTickUntilTheModuleIsReady)
     CurrentTestType = 2;
     const SimCam cam = Camera(LTE);
     QString iccidOfTheJob;
-    widget->SetAuxJobBody(AUX_MSG_4G_INFO_TEST, [&](const AuxJobEnvelope& job, AuxJobRun& run) {
+    Peer(*widget).SetAuxJobBody(AUX_MSG_4G_INFO_TEST, [&](const AuxJobEnvelope& job, AuxJobRun& run) {
         iccidOfTheJob = job.Get<Dev4GInfo>()->ICCID;
         run.Result().SetWord(&DevTestResult::result_4g, 1);
     });
@@ -412,7 +412,7 @@ TEST_F(ChainTest, The4GStepAsksAgainOnEveryTickUntilTheModuleIsReady)
     RunToEnd(cam, &codes, &messages);
     EXPECT_EQ(codes, (Codes{1019, 1598, 1020, 1012, 1700, 1204, 1505, 1105, 1532, 1532, 1532}));
     EXPECT_EQ(iccidOfTheJob, cam.config.iccid);
-    EXPECT_EQ(widget->CurrentDevice().TestRuslut.result_4g, 1);
+    EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.result_4g, 1);
 }
 
 TEST_F(ChainTest, TheWifiSignalWaitsForTheConnectToSettleAndNotForAnotherCamera)
@@ -435,7 +435,7 @@ TEST_F(ChainTest, TheWifiSignalWaitsForTheConnectToSettleAndNotForAnotherCamera)
     // The next camera comes while the wait runs: the first one's reading never starts.
     StartChain(a);
     Peer(*widget).m_dwWifiStartTick = uint32_t(ChainTick() - 6500);   // 1500 ms to go
-    ASSERT_TRUE(WaitFor([&] { return sinceCard.isValid() && widget->m_AutoSteps[STEP_TF_CARD].iTimerId == 0 &&
+    ASSERT_TRUE(WaitFor([&] { return sinceCard.isValid() && Peer(*widget).m_AutoSteps[STEP_TF_CARD].iTimerId == 0 &&
                                      CommandsOf(a).back() == 1105; }));
     QElapsedTimer sinceWait;
     sinceWait.start();
@@ -496,7 +496,7 @@ TEST_F(ChainTest, TheBackEndsMacGoesOutOnlyAsASafeValueAndOnlyToItsCamera)
     const SimCam a = Camera(WIRED);
     const SimCam b = Twin(a, 1);
     QString macOfTheLabel = "-";
-    widget->SetAuxJobBody(AUX_MSG_PRINT_QRCODE, [&](const AuxJobEnvelope& job, AuxJobRun&) {
+    Peer(*widget).SetAuxJobBody(AUX_MSG_PRINT_QRCODE, [&](const AuxJobEnvelope& job, AuxJobRun&) {
         macOfTheLabel = job.Get<AuxPrintQRCodeMsg>()->strMac;
     });
     struct Case {
@@ -633,11 +633,11 @@ TEST_F(ChainTest, AFailedCustomisationFailsTheRecordAsItFailsTheScreen)
                 customLines << line;
         }
         EXPECT_EQ(customLines, c.lines);
-        const DevTestResult r = widget->CurrentDevice().TestRuslut;
+        const DevTestResult r = widget->Lists().CurrentDevice().TestRuslut;
         EXPECT_EQ(r.custom_country_result, c.countryResult);
         EXPECT_EQ(r.custom_mac_result, c.macResult);
         EXPECT_EQ(TextOf(r.customized_items_result), c.failedCodes);
-        EXPECT_EQ(widget->IsTestResultPass(), c.lines.filter("!").isEmpty());
+        EXPECT_EQ(Peer(*widget).IsTestResultPass(), c.lines.filter("!").isEmpty());
     }
     replies->Speak(1117);
 }
@@ -671,7 +671,7 @@ TEST_F(ChainTest, ALogoPathTheUploadCannotHoldIsRefusedNotCut)
         }
         ASSERT_TRUE(WaitFor([&] { return Finished(); }));
         EXPECT_TRUE(host.Lines().contains(c.uploaded ? "Custom Logo File Test:normal" : "!Custom Logo File Test:abnormal"));
-        const DevTestResult r = widget->CurrentDevice().TestRuslut;
+        const DevTestResult r = widget->Lists().CurrentDevice().TestRuslut;
         EXPECT_EQ(r.custom_logo_result, c.uploaded ? 1 : -1);
         EXPECT_EQ(TextOf(r.customized_items_result), c.uploaded ? "" : "2") << "the failed customisation's code";
     }
@@ -684,11 +684,11 @@ TEST_F(ChainTest, AStoppedCameraIsJudgedButSentNothingMore)
     replies->Silence(1012);
     StartChain(cam1);
     ASSERT_TRUE(WaitStepRunning(STEP_VERSION));
-    widget->UpdateCurrentDevice(cam1.login, [](DevInfo& d) { DevStore(d.lStopFlag, int64_t(1)); });
+    widget->Lists().UpdateCurrentDevice(cam1.login, [](DevInfo& d) { DevStore(d.lStopFlag, int64_t(1)); });
     const Codes before = CommandsOf(cam1);
     Advance(3000);
     ASSERT_TRUE(WaitFor([&] { return host.Lines().contains("!Version information:empty"); }));
-    const int tick = widget->m_AutoSteps[STEP_SN].iTimerId;
+    const int tick = Peer(*widget).m_AutoSteps[STEP_SN].iTimerId;
     for (int i = 0; i < 5; ++i)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(CommandsOf(cam1), before);
@@ -713,12 +713,12 @@ TEST_F(ChainTest, AFormatResultLeadsToTheCardOfTheManualPanel)
     // A format that succeeded: the card is read again, for the panel only.
     host.panel->ClearAutoTestResults();
     const size_t before = CommandsOf(cam).size();
-    widget->UpdateCurrentDevice(cam.login, [](DevInfo& d) {
+    widget->Lists().UpdateCurrentDevice(cam.login, [](DevInfo& d) {
         d.iFormatResult = 0;
         d.TestRuslut.tf_card_result = 0;
     });
-    widget->StartStep(STEP_FORMAT);
-    widget->m_AutoSteps[STEP_FORMAT].iReplyFlag = 1;
+    Peer(*widget).StartStep(STEP_FORMAT);
+    Peer(*widget).m_AutoSteps[STEP_FORMAT].iReplyFlag = 1;
     ASSERT_TRUE(WaitFor([&] { return cardLabel->text() == "card capacity:32GB"; }));
     EXPECT_EQ(spaceLabel->text(), "card space:30GB");
     EXPECT_EQ(formatLabel->text(), "format succeed");
@@ -728,8 +728,8 @@ TEST_F(ChainTest, AFormatResultLeadsToTheCardOfTheManualPanel)
     EXPECT_EQ(Peer(*widget).m_iManualTFCard, 1);
 
     // No answer in 18 s: failed.
-    widget->UpdateCurrentDevice(cam.login, [](DevInfo& d) { d.iFormatResult = -1; });
-    widget->StartStep(STEP_FORMAT);
+    widget->Lists().UpdateCurrentDevice(cam.login, [](DevInfo& d) { d.iFormatResult = -1; });
+    Peer(*widget).StartStep(STEP_FORMAT);
     Advance(18000);
     ASSERT_TRUE(WaitFor([&] { return host.Lines().contains("!format failed"); }));
     EXPECT_EQ(formatLabel->text(), "format failed");
@@ -746,10 +746,10 @@ TEST_F(ChainTest, AManualFunctionCodeCheckShowsOnThePanelAndEndsThere)
     const size_t jobsBefore = jobs.Records().size();
     // What the manual item does: marker 1, 300, the command, the step.
     Peer(*widget).m_iManualFunctionCode = 1;
-    widget->UpdateCurrentDevice(cam.login, [](DevInfo& d) { d.iRetCode = 300; });
+    widget->Lists().UpdateCurrentDevice(cam.login, [](DevInfo& d) { d.iRetCode = 300; });
     SendDevCommand(cam.login, CMD_FUNCTION_CODE_CHECK, CommandBody::Empty());
-    widget->StartStep(STEP_FUNCTION_CODE);
-    ASSERT_TRUE(WaitFor([&] { return widget->m_AutoSteps[STEP_FUNCTION_CODE].iTimerId == 0; }));
+    Peer(*widget).StartStep(STEP_FUNCTION_CODE);
+    ASSERT_TRUE(WaitFor([&] { return Peer(*widget).m_AutoSteps[STEP_FUNCTION_CODE].iTimerId == 0; }));
     EXPECT_EQ(host.Lines(), QStringList{"function code check succeed"});
     const auto* label = host.panel->findChild<QLabel*>("m_FunctionCodeTestLb");
     ASSERT_NE(label, nullptr);
@@ -782,19 +782,19 @@ TEST_F(ChainTest, TheVideoJudgesFollowTheLensOnScreen)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        widget->SetCurrentDevice(MakeDevice("VT21W10000000001", "127.0.0.31", 41, 1));
+        widget->Lists().SetCurrentDevice(MakeDevice("VT21W10000000001", "127.0.0.31", 41, 1));
         DevTypeInfo type;
         type.Feature = c.twoLenses ? 1 : 0;
-        widget->SetCurrentDevType(type);
-        widget->m_lCurrentChannel = c.lens;
+        widget->Lists().SetCurrentDevType(type);
+        Peer(*widget).m_lCurrentChannel = c.lens;
         host.panel->ClearAutoTestResults();
-        widget->slotVideoTestTimeout();
-        const int32_t afterTimeout = widget->CurrentDevice().TestRuslut.*(c.field);
-        widget->slotUpdateView();
-        widget->slotUpdateView();
+        Peer(*widget).slotVideoTestTimeout();
+        const int32_t afterTimeout = widget->Lists().CurrentDevice().TestRuslut.*(c.field);
+        Peer(*widget).slotUpdateView();
+        Peer(*widget).slotUpdateView();
         EXPECT_EQ(host.Lines(), c.lines);
         EXPECT_EQ(afterTimeout, c.lines.size() == 2 ? -1 : 0);
-        EXPECT_EQ(widget->CurrentDevice().TestRuslut.*(c.field), 1);
+        EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.*(c.field), 1);
     }
 }
 
@@ -814,25 +814,25 @@ TEST_F(ChainTest, TheEndStartsTheManualScriptOrAsksForTheManualTest)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.script.join(",").toStdString());
         widget->SetManualAutomationList(c.script);
-        widget->m_bManalAutoTesting = false;
+        Peer(*widget).m_bManalAutoTesting = false;
         begun.clear();
         host.panel->ClearAutoTestResults();
         StartChain(cam);
         if (c.started) {
             ASSERT_TRUE(WaitFor([&] { return begun.count() == 1; }));
             EXPECT_TRUE(begun.at(0).at(0).toBool());
-            EXPECT_TRUE(widget->m_bManalAutoTesting.load());
+            EXPECT_TRUE(Peer(*widget).m_bManalAutoTesting.load());
             EXPECT_FALSE(host.Lines().contains("Please Begin Manual Test"));
         } else {
             ASSERT_TRUE(WaitFor([&] { return Finished(); }));
             EXPECT_EQ(begun.count(), 0);
-            EXPECT_FALSE(widget->m_bManalAutoTesting.load());
+            EXPECT_FALSE(Peer(*widget).m_bManalAutoTesting.load());
         }
     }
     // A script still running is asked to stop and a new one waits for it.
-    widget->m_bManalAutoTesting = true;
+    Peer(*widget).m_bManalAutoTesting = true;
     Peer(*widget).m_bManualAutoStopRequest = false;
-    widget->AutoTestFinish();
+    Peer(*widget).AutoTestFinish();
     EXPECT_TRUE(Peer(*widget).m_bManualAutoStopRequest);
     EXPECT_TRUE(Peer(*widget).m_pWaitTimer->isActive());
     Peer(*widget).m_pWaitTimer->stop();
@@ -843,8 +843,8 @@ TEST_F(ChainTest, ASwitchedChannelOrSensorIsEnabledAgainTwoSecondsLater)
     ClearEvents();
     QElapsedTimer since;
     since.start();
-    widget->SensorSwitchDoneLater(30);
-    widget->ChannelSwitchDoneLater();
+    Peer(*widget).SensorSwitchDoneLater(30);
+    Peer(*widget).ChannelSwitchDoneLater();
     ASSERT_TRUE(WaitFor([&] { return host.events.size() == 2; }));
     EXPECT_GE(since.elapsed(), 1900) << "a coarse timer of 2000 ms fires at most 5% early";
     EXPECT_EQ(host.events, (std::vector<std::pair<int, qint64>>{{WM_MANUAL_ITEM_ENABLE, 30}, {WM_MANUAL_ITEM_ENABLE, 32}}));
@@ -852,18 +852,18 @@ TEST_F(ChainTest, ASwitchedChannelOrSensorIsEnabledAgainTwoSecondsLater)
 
     // A manual script run keeps the channel control to itself.
     ClearEvents();
-    widget->m_bManalAutoTesting = true;
-    widget->ChannelSwitchDoneLater();
-    widget->SensorSwitchDoneLater(30);
+    Peer(*widget).m_bManalAutoTesting = true;
+    Peer(*widget).ChannelSwitchDoneLater();
+    Peer(*widget).SensorSwitchDoneLater(30);
     ASSERT_TRUE(WaitFor([&] { return host.events.size() == 1; }));
     ASSERT_FALSE(WaitFor([&] { return host.events.size() > 1; }, 300));
     EXPECT_EQ(host.events.front(), std::make_pair(int(WM_MANUAL_ITEM_ENABLE), qint64(30)));
-    widget->m_bManalAutoTesting = false;
+    Peer(*widget).m_bManalAutoTesting = false;
 }
 
 TEST_F(ChainTest, TheWifiSignalTextGoesToThePanelAndThePane)
 {
-    widget->SetWifiSignalResultText("Signal:-45\nQuality:80", false);
+    Peer(*widget).SetWifiSignalResultText("Signal:-45\nQuality:80", false);
     const auto* label = host.panel->findChild<QLabel*>("m_WifiSignalTestLb");
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(label->text(), "Signal:-45\nQuality:80");

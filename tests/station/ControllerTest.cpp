@@ -2,7 +2,6 @@
 // starts and joins the workers, login states under the list locks, hand-offs.
 #include "ControllerFixture.h"
 #include "LeftTopWidgetTestPeer.h"
-#include "DevInfoListsTestPeer.h"
 
 #include "ConfigPackage.h"
 
@@ -70,11 +69,11 @@ TEST_F(ControllerTest, TheNetworkCardBoxListsEveryAddressOfEveryAdapter)
     EXPECT_EQ(box->itemText(0), "[127.0.0.5]        [eth0]");
     EXPECT_EQ(box->itemText(3), "[127.0.1.8]        [wlan0]");
     EXPECT_EQ(QByteArray(g_DifNetWorkcardIp[1].m_szLocalIpList[0]), "127.0.1.7") << "0.0.0.0 is left out";
-    EXPECT_EQ(widget->CurrentIP(), "127.0.0.5");
+    EXPECT_EQ(Peer(*widget).CurrentIP(), "127.0.0.5");
     EXPECT_EQ(LastUseIP(), "127.0.0.5");
 
     box->setCurrentIndex(2);
-    EXPECT_EQ(widget->CurrentIP(), "127.0.1.7");
+    EXPECT_EQ(Peer(*widget).CurrentIP(), "127.0.1.7");
     EXPECT_EQ(LastUseIP(), "127.0.1.7");
 
     EXPECT_STREQ(Peer(*widget).m_szLocalMac, "02-11-22-33-44-55");
@@ -92,16 +91,16 @@ TEST_F(ControllerTest, BuiltWithTheOptionsOnAndTheAuxiliaryThreadRunning)
     EXPECT_TRUE(Child<QLineEdit>(widget.get(), "le_SelectConfigFile")->isReadOnly());
     EXPECT_EQ(Child<QComboBox>(widget.get(), "cbx_DevType")->count(), 5);
     EXPECT_EQ(Child<QPushButton>(widget.get(), "btn_BeginRun")->text(), "Begin Run");
-    EXPECT_TRUE(widget->Workers().IsAlive(StationWorkers::Aux));
-    EXPECT_FALSE(widget->Workers().IsAlive(StationWorkers::IdService)) << "test mode 0 has no ID service";
-    EXPECT_FALSE(widget->PostIdServiceRequest("127.0.0.21"));
+    EXPECT_TRUE(Peer(*widget).Workers().IsAlive(StationWorkers::Aux));
+    EXPECT_FALSE(Peer(*widget).Workers().IsAlive(StationWorkers::IdService)) << "test mode 0 has no ID service";
+    EXPECT_FALSE(Peer(*widget).PostIdServiceRequest("127.0.0.21"));
     EXPECT_EQ(Peer(*widget).m_lstTelecomOperators.size(), 6);
 
     widget.reset();
     WriteSystemConfig([](SystemConfig& c) { c.iTestMode = 1; });
     Make();
-    EXPECT_TRUE(widget->Workers().IsAlive(StationWorkers::IdService));
-    EXPECT_TRUE(widget->PostIdServiceRequest("127.0.0.21"));
+    EXPECT_TRUE(Peer(*widget).Workers().IsAlive(StationWorkers::IdService));
+    EXPECT_TRUE(Peer(*widget).PostIdServiceRequest("127.0.0.21"));
     WriteSystemConfig([](SystemConfig& c) { c.iTestMode = 0; });
 }
 
@@ -182,19 +181,19 @@ TEST_F(ControllerTest, BeginRunStartsOnlyWhatItMay)
         c.prepare(widget.get());
         BoxRecorder boxes;
         ClearEvents();
-        widget->onBeginRunBtnClicked();
+        Peer(*widget).onBeginRunBtnClicked();
         QCoreApplication::sendPostedEvents(&host);
         EXPECT_EQ(boxes.texts, c.box ? QStringList{c.box} : QStringList());
-        EXPECT_EQ(widget->IsRunning(), c.running);
-        EXPECT_EQ(widget->Workers().IsAlive(StationWorkers::Search), c.threads);
-        EXPECT_EQ(widget->Workers().IsAlive(StationWorkers::StreamTest), c.threads);
+        EXPECT_EQ(Peer(*widget).IsRunning(), c.running);
+        EXPECT_EQ(Peer(*widget).Workers().IsAlive(StationWorkers::Search), c.threads);
+        EXPECT_EQ(Peer(*widget).Workers().IsAlive(StationWorkers::StreamTest), c.threads);
         auto* button = Child<QPushButton>(widget.get(), "btn_BeginRun");
         EXPECT_EQ(button->text(), c.running ? "Stop Run" : "Begin Run");
         if (c.running) {
             EXPECT_EQ(host.events.back(), std::make_pair(int(WM_RUN_STATE), qint64(0)));
             EXPECT_FALSE(Child<QComboBox>(widget.get(), "cbx_DevType")->isEnabled());
-            widget->onBeginRunBtnClicked();
-            EXPECT_FALSE(widget->IsRunning());
+            Peer(*widget).onBeginRunBtnClicked();
+            EXPECT_FALSE(Peer(*widget).IsRunning());
             EXPECT_EQ(button->text(), "Begin Run");
         }
         widget.reset();
@@ -217,26 +216,26 @@ TEST_F(ControllerTest, TheFileButtonsPutTheChosenFileInTheirBoxes)
     ModalHook::Set([](QDialog*) { return int(QDialog::Rejected); });
     Child<QPushButton>(widget.get(), "btn_SelectConfigFile")->click();
     ModalHook::Clear();
-    EXPECT_EQ(widget->ConfigFilePathText(), s_dir->file("order.tgz")) << "a cancelled choice keeps the path";
-    EXPECT_EQ(widget->AlarmFilePathText(), s_dir->file("alarm.mp3"));
+    EXPECT_EQ(Peer(*widget).ConfigFilePathText(), s_dir->file("order.tgz")) << "a cancelled choice keeps the path";
+    EXPECT_EQ(Peer(*widget).AlarmFilePathText(), s_dir->file("alarm.mp3"));
 }
 
 TEST_F(ControllerTest, AStopJoinsBothWorkersAndReportsTheRunState)
 {
     Make();
     Child<QCheckBox>(widget.get(), "check_AutoUpgradeConfigFile")->setChecked(false);
-    widget->onBeginRunBtnClicked();
-    ASSERT_TRUE(widget->Workers().IsAlive(StationWorkers::Search));
-    const uint64_t generation = widget->Generation();
+    Peer(*widget).onBeginRunBtnClicked();
+    ASSERT_TRUE(Peer(*widget).Workers().IsAlive(StationWorkers::Search));
+    const uint64_t generation = widget->Lists().Generation();
     QSignalSpy gunBall(widget.get(), &LeftTopWidget::signalGunBallDevice);
     ClearEvents();
 
-    widget->onBeginRunBtnClicked();
+    Peer(*widget).onBeginRunBtnClicked();
     QCoreApplication::sendPostedEvents(&host);
-    EXPECT_FALSE(widget->Workers().IsAlive(StationWorkers::Search));
-    EXPECT_FALSE(widget->Workers().IsAlive(StationWorkers::StreamTest));
-    EXPECT_FALSE(widget->IsStopping());
-    EXPECT_GT(widget->Generation(), generation);
+    EXPECT_FALSE(Peer(*widget).Workers().IsAlive(StationWorkers::Search));
+    EXPECT_FALSE(Peer(*widget).Workers().IsAlive(StationWorkers::StreamTest));
+    EXPECT_FALSE(Peer(*widget).IsStopping());
+    EXPECT_GT(widget->Lists().Generation(), generation);
     ASSERT_EQ(gunBall.count(), 1);
     EXPECT_EQ(gunBall.at(0).at(1).toInt(), -1);
     EXPECT_EQ(EventCodes(), (std::vector<int>{WM_RESET_UI, WM_AUTO_PLAY_CHANGED, WM_RUN_STATE}));
@@ -245,8 +244,8 @@ TEST_F(ControllerTest, AStopJoinsBothWorkersAndReportsTheRunState)
     EXPECT_TRUE(Child<QPushButton>(widget.get(), "btn_BeginRun")->isEnabled());
 
     // A start after the stop gets fresh workers.
-    widget->onBeginRunBtnClicked();
-    EXPECT_TRUE(widget->Workers().IsAlive(StationWorkers::StreamTest));
+    Peer(*widget).onBeginRunBtnClicked();
+    EXPECT_TRUE(Peer(*widget).Workers().IsAlive(StationWorkers::StreamTest));
 }
 
 TEST_F(ControllerTest, ANetworkFailureStopsTheRunOnlyAfterTheReportingThreadWentOn)
@@ -255,18 +254,18 @@ TEST_F(ControllerTest, ANetworkFailureStopsTheRunOnlyAfterTheReportingThreadWent
     // A run whose stream-test worker is ours: the stop must join the very
     // thread that reports the failure.
     Child<QCheckBox>(widget.get(), "check_AutoPlayVideo")->setChecked(false);
-    widget->onBeginRunBtnClicked();
-    ASSERT_TRUE(widget->IsRunning());
+    Peer(*widget).onBeginRunBtnClicked();
+    ASSERT_TRUE(Peer(*widget).IsRunning());
     BoxRecorder boxes;
     bool runningWhileBoxOpen = false;
-    boxes.whileOpen = [&] { runningWhileBoxOpen = widget->IsRunning(); };
+    boxes.whileOpen = [&] { runningWhileBoxOpen = Peer(*widget).IsRunning(); };
     bool stoppedAtLogOut = false;
-    host.onLogOut = [&] { stoppedAtLogOut = !widget->IsRunning(); };
+    host.onLogOut = [&] { stoppedAtLogOut = !Peer(*widget).IsRunning(); };
     std::atomic<bool> reported{false};
-    ASSERT_TRUE(widget->Workers().Start(StationWorkers::StreamTest, [&] {
-        emit widget->sig_UploadDataNetworkAnomalies();
+    ASSERT_TRUE(Peer(*widget).Workers().Start(StationWorkers::StreamTest, [&] {
+        Peer(*widget).HandOffs().Call([&] { Peer(*widget).StreamTestSide().onUploadDataNetworkAnomalies(); });
         reported = true;
-        while (widget->Workers().SleepWhileRunning(50)) {
+        while (Peer(*widget).Workers().SleepWhileRunning(50)) {
         }
     }));
 
@@ -275,28 +274,28 @@ TEST_F(ControllerTest, ANetworkFailureStopsTheRunOnlyAfterTheReportingThreadWent
     EXPECT_EQ(boxes.texts, QStringList{"Error|there is a problem with network connection. Please log in again"});
     EXPECT_TRUE(runningWhileBoxOpen);
     EXPECT_TRUE(stoppedAtLogOut);
-    EXPECT_FALSE(widget->Workers().IsAlive(StationWorkers::StreamTest));
+    EXPECT_FALSE(Peer(*widget).Workers().IsAlive(StationWorkers::StreamTest));
 }
 
 TEST_F(ControllerTest, AStopAskedForInsideAHandOffJoinsOnceTheHandOffReturned)
 {
     Make();
     Child<QCheckBox>(widget.get(), "check_AutoUpgradeConfigFile")->setChecked(false);
-    widget->onBeginRunBtnClicked();
+    Peer(*widget).onBeginRunBtnClicked();
     // As a submission box would: the operator stops the run while the GUI
     // thread serves a worker's hand-off.
     bool stoppingInside = false;
     bool buttonEnabledInside = true;
-    widget->HandOffs().Call([&] {
-        widget->onBeginRunBtnClicked();
-        stoppingInside = widget->IsStopping();
+    Peer(*widget).HandOffs().Call([&] {
+        Peer(*widget).onBeginRunBtnClicked();
+        stoppingInside = Peer(*widget).IsStopping();
         buttonEnabledInside = Child<QPushButton>(widget.get(), "btn_BeginRun")->isEnabled();
     });
     EXPECT_TRUE(stoppingInside);
     EXPECT_FALSE(buttonEnabledInside) << "Begin Run stays disabled until the stop is over";
-    EXPECT_FALSE(widget->IsRunning());
-    ASSERT_TRUE(WaitFor([&] { return !widget->IsStopping(); }));
-    EXPECT_FALSE(widget->Workers().IsAlive(StationWorkers::Search));
+    EXPECT_FALSE(Peer(*widget).IsRunning());
+    ASSERT_TRUE(WaitFor([&] { return !Peer(*widget).IsStopping(); }));
+    EXPECT_FALSE(Peer(*widget).Workers().IsAlive(StationWorkers::Search));
     EXPECT_TRUE(Child<QPushButton>(widget.get(), "btn_BeginRun")->isEnabled());
 }
 
@@ -330,8 +329,8 @@ TEST_F(ControllerTest, AnOrderSetsTheTestTypeAndTheFourBoxesAndLocksThem)
         EXPECT_EQ(Child<QCheckBox>(widget.get(), "check_AutoPlayVideo")->isChecked(), c.autoPlay != 0);
         EXPECT_EQ(Child<QCheckBox>(widget.get(), "check_AutoUpgradeConfigFile")->isChecked(), c.upgrade != 0);
         EXPECT_EQ(Child<QCheckBox>(widget.get(), "check_AutoUploadAudioWarnFile")->isChecked(), c.alarm != 0);
-        EXPECT_EQ(widget->ConfigFilePathText(), package);
-        EXPECT_EQ(widget->AlarmFilePathText(), QString()) << "a missing file is not put in the box";
+        EXPECT_EQ(Peer(*widget).ConfigFilePathText(), package);
+        EXPECT_EQ(Peer(*widget).AlarmFilePathText(), QString()) << "a missing file is not put in the box";
         for (const char* name : {"cbx_DevType", "check_LockParameter", "check_AutoPlayVideo",
                                  "check_AutoUpgradeConfigFile", "check_AutoUploadAudioWarnFile"})
             EXPECT_FALSE(Child<QWidget>(widget.get(), name)->isEnabled()) << name;
@@ -425,9 +424,9 @@ TEST_F(ControllerTest, LoginEventsWhileAWorkerWalksTheLists)
     std::thread walker([&] {
         while (!stop.load()) {
             const DevInfo probe = MakeDevice("VT1000000000007", "127.0.3.1", 0, 0);
-            widget->IsExitDevByIP(probe);
-            widget->IsDevInSearchReadyDevsInfo(probe);
-            widget->IsDevInImageStreamTestDevsInfo(probe);
+            widget->Lists().IsExitDevByIP(probe);
+            widget->Lists().IsDevInSearchReadyDevsInfo(probe);
+            widget->Lists().IsDevInImageStreamTestDevsInfo(probe);
             {
                 std::lock_guard<ListLock> ready(Lists(*widget).m_lockReady);
                 std::lock_guard<ListLock> stream(Lists(*widget).m_lockStream);
@@ -440,9 +439,9 @@ TEST_F(ControllerTest, LoginEventsWhileAWorkerWalksTheLists)
     SdkCallLog::Instance().Clear();
     for (int round = 0; round < 20; ++round) {
         for (int i = 1; i <= kDevices; ++i)
-            widget->SetDevLoginStatus(i, (round + i) % 2 ? 1 : -1);
+            Peer(*widget).SetDevLoginStatus(i, (round + i) % 2 ? 1 : -1);
     }
-    widget->SetDevLoginStatus(999, 1);
+    Peer(*widget).SetDevLoginStatus(999, 1);
     ASSERT_TRUE(WaitFor([&] { return passes.load() > 10; }));
     stop = true;
     walker.join();
@@ -461,12 +460,12 @@ TEST_F(ControllerTest, ALoginOfASearchedDeviceAsksTheCurrentDeviceForItsSerialNu
 {
     Make();
     Lists(*widget).m_vecSearchDevsInfo.push_back(MakeDevice("VT1000000000001", "127.0.2.1", 31, 0));
-    widget->SetCurrentDevice(MakeDevice("VT1000000000002", "127.0.2.2", 32, 1));
+    widget->Lists().SetCurrentDevice(MakeDevice("VT1000000000002", "127.0.2.2", 32, 1));
     SdkCallLog::Instance().Clear();
-    widget->SetDevLoginStatus(31, 1);
+    Peer(*widget).SetDevLoginStatus(31, 1);
     EXPECT_EQ(SdkCallsOf("FC_Loc_IoTQuery").size(), 1);
     EXPECT_TRUE(SdkCallsOf("FC_Loc_IoTQuery").value(0).startsWith("32,1019,"));
-    widget->SetDevLoginStatus(31, -1);
+    Peer(*widget).SetDevLoginStatus(31, -1);
     EXPECT_EQ(SdkCallsOf("FC_Loc_IoTQuery").size(), 1);
 }
 
@@ -493,7 +492,7 @@ TEST_F(ControllerTest, SingleFixedAddressModeBeginsTheTestOrAsksForTheAlarmFileO
     widget->installEventFilter(&counter);
 
     ClearEvents();
-    widget->SetDevLoginStatus(41, 1);
+    Peer(*widget).SetDevLoginStatus(41, 1);
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(counter.begins, 1);
     EXPECT_EQ(EventCodes(), std::vector<int>{WM_RESET_UI});
@@ -504,8 +503,8 @@ TEST_F(ControllerTest, SingleFixedAddressModeBeginsTheTestOrAsksForTheAlarmFileO
     BoxRecorder boxes;
     bool searchLockHeld = true;
     boxes.whileOpen = [&] { searchLockHeld = Lists(*widget).m_lockSearch.RankHeldByThisThread(); };
-    widget->SetDevLoginStatus(41, -1);
-    widget->SetDevLoginStatus(41, 1);
+    Peer(*widget).SetDevLoginStatus(41, -1);
+    Peer(*widget).SetDevLoginStatus(41, 1);
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(boxes.texts, QStringList{"Error|please select audio alarm file"});
     EXPECT_FALSE(searchLockHeld);
@@ -521,20 +520,20 @@ TEST_F(ControllerTest, SingleFixedAddressModeBeginsTheTestOrAsksForTheAlarmFileO
 TEST_F(ControllerTest, BeginAutoTestClearsTheStepTimersOfALoggedInDevice)
 {
     Make();
-    widget->m_AutoSteps[STEP_SN].iTimerId = widget->startTimer(600000);
-    widget->m_AutoSteps[STEP_4G].iTimerId = widget->startTimer(600000);
-    widget->m_bManalAutoTesting = true;
+    Peer(*widget).m_AutoSteps[STEP_SN].iTimerId = widget->startTimer(600000);
+    Peer(*widget).m_AutoSteps[STEP_4G].iTimerId = widget->startTimer(600000);
+    Peer(*widget).m_bManalAutoTesting = true;
     QCoreApplication::postEvent(widget.get(), new VantrelEvent(WM_BEGIN_AUTO_TEST, 0, 0));
     QCoreApplication::sendPostedEvents(widget.get());
-    EXPECT_NE(widget->m_AutoSteps[STEP_SN].iTimerId, 0) << "no device is logged in";
+    EXPECT_NE(Peer(*widget).m_AutoSteps[STEP_SN].iTimerId, 0) << "no device is logged in";
 
     // A stopped device: the chain's start sends nothing and starts no step.
     DevInfo stopped = MakeDevice("VT1000000000001", "127.0.2.1", 51, 1);
     DevStore(stopped.lStopFlag, int64_t(1));
-    widget->SetCurrentDevice(stopped);
+    widget->Lists().SetCurrentDevice(stopped);
     QCoreApplication::postEvent(widget.get(), new VantrelEvent(WM_BEGIN_AUTO_TEST, 0, 0));
     QCoreApplication::sendPostedEvents(widget.get());
-    for (const AutoStepSlot& slot : widget->m_AutoSteps)
+    for (const AutoStepSlot& slot : Peer(*widget).m_AutoSteps)
         EXPECT_EQ(slot.iTimerId, 0);
     EXPECT_TRUE(Peer(*widget).m_bManualAutoStopRequest);
 }
@@ -542,24 +541,25 @@ TEST_F(ControllerTest, BeginAutoTestClearsTheStepTimersOfALoggedInDevice)
 TEST_F(ControllerTest, AWaitForThePictureTellsWhetherItStillServesTheSameDevice)
 {
     Make();
-    widget->SetCurrentDevice(MakeDevice("VT1000000000001", "127.0.2.1", 61, 1));
-    widget->UpdateCurrentDevice(61, [](DevInfo& dev) { dev.TestRuslut.m_iTestVideo = 1; });
-    EXPECT_TRUE(widget->WaitWithEventLoop()) << "a picture already seen needs no wait";
+    widget->Lists().SetCurrentDevice(MakeDevice("VT1000000000001", "127.0.2.1", 61, 1));
+    widget->Lists().UpdateCurrentDevice(61, [](DevInfo& dev) { dev.TestRuslut.m_iTestVideo = 1; });
+    EXPECT_TRUE(Peer(*widget).WaitWithEventLoop()) << "a picture already seen needs no wait";
 
-    widget->UpdateCurrentDevice(61, [](DevInfo& dev) { dev.TestRuslut.m_iTestVideo = 0; });
+    widget->Lists().UpdateCurrentDevice(61, [](DevInfo& dev) { dev.TestRuslut.m_iTestVideo = 0; });
     Peer(*widget).m_pVideoTimer->start(1);
-    EXPECT_TRUE(widget->WaitWithEventLoop()) << "ended by the video time-out, same device";
-    EXPECT_EQ(widget->CurrentDevice().TestRuslut.m_iTestVideo, -1) << "the time-out judged the video";
-    widget->UpdateCurrentDevice(61, [](DevInfo& dev) { dev.TestRuslut.m_iTestVideo = 0; });
+    EXPECT_TRUE(Peer(*widget).WaitWithEventLoop()) << "ended by the video time-out, same device";
+    EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.m_iTestVideo, -1) << "the time-out judged the video";
+    widget->Lists().UpdateCurrentDevice(61, [](DevInfo& dev) { dev.TestRuslut.m_iTestVideo = 0; });
 
     // Once the wait runs, the stream-test thread moves on to the next device.
     std::thread next;
     QTimer::singleShot(0, widget.get(), [&] {
-        next = std::thread([&] { widget->SetCurrentDevice(MakeDevice("VT1000000000002", "127.0.2.2", 62, 1)); });
+        next = std::thread(
+            [&] { widget->Lists().SetCurrentDevice(MakeDevice("VT1000000000002", "127.0.2.2", 62, 1)); });
     });
-    EXPECT_FALSE(widget->WaitWithEventLoop()) << "another device became current meanwhile";
+    EXPECT_FALSE(Peer(*widget).WaitWithEventLoop()) << "another device became current meanwhile";
     next.join();
-    EXPECT_EQ(widget->CurrentLoginHandle(), 62);
+    EXPECT_EQ(widget->Lists().CurrentLoginHandle(), 62);
 }
 
 TEST_F(ControllerTest, TheModelFillsItsFieldAndAMismatchedTypeFailsTheDevice)
@@ -569,23 +569,23 @@ TEST_F(ControllerTest, TheModelFillsItsFieldAndAMismatchedTypeFailsTheDevice)
     const QByteArray identify = "IPC_" + QByteArray(80, 'M') + "_V2";
     SetResultText(dev.szFileSystemIdentify, identify.constData());
     std::memset(dev.szModel, 'x', sizeof(dev.szModel));
-    widget->SetCurrentDevice(dev);
-    EXPECT_EQ(widget->IsSpecialModel(), 0);
-    const DevInfo after = widget->CurrentDevice();
+    widget->Lists().SetCurrentDevice(dev);
+    EXPECT_EQ(Peer(*widget).IsSpecialModel(), 0);
+    const DevInfo after = widget->Lists().CurrentDevice();
     EXPECT_EQ(QByteArray(after.szModel, 63), QByteArray(63, 'M'));
     EXPECT_EQ(after.szModel[63], '\0') << "64-byte field, terminator kept";
 
-    widget->ClearCurrentDevice();
-    EXPECT_EQ(widget->IsSpecialModel(), -1) << "no current device";
+    widget->Lists().ClearCurrentDevice();
+    EXPECT_EQ(Peer(*widget).IsSpecialModel(), -1) << "no current device";
 
     DevTypeInfo type;
     type.eType = 4;
     CurrentTestType = 1;
     Peer(*widget).m_bTestNormal = true;
-    widget->JudgeTestModel(type);
+    Peer(*widget).JudgeTestModel(type);
     EXPECT_TRUE(Peer(*widget).m_bTestNormal);
     CurrentTestType = 0;
-    widget->JudgeTestModel(type);
+    Peer(*widget).JudgeTestModel(type);
     EXPECT_FALSE(Peer(*widget).m_bTestNormal);
 }
 
@@ -621,17 +621,17 @@ TEST_F(ControllerTest, JobsOfEveryKindAreFreedWhetherTakenOrRefused)
 {
     Make();
     auto jobs = [&] {
-        widget->PostAuxJob(AUX_MSG_PRINT_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_AUTO);
-        widget->PostAuxJob(AUX_MSG_CHECK_QRCODE, std::make_unique<AuxPrintQRCodeMsg>(), AUX_SOURCE_MANUAL);
-        widget->PostAuxJob(AUX_MSG_4G_INFO_TEST, std::make_unique<Dev4GInfo>(), AUX_SOURCE_AUTO);
-        widget->PostAuxJob(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_AUTO);
-        widget->PostAuxJob(AUX_MSG_AUTHORIZE_CHECK, std::make_unique<AuxAuthorizeCheckMsg>(), AUX_SOURCE_AUTO);
+        Peer(*widget).PostQRCodeJob(AUX_MSG_PRINT_QRCODE, AUX_SOURCE_AUTO);
+        Peer(*widget).PostQRCodeJob(AUX_MSG_CHECK_QRCODE, AUX_SOURCE_MANUAL);
+        Peer(*widget).Post4GJob(true);
+        Peer(*widget).PostBindJob();
+        Peer(*widget).PostAuthorizeJob();
         AuxResponsePtr status(new AuxResponseInfo);
         status->pResponse = new char[16]();
-        return widget->PostAuxJob(AUX_MSG_START_AUDIO_OK, std::move(status), AUX_SOURCE_AUTO);
+        return Peer(*widget).PostTalkJob(std::move(status));
     };
     EXPECT_TRUE(jobs());
-    widget->Workers().RequestStop(StationWorkers::Aux);
+    Peer(*widget).Workers().RequestStop(StationWorkers::Aux);
     EXPECT_FALSE(jobs()) << "a closed queue refuses the post, which frees the job";
     // The leak check of the test build proves every job was freed.
 }

@@ -3,7 +3,7 @@
 // device the one under test, rows whose device the controller dropped,
 // disabling, and searches abandoned while they run.
 #include "CDeviceManagement.h"
-#include "DevInfoListsTestPeer.h"
+#include "LeftTopWidgetTestPeer.h"
 
 #include "ControllerFixture.h"
 #include "LanProfiles.h"
@@ -152,7 +152,7 @@ protected:
 
     QString CurrentSerial() const
     {
-        const DevInfo current = widget->CurrentDevice();
+        const DevInfo current = widget->Lists().CurrentDevice();
         return QString::fromLatin1(current.ipcEntry.ipc_sn, int(strnlen(current.ipcEntry.ipc_sn, 32)));
     }
 
@@ -243,13 +243,13 @@ TEST_F(DevTableTest, ADoubleClickMakesTheRowsDeviceTheOneUnderTest)
     QCoreApplication::sendPostedEvents(widget.get());
     EXPECT_EQ(begins.count, 1);
     EXPECT_EQ(CurrentSerial(), "VTT0000000000021");
-    EXPECT_EQ(widget->CurrentDevice().lLoginStatus, 1);
-    EXPECT_GT(widget->CurrentLoginHandle(), 0);
+    EXPECT_EQ(widget->Lists().CurrentDevice().lLoginStatus, 1);
+    EXPECT_GT(widget->Lists().CurrentLoginHandle(), 0);
     QCoreApplication::sendPostedEvents(&host);
     EXPECT_NE(std::find(EventCodes().begin(), EventCodes().end(), int(WM_RESET_UI)), EventCodes().end());
 
     // The controller rebuilt its list meanwhile: the row's device is gone.
-    widget->ClearCurrentDevice();
+    widget->Lists().ClearCurrentDevice();
     {
         std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
         Lists(*widget).m_vecSearchDevsInfo.clear();

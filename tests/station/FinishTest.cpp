@@ -108,7 +108,7 @@ protected:
         // The real bodies of the jobs, not the recorder's.
         for (uint32_t message : {AUX_MSG_PRINT_QRCODE, AUX_MSG_CHECK_QRCODE, AUX_MSG_4G_INFO_TEST, AUX_MSG_BIND_DEV,
                                  AUX_MSG_AUTHORIZE_CHECK})
-            widget->SetAuxJobBody(message, nullptr);
+            Peer(*widget).SetAuxJobBody(message, nullptr);
         widget->SetCurrentCompany("1001", "Vantrel Test Factory");
         SetConfig([](ConfigInfo& c) {
             c.m_PrintQrCode.bAutoPrint = true;
@@ -156,8 +156,8 @@ public:
     {
         DevInfo dev = MakeDevice(sn, "127.0.2.91", login, 1);
         dev.TestRuslut = record;
-        widget->SetCurrentDevice(dev);
-        widget->BeginChain();
+        widget->Lists().SetCurrentDevice(dev);
+        Peer(*widget).BeginChain();
         host.panel->ClearAutoTestResults();
         Peer(*widget).m_bTestNormal = true;
     }
@@ -173,7 +173,7 @@ public:
     {
         std::atomic<bool> returned{false};
         std::thread worker([&] {
-            emit widget->sig_UploadTestResultData();
+            Peer(*widget).HandOffs().Call([&] { widget->slot_UploadCurrentDevTestResult(); });
             returned = true;
         });
         const bool done = WaitFor([&] { return returned.load(); }, 120000);
@@ -241,16 +241,16 @@ TEST_F(FinishTest, ThePrintNeedsATemplateFileTheCameraOnScreenAndAPrinter)
         boxes.texts.clear();
         capture.pages = 0;
         c.setup(this, capture);
-        widget->onQRCodePrintEmit(kFull, kPart, c.sn, "00:1A:2B:3C:4D:5E", "7Q2K9X");
+        Peer(*widget).onQRCodePrintEmit(kFull, kPart, c.sn, "00:1A:2B:3C:4D:5E", "7Q2K9X");
         EXPECT_EQ(host.Lines(), QStringList{c.line});
         EXPECT_EQ(boxes.texts, c.box.isEmpty() ? QStringList() : QStringList{c.box});
-        EXPECT_EQ(widget->CurrentDevice().TestRuslut.qr_code_print_result, c.result);
+        EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.qr_code_print_result, c.result);
         EXPECT_EQ(capture.pages, c.result == 1 ? 1 : 0);
     }
     // The QR code carries what the template asks for.
     EXPECT_EQ(capture.Decoded(), QStringList{kFull});
     UseTemplate(false);
-    widget->onQRCodePrintEmit(kFull, kPart, kSn, "00:1A:2B:3C:4D:5E", "7Q2K9X");
+    Peer(*widget).onQRCodePrintEmit(kFull, kPart, kSn, "00:1A:2B:3C:4D:5E", "7Q2K9X");
     EXPECT_EQ(capture.Decoded(), QStringList{kPart});
 }
 
@@ -272,9 +272,9 @@ TEST_F(FinishTest, ALabelWhoseBarcodeCouldNotBeDrawnIsBookedAsAPrintFailure)
     ASSERT_TRUE(store.Save(tpl));
     StoreTemplatePath(path);
     MakeCurrent("SN 1", 91);
-    widget->onQRCodePrintEmit(kFull, kPart, "SN 1", "00:1A:2B:3C:4D:5E", "7Q2K9X");
+    Peer(*widget).onQRCodePrintEmit(kFull, kPart, "SN 1", "00:1A:2B:3C:4D:5E", "7Q2K9X");
     EXPECT_EQ(host.Lines(), QStringList{"!print qr_code fail"});
-    EXPECT_EQ(widget->CurrentDevice().TestRuslut.qr_code_print_result, -1);
+    EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.qr_code_print_result, -1);
     EXPECT_EQ(capture.pages, 1);
     EXPECT_EQ(boxes.texts.size(), 1) << "the encoder's box only";
     UseTemplate(true);   // the next controller's template editor loads the usual one
@@ -284,7 +284,7 @@ TEST_F(FinishTest, AScanIsBookedOnlyForTheCameraItsDialogWasOpenedFor)
 {
     UseTemplate(false);
     MakeCurrent(kSn, 91);
-    widget->onQRCodeCheckSignalEmit(kFull, kPart);
+    Peer(*widget).onQRCodeCheckSignalEmit(kFull, kPart);
     QPointer<CheckQRCodeDlg> first = Peer(*widget).m_pCheckQRCodeDlg;
     ASSERT_TRUE(first);
     EXPECT_TRUE(first->isVisible());
@@ -292,14 +292,14 @@ TEST_F(FinishTest, AScanIsBookedOnlyForTheCameraItsDialogWasOpenedFor)
     EXPECT_TRUE(Peer(*widget).m_bCheckQRCodeDlgOpen);
     Scan(first, kPart);
     EXPECT_EQ(host.Lines(), QStringList{"qrocde is same"});
-    EXPECT_EQ(widget->CurrentDevice().TestRuslut.qr_code_check_result, 1);
+    EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.qr_code_check_result, 1);
     EXPECT_FALSE(Peer(*widget).m_bCheckQRCodeDlgOpen) << "the dialog closed with the scan";
 
     // A second check replaces the dialog.
     host.panel->ClearAutoTestResults();
-    widget->onQRCodeCheckSignalEmit(kFull, kPart);
+    Peer(*widget).onQRCodeCheckSignalEmit(kFull, kPart);
     QPointer<CheckQRCodeDlg> second = Peer(*widget).m_pCheckQRCodeDlg;
-    widget->onQRCodeCheckSignalEmit(kFull, kPart);
+    Peer(*widget).onQRCodeCheckSignalEmit(kFull, kPart);
     QPointer<CheckQRCodeDlg> third = Peer(*widget).m_pCheckQRCodeDlg;
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(first);
@@ -307,29 +307,29 @@ TEST_F(FinishTest, AScanIsBookedOnlyForTheCameraItsDialogWasOpenedFor)
     ASSERT_TRUE(third);
     Scan(third, kPart + " ");
     EXPECT_EQ(host.Lines(), QStringList{"!qrocde isn't same"});
-    EXPECT_EQ(widget->CurrentDevice().TestRuslut.qr_code_check_result, -1);
+    EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.qr_code_check_result, -1);
 
     // A new chain of the same camera: still its label.
     MakeCurrent(kSn, 91);
-    widget->onQRCodeCheckSignalEmit(kFull, kPart);
-    widget->BeginChain();
+    Peer(*widget).onQRCodeCheckSignalEmit(kFull, kPart);
+    Peer(*widget).BeginChain();
     Scan(Peer(*widget).m_pCheckQRCodeDlg, kPart);
-    EXPECT_EQ(widget->CurrentDevice().TestRuslut.qr_code_check_result, 1);
+    EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.qr_code_check_result, 1);
 
     // The next camera came before the scan: the scan is no verdict for it.
     MakeCurrent(kSn, 91);
-    widget->onQRCodeCheckSignalEmit(kFull, kPart);
+    Peer(*widget).onQRCodeCheckSignalEmit(kFull, kPart);
     MakeCurrent("VT21G30000000009", 92);
     Scan(Peer(*widget).m_pCheckQRCodeDlg, kPart);
     EXPECT_TRUE(host.Lines().isEmpty());
-    EXPECT_EQ(widget->CurrentDevice().TestRuslut.qr_code_check_result, 0);
+    EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.qr_code_check_result, 0);
 }
 
 TEST_F(FinishTest, TheScanDialogFollowsTheMainWindowOnlyWhileItIsOpen)
 {
     MakeCurrent(kSn, 91);
     widget->ShowChildWindow(true);       // no dialog yet: nothing happens
-    widget->onQRCodeCheckSignalEmit(kFull, kPart);
+    Peer(*widget).onQRCodeCheckSignalEmit(kFull, kPart);
     QPointer<CheckQRCodeDlg> dialog = Peer(*widget).m_pCheckQRCodeDlg;
     ASSERT_TRUE(dialog);
     widget->ShowChildWindow(false);
@@ -417,11 +417,11 @@ TEST_F(FinishTest, ASubmissionIsAcceptedRefusedRetriedOrCached)
             record.bind_result = -1;
         MakeCurrent(kSn, 91, record);
         host.cached.clear();
-        widget->UploadFailureCount = c.countBefore;
+        Peer(*widget).UploadFailureCount = c.countBefore;
         BoxAnswers boxes;
         boxes.answers = c.answers;
         SubmitFromWorker();
-        EXPECT_EQ(widget->m_iUploadDone.load(), 1);
+        EXPECT_EQ(Peer(*widget).m_iUploadDone.load(), 1);
         EXPECT_EQ(host.Lines(), c.lines);
         EXPECT_EQ(boxes.texts, c.boxes);
         EXPECT_EQ(SubmitRequests(), c.posts);
@@ -430,8 +430,8 @@ TEST_F(FinishTest, ASubmissionIsAcceptedRefusedRetriedOrCached)
             EXPECT_EQ(TextOf(host.cached[0].dev_sn), kSn);
             EXPECT_EQ(host.cached[0].total_result, 1);
         }
-        EXPECT_EQ(widget->UploadFailureCount.load(), c.countAfter);
-        EXPECT_EQ(widget->CurrentDevice().TestRuslut.total_result, c.pass ? 1 : -1);
+        EXPECT_EQ(Peer(*widget).UploadFailureCount.load(), c.countAfter);
+        EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.total_result, c.pass ? 1 : -1);
     }
     backend.SetRefusing(false);
 }
@@ -441,14 +441,14 @@ TEST_F(FinishTest, AnUnreachableBackEndAnsweredYesYesNoPostsThreeTimesAndCachesO
     backend.SetRefusing(true);
     MakeCurrent(kSn, 91, PassingRecord(kSn));
     host.cached.clear();
-    widget->UploadFailureCount = 0;
+    Peer(*widget).UploadFailureCount = 0;
     BoxAnswers boxes;
     boxes.answers = {QMessageBox::Yes, QMessageBox::Yes, QMessageBox::No};
     // Each box's event loop may bring another submission: it is refused, not run inside.
     int nestedDone = -1;
     boxes.whileOpen = [&] {
         widget->slot_UploadCurrentDevTestResult();
-        nestedDone = widget->m_iUploadDone.load();
+        nestedDone = Peer(*widget).m_iUploadDone.load();
     };
     SubmitFromWorker();
     EXPECT_EQ(boxes.texts.size(), 3);
@@ -458,8 +458,8 @@ TEST_F(FinishTest, AnUnreachableBackEndAnsweredYesYesNoPostsThreeTimesAndCachesO
     }
     EXPECT_EQ(nestedDone, 0) << "the refused one leaves the running submission's wait alone";
     EXPECT_EQ(host.cached.size(), 1u);
-    EXPECT_EQ(widget->UploadFailureCount.load(), 3);
-    EXPECT_EQ(widget->m_iUploadDone.load(), 1);
+    EXPECT_EQ(Peer(*widget).UploadFailureCount.load(), 3);
+    EXPECT_EQ(Peer(*widget).m_iUploadDone.load(), 1);
     EXPECT_EQ(host.Lines().size(), 1);
     backend.SetRefusing(false);
 }
@@ -504,7 +504,7 @@ TEST_F(FinishTest, APassedRecordIsHeldInTheCacheWhileTheRetryBoxIsOpen)
         host.cached.clear();
         host.held.clear();
         const uint64_t holdsBefore = host.lastHeld;
-        widget->UploadFailureCount = 0;
+        Peer(*widget).UploadFailureCount = 0;
         BoxAnswers boxes;
         boxes.answers = c.answers;
         std::vector<size_t> heldWhileOpen;
@@ -533,13 +533,13 @@ TEST_F(FinishTest, TheOrderTextComesFromAGoodReplyOnly)
     auto* label = panel.findChild<QLabel*>("m_lbOrderDataDisplay");
     ASSERT_NE(label, nullptr);
     widget->SetOrderDetail("WO20240301-01", QString(), QString());
-    widget->slot_RefreshOrderInfo();
+    Peer(*widget).slot_RefreshOrderInfo();
     EXPECT_EQ(label->text(), "Order Num:WO20240301-01 \ntotal:500 Completed Num:120 operator:18 ");
     EXPECT_EQ(backend.Requests().back().query, "order_sn=WO20240301-01");
 
     for (const char* reply : {R"({"ret":3,"msg":"no order"})", R"({"ret":0,"data":{"num":"many"}})", "[1,2]"}) {
         backend.SetReply("test/data/order/detail", reply);
-        widget->slot_RefreshOrderInfo();
+        Peer(*widget).slot_RefreshOrderInfo();
         EXPECT_EQ(label->text(), "Order Num:WO20240301-01 \ntotal:500 Completed Num:120 operator:18 ") << reply;
     }
     host.infoPanel = nullptr;
@@ -547,6 +547,7 @@ TEST_F(FinishTest, TheOrderTextComesFromAGoodReplyOnly)
 
 TEST_F(FinishTest, EveryJobRequestRestartsTheHeartbeatOnTheGuiThread)
 {
+    const auto BindBody = [](const DevBindJob& job, AuxJobRun& run) { LeftTopWidgetTestPeer::DoBindDevJob(job, run); };
     MakeCurrent(kSn, 91);
     QTimer heartbeat;
     heartbeat.setInterval(5000);
@@ -554,17 +555,17 @@ TEST_F(FinishTest, EveryJobRequestRestartsTheHeartbeatOnTheGuiThread)
     QSignalSpy ends(widget.get(), &LeftTopWidget::sig_ThreadItemProcEnd);
     auto job = std::make_unique<DevBindJob>();
     job->strSN = kSn;
-    widget->PostAuxJob(AUX_MSG_BIND_DEV, std::move(job), AUX_SOURCE_MANUAL);
+    Peer(*widget).PostAuxJob(MakeAuxJob(AUX_MSG_BIND_DEV, std::move(job), BindBody), AUX_SOURCE_MANUAL);
     ASSERT_TRUE(WaitFor([&] { return ends.count() == 1; }));
     EXPECT_TRUE(heartbeat.isActive());
     EXPECT_EQ(heartbeat.interval(), 1200000);
-    EXPECT_EQ(widget->CurrentDevice().TestRuslut.bind_result, 1);
+    EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.bind_result, 1);
 
     // Without a heartbeat timer the request goes all the same.
     HeartbeatTimer = nullptr;
     auto again = std::make_unique<DevBindJob>();
     again->strSN = kSn;
-    widget->PostAuxJob(AUX_MSG_BIND_DEV, std::move(again), AUX_SOURCE_MANUAL);
+    Peer(*widget).PostAuxJob(MakeAuxJob(AUX_MSG_BIND_DEV, std::move(again), BindBody), AUX_SOURCE_MANUAL);
     ASSERT_TRUE(WaitFor([&] { return ends.count() == 2; }));
 }
 
@@ -606,7 +607,7 @@ TEST_F(FinishTest, A4GAndATuyaCameraGoThroughTheChainToALabelAScanAndASubmittedR
         EXPECT_TRUE(lines.contains("print qr_code succeed"));
         EXPECT_TRUE(lines.contains("qrocde is same"));
         EXPECT_EQ(lines.filter(QRegularExpression("^!")), QStringList()) << lines.join(" | ").toStdString();
-        const DevTestResult r = widget->CurrentDevice().TestRuslut;
+        const DevTestResult r = widget->Lists().CurrentDevice().TestRuslut;
         EXPECT_EQ(r.bind_result, 1);
         EXPECT_EQ(r.qr_code_print_result, 1);
         EXPECT_EQ(r.qr_code_check_result, 1);

@@ -1,6 +1,7 @@
 // The ID-service thread: the 40 bytes a device receives on port 3030, sent
 // from the station's first address, port 3031; the socket's life.
 #include "ControllerFixture.h"
+#include "LeftTopWidgetTestPeer.h"
 
 #include <QDir>
 #include <QFile>
@@ -85,9 +86,9 @@ TEST_F(IdServiceTest, TheDeviceReceivesFortyBytesFromTheStationsFirstAddress)
     if (device.fd < 0)
         GTEST_SKIP() << kDevice << ":3030 is taken by another program";
     Make();
-    ASSERT_TRUE(widget->Workers().IsAlive(StationWorkers::IdService));
-    EXPECT_TRUE(widget->PostIdServiceRequest("not an address"));
-    EXPECT_TRUE(widget->PostIdServiceRequest(kDevice));
+    ASSERT_TRUE(Peer(*widget).Workers().IsAlive(StationWorkers::IdService));
+    EXPECT_TRUE(Peer(*widget).PostIdServiceRequest("not an address"));
+    EXPECT_TRUE(Peer(*widget).PostIdServiceRequest(kDevice));
     sockaddr_in from{};
     EXPECT_EQ(device.Receive(10000, &from), kDatagram);
     char sender[INET_ADDRSTRLEN] = {};
@@ -98,7 +99,7 @@ TEST_F(IdServiceTest, TheDeviceReceivesFortyBytesFromTheStationsFirstAddress)
 
     // Requests still queued at the stop are freed; the socket is closed.
     for (int i = 0; i < 20; ++i)
-        widget->PostIdServiceRequest(kDevice);
+        Peer(*widget).PostIdServiceRequest(kDevice);
     widget.reset();
     BoundSocket after(kStation, 3031);
     EXPECT_GE(after.fd, 0) << "the thread's socket is closed";
@@ -111,7 +112,7 @@ TEST_F(IdServiceTest, ATakenLocalPortIsLoggedAndTheRequestStillGoesOut)
     if (device.fd < 0 || blocker.fd < 0)
         GTEST_SKIP() << "port 3030 or 3031 is taken by another program";
     Make();
-    EXPECT_TRUE(widget->PostIdServiceRequest(kDevice));
+    EXPECT_TRUE(Peer(*widget).PostIdServiceRequest(kDevice));
     sockaddr_in from{};
     EXPECT_EQ(device.Receive(10000, &from), kDatagram);
     EXPECT_NE(ntohs(from.sin_port), 3031);

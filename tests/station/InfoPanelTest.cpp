@@ -114,7 +114,7 @@ TEST_F(InfoPanelTest, RefreshAsksTheCurrentDeviceForItsSerialNumberAgain)
 {
     Make();
     LeftBottomWidget panel(&host);
-    widget->SetCurrentDevice(MakeDevice("VT1000000000001", "127.0.2.1", 71, 1));
+    widget->Lists().SetCurrentDevice(MakeDevice("VT1000000000001", "127.0.2.1", 71, 1));
     SdkCallLog::Instance().Clear();
     panel.findChild<QPushButton*>("m_btnReFresh")->click();
     const QVector<SdkCall> calls = SdkCallLog::Instance().CallsOf("FC_Loc_IoTQuery");

@@ -92,13 +92,13 @@ protected:
         DevStore(dev.lRealHandle, int64_t(1));
         if (withModel)
             SetResultText(dev.szModel, "VT21");
-        widget->SetCurrentDevice(dev);
-        widget->RemoveDevType(cam.login);
-        widget->InsertDevType(cam.login, cam.type);
+        widget->Lists().SetCurrentDevice(dev);
+        widget->Lists().RemoveDevType(cam.login);
+        widget->Lists().InsertDevType(cam.login, cam.type);
         // As the stream-test thread does when it moves to another camera.
-        widget->StopManualAutomation();
-        widget->KillAllStepTimers();
-        widget->BeginChain();
+        Peer(*widget).StopManualAutomation();
+        Peer(*widget).KillAllStepTimers();
+        Peer(*widget).BeginChain();
         host.panel->ClearAutoTestResults();
         ClearEvents();
     }
@@ -292,7 +292,7 @@ TEST_F(ManualTest, LampIrCutAndAlarmCommandsGoToTheLensOnScreenOfATwoLensCamera)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         CurrentTestType = c.testType;
-        widget->m_lCurrentChannel = c.lens;
+        Peer(*widget).m_lCurrentChannel = c.lens;
         const int commands = CommandCount(cam);
         widget->dealManualTest(c.item, 0);
         EXPECT_EQ(SentSince(cam, commands), SentList{c.sent});
@@ -411,8 +411,8 @@ TEST_F(ManualTest, AFormatRunsOnceWithinThePanelsLockThenTheCardIsReadAgain)
     widget->dealManualTest(EnumClass::MANUAL_FORMAT_SDCARD, 0);
     EXPECT_EQ(Caption(), "formating, please reclicke......");
     EXPECT_EQ(PanelLabel("m_lbFormat"), "formating,please reclicke......");
-    EXPECT_EQ(widget->CurrentDevice().iFormatResult, -1);
-    EXPECT_NE(widget->m_AutoSteps[STEP_FORMAT].iTimerId, 0);
+    EXPECT_EQ(widget->Lists().CurrentDevice().iFormatResult, -1);
+    EXPECT_NE(Peer(*widget).m_AutoSteps[STEP_FORMAT].iTimerId, 0);
     host.pane->SetTestResultText(VideoForm::RESULT_MANUAL, "-", true);
     widget->dealManualTest(EnumClass::MANUAL_FORMAT_SDCARD, 0);
     EXPECT_EQ(Caption(), "-") << "a refused press shows nothing";
@@ -432,7 +432,7 @@ TEST_F(ManualTest, TheCardReadAfterAFormatLeavesTheChainsCardVerdict)
     const SimCam cam = Camera(WIRED);
     MakeCurrent(cam);
     // The chain judged the card good; after the format the card reads bad.
-    widget->UpdateCurrentDevice(cam.login, [](DevInfo& d) { d.TestRuslut.tf_card_result = 1; });
+    widget->Lists().UpdateCurrentDevice(cam.login, [](DevInfo& d) { d.TestRuslut.tf_card_result = 1; });
     SimReply bad;
     bad.text = "<RESPONSE_PARAM SDCardState=\"3\" CardInfo=\"32\" SDCardRemainSpace=\"30\"/>";
     SimLan::Instance().SetReply(QString::fromLatin1(cam.sn), CMD_GET_TF_CARD_INFO, bad);
@@ -440,8 +440,8 @@ TEST_F(ManualTest, TheCardReadAfterAFormatLeavesTheChainsCardVerdict)
     widget->dealManualTest(EnumClass::MANUAL_FORMAT_SDCARD, 0);
     ASSERT_TRUE(WaitFor([&] { return Count(cam, CMD_GET_TF_CARD_INFO) > 0 && SentSince(cam, commands).size() == 2u; }));
     Advance(5000);
-    ASSERT_TRUE(WaitFor([&] { return widget->m_AutoSteps[STEP_TF_CARD].iTimerId == 0; }));
-    EXPECT_EQ(widget->CurrentDevice().TestRuslut.tf_card_result, 1) << "no failed line, so no failed record";
+    ASSERT_TRUE(WaitFor([&] { return Peer(*widget).m_AutoSteps[STEP_TF_CARD].iTimerId == 0; }));
+    EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.tf_card_result, 1) << "no failed line, so no failed record";
     EXPECT_EQ(PanelLabel("m_lbSDCardInfo"), "") << "a bad card shows no sizes";
     EXPECT_EQ(host.Lines(), QStringList{"format succeed"});
 }
@@ -451,15 +451,15 @@ TEST_F(ManualTest, AFunctionCodeCheckIsJudgedForThePanelAndTheChainStaysWhereItW
     CurrentTestType = 1;
     const SimCam cam = Camera(WIRED);
     MakeCurrent(cam);
-    widget->SetFunctionCodeResultText("earlier", false);
+    Peer(*widget).SetFunctionCodeResultText("earlier", false);
     const int commands = CommandCount(cam);
     widget->dealManualTest(EnumClass::MANUAL_FUNCTION_CODE, 0);
     EXPECT_EQ(PanelLabel("m_FunctionCodeTestLb"), "");
     EXPECT_EQ(Caption(), "Function Code Check");
     EXPECT_EQ(Peer(*widget).m_iManualFunctionCode, 1);
-    EXPECT_EQ(widget->CurrentDevice().iRetCode, 300);
+    EXPECT_EQ(widget->Lists().CurrentDevice().iRetCode, 300);
     ASSERT_TRUE(WaitFor([&] { return PanelLabel("m_FunctionCodeTestLb") == "function code check succeed"; }));
-    EXPECT_EQ(widget->CurrentDevice().TestRuslut.func_code_result, 1);
+    EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.func_code_result, 1);
     Settle();
     EXPECT_EQ(SentSince(cam, commands), (SentList{{1700, "", kQuery, 0}})) << "the final steps are the chain's";
 }
@@ -479,7 +479,8 @@ TEST_F(ManualTest, AManualRunOnTheChainsStepLetsTheChainFinish)
 {
     const auto pressDuring = [this](AutoStep step, int item, int code, uint64_t timeoutMs) {
         return [=](const SimCam& cam) {
-            ASSERT_TRUE(WaitFor([&] { return widget->m_AutoSteps[step].iTimerId != 0 && Count(cam, code) == 1; }));
+            ASSERT_TRUE(
+                WaitFor([&] { return Peer(*widget).m_AutoSteps[step].iTimerId != 0 && Count(cam, code) == 1; }));
             widget->dealManualTest(item, 0);
             ASSERT_EQ(Count(cam, code), 2) << "the manual run sent its own command";
             Advance(timeoutMs);
@@ -492,7 +493,7 @@ TEST_F(ManualTest, AManualRunOnTheChainsStepLetsTheChainFinish)
          pressDuring(STEP_4G, EnumClass::MANUAL_4GTEST, CMD_GET_4G_INFO, 90000)},
         {"the card read after a format", WIRED, 1, STEP_TF_CARD, CMD_GET_TF_CARD_INFO,
          [this](const SimCam& cam) {
-             ASSERT_TRUE(WaitFor([&] { return widget->m_AutoSteps[STEP_TF_CARD].iTimerId != 0; }));
+             ASSERT_TRUE(WaitFor([&] { return Peer(*widget).m_AutoSteps[STEP_TF_CARD].iTimerId != 0; }));
              widget->dealManualTest(EnumClass::MANUAL_FORMAT_SDCARD, 0);
              ASSERT_TRUE(WaitFor([&] { return Count(cam, CMD_GET_TF_CARD_INFO) == 2; }));
              Advance(5000);
@@ -506,7 +507,8 @@ TEST_F(ManualTest, AManualRunOnTheChainsStepLetsTheChainFinish)
              Advance(6000);
              jobs.Release();
              ASSERT_TRUE(WaitFor([&] {
-                 return widget->m_AutoSteps[STEP_WIFI_SIGNAL].iTimerId != 0 && Count(cam, CMD_GET_WIFI_SIGNAL) == 1;
+                 return Peer(*widget).m_AutoSteps[STEP_WIFI_SIGNAL].iTimerId != 0 &&
+                        Count(cam, CMD_GET_WIFI_SIGNAL) == 1;
              }));
              Advance(2000);
              ASSERT_TRUE(WaitFor([&] { return Count(cam, CMD_GET_WIFI_SIGNAL) == 2; }));
@@ -558,7 +560,7 @@ TEST_F(ManualTest, The4GItemAsksUntilTheModuleIsReadyAndPostsAManualJob)
     EXPECT_TRUE(host.Lines().isEmpty());
 
     // A stopped camera is left alone; a dual-card one gets the waiting line.
-    widget->UpdateCurrentDevice(cam.login, [](DevInfo& d) { DevStore(d.lStopFlag, int64_t(1)); });
+    widget->Lists().UpdateCurrentDevice(cam.login, [](DevInfo& d) { DevStore(d.lStopFlag, int64_t(1)); });
     commands = CommandCount(cam);
     widget->dealManualTest(EnumClass::MANUAL_4GTEST, 0);
     EXPECT_EQ(CommandCount(cam), commands);
@@ -586,10 +588,10 @@ TEST_F(ManualTest, TheThroughputItemStartsThePanelAndTheCamera)
     // The panel judges only this camera's run, over the 10 s it is told.
     EXPECT_EQ(host.wifiTestCamera, QString::fromLatin1(cam.ip));
     EXPECT_EQ(host.wifiTestSeconds, 10);
-    EXPECT_TRUE(widget->m_bWifiThroughputBegun.load());
-    EXPECT_EQ(widget->CurrentDevice().lWifiTesFinish, 1);
+    EXPECT_TRUE(Peer(*widget).m_bWifiThroughputBegun.load());
+    EXPECT_EQ(widget->Lists().CurrentDevice().lWifiTesFinish, 1);
     const QByteArray body =
-        ThroughputBody(widget->CurrentIP().toLatin1(), 3600, 10, 18, ssid.toUtf8(), password.toUtf8()).Bytes();
+        ThroughputBody(Peer(*widget).CurrentIP().toLatin1(), 3600, 10, 18, ssid.toUtf8(), password.toUtf8()).Bytes();
     EXPECT_EQ(SentSince(cam, commands), (SentList{{1519, body, kGeneric, 0}}));
     EXPECT_EQ(host.Lines(), QStringList{"Begin WIFI Test 10s"});
     EXPECT_EQ(Caption(), "Wifi Test");
@@ -598,7 +600,7 @@ TEST_F(ManualTest, TheThroughputItemStartsThePanelAndTheCamera)
     EXPECT_EQ(asked.last().ssid, ssid);
     EXPECT_EQ(asked.last().password, password);
 
-    widget->UpdateCurrentDevice(cam.login, [](DevInfo& d) { DevStore(d.lStopFlag, int64_t(1)); });
+    widget->Lists().UpdateCurrentDevice(cam.login, [](DevInfo& d) { DevStore(d.lStopFlag, int64_t(1)); });
     widget->dealManualTest(EnumClass::MANUAL_WIFI_TEST, 0);
     EXPECT_EQ(host.wifiTestsBegun, 1);
     EXPECT_EQ(CommandCount(cam), commands + 1);
@@ -625,7 +627,7 @@ TEST_F(ManualTest, SpeakerAndWifiKeysWithoutACameraSaySoAndStartNothing)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
         // None on screen: nothing reaches the library, the panel does not start.
-        widget->ClearCurrentDevice();
+        widget->Lists().ClearCurrentDevice();
         host.panel->ClearAutoTestResults();
         SdkCallLog::Instance().Clear();
         const int begun = host.wifiTestsBegun;
@@ -636,7 +638,7 @@ TEST_F(ManualTest, SpeakerAndWifiKeysWithoutACameraSaySoAndStartNothing)
         EXPECT_EQ(host.wifiTestsBegun, begun);
 
         // One that has logged out since it played: the library refuses its handle.
-        widget->SetCurrentDevice(MakeDevice("GONE0001", "127.0.0.99", 987654, 1));
+        widget->Lists().SetCurrentDevice(MakeDevice("GONE0001", "127.0.0.99", 987654, 1));
         host.panel->ClearAutoTestResults();
         widget->dealManualTest(c.item, 0);
         EXPECT_EQ(host.Lines().filter("no camera is logged in"), QStringList{c.line});
@@ -685,7 +687,7 @@ TEST_F(ManualTest, TheWifiSignalReadingWaitsForTheConnectAndJudgesOnlyItsOwnRepl
         ASSERT_TRUE(WaitFor([&] { return !host.Lines().isEmpty(); }));
         EXPECT_EQ(host.Lines(), QStringList{c.line});
         EXPECT_EQ(PanelLabel("m_WifiSignalTestLb"), c.caption);
-        EXPECT_EQ(widget->CurrentDevice().TestRuslut.wifi_signal_result, c.result);
+        EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.wifi_signal_result, c.result);
     }
 }
 
@@ -701,7 +703,7 @@ TEST_F(ManualTest, TheWifiSignalReadingOfACameraThatLeftIsNeverTaken)
     Settle(500);
     EXPECT_EQ(Count(a, CMD_GET_WIFI_SIGNAL), 0);
     EXPECT_EQ(Count(b, CMD_GET_WIFI_SIGNAL), 0);
-    EXPECT_EQ(widget->m_AutoSteps[STEP_WIFI_SIGNAL].iTimerId, 0);
+    EXPECT_EQ(Peer(*widget).m_AutoSteps[STEP_WIFI_SIGNAL].iTimerId, 0);
 
     // The same camera tested again (a new chain) takes none of the old reading either.
     widget->dealManualTest(EnumClass::MANUAL_WIFI_SIGNAL_TEST, 1);
@@ -753,7 +755,7 @@ TEST_F(ManualTest, TheAlarmFileGoesUpAsPcmAndAPathTheCallCannotHoldIsRefused)
         SCOPED_TRACE(c.name);
         SetAlarmPath(c.path);
         const int uploads = SimLan::Instance().UploadsOf(QString::fromLatin1(cam.sn)).size();
-        EXPECT_EQ(widget->ManualTestUploadAlarmFile(), c.result);
+        EXPECT_EQ(Peer(*widget).ManualTestUploadAlarmFile(), c.result);
         const QVector<SimUpload> after = SimLan::Instance().UploadsOf(QString::fromLatin1(cam.sn)).mid(uploads);
         if (c.uploaded.isEmpty()) {
             EXPECT_TRUE(after.isEmpty());
@@ -788,9 +790,9 @@ TEST_F(ManualTest, BindPrintAndCheckPostManualJobsOrSayWhatIsMissing)
     };
 
     CurrentTestType = 1;
-    EXPECT_EQ(widget->ManualBindDev(), 0);
-    EXPECT_EQ(widget->ManualPrintQRCode(), 0);
-    EXPECT_EQ(widget->ManualQRCodeCheck(), 0);
+    EXPECT_EQ(Peer(*widget).ManualBindDev(), 0);
+    EXPECT_EQ(Peer(*widget).ManualPrintQRCode(), 0);
+    EXPECT_EQ(Peer(*widget).ManualQRCodeCheck(), 0);
     ASSERT_TRUE(WaitFor([&] { return jobs.Records().size() == 3; }));
     Settle();
     EXPECT_EQ(messages(), (std::vector<std::pair<uint32_t, int>>{{AUX_MSG_BIND_DEV, AUX_SOURCE_MANUAL},
@@ -800,7 +802,7 @@ TEST_F(ManualTest, BindPrintAndCheckPostManualJobsOrSayWhatIsMissing)
 
     // Binding needs the type, serial number, MAC and model.
     MakeCurrent(cam, false);
-    EXPECT_EQ(widget->ManualBindDev(), -1);
+    EXPECT_EQ(Peer(*widget).ManualBindDev(), -1);
 
     struct Case {
         const char* name;
@@ -830,10 +832,10 @@ TEST_F(ManualTest, BindPrintAndCheckPostManualJobsOrSayWhatIsMissing)
         SetType(cam, c.eType, 0);
         MakeCurrent(cam);
         const size_t before = jobs.Records().size();
-        widget->ManualPrintQRCode();
+        Peer(*widget).ManualPrintQRCode();
         EXPECT_EQ(host.Lines(), c.printLines);
         host.panel->ClearAutoTestResults();
-        widget->ManualQRCodeCheck();
+        Peer(*widget).ManualQRCodeCheck();
         EXPECT_EQ(host.Lines(), c.checkLines);
         ASSERT_TRUE(WaitFor([&] { return jobs.Records().size() == before + c.jobs; }));
     }
@@ -1052,20 +1054,20 @@ TEST_F(ManualRunTest, StopManualAutomationEndsTheRunAndItsPendingRestart)
     MakeCurrent(cam);
     Run({"Q:1", "Up:1"});
     widget->dealManualTest(EnumClass::MANUAL_AUTO, 0);
-    widget->ShowBeginManualTestTip();
+    Peer(*widget).ShowBeginManualTestTip();
     // The stream-test thread moves on to the next camera.
     std::thread stream([w = widget.get()] {
-        QMetaObject::invokeMethod(w, [w] { w->StopManualAutomation(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(w, [w] { Peer(*w).StopManualAutomation(); }, Qt::QueuedConnection);
     });
     stream.join();
     Settle();
     EXPECT_FALSE(widget->IsManualAutoTesting());
-    EXPECT_FALSE(widget->m_bManualTipShown) << "the next camera gets its own tip";
+    EXPECT_FALSE(Peer(*widget).m_bManualTipShown) << "the next camera gets its own tip";
     EXPECT_EQ(Signals(), (std::vector<bool>{true, false}));
     Pass(6000);
     EXPECT_EQ(ManualEvents(), (Events{{EnumClass::MANUAL_TRUMPET, 0}}));
     EXPECT_EQ(Signals().size(), 2u);
-    widget->StopManualAutomation();
+    Peer(*widget).StopManualAutomation();
     EXPECT_EQ(Signals().size(), 2u) << "nothing running, nothing reported";
 }
 

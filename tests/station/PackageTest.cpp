@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLineEdit>
 
 TempAppDir* ControllerTest::s_dir = nullptr;
 
@@ -44,17 +43,7 @@ QByteArray PackageWithHeader(const QByteArray& body, const QByteArray& length, c
 
 class PackageTest : public ControllerTest {
 protected:
-    void SetUp() override
-    {
-        ControllerTest::SetUp();
-        Make();
-    }
-
-    int Unpack(const QString& path)
-    {
-        widget->findChild<QLineEdit*>("le_SelectConfigFile")->setText(path);
-        return UnCompressLocalConfigFile(widget.get());
-    }
+    int Unpack(const QString& path) { return UnCompressLocalConfigFile(path, sysMd5, hwMd5); }
 
     int UnpackBytes(const QByteArray& package)
     {
@@ -79,6 +68,10 @@ protected:
         }
         return found;
     }
+
+    // The digests the last unpacking gave.
+    QString sysMd5;
+    QString hwMd5;
 };
 
 struct UnpackCase {
@@ -132,11 +125,11 @@ TEST_F(PackageTest, EachFailingStepHasItsResultAndNothingIsLeftBehind)
     };
     for (const UnpackCase& c : cases) {
         SCOPED_TRACE(c.name);
-        widget->m_strSYS_CFG_MD5 = "stale";
-        widget->m_strHW_CFG_MD5 = "stale";
+        sysMd5 = "stale";
+        hwMd5 = "stale";
         EXPECT_EQ(UnpackBytes(c.package), c.result);
-        EXPECT_EQ(widget->m_strSYS_CFG_MD5.toLatin1(), c.result == 0 ? c.sysDigest : QByteArray());
-        EXPECT_EQ(widget->m_strHW_CFG_MD5.toLatin1(), c.result == 0 ? c.hwDigest : QByteArray());
+        EXPECT_EQ(sysMd5.toLatin1(), c.result == 0 ? c.sysDigest : QByteArray());
+        EXPECT_EQ(hwMd5.toLatin1(), c.result == 0 ? c.hwDigest : QByteArray());
         EXPECT_EQ(Leftovers(), QStringList());
         EXPECT_EQ(QFile::exists(s_dir->file("config_raw_data.tgz")), c.result != 0) << "the body goes on success";
     }
@@ -146,7 +139,7 @@ TEST_F(PackageTest, AFileLeftByAnEarlierRunIsNotDigested)
 {
     s_dir->writeFile("config.xml", kSys);
     EXPECT_EQ(UnpackBytes(Package(TarGz({{"hwconfig.xml", kHw}}))), -6);
-    EXPECT_TRUE(widget->m_strSYS_CFG_MD5.isEmpty());
+    EXPECT_TRUE(sysMd5.isEmpty());
     QFile::remove(s_dir->file("config.xml"));
 }
 

@@ -5,7 +5,7 @@
 // events are recorded (SdkEventRecorder); a test hands the ones it wants to
 // the controller as the main window would.
 #include "ChainFixture.h"
-#include "DevInfoListsTestPeer.h"
+#include "LeftTopWidgetTestPeer.h"
 
 #include "JTimer.h"
 
@@ -100,7 +100,7 @@ protected:
         ModalHook::Clear();
         if (widget) {
             widget->StopRun();
-            widget->stopPlay(&widget->m_PlayInfo);
+            widget->stopPlay(&widget->Lists().m_PlayInfo);
         }
         recorder.Detach();
         ControllerTestBase<PlayHost, PlayTestBase>::TearDown();
@@ -155,7 +155,7 @@ protected:
         type.strIpcType = QStringLiteral("IPC");
         type.eTypeDevMainType = 1;
         type.Feature = twoLenses ? 1 : 0;
-        widget->InsertDevType(login, type);
+        widget->Lists().InsertDevType(login, type);
     }
 
     // The stream list the search thread would have handed over.
@@ -170,11 +170,11 @@ protected:
     void StartStreamThread()
     {
         const uint64_t before = g_streamThreadReads.load();
-        widget->Workers().SetRunFlag(true);
-        ASSERT_TRUE(widget->Workers().Start(StationWorkers::StreamTest, [this] {
+        Peer(*widget).Workers().SetRunFlag(true);
+        ASSERT_TRUE(Peer(*widget).Workers().Start(StationWorkers::StreamTest, [this] {
             g_streamThread = std::this_thread::get_id();
             g_streamThreadKnown = true;
-            widget->ExecuteImageStreamTestThread();
+            Peer(*widget).ExecuteImageStreamTestThread();
         }));
         // The thread's start tick is read before the test moves the tick on.
         ASSERT_TRUE(WaitFor([&] { return g_streamThreadReads.load() > before; }));
@@ -207,7 +207,7 @@ protected:
         }
     }
 
-    QByteArray CurrentSerial() const { return TextOf(widget->CurrentDevice().ipcEntry.ipc_sn); }
+    QByteArray CurrentSerial() const { return TextOf(widget->Lists().CurrentDevice().ipcEntry.ipc_sn); }
 
     static QStringList CallsOf(const char* function)
     {

@@ -24,10 +24,10 @@ protected:
         login = LogIn(kIp);
         if (typed)
             KnowType(login, twoLenses);
-        widget->SetCurrentDevice(Record(kSn, kIp, login));
+        widget->Lists().SetCurrentDevice(Record(kSn, kIp, login));
     }
 
-    DevInfo& Current() { return widget->m_PlayInfo; }
+    DevInfo& Current() { return widget->Lists().m_PlayInfo; }
 
     // Waits until the current device's port plays and frames come.
     bool WaitPlaying()
@@ -56,7 +56,7 @@ TEST_F(PlayPathTest, WhatIsNotPlayed)
         SCOPED_TRACE(c.name);
         DevInfo dev = Record(kSn, kIp, login);
         c.make(dev);
-        widget->SetCurrentDevice(dev);
+        widget->Lists().SetCurrentDevice(dev);
         SdkCallLog::Instance().Clear();
         EXPECT_EQ(widget->playVideo(&Current()), c.result);
         EXPECT_TRUE(CallsOf("PC_GetFreePort").isEmpty());
@@ -184,7 +184,7 @@ TEST_F(PlayPathTest, AChannelSwitchPlaysTheOtherLensAndTheOldHandleIsStale)
     QSignalSpy gunBall(widget.get(), &LeftTopWidget::signalGunBallDevice);
     ASSERT_EQ(widget->playVideo(&Current()), 0);
     // A two-lens device without a chosen lens plays its second lens.
-    EXPECT_EQ(widget->m_lCurrentChannel.load(), 1);
+    EXPECT_EQ(Peer(*widget).m_lCurrentChannel.load(), 1);
     EXPECT_TRUE(CallsOf("FC_Loc_RealPlayEx").last().endsWith(",1"));
     QCoreApplication::processEvents();
     ASSERT_GE(gunBall.count(), 1);
@@ -194,10 +194,10 @@ TEST_F(PlayPathTest, AChannelSwitchPlaysTheOtherLensAndTheOldHandleIsStale)
 
     for (bool scriptRuns : {false, true}) {
         SCOPED_TRACE(scriptRuns);
-        widget->m_bManalAutoTesting = scriptRuns;
+        Peer(*widget).m_bManalAutoTesting = scriptRuns;
         ClearEvents();
         const int64_t old = DevLoad(Current().lRealHandle);
-        const int channel = int(1 - widget->m_lCurrentChannel.load());
+        const int channel = int(1 - Peer(*widget).m_lCurrentChannel.load());
         EXPECT_EQ(widget->SwitchChannel(channel), 0);
         EXPECT_TRUE(CallsOf("FC_Loc_RealPlayEx").last().endsWith("," + QString::number(channel)));
         EXPECT_NE(DevLoad(Current().lRealHandle), old);
@@ -220,7 +220,7 @@ TEST_F(PlayPathTest, AChannelSwitchPlaysTheOtherLensAndTheOldHandleIsStale)
         EXPECT_LE(DevLoad(Current().lFrameCount) - frames, 5);
         ASSERT_TRUE(WaitFor([&] { return DevLoad(Current().lFrameCount) > frames + 3; }));
     }
-    widget->m_bManalAutoTesting = false;
+    Peer(*widget).m_bManalAutoTesting = false;
 }
 
 TEST_F(PlayPathTest, ALateTypeReplyMovesAStreamingTwoLensDeviceToItsSecondLens)
@@ -234,10 +234,10 @@ TEST_F(PlayPathTest, ALateTypeReplyMovesAStreamingTwoLensDeviceToItsSecondLens)
 
     KnowType(login, true);
     DevTypeInfo type;
-    ASSERT_TRUE(widget->LookupDevType(login, &type));
-    widget->SetCurrentDevType(type);
-    widget->SwitchToSecondChannel();
-    EXPECT_EQ(widget->m_lCurrentChannel.load(), 1);
+    ASSERT_TRUE(widget->Lists().LookupDevType(login, &type));
+    widget->Lists().SetCurrentDevType(type);
+    Peer(*widget).SwitchToSecondChannel();
+    EXPECT_EQ(Peer(*widget).m_lCurrentChannel.load(), 1);
     EXPECT_TRUE(CallsOf("FC_Loc_RealPlayEx").last().endsWith(",1"));
     EXPECT_EQ(CallsOf("FC_Loc_StopRealPlay"), QStringList{QString::number(first)});
     QCoreApplication::sendPostedEvents(&host);
@@ -246,7 +246,7 @@ TEST_F(PlayPathTest, ALateTypeReplyMovesAStreamingTwoLensDeviceToItsSecondLens)
 
     // Chosen once: a second call changes nothing.
     SdkCallLog::Instance().Clear();
-    widget->SwitchToSecondChannel();
+    Peer(*widget).SwitchToSecondChannel();
     EXPECT_TRUE(CallsOf("FC_Loc_RealPlayEx").isEmpty());
 }
 

@@ -4,7 +4,7 @@
 // would apply it.
 #include "BackendSimulator.h"
 #include "HttpClient.h"
-#include "LeftTopWidget.h"
+#include "LeftTopWidgetTestPeer.h"
 #include "TempAppDir.h"
 
 #include <QUrlQuery>
@@ -142,7 +142,7 @@ Dev4GInfo GoodDualModule()
 
 TEST_F(ProvisionTest, AGood4GCameraPassesEveryCheckAndIsBoundWhenNobodyOwnsIt)
 {
-    const Outcome single = Run([](AuxJobRun& run) { LeftTopWidget::do4GDevInfoTest(GoodModule(), run); });
+    const Outcome single = Run([](AuxJobRun& run) { LeftTopWidgetTestPeer::do4GDevInfoTest(GoodModule(), run); });
     EXPECT_EQ(single.record.result_4g, 1);
     EXPECT_EQ(single.record.vrl_result, 1);
     EXPECT_EQ(single.lines, (QStringList{"4G signal test pass(25)", "4G is connect internet", "bind success",
@@ -161,7 +161,7 @@ TEST_F(ProvisionTest, AGood4GCameraPassesEveryCheckAndIsBoundWhenNobodyOwnsIt)
     // Two cards: one query names both, the back-end answers with an object per ICCID.
     sim->ClearRequests();
     context.devType.eType = 6;
-    const Outcome dual = Run([](AuxJobRun& run) { LeftTopWidget::do4GDevInfoTest(GoodDualModule(), run); });
+    const Outcome dual = Run([](AuxJobRun& run) { LeftTopWidgetTestPeer::do4GDevInfoTest(GoodDualModule(), run); });
     EXPECT_EQ(dual.record.result_4g, 1);
     EXPECT_EQ(dual.record.vrl_result, 1);
     EXPECT_EQ(dual.record.vrl_result2, 1);
@@ -289,7 +289,7 @@ TEST_F(ProvisionTest, Each4GFailureHasItsCodeAndLine)
         c.module(module);
         context.devType.eType = c.eType;
         c.backend(*sim, context);
-        const Outcome out = Run([&](AuxJobRun& run) { LeftTopWidget::do4GDevInfoTest(module, run); });
+        const Outcome out = Run([&](AuxJobRun& run) { LeftTopWidgetTestPeer::do4GDevInfoTest(module, run); });
         EXPECT_EQ(out.record.result_4g, c.code);
         QStringList failed;
         for (const QString& line : out.lines) {
@@ -308,7 +308,7 @@ TEST_F(ProvisionTest, Each4GFailureHasItsCodeAndLine)
 TEST_F(ProvisionTest, ACardThatIsNotOursEndsTheBackEndChecksWithoutAFailure)
 {
     sim->SetReply("device/info/query", R"({"ret":-3,"msg":"not a VRL card"})");
-    const Outcome out = Run([](AuxJobRun& run) { LeftTopWidget::do4GDevInfoTest(GoodModule(), run); });
+    const Outcome out = Run([](AuxJobRun& run) { LeftTopWidgetTestPeer::do4GDevInfoTest(GoodModule(), run); });
     EXPECT_EQ(out.record.result_4g, 1);
     EXPECT_EQ(out.record.vrl_result, 0);
     EXPECT_TRUE(out.lines.contains("not a VRL card"));
@@ -317,7 +317,7 @@ TEST_F(ProvisionTest, ACardThatIsNotOursEndsTheBackEndChecksWithoutAFailure)
     // An external card answered with ret 0 reads as one too.
     sim->ClearRequests();
     sim->SetReply("device/info/query", R"({"ret":0,"bind":0,"is_vrl":0,"card_status":1,"is_locked":0})");
-    const Outcome external = Run([](AuxJobRun& run) { LeftTopWidget::do4GDevInfoTest(GoodModule(), run); });
+    const Outcome external = Run([](AuxJobRun& run) { LeftTopWidgetTestPeer::do4GDevInfoTest(GoodModule(), run); });
     EXPECT_EQ(external.record.result_4g, 1);
     EXPECT_TRUE(external.lines.contains("SIM card is not VRL card (External card)"));
 }
@@ -368,7 +368,7 @@ TEST_F(ProvisionTest, TwoCardsAreReadByTheirIccidsInEitherFormAndOrder)
         if (!c.iccidInfo.empty())
             body += ",\"iccid_info\":" + c.iccidInfo;
         sim->SetReply("device/info/query", body + "}");
-        const Outcome out = Run([](AuxJobRun& run) { LeftTopWidget::do4GDevInfoTest(GoodDualModule(), run); });
+        const Outcome out = Run([](AuxJobRun& run) { LeftTopWidgetTestPeer::do4GDevInfoTest(GoodDualModule(), run); });
         EXPECT_EQ(out.record.result_4g, c.code) << out.lines.join(" | ").toStdString();
         for (const QString& line : c.expected)
             EXPECT_TRUE(out.lines.contains(line)) << line.toStdString() << " in " << out.lines.join(" | ").toStdString();
@@ -382,7 +382,7 @@ TEST_F(ProvisionTest, TheThreadsStopCutsAJobsRequestShortAndSendsNoMore)
     // Without the stop the job would go on to the SIM query after its transport deadline.
     auto job = std::async(std::launch::async, [&] {
         AuxJobRun run(context, cancel);
-        LeftTopWidget::do4GDevInfoTest(GoodModule(), run);
+        LeftTopWidgetTestPeer::do4GDevInfoTest(GoodModule(), run);
         return run.Result().lines.size();
     });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -400,7 +400,7 @@ TEST_F(ProvisionTest, TheSimulatorsOwnTwoCardFormsPass)
     context.devType.eType = 6;
     for (auto form : {BackendSimulator::IccidInfoForm::Object, BackendSimulator::IccidInfoForm::Array}) {
         sim->SetIccidInfoForm(form);
-        const Outcome out = Run([](AuxJobRun& run) { LeftTopWidget::do4GDevInfoTest(GoodDualModule(), run); });
+        const Outcome out = Run([](AuxJobRun& run) { LeftTopWidgetTestPeer::do4GDevInfoTest(GoodDualModule(), run); });
         EXPECT_EQ(out.record.result_4g, 1) << out.lines.join(" | ").toStdString();
         EXPECT_EQ(out.record.vrl_result2, 1);
     }
@@ -417,7 +417,7 @@ TEST_F(ProvisionTest, TheBindJobBindsOnlyWhenLoggedInAndAsksOnceMoreAfterAnError
     job.strSN = kSn;
     job.strMacAddr = "02-11-22-33-44-55";
     job.szModel = "VT";
-    auto bind = [&] { return Run([&](AuxJobRun& run) { LeftTopWidget::DoBindDevJob(job, run); }); };
+    auto bind = [&] { return Run([&](AuxJobRun& run) { LeftTopWidgetTestPeer::DoBindDevJob(job, run); }); };
 
     Outcome out = bind();
     EXPECT_EQ(out.record.bind_result, 1);
@@ -545,12 +545,12 @@ TEST_F(ProvisionTest, TheAuthorizationCheckEndsAtTheFirstStepThatDecides)
         context.bLoggedIn = c.loggedIn;
         AuxAuthorizeCheckMsg job;
         job.iReplyStatus = c.replyStatus;
-        job.iAutorizationStatus = c.authorization;
+        job.AutorizationStatus = c.authorization;
         job.strUUID = "vt21tuya00000006";
         job.strKey = "Vk3d9QxM2pL7sT4wZb8nR1cY6hJ0fG5e";
         job.strSN = c.sn;
         job.strModel = "VT";
-        const Outcome out = Run([&](AuxJobRun& run) { LeftTopWidget::DoAuthorizeCheckJob(job, run); });
+        const Outcome out = Run([&](AuxJobRun& run) { LeftTopWidgetTestPeer::DoAuthorizeCheckJob(job, run); });
         EXPECT_EQ(out.record.tuya_authorize_result, c.result);
         EXPECT_EQ(out.lines, c.lines);
         EXPECT_EQ(sim->RequestCount(), c.requests);
@@ -561,12 +561,12 @@ TEST_F(ProvisionTest, TheMatchCheckSendsTheSignOfSerialNumberAndUuid)
 {
     AuxAuthorizeCheckMsg job;
     job.iReplyStatus = 1;
-    job.iAutorizationStatus = 1;
+    job.AutorizationStatus = 1;
     job.strSN = "VT21T10000000006";
     job.strUUID = "vt21tuya00000006";
     job.strKey = "Vk3d9QxM2pL7sT4wZb8nR1cY6hJ0fG5e";
     job.strModel = "VT";
-    Run([&](AuxJobRun& run) { LeftTopWidget::DoAuthorizeCheckJob(job, run); });
+    Run([&](AuxJobRun& run) { LeftTopWidgetTestPeer::DoAuthorizeCheckJob(job, run); });
     ASSERT_EQ(sim->RequestCount(), 1u);
     // MD5 of "T21T1000" + "tuya0000" + "QUARLN".
     EXPECT_EQ(sim->Requests()[0].query,
@@ -577,7 +577,7 @@ TEST_F(ProvisionTest, TheMatchCheckSendsTheSignOfSerialNumberAndUuid)
     // A 10-character serial number and a 14-character UUID.
     sim->ClearRequests();
     Run([&](AuxJobRun& run) {
-        LeftTopWidget::CheckTuyaAuthorizeCodeInfoMatch(run, "AB12345678", "k", "uuid0123456789", "VT", 1, 0, 1);
+        LeftTopWidgetTestPeer::CheckTuyaAuthorizeCodeInfoMatch(run, "AB12345678", "k", "uuid0123456789", "VT", 1, 0, 1);
     });
     ASSERT_EQ(sim->RequestCount(), 1u);
     // MD5 of "B1234567" + "01234567" + "QUARLN".
@@ -614,7 +614,7 @@ TEST_F(ProvisionTest, TheIdentifyCodeMakesThePayloadOfItsSdkType)
         context.config.m_PrintQrCode.szAppDownloadHost = c.appHost;
         QString qr = "stale", identity = "stale", code = "stale";
         const Outcome out = Run([&](AuxJobRun& run) {
-            LeftTopWidget::GetIndentifyCode(run, c.eType, kSn, c.sdkType, "", qr, identity, code);
+            LeftTopWidgetTestPeer::GetIndentifyCode(run, c.eType, kSn, c.sdkType, "", qr, identity, code);
         });
         EXPECT_EQ(qr, c.qrCode);
         EXPECT_EQ(identity, c.identityPart);
@@ -648,7 +648,7 @@ TEST_F(ProvisionTest, AFailedIdentifyCodeRequestLeavesNothingOfAnEarlierCamera)
         fail();
         QString qr = "earlier", identity = "earlier", code = "earlier";
         const Outcome out = Run([&](AuxJobRun& run) {
-            LeftTopWidget::GetIndentifyCode(run, 2, kSn, 0, "", qr, identity, code);
+            LeftTopWidgetTestPeer::GetIndentifyCode(run, 2, kSn, 0, "", qr, identity, code);
         });
         EXPECT_TRUE(qr.isEmpty());
         EXPECT_TRUE(identity.isEmpty());
@@ -709,7 +709,7 @@ TEST_F(ProvisionTest, ThePrintJobRefusesWhatMustNotGetALabel)
         job.strDevSN = kSn;
         job.strMac = "00:1A:2B:3C:4D:5E";
         c.change(context, job);
-        const Outcome out = Run([&](AuxJobRun& run) { LeftTopWidget::DoPrintQRCodeJob(job, run); });
+        const Outcome out = Run([&](AuxJobRun& run) { LeftTopWidgetTestPeer::DoPrintQRCodeJob(job, run); });
         EXPECT_EQ(out.record.qr_code_print_result, c.printResult);
         EXPECT_EQ(out.lines, c.lines);
         ASSERT_EQ(out.result.print.has_value(), c.prints);
@@ -731,7 +731,7 @@ TEST_F(ProvisionTest, TheCheckJobAsksForAScanOfTheSamePayload)
     job.iSDKType = 1;
     job.strDevSN = "VT21T10000000006";
     job.strUUID = "vt21tuya00000006";
-    Outcome out = Run([&](AuxJobRun& run) { LeftTopWidget::DoCheckQRCodeJob(job, run); });
+    Outcome out = Run([&](AuxJobRun& run) { LeftTopWidgetTestPeer::DoCheckQRCodeJob(job, run); });
     ASSERT_TRUE(out.result.check.has_value());
     EXPECT_EQ(out.result.check->strQRCode, "7Q2K9X");
     EXPECT_EQ(out.result.check->strIndentityPart, "7Q2K9X");
@@ -740,18 +740,18 @@ TEST_F(ProvisionTest, TheCheckJobAsksForAScanOfTheSamePayload)
     EXPECT_EQ(Value(sim->Requests().at(0), "is_tuya"), "1");
 
     sim->SetReply("random/code", R"({"ret":0,"code":""})");
-    out = Run([&](AuxJobRun& run) { LeftTopWidget::DoCheckQRCodeJob(job, run); });
+    out = Run([&](AuxJobRun& run) { LeftTopWidgetTestPeer::DoCheckQRCodeJob(job, run); });
     EXPECT_FALSE(out.result.check.has_value());
     EXPECT_EQ(out.record.qr_code_check_result, -1);
     EXPECT_EQ(out.lines, QStringList{"!check qrcode failed"});
 
     job.strDevSN = "FFFFFFFF00000006";
-    out = Run([&](AuxJobRun& run) { LeftTopWidget::DoCheckQRCodeJob(job, run); });
+    out = Run([&](AuxJobRun& run) { LeftTopWidgetTestPeer::DoCheckQRCodeJob(job, run); });
     EXPECT_EQ(out.lines, QStringList{"!SN is invalid, check qrcode failed"});
 
     context.config.m_PrintQrCode.bCheckQRCode = false;
     sim->ClearRequests();
-    out = Run([&](AuxJobRun& run) { LeftTopWidget::DoCheckQRCodeJob(job, run); });
+    out = Run([&](AuxJobRun& run) { LeftTopWidgetTestPeer::DoCheckQRCodeJob(job, run); });
     EXPECT_TRUE(out.lines.isEmpty()) << "the check is off for the chain";
     EXPECT_EQ(sim->RequestCount(), 0u);
 }

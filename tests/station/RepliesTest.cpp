@@ -3,7 +3,6 @@
 // of the automatic chain.
 #include "ControllerFixture.h"
 #include "LeftTopWidgetTestPeer.h"
-#include "DevInfoListsTestPeer.h"
 
 #include "AuxResponseInfo.h"
 #include "DevCommand.h"
@@ -36,7 +35,7 @@ protected:
         DevInfo dev = MakeDevice("VT21A00000000001", "127.0.0.21", kCurrent, 1);
         dev.iFormatResult = -1;
         dev.iRetCode = 300;
-        widget->SetCurrentDevice(dev);
+        widget->Lists().SetCurrentDevice(dev);
         SdkCallLog::Instance().Clear();
     }
 
@@ -65,11 +64,11 @@ protected:
         FreeAuxResponseInfo(info);
     }
 
-    DevInfo Current() const { return widget->CurrentDevice(); }
-    int Flag(AutoStep step) const { return widget->m_AutoSteps[step].iReplyFlag.load(); }
+    DevInfo Current() const { return widget->Lists().CurrentDevice(); }
+    int Flag(AutoStep step) const { return Peer(*widget).m_AutoSteps[step].iReplyFlag.load(); }
     void ClearFlags()
     {
-        for (AutoStepSlot& slot : widget->m_AutoSteps)
+        for (AutoStepSlot& slot : Peer(*widget).m_AutoSteps)
             slot.iReplyFlag = 0;
     }
 };
@@ -257,7 +256,7 @@ TEST_F(RepliesTest, DeviceTypesAreKeptPerLoginAndTheFirstReplyCounts)
 {
     Reply(kOther, CMD_GET_DEV_TYPE, Xml("RESPONSE_PARAM", "IPC_Type=\"IPC\" DevMType=\"100\" DevType=\"4\""));
     DevTypeInfo other;
-    ASSERT_TRUE(widget->LookupDevType(kOther, &other)) << "any device's type is kept";
+    ASSERT_TRUE(widget->Lists().LookupDevType(kOther, &other)) << "any device's type is kept";
     EXPECT_EQ(other.eType, 0) << "main type 100 with type 4 reads as 0";
     EXPECT_FALSE(other.bFieldsMissing);
     EXPECT_EQ(Flag(STEP_DEV_TYPE), 0) << "not the current device";
@@ -265,25 +264,25 @@ TEST_F(RepliesTest, DeviceTypesAreKeptPerLoginAndTheFirstReplyCounts)
     Reply(kCurrent, CMD_GET_DEV_TYPE,
           Xml("RESPONSE_PARAM", "IPC_Type=\"IPC\" DevMType=\"101\" SDKType=\"1\" Feature=\"4294967297\""));
     DevTypeInfo mine;
-    ASSERT_TRUE(widget->LookupDevType(kCurrent, &mine));
+    ASSERT_TRUE(widget->Lists().LookupDevType(kCurrent, &mine));
     EXPECT_EQ(mine.eTypeDevMainType, 101);
     EXPECT_EQ(mine.iSDKType, 1);
     EXPECT_EQ(mine.Feature, int64_t(4294967297));
     EXPECT_TRUE(mine.bFieldsMissing) << "DevType is absent";
     EXPECT_TRUE(mine.strResponse.contains("DevMType"));
     EXPECT_EQ(Flag(STEP_DEV_TYPE), 1);
-    EXPECT_EQ(widget->CurrentDevType().eTypeDevMainType, 100) << "with Auto Play the chain copies it";
+    EXPECT_EQ(widget->Lists().CurrentDevType().eTypeDevMainType, 100) << "with Auto Play the chain copies it";
 
     Reply(kCurrent, CMD_GET_DEV_TYPE, Xml("RESPONSE_PARAM", "IPC_Type=\"NVR\" DevMType=\"7\" DevType=\"7\""));
-    ASSERT_TRUE(widget->LookupDevType(kCurrent, &mine));
+    ASSERT_TRUE(widget->Lists().LookupDevType(kCurrent, &mine));
     EXPECT_EQ(mine.eTypeDevMainType, 101) << "a second reply changes nothing";
 
     // Without Auto Play the reply is the current device's type at once.
     Peer(*widget).m_bAutoPlay = false;
     Status(kCurrent, EVENT_CONNECTFAILED);
-    EXPECT_FALSE(widget->LookupDevType(kCurrent, nullptr)) << "a lost link forgets the type";
+    EXPECT_FALSE(widget->Lists().LookupDevType(kCurrent, nullptr)) << "a lost link forgets the type";
     Reply(kCurrent, CMD_GET_DEV_TYPE, Xml("RESPONSE_PARAM", "IPC_Type=\"IPC\" DevMType=\"101\" DevType=\"5\""));
-    EXPECT_EQ(widget->CurrentDevType().eType, 5);
+    EXPECT_EQ(widget->Lists().CurrentDevType().eType, 5);
 }
 
 TEST_F(RepliesTest, StatusBytesDecideTheCustomisationAndFactoryResults)
@@ -314,7 +313,7 @@ TEST_F(RepliesTest, StatusBytesDecideTheCustomisationAndFactoryResults)
     Reply(kCurrent, CMD_GET_4G_INFO, Xml("RESPONSE_PARAM", "ICCID=\"89860312345678901234\""), 1);
     EXPECT_EQ(Flag(STEP_4G), 2);
     EXPECT_TRUE(Peer(*widget).m_Dev4GInfo.ICCID.isEmpty());
-    widget->m_AutoSteps[STEP_4G].iReplyFlag = 0;
+    Peer(*widget).m_AutoSteps[STEP_4G].iReplyFlag = 0;
     Reply(kOther, CMD_GET_4G_INFO, "", 1);
     EXPECT_EQ(Flag(STEP_4G), 0) << "another device's status";
 }
@@ -365,8 +364,8 @@ TEST_F(RepliesTest, AnyDeviceThatTookThePackageIsBookedAndTheLogoStaysCurrentOnl
 
 TEST_F(RepliesTest, ThePackageCheckComparesBothDigestsOfThatDevice)
 {
-    widget->m_strHW_CFG_MD5 = "aaaa";
-    widget->m_strSYS_CFG_MD5 = "bbbb";
+    Peer(*widget).m_strHW_CFG_MD5 = "aaaa";
+    Peer(*widget).m_strSYS_CFG_MD5 = "bbbb";
     {
         std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
         Lists(*widget).m_vecSearchDevsInfo = {MakeDevice("A", "127.0.0.22", 61, 1), MakeDevice("B", "127.0.0.23", 62, 1),
@@ -386,7 +385,7 @@ TEST_F(RepliesTest, StatusEventsKeepLoginStatesAndFollowALoginWithItsCommand)
 {
     DevInfo current = MakeDevice("VT21A00000000001", "127.0.0.21", kCurrent, 1);
     DevStore(current.lRealHandle, int64_t(90));
-    widget->SetCurrentDevice(current);
+    widget->Lists().SetCurrentDevice(current);
     {
         std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
         Lists(*widget).m_vecSearchDevsInfo.push_back(MakeDevice("VT21A00000000002", "127.0.0.22", kOther, 0));
@@ -398,7 +397,7 @@ TEST_F(RepliesTest, StatusEventsKeepLoginStatesAndFollowALoginWithItsCommand)
     // plays only devices whose type is known), once.
     EXPECT_EQ(SdkCallsOf("FC_Loc_IoTQuery"), QStringList({"51,1019,0,(null)", "52,1030,0,(null)"}))
         << "the current device's serial number, the new device's type";
-    widget->InsertDevType(kOther, DevTypeInfo());
+    widget->Lists().InsertDevType(kOther, DevTypeInfo());
     SdkCallLog::Instance().Clear();
     Status(kOther, EVENT_LOGINOK);
     EXPECT_EQ(SdkCallsOf("FC_Loc_IoTQuery"), QStringList{"51,1019,0,(null)"}) << "a known type is not asked again";
@@ -409,23 +408,23 @@ TEST_F(RepliesTest, StatusEventsKeepLoginStatesAndFollowALoginWithItsCommand)
 
     for (int type : {EVENT_CONNECTFAILED, EVENT_CONNECTFAILED_LOGIN, EVENT_CONNECTFAILED_STREAM}) {
         SCOPED_TRACE(type);
-        widget->InsertDevType(kOther, DevTypeInfo());
+        widget->Lists().InsertDevType(kOther, DevTypeInfo());
         {
             std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
             Lists(*widget).m_vecSearchDevsInfo[0].lLoginStatus = 1;
         }
         Status(kOther, type);
-        EXPECT_FALSE(widget->LookupDevType(kOther, nullptr));
+        EXPECT_FALSE(widget->Lists().LookupDevType(kOther, nullptr));
         std::lock_guard<ListLock> guard(Lists(*widget).m_lockSearch);
         EXPECT_EQ(Lists(*widget).m_vecSearchDevsInfo[0].lLoginStatus, -1);
     }
 
     // The current device's stream handle counts as its own.
-    widget->m_bCurDevAlive = false;
+    Peer(*widget).m_bCurDevAlive = false;
     Status(90, EVENT_STOPAUDIOOK);
-    EXPECT_TRUE(widget->m_bCurDevAlive.load());
+    EXPECT_TRUE(Peer(*widget).m_bCurDevAlive.load());
     Status(90, EVENT_CONNECTFAILED_STREAM);
-    EXPECT_FALSE(widget->m_bCurDevAlive.load());
+    EXPECT_FALSE(Peer(*widget).m_bCurDevAlive.load());
     Status(kOther, 23);
     Status(kOther, EVENT_STARTAUDIOFAILED);
     // The talk-back start is copied for the auxiliary thread: the event's record
@@ -444,10 +443,10 @@ TEST_F(RepliesTest, TheChainStartsWithTheStationsIdentityAndTheSerialNumber)
     widget->SetOrderDetail("ORD-7", "M1", "A1");
     Peer(*widget).m_bTestNormal = false;
     ClearFlags();
-    widget->m_AutoSteps[STEP_SN].iReplyFlag = 1;
+    Peer(*widget).m_AutoSteps[STEP_SN].iReplyFlag = 1;
     CurrentTestType = 0;
 
-    widget->dealBeginTestAutoItem();
+    Peer(*widget).dealBeginTestAutoItem();
     const DevInfo d = Current();
     EXPECT_STREQ(d.TestRuslut.check_machine_id, "02-11-22-33-44-55");
     EXPECT_STREQ(d.TestRuslut.order_sn, "ORD-7");
@@ -461,15 +460,15 @@ TEST_F(RepliesTest, TheChainStartsWithTheStationsIdentityAndTheSerialNumber)
                                                              "PSK=\"pw&quot;x\"\r\n/>")});
     EXPECT_EQ(SdkCallsOf("FC_Loc_IoTQuery"), QStringList{"51,1019,0,"});
     EXPECT_EQ(Flag(STEP_SN), 0);
-    EXPECT_NE(widget->m_AutoSteps[STEP_SN].iTimerId, 0);
+    EXPECT_NE(Peer(*widget).m_AutoSteps[STEP_SN].iTimerId, 0);
 
     config.m_SystemConfig.Password = "secret";
     widget->SetConfig(config);
     SdkCallLog::Instance().Clear();
-    widget->dealBeginTestAutoItem();
+    Peer(*widget).dealBeginTestAutoItem();
     ASSERT_EQ(SdkCallsOf("FC_Loc_IoTSystemControl").size(), 1);
     EXPECT_TRUE(SdkCallsOf("FC_Loc_IoTSystemControl")[0].startsWith("51,1525,0,")) << "the Wi-Fi connect";
-    widget->KillAllStepTimers();
+    Peer(*widget).KillAllStepTimers();
 }
 
 TEST_F(RepliesTest, TheOrderNumberIsStoredAsWholeUtf8Characters)
@@ -487,14 +486,14 @@ TEST_F(RepliesTest, TheOrderNumberIsStoredAsWholeUtf8Characters)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.order.toStdString());
         widget->SetOrderDetail(c.order, "M1", "A1");
-        widget->dealBeginTestAutoItem();
+        Peer(*widget).dealBeginTestAutoItem();
         const DevInfo d = Current();
         EXPECT_EQ(QByteArray(d.TestRuslut.order_sn), c.stored);
         const std::string form = HttpClient::BuildTestDataForm(d.TestRuslut);
         const std::string expected = "order_sn=" + QUrl::toPercentEncoding(QString::fromUtf8(c.stored)).toStdString() + "&";
         EXPECT_EQ(form.rfind(expected, 0), 0u) << form.substr(0, 200);
     }
-    widget->KillAllStepTimers();
+    Peer(*widget).KillAllStepTimers();
 }
 
 TEST(ReplyRulesTest, OperatorClassesByTheFifthAndSixthCharacters)
@@ -506,8 +505,8 @@ TEST(ReplyRulesTest, OperatorClassesByTheFifthAndSixthCharacters)
                  {"89860012", 1},  {"89860212", 1},   {"89860412", 1},  {"89860712", 1},   {"89860112", 2},
                  {"89860612", 2},  {"89860912", 2},   {"89860512", -1}, {"8986AB12", -1}};
     for (const auto& c : cases)
-        EXPECT_EQ(LeftTopWidget::GetOperatorByICCID(c.iccid), c.operatorClass) << c.iccid;
-    EXPECT_EQ(LeftTopWidget::GetOperatorByICCID(QString()), -1);
+        EXPECT_EQ(LeftTopWidgetTestPeer::GetOperatorByICCID(c.iccid), c.operatorClass) << c.iccid;
+    EXPECT_EQ(LeftTopWidgetTestPeer::GetOperatorByICCID(QString()), -1);
 }
 
 TEST(ReplyRulesTest, TheFailureListStaysInItsFieldWithoutRepeats)

@@ -2,7 +2,7 @@
 
 #include "AuxResponseInfo.h"
 #include "FuncLib.h"
-#include "LeftTopWidget.h"
+#include "LeftTopWidgetTestPeer.h"
 
 #include <cstring>
 
@@ -23,7 +23,7 @@ public:
             return;
         FC_Loc_SetStatusCallback(nullptr, this);
         FC_Loc_SetMessageCallback(nullptr, this);
-        m_widget->HandOffs().RunPending();
+        Peer(*m_widget).HandOffs().RunPending();
         m_widget = nullptr;
     }
 
@@ -38,7 +38,7 @@ private:
     void Deliver(AuxResponseInfo* info, bool reply)
     {
         LeftTopWidget* widget = m_widget;
-        const bool posted = widget->HandOffs().Post([widget, info, reply] {
+        const bool posted = Peer(*widget).HandOffs().Post([widget, info, reply] {
             if (reply)
                 widget->onAuxResponse(info);
             else

@@ -2,7 +2,7 @@
 // package check and upload, the hold-back, hand-over to the ready list, and
 // that no way out of the search thread leaves a login open.
 #include "ConfigPackage.h"
-#include "DevInfoListsTestPeer.h"
+#include "LeftTopWidgetTestPeer.h"
 #include "ControllerFixture.h"
 #include "LanProfiles.h"
 #include "SdkEventRouter.h"
@@ -85,7 +85,7 @@ protected:
     void TearDown() override
     {
         if (widget) {
-            if (widget->IsRunning() && !widget->Workers().IsAlive(StationWorkers::Search))
+            if (Peer(*widget).IsRunning() && !Peer(*widget).Workers().IsAlive(StationWorkers::Search))
                 EndCycles();
             widget->StopRun();
         }
@@ -126,15 +126,17 @@ protected:
     // Runs one search cycle on a thread of its own while the GUI thread serves its events.
     bool Cycle()
     {
-        widget->Workers().SetRunFlag(true);
-        if (widget->m_bAutoUpgradeConfig.load() && widget->m_strSYS_CFG_MD5.isEmpty()) {
-            widget->m_strConfigFilePath = widget->ConfigFilePathText();
-            EXPECT_EQ(UnCompressLocalConfigFile(widget.get()), 0);
+        Peer(*widget).Workers().SetRunFlag(true);
+        if (Peer(*widget).m_bAutoUpgradeConfig.load() && Peer(*widget).m_strSYS_CFG_MD5.isEmpty()) {
+            Peer(*widget).m_strConfigFilePath = Peer(*widget).ConfigFilePathText();
+            EXPECT_EQ(UnCompressLocalConfigFile(Peer(*widget).m_strConfigFilePath, Peer(*widget).m_strSYS_CFG_MD5,
+                                                Peer(*widget).m_strHW_CFG_MD5),
+                      0);
         }
         std::atomic<bool> done{false};
         bool result = false;
         std::thread cycle([&] {
-            result = widget->RunSearchCycle();
+            result = Peer(*widget).RunSearchCycle();
             done = true;
         });
         EXPECT_TRUE(WaitFor([&] { return done.load(); }, 60000));
@@ -145,8 +147,8 @@ protected:
     // The run's end as the search thread has it.
     void EndCycles()
     {
-        widget->Workers().SetRunFlag(false);
-        widget->LogOutAllDevs();
+        Peer(*widget).Workers().SetRunFlag(false);
+        widget->Lists().LogOutAllDevs();
     }
 
     QStringList ReadySerials() const
@@ -197,8 +199,8 @@ TEST_F(SearchCycleTest, TheSampleLanReachesTheReadyListWithItsPackage)
     const QString offSubnet = profile.cameras[1].serial;
     const QString onSubnet = profile.cameras[2].serial;
 
-    widget->onBeginRunBtnClicked();
-    ASSERT_TRUE(widget->IsRunning());
+    Peer(*widget).onBeginRunBtnClicked();
+    ASSERT_TRUE(Peer(*widget).IsRunning());
     ASSERT_TRUE(WaitFor([&] { return ReadySerials().size() == 3; }, 90000)) << qPrintable(ReadySerials().join(","));
     const int cycles = SdkCallsOf("FC_Loc_StartSearchIPC").size();
     EXPECT_EQ(SimLan::Instance().CameraAddress(factory), "127.0.0.6");
@@ -229,8 +231,8 @@ TEST_F(SearchCycleTest, TheSampleLanReachesTheReadyListWithItsPackage)
     std::printf("sample LAN: three cameras ready after %d cycles; the package camera was held back %llu ms\n", cycles,
                 (unsigned long long)heldBack);
 
-    widget->onBeginRunBtnClicked();
-    EXPECT_FALSE(widget->Workers().IsAlive(StationWorkers::Search));
+    Peer(*widget).onBeginRunBtnClicked();
+    EXPECT_FALSE(Peer(*widget).Workers().IsAlive(StationWorkers::Search));
     EXPECT_EQ(SimLan::Instance().LiveSessions(), 0) << "the run's end logs every device out";
 }
 
@@ -362,7 +364,7 @@ TEST_F(SearchCycleTest, FreeAddressesSkipTheStationAnd123AndWrapOnce)
                 Lists(*widget).m_vecSearchDevsInfo.push_back(MakeDevice("VTX", ip));
         }
         char out[64] = {};
-        EXPECT_EQ(widget->GetNotUseIP(out, c.local), c.result);
+        EXPECT_EQ(Peer(*widget).GetNotUseIP(out, c.local), c.result);
         EXPECT_STREQ(out, c.out);
         EXPECT_EQ(LastUseIP(), QByteArray(c.lastUseAfter));
     }
@@ -378,9 +380,10 @@ TEST_F(SearchCycleTest, FreeAddressesSkipTheStationAnd123AndWrapOnce)
         }
     }
     char out[64] = {};
-    EXPECT_EQ(widget->GetNotUseIP(out, "10.1.2.5"), -3) << "the station's own address and .123 are never handed out";
-    EXPECT_EQ(widget->GetNotUseIP(nullptr, "10.1.2.5"), -1);
-    EXPECT_EQ(widget->GetNotUseIP(out, nullptr), -1);
+    EXPECT_EQ(Peer(*widget).GetNotUseIP(out, "10.1.2.5"), -3)
+        << "the station's own address and .123 are never handed out";
+    EXPECT_EQ(Peer(*widget).GetNotUseIP(nullptr, "10.1.2.5"), -1);
+    EXPECT_EQ(Peer(*widget).GetNotUseIP(out, nullptr), -1);
 }
 
 TEST_F(SearchCycleTest, TheHoldBackDropsExpiredEntriesFirstThenEveryDeviceThatStillHasOne)
@@ -495,20 +498,21 @@ TEST_F(SearchCycleTest, CamerasSharingASerialAreServedOneAtATime)
         ASSERT_EQ(Lists(*widget).m_vecSearchReadyDevsInfo.size(), 1u);
         first = CopyOfDevInfo(Lists(*widget).m_vecSearchReadyDevsInfo[0]);
     }
-    widget->SetCurrentDevice(first);
+    widget->Lists().SetCurrentDevice(first);
     ASSERT_TRUE(SimLan::Instance().Leave(sn));
     ASSERT_TRUE(WaitFor([&] {
         std::lock_guard<ListLock> guard(Lists(*widget).m_lockReady);
         return Lists(*widget).m_vecSearchReadyDevsInfo.at(0).lLoginStatus != 1;
     }));
-    widget->m_bCurDevAlive = false;
+    Peer(*widget).m_bCurDevAlive = false;
     EXPECT_TRUE(Cycle());
-    EXPECT_FALSE(widget->m_bCurDevAlive.load()) << "the other camera of the serial says nothing of the current one";
+    EXPECT_FALSE(Peer(*widget).m_bCurDevAlive.load())
+        << "the other camera of the serial says nothing of the current one";
     // The lost record leaves the ready list at the end of that cycle.
     EXPECT_TRUE(Cycle());
     EXPECT_EQ(ReadyAddresses(), QStringList{"127.0.0.32"});
     EXPECT_GT(LoginOf("127.0.0.32"), 0);
-    EXPECT_EQ(widget->CurrentDevice().lUserID, first.lUserID) << "served while the camera that left is current";
+    EXPECT_EQ(widget->Lists().CurrentDevice().lUserID, first.lUserID) << "served while the camera that left is current";
     EndCycles();
     EXPECT_EQ(ResultLines(panel), QStringList{shown});
 
@@ -551,14 +555,14 @@ TEST_F(SearchCycleTest, TheSearchKeepsTheCurrentCameraAliveOnlyUntilItLeft)
         {
             std::lock_guard<ListLock> guard(Lists(*widget).m_lockReady);
             ASSERT_EQ(Lists(*widget).m_vecSearchReadyDevsInfo.size(), 1u);
-            widget->SetCurrentDevice(CopyOfDevInfo(Lists(*widget).m_vecSearchReadyDevsInfo[0]));
+            widget->Lists().SetCurrentDevice(CopyOfDevInfo(Lists(*widget).m_vecSearchReadyDevsInfo[0]));
         }
         if (c.linkLossMs >= 0) {
             ASSERT_TRUE(SimLan::Instance().Unplug(sn, c.linkLossMs));
             if (c.searchedWhileGone) {
-                widget->m_bCurDevAlive = false;
+                Peer(*widget).m_bCurDevAlive = false;
                 EXPECT_TRUE(Cycle());
-                EXPECT_FALSE(widget->m_bCurDevAlive.load());
+                EXPECT_FALSE(Peer(*widget).m_bCurDevAlive.load());
             } else {
                 ASSERT_TRUE(WaitFor([&] {
                     std::lock_guard<ListLock> guard(Lists(*widget).m_lockReady);
@@ -567,9 +571,9 @@ TEST_F(SearchCycleTest, TheSearchKeepsTheCurrentCameraAliveOnlyUntilItLeft)
             }
             ASSERT_TRUE(SimLan::Instance().Replug(sn));
         }
-        widget->m_bCurDevAlive = false;
+        Peer(*widget).m_bCurDevAlive = false;
         EXPECT_TRUE(Cycle());
-        EXPECT_EQ(widget->m_bCurDevAlive.load(), c.aliveAfter);
+        EXPECT_EQ(Peer(*widget).m_bCurDevAlive.load(), c.aliveAfter);
         EndCycles();
         router.Detach();
         widget.reset();
@@ -607,7 +611,7 @@ TEST_F(SearchCycleTest, ReadyDevicesThatLeaveAreLoggedOutOnce)
         std::lock_guard<ListLock> guard(Lists(*widget).m_lockStream);
         Lists(*widget).m_lDelReadyDev.push_back(finished);
     }
-    widget->SetDevLoginStatus(lost, -1);
+    Peer(*widget).SetDevLoginStatus(lost, -1);
     EXPECT_TRUE(Cycle());
     EXPECT_TRUE(LoggedOut(finished));
     EXPECT_TRUE(LoggedOut(lost));
@@ -647,12 +651,12 @@ TEST_F(SearchCycleTest, AStopInAnyWaitLeavesNoLoginOpen)
         SCOPED_TRACE(c.name);
         Start(Profile({c.camera}));
         SetAutoUpgrade(c.autoUpgrade);
-        widget->onBeginRunBtnClicked();
-        ASSERT_TRUE(widget->IsRunning());
+        Peer(*widget).onBeginRunBtnClicked();
+        ASSERT_TRUE(Peer(*widget).IsRunning());
         ASSERT_TRUE(WaitFor(c.inTheWait, 30000));
-        widget->onBeginRunBtnClicked();
-        EXPECT_FALSE(widget->IsRunning());
-        EXPECT_FALSE(widget->Workers().IsAlive(StationWorkers::Search));
+        Peer(*widget).onBeginRunBtnClicked();
+        EXPECT_FALSE(Peer(*widget).IsRunning());
+        EXPECT_FALSE(Peer(*widget).Workers().IsAlive(StationWorkers::Search));
         EXPECT_EQ(SimLan::Instance().LiveSessions(), 0);
         router.Detach();
         widget.reset();

@@ -3,7 +3,6 @@
 // a stop, and the manual results that come back for the record.
 #include "PlayFixture.h"
 #include "LeftTopWidgetTestPeer.h"
-#include "DevInfoListsTestPeer.h"
 
 #include "BoxRecorder.h"
 #include "CustomItemsText.h"
@@ -12,6 +11,63 @@
 #include <QSignalSpy>
 
 namespace {
+
+// The controller as the stream-test thread sees it, but for the record's
+// upload: the thread's side of the submission is under test here, not the
+// request, so the upload ends at once and leaves the failure count as the test
+// set it. Each of the thread's waits on the GUI thread is noted once the GUI
+// thread has done its work.
+class HandOverRecorder final : public StreamTestWorker::Controller {
+public:
+    explicit HandOverRecorder(LeftTopWidget& widget) : m_widget(widget), m_real(Peer(widget).StreamTestSide()) {}
+
+    ConfigInfo ConfigSnapshot() const override { return m_real.ConfigSnapshot(); }
+    int playVideo(DevInfo* dev) override { return m_real.playVideo(dev); }
+    int stopPlay(DevInfo* dev) override { return m_real.stopPlay(dev); }
+    void RetirePlay(DevInfo& previous) override { m_real.RetirePlay(previous); }
+    void CollectManualTestResult() override
+    {
+        m_real.CollectManualTestResult();
+        Note("save");
+    }
+    void slot_UploadCurrentDevTestResult() override
+    {
+        Peer(m_widget).m_iUploadDone = 1;
+        Note("upload");
+    }
+    void slot_RefreshOrderInfo() override
+    {
+        m_real.slot_RefreshOrderInfo();
+        Note("refresh");
+    }
+    void onUploadDataNetworkAnomalies() override
+    {
+        m_real.onUploadDataNetworkAnomalies();
+        Note("network");
+    }
+    void AddAutoTestItem(const QString& strText, bool bNormal) override { m_real.AddAutoTestItem(strText, bNormal); }
+    void LeaveGunBallView() override { m_real.LeaveGunBallView(); }
+    void LeaveManualTest() override { m_real.LeaveManualTest(); }
+    void BeginAutoTest() override { m_real.BeginAutoTest(); }
+
+    QStringList Handed() const
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        return m_handed;
+    }
+
+private:
+    void Note(const QString& step)
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_handed << step;
+    }
+
+    LeftTopWidget& m_widget;
+    StreamTestWorker::Controller& m_real;
+    mutable std::mutex m_lock;
+    QStringList m_handed;
+};
 
 class StreamThreadTest : public PlayTestBase {
 protected:
@@ -33,31 +89,19 @@ protected:
     {
         Start({});
         WholeMachineTestMode = true;
-        widget->SetCurrentDevice(MakeDevice("VT21ST0000000009", "127.0.0.39", 39, 1));
-        widget->m_bManualTipShown = true;
+        widget->Lists().SetCurrentDevice(MakeDevice("VT21ST0000000009", "127.0.0.39", 39, 1));
+        Peer(*widget).m_bManualTipShown = true;
         TakeHandOvers();
         StartStreamThread();
     }
 
-    // Counts the records handed over (saves) and the hand-offs (handed).
+    // Counts the records handed over (saves) and the thread's waits on the GUI
+    // thread (Handed). Before the stream-test thread starts.
     void TakeHandOvers()
     {
         host.onSave = [this] { ++saves; };
-        // The thread's side of the submission is under test here, not the
-        // request: a stand-in ends the upload at once and leaves the failure
-        // count as the test set it.
-        QObject::disconnect(widget.get(), &LeftTopWidget::sig_UploadTestResultData, widget.get(), nullptr);
-        QObject::connect(widget.get(), &LeftTopWidget::sig_UploadTestResultData, widget.get(), [w = widget.get()] {
-            w->HandOffs().Call([w] { w->m_iUploadDone = 1; });
-        }, Qt::DirectConnection);
-        for (auto signal : {&LeftTopWidget::sig_SaveManualTestResult, &LeftTopWidget::sig_UploadTestResultData,
-                            &LeftTopWidget::sig_RefreshOrderInfo, &LeftTopWidget::sig_UploadDataNetworkAnomalies}) {
-            // Runs on the thread once the GUI thread has done that hand-off's work.
-            QObject::connect(widget.get(), signal, widget.get(), [this, signal] {
-                std::lock_guard<std::mutex> guard(handedLock);
-                handed.push_back(signal);
-            }, Qt::DirectConnection);
-        }
+        handOverRecorder = std::make_unique<HandOverRecorder>(*widget);
+        Peer(*widget).UseStreamTestController(*handOverRecorder);
     }
 
     // The device under test, whose chain has started, reaches its end: its
@@ -66,7 +110,7 @@ protected:
     // records handed over is not handOvers.
     bool EndCurrentDevice(const char* sn, int handOvers)
     {
-        widget->m_bManualTipShown = true;
+        Peer(*widget).m_bManualTipShown = true;
         if (!SimLan::Instance().Unplug(sn, 600000))
             return false;
         // Packets on their way when it was unplugged may count as progress once more.
@@ -86,17 +130,12 @@ protected:
         widget->onStatusEvent(&info);
     }
 
-    std::vector<void (LeftTopWidget::*)()> Handed()
-    {
-        std::lock_guard<std::mutex> guard(handedLock);
-        return handed;
-    }
+    QStringList Handed() const { return handOverRecorder ? handOverRecorder->Handed() : QStringList(); }
 
     int64_t loginA = 0;
     int64_t loginB = 0;
     int saves = 0;
-    std::mutex handedLock;
-    std::vector<void (LeftTopWidget::*)()> handed;
+    std::unique_ptr<HandOverRecorder> handOverRecorder;   // the controller goes first (TearDown)
 };
 
 // The passes after a device started, each a tick step and whether the device
@@ -123,17 +162,17 @@ TEST_F(StreamThreadTest, AQuietDeviceIsFinishedAfterTheJudgeTimeAndOneWithoutAFr
         Advance(j);   // the first device starts once the thread's own judge time passed
         ASSERT_TRUE(WaitFor([&] { return CurrentSerial() == "VT21ST0000000001"; }));
         EXPECT_TRUE(WaitFor([&] { return chainStarts.starts == 1; }));
-        const int64_t handleA = DevLoad(widget->m_PlayInfo.lRealHandle);
+        const int64_t handleA = DevLoad(widget->Lists().m_PlayInfo.lRealHandle);
         ASSERT_GT(handleA, 0);
-        ASSERT_TRUE(WaitFor([&] { return DevLoad(widget->m_PlayInfo.lPlayID) > 0; }));
+        ASSERT_TRUE(WaitFor([&] { return DevLoad(widget->Lists().m_PlayInfo.lPlayID) > 0; }));
         if (c.unplug) {
-            ASSERT_TRUE(WaitFor([&] { return DevLoad(widget->m_PlayInfo.lFrameCount) > 0; }));
+            ASSERT_TRUE(WaitFor([&] { return DevLoad(widget->Lists().m_PlayInfo.lFrameCount) > 0; }));
             ASSERT_TRUE(SimLan::Instance().Unplug("VT21ST0000000001", 600000));
             Observe(100);   // a packet on its way still lands
         }
         // A's manual script runs: the device's end stops its GUI-thread timer there.
         Peer(*widget).m_pManualAutoTimer->start(600000);
-        widget->m_bManalAutoTesting = true;
+        Peer(*widget).m_bManalAutoTesting = true;
         QSignalSpy beginManual(widget.get(), &LeftTopWidget::siganlBeginManulTest);
         for (size_t i = 0; i < c.steps.size(); ++i) {
             SCOPED_TRACE(i);
@@ -145,7 +184,7 @@ TEST_F(StreamThreadTest, AQuietDeviceIsFinishedAfterTheJudgeTimeAndOneWithoutAFr
             }
         }
         EXPECT_TRUE(WaitFor([&] { return !Peer(*widget).m_pManualAutoTimer->isActive(); }));
-        EXPECT_FALSE(widget->m_bManalAutoTesting.load());
+        EXPECT_FALSE(Peer(*widget).m_bManalAutoTesting.load());
         ASSERT_EQ(beginManual.count(), 1);
         EXPECT_FALSE(beginManual.first().at(0).toBool());
         EXPECT_EQ(CallsOf("FC_Loc_StopRealPlay"), QStringList{QString::number(handleA)});
@@ -155,7 +194,7 @@ TEST_F(StreamThreadTest, AQuietDeviceIsFinishedAfterTheJudgeTimeAndOneWithoutAFr
         }
         EXPECT_TRUE(WaitFor([&] { return chainStarts.starts == 2; }));
         widget->StopRun();
-        EXPECT_EQ(DevLoad(widget->m_PlayInfo.lRealHandle), 0) << "the run's end stops the last device";
+        EXPECT_EQ(DevLoad(widget->Lists().m_PlayInfo.lRealHandle), 0) << "the run's end stops the last device";
         // The next case on a fresh LAN and controller.
         recorder.Detach();
         widget.reset();
@@ -227,7 +266,7 @@ TEST_F(StreamThreadTest, ACameraPutBackAfterItLeftIsTestedAndHandedOverAgain)
         SetStreamList({Record(sn, "127.0.0.31", first)});
         StartStreamThread();
         Advance(kJudgeMs + 1);
-        ASSERT_TRUE(WaitFor([&] { return widget->CurrentLoginHandle() == first; }));
+        ASSERT_TRUE(WaitFor([&] { return widget->Lists().CurrentLoginHandle() == first; }));
         ASSERT_TRUE(WaitFor([&] { return chainStarts.starts == 1; }));
         ASSERT_TRUE(EndCurrentDevice(sn, 1));
 
@@ -240,13 +279,13 @@ TEST_F(StreamThreadTest, ACameraPutBackAfterItLeftIsTestedAndHandedOverAgain)
         SetStreamList({Record(sn, "127.0.0.31", second)});
         if (left) {
             Advance(kJudgeMs + 1);
-            ASSERT_TRUE(WaitFor([&] { return widget->CurrentLoginHandle() == second; }));
+            ASSERT_TRUE(WaitFor([&] { return widget->Lists().CurrentLoginHandle() == second; }));
             ASSERT_TRUE(WaitFor([&] { return chainStarts.starts == 2; })) << "its chain starts anew";
             EXPECT_TRUE(EndCurrentDevice(sn, 2)) << "the retest's record is handed over too";
         } else {
             for (int pass = 0; pass < 3; ++pass)
                 Advance(kJudgeMs + 1);
-            EXPECT_EQ(widget->CurrentLoginHandle(), first) << "skipped as the device itself";
+            EXPECT_EQ(widget->Lists().CurrentLoginHandle(), first) << "skipped as the device itself";
             EXPECT_EQ(saves, 1);
         }
         widget->StopRun();
@@ -258,7 +297,7 @@ TEST_F(StreamThreadTest, ACameraPutBackAfterItLeftIsTestedAndHandedOverAgain)
         g_streamThreadKnown = false;
         chainStarts.starts = 0;
         saves = 0;
-        handed.clear();
+        handOverRecorder.reset();
     }
 }
 
@@ -328,15 +367,15 @@ TEST_F(StreamThreadTest, TheWifiWaitEndsWithThePanelsReportsOrItsTimeOuts)
     for (const WifiCase& c : cases) {
         SCOPED_TRACE(c.name);
         StartFinishedDevice();
-        widget->UpdateCurrentDevice(39, [](DevInfo& dev) { dev.lWifiTesFinish = 1; });
-        widget->m_bWifiThroughputBegun = true;
+        widget->Lists().UpdateCurrentDevice(39, [](DevInfo& dev) { dev.lWifiTesFinish = 1; });
+        Peer(*widget).m_bWifiThroughputBegun = true;
         Advance(kJudgeMs + 1);
         Advance(1000);
         EXPECT_EQ(saves, 0) << "the record waits for the throughput test";
         if (c.data) {
             widget->SetWifiTestRunning();
             SettlePasses();
-            EXPECT_EQ(DevLoad(widget->m_PlayInfo.lWifiTesFinish), 2);
+            EXPECT_EQ(DevLoad(widget->Lists().m_PlayInfo.lWifiTesFinish), 2);
         }
         if (c.end)
             widget->SetWifiTestFinished(0, 1);
@@ -346,23 +385,23 @@ TEST_F(StreamThreadTest, TheWifiWaitEndsWithThePanelsReportsOrItsTimeOuts)
             g_playTick += 1001;
         }
         EXPECT_TRUE(WaitFor([&] { return saves == 1; }));
-        EXPECT_FALSE(widget->m_bWifiThroughputBegun.load());
+        EXPECT_FALSE(Peer(*widget).m_bWifiThroughputBegun.load());
         widget->StopRun();
         widget.reset();
         g_streamThreadKnown = false;
         saves = 0;
-        handed.clear();
+        handOverRecorder.reset();
     }
 }
 
 TEST_F(StreamThreadTest, AStopInTheWifiWaitEndsItAtOnce)
 {
     StartFinishedDevice();
-    widget->UpdateCurrentDevice(39, [](DevInfo& dev) { dev.lWifiTesFinish = 1; });
-    widget->m_bWifiThroughputBegun = true;
+    widget->Lists().UpdateCurrentDevice(39, [](DevInfo& dev) { dev.lWifiTesFinish = 1; });
+    Peer(*widget).m_bWifiThroughputBegun = true;
     Advance(kJudgeMs + 1);
     widget->StopRun();
-    EXPECT_FALSE(widget->Workers().IsAlive(StationWorkers::StreamTest));
+    EXPECT_FALSE(Peer(*widget).Workers().IsAlive(StationWorkers::StreamTest));
 }
 
 TEST_F(StreamThreadTest, TheRecordGoesToTheGuiInOrderAndFiveFailuresReportTheNetwork)
@@ -376,18 +415,16 @@ TEST_F(StreamThreadTest, TheRecordGoesToTheGuiInOrderAndFiveFailuresReportTheNet
         SCOPED_TRACE(c.failures);
         BoxRecorder boxes;
         StartFinishedDevice();
-        widget->m_bManualTipShown = c.tipShown;
-        widget->UploadFailureCount = c.failures;
+        Peer(*widget).m_bManualTipShown = c.tipShown;
+        Peer(*widget).UploadFailureCount = c.failures;
         g_playTick += kJudgeMs + 1;   // the network report ends the thread: the waits below see to the rest
         if (c.tipShown) {
-            std::vector<void (LeftTopWidget::*)()> expected{&LeftTopWidget::sig_SaveManualTestResult,
-                                                            &LeftTopWidget::sig_UploadTestResultData,
-                                                            &LeftTopWidget::sig_RefreshOrderInfo};
+            QStringList expected{"save", "upload", "refresh"};
             if (c.anomaly)
-                expected.push_back(&LeftTopWidget::sig_UploadDataNetworkAnomalies);
+                expected << "network";
             EXPECT_TRUE(WaitFor([&] { return Handed().size() == expected.size(); }));
             EXPECT_TRUE(Handed() == expected);
-            EXPECT_EQ(widget->m_iUploadDone.load(), 0) << "taken back for the next device";
+            EXPECT_EQ(Peer(*widget).m_iUploadDone.load(), 0) << "taken back for the next device";
         } else {
             EXPECT_TRUE(WaitFor([&] {
                 return host.Lines().contains("!The automatic test item has not been completed and will not be uploaded");
@@ -397,7 +434,7 @@ TEST_F(StreamThreadTest, TheRecordGoesToTheGuiInOrderAndFiveFailuresReportTheNet
         if (c.anomaly) {
             EXPECT_TRUE(WaitFor([&] { return host.logOuts == 1; }));
             EXPECT_EQ(boxes.texts, QStringList{"Error|there is a problem with network connection. Please log in again"});
-            EXPECT_FALSE(widget->IsRunning());
+            EXPECT_FALSE(Peer(*widget).IsRunning());
         } else {
             Observe(100);
             EXPECT_EQ(host.logOuts, 0);
@@ -412,7 +449,7 @@ TEST_F(StreamThreadTest, TheRecordGoesToTheGuiInOrderAndFiveFailuresReportTheNet
         widget.reset();
         g_streamThreadKnown = false;
         saves = 0;
-        handed.clear();
+        handOverRecorder.reset();
         host.logOuts = 0;
     }
 }
@@ -425,22 +462,22 @@ TEST_F(StreamThreadTest, ARunStoppedWhileTheThreadWaitsInAHandOffStillHandsTheWh
         SCOPED_TRACE(stopAt);
         BoxRecorder boxes;
         StartFinishedDevice();
-        widget->UploadFailureCount = 5;
+        Peer(*widget).UploadFailureCount = 5;
         g_playTick += kJudgeMs + 1;   // no event loop from here on: hand-offs run only when the test says
         auto waitPending = [&] {
             const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-            while (widget->HandOffs().Pending() != 1 && std::chrono::steady_clock::now() < deadline)
+            while (Peer(*widget).HandOffs().Pending() != 1 && std::chrono::steady_clock::now() < deadline)
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            return widget->HandOffs().Pending() == 1;
+            return Peer(*widget).HandOffs().Pending() == 1;
         };
         for (int stage = 0; stage < stopAt; ++stage) {
             ASSERT_TRUE(waitPending());
             // Only this stage's job: the next may be queued while it runs.
-            widget->HandOffs().RunOne();
+            Peer(*widget).HandOffs().RunOne();
         }
         ASSERT_TRUE(waitPending());
         widget->StopRun();
-        EXPECT_FALSE(widget->Workers().IsAlive(StationWorkers::StreamTest));
+        EXPECT_FALSE(Peer(*widget).Workers().IsAlive(StationWorkers::StreamTest));
         EXPECT_EQ(Handed().size(), 4u) << "save, upload, refresh and the network report all ran";
         EXPECT_EQ(saves, 1);
         EXPECT_EQ(boxes.texts.size(), 1);
@@ -448,7 +485,7 @@ TEST_F(StreamThreadTest, ARunStoppedWhileTheThreadWaitsInAHandOffStillHandsTheWh
         widget.reset();
         g_streamThreadKnown = false;
         saves = 0;
-        handed.clear();
+        handOverRecorder.reset();
         host.logOuts = 0;
     }
 }
@@ -499,7 +536,7 @@ TEST_F(StreamThreadTest, ManualResultsGoIntoTheCurrentRecordAndAFailureClearsThe
     DevInfo dev = MakeDevice("VT21ST0000000009", "127.0.0.39", 39, 1);
     dev.TestRuslut.m_iTestVideo = 1;
     dev.TestRuslut.video_result2 = -1;
-    widget->SetCurrentDevice(dev);
+    widget->Lists().SetCurrentDevice(dev);
     Peer(*widget).m_bManualObservationTestNormal = true;
 
     DevTestResult manual{};
@@ -508,7 +545,7 @@ TEST_F(StreamThreadTest, ManualResultsGoIntoTheCurrentRecordAndAFailureClearsThe
     manual.m_iTestVideo = 0;           // not judged by the operator: the chain's verdict stays
     manual.video_result2 = 1;
     widget->SaveManualTestResult(manual, {Item("sticker", 1), Item("a&b", 1)});
-    DevTestResult r = widget->CurrentDevice().TestRuslut;
+    DevTestResult r = widget->Lists().CurrentDevice().TestRuslut;
     EXPECT_EQ(r.m_iTestVideo, 1);
     EXPECT_EQ(r.video_result2, 1);
     EXPECT_EQ(r.trumpet_result, 1);

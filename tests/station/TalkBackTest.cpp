@@ -64,7 +64,7 @@ protected:
                Camera(kSn2, kIp2)});
         login = LogIn(kIp);
         login2 = LogIn(kIp2);
-        widget->SetCurrentDevice(Record(kSn, kIp, login));
+        widget->Lists().SetCurrentDevice(Record(kSn, kIp, login));
     }
 
     // The PCM file the station sends (an MP3 must be there too, but is not read then).
@@ -179,13 +179,13 @@ TEST_F(TalkBackTest, TheJobsResultsAndTheTalkBackClosedOnEveryWayOut)
             WriteSound(c.pcm);
         SdkCallLog::Instance().Clear();
         const int before = SimLan::Instance().TalkFramesOf(kSn);
-        AuxJobContext context = widget->MakeAuxJobContext(AUX_SOURCE_AUTO);
+        AuxJobContext context = Peer(*widget).MakeAuxJobContext(AUX_SOURCE_AUTO);
         AuxJobRun run(context, cancel);
         QByteArray text(c.text);
         AuxResponseInfo info;
         info.lLoginID = login;
         info.pResponse = c.text ? text.data() : nullptr;
-        EXPECT_EQ(widget->dealStartAduioOk(c.info ? &info : nullptr, run), c.result);
+        EXPECT_EQ(Peer(*widget).dealStartAduioOk(c.info ? &info : nullptr, run), c.result);
         EXPECT_EQ(SimLan::Instance().TalkFramesOf(kSn) - before, c.frames);
         EXPECT_EQ(TalkClosed(login), c.info);
         ASSERT_EQ(FC_Loc_StartSpeak(login, 0), 0);   // open again for the next case
@@ -319,9 +319,9 @@ TEST_F(TalkBackTest, AMissingSoundIsNotReportedByAControllerThatCloses)
     AcceptTalk();
     // No event loop from here: the box waits for the GUI thread while the controller closes.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (widget->HandOffs().Pending() != 1 && std::chrono::steady_clock::now() < deadline)
+    while (Peer(*widget).HandOffs().Pending() != 1 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    ASSERT_EQ(widget->HandOffs().Pending(), 1u);
+    ASSERT_EQ(Peer(*widget).HandOffs().Pending(), 1u);
     widget.reset();
     EXPECT_TRUE(boxes.texts.isEmpty());
 }
@@ -345,7 +345,7 @@ TEST_F(TalkBackTest, WhileTheSoundPlaysAnotherPressOrAcceptanceIsPassedOver)
     StartCamera(0);
     const int blocks = 80;   // two seconds of frames
     WriteSound(Pcm(2048 * blocks));
-    ASSERT_EQ(widget->playVideo(&widget->m_PlayInfo), 0);
+    ASSERT_EQ(widget->playVideo(&widget->Lists().m_PlayInfo), 0);
     widget->dealManualTest(EnumClass::MANUAL_TRUMPET, 0);
     ASSERT_EQ(CallsOf("FC_Loc_StartSpeak").size(), 1);
     SdkEvent accepted;
@@ -369,8 +369,9 @@ TEST_F(TalkBackTest, WhileTheSoundPlaysAnotherPressOrAcceptanceIsPassedOver)
 
     // A job posted now runs once the sound's own job has ended.
     std::atomic<bool> ran{false};
-    widget->SetAuxJobBody(AUX_MSG_BIND_DEV, [&](const AuxJobEnvelope&, AuxJobRun&) { ran = true; });
-    ASSERT_TRUE(widget->PostAuxJob(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>(), AUX_SOURCE_MANUAL));
+    Peer(*widget).SetAuxJobBody(AUX_MSG_BIND_DEV, [&](const AuxJobEnvelope&, AuxJobRun&) { ran = true; });
+    ASSERT_TRUE(
+        Peer(*widget).PostAuxJob(StandInJob(AUX_MSG_BIND_DEV, std::make_unique<DevBindJob>()), AUX_SOURCE_MANUAL));
     ASSERT_TRUE(WaitFor([&] { return ran.load(); }, 60000));
     EXPECT_EQ(CallsOf("FC_Loc_SendTalkFrame").size(), blocks) << "no frame into the closed channel";
     EXPECT_EQ(SimLan::Instance().TalkFramesOf(kSn), blocks);
@@ -391,17 +392,18 @@ TEST_F(TalkBackTest, TheStreamingEndsWithTheDevicesPlayItsTurnOrTheAuxiliaryThre
         {"the next device",
          [this] {
              LeftTopWidget* c = widget.get();
-             c->SetCurrentDevice(Record(kSn2, kIp2, login2), [c](DevInfo& previous) { c->RetirePlay(previous); });
+             c->Lists().SetCurrentDevice(Record(kSn2, kIp2, login2),
+                                         [c](DevInfo& previous) { Peer(*c).RetirePlay(previous); });
          }},
-        {"its play stops", [this] { widget->stopPlay(&widget->m_PlayInfo); }},
-        {"the auxiliary thread stops", [this] { widget->StopAuxThread(); }},
+        {"its play stops", [this] { widget->stopPlay(&widget->Lists().m_PlayInfo); }},
+        {"the auxiliary thread stops", [this] { Peer(*widget).StopAuxThread(); }},
     };
     const int blocks = 400;   // ten seconds of frames
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         StartCamera(0);
         WriteSound(Pcm(2048 * blocks));
-        ASSERT_EQ(widget->playVideo(&widget->m_PlayInfo), 0);
+        ASSERT_EQ(widget->playVideo(&widget->Lists().m_PlayInfo), 0);
         AcceptTalk();
         ASSERT_TRUE(WaitFor([&] { return Frames(kSn).size() >= 3; }));
         c.end();

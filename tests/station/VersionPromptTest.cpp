@@ -105,7 +105,7 @@ TEST_F(VersionPromptTest, YesMakesTheCamerasVersionTheConfiguredOneInTheStore)
     EXPECT_EQ(shownEquip, "V9.9.9");
     // This camera stays abnormal: the answer is for the ones after it.
     EXPECT_TRUE(host.Lines().contains("!Version information:abnormal"));
-    EXPECT_EQ(widget->CurrentDevice().TestRuslut.m_iTestVersion, -1);
+    EXPECT_EQ(widget->Lists().CurrentDevice().TestRuslut.m_iTestVersion, -1);
 
     const QByteArray bytes = ConfigBytes();
     EXPECT_TRUE(bytes.contains("szVersion=V9.9.9"));

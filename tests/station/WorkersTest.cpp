@@ -176,9 +176,9 @@ TEST_F(WorkersTest, AServiceWorkerStopsOnRequestAndItsQueueRefusesPosts)
     }));
     ThreadMessageQueue* queue = workers.Queue(StationWorkers::Aux);
     ASSERT_NE(queue, nullptr);
-    EXPECT_TRUE(queue->Post(1999, nullptr, 0));
+    EXPECT_TRUE(queue->Post(1999, nullptr));
     workers.RequestStop(StationWorkers::Aux);
-    EXPECT_FALSE(queue->Post(1999, nullptr, 0));
+    EXPECT_FALSE(queue->Post(1999, nullptr));
     workers.Join(StationWorkers::Aux, 1000);
     EXPECT_FALSE(workers.IsAlive(StationWorkers::Aux));
     EXPECT_EQ(workers.Queue(StationWorkers::Search), nullptr);

@@ -13,6 +13,7 @@
 #include "AppGlobals.h"
 #include "DevCommand.h"
 #include "LeftTopWidget.h"
+#include "LeftTopWidgetTestPeer.h"
 
 namespace {
 
@@ -41,13 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ScriptedSocket::ArmPerConnection(in.Here(), in.Left(), schedule);
     switch (op) {
     case CustomMac:
-        w.AutoModifyMac();
+        Peer(w).AutoModifyMac();
         break;
     case Submission:
         w.slot_UploadCurrentDevTestResult();
         break;
     case OrderRefresh:
-        w.slot_RefreshOrderInfo();
+        Peer(w).slot_RefreshOrderInfo();
         break;
     case OperationCount:
         break;
@@ -55,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!ScriptedSocket::Disarm())
         FuzzEnv::Fail("the controller left its connection open");
     // A MAC the controller took goes into a device command as it is.
-    const QByteArray mac = w.MakeAuxJobContext(AUX_SOURCE_AUTO).strCustomMac.toUtf8();
+    const QByteArray mac = Peer(w).MakeAuxJobContext(AUX_SOURCE_AUTO).strCustomMac.toUtf8();
     if (!mac.isEmpty() && !IsSafeAttributeValue(mac))
         FuzzEnv::Fail("the back-end's MAC '%s' was taken", mac.constData());
     ControllerHarness::Settle();

@@ -15,6 +15,7 @@
 #include "FuncLibTypes.h"
 #include "ItemJudges.h"
 #include "LeftTopWidget.h"
+#include "LeftTopWidgetTestPeer.h"
 #include "TalkAudioParams.h"
 
 #include <cstring>
@@ -48,7 +49,7 @@ void FillLists(LeftTopWidget& w)
     SetResultText(dev.ipcEntry.szIP, "127.0.0.22");
     dev.lUserID = ControllerHarness::OtherLogin;
     dev.lLoginStatus = 1;
-    w.WithSearchLists([&](DevInfoLists::DevList& search, DevInfoLists::DevList& finished,
+    w.Lists().WithSearchLists([&](DevInfoLists::DevList& search, DevInfoLists::DevList& finished,
                           DevInfoLists::DevList& uploading) {
         search.assign(1, dev);
         uploading.assign(1, dev);
@@ -79,10 +80,10 @@ void CheckVerdict(const char* judge, int result, int lines)
 // The judges of the chain's steps over what the parsers stored.
 void JudgeStored(LeftTopWidget& w)
 {
-    w.onTimerSerialNumber();
-    w.onTimerCheckFunctionCode();
-    w.JudgeAutoWifiSignal();
-    const DevInfo dev = w.CurrentDevice();
+    Peer(w).onTimerSerialNumber();
+    Peer(w).onTimerCheckFunctionCode();
+    Peer(w).JudgeAutoWifiSignal();
+    const DevInfo dev = w.Lists().CurrentDevice();
     const DevTestResult& r = dev.TestRuslut;
     CheckVerdict("serial number", r.sn_result, 1);
     CheckVerdict("function code", r.func_code_result, 1);

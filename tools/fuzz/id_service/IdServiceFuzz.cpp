@@ -11,6 +11,7 @@
 
 #include "CConfigFile.h"
 #include "LeftTopWidget.h"
+#include "LeftTopWidgetTestPeer.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -81,7 +82,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     CConfigFile::GetInstance()->GetConfigInfo(info);
     info.m_SystemConfig.iTestMode = 1;
     CConfigFile::GetInstance()->WriteConfig(info.m_SystemConfig);
-    if (!ControllerHarness::Controller().Workers().IsAlive(StationWorkers::IdService))
+    if (!Peer(ControllerHarness::Controller()).Workers().IsAlive(StationWorkers::IdService))
         FuzzEnv::Fail("no ID-service thread");
     return 0;
 }
@@ -90,8 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     LeftTopWidget& w = ControllerHarness::Controller();
     const int before = g_sentinels.load();
-    w.PostIdServiceRequest(QByteArray(reinterpret_cast<const char*>(data), int(size)));
-    w.PostIdServiceRequest(kSentinel);
+    Peer(w).PostIdServiceRequest(QByteArray(reinterpret_cast<const char*>(data), int(size)));
+    Peer(w).PostIdServiceRequest(kSentinel);
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (g_sentinels.load() == before) {
         if (std::chrono::steady_clock::now() > until)

@@ -14,6 +14,7 @@
 #include "AuxJobs.h"
 #include "DevTestResult.h"
 #include "LeftTopWidget.h"
+#include "LeftTopWidgetTestPeer.h"
 
 #include <string>
 
@@ -78,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     switch (job) {
     case FourGOneCard:
     case FourGTwoCards:
-        LeftTopWidget::do4GDevInfoTest(card, run);
+        LeftTopWidgetTestPeer::do4GDevInfoTest(card, run);
         break;
     case Bind: {
         DevBindJob bind;
@@ -86,26 +87,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         bind.strSN = context.strSN;
         bind.strMacAddr = context.strStationMac;
         bind.szModel = context.strModel;
-        LeftTopWidget::DoBindDevJob(bind, run);
+        LeftTopWidgetTestPeer::DoBindDevJob(bind, run);
         break;
     }
     case AuthorizeCheck: {
         AuxAuthorizeCheckMsg check;
         check.iReplyStatus = 1;
-        check.iAutorizationStatus = 1;
+        check.AutorizationStatus = 1;
         check.strUUID = uuid;
         check.strKey = key;
         check.strSN = context.strSN;
         check.strModel = context.strModel;
         check.iType = flags & 3;
-        LeftTopWidget::DoAuthorizeCheckJob(check, run);
+        LeftTopWidgetTestPeer::DoAuthorizeCheckJob(check, run);
         break;
     }
     case IdentifyCode: {
         QString qrCode;
         QString identityPart;
         QString identifyCode;
-        LeftTopWidget::GetIndentifyCode(run, context.devType.eType, context.strSN, flags & 1, uuid, qrCode,
+        LeftTopWidgetTestPeer::GetIndentifyCode(run, context.devType.eType, context.strSN, flags & 1, uuid, qrCode,
                                         identityPart, identifyCode);
         break;
     }

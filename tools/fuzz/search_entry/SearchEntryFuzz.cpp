@@ -15,6 +15,7 @@
 
 #include "FuncLibTypes.h"
 #include "LeftTopWidget.h"
+#include "LeftTopWidgetTestPeer.h"
 #include "SdkCallLog.h"
 
 #include <cstring>
@@ -84,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     SdkCallLog::Instance().Clear();
     FuzzInput in(data, size);
     std::vector<IPCEntry> given;
-    w.WithSearchList([&](DevInfoLists::DevList& search) {
+    w.Lists().WithSearchList([&](DevInfoLists::DevList& search) {
         search.clear();
         for (int i = 0; i < kMostEntries && in.Left() > 0; ++i) {
             DevInfo dev;
@@ -95,16 +96,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             given.push_back(dev.ipcEntry);
         }
     });
-    w.LoginSearchDevs();
+    Peer(w).LoginSearchDevs();
     CheckNoLockedReaddressed(given);
     size_t index = 0;
-    w.ForEachSearchDev([&](const DevInfo& dev) {
+    w.Lists().ForEachSearchDev([&](const DevInfo& dev) {
         w.IsDevInSpecIpSegment(&dev);
         if (index < given.size() && given[index].nAddressLock != 0 && !SameAddress(dev.ipcEntry, given[index]))
             FuzzEnv::Fail("the record of device %zu, its address locked, was given another", index);
         ++index;
     });
-    w.LogOutAllDevs();
+    w.Lists().LogOutAllDevs();
     ControllerHarness::Settle();
     return 0;
 }

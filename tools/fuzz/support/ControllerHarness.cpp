@@ -4,6 +4,7 @@
 #include "ControllerHost.h"
 #include "HostAdapters.h"
 #include "LeftTopWidget.h"
+#include "LeftTopWidgetTestPeer.h"
 #include "SdkCallLog.h"
 
 #include <QCoreApplication>
@@ -75,8 +76,8 @@ void ControllerHarness::ResetCurrentDevice()
     SetResultText(dev.ipcEntry.szIP, "127.0.0.21");
     dev.lUserID = CurrentLogin;
     dev.lLoginStatus = 1;
-    w.SetCurrentDevice(dev);
-    for (AutoStepSlot& slot : w.m_AutoSteps)
+    w.Lists().SetCurrentDevice(dev);
+    for (AutoStepSlot& slot : Peer(w).m_AutoSteps)
         slot.iReplyFlag = 0;
 }
 

@@ -16,6 +16,7 @@
 #include "FuncLib.h"
 #include "AuxResponseInfo.h"
 #include "LeftTopWidget.h"
+#include "LeftTopWidgetTestPeer.h"
 #include "SdkCallLog.h"
 #include "TalkAudioParams.h"
 #include "sim/SimLan.h"
@@ -88,7 +89,7 @@ void LogInCamera()
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     FuzzEnv::Init(argc, argv, FuzzEnv::AppKind::Widgets);
-    LeftTopWidget::SetTalkFramePauseMs(0);
+    LeftTopWidgetTestPeer::SetTalkFramePauseMs(0);
     ControllerHarness::Controller();
     LogInCamera();
     return 0;
@@ -113,9 +114,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     LeftTopWidget& w = ControllerHarness::Controller();
     ControllerHarness::ResetCurrentDevice();
-    DevInfo current = w.CurrentDevice();
+    DevInfo current = w.Lists().CurrentDevice();
     current.lUserID = g_login;
-    w.SetCurrentDevice(current);
+    w.Lists().SetCurrentDevice(current);
     if (FC_Loc_StartSpeak(g_login, 0) != 0)
         FuzzEnv::Fail("the simulated camera refused talk-back");
     SdkCallLog::Instance().Clear();
@@ -123,10 +124,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     AuxResponseInfo info{};
     info.lLoginID = g_login;
     info.pResponse = text.data();
-    const AuxJobContext context = w.MakeAuxJobContext(AUX_SOURCE_AUTO);
+    const AuxJobContext context = Peer(w).MakeAuxJobContext(AUX_SOURCE_AUTO);
     AuxJobCancel cancel;
     AuxJobRun run(context, cancel);
-    const int result = w.dealStartAduioOk(&info, run);
+    const int result = Peer(w).dealStartAduioOk(&info, run);
 
     // A conversion either made the whole PCM file or left none.
     const bool converted = QFile::exists(pcm);
