@@ -325,7 +325,7 @@ void LeftTopWidget::CloseStreams()
     // A stop left waiting by a hand-off joins now: no worker may play again.
     if (m_bStopping)
         FinishStop();
-    ChangeCurrentDevice([this](DevInfo& current) { RetirePlay(current); });
+    m_lists.ChangeCurrentDevice([this](DevInfo& current) { RetirePlay(current); });
 }
 
 int LeftTopWidget::SwitchChannel(int channel)

@@ -310,9 +310,9 @@ TEST_F(StreamThreadTest, ACameraLeavingWhileItStreamsIsTornDownBeforeItsRecordIs
     StartTwoCameras();
     Advance(kJudgeMs + 1);
     ASSERT_TRUE(WaitFor([&] { return CurrentSerial() == "VT21ST0000000001"; }));
-    const int64_t handleA = DevLoad(widget->m_PlayInfo.lRealHandle);
-    ASSERT_TRUE(WaitFor([&] { return DevLoad(widget->m_PlayInfo.lPlayID) > 0; }));
-    const int64_t portA = DevLoad(widget->m_PlayInfo.lPlayID);
+    const int64_t handleA = DevLoad(widget->Lists().m_PlayInfo.lRealHandle);
+    ASSERT_TRUE(WaitFor([&] { return DevLoad(widget->Lists().m_PlayInfo.lPlayID) > 0; }));
+    const int64_t portA = DevLoad(widget->Lists().m_PlayInfo.lPlayID);
     ASSERT_TRUE(WaitFor([] { return SdkCallLog::Instance().VideoInputs() >= 10; }));
 
     ASSERT_TRUE(SimLan::Instance().Leave("VT21ST0000000001"));
