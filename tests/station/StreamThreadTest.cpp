@@ -130,6 +130,20 @@ protected:
         widget->onStatusEvent(&info);
     }
 
+    // The next case of a table on a fresh LAN and controller.
+    void ResetForNextCase()
+    {
+        recorder.Detach();
+        widget.reset();
+        FC_Loc_Cleanup();
+        SimLan::Instance().Reset();
+        SdkCallLog::Instance().Clear();
+        g_streamThreadKnown = false;
+        chainStarts.starts = 0;
+        saves = 0;
+        handOverRecorder.reset();
+    }
+
     QStringList Handed() const { return handOverRecorder ? handOverRecorder->Handed() : QStringList(); }
 
     int64_t loginA = 0;
@@ -195,14 +209,7 @@ TEST_F(StreamThreadTest, AQuietDeviceIsFinishedAfterTheJudgeTimeAndOneWithoutAFr
         EXPECT_TRUE(WaitFor([&] { return chainStarts.starts == 2; }));
         widget->StopRun();
         EXPECT_EQ(DevLoad(widget->Lists().m_PlayInfo.lRealHandle), 0) << "the run's end stops the last device";
-        // The next case on a fresh LAN and controller.
-        recorder.Detach();
-        widget.reset();
-        FC_Loc_Cleanup();
-        SimLan::Instance().Reset();
-        SdkCallLog::Instance().Clear();
-        g_streamThreadKnown = false;
-        chainStarts.starts = 0;
+        ResetForNextCase();
     }
 }
 
@@ -289,15 +296,7 @@ TEST_F(StreamThreadTest, ACameraPutBackAfterItLeftIsTestedAndHandedOverAgain)
             EXPECT_EQ(saves, 1);
         }
         widget->StopRun();
-        recorder.Detach();
-        widget.reset();
-        FC_Loc_Cleanup();
-        SimLan::Instance().Reset();
-        SdkCallLog::Instance().Clear();
-        g_streamThreadKnown = false;
-        chainStarts.starts = 0;
-        saves = 0;
-        handOverRecorder.reset();
+        ResetForNextCase();
     }
 }
 
