@@ -1,6 +1,7 @@
 #include "CConfigFile.h"
 
 #include "AppGlobals.h"
+#include "IniLines.h"
 #include "IniText.h"
 #include "Log.h"
 
@@ -62,10 +63,17 @@ void CConfigFile::Refresh()
     QByteArray ini;
     if (!ReadFile(&ini))
         ini.clear();
-    if (ini != m_ini)
+    if (ini != m_ini) {
         m_openQuotesLogged = false;
-    m_ini = ini;
+        Hold(ini);
+    }
     LogOpenQuotes();
+}
+
+void CConfigFile::Hold(const QByteArray& ini)
+{
+    m_ini = ini;
+    m_values = IniText::LineValues(ini, m_codec);
 }
 
 void CConfigFile::LogOpenQuotes()
@@ -82,9 +90,7 @@ void CConfigFile::LogOpenQuotes()
 
 QString CConfigFile::ReadText(const QString& key) const
 {
-    QString text;
-    IniText::LineValue(m_ini, key, m_codec, &text);
-    return text;
+    return m_values.value(IniLines::NormalKey(key));
 }
 
 int CConfigFile::ReadInt(const QString& key) const { return QVariant(ReadText(key)).toInt(); }
@@ -105,7 +111,7 @@ int CConfigFile::Commit(const SettingWrites& writes, const QStringList& removed)
         LogPrint(LOG_GENERAL, "config.ini could not be written");
         return -1;
     }
-    m_ini = ini;
+    Hold(ini);
     return 0;
 }
 
@@ -180,12 +186,17 @@ int CConfigFile::ReadLoginInfo(LoginInfo& info)
     if (!IsOpen())
         return -1;
     Refresh();
+    FillLoginInfo(info);
+    return 0;
+}
+
+void CConfigFile::FillLoginInfo(LoginInfo& info) const
+{
     info.ServiceIp = ReadText("LOGIN_CNF_INFO/ServiceIp");
     info.LoginUserName = ReadText("LOGIN_CNF_INFO/LoginUserName");
     info.LoginPassword = ReadText("LOGIN_CNF_INFO/LoginPassword");
     info.bRemeberPassword = ReadBool("LOGIN_CNF_INFO/bRemeberPassword");
     info.bAutoLogin = ReadBool("LOGIN_CNF_INFO/bAutoLogin");
-    return 0;
 }
 
 int CConfigFile::WriteLoginInfo(LoginInfo info)
@@ -205,6 +216,12 @@ int CConfigFile::ReadConfig(SystemConfig& c)
     if (!IsOpen())
         return -1;
     Refresh();
+    FillConfig(c);
+    return 0;
+}
+
+void CConfigFile::FillConfig(SystemConfig& c) const
+{
     c.iLogSwitch = ReadInt("CONFIG/iLogSwitch");
     c.iSingleFixedIPTestMode = ReadInt("CONFIG/iSingleFixedIPTestMode");
     c.iTestMode = ReadInt("CONFIG/iTestMode");
@@ -220,7 +237,6 @@ int CConfigFile::ReadConfig(SystemConfig& c)
     c.WifiQuality = ReadText("CONFIG/WifiQuality");
     c.HardwareAccelMode = ReadInt("CONFIG/HardwareAccelMode");
     c.MultiThreadDecode = ReadInt("CONFIG/MultiThreadDecode");
-    return 0;
 }
 
 int CConfigFile::WriteConfig(SystemConfig c)
@@ -240,6 +256,11 @@ int CConfigFile::ReadManualAutoTest(ManualAutoTestConfig& config)
     if (!IsOpen())
         return -1;
     Refresh();
+    return FillManualAutoTest(config);
+}
+
+int CConfigFile::FillManualAutoTest(ManualAutoTestConfig& config) const
+{
     config.CurChoiseKey.clear();
     config.AllKeyName.clear();
     config.bAutoBeginRun = ReadBool(kManualGroup + "bAutoBeginRun");
@@ -292,9 +313,14 @@ int CConfigFile::ReadManualTestItemDisplay(ManualItemDisplayFlags& flags)
     if (!IsOpen())
         return -1;
     Refresh();
+    FillManualTestItemDisplay(flags);
+    return 0;
+}
+
+void CConfigFile::FillManualTestItemDisplay(ManualItemDisplayFlags& flags) const
+{
     for (int i = 0; i < MANUAL_ITEM_DISPLAY_COUNT; ++i)
         flags.at(i) = ReadBool(kDisplayGroup + ManualItemDisplayFlags::KeyName(i));
-    return 0;
 }
 
 int CConfigFile::WriteManualTestItemDisplay(const ManualItemDisplayFlags& flags)
@@ -312,9 +338,14 @@ int CConfigFile::ReadFunctionCode(int codes[FUNCODE_COUNT])
     if (!IsOpen())
         return -1;
     Refresh();
+    FillFunctionCode(codes);
+    return 0;
+}
+
+void CConfigFile::FillFunctionCode(int codes[FUNCODE_COUNT]) const
+{
     for (int n = 1; n <= FUNCODE_COUNT; ++n)
         codes[n - 1] = ReadInt(FunCodeKey(n));
-    return 0;
 }
 
 int CConfigFile::WriteFunctionCode(const int codes[FUNCODE_COUNT])
@@ -348,12 +379,12 @@ int CConfigFile::LoadAll(ConfigInfo& info)
     if (!IsOpen())
         return -1;
     Refresh();
-    ReadLoginInfo(info.m_LoginInfo);
+    FillLoginInfo(info.m_LoginInfo);
     info.m_UIVerion.bUseVersion = ReadBool("UIVersion/bUseVersion");
     info.m_UIVerion.strVersion = ReadText("UIVersion/szVersion");
     info.m_WifiNet.iDurationTime = ReadInt("WIFINet/iDurationTime");
     info.m_WifiNet.iAveSpeed = ReadInt("WIFINet/iAveSpeed");
-    ReadConfig(info.m_SystemConfig);
+    FillConfig(info.m_SystemConfig);
     info.m_Config4G.Signal4G = ReadText("4G_CONFIG/4GSignal");
     info.m_Config4G.Quality4G = ReadText("4G_CONFIG/4GQuality");
     info.m_Config4G.SoftVersion = ReadText("4G_CONFIG/SoftVersion");
@@ -368,11 +399,11 @@ int CConfigFile::LoadAll(ConfigInfo& info)
     info.m_Tips.bVesionInfo = ReadBool("TIPS/bVesionInfo");
     // Loading starts from an empty script map, so no earlier entry survives.
     info.m_ManualAutoTest = ManualAutoTestConfig();
-    ReadManualAutoTest(info.m_ManualAutoTest);
+    FillManualAutoTest(info.m_ManualAutoTest);
     info.m_IpSection.bUseIpSection = ReadBool("IP/bUseIpSection");
     info.m_IpSection.StartIp = ReadText("IP/StartIp");
     info.m_IpSection.EndIP = ReadText("IP/EndIP");
-    ReadFunctionCode(info.m_FunCode);
+    FillFunctionCode(info.m_FunCode);
     info.m_PrintConfigFilePath = ReadText("PRINT_QRCODE_CONFIG/PrintConfigFilePath");
     CurrentPrintConfigPath = info.m_PrintConfigFilePath;
     info.m_PrintQrCode.bAutoPrint = ReadBool("PRINT_QRCODE_CONFIG/bAutoPrint");
@@ -380,7 +411,7 @@ int CConfigFile::LoadAll(ConfigInfo& info)
     info.m_PrintQrCode.szAppDownloadHost = ReadText("PRINT_QRCODE_CONFIG/szAppDownloadHost").trimmed();
     info.m_LightMode.iLightMode = ReadInt("LIGHT_MODE/iLightMode");
     info.m_LightMode.bUseLightModeTest = ReadBool("LIGHT_MODE/bUseLightModeTest");
-    ReadManualTestItemDisplay(info.m_ManualItemDisplay);
+    FillManualTestItemDisplay(info.m_ManualItemDisplay);
     return 0;
 }
 

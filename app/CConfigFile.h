@@ -3,6 +3,7 @@
 #include "ConfigInfo.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QPair>
 #include <QString>
 #include <QStringList>
@@ -62,8 +63,17 @@ public:
     static bool IsValidScriptKey(const QString& key);
 
 private:
-    // Reads the file as it stands into m_ini (empty when it can't be read).
+    // Reads the file as it stands into m_ini (empty when it can't be read);
+    // its values are read again only when its bytes changed.
     void Refresh();
+    // Holds ini as the file's bytes, with every value they give.
+    void Hold(const QByteArray& ini);
+    // The groups from the values held (each public Read* refreshes first).
+    void FillLoginInfo(LoginInfo& info) const;
+    void FillConfig(SystemConfig& c) const;
+    int FillManualAutoTest(ManualAutoTestConfig& config) const;
+    void FillManualTestItemDisplay(ManualItemDisplayFlags& flags) const;
+    void FillFunctionCode(int codes[FUNCODE_COUNT]) const;
     // Logs the lines of m_ini whose quote is read as a character, once for
     // each content of the file and only once the log is open.
     void LogOpenQuotes();
@@ -87,6 +97,7 @@ private:
     ConfigInfo m_info;
     QString m_iniPath;
     QTextCodec* m_codec;
-    QByteArray m_ini;   // the file as the last operation read or wrote it
+    QByteArray m_ini;                  // the file as the last operation read or wrote it
+    QHash<QString, QString> m_values;  // every key of m_ini with the value LineValue reads
     bool m_openQuotesLogged = false;
 };

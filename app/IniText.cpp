@@ -67,6 +67,15 @@ bool IniText::LineValue(const QByteArray& ini, const QString& key, QTextCodec* c
     return FindValue(ini, Quotes::EndWithLine, key, codec, text);
 }
 
+QHash<QString, QString> IniText::LineValues(const QByteArray& ini, QTextCodec* codec)
+{
+    QHash<QString, QString> values;
+    IniLines::ForEachKey(ini, Quotes::EndWithLine, [&](const QString& key, const IniLine& line) {
+        values.insert(key, IniLines::Text(ini, line, codec));   // a later line of the same key wins
+    });
+    return values;
+}
+
 QStringList IniText::LineKeys(const QByteArray& ini)
 {
     QStringList keys;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QPair>
 #include <QString>
 #include <QStringList>
@@ -48,6 +49,10 @@ public:
     // plain character and cannot take the lines after it into the value (where
     // QSettings would read on to the next quote). Otherwise as RawValue.
     static bool LineValue(const QByteArray& ini, const QString& key, QTextCodec* codec, QString* text);
+    // Every key LineValue finds, by its name with its section ("GROUP/name",
+    // as IniLines::NormalKey gives it), with the value LineValue reads: one
+    // pass over the file for all of them.
+    static QHash<QString, QString> LineValues(const QByteArray& ini, QTextCodec* codec);
     // Every key LineValue finds, in file order, a key written twice once.
     static QStringList LineKeys(const QByteArray& ini);
     // The numbers (from 1) of the lines whose quote LineValue reads as a character.

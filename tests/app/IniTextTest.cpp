@@ -103,6 +103,8 @@ TEST(IniText, LineValueReadsAQuoteLeftOpenAsACharacter)
         QString text = "untouched";
         EXPECT_EQ(IniText::LineValue(c.ini, QString::fromUtf8(c.key), Gb2312(), &text), c.text != nullptr);
         EXPECT_EQ(text, c.text ? QString::fromUtf8(c.text) : QString("untouched"));
+        // All keys in one pass read the same.
+        EXPECT_EQ(IniText::LineValues(c.ini, Gb2312()).value(QString::fromUtf8(c.key), "untouched"), text);
     }
     EXPECT_EQ(IniText::OpenQuoteLines("[G]\nk=ab\"cd\nj=\"ok\"\n\n\"x=1\n"), (QVector<int>{2, 5}));
     EXPECT_EQ(IniText::OpenQuoteLines("[G]\r\nk=\"ok\"\r\nj=a\"\r\n"), (QVector<int>{3}));
